@@ -1,0 +1,36 @@
+#pragma once
+// The program as an application of the desktop: activation, appearance and
+// the system's display options.
+#include <QColor>
+#include <functional>
+#include <optional>
+
+#include "platform/workspace.h"
+
+namespace platform {
+
+enum class Appearance { aqua, darkAqua };
+
+class Application {
+public:
+    virtual ~Application() = default;
+    virtual void setActivationPolicy(ActivationPolicy policy) = 0;
+    virtual ActivationPolicy activationPolicy() = 0;
+    virtual void activateIgnoringOtherApps() = 0;
+    // Absent: follow the system.
+    virtual void setAppearance(std::optional<Appearance> appearance) = 0;
+    virtual std::optional<Appearance> appearance() = 0;
+    // What is in effect: the set appearance, else the system's.
+    virtual Appearance effectiveAppearance() = 0;
+    virtual bool reduceMotion() = 0;
+    virtual QColor accentColor() = 0;
+    // Appearance or display-option changes; callbacks on the main thread.
+    virtual int addObserver(std::function<void()> callback) = 0;
+    virtual void removeObserver(int token) = 0;
+    // Ends the program's run loop (the termination path runs first).
+    virtual void terminate() = 0;
+};
+
+Application& application();
+
+}  // namespace platform

@@ -1,0 +1,51 @@
+#pragma once
+// The installed backend: which implementation answers each concept.
+// Chosen once at start-up; tests install a fresh simulated desktop per test.
+#include <memory>
+
+#include "platform/accessibility.h"
+#include "platform/alerts.h"
+#include "platform/application.h"
+#include "platform/bundle.h"
+#include "platform/dispatch.h"
+#include "platform/displays.h"
+#include "platform/hotkeys.h"
+#include "platform/log.h"
+#include "platform/login_item.h"
+#include "platform/power_sources.h"
+#include "platform/preferences.h"
+#include "platform/process.h"
+#include "platform/session.h"
+#include "platform/updater.h"
+#include "platform/window_list.h"
+#include "platform/workspace.h"
+
+namespace platform {
+
+struct Services {
+    std::shared_ptr<Dispatcher> dispatcher;
+    std::shared_ptr<ax::Accessibility> accessibility;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<WindowServer> windowServer;
+    std::shared_ptr<Displays> displays;
+    std::shared_ptr<prefs::Backend> preferences;
+    std::shared_ptr<Bundles> bundles;
+    std::shared_ptr<HotKeys> hotKeys;
+    std::shared_ptr<LoginItems> loginItems;
+    std::shared_ptr<PowerSources> powerSources;
+    std::shared_ptr<Session> session;
+    std::shared_ptr<Updater> updater;  // may be null: no update framework
+    std::shared_ptr<Processes> processes;
+    std::shared_ptr<Alerts> alerts;
+    std::shared_ptr<Application> application;
+    std::shared_ptr<SystemLog> log;
+};
+
+// Installs the backend; every member must be set except `updater`.
+// Replaces an earlier installation and forgets its preference domains.
+void install(Services services);
+void uninstall();
+bool isInstalled();
+const Services& installed();
+
+}  // namespace platform

@@ -1,0 +1,43 @@
+#pragma once
+// The window server's list of windows.
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/geometry.h"
+
+namespace platform {
+
+// One entry of the window list. A field that is missing or of the wrong type
+// in the window server's description is absent here.
+struct WindowRecord {
+    std::optional<std::int64_t> number;
+    std::optional<std::int64_t> ownerPID;
+    std::optional<std::int64_t> layer;
+    std::optional<Rect> bounds;  // global top-left coordinates
+    std::optional<double> alpha;
+    std::optional<bool> isOnScreen;
+    std::optional<QString> ownerName;
+    std::optional<QString> name;
+};
+
+enum WindowListOption : unsigned {
+    windowListAll = 0,
+    windowListOnScreenOnly = 1 << 0,
+    windowListOnScreenAboveWindow = 1 << 1,
+    windowListOnScreenBelowWindow = 1 << 2,
+    windowListIncludingWindow = 1 << 3,
+    windowListExcludeDesktopElements = 1 << 4,
+};
+
+class WindowServer {
+public:
+    virtual ~WindowServer() = default;
+    // Front to back. Absent when the window server gives no list.
+    virtual std::optional<std::vector<WindowRecord>> copyWindowList(unsigned options, std::int64_t relativeTo) = 0;
+};
+
+WindowServer& windowServer();
+
+}  // namespace platform

@@ -1,0 +1,85 @@
+#pragma once
+// The workspace: running applications, launching, and the notifications
+// about applications, spaces and screens.
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace platform {
+
+enum class ActivationPolicy : int { regular = 0, accessory = 1, prohibited = 2 };
+
+struct RunningApplication {
+    std::int32_t pid = 0;
+    std::optional<QString> bundleID;
+    std::optional<QString> bundlePath;  // the application bundle's folder
+    std::optional<QString> executablePath;
+    QString localizedName;  // empty when the application reports none
+    ActivationPolicy activationPolicy = ActivationPolicy::regular;
+    bool isHidden = false;
+    bool isActive = false;
+    bool isTerminated = false;
+    bool isFinishedLaunching = true;
+    friend bool operator==(const RunningApplication&, const RunningApplication&) = default;
+};
+
+// Names of workspace notifications; the payload is the application's pid
+// (0 for notifications that are not about one application).
+namespace workspace_notifications {
+inline const QString didLaunchApplication = QStringLiteral("NSWorkspaceDidLaunchApplicationNotification");
+inline const QString didTerminateApplication = QStringLiteral("NSWorkspaceDidTerminateApplicationNotification");
+inline const QString didActivateApplication = QStringLiteral("NSWorkspaceDidActivateApplicationNotification");
+inline const QString didDeactivateApplication = QStringLiteral("NSWorkspaceDidDeactivateApplicationNotification");
+inline const QString didHideApplication = QStringLiteral("NSWorkspaceDidHideApplicationNotification");
+inline const QString didUnhideApplication = QStringLiteral("NSWorkspaceDidUnhideApplicationNotification");
+inline const QString activeSpaceDidChange = QStringLiteral("NSWorkspaceActiveSpaceDidChangeNotification");
+inline const QString didWake = QStringLiteral("NSWorkspaceDidWakeNotification");
+}  // namespace workspace_notifications
+
+struct OpenResult {
+    bool ok = false;
+    QString errorDescription;  // localised reason when !ok
+};
+
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    // In launch order.
+    virtual std::vector<RunningApplication> runningApplications() = 0;
+    virtual std::optional<RunningApplication> application(std::int32_t pid) = 0;
+    virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    virtual std::int32_t ownProcessID() = 0;
+    // The process exists (a signal 0 probe succeeds).
+    virtual bool isProcessAlive(std::int32_t pid) = 0;
+
+    // Each returns false when the request could not be made.
+    virtual bool activate(std::int32_t pid, bool allWindows) = 0;
+    virtual bool hide(std::int32_t pid) = 0;
+    virtual bool unhide(std::int32_t pid) = 0;
+    virtual bool terminate(std::int32_t pid) = 0;
+    virtual bool forceTerminate(std::int32_t pid) = 0;
+
+    // Launching. The completion runs on the main thread.
+    virtual void openApplication(const QString& path, std::function<void(OpenResult)> completion) = 0;
+    virtual bool openURL(const QString& url) = 0;
+    virtual void revealInFileViewer(const QString& path) = 0;
+    virtual std::optional<QString> urlForApplication(const QString& bundleID) = 0;
+
+    // Icons: a running application's (may be absent) and a file's (always one).
+    virtual std::optional<QImage> iconForApplication(std::int32_t pid) = 0;
+    virtual QImage iconForFile(const QString& path) = 0;
+    // The file manager's display name of a path.
+    virtual QString displayName(const QString& path) = 0;
+
+    // Observe workspace notifications; callbacks run on the main thread.
+    using Callback = std::function<void(const QString& name, std::int32_t pid)>;
+    virtual int addObserver(Callback callback) = 0;
+    virtual void removeObserver(int token) = 0;
+};
+
+Workspace& workspace();
+
+}  // namespace platform
