@@ -2,6 +2,7 @@
 // Child processes (never through a shell) and loading of shared libraries.
 #include <QString>
 #include <QStringList>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 
@@ -22,8 +23,14 @@ public:
     virtual ProcessResult run(const QString& executable, const QStringList& arguments) = 0;
     // A function `int f(void)` from a shared library, or none.
     virtual std::function<int()> loadFunction(const QString& libraryPath, const QString& symbol) = 0;
+    // Ends the process at once with the status: no static destructors or
+    // exit handlers run, so nothing races the threads still running. A
+    // simulated backend records the request instead.
+    virtual void exitImmediately(int status) { std::_Exit(status); }
 };
 
 Processes& processes();
+// Shorthand for processes().exitImmediately(status).
+inline void exitImmediately(int status) { processes().exitImmediately(status); }
 
 }  // namespace platform

@@ -1,0 +1,195 @@
+#include "services/dock_controller.h"
+
+#include <QStringList>
+#include <cmath>
+#include <csignal>
+
+#include "platform/log.h"
+#include "platform/preferences.h"
+#include "platform/process.h"
+
+namespace services {
+
+namespace {
+platform::prefs::Domain& defaults() { return platform::prefs::userDefaults(); }
+platform::prefs::Domain& dock() { return platform::prefs::domain(platform::prefs::dockDomain); }
+}  // namespace
+
+DockController::DockController() : queue_("app.quorvel.dock") {}
+
+std::shared_ptr<DockController> DockController::shared() {
+    static std::shared_ptr<DockController> instance = create();
+    return instance;
+}
+
+std::shared_ptr<DockController> DockController::create() {
+    return std::shared_ptr<DockController>(new DockController());
+}
+
+void DockController::installSignalHandlers() {
+    if (signalHandlersInstalled_) return;
+    signalHandlersInstalled_ = true;
+    std::weak_ptr<DockController> weak = weak_from_this();
+    // The dispatcher delivers each signal on a thread of its own (the
+    // handler only writes to a pipe), never inside the signal handler.
+    platform::handleSignals({SIGTERM, SIGINT, SIGHUP}, [weak](int signo) {
+        if (auto self = weak.lock()) {
+            self->handleTerminationSignal(signo);
+        } else {
+            platform::log(QStringLiteral("[Quorvel] 收到终止信号，还原 Dock 后退出。"));
+            platform::exitImmediately(0);
+        }
+    });
+}
+
+void DockController::handleTerminationSignal(int) {
+    if (terminating_.exchange(true)) return;  // already restoring: ignore
+    platform::log(QStringLiteral("[Quorvel] 收到终止信号，还原 Dock 后退出。"));
+    // After any Dock work already queued; every write is on disk when set
+    // returns, so the settings are stored once this comes back.
+    restoreSynchronously();
+    platform::exitImmediately(0);
+}
+
+void DockController::apply(DockCoexistMode mode) {
+    std::weak_ptr<DockController> weak = weak_from_this();
+    queue_.async([weak, mode] {
+        auto self = weak.lock();
+        if (!self) return;
+        if (mode == DockCoexistMode::off) {
+            self->hasAppliedThisRun_ = true;
+            self->restore();
+        } else {
+            self->takeOver(mode);
+        }
+    });
+}
+
+void DockController::restoreSynchronously() {
+    queue_.sync([this] { restore(); });
+}
+
+DockState DockController::readCurrent() {
+    auto& d = dock();
+    d.reload();  // another process (the Dock itself) may have written it
+    DockState state;
+    if (auto b = d.boolValue(kAutohide))
+        state.autohide = *b;
+    else if (auto n = d.numberValue(kAutohide))
+        state.autohide = *n != 0;
+    if (auto text = d.stringValue(kOrientation)) state.orientation = dockEdgeFromRawValue(*text).value_or(DockEdge::bottom);
+    if (auto n = d.numberValue(kAutohideDelay); n && std::isfinite(*n)) state.autohideDelay = *n;
+    return state;
+}
+
+bool DockController::writeState(const DockState& state) {
+    auto& d = dock();
+    bool written = d.setBool(kAutohide, state.autohide);
+    written = d.setString(kOrientation, rawValue(state.orientation)) && written;
+    if (state.autohideDelay)
+        written = d.setReal(kAutohideDelay, *state.autohideDelay) && written;
+    else
+        written = d.remove(kAutohideDelay) && written;
+    if (!written) {
+        platform::log(QStringLiteral("[Quorvel] Dock 偏好写入失败，未重载 Dock。"));
+        return false;
+    }
+    if (!relaunchDock())
+        platform::log(QStringLiteral("[Quorvel] Dock 偏好已写入但未能重载，状态可能暂不一致（详见上条日志）。"));
+    return true;
+}
+
+bool DockController::relaunchDock() {
+    const auto result = platform::processes().run(kRestartExecutable, QStringList{QStringLiteral("Dock")});
+    if (!result.launched) {
+        platform::log(QStringLiteral("[Quorvel] killall Dock 启动失败：") + result.error +
+                      QStringLiteral("（偏好已写入但未重载）"));
+        return false;
+    }
+    if (result.succeeded()) return true;
+    const int status = result.terminationSignal != 0 ? 128 + result.terminationSignal : result.exitStatus;
+    platform::log(QStringLiteral("[Quorvel] killall Dock 退出码 ") + QString::number(status) +
+                  QStringLiteral("（Dock 可能未运行；偏好已写入）"));
+    return false;
+}
+
+std::optional<DockState> DockController::loadSaved() {
+    auto data = defaults().dataValue(kSavedOriginal);
+    if (!data) return std::nullopt;
+    return DockState::decode(*data);
+}
+
+bool DockController::saveOriginal(const DockState& state) {
+    auto data = state.encoded();
+    if (!data) return false;
+    return defaults().set(kSavedOriginal, QVariant(*data));
+}
+
+bool DockController::migrateV1() {
+    auto& d = defaults();
+    if (!d.contains(kSavedOriginalV1)) return true;
+    auto older = d.dataValue(kSavedOriginalV1);
+    if (older && d.boolValue(kIsManaging).value_or(false) && !d.dataValue(kSavedOriginal)) {
+        if (auto old = DockState::decode(*older)) {
+            DockState migrated{old->autohide, old->orientation, readCurrent().autohideDelay};
+            if (!saveOriginal(migrated)) return false;  // keep the only copy of the user's settings
+            platform::log(QStringLiteral("[Quorvel] Dock 存档迁移 V1→V2：") + old->describe());
+        }
+    }
+    d.remove(kSavedOriginalV1);
+    return true;
+}
+
+std::optional<DockState> DockController::captureOriginal() {
+    auto& d = defaults();
+    if (d.boolValue(kIsManaging).value_or(false)) {
+        if (auto saved = loadSaved()) return saved;  // a second takeover keeps the first save
+    }
+    const DockState current = readCurrent();
+    // Without a stored copy of the user's settings the takeover must not
+    // happen: the flag is set only once the copy is safely written.
+    if (!saveOriginal(current)) return std::nullopt;
+    if (!d.setBool(kIsManaging, true)) return std::nullopt;
+    return current;
+}
+
+void DockController::takeOver(DockCoexistMode mode) {
+    migrateV1();
+    if (!hasAppliedThisRun_ && defaults().boolValue(kIsManaging).value_or(false)) {
+        platform::log(QStringLiteral("[Quorvel] 检测到上次异常退出，先还原 Dock 再重新接管。"));
+        restore();
+    }
+    hasAppliedThisRun_ = true;
+    auto original = captureOriginal();
+    if (!original) {
+        platform::log(QStringLiteral("[Quorvel] 无法保存 Dock 原始状态，本次不接管 Dock。"));
+        return;
+    }
+    const auto target = targetState(mode, original->orientation, revealDelaySetting(defaults()));
+    if (!target) return;
+    if (readCurrent() == *target) return;
+    writeState(*target);
+    platform::log(QStringLiteral("[Quorvel] Dock 接管(") + rawValue(mode) + QStringLiteral(") → ") + target->describe() +
+                  QStringLiteral("，原始=") + original->describe());
+}
+
+void DockController::restore() {
+    auto& d = defaults();
+    migrateV1();
+    if (d.boolValue(kIsManaging).value_or(false)) {
+        if (auto saved = loadSaved()) {
+            if (readCurrent() != *saved) {
+                if (!writeState(*saved)) {
+                    // Keep the saved copy and the flag so the next restore
+                    // (or the next run's recovery) tries again.
+                    return;
+                }
+                platform::log(QStringLiteral("[Quorvel] Dock 还原 → ") + saved->describe());
+            }
+            d.remove(kSavedOriginal);
+        }
+    }
+    d.setBool(kIsManaging, false);
+}
+
+}  // namespace services
