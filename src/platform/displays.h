@@ -39,6 +39,20 @@ public:
     virtual DisplayID mainDisplayID() = 0;
     // Pointer location in bottom-left screen coordinates.
     virtual Point pointerLocation() = 0;
+    // The window server's active displays, in its order; absent when the
+    // list cannot be read. By default the ids of `screens()`.
+    virtual std::optional<std::vector<DisplayID>> activeDisplayList() {
+        std::vector<DisplayID> ids;
+        for (const Screen& s : screens()) ids.push_back(s.id);
+        return ids;
+    }
+    // A display's bounds (top-left origin); the zero rectangle for an id that
+    // names no active display.
+    virtual Rect displayBounds(DisplayID id) {
+        for (const Screen& s : screens())
+            if (s.id == id) return s.bounds;
+        return Rect();
+    }
     // Screen-parameter changes; callbacks on the main thread.
     virtual int addObserver(std::function<void()> callback) = 0;
     virtual void removeObserver(int token) = 0;
