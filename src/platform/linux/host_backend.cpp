@@ -1,0 +1,20 @@
+#include "platform/linux/host_backend.h"
+
+#include "platform/linux/host_bundles.h"
+#include "platform/linux/plist_backend.h"
+#include "platform/linux/process.h"
+#include "platform/linux/system_log.h"
+#include "platform/linux/threaded_dispatcher.h"
+
+namespace platform::linux_backend {
+
+void fillHostServices(Services& services, const QString& preferencesDirectory) {
+    services.dispatcher = std::make_shared<ThreadedDispatcher>();
+    services.preferences = std::make_shared<PlistFileBackend>(
+        preferencesDirectory.isEmpty() ? PlistFileBackend::defaultDirectory() : preferencesDirectory);
+    services.processes = std::make_shared<PosixProcesses>();
+    services.log = std::make_shared<StderrLog>();
+    services.bundles = std::make_shared<HostBundles>();
+}
+
+}  // namespace platform::linux_backend

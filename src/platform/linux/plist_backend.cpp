@@ -1,0 +1,215 @@
+#include "platform/linux/plist_backend.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/linux/property_list.h"
+#include "platform/log.h"
+
+namespace platform::linux_backend {
+namespace {
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+
+int openRetrying(const char* path, int flags, mode_t mode = 0) {
+    int fd;
+    do fd = ::open(path, flags, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool writeAll(int fd, const QByteArray& data) {
+    const char* p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+enum class ReadOutcome { missing, ok, unreadable };
+
+// Reads a whole regular file of bounded size. FIFOs, devices and folders are
+// unreadable (and never block the caller).
+ReadOutcome readFile(const QString& path, QByteArray* out, QString* why) {
+    int fd = openRetrying(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT) return ReadOutcome::missing;
+        *why = systemError(errno);
+        return ReadOutcome::unreadable;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *why = QStringLiteral("not a regular file");
+        ::close(fd);
+        return ReadOutcome::unreadable;
+    }
+    if (st.st_size > plist::maximumDocumentSize) {
+        *why = QStringLiteral("larger than %1 bytes").arg(plist::maximumDocumentSize);
+        ::close(fd);
+        return ReadOutcome::unreadable;
+    }
+    QByteArray data;
+    data.reserve(qsizetype(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *why = systemError(errno);
+            ::close(fd);
+            return ReadOutcome::unreadable;
+        }
+        if (n == 0) break;
+        data.append(buffer, n);
+        if (data.size() > plist::maximumDocumentSize) {  // grew while we read
+            *why = QStringLiteral("larger than %1 bytes").arg(plist::maximumDocumentSize);
+            ::close(fd);
+            return ReadOutcome::unreadable;
+        }
+    }
+    ::close(fd);
+    *out = std::move(data);
+    return ReadOutcome::ok;
+}
+
+bool validDomainName(const QString& domain) {
+    return !domain.isEmpty() && domain.size() <= 200 && domain != QLatin1String(".") &&
+           domain != QLatin1String("..") && !domain.contains(QLatin1Char('/')) && !domain.contains(QChar(0)) &&
+           !domain.startsWith(QLatin1Char('.'));
+}
+
+bool makeFolder(const QString& dir) {
+    QDir d(dir);
+    if (d.exists()) return true;
+    if (!QDir().mkpath(dir)) return false;
+    ::chmod(native(dir).constData(), 0700);
+    return true;
+}
+
+}  // namespace
+
+PlistFileBackend::PlistFileBackend(QString directory) : directory_(std::move(directory)) {}
+
+QString PlistFileBackend::defaultDirectory() {
+    const QString home = qEnvironmentVariable("QUORVEL_HOME");
+    if (!home.isEmpty()) return home;
+    const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+    // The XDG rules ignore a relative path.
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) return QDir(xdg).filePath(QStringLiteral("quorvel"));
+    return QDir(QDir::homePath()).filePath(QStringLiteral(".config/quorvel"));
+}
+
+QString PlistFileBackend::filePath(const QString& domain) const {
+    if (!validDomainName(domain)) return {};
+    return QDir(directory_).filePath(domain + QStringLiteral(".plist"));
+}
+
+QVariantMap PlistFileBackend::load(const QString& domain) {
+    const QString path = filePath(domain);
+    if (path.isEmpty()) {
+        platform::log(QStringLiteral("[Quorvel] 偏好设置域名称无效，忽略: %1").arg(domain.left(80)));
+        return {};
+    }
+    std::lock_guard lock(mutex_);
+    QByteArray data;
+    QString why;
+    switch (readFile(path, &data, &why)) {
+        case ReadOutcome::missing: refused_.erase(domain); return {};
+        case ReadOutcome::unreadable: setAside(domain, path, why); return {};
+        case ReadOutcome::ok: break;
+    }
+    auto value = plist::parse(data, &why);
+    if (!value) {
+        setAside(domain, path, why);
+        return {};
+    }
+    if (prefs::kindOf(*value) != prefs::Kind::dictionary) {
+        setAside(domain, path, QStringLiteral("the root is not a dictionary"));
+        return {};
+    }
+    refused_.erase(domain);
+    return value->toMap();
+}
+
+void PlistFileBackend::setAside(const QString& domain, const QString& path, const QString& reason) {
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QString target = path + QStringLiteral(".corrupt-") + stamp;
+        if (attempt > 0) target += QStringLiteral("-%1").arg(attempt);
+        // Never replace an earlier copy that was kept aside.
+        if (::renameat2(AT_FDCWD, native(path).constData(), AT_FDCWD, native(target).constData(), RENAME_NOREPLACE) == 0) {
+            refused_.erase(domain);
+            platform::log(QStringLiteral("[Quorvel] 偏好设置文件无法读取（%1），已移至 %2，使用默认值").arg(reason, target));
+            return;
+        }
+        if (errno != EEXIST) break;
+    }
+    const QString err = systemError(errno);
+    refused_.insert(domain);
+    platform::log(QStringLiteral("[Quorvel] 偏好设置文件无法读取（%1），也无法移开（%2）: %3；本次运行不会写入该文件")
+                      .arg(reason, err, path));
+}
+
+bool PlistFileBackend::save(const QString& domain, const QVariantMap& values) {
+    const QString path = filePath(domain);
+    if (path.isEmpty()) return false;
+    QString why;
+    auto document = plist::serialize(QVariant(values), &why);
+    if (!document) {
+        platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(why, domain));
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    if (refused_.count(domain)) return false;
+    if (!makeFolder(directory_)) {
+        platform::log(QStringLiteral("[Quorvel] 无法创建偏好设置文件夹: %1").arg(directory_));
+        return false;
+    }
+
+    QByteArray tempName = native(QDir(directory_).filePath(QStringLiteral(".") + domain + QStringLiteral(".plist.XXXXXX")));
+    int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    if (fd < 0) {
+        platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(systemError(errno), path));
+        return false;
+    }
+    bool ok = writeAll(fd, *document) && ::fsync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(tempName.constData(), native(path).constData()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(tempName.constData());
+        platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(systemError(err), path));
+        return false;
+    }
+    // The rename itself is durable only once the folder is flushed.
+    int dirFd = openRetrying(native(directory_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+}  // namespace platform::linux_backend

@@ -1,0 +1,42 @@
+#pragma once
+// Preference domains kept as XML property-list files, one "<domain>.plist"
+// per domain in one folder.
+//
+// Writes are durable and atomic: a temporary file in the same folder is
+// written, flushed to disk and renamed over the old one, then the folder
+// itself is flushed, so a crash leaves either the old or the new file.
+// A file that cannot be read is never overwritten silently: it is moved
+// aside as "<domain>.plist.corrupt-<UTC time>" with a log line, and the
+// domain starts empty. If it cannot even be moved, writes to that domain
+// are refused for the life of the backend.
+#include <QString>
+#include <mutex>
+#include <set>
+
+#include "platform/preferences.h"
+
+namespace platform::linux_backend {
+
+class PlistFileBackend : public prefs::Backend {
+public:
+    explicit PlistFileBackend(QString directory);
+
+    // $QUORVEL_HOME when set, else $XDG_CONFIG_HOME/quorvel, else ~/.config/quorvel.
+    static QString defaultDirectory();
+
+    const QString& directory() const { return directory_; }
+    // The file of a domain; empty for a name that cannot be a file name.
+    QString filePath(const QString& domain) const;
+
+    QVariantMap load(const QString& domain) override;
+    bool save(const QString& domain, const QVariantMap& values) override;
+
+private:
+    void setAside(const QString& domain, const QString& path, const QString& reason);
+
+    QString directory_;
+    std::mutex mutex_;
+    std::set<QString> refused_;  // domains whose unreadable file is still in place
+};
+
+}  // namespace platform::linux_backend

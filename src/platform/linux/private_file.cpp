@@ -1,0 +1,62 @@
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/files.h"
+
+namespace platform {
+namespace {
+
+class PosixPrivateFile : public PrivateFile {
+public:
+    explicit PosixPrivateFile(int fd) : fd_(fd) {}
+    ~PosixPrivateFile() override { ::close(fd_); }
+    bool append(const QByteArray& data) override {
+        const char* p = data.constData();
+        qsizetype left = data.size();
+        while (left > 0) {
+            ssize_t n = ::write(fd_, p, size_t(left));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            p += n;
+            left -= n;
+        }
+        return true;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<PrivateFile> openPrivateAppendFile(const QString& path, bool truncate) {
+    const QByteArray native = path.toLocal8Bit();
+    if (native.isEmpty() || native.contains('\0')) return nullptr;
+    // O_NOFOLLOW: a symbolic link at the path fails with ELOOP instead of
+    // being followed. O_NONBLOCK: a planted FIFO cannot make the open hang.
+    int fd = -1;
+    do {
+        fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    // Emptying happens only after the owner check, never through O_TRUNC.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) {
+        ::close(fd);
+        return nullptr;
+    }
+    if ((st.st_mode & 07777) != 0600) ::fchmod(fd, 0600);
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    if (truncate && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixPrivateFile>(fd);
+}
+
+}  // namespace platform

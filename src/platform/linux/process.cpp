@@ -1,0 +1,91 @@
+#include "platform/linux/process.h"
+
+#include <QFile>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace platform::linux_backend {
+
+ProcessResult PosixProcesses::run(const QString& executable, const QStringList& arguments) {
+    ProcessResult result;
+    if (executable.isEmpty()) {
+        result.error = QStringLiteral("no executable given");
+        return result;
+    }
+    std::vector<QByteArray> storage;
+    storage.reserve(size_t(arguments.size()) + 1);
+    storage.push_back(QFile::encodeName(executable));
+    for (const auto& a : arguments) storage.push_back(a.toLocal8Bit());
+    for (const auto& s : storage) {
+        if (s.contains('\0')) {
+            result.error = QStringLiteral("an argument contains a NUL character");
+            return result;
+        }
+    }
+    std::vector<char*> argv;
+    for (auto& s : storage) argv.push_back(s.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // The child reads nothing of ours.
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    // Start the child with default dispositions and nothing blocked, whatever
+    // this process has set up for itself.
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigfillset(&defaults);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    pid_t pid = -1;
+    const bool searchPath = !executable.contains(QLatin1Char('/'));
+    int rc = searchPath ? posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ)
+                        : posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0) {
+        result.error = QString::fromLocal8Bit(std::strerror(rc));
+        return result;
+    }
+    result.launched = true;
+    int status = 0;
+    pid_t waited;
+    do waited = ::waitpid(pid, &status, 0);
+    while (waited < 0 && errno == EINTR);
+    if (waited < 0) {
+        result.error = QString::fromLocal8Bit(std::strerror(errno));
+        return result;
+    }
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status)) result.terminationSignal = WTERMSIG(status);
+    return result;
+}
+
+std::function<int()> PosixProcesses::loadFunction(const QString& libraryPath, const QString& symbol) {
+    void* handle = ::dlopen(QFile::encodeName(libraryPath).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return {};
+    void* address = ::dlsym(handle, symbol.toUtf8().constData());
+    if (!address) {
+        ::dlclose(handle);
+        return {};
+    }
+    // The library stays loaded while the function can still be called.
+    std::shared_ptr<void> keep(handle, [](void* h) { ::dlclose(h); });
+    auto fn = reinterpret_cast<int (*)()>(address);
+    return [keep, fn]() { return fn(); };
+}
+
+}  // namespace platform::linux_backend
