@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QPointer>
 #include <QThread>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -16,6 +17,11 @@ namespace {
 std::mutex& registryMutex() {
     static std::mutex m;
     return m;
+}
+
+std::atomic<std::uint64_t>& generation() {
+    static std::atomic<std::uint64_t> g{1};
+    return g;
 }
 
 Services& current() {
@@ -40,6 +46,7 @@ void install(Services services) {
     std::lock_guard lock(registryMutex());
     domains().clear();
     current() = std::move(services);
+    generation().fetch_add(1);
     NotificationCenter::defaultCenter().reset();
 }
 
@@ -47,11 +54,13 @@ void uninstall() {
     std::lock_guard lock(registryMutex());
     domains().clear();
     current() = Services{};
+    generation().fetch_add(1);
     NotificationCenter::defaultCenter().reset();
 }
 
 bool isInstalled() { return current().dispatcher != nullptr; }
 const Services& installed() { return current(); }
+std::uint64_t installationGeneration() { return generation().load(); }
 
 ax::Accessibility& ax::api() { return require(current().accessibility, "accessibility"); }
 Workspace& workspace() { return require(current().workspace, "workspace"); }

@@ -1,6 +1,7 @@
 #pragma once
 // The installed backend: which implementation answers each concept.
 // Chosen once at start-up; tests install a fresh simulated desktop per test.
+#include <cstdint>
 #include <memory>
 
 #include "platform/accessibility.h"
@@ -47,5 +48,8 @@ void install(Services services);
 void uninstall();
 bool isInstalled();
 const Services& installed();
+// Changes at every install() and uninstall(): objects that keep a queue or
+// other backend state across calls compare it to notice a new installation.
+std::uint64_t installationGeneration();
 
 }  // namespace platform
