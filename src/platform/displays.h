@@ -56,6 +56,14 @@ public:
     // Screen-parameter changes; callbacks on the main thread.
     virtual int addObserver(std::function<void()> callback) = 0;
     virtual void removeObserver(int token) = 0;
+    // Pointer movement anywhere on the desktop (moves and drags), also over
+    // other programs' windows; callbacks on the main thread. Returns 0 when
+    // the backend cannot watch the pointer outside the program's windows.
+    virtual int addPointerMonitor(std::function<void()> callback) {
+        (void)callback;
+        return 0;
+    }
+    virtual void removePointerMonitor(int token) { (void)token; }
 };
 
 Displays& displays();
