@@ -1,0 +1,310 @@
+#include <csignal>
+
+#include "platform/preferences.h"
+#include "services/dock_controller.h"
+#include "services_fixture.h"
+
+using namespace services;
+namespace prefs = platform::prefs;
+
+namespace {
+
+const QString kAutohide = QStringLiteral("autohide");
+const QString kOrientation = QStringLiteral("orientation");
+const QString kDelay = QStringLiteral("autohide-delay");
+const QString kFlag = QStringLiteral("DockIsManaging");
+const QString kSaved = QStringLiteral("DockSavedOriginalStateV2");
+const QString kSavedV1 = QStringLiteral("DockSavedOriginalState");
+const QString kKillall = QStringLiteral("/usr/bin/killall Dock");
+
+class DockControllerTest : public services_test::ServicesTest {
+protected:
+    void SetUp() override {
+        ServicesTest::SetUp();
+        controller = DockController::create();
+    }
+    prefs::Domain& dock() { return prefs::domain(prefs::dockDomain); }
+    prefs::Domain& defaults() { return prefs::userDefaults(); }
+    void setDock(bool autohide, const QString& edge, std::optional<double> delay) {
+        dock().setBool(kAutohide, autohide);
+        dock().setString(kOrientation, edge);
+        if (delay)
+            dock().setReal(kDelay, *delay);
+        else
+            dock().remove(kDelay);
+    }
+    // What the Dock's own domain holds, read straight from the store.
+    QVariantMap dockFile() { return prefsBackend->load(prefs::dockDomain); }
+    std::optional<DockState> saved() {
+        auto data = defaults().dataValue(kSaved);
+        return data ? DockState::decode(*data) : std::nullopt;
+    }
+    void presetSaved(const DockState& s) { defaults().set(kSaved, QVariant(*s.encoded())); }
+    std::optional<bool> flag() { return defaults().boolValue(kFlag); }
+    void apply(DockCoexistMode mode) {
+        controller->apply(mode);
+        pump();
+    }
+    void expectDock(bool autohide, const char* edge, std::optional<double> delay) {
+        auto file = dockFile();
+        EXPECT_EQ(file.value(kAutohide), QVariant(autohide));
+        EXPECT_EQ(file.value(kOrientation), QVariant(QString::fromUtf8(edge)));
+        if (delay)
+            EXPECT_EQ(file.value(kDelay), QVariant(*delay));
+        else
+            EXPECT_FALSE(file.contains(kDelay));
+    }
+    std::shared_ptr<DockController> controller;
+};
+
+// Row 1 -> row 2 -> row 1 of the persistent states.
+TEST_F(DockControllerTest, TakeOverSavesThenRestoreGivesBack) {
+    setDock(false, QStringLiteral("bottom"), 0.7);
+    EXPECT_FALSE(flag());
+    apply(DockCoexistMode::moveRight);
+    EXPECT_EQ(flag(), true);
+    EXPECT_EQ(saved(), (DockState{false, DockEdge::bottom, 0.7}));
+    expectDock(true, "right", std::nullopt);
+    EXPECT_EQ(processes->runs, QStringList{kKillall});
+    EXPECT_EQ(log->take(), QStringList{QStringLiteral(
+                               "[Quorvel] Dock 接管(moveRight) → autohide=true, edge=right，原始=autohide=false, edge=bottom")});
+
+    controller->restoreSynchronously();
+    expectDock(false, "bottom", 0.7);
+    EXPECT_EQ(flag(), false);
+    EXPECT_FALSE(defaults().contains(kSaved));
+    EXPECT_EQ(processes->runs.size(), 2);
+    EXPECT_EQ(log->take(), QStringList{QStringLiteral("[Quorvel] Dock 还原 → autohide=false, edge=bottom")});
+}
+
+TEST_F(DockControllerTest, HideOnAlreadyHiddenDockWritesNothingButSaves) {
+    setDock(true, QStringLiteral("left"), 2.0);
+    defaults().setString(QStringLiteral("dockRevealDelay"), QStringLiteral("s2"));
+    apply(DockCoexistMode::hide);
+    EXPECT_TRUE(processes->runs.isEmpty());
+    EXPECT_TRUE(log->take().isEmpty());
+    EXPECT_EQ(flag(), true);
+    EXPECT_EQ(saved(), (DockState{true, DockEdge::left, 2.0}));
+    // The restore finds the Dock as saved: nothing is written or restarted.
+    controller->restoreSynchronously();
+    EXPECT_TRUE(processes->runs.isEmpty());
+    EXPECT_EQ(flag(), false);
+    EXPECT_FALSE(defaults().contains(kSaved));
+}
+
+TEST_F(DockControllerTest, SecondTakeoverKeepsTheFirstSavedState) {
+    setDock(false, QStringLiteral("bottom"), std::nullopt);
+    defaults().setString(QStringLiteral("dockRevealDelay"), QStringLiteral("never"));
+    apply(DockCoexistMode::hide);
+    expectDock(true, "bottom", 1000.0);
+    apply(DockCoexistMode::moveLeft);
+    expectDock(true, "left", 1000.0);
+    EXPECT_EQ(saved(), (DockState{false, DockEdge::bottom, {}}));
+    controller->restoreSynchronously();
+    // The absent delay is given back by removing the key.
+    expectDock(false, "bottom", std::nullopt);
+}
+
+TEST_F(DockControllerTest, ApplyOffRestoresOrOnlyClearsTheFlag) {
+    apply(DockCoexistMode::off);
+    EXPECT_EQ(flag(), false);
+    EXPECT_TRUE(dockFile().isEmpty());
+    EXPECT_TRUE(processes->runs.isEmpty());
+    EXPECT_TRUE(controller->hasAppliedThisRun());
+
+    setDock(false, QStringLiteral("right"), 3.0);
+    apply(DockCoexistMode::moveLeft);
+    apply(DockCoexistMode::off);
+    expectDock(false, "right", 3.0);
+    EXPECT_EQ(flag(), false);
+    EXPECT_FALSE(defaults().contains(kSaved));
+}
+
+// Row 3: flag set but no usable save.
+TEST_F(DockControllerTest, FlagWithoutUsableSaveRestoresNothing) {
+    for (bool garbage : {false, true}) {
+        SCOPED_TRACE(garbage);
+        setDock(true, QStringLiteral("right"), std::nullopt);
+        defaults().setBool(kFlag, true);
+        if (garbage) defaults().set(kSaved, QVariant(QByteArray("{not json")));
+        controller->restoreSynchronously();
+        EXPECT_TRUE(processes->runs.isEmpty());
+        EXPECT_EQ(flag(), false);
+        expectDock(true, "right", std::nullopt);
+        // An undecodable save is left where it is.
+        EXPECT_EQ(defaults().contains(kSaved), garbage);
+        defaults().remove(kSaved);
+    }
+}
+
+TEST_F(DockControllerTest, LaterTakeoverReplacesAnUndecodableSave) {
+    setDock(false, QStringLiteral("bottom"), std::nullopt);
+    apply(DockCoexistMode::moveRight);
+    defaults().set(kSaved, QVariant(QByteArray("garbage")));
+    apply(DockCoexistMode::moveLeft);
+    // The save is taken afresh from what the Dock has now.
+    EXPECT_EQ(saved(), (DockState{true, DockEdge::right, {}}));
+    EXPECT_EQ(flag(), true);
+}
+
+TEST_F(DockControllerTest, CrashRecoveryRestoresFirstThenTakesOverAgain) {
+    // An earlier run died while the Dock was moved right.
+    setDock(true, QStringLiteral("right"), std::nullopt);
+    defaults().setBool(kFlag, true);
+    presetSaved(DockState{false, DockEdge::left, 0.5});
+    apply(DockCoexistMode::moveRight);
+    EXPECT_EQ(log->take(), (QStringList{
+                               QStringLiteral("[Quorvel] 检测到上次异常退出，先还原 Dock 再重新接管。"),
+                               QStringLiteral("[Quorvel] Dock 还原 → autohide=false, edge=left"),
+                               QStringLiteral("[Quorvel] Dock 接管(moveRight) → autohide=true, edge=right，原始=autohide=false, edge=left"),
+                           }));
+    EXPECT_EQ(processes->runs.size(), 2);
+    EXPECT_EQ(saved(), (DockState{false, DockEdge::left, 0.5}));
+    EXPECT_EQ(flag(), true);
+    // Only once per process.
+    apply(DockCoexistMode::hide);
+    EXPECT_FALSE(log->take().join(u'\n').contains(QStringLiteral("异常退出")));
+}
+
+TEST_F(DockControllerTest, NoRecoveryAfterOffInTheSameRun) {
+    apply(DockCoexistMode::off);
+    setDock(true, QStringLiteral("right"), std::nullopt);
+    defaults().setBool(kFlag, true);
+    presetSaved(DockState{false, DockEdge::left, {}});
+    apply(DockCoexistMode::moveRight);
+    EXPECT_FALSE(log->take().join(u'\n').contains(QStringLiteral("异常退出")));
+    // The earlier save is kept as the state to give back.
+    EXPECT_EQ(saved(), (DockState{false, DockEdge::left, {}}));
+}
+
+TEST_F(DockControllerTest, OlderSaveIsMigratedWithTheCurrentDelay) {
+    setDock(true, QStringLiteral("right"), 3.0);
+    defaults().setBool(kFlag, true);
+    defaults().set(kSavedV1, QVariant(QByteArray(R"({"autohide":false,"orientation":"left","autohideDelay":9})")));
+    controller->restoreSynchronously();
+    EXPECT_FALSE(defaults().contains(kSavedV1));
+    EXPECT_FALSE(defaults().contains(kSaved));
+    EXPECT_EQ(flag(), false);
+    expectDock(false, "left", 3.0);  // the older save's own delay is not used
+    EXPECT_EQ(log->take(), (QStringList{QStringLiteral("[Quorvel] Dock 存档迁移 V1→V2：autohide=false, edge=left"),
+                                        QStringLiteral("[Quorvel] Dock 还原 → autohide=false, edge=left")}));
+}
+
+TEST_F(DockControllerTest, OlderSaveIsRemovedInEveryCase) {
+    const QByteArray older(R"({"autohide":false,"orientation":"left"})");
+    struct Case {
+        bool managing;
+        bool newerSave;
+        QVariant olderValue;
+    };
+    const Case cases[] = {
+        {false, false, QVariant(older)},
+        {true, true, QVariant(older)},
+        {true, false, QVariant(QByteArray("###"))},
+        {true, false, QVariant(QStringLiteral("not data"))},
+    };
+    for (const auto& c : cases) {
+        defaults().setBool(kFlag, c.managing);
+        if (c.newerSave) presetSaved(DockState{true, DockEdge::bottom, {}});
+        defaults().set(kSavedV1, c.olderValue);
+        setDock(true, QStringLiteral("right"), std::nullopt);
+        log->take();
+        controller->restoreSynchronously();
+        EXPECT_FALSE(defaults().contains(kSavedV1));
+        EXPECT_FALSE(log->take().join(u'\n').contains(QStringLiteral("迁移")));
+        if (c.newerSave) expectDock(true, "bottom", std::nullopt);
+        else expectDock(true, "right", std::nullopt);
+        defaults().remove(kSaved);
+    }
+}
+
+TEST_F(DockControllerTest, ForeignValueTypesInTheDockDomain) {
+    struct Case {
+        QVariant autohide, orientation, delay;
+        DockState expected;
+    };
+    const Case cases[] = {
+        {QVariant(qint64(1)), QVariant(QStringLiteral("left")), QVariant(qint64(2)), {true, DockEdge::left, 2.0}},
+        {QVariant(0.0), QVariant(qint64(3)), QVariant(QStringLiteral("2")), {false, DockEdge::bottom, {}}},
+        {QVariant(QStringLiteral("yes")), QVariant(QStringLiteral("top")), QVariant(true), {false, DockEdge::bottom, {}}},
+        {QVariant(QVariantList{}), QVariant(QByteArray("left")), QVariant(0.0), {false, DockEdge::bottom, 0.0}},
+    };
+    for (const auto& c : cases) {
+        dock().set(kAutohide, c.autohide);
+        dock().set(kOrientation, c.orientation);
+        dock().set(kDelay, c.delay);
+        defaults().setBool(kFlag, false);
+        defaults().remove(kSaved);
+        controller->apply(DockCoexistMode::moveRight);
+        pump();
+        EXPECT_EQ(saved(), c.expected);
+        controller->restoreSynchronously();
+        // What comes back is written in the Dock's own types.
+        auto file = dockFile();
+        EXPECT_EQ(file.value(kAutohide), QVariant(c.expected.autohide));
+        EXPECT_EQ(file.value(kOrientation), QVariant(rawValue(c.expected.orientation)));
+    }
+}
+
+TEST_F(DockControllerTest, RestartFailuresAreLoggedAndPreferencesStayWritten) {
+    struct Case {
+        platform::ProcessResult outcome;
+        QStringList lines;
+    };
+    const QString written = QStringLiteral("[Quorvel] Dock 偏好已写入但未能重载，状态可能暂不一致（详见上条日志）。");
+    const Case cases[] = {
+        {{false, -1, 0, QStringLiteral("No such file or directory")},
+         {QStringLiteral("[Quorvel] killall Dock 启动失败：No such file or directory（偏好已写入但未重载）"), written}},
+        {{true, 1, 0, {}}, {QStringLiteral("[Quorvel] killall Dock 退出码 1（Dock 可能未运行；偏好已写入）"), written}},
+    };
+    for (const auto& c : cases) {
+        processes->outcome = c.outcome;
+        setDock(false, QStringLiteral("bottom"), std::nullopt);
+        defaults().setBool(kFlag, false);
+        apply(DockCoexistMode::moveLeft);
+        auto lines = log->take();
+        ASSERT_GE(lines.size(), 3);
+        EXPECT_EQ(lines.mid(0, 2), c.lines);
+        expectDock(true, "left", std::nullopt);
+        controller->restoreSynchronously();
+        expectDock(false, "bottom", std::nullopt);
+        log->take();
+    }
+}
+
+// The user's settings are never lost: without a stored copy, no takeover.
+TEST_F(DockControllerTest, NoTakeoverWhenTheOriginalCannotBeSaved) {
+    setDock(false, QStringLiteral("bottom"), std::nullopt);
+    prefsBackend->setFailWrites(true);
+    apply(DockCoexistMode::moveRight);
+    prefsBackend->setFailWrites(false);
+    EXPECT_FALSE(flag().value_or(false));
+    EXPECT_FALSE(defaults().contains(kSaved));
+    EXPECT_TRUE(processes->runs.isEmpty());
+    expectDock(false, "bottom", std::nullopt);
+    EXPECT_EQ(log->take(), QStringList{QStringLiteral("[Quorvel] 无法保存 Dock 原始状态，本次不接管 Dock。")});
+}
+
+TEST_F(DockControllerTest, TerminationSignalFinishesQueuedWorkRestoresAndExits) {
+    controller->installSignalHandlers();
+    auto handled = dispatcher->handledSignals();
+    EXPECT_EQ(handled, (std::vector<int>{SIGTERM, SIGINT, SIGHUP}));
+    setDock(false, QStringLiteral("bottom"), 1.5);
+    controller->apply(DockCoexistMode::moveRight);  // still queued
+    ASSERT_TRUE(dispatcher->deliverSignal(SIGTERM));
+    EXPECT_EQ(processes->exits, std::vector<int>{0});
+    expectDock(false, "bottom", 1.5);
+    EXPECT_EQ(flag(), false);
+    auto lines = log->take();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("[Quorvel] 收到终止信号，还原 Dock 后退出。"));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("[Quorvel] Dock 接管(moveRight)")));
+    EXPECT_EQ(lines[2], QStringLiteral("[Quorvel] Dock 还原 → autohide=false, edge=bottom"));
+    // Later signals are ignored.
+    dispatcher->deliverSignal(SIGINT);
+    dispatcher->deliverSignal(SIGHUP);
+    EXPECT_EQ(processes->exits.size(), 1u);
+    EXPECT_TRUE(log->take().isEmpty());
+}
+
+}  // namespace
