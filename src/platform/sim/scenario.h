@@ -1,0 +1,91 @@
+#pragma once
+// A desktop described in JSON (the demo's resources/scenarios/demo.json):
+//
+// {
+//   "trusted": true, "currentSpace": 1, "appearance": "light" | "dark", "reduceMotion": false,
+//   "displays": [{"bounds": [x, y, w, h], "name": "…", "scale": 2, "main": false}],  // first: primary
+//   "pointer": [x, y],                                   // global top-left
+//   "applications": [{
+//       "pid": 300, "bundleID": "…", "name": "…", "bundlePath": "…", "executablePath": "…",
+//       "policy": "regular" | "accessory" | "prohibited", "hidden": false, "active": false,
+//       "color": "#rrggbb", "hasIcon": true, "unresponsive": false, "dockBadge": "3",
+//       "windows": [{"title": "…", "frame": [x, y, w, h], "subrole": "AXStandardWindow",
+//                    "minimized": false, "fullScreen": false, "hasCloseButton": true,
+//                    "onScreen": true, "layer": 0, "alpha": 1, "focused": false, "space": 0,
+//                    "refusesResize": false, "minSize": [w, h], "maxSize": [w, h]}]}],
+//   "dock": {"items": [{"title": "…", "path": "…", "badge": "…"}]},
+//   "bundles": [{"path": "…", "bundleID": "…", "info": {…}}],
+//   "powerSources": [{"Type": "InternalBattery", "Current Capacity": 80, …}] | null,
+//   "preferences": {"<domain>": {"<key>": value}}        // in-memory preferences only
+// }
+//
+// Every key is optional; an unknown key is an error (it is most likely a
+// typo). Errors name the place: "scenario: applications[2].windows[0].frame:
+// expected an array of 4 numbers".
+#include <QByteArray>
+#include <QString>
+#include <QVariantMap>
+#include <optional>
+#include <vector>
+
+#include "platform/sim/sim_types.h"
+
+namespace platform::sim {
+
+class SimulatedDesktop;
+
+struct ScenarioWindow {
+    WindowSpec spec;
+    bool refusesResize = false;
+    std::optional<Size> minSize;
+    std::optional<Size> maxSize;
+};
+
+struct ScenarioApplication {
+    AppSpec spec;
+    bool unresponsive = false;
+    QString dockBadge;
+    bool inDock = false;
+    std::vector<ScenarioWindow> windows;
+};
+
+struct ScenarioDisplay {
+    Rect bounds;
+    QString name;
+    double scale = 1.0;
+    bool main = false;
+};
+
+struct ScenarioDockItem {
+    QString title;
+    QString path;
+    QString badge;
+};
+
+struct ScenarioBundle {
+    QString path;
+    QString bundleID;
+    QVariantMap info;
+};
+
+struct Scenario {
+    std::optional<bool> trusted;
+    std::optional<int> currentSpace;
+    std::optional<bool> darkAppearance;
+    std::optional<bool> reduceMotion;
+    std::vector<ScenarioDisplay> displays;
+    std::optional<Point> pointer;
+    std::vector<ScenarioApplication> applications;
+    std::vector<ScenarioDockItem> dockItems;
+    std::vector<ScenarioBundle> bundles;
+    bool powerSourcesGiven = false;
+    std::optional<std::vector<QVariantMap>> powerSources;
+    std::map<QString, QVariantMap> preferences;
+};
+
+// Parses and checks a whole scenario; false with *error set otherwise.
+bool parseScenario(const QByteArray& json, Scenario& out, QString* error);
+// Populates a desktop (its displays are added after any it already has).
+void applyScenario(const Scenario& scenario, SimulatedDesktop& desktop);
+
+}  // namespace platform::sim

@@ -1,0 +1,42 @@
+#include "platform/sim/sim_displays.h"
+
+namespace platform::sim {
+
+std::vector<Screen> SimDisplays::screens() {
+    std::lock_guard lock(core_->mutex);
+    std::vector<Screen> out;
+    for (const auto& d : core_->displays) out.push_back(core_->screenOf(d));
+    return out;
+}
+
+std::optional<Screen> SimDisplays::mainScreen() {
+    std::lock_guard lock(core_->mutex);
+    if (core_->displays.empty()) return std::nullopt;
+    for (const auto& d : core_->displays)
+        if (d.id == core_->mainScreenID) return core_->screenOf(d);
+    return core_->screenOf(core_->displays.front());
+}
+
+DisplayID SimDisplays::mainDisplayID() {
+    std::lock_guard lock(core_->mutex);
+    return core_->displays.empty() ? 0 : core_->displays.front().id;
+}
+
+Point SimDisplays::pointerLocation() {
+    std::lock_guard lock(core_->mutex);
+    return Point{core_->pointer.x, core_->primaryHeight() - core_->pointer.y};
+}
+
+int SimDisplays::addObserver(std::function<void()> callback) {
+    std::lock_guard lock(core_->mutex);
+    int token = core_->nextToken++;
+    core_->displayObservers[token] = std::move(callback);
+    return token;
+}
+
+void SimDisplays::removeObserver(int token) {
+    std::lock_guard lock(core_->mutex);
+    core_->displayObservers.erase(token);
+}
+
+}  // namespace platform::sim

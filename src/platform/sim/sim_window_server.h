@@ -1,0 +1,29 @@
+#pragma once
+// The window server's list, derived from the simulated windows (front to
+// back), with extra raw entries, per-entry corruption and list failure.
+#include <QVariantMap>
+#include <memory>
+
+#include "platform/sim/sim_core.h"
+#include "platform/window_list.h"
+
+namespace platform::sim {
+
+class SimWindowServer : public WindowServer {
+public:
+    explicit SimWindowServer(std::shared_ptr<Core> core) : core_(std::move(core)) {}
+    std::optional<std::vector<WindowRecord>> copyWindowList(unsigned options, std::int64_t relativeTo) override;
+
+    // The window server's descriptions (what copyWindowList converts), for
+    // the same options: corrupted entries show as they are.
+    std::optional<std::vector<QVariantMap>> describeWindowList(unsigned options, std::int64_t relativeTo);
+
+    // Converts one description; a field that is missing or of the wrong
+    // type is absent.
+    static WindowRecord toRecord(const QVariantMap& entry);
+
+private:
+    std::shared_ptr<Core> core_;
+};
+
+}  // namespace platform::sim
