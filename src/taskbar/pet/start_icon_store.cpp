@@ -1,0 +1,153 @@
+#include "taskbar/pet/start_icon_store.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include "platform/platform.h"
+
+namespace {
+
+namespace keys = settings::keys;
+
+std::unique_ptr<StartIconStore>& sharedSlot() {
+    static std::unique_ptr<StartIconStore> slot;
+    return slot;
+}
+
+bool sameImage(const std::optional<QImage>& a, const std::optional<QImage>& b) {
+    if (a.has_value() != b.has_value()) return false;
+    return !a || *a == *b;
+}
+
+}  // namespace
+
+StartIconStore& StartIconStore::shared() {
+    auto& slot = sharedSlot();
+    if (!slot) slot = std::make_unique<StartIconStore>(platform::prefs::userDefaults());
+    return *slot;
+}
+
+void StartIconStore::resetShared() { sharedSlot().reset(); }
+
+QString StartIconStore::defaultApplicationSupport() {
+    const QString home = qEnvironmentVariable("QUORVEL_HOME");
+    if (!home.isEmpty()) return QDir(home).filePath(QStringLiteral("Application Support"));
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty()) data = QDir::home().filePath(QStringLiteral(".local/share"));
+    return data;
+}
+
+StartIconStore::StartIconStore(platform::prefs::Domain& defaults, QString applicationSupport)
+    : defaults_(defaults),
+      applicationSupport_(applicationSupport.isEmpty() ? defaultApplicationSupport() : std::move(applicationSupport)) {
+    const std::optional<QImage> picture = loadCustomImage();
+    if (auto raw = defaults_.stringValue(keys::appearanceStartPet)) pet_ = startPetFromRawValue(*raw);
+    shape_ = StartIconShape::roundedSquare;
+    if (auto raw = defaults_.stringValue(keys::appearanceStartIconShape))
+        shape_ = fromRawValue<StartIconShape>(*raw).value_or(StartIconShape::roundedSquare);
+    customImage_ = picture;
+    useCustom_ = !pet_ && picture && defaults_.boolValue(keys::appearanceStartIconUseCustom).value_or(false);
+}
+
+std::optional<QString> StartIconStore::customImageURL(bool createFolder) const {
+    // The application-support folder itself is made when missing, as the
+    // system's file manager does when asked for it.
+    QDir support(applicationSupport_);
+    if (applicationSupport_.isEmpty() || !support.mkpath(QStringLiteral("."))) return std::nullopt;
+    const QString folder = support.filePath(folderName);
+    if (createFolder) QDir().mkpath(folder);
+    return QDir(folder).filePath(fileName);
+}
+
+std::optional<QImage> StartIconStore::loadCustomImage() const {
+    if (!defaults_.stringValue(keys::appearanceStartIconCustomName)) return std::nullopt;
+    const auto url = customImageURL(false);
+    if (!url) return std::nullopt;
+    QImage image;
+    if (!image.load(*url) || image.isNull()) return std::nullopt;
+    return image;
+}
+
+void StartIconStore::setPet(std::optional<StartPet> pet) {
+    const auto previous = pet_;
+    pet_ = pet;
+    if (previous == pet_) return;
+    emit petChanged();
+    emit changed();
+    if (pet_) defaults_.setString(keys::appearanceStartPet, rawValue(*pet_));
+    else defaults_.remove(keys::appearanceStartPet);
+    if (pet_) setUseCustom(false);
+}
+
+void StartIconStore::setUseCustom(bool useCustom) {
+    const bool previous = useCustom_;
+    useCustom_ = useCustom;
+    if (previous == useCustom_) return;
+    emit useCustomChanged();
+    emit changed();
+    defaults_.setBool(keys::appearanceStartIconUseCustom, useCustom_);
+    if (useCustom_ && pet_) setPet(std::nullopt);
+}
+
+void StartIconStore::setShape(StartIconShape shape) {
+    const auto previous = shape_;
+    shape_ = shape;
+    if (previous == shape_) return;
+    emit shapeChanged();
+    emit changed();
+    defaults_.setString(keys::appearanceStartIconShape, rawValue(shape_));
+}
+
+void StartIconStore::setCustomImageValue(std::optional<QImage> image) {
+    const bool same = sameImage(customImage_, image);
+    customImage_ = std::move(image);
+    if (same) return;
+    emit customImageChanged();
+    emit changed();
+}
+
+// The picture is written to a temporary file beside the old one and renamed
+// over it, so a failed or interrupted write leaves the previous picture whole.
+void StartIconStore::setCustomImage(const QImage& image, StartIconShape shape) {
+    const auto url = customImageURL(true);
+    if (!url) {
+        platform::alerts().beep();
+        return;
+    }
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        if (image.isNull() || !writer.write(image)) {
+            platform::alerts().beep();
+            return;
+        }
+    }
+    QSaveFile file(*url);
+    bool ok = file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
+    if (ok) ok = file.commit();
+    else file.cancelWriting();
+    if (!ok) {
+        platform::log(QStringLiteral("Quorvel: 写自定义开始图标失败 ") + file.errorString());
+        platform::alerts().beep();
+        return;
+    }
+    defaults_.setString(keys::appearanceStartIconCustomName, fileName);
+    setShape(shape);
+    QImage decoded;
+    if (decoded.load(*url) && !decoded.isNull()) setCustomImageValue(decoded);
+    else setCustomImageValue(image);
+    setUseCustom(true);
+}
+
+void StartIconStore::clearCustomImage() {
+    if (const auto url = customImageURL(false)) QFile::remove(*url);
+    defaults_.remove(keys::appearanceStartIconCustomName);
+    setCustomImageValue(std::nullopt);
+    setUseCustom(false);
+}
