@@ -1,0 +1,44 @@
+#pragma once
+// The one place where the bar, the start menu and the settings obtain
+// application icons and display names. Answers come from in-memory caches;
+// a process's icon is forgotten when the process ends, because process ids
+// are reused.
+#include <QHash>
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class AppIconProvider {
+public:
+    // The shared instance, made on first use over the installed workspace.
+    static AppIconProvider& shared();
+    // Forgets the shared instance (a fresh platform installation needs one).
+    static void resetShared();
+
+    AppIconProvider();
+    ~AppIconProvider();
+    AppIconProvider(const AppIconProvider&) = delete;
+    AppIconProvider& operator=(const AppIconProvider&) = delete;
+
+    std::optional<QImage> icon(std::int32_t pid);
+    std::optional<QImage> iconForBundleID(const QString& bundleID);
+    std::optional<QImage> iconForPath(const QString& path);
+    QString displayName(const QString& bundleID);
+
+    // Cache sizes, for tests and diagnostics.
+    int cachedPidIcons() const { return int(iconByPid_.size()); }
+    int cachedBundleIcons() const { return int(iconByBundle_.size()); }
+    int cachedPathIcons() const { return int(iconByPath_.size()); }
+
+private:
+    void applicationTerminated(std::int32_t pid);
+
+    QHash<std::int32_t, QImage> iconByPid_;
+    QHash<QString, QImage> iconByBundle_;
+    QHash<QString, QImage> iconByPath_;
+    QHash<QString, QString> nameByBundle_;
+    int observerToken_ = 0;
+    std::shared_ptr<bool> alive_;
+};

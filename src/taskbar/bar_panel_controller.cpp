@@ -1,0 +1,117 @@
+#include "taskbar/bar_panel_controller.h"
+
+#include <QPointer>
+
+#include "platform/platform.h"
+#include "startmenu/start_menu_controller.h"
+#include "taskbar/bar_metrics.h"
+#include "taskbar/bar_panel.h"
+#include "taskbar/bar_view.h"
+#include "taskbar/fullscreen_monitor.h"
+#include "taskbar/pet/start_icon_store.h"
+#include "taskbar/screen_geometry.h"
+
+BarPanelController::BarPanelController(std::shared_ptr<FullscreenDetecting> detector, QObject* parent)
+    : QObject(parent),
+      monitor_(FullscreenMonitor::create(detector ? std::move(detector) : std::make_shared<AXFullscreenDetector>())) {}
+
+BarPanelController::~BarPanelController() {
+    monitor_->stop();
+    stopObservingScreens();
+    closeAll();
+}
+
+void BarPanelController::start(RunningAppsStore* store, std::shared_ptr<WindowService> service, PinStore* pinStore) {
+    store_ = store;
+    service_ = std::move(service);
+    pinStore_ = pinStore;
+    rebuild();
+    if (!screenObserver_) {
+        QPointer<BarPanelController> self(this);
+        screenObserver_ = platform::displays().addObserver([self] {
+            if (self) self->screenParametersChanged();
+        });
+    }
+    QPointer<BarPanelController> self(this);
+    monitor_->setOnChange([self](std::optional<platform::DisplayID> display) {
+        if (self) self->fullscreenChanged(display);
+    });
+    monitor_->start();
+}
+
+void BarPanelController::stopObservingScreens() {
+    if (screenObserver_ && platform::isInstalled() && platform::installed().displays)
+        platform::displays().removeObserver(*screenObserver_);
+    screenObserver_.reset();
+}
+
+BarPanelController::Configuration BarPanelController::currentConfiguration() const {
+    return Configuration{BarMetrics::barScreens(), BarMetrics::barThickness()};
+}
+
+void BarPanelController::screenParametersChanged() {
+    if (lastConfiguration_ && *lastConfiguration_ == currentConfiguration()) return;
+    rebuild();
+}
+
+void BarPanelController::rebuild() {
+    ++rebuilds_;
+    StartMenuController::shared().close();
+    closeAll();
+    const Configuration config = currentConfiguration();
+    lastConfiguration_ = config;
+    for (const auto& screen : config.screens) {
+        BarPanel* panel = makePanel(screen, config.thickness);
+        panels_.push_back(panel);
+        // A display that is full screen keeps its bar hidden until the
+        // application leaves full screen.
+        if (!(fullscreenDisplay_ && *fullscreenDisplay_ == panel->displayID())) panel->show();
+    }
+    emit panelsRebuilt();
+}
+
+BarPanel* BarPanelController::makePanel(const platform::Screen& screen, double thickness) {
+    auto* panel = new BarPanel(screen.id);
+    // Display bounds share Qt's global coordinates (top left, y downwards):
+    // the bar is the band of the bar's thickness at the display's bottom edge.
+    const platform::Rect b = screen.bounds.standardized();
+    const platform::Rect frame(b.minX(), b.maxY() - thickness, b.width(), thickness);
+    panel->setGeometry(screen_geometry::toQRect(frame));
+    if (store_ && service_ && pinStore_) {
+        std::optional<platform::DisplayID> id;
+        if (screen.id != 0) id = screen.id;
+        auto* view = new BarView(store_, service_, pinStore_, StartIconStore::shared(), StartMenuController::shared(),
+                                 id, panel);
+        view->setOpenSettings(openSettings_);
+        panel->setContentView(view);
+    }
+    panel->setGeometry(screen_geometry::toQRect(frame));
+    return panel;
+}
+
+void BarPanelController::closeAll() {
+    for (BarPanel* panel : panels_) {
+        panel->hide();
+        panel->setContentView(nullptr);
+        panel->deleteLater();
+    }
+    panels_.clear();
+}
+
+BarPanel* BarPanelController::panel(platform::DisplayID id) const {
+    for (BarPanel* p : panels_)
+        if (p->displayID() == id) return p;
+    return nullptr;
+}
+
+void BarPanelController::fullscreenChanged(std::optional<platform::DisplayID> display) {
+    const auto previous = fullscreenDisplay_;
+    if (display == previous) return;
+    fullscreenDisplay_ = display;
+    if (previous)
+        if (BarPanel* p = panel(*previous)) p->show();
+    if (!display) return;
+    auto& startMenu = StartMenuController::shared();
+    if (startMenu.presentedScreenID() == display) startMenu.close();
+    if (BarPanel* p = panel(*display)) p->hide();
+}

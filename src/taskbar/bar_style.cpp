@@ -1,0 +1,53 @@
+#include "taskbar/bar_style.h"
+
+#include "platform/platform.h"
+
+namespace bar_style {
+
+Palette palette(platform::Appearance appearance) {
+    if (appearance == platform::Appearance::darkAqua)
+        return Palette{QColor(255, 255, 255, 217), QColor(255, 255, 255, 140), QColor(255, 255, 255, 26),
+                       QColor(50, 50, 50)};
+    return Palette{QColor(0, 0, 0, 217), QColor(0, 0, 0, 128), QColor(0, 0, 0, 26), QColor(236, 236, 236)};
+}
+
+platform::Appearance currentAppearance() {
+    if (!platform::isInstalled() || !platform::installed().application) return platform::Appearance::aqua;
+    return platform::application().effectiveAppearance();
+}
+
+Palette currentPalette() { return palette(currentAppearance()); }
+
+std::optional<QColor> themeColor(const QString& raw) {
+    if (raw == QLatin1String("neoSilver")) return QColor::fromRgbF(0.84f, 0.86f, 0.89f);
+    if (raw == QLatin1String("neoBlush")) return QColor::fromRgbF(0.94f, 0.81f, 0.84f);
+    if (raw == QLatin1String("neoCitrus")) return QColor::fromRgbF(0.88f, 0.91f, 0.64f);
+    if (raw == QLatin1String("neoIndigo")) return QColor::fromRgbF(0.18f, 0.21f, 0.36f);
+    return std::nullopt;
+}
+
+double backgroundOpacity(qint64 level, bool hasThemeColor) {
+    switch (level) {
+        case 1:
+        case 2: return hasThemeColor ? 0.82 : 0.85;
+        case 4:
+        case 5: return hasThemeColor ? 0.32 : 0.0;
+        default: return hasThemeColor ? 0.58 : 0.4;
+    }
+}
+
+QColor backgroundColor(const QString& raw, qint64 level, platform::Appearance appearance) {
+    const auto theme = themeColor(raw);
+    QColor c = theme ? *theme : palette(appearance).windowBackground;
+    c.setAlphaF(float(backgroundOpacity(level, theme.has_value())));
+    return c;
+}
+
+QFont font(double pixelSize, QFont::Weight weight) {
+    QFont f;
+    f.setPixelSize(std::max(1, int(std::lround(pixelSize))));
+    f.setWeight(weight);
+    return f;
+}
+
+}  // namespace bar_style

@@ -1,0 +1,36 @@
+#pragma once
+// Colours and fonts shared by the bar's views: the system's named colours in
+// the light and dark appearance, the themed background with its opacity, and
+// fonts sized in pixels (sizes are given in points of a 72-dpi screen).
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <optional>
+
+#include "platform/application.h"
+
+namespace bar_style {
+
+struct Palette {
+    QColor primary;           // labels and symbols
+    QColor secondary;         // the date under the time
+    QColor separator;         // the hairline along the bar's top edge
+    QColor windowBackground;  // the background without a theme
+};
+
+Palette palette(platform::Appearance appearance);
+// The palette of the appearance in effect now.
+Palette currentPalette();
+platform::Appearance currentAppearance();
+
+// Theme colour of an appearance-mode text; none for system, light, dark and
+// every text that names no mode.
+std::optional<QColor> themeColor(const QString& appearanceModeRaw);
+// Background opacity by transparency level, with and without a theme colour.
+double backgroundOpacity(qint64 transparencyLevel, bool hasThemeColor);
+// The bar's background: theme colour or window background, at its opacity.
+QColor backgroundColor(const QString& appearanceModeRaw, qint64 transparencyLevel, platform::Appearance appearance);
+
+QFont font(double pixelSize, QFont::Weight weight = QFont::Normal);
+
+}  // namespace bar_style

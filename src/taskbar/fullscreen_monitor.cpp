@@ -1,0 +1,148 @@
+#include "taskbar/fullscreen_monitor.h"
+
+#include "platform/platform.h"
+
+namespace {
+constexpr double kMessagingTimeout = 0.25;
+}
+
+// ---- detector --------------------------------------------------------------
+
+std::optional<platform::DisplayID> AXFullscreenDetector::largestOverlap(const platform::Rect& frame,
+                                                                        const std::vector<ActiveDisplay>& displays) {
+    std::optional<platform::DisplayID> best;
+    double bestArea = 0;
+    for (const auto& d : displays) {
+        const platform::Rect i = frame.intersection(d.bounds);
+        if (i.isNull() || i.isEmpty()) continue;
+        const double area = i.width() * i.height();
+        if (area > bestArea) {
+            bestArea = area;
+            best = d.id;
+        }
+    }
+    return best;
+}
+
+bool AXFullscreenDetector::covers(const platform::Rect& w, const platform::Rect& d) {
+    return w.minX() <= d.minX() + 2 && w.minY() <= d.minY() + 2 && w.maxX() >= d.maxX() - 2 &&
+           w.maxY() >= d.maxY() - 2;
+}
+
+std::optional<platform::DisplayID> AXFullscreenDetector::detect(std::optional<std::int32_t> pid) {
+    if (!pid) return std::nullopt;
+
+    std::vector<ActiveDisplay> displays;
+    for (const auto& s : platform::displays().screens()) displays.push_back({s.id, s.bounds});
+
+    namespace ax = platform::ax;
+    auto& api = ax::api();
+    const ax::Element app = api.applicationElement(*pid);
+    api.setMessagingTimeout(app, kMessagingTimeout);
+
+    // The accessibility attribute of the focused window.
+    ax::Value value;
+    if (api.copyAttribute(app, ax::names::focusedWindow, value) == ax::Error::success) {
+        if (auto window = ax::as<ax::Element>(value); window && window->isValid()) {
+            ax::Value fs, pos, size;
+            const bool fullScreen = api.copyAttribute(*window, ax::names::fullScreen, fs) == ax::Error::success &&
+                                    ax::as<bool>(fs).value_or(false);
+            if (fullScreen && api.copyAttribute(*window, ax::names::position, pos) == ax::Error::success &&
+                api.copyAttribute(*window, ax::names::size, size) == ax::Error::success) {
+                auto p = ax::as<platform::Point>(pos);
+                auto s = ax::as<platform::Size>(size);
+                if (p && s) {
+                    if (auto id = largestOverlap(platform::Rect(*p, *s), displays)) return id;
+                }
+            }
+        }
+    }
+
+    // The window list: a borderless window that covers a whole display.
+    const auto list = platform::windowServer().copyWindowList(
+        platform::windowListOnScreenOnly | platform::windowListExcludeDesktopElements, 0);
+    if (!list) return std::nullopt;
+    std::vector<platform::Rect> kept;
+    for (const auto& w : *list) {
+        if (!w.ownerPID || *w.ownerPID != *pid) continue;
+        if (!w.layer || *w.layer != 0) continue;
+        if (w.alpha && !(*w.alpha > 0.01)) continue;
+        if (!w.bounds) continue;
+        kept.push_back(*w.bounds);
+    }
+    for (const auto& w : kept)
+        for (const auto& d : displays)
+            if (covers(w, d.bounds)) return d.id;
+    return std::nullopt;
+}
+
+// ---- monitor ---------------------------------------------------------------
+
+std::shared_ptr<FullscreenMonitor> FullscreenMonitor::create(std::shared_ptr<FullscreenDetecting> detector) {
+    return std::shared_ptr<FullscreenMonitor>(new FullscreenMonitor(std::move(detector)));
+}
+
+FullscreenMonitor::FullscreenMonitor(std::shared_ptr<FullscreenDetecting> detector)
+    : detector_(std::move(detector)), queue_("app.quorvel.fullscreen") {}
+
+FullscreenMonitor::~FullscreenMonitor() { stop(); }
+
+void FullscreenMonitor::start() {
+    if (running_) return;
+    running_ = true;
+    ++generation_;
+    std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
+    workspaceObserver_ = platform::workspace().addObserver([weak](const QString& name, std::int32_t) {
+        if (name != platform::workspace_notifications::activeSpaceDidChange &&
+            name != platform::workspace_notifications::didActivateApplication)
+            return;
+        if (auto self = weak.lock()) self->trigger();
+    });
+    trigger();
+    if (pollTimer_) pollTimer_->invalidate();
+    pollTimer_ = platform::Timer::scheduled(pollInterval, true, [weak](platform::Timer&) {
+        if (auto self = weak.lock()) self->trigger();
+    });
+}
+
+void FullscreenMonitor::stop() {
+    if (!running_) return;
+    running_ = false;
+    ++generation_;
+    if (platform::isInstalled() && platform::installed().workspace)
+        platform::workspace().removeObserver(workspaceObserver_);
+    workspaceObserver_ = 0;
+    ++pendingToken_;  // cancels the pending evaluation
+    hasPending_ = false;
+    if (pollTimer_) pollTimer_->invalidate();
+    pollTimer_.reset();
+}
+
+void FullscreenMonitor::trigger() {
+    if (!running_) return;
+    const std::uint64_t token = ++pendingToken_;
+    hasPending_ = true;
+    std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
+    platform::MainQueue::asyncAfter(settleDelay, [weak, token] {
+        if (auto self = weak.lock()) self->evaluate(token);
+    });
+}
+
+void FullscreenMonitor::evaluate(std::uint64_t token) {
+    if (token != pendingToken_ || !hasPending_) return;  // replaced or cancelled
+    hasPending_ = false;
+    if (!running_) return;
+    std::optional<std::int32_t> pid;
+    if (auto front = platform::workspace().frontmostApplication()) pid = front->pid;
+    const std::uint64_t generation = generation_;
+    std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
+    auto detector = detector_;
+    queue_.async([weak, detector, pid, generation] {
+        const auto display = detector->detect(pid);
+        platform::MainQueue::async([weak, display, generation] {
+            auto self = weak.lock();
+            if (!self || !self->running_ || self->generation_ != generation || !self->onChange_) return;
+            self->onChange_(display);
+        });
+    });
+}
