@@ -1,0 +1,139 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "platform/linux/autostart_login_item.h"
+#include "services/launch_at_login_service.h"
+#include "services_fixture.h"
+
+using platform::LoginItemStatus;
+using platform::linux_backend::AutostartLoginItems;
+
+namespace {
+
+class AutostartTest : public ::testing::Test {
+protected:
+    QString folder() const { return dir.path() + QStringLiteral("/autostart"); }
+    QString readEntry(const AutostartLoginItems& items) {
+        QFile f(items.entryPath());
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(f.readAll());
+    }
+    void writeEntry(const AutostartLoginItems& items, const QString& text) {
+        QDir().mkpath(folder());
+        QFile f(items.entryPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text.toUtf8());
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(AutostartTest, RegisterAndUnregisterRoundTrip) {
+    AutostartLoginItems items(folder(), QStringLiteral("/opt/quorvel/bin/quorvel"));
+    EXPECT_EQ(items.status(), LoginItemStatus::notRegistered);
+    EXPECT_FALSE(items.unregisterItem());  // nothing to remove is not a failure
+    EXPECT_FALSE(items.registerItem());
+    EXPECT_EQ(items.status(), LoginItemStatus::enabled);
+    EXPECT_TRUE(readEntry(items).contains(QStringLiteral("\nExec=\"/opt/quorvel/bin/quorvel\"\n")));
+    EXPECT_FALSE(items.unregisterItem());
+    EXPECT_EQ(items.status(), LoginItemStatus::notRegistered);
+    EXPECT_FALSE(QFile::exists(items.entryPath()));
+}
+
+TEST_F(AutostartTest, UnknownExecutableIsNotFound) {
+    AutostartLoginItems items(folder(), std::nullopt);
+    EXPECT_EQ(items.status(), LoginItemStatus::notFound);
+    EXPECT_TRUE(items.registerItem());
+    EXPECT_FALSE(QFile::exists(items.entryPath()));
+}
+
+TEST_F(AutostartTest, EntriesThatDoNotStartThisProgram) {
+    AutostartLoginItems items(folder(), QStringLiteral("/opt/q/quorvel"));
+    const QString ours = QStringLiteral("[Desktop Entry]\nType=Application\nExec=\"/opt/q/quorvel\"\n");
+    struct Case {
+        QString text;
+        LoginItemStatus status;
+    };
+    const Case cases[] = {
+        {ours, LoginItemStatus::enabled},
+        {ours + QStringLiteral("Hidden=true\n"), LoginItemStatus::notRegistered},
+        {ours + QStringLiteral("X-GNOME-Autostart-enabled=false\n"), LoginItemStatus::notRegistered},
+        {QStringLiteral("[Desktop Entry]\nExec=\"/elsewhere/quorvel\"\n"), LoginItemStatus::notRegistered},
+        {QStringLiteral("[Other]\nExec=\"/opt/q/quorvel\"\n"), LoginItemStatus::notRegistered},
+        {QStringLiteral("\x01\x02 binary junk"), LoginItemStatus::notRegistered},
+    };
+    for (const auto& c : cases) {
+        writeEntry(items, c.text);
+        EXPECT_EQ(items.status(), c.status) << c.text.toStdString();
+    }
+    // Switching on replaces a stale entry.
+    EXPECT_FALSE(items.registerItem());
+    EXPECT_EQ(items.status(), LoginItemStatus::enabled);
+}
+
+TEST_F(AutostartTest, ExecQuotingOfAwkwardPaths) {
+    struct Case {
+        const char* path;
+        const char* exec;  // nullptr: refused
+    };
+    const Case cases[] = {
+        {"/usr/bin/quorvel", R"("/usr/bin/quorvel")"},
+        {"/home/a b/quorvel", R"("/home/a b/quorvel")"},
+        {"/x/\"q\"", R"("/x/\\"q\\"")"},
+        {"/x/$HOME`id`", R"("/x/\\$HOME\\`id\\`")"},
+        {"/x/back\\slash", R"("/x/back\\\\slash")"},
+        {"/x/100%u", R"("/x/100%%u")"},
+        {"/x/line\nbreak", nullptr},
+        {"/x/tab\there", nullptr},
+        {"relative/quorvel", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& c : cases) {
+        auto exec = AutostartLoginItems::execValue(QString::fromUtf8(c.path));
+        if (!c.exec) {
+            EXPECT_FALSE(exec) << c.path;
+            continue;
+        }
+        ASSERT_TRUE(exec) << c.path;
+        EXPECT_EQ(*exec, QString::fromUtf8(c.exec));
+    }
+    // A path that cannot be written is refused, and nothing is written.
+    AutostartLoginItems items(folder(), QStringLiteral("/x/line\nbreak"));
+    EXPECT_TRUE(items.registerItem());
+    EXPECT_FALSE(QFile::exists(items.entryPath()));
+}
+
+TEST_F(AutostartTest, UnwritableFolderReportsFailureThroughTheService) {
+    // A file where the folder should be.
+    QFile blocker(folder());
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    auto items = std::make_shared<AutostartLoginItems>(folder(), QStringLiteral("/opt/q/quorvel"));
+    auto dispatcher = std::make_shared<platform::sim::ManualDispatcher>();
+    auto log = std::make_shared<services_test::RecordingLog>();
+    platform::Services s;
+    s.dispatcher = dispatcher;
+    s.loginItems = items;
+    s.log = log;
+    platform::install(s);
+    {
+        services::LaunchAtLoginService service;
+        service.setEnabled(true);
+        ASSERT_TRUE(service.failureMessage());
+        EXPECT_EQ(service.status(), LoginItemStatus::notRegistered);
+        EXPECT_EQ(log->take().size(), 1);
+    }
+    platform::uninstall();
+}
+
+TEST(AutostartFolderTest, SandboxedByQuorvelHome) {
+    const QByteArray saved = qgetenv("QUORVEL_HOME");
+    qputenv("QUORVEL_HOME", "/tmp/quorvel-test-home");
+    EXPECT_EQ(AutostartLoginItems::defaultAutostartFolder(), QStringLiteral("/tmp/quorvel-test-home/autostart"));
+    if (saved.isEmpty())
+        qunsetenv("QUORVEL_HOME");
+    else
+        qputenv("QUORVEL_HOME", saved);
+}
+
+}  // namespace
