@@ -177,6 +177,8 @@ public:
     DisplayID mainScreenID = 0;  // 0: the primary
     Point pointer;               // global top-left
     std::map<int, std::function<void()>> displayObservers;
+    std::map<int, std::function<void()>> pointerObservers;
+    bool displayListUnavailable = false;
     Screen screenOf(const DisplayState& d) const;
     double primaryHeight() const;
 

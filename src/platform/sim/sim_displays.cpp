@@ -27,6 +27,34 @@ Point SimDisplays::pointerLocation() {
     return Point{core_->pointer.x, core_->primaryHeight() - core_->pointer.y};
 }
 
+std::optional<std::vector<DisplayID>> SimDisplays::activeDisplayList() {
+    std::lock_guard lock(core_->mutex);
+    if (core_->displayListUnavailable) return std::nullopt;
+    std::vector<DisplayID> ids;
+    for (const auto& d : core_->displays) ids.push_back(d.id);
+    return ids;
+}
+
+Rect SimDisplays::displayBounds(DisplayID id) {
+    std::lock_guard lock(core_->mutex);
+    for (const auto& d : core_->displays)
+        if (d.id == id) return d.bounds;
+    return Rect();
+}
+
+int SimDisplays::addPointerMonitor(std::function<void()> callback) {
+    std::lock_guard lock(core_->mutex);
+    if (!callback) return 0;
+    int token = core_->nextToken++;
+    core_->pointerObservers[token] = std::move(callback);
+    return token;
+}
+
+void SimDisplays::removePointerMonitor(int token) {
+    std::lock_guard lock(core_->mutex);
+    core_->pointerObservers.erase(token);
+}
+
 int SimDisplays::addObserver(std::function<void()> callback) {
     std::lock_guard lock(core_->mutex);
     int token = core_->nextToken++;

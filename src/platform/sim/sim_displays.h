@@ -16,8 +16,12 @@ public:
     std::optional<Screen> mainScreen() override;
     DisplayID mainDisplayID() override;
     Point pointerLocation() override;
+    std::optional<std::vector<DisplayID>> activeDisplayList() override;
+    Rect displayBounds(DisplayID id) override;
     int addObserver(std::function<void()> callback) override;
     void removeObserver(int token) override;
+    int addPointerMonitor(std::function<void()> callback) override;
+    void removePointerMonitor(int token) override;
 
 private:
     std::shared_ptr<Core> core_;

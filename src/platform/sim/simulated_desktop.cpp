@@ -531,7 +531,14 @@ void SimulatedDesktop::setMainScreen(DisplayID id) {
 }
 
 void SimulatedDesktop::setPointer(Point p) {
-    locked([&](Core& c) { c.pointer = p; return 0; });
+    std::lock_guard lock(core_->mutex);
+    if (core_->pointer == p) return;
+    core_->pointer = p;
+    core_->postToObservers(&Core::pointerObservers);
+}
+
+void SimulatedDesktop::setDisplayListUnavailable(bool unavailable) {
+    locked([&](Core& c) { c.displayListUnavailable = unavailable; return 0; });
 }
 
 // ---- power

@@ -196,7 +196,10 @@ public:
     void setMainScreen(DisplayID id);  // the screen with the keyboard focus
     // The pointer in global top-left coordinates (pointerLocation() reports
     // it flipped to bottom-left screen coordinates).
+    // Pointer monitors hear of every change.
     void setPointer(Point globalTopLeft);
+    // The window server's display list cannot be read (activeDisplayList()).
+    void setDisplayListUnavailable(bool unavailable);
 
     // ---- power sources
     void setPowerSources(std::optional<std::vector<QVariantMap>> descriptions);
