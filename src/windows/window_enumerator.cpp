@@ -5,7 +5,7 @@
 
 #include "platform/window_list.h"
 #include "windows/ax_element.h"
-#include "windows/window_trace.h"
+#include "services/trace_log.h"
 
 namespace WindowEnumerator {
 
@@ -103,7 +103,7 @@ std::unordered_set<WindowToken> collapseSameFrame(const std::vector<KeptWindow>&
 Result enumerate(const std::vector<AppDescriptor>& descriptors, const ElementMap& previous, WindowToken& nextToken,
                  TitleCache& titleCache, TokenSet& knownStandard) {
     const auto owners = layerZeroWindowOwners();
-    const bool tracing = WindowTrace::isEnabled();
+    const bool tracing = TraceLog::isEnabled();
 
     ElementIndex previousIndex;
     for (const auto& [token, element] : previous) previousIndex.add(element, token);
@@ -128,7 +128,7 @@ Result enumerate(const std::vector<AppDescriptor>& descriptors, const ElementMap
         }
         const bool visible = owners.count(d.pid) > 0;
         if (tracing) {
-            WindowTrace::write(QStringLiteral("app %1 pid=%2 raw=%3 visible=%4 active=%5 hidden=%6")
+            TraceLog::write(QStringLiteral("app %1 pid=%2 raw=%3 visible=%4 active=%5 hidden=%6")
                                    .arg(d.name)
                                    .arg(d.pid)
                                    .arg(raw.size())
@@ -153,7 +153,7 @@ Result enumerate(const std::vector<AppDescriptor>& descriptors, const ElementMap
             std::optional<QString> ownTitle;
             if (tracing || isKept) ownTitle = AXElement::title(w);
             if (tracing) {
-                WindowTrace::write(
+                TraceLog::write(
                     QStringLiteral("  win tok=%1 sub=%2 min=%3 foc=%4 close=%5 std=%6 known=%7 kept=%8 hash=%9 "
                                    "title=%10")
                         .arg(token)

@@ -7,7 +7,7 @@
 #include "platform/preferences.h"
 #include "windows/ax_element.h"
 #include "windows/task_items.h"
-#include "windows/window_trace.h"
+#include "services/trace_log.h"
 
 namespace ax = platform::ax;
 namespace wsn = platform::workspace_notifications;
@@ -289,10 +289,10 @@ void WindowService::syncObservers(const std::set<std::int32_t>& pids) {
         auto observer = ax::api().createObserver(pid, [weak](const ax::Element& element, const QString& name) {
             auto self = weak.lock();
             if (!self) return;
-            if (WindowTrace::isEnabled()) {
+            if (TraceLog::isEnabled()) {
                 std::int32_t elementPID = 0;
                 if (ax::api().pid(element, elementPID) != ax::Error::success) elementPID = 0;
-                WindowTrace::write(QStringLiteral("AXNotif %1 pid=%2").arg(name).arg(elementPID));
+                TraceLog::write(QStringLiteral("AXNotif %1 pid=%2").arg(name).arg(elementPID));
             }
             self->scheduleScanFromAnyThread();
         });

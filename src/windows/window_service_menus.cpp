@@ -6,12 +6,7 @@
 #include "windows/ax_element.h"
 #include "windows/window_service.h"
 
-#if __has_include("app/localization.h")
 #include "app/localization.h"
-#define WINDOWS_TR(text) tr_(text)
-#else
-#define WINDOWS_TR(text) QStringLiteral(text)
-#endif
 
 namespace ax = platform::ax;
 using WindowLayoutCalculator::Placement;
@@ -39,9 +34,9 @@ std::vector<TaskMenuAction> WindowService::layoutMenuItems(WindowToken token, st
         };
     };
     return {
-        entry(WINDOWS_TR("Maximize"), true, place(Placement::maximize)),
-        entry(WINDOWS_TR("Tile Left"), false, place(Placement::leftHalf)),
-        entry(WINDOWS_TR("Tile Right"), false, place(Placement::rightHalf)),
+        entry(tr_("Maximize"), true, place(Placement::maximize)),
+        entry(tr_("Tile Left"), false, place(Placement::leftHalf)),
+        entry(tr_("Tile Right"), false, place(Placement::rightHalf)),
     };
 }
 
@@ -53,20 +48,20 @@ std::vector<TaskMenuAction> WindowService::menuItems(const TaskButtonKind& kind)
 
     if (auto token = kind.token()) {
         const WindowToken t = *token;
-        items.push_back(entry(WINDOWS_TR("Minimize"), false, [weak, t] {
+        items.push_back(entry(tr_("Minimize"), false, [weak, t] {
             if (auto self = weak.lock()) self->minimizeWindow(t);
         }));
-        items.push_back(entry(WINDOWS_TR("Close"), false, [weak, t] {
+        items.push_back(entry(tr_("Close"), false, [weak, t] {
             if (auto self = weak.lock()) self->closeWindow(t);
         }));
         for (auto& e : layoutMenuItems(t, pid, false)) items.push_back(std::move(e));
         return items;
     }
 
-    items.push_back(entry(WINDOWS_TR("Hide"), false, [weak, pid] {
+    items.push_back(entry(tr_("Hide"), false, [weak, pid] {
         if (auto self = weak.lock()) self->hideApp(pid);
     }));
-    items.push_back(entry(WINDOWS_TR("Show in Finder"), false, [weak, pid] {
+    items.push_back(entry(tr_("Show in Finder"), false, [weak, pid] {
         if (auto self = weak.lock()) self->showInFinder(pid);
     }));
     // The window the placement entries act on unless another one is focused
@@ -78,10 +73,10 @@ std::vector<TaskMenuAction> WindowService::menuItems(const TaskButtonKind& kind)
         if (it == ws.end()) it = ws.begin();
         for (auto& e : layoutMenuItems(it->id, pid, true)) items.push_back(std::move(e));
     }
-    items.push_back(entry(WINDOWS_TR("Quit"), true, [weak, pid] {
+    items.push_back(entry(tr_("Quit"), true, [weak, pid] {
         if (auto self = weak.lock()) self->sendToApp(pid, AppRequest::terminate);
     }));
-    items.push_back(entry(WINDOWS_TR("Force Quit"), false, [weak, pid] {
+    items.push_back(entry(tr_("Force Quit"), false, [weak, pid] {
         if (auto self = weak.lock()) self->sendToApp(pid, AppRequest::forceTerminate);
     }));
     return items;
@@ -97,7 +92,7 @@ std::vector<TaskMenuAction> WindowService::windowMenuItems(std::int32_t pid) {
     std::vector<TaskMenuAction> items;
     for (const auto& w : windows) {
         const WindowToken token = w.id;
-        const QString title = w.title.isEmpty() ? WINDOWS_TR("Untitled") : w.title;
+        const QString title = w.title.isEmpty() ? tr_("Untitled") : w.title;
         items.push_back(entry(title, false, [weak, token, pid] {
             if (auto self = weak.lock()) self->focusWindow(token, pid);
         }));
