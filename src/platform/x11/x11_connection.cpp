@@ -1,0 +1,505 @@
+#include "platform/x11/x11_connection.h"
+
+#include <xcb/xcb_icccm.h>
+
+#include <QByteArray>
+#include <QList>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace platform::x11 {
+namespace {
+
+template <typename T>
+struct FreeDeleter {
+    void operator()(T* p) const { std::free(p); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeDeleter<T>>;
+
+using Clock = std::chrono::steady_clock;
+
+Clock::time_point deadlineAfter(double seconds) {
+    seconds = std::clamp(seconds, 0.0, 60.0);
+    return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+xcb_atom_t intern(xcb_connection_t* c, const char* name) {
+    auto cookie = xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name);
+    Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(c, cookie, nullptr));
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// The 32-bit items of a property reply; empty for another format.
+std::vector<std::uint32_t> cardinals(const xcb_get_property_reply_t* r) {
+    if (!r || r->format != 32) return {};
+    int n = xcb_get_property_value_length(r) / 4;
+    auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
+    return std::vector<std::uint32_t>(v, v + std::max(0, n));
+}
+
+QByteArray bytes(const xcb_get_property_reply_t* r) {
+    if (!r || r->format != 8) return {};
+    int n = xcb_get_property_value_length(r);
+    return QByteArray(static_cast<const char*>(xcb_get_property_value(r)), std::max(0, n));
+}
+
+FrameExtents extentsFrom(const std::vector<std::uint32_t>& v) {
+    FrameExtents e;
+    if (v.size() < 4) return e;
+    // Hostile values never make a frame larger than a screen could be.
+    auto clampInt = [](std::uint32_t x) { return int(std::min<std::uint32_t>(x, 10000)); };
+    e.left = clampInt(v[0]);
+    e.right = clampInt(v[1]);
+    e.top = clampInt(v[2]);
+    e.bottom = clampInt(v[3]);
+    return e;
+}
+
+}  // namespace
+
+Rect visibleFrame(const Rect& clientArea, const FrameExtents& d, const FrameExtents& s) {
+    return Rect(clientArea.origin.x - d.left + s.left, clientArea.origin.y - d.top + s.top,
+                clientArea.size.width + d.left + d.right - s.left - s.right,
+                clientArea.size.height + d.top + d.bottom - s.top - s.bottom);
+}
+
+Size clientSizeFor(const Size& visibleSize, const FrameExtents& d, const FrameExtents& s) {
+    return Size{visibleSize.width - d.left - d.right + s.left + s.right,
+                visibleSize.height - d.top - d.bottom + s.top + s.bottom};
+}
+
+bool WindowInfo::hasState(xcb_atom_t atom) const {
+    return atom != XCB_ATOM_NONE && std::find(state.begin(), state.end(), atom) != state.end();
+}
+bool WindowInfo::hasType(xcb_atom_t atom) const {
+    return atom != XCB_ATOM_NONE && std::find(types.begin(), types.end(), atom) != types.end();
+}
+
+std::shared_ptr<Connection> Connection::open(const QString& displayName, QString* error) {
+    std::shared_ptr<Connection> c(new Connection());
+    if (!c->setUp(displayName, error)) return nullptr;
+    return c;
+}
+
+bool Connection::setUp(const QString& displayName, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    QByteArray name = displayName.toLocal8Bit();
+    const char* envDisplay = std::getenv("DISPLAY");
+    if (name.isEmpty() && (!envDisplay || !*envDisplay)) return fail(QStringLiteral("DISPLAY is not set"));
+    conn_ = xcb_connect(name.isEmpty() ? nullptr : name.constData(), &screenNumber_);
+    if (!conn_ || xcb_connection_has_error(conn_)) {
+        if (conn_) xcb_disconnect(conn_);
+        conn_ = nullptr;
+        return fail(QStringLiteral("cannot connect to the X display %1")
+                        .arg(name.isEmpty() ? QString::fromLocal8Bit(envDisplay) : displayName));
+    }
+    auto it = xcb_setup_roots_iterator(xcb_get_setup(conn_));
+    for (int i = 0; i < screenNumber_ && it.rem; ++i) xcb_screen_next(&it);
+    if (!it.rem) return fail(QStringLiteral("the X display has no screen %1").arg(screenNumber_));
+    root_ = it.data->root;
+
+    xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(conn_, &ewmh_);
+    if (!cookies || !xcb_ewmh_init_atoms_replies(&ewmh_, cookies, nullptr))
+        return fail(QStringLiteral("cannot intern the EWMH atoms"));
+    ewmhReady_ = true;
+    atoms_.utf8String = intern(conn_, "UTF8_STRING");
+    atoms_.wmChangeState = intern(conn_, "WM_CHANGE_STATE");
+    atoms_.wmState = intern(conn_, "WM_STATE");
+    atoms_.wmProtocols = intern(conn_, "WM_PROTOCOLS");
+    atoms_.windowOpacity = intern(conn_, "_NET_WM_WINDOW_OPACITY");
+    atoms_.gtkFrameExtents = intern(conn_, "_GTK_FRAME_EXTENTS");
+    atoms_.gtkApplicationId = intern(conn_, "_GTK_APPLICATION_ID");
+    atoms_.wakeUp = intern(conn_, "_QUORVEL_WAKE_UP");
+
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) == 0) hostName_ = QString::fromLocal8Bit(host);
+
+    // A private window that only carries the wake-up message to our own thread.
+    wakeWindow_ = xcb_generate_id(conn_);
+    xcb_create_window(conn_, XCB_COPY_FROM_PARENT, wakeWindow_, root_, -10, -10, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const std::uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(conn_, root_, XCB_CW_EVENT_MASK, &rootMask);
+    xcb_flush(conn_);
+
+    refreshClients();
+    thread_ = std::thread([this] { eventLoop(); });
+    return true;
+}
+
+Connection::~Connection() {
+    if (thread_.joinable()) {
+        stopping_ = true;
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = wakeWindow_;
+        ev.type = atoms_.wakeUp;
+        xcb_send_event(conn_, 0, wakeWindow_, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+        xcb_flush(conn_);
+        if (std::this_thread::get_id() == thread_.get_id())
+            thread_.detach();
+        else
+            thread_.join();
+    }
+    if (ewmhReady_) xcb_ewmh_connection_wipe(&ewmh_);
+    if (conn_) xcb_disconnect(conn_);
+}
+
+bool Connection::isBroken() const { return !conn_ || xcb_connection_has_error(conn_); }
+bool Connection::isEventThread() const { return std::this_thread::get_id() == thread_.get_id(); }
+
+Rect Connection::rootGeometry() const {
+    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, root_), nullptr));
+    if (!g) return Rect();
+    return Rect(0, 0, g->width, g->height);
+}
+
+void Connection::eventLoop() {
+    while (!stopping_) {
+        xcb_generic_event_t* ev = xcb_wait_for_event(conn_);
+        if (!ev) break;  // the connection is gone
+        if (!stopping_) handle(ev);
+        std::free(ev);
+    }
+    std::lock_guard lock(mutex_);
+    ++eventSerial_;
+    eventCv_.notify_all();
+}
+
+void Connection::handle(const xcb_generic_event_t* event) {
+    const std::uint8_t type = event->response_type & 0x7f;
+    bool clientListChanged = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (type == XCB_CONFIGURE_NOTIFY) {
+            auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+            ++configureCounts_[e->window];
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+            configureCounts_.erase(e->window);
+        } else if (type == XCB_PROPERTY_NOTIFY) {
+            auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+            clientListChanged = e->window == root_ && e->atom == ewmh_._NET_CLIENT_LIST;
+        }
+    }
+    std::vector<xcb_window_t> added, removed;
+    if (clientListChanged) {
+        auto now = clientList();
+        std::set<xcb_window_t> fresh(now.begin(), now.end());
+        {
+            std::lock_guard lock(mutex_);
+            for (auto w : fresh)
+                if (!clients_.count(w)) added.push_back(w);
+            for (auto w : clients_)
+                if (!fresh.count(w)) removed.push_back(w);
+            clients_ = std::move(fresh);
+        }
+        for (auto w : added) watchWindow(w);
+        if (!added.empty()) flush();
+    }
+    std::lock_guard dispatch(dispatchMutex_);
+    std::vector<EventListener*> targets;
+    {
+        std::lock_guard lock(mutex_);
+        ++eventSerial_;
+        targets = listeners_;
+    }
+    eventCv_.notify_all();
+    for (auto* l : targets) {
+        if (!added.empty() || !removed.empty()) l->clientsChanged(added, removed);
+        l->xEvent(event);
+    }
+}
+
+void Connection::addListener(EventListener* listener) {
+    std::lock_guard lock(mutex_);
+    listeners_.push_back(listener);
+}
+
+void Connection::removeListener(EventListener* listener) {
+    std::unique_lock<std::mutex> dispatch;
+    if (!isEventThread()) dispatch = std::unique_lock(dispatchMutex_);
+    std::lock_guard lock(mutex_);
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void Connection::watchWindow(xcb_window_t window) {
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(conn_, window, XCB_CW_EVENT_MASK, &mask);
+}
+
+std::set<xcb_window_t> Connection::knownClients() {
+    std::lock_guard lock(mutex_);
+    return clients_;
+}
+
+void Connection::refreshClients() {
+    auto now = clientList();
+    for (auto w : now) watchWindow(w);
+    flush();
+    std::lock_guard lock(mutex_);
+    clients_ = std::set<xcb_window_t>(now.begin(), now.end());
+}
+
+std::vector<xcb_window_t> Connection::windowListProperty(xcb_atom_t atom) {
+    auto cookie = xcb_get_property(conn_, 0, root_, atom, XCB_ATOM_WINDOW, 0, 1u << 16);
+    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(conn_, cookie, nullptr));
+    auto v = cardinals(r.get());
+    return std::vector<xcb_window_t>(v.begin(), v.end());
+}
+
+std::vector<xcb_window_t> Connection::clientList() { return windowListProperty(ewmh_._NET_CLIENT_LIST); }
+std::vector<xcb_window_t> Connection::clientListStacking() {
+    return windowListProperty(ewmh_._NET_CLIENT_LIST_STACKING);
+}
+
+xcb_window_t Connection::activeWindow() {
+    auto v = windowListProperty(ewmh_._NET_ACTIVE_WINDOW);
+    return v.empty() ? xcb_window_t(XCB_WINDOW_NONE) : v.front();
+}
+
+std::uint32_t Connection::currentDesktop() {
+    std::uint32_t d = 0;
+    if (xcb_ewmh_get_current_desktop_reply(&ewmh_, xcb_ewmh_get_current_desktop(&ewmh_, screenNumber_), &d,
+                                           nullptr))
+        return d;
+    return 0;
+}
+
+std::optional<std::uint32_t> Connection::numberOfDesktops() {
+    std::uint32_t n = 0;
+    if (xcb_ewmh_get_number_of_desktops_reply(&ewmh_, xcb_ewmh_get_number_of_desktops(&ewmh_, screenNumber_), &n,
+                                              nullptr))
+        return n;
+    return std::nullopt;
+}
+
+bool Connection::hasWindowManager(double timeoutSeconds) {
+    auto deadline = deadlineAfter(timeoutSeconds);
+    for (;;) {
+        xcb_window_t check = XCB_WINDOW_NONE;
+        if (xcb_ewmh_get_supporting_wm_check_reply(
+                &ewmh_, xcb_ewmh_get_supporting_wm_check(&ewmh_, root_), &check, nullptr) &&
+            check != XCB_WINDOW_NONE) {
+            xcb_window_t again = XCB_WINDOW_NONE;
+            if (xcb_ewmh_get_supporting_wm_check_reply(
+                    &ewmh_, xcb_ewmh_get_supporting_wm_check(&ewmh_, check), &again, nullptr) &&
+                again == check)
+                return true;
+        }
+        if (Clock::now() >= deadline || isBroken()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+QString Connection::windowManagerName() {
+    xcb_window_t check = XCB_WINDOW_NONE;
+    if (!xcb_ewmh_get_supporting_wm_check_reply(&ewmh_, xcb_ewmh_get_supporting_wm_check(&ewmh_, root_), &check,
+                                                nullptr))
+        return {};
+    xcb_ewmh_get_utf8_strings_reply_t name{};
+    if (!xcb_ewmh_get_wm_name_reply(&ewmh_, xcb_ewmh_get_wm_name(&ewmh_, check), &name, nullptr)) return {};
+    QString s = QString::fromUtf8(name.strings, int(name.strings_len));
+    xcb_ewmh_get_utf8_strings_reply_wipe(&name);
+    return s;
+}
+
+std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>& windows) {
+    struct Cookies {
+        xcb_get_property_cookie_t pid, machine, desktop, state, types, actions, frame, shadow, netName, wmName,
+            wmClass, gtkId, transient, opacity;
+        xcb_get_window_attributes_cookie_t attrs;
+        xcb_get_geometry_cookie_t geometry;
+        xcb_translate_coordinates_cookie_t origin;
+    };
+    auto prop = [&](xcb_window_t w, xcb_atom_t atom, xcb_atom_t type, std::uint32_t len) {
+        return xcb_get_property(conn_, 0, w, atom, type, 0, len);
+    };
+    std::vector<Cookies> cookies;
+    cookies.reserve(windows.size());
+    for (auto w : windows) {
+        Cookies c;
+        c.pid = prop(w, ewmh_._NET_WM_PID, XCB_ATOM_CARDINAL, 1);
+        c.machine = prop(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_GET_PROPERTY_TYPE_ANY, 256);
+        c.desktop = prop(w, ewmh_._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
+        c.state = prop(w, ewmh_._NET_WM_STATE, XCB_ATOM_ATOM, 64);
+        c.types = prop(w, ewmh_._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64);
+        c.actions = prop(w, ewmh_._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, 64);
+        c.frame = prop(w, ewmh_._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
+        c.shadow = prop(w, atoms_.gtkFrameExtents, XCB_ATOM_CARDINAL, 4);
+        c.netName = prop(w, ewmh_._NET_WM_NAME, atoms_.utf8String, 1024);
+        c.wmName = prop(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 1024);
+        c.wmClass = prop(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
+        c.gtkId = prop(w, atoms_.gtkApplicationId, atoms_.utf8String, 256);
+        c.transient = prop(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
+        c.opacity = prop(w, atoms_.windowOpacity, XCB_ATOM_CARDINAL, 1);
+        c.attrs = xcb_get_window_attributes(conn_, w);
+        c.geometry = xcb_get_geometry(conn_, w);
+        c.origin = xcb_translate_coordinates(conn_, w, root_, 0, 0);
+        cookies.push_back(c);
+    }
+    std::vector<WindowInfo> out;
+    out.reserve(windows.size());
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const Cookies& c = cookies[i];
+        WindowInfo info;
+        info.window = windows[i];
+        auto get = [&](xcb_get_property_cookie_t cookie) {
+            return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(conn_, cookie, nullptr));
+        };
+        auto pid = get(c.pid);
+        auto machine = get(c.machine);
+        auto desktop = get(c.desktop);
+        auto state = get(c.state);
+        auto types = get(c.types);
+        auto actions = get(c.actions);
+        auto frame = get(c.frame);
+        auto shadow = get(c.shadow);
+        auto netName = get(c.netName);
+        auto wmName = get(c.wmName);
+        auto wmClass = get(c.wmClass);
+        auto gtkId = get(c.gtkId);
+        auto transient = get(c.transient);
+        auto opacity = get(c.opacity);
+        Reply<xcb_get_window_attributes_reply_t> attrs(xcb_get_window_attributes_reply(conn_, c.attrs, nullptr));
+        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(conn_, c.geometry, nullptr));
+        Reply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(conn_, c.origin, nullptr));
+        info.exists = attrs && geometry && origin;
+        if (!info.exists) {
+            out.push_back(std::move(info));
+            continue;
+        }
+        if (auto v = cardinals(pid.get()); !v.empty() && v[0] > 0 && v[0] <= 0x7fffffff) info.pid = std::int32_t(v[0]);
+        if (machine && machine->format == 8 && machine->value_len > 0) {
+            QByteArray m = bytes(machine.get());
+            int nul = m.indexOf('\0');
+            info.clientMachine = QString::fromLocal8Bit(nul >= 0 ? m.left(nul) : m);
+        }
+        if (auto v = cardinals(desktop.get()); !v.empty()) info.desktop = v[0];
+        for (auto a : cardinals(state.get())) info.state.push_back(a);
+        for (auto a : cardinals(types.get())) info.types.push_back(a);
+        if (actions && actions->type == XCB_ATOM_ATOM) {
+            std::vector<xcb_atom_t> list;
+            for (auto a : cardinals(actions.get())) list.push_back(a);
+            info.allowedActions = std::move(list);
+        }
+        info.decoration = extentsFrom(cardinals(frame.get()));
+        info.clientShadow = extentsFrom(cardinals(shadow.get()));
+        QByteArray name = bytes(netName.get());
+        if (!name.isEmpty())
+            info.title = QString::fromUtf8(name);
+        else if (wmName) {
+            QByteArray legacy = bytes(wmName.get());
+            info.title = wmName->type == atoms_.utf8String ? QString::fromUtf8(legacy) : QString::fromLatin1(legacy);
+        }
+        if (QByteArray cls = bytes(wmClass.get()); !cls.isEmpty()) {
+            QList<QByteArray> parts = cls.split('\0');
+            if (parts.size() >= 1) info.wmClassInstance = QString::fromLocal8Bit(parts[0]);
+            if (parts.size() >= 2) info.wmClassClass = QString::fromLocal8Bit(parts[1]);
+        }
+        info.gtkApplicationId = QString::fromUtf8(bytes(gtkId.get()));
+        if (auto v = cardinals(transient.get()); !v.empty()) info.transientFor = v[0];
+        if (auto v = cardinals(opacity.get()); !v.empty()) info.opacity = double(v[0]) / double(0xffffffffu);
+        info.viewable = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+        info.clientArea = Rect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+        out.push_back(std::move(info));
+    }
+    return out;
+}
+
+WindowInfo Connection::windowInfo(xcb_window_t window) { return windowInfos({window}).front(); }
+
+std::vector<std::uint32_t> Connection::iconPixels(xcb_window_t window, int preferredSize, int& width, int& height) {
+    width = height = 0;
+    auto cookie = xcb_get_property(conn_, 0, window, ewmh_._NET_WM_ICON, XCB_ATOM_CARDINAL, 0, 1u << 22);
+    Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(conn_, cookie, nullptr));
+    auto v = cardinals(r.get());
+    // Entries: width, height, then width*height pixels. Every length is
+    // checked against what is left, so a hostile property cannot overrun.
+    std::size_t best = v.size();
+    std::uint32_t bestW = 0, bestH = 0;
+    std::size_t i = 0;
+    while (i + 2 <= v.size()) {
+        std::uint32_t w = v[i], h = v[i + 1];
+        if (w == 0 || h == 0 || w > 1024 || h > 1024) break;
+        std::size_t count = std::size_t(w) * h;
+        if (count > v.size() - i - 2) break;
+        bool better = best == v.size();
+        if (!better) {
+            bool bigEnough = int(w) >= preferredSize, bestBigEnough = int(bestW) >= preferredSize;
+            if (bigEnough != bestBigEnough)
+                better = bigEnough;
+            else
+                better = bigEnough ? w < bestW : w > bestW;
+        }
+        if (better) {
+            best = i;
+            bestW = w;
+            bestH = h;
+        }
+        i += 2 + count;
+    }
+    if (best == v.size()) return {};
+    width = int(bestW);
+    height = int(bestH);
+    return std::vector<std::uint32_t>(v.begin() + long(best) + 2, v.begin() + long(best) + 2 + long(bestW) * bestH);
+}
+
+void Connection::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1,
+                                 std::uint32_t d2, std::uint32_t d3, std::uint32_t d4) {
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = window;
+    ev.type = type;
+    ev.data.data32[0] = d0;
+    ev.data.data32[1] = d1;
+    ev.data.data32[2] = d2;
+    ev.data.data32[3] = d3;
+    ev.data.data32[4] = d4;
+    xcb_send_event(conn_, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&ev));
+}
+
+void Connection::flush() { xcb_flush(conn_); }
+
+std::uint64_t Connection::configureCount(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    auto it = configureCounts_.find(window);
+    return it == configureCounts_.end() ? 0 : it->second;
+}
+
+bool Connection::waitForConfigure(xcb_window_t window, std::uint64_t after, double timeoutSeconds) {
+    std::unique_lock lock(mutex_);
+    return eventCv_.wait_until(lock, deadlineAfter(timeoutSeconds), [&] {
+        auto it = configureCounts_.find(window);
+        return (it != configureCounts_.end() && it->second > after) || stopping_ || isBroken();
+    });
+}
+
+bool Connection::waitUntil(const std::function<bool()>& predicate, double timeoutSeconds) {
+    auto deadline = deadlineAfter(timeoutSeconds);
+    for (;;) {
+        std::uint64_t serial;
+        {
+            std::lock_guard lock(mutex_);
+            serial = eventSerial_;
+        }
+        if (predicate()) return true;
+        if (Clock::now() >= deadline || isBroken()) return false;
+        std::unique_lock lock(mutex_);
+        auto until = std::min(deadline, Clock::now() + std::chrono::milliseconds(20));
+        eventCv_.wait_until(lock, until, [&] { return eventSerial_ != serial; });
+    }
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,183 @@
+#pragma once
+// One connection to an X server with an EWMH window manager, shared by every
+// part of the live desktop backend.
+//
+// xcb itself is thread-safe; what this object adds (the set of managed
+// clients, the per-window configure counters, the listeners) is kept under
+// its own mutex, so any thread may read windows while the event thread runs.
+// Events are read by one thread of the connection's own and handed to the
+// listeners there; listeners hop to the main queue themselves.
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "platform/geometry.h"
+
+namespace platform::x11 {
+
+struct FrameExtents {
+    int left = 0;
+    int right = 0;
+    int top = 0;
+    int bottom = 0;
+    friend bool operator==(const FrameExtents&, const FrameExtents&) = default;
+};
+
+// The visible outer frame of a client: the client area grown by the window
+// manager's decoration and shrunk by a client-side shadow margin.
+Rect visibleFrame(const Rect& clientArea, const FrameExtents& decoration, const FrameExtents& clientShadow);
+// The client-area size that gives a visible frame of the given size.
+Size clientSizeFor(const Size& visibleSize, const FrameExtents& decoration, const FrameExtents& clientShadow);
+
+// What is known of one client window at one moment (a batch of reads).
+struct WindowInfo {
+    xcb_window_t window = XCB_WINDOW_NONE;
+    bool exists = false;            // the window could be read at all
+    std::int32_t pid = 0;           // _NET_WM_PID; 0 when absent
+    std::optional<QString> clientMachine;
+    std::optional<std::uint32_t> desktop;  // 0xFFFFFFFF: all desktops
+    std::vector<xcb_atom_t> state;
+    std::vector<xcb_atom_t> types;
+    std::optional<std::vector<xcb_atom_t>> allowedActions;
+    FrameExtents decoration;
+    FrameExtents clientShadow;
+    QString title;
+    QString wmClassInstance;
+    QString wmClassClass;
+    QString gtkApplicationId;
+    xcb_window_t transientFor = XCB_WINDOW_NONE;
+    bool viewable = false;
+    std::optional<double> opacity;  // 0...1
+    Rect clientArea;                // root coordinates
+
+    bool hasState(xcb_atom_t atom) const;
+    bool hasType(xcb_atom_t atom) const;
+    Rect frame() const { return visibleFrame(clientArea, decoration, clientShadow); }
+};
+
+// Seen by the listeners, on the event thread.
+class EventListener {
+public:
+    virtual ~EventListener() = default;
+    // Clients that entered or left the window manager's client list.
+    virtual void clientsChanged(const std::vector<xcb_window_t>& added, const std::vector<xcb_window_t>& removed) {
+        (void)added;
+        (void)removed;
+    }
+    // Every event as it arrives (after the client list was brought up to date).
+    virtual void xEvent(const xcb_generic_event_t* event) { (void)event; }
+};
+
+class Connection {
+public:
+    struct Atoms {
+        xcb_atom_t utf8String = XCB_ATOM_NONE;
+        xcb_atom_t wmChangeState = XCB_ATOM_NONE;
+        xcb_atom_t wmState = XCB_ATOM_NONE;
+        xcb_atom_t wmProtocols = XCB_ATOM_NONE;
+        xcb_atom_t windowOpacity = XCB_ATOM_NONE;
+        xcb_atom_t gtkFrameExtents = XCB_ATOM_NONE;
+        xcb_atom_t gtkApplicationId = XCB_ATOM_NONE;
+        xcb_atom_t wakeUp = XCB_ATOM_NONE;
+    };
+
+    // Connects to the display (the environment's DISPLAY when empty).
+    static std::shared_ptr<Connection> open(const QString& displayName, QString* error);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    xcb_connection_t* xcb() const { return conn_; }
+    xcb_ewmh_connection_t* ewmh() { return &ewmh_; }
+    const Atoms& atoms() const { return atoms_; }
+    xcb_window_t root() const { return root_; }
+    int screenNumber() const { return screenNumber_; }
+    Rect rootGeometry() const;
+    bool isBroken() const;
+    // The host name, to tell local clients from remote ones.
+    const QString& hostName() const { return hostName_; }
+
+    // True when an EWMH window manager answers within the timeout.
+    bool hasWindowManager(double timeoutSeconds);
+    QString windowManagerName();
+
+    // Root window state.
+    std::vector<xcb_window_t> clientList();          // mapping order
+    std::vector<xcb_window_t> clientListStacking();  // bottom to top
+    xcb_window_t activeWindow();
+    std::uint32_t currentDesktop();
+    std::optional<std::uint32_t> numberOfDesktops();
+
+    // Reads many windows with one round trip per kind of property.
+    std::vector<WindowInfo> windowInfos(const std::vector<xcb_window_t>& windows);
+    WindowInfo windowInfo(xcb_window_t window);
+    // The client's icon (_NET_WM_ICON) closest to the size, as ARGB pixels.
+    std::vector<std::uint32_t> iconPixels(xcb_window_t window, int preferredSize, int& width, int& height);
+
+    // Requests to the window manager (source indication: a pager).
+    void sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1 = 0,
+                         std::uint32_t d2 = 0, std::uint32_t d3 = 0, std::uint32_t d4 = 0);
+    void flush();
+
+    // Configure notifications seen for a window so far (real or synthetic).
+    std::uint64_t configureCount(xcb_window_t window);
+    // Waits until the window saw more than `after` configure notifications;
+    // false when the time ran out.
+    bool waitForConfigure(xcb_window_t window, std::uint64_t after, double timeoutSeconds);
+    // Waits until the predicate holds; checked after every event and at least
+    // every 20 ms. False when the time ran out.
+    bool waitUntil(const std::function<bool()>& predicate, double timeoutSeconds);
+
+    // Listeners are called on the event thread. After removeListener returns
+    // the listener is never called again (it waits for a running delivery),
+    // so an owner removes itself in its destructor.
+    void addListener(EventListener* listener);
+    void removeListener(EventListener* listener);
+
+    // Selects property and structure events of a client window.
+    void watchWindow(xcb_window_t window);
+    // The clients currently in the window manager's list, as last seen.
+    std::set<xcb_window_t> knownClients();
+    bool isEventThread() const;
+
+private:
+    Connection() = default;
+    bool setUp(const QString& displayName, QString* error);
+    void eventLoop();
+    void handle(const xcb_generic_event_t* event);
+    void refreshClients();
+    std::vector<xcb_window_t> windowListProperty(xcb_atom_t atom);
+
+    xcb_connection_t* conn_ = nullptr;
+    xcb_ewmh_connection_t ewmh_{};
+    bool ewmhReady_ = false;
+    Atoms atoms_;
+    xcb_window_t root_ = XCB_WINDOW_NONE;
+    xcb_window_t wakeWindow_ = XCB_WINDOW_NONE;
+    int screenNumber_ = 0;
+    QString hostName_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable eventCv_;
+    std::uint64_t eventSerial_ = 0;
+    std::map<xcb_window_t, std::uint64_t> configureCounts_;
+    std::set<xcb_window_t> clients_;
+    std::vector<EventListener*> listeners_;
+    std::mutex dispatchMutex_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
+};
+
+}  // namespace platform::x11

@@ -1,0 +1,58 @@
+#pragma once
+// Installed applications as the freedesktop menu knows them: the .desktop
+// files under the XDG data folders. They give running X11 clients their
+// identifier, name, icon and a path to launch them again.
+#include <QString>
+#include <QStringList>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace platform::x11 {
+
+struct DesktopEntry {
+    QString id;    // file name without ".desktop", sub-folders joined by '-'
+    QString path;  // the .desktop file
+    QString name;
+    QString startupWMClass;
+    QString icon;
+    QString exec;
+    friend bool operator==(const DesktopEntry&, const DesktopEntry&) = default;
+};
+
+// Splits an Exec value into program and arguments: double quotes group,
+// backslash escapes inside quotes, field codes (%f, %U, ...) are dropped and
+// "%%" is a percent sign. Empty when the value is malformed (open quote).
+QStringList desktopExecArguments(const QString& exec);
+
+// Parses one file's [Desktop Entry] group; absent for anything that is not a
+// shown application (wrong type, hidden, no name, unreadable, oversized).
+std::optional<DesktopEntry> parseDesktopEntry(const QString& path, const QString& id);
+
+class DesktopEntryIndex {
+public:
+    // "$XDG_DATA_HOME/applications" then each of "$XDG_DATA_DIRS/applications".
+    static QStringList defaultDirectories();
+    explicit DesktopEntryIndex(QStringList directories = defaultDirectories());
+
+    std::optional<DesktopEntry> byId(const QString& id);
+    std::optional<DesktopEntry> byPath(const QString& path);
+    // The entry of a running client: its GTK application id names the entry;
+    // else an entry whose StartupWMClass is the WM_CLASS class (or instance);
+    // else an entry whose id (or the last part of a dotted id) is the class
+    // or instance, ignoring case.
+    std::optional<DesktopEntry> match(const QString& gtkApplicationId, const QString& wmClassClass,
+                                      const QString& wmClassInstance);
+    std::size_t size();
+
+private:
+    void scanIfStale();
+    QStringList directories_;
+    std::mutex mutex_;
+    std::vector<DesktopEntry> entries_;
+    std::map<QString, std::size_t> byId_;
+    double scannedAt_ = -1;
+};
+
+}  // namespace platform::x11

@@ -1,0 +1,513 @@
+#include "platform/x11/x11_workspace.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QProcess>
+#include <QUrl>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
+
+#include "platform/dispatch.h"
+
+namespace platform::x11 {
+namespace wn = workspace_notifications;
+
+namespace {
+
+constexpr std::uint32_t sourcePager = 2;
+constexpr std::uint32_t iconicState = 3;
+constexpr double actionWait = 0.5;
+
+QString executableOf(std::int32_t pid) {
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
+}
+
+// An icon named by a desktop entry: an absolute file, or a file of that name
+// in the usual icon folders. Plain files only, so any thread may ask.
+std::optional<QImage> iconNamed(const QString& name) {
+    if (name.isEmpty()) return std::nullopt;
+    if (name.startsWith(u'/')) {
+        QImage img(name);
+        if (!img.isNull()) return img;
+        return std::nullopt;
+    }
+    static const char* const folders[] = {
+        "/usr/share/icons/hicolor/128x128/apps", "/usr/share/icons/hicolor/64x64/apps",
+        "/usr/share/icons/hicolor/48x48/apps",   "/usr/share/icons/hicolor/256x256/apps",
+        "/usr/share/icons/hicolor/32x32/apps",   "/usr/share/pixmaps",
+    };
+    for (const char* folder : folders)
+        for (const char* ext : {".png", ".xpm"}) {
+            QImage img(QString::fromLatin1(folder) + u'/' + name + QString::fromLatin1(ext));
+            if (!img.isNull()) return img;
+        }
+    return std::nullopt;
+}
+
+QImage genericIcon() {
+    QImage img(64, 64, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(90, 90, 100), 2));
+    p.setBrush(QColor(200, 205, 215));
+    p.drawRoundedRect(QRectF(6, 6, 52, 52), 12, 12);
+    p.setBrush(QColor(120, 130, 150));
+    p.drawRect(QRectF(16, 18, 32, 6));
+    return img;
+}
+
+}  // namespace
+
+std::optional<unsigned long long> startTimeFromStatLine(const QByteArray& line) {
+    // "pid (comm) state ppid ...": the command may hold spaces and parentheses,
+    // so the fields start after the last closing parenthesis.
+    const int close = line.lastIndexOf(')');
+    if (close < 0) return std::nullopt;
+    const QList<QByteArray> fields = line.mid(close + 1).simplified().split(' ');
+    // Field 22 of the whole line is the 20th after the command.
+    if (fields.size() < 20) return std::nullopt;
+    bool ok = false;
+    unsigned long long v = fields[19].toULongLong(&ok);
+    if (!ok) return std::nullopt;
+    return v;
+}
+
+std::optional<unsigned long long> processStartTime(std::int32_t pid) {
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
+    return startTimeFromStatLine(f.read(4096));
+}
+
+struct X11Workspace::Hub {
+    std::mutex mutex;
+    int next = 1;
+    std::map<int, Callback> observers;
+};
+
+X11Workspace::X11Workspace(std::shared_ptr<Connection> connection, std::shared_ptr<X11Accessibility> accessibility,
+                           Options options)
+    : conn_(std::move(connection)),
+      ax_(std::move(accessibility)),
+      options_(std::move(options)),
+      entries_(options_.desktopDirectories),
+      hub_(std::make_shared<Hub>()) {
+    auto clients = conn_->knownClients();
+    for (const auto& info : conn_->windowInfos({clients.begin(), clients.end()}))
+        if (info.exists && info.pid > 0 && isLocal(info)) {
+            windowPids_[info.window] = info.pid;
+            windowHidden_[info.window] = info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN);
+        }
+    lastActivePid_ = activePid();
+    conn_->addListener(this);
+}
+
+X11Workspace::~X11Workspace() { conn_->removeListener(this); }
+
+bool X11Workspace::isLocal(const WindowInfo& info) const {
+    // A client on another machine has a process id of that machine.
+    if (!info.clientMachine) return true;
+    return *info.clientMachine == conn_->hostName() || *info.clientMachine == QStringLiteral("localhost");
+}
+
+std::map<std::int32_t, std::vector<WindowInfo>> X11Workspace::localClientsByPid() {
+    std::map<std::int32_t, std::vector<WindowInfo>> out;
+    for (auto& info : conn_->windowInfos(conn_->clientList()))
+        if (info.exists && info.pid > 0 && isLocal(info)) out[info.pid].push_back(std::move(info));
+    return out;
+}
+
+std::int32_t X11Workspace::activePid() {
+    const xcb_window_t active = conn_->activeWindow();
+    if (active == XCB_WINDOW_NONE) return 0;
+    WindowInfo info = conn_->windowInfo(active);
+    return info.exists && isLocal(info) ? info.pid : 0;
+}
+
+RunningApplication X11Workspace::describe(std::int32_t pid, const std::vector<WindowInfo>& windows,
+                                          std::int32_t active) {
+    RunningApplication app;
+    app.pid = pid;
+    const QString exe = executableOf(pid);
+    if (!exe.isEmpty()) app.executablePath = exe;
+    app.isActive = pid == active;
+    {
+        std::lock_guard lock(mutex_);
+        app.isHidden = hiddenApps_.count(pid) > 0;
+    }
+    const bool ours = pid == ::getpid() || (!exe.isEmpty() && exe == executableOf(::getpid()));
+    if (ours) {
+        app.bundleID = options_.ownBundleID;
+        app.localizedName = options_.ownName;
+        app.activationPolicy = ActivationPolicy::accessory;
+        return app;
+    }
+    auto* e = conn_->ewmh();
+    std::optional<DesktopEntry> entry;
+    QString cls, inst;
+    bool regular = false;
+    for (const auto& w : windows) {
+        if (!entry) entry = entries_.match(w.gtkApplicationId, w.wmClassClass, w.wmClassInstance);
+        if (cls.isEmpty()) cls = w.wmClassClass;
+        if (inst.isEmpty()) inst = w.wmClassInstance;
+        const bool special = w.hasType(e->_NET_WM_WINDOW_TYPE_DOCK) || w.hasType(e->_NET_WM_WINDOW_TYPE_DESKTOP) ||
+                             w.hasType(e->_NET_WM_WINDOW_TYPE_SPLASH) || w.hasType(e->_NET_WM_WINDOW_TYPE_NOTIFICATION);
+        if (!special && !w.hasState(e->_NET_WM_STATE_SKIP_TASKBAR)) regular = true;
+    }
+    app.activationPolicy = regular ? ActivationPolicy::regular : ActivationPolicy::accessory;
+    if (entry) {
+        app.bundleID = entry->id;
+        app.bundlePath = entry->path;
+        app.localizedName = entry->name;
+        return app;
+    }
+    if (!cls.isEmpty())
+        app.bundleID = cls;
+    else if (!inst.isEmpty())
+        app.bundleID = inst;
+    if (!exe.isEmpty()) app.bundlePath = exe;
+    app.localizedName = !cls.isEmpty() ? cls : !inst.isEmpty() ? inst : QFileInfo(exe).fileName();
+    return app;
+}
+
+std::vector<RunningApplication> X11Workspace::runningApplications() {
+    auto byPid = localClientsByPid();
+    byPid.try_emplace(::getpid());
+    const std::int32_t active = activePid();
+    std::vector<std::pair<unsigned long long, RunningApplication>> apps;
+    for (const auto& [pid, windows] : byPid) {
+        if (pid != ::getpid() && !isProcessAlive(pid)) continue;
+        apps.emplace_back(processStartTime(pid).value_or(~0ull), describe(pid, windows, active));
+    }
+    std::stable_sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : a.second.pid < b.second.pid;
+    });
+    std::vector<RunningApplication> out;
+    for (auto& a : apps) out.push_back(std::move(a.second));
+    return out;
+}
+
+std::optional<RunningApplication> X11Workspace::application(std::int32_t pid) {
+    auto byPid = localClientsByPid();
+    auto it = byPid.find(pid);
+    if (it == byPid.end() && pid != ::getpid()) return std::nullopt;
+    static const std::vector<WindowInfo> none;
+    return describe(pid, it == byPid.end() ? none : it->second, activePid());
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication() {
+    const std::int32_t pid = activePid();
+    if (pid <= 0) return std::nullopt;
+    return application(pid);
+}
+
+std::int32_t X11Workspace::ownProcessID() { return ::getpid(); }
+
+bool X11Workspace::isProcessAlive(std::int32_t pid) {
+    if (pid <= 0) return false;
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
+    if (pid == ::getpid()) return true;
+    if (!localClientsByPid().count(pid)) return false;
+    bool wasHidden;
+    {
+        std::lock_guard lock(mutex_);
+        wasHidden = hiddenApps_.count(pid) > 0;
+    }
+    if (wasHidden) unhide(pid);
+    auto* e = conn_->ewmh();
+    std::vector<xcb_window_t> visible;
+    for (const auto& w : ax_->windowsOf(pid))
+        if (!w.hasState(e->_NET_WM_STATE_HIDDEN)) visible.push_back(w.window);
+    // An application whose windows are all minimised becomes active without
+    // showing one, as on any desktop.
+    if (visible.empty()) return true;
+    if (allWindows)
+        for (std::size_t i = visible.size(); i-- > 1;)
+            conn_->sendRootMessage(visible[i], e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+    conn_->sendRootMessage(visible.front(), e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+    conn_->flush();
+    const xcb_window_t target = visible.front();
+    conn_->waitUntil([&] { return conn_->activeWindow() == target; }, actionWait);
+    return true;
+}
+
+void X11Workspace::setHidden(std::int32_t pid, bool hidden, bool notify) {
+    {
+        std::lock_guard lock(mutex_);
+        bool was = hiddenApps_.count(pid) > 0;
+        if (was == hidden) return;
+        if (hidden)
+            hiddenApps_.insert(pid);
+        else
+            hiddenApps_.erase(pid);
+    }
+    if (!notify) return;
+    post(hidden ? wn::didHideApplication : wn::didUnhideApplication, pid);
+    ax_->postApplicationNotification(pid, hidden ? ax::names::applicationHidden : ax::names::applicationShown);
+}
+
+bool X11Workspace::hide(std::int32_t pid) {
+    if (pid == ::getpid()) return false;
+    auto byPid = localClientsByPid();
+    auto it = byPid.find(pid);
+    if (it == byPid.end()) return false;
+    auto* e = conn_->ewmh();
+    std::set<xcb_window_t> minimised;
+    for (const auto& w : it->second)
+        if (!w.hasState(e->_NET_WM_STATE_HIDDEN) && w.viewable) minimised.insert(w.window);
+    {
+        std::lock_guard lock(mutex_);
+        minimisedByHide_[pid].insert(minimised.begin(), minimised.end());
+    }
+    setHidden(pid, true, true);
+    for (auto w : minimised) conn_->sendRootMessage(w, conn_->atoms().wmChangeState, iconicState);
+    conn_->flush();
+    conn_->waitUntil(
+        [&] {
+            for (auto w : minimised)
+                if (!conn_->windowInfo(w).hasState(e->_NET_WM_STATE_HIDDEN) && conn_->windowInfo(w).exists) return false;
+            return true;
+        },
+        actionWait);
+    return true;
+}
+
+bool X11Workspace::unhide(std::int32_t pid) {
+    if (!localClientsByPid().count(pid)) return false;
+    std::set<xcb_window_t> restore;
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = minimisedByHide_.find(pid); it != minimisedByHide_.end()) {
+            restore = std::move(it->second);
+            minimisedByHide_.erase(it);
+        }
+    }
+    setHidden(pid, false, true);
+    // Windows the user minimised on their own stay minimised.
+    for (auto w : restore) xcb_map_window(conn_->xcb(), w);
+    conn_->flush();
+    auto* e = conn_->ewmh();
+    conn_->waitUntil(
+        [&] {
+            for (auto w : restore) {
+                auto info = conn_->windowInfo(w);
+                if (info.exists && info.hasState(e->_NET_WM_STATE_HIDDEN)) return false;
+            }
+            return true;
+        },
+        actionWait);
+    return true;
+}
+
+bool X11Workspace::terminate(std::int32_t pid) {
+    if (pid == ::getpid()) return false;
+    auto byPid = localClientsByPid();
+    auto it = byPid.find(pid);
+    if (it == byPid.end()) return false;
+    for (const auto& w : it->second) conn_->sendRootMessage(w.window, conn_->ewmh()->_NET_CLOSE_WINDOW, 0, sourcePager);
+    conn_->flush();
+    return true;
+}
+
+bool X11Workspace::forceTerminate(std::int32_t pid) {
+    // Only a process that owns a window on this machine, and never ourselves
+    // or init: a stale or foreign id must not kill an unrelated process.
+    if (pid <= 1 || pid == ::getpid()) return false;
+    if (!localClientsByPid().count(pid)) return false;
+    return ::kill(pid, SIGKILL) == 0;
+}
+
+void X11Workspace::openApplication(const QString& path, std::function<void(OpenResult)> completion) {
+    OpenResult result;
+    QFileInfo fi(path);
+    QString program;
+    QStringList args;
+    if (path.endsWith(QStringLiteral(".desktop"))) {
+        if (auto entry = parseDesktopEntry(path, fi.completeBaseName())) {
+            args = desktopExecArguments(entry->exec);
+            if (!args.isEmpty()) program = args.takeFirst();
+        }
+    } else if (fi.isFile() && fi.isExecutable()) {
+        program = fi.absoluteFilePath();
+    }
+    if (program.isEmpty()) {
+        result.errorDescription = QStringLiteral("The application “%1” can’t be opened.").arg(fi.fileName());
+    } else if (!QProcess::startDetached(program, args)) {
+        result.errorDescription = QStringLiteral("The application “%1” could not be launched.").arg(fi.fileName());
+    } else {
+        result.ok = true;
+    }
+    if (completion) MainQueue::async([completion, result] { completion(result); });
+}
+
+bool X11Workspace::openURL(const QString& url) {
+    QUrl u(url);
+    if (!u.isValid()) return false;
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {u.toString()});
+}
+
+void X11Workspace::revealInFileViewer(const QString& path) {
+    QFileInfo fi(path);
+    QProcess::startDetached(QStringLiteral("xdg-open"), {QUrl::fromLocalFile(fi.absolutePath()).toString()});
+}
+
+std::optional<QString> X11Workspace::urlForApplication(const QString& bundleID) {
+    if (auto e = entries_.byId(bundleID)) return e->path;
+    return std::nullopt;
+}
+
+std::optional<QImage> X11Workspace::iconForApplication(std::int32_t pid) {
+    auto byPid = localClientsByPid();
+    auto it = byPid.find(pid);
+    if (it == byPid.end()) return std::nullopt;
+    for (const auto& w : it->second) {
+        int width = 0, height = 0;
+        auto pixels = conn_->iconPixels(w.window, 64, width, height);
+        if (pixels.empty()) continue;
+        QImage img(width, height, QImage::Format_ARGB32);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(img.scanLine(y), pixels.data() + std::size_t(y) * width, std::size_t(width) * 4);
+        return img;
+    }
+    for (const auto& w : it->second)
+        if (auto entry = entries_.match(w.gtkApplicationId, w.wmClassClass, w.wmClassInstance))
+            if (auto img = iconNamed(entry->icon)) return img;
+    return std::nullopt;
+}
+
+QImage X11Workspace::iconForFile(const QString& path) {
+    if (path.endsWith(QStringLiteral(".desktop")))
+        if (auto entry = parseDesktopEntry(path, QFileInfo(path).completeBaseName()))
+            if (auto img = iconNamed(entry->icon)) return *img;
+    return genericIcon();
+}
+
+QString X11Workspace::displayName(const QString& path) {
+    QFileInfo fi(path);
+    if (path.endsWith(QStringLiteral(".desktop")))
+        if (auto entry = parseDesktopEntry(path, fi.completeBaseName())) return entry->name;
+    QString name = fi.fileName();
+    if (name.endsWith(QStringLiteral(".app"))) name.chop(4);
+    return name;
+}
+
+int X11Workspace::addObserver(Callback callback) {
+    std::lock_guard lock(hub_->mutex);
+    int token = hub_->next++;
+    hub_->observers[token] = std::move(callback);
+    return token;
+}
+
+void X11Workspace::removeObserver(int token) {
+    std::lock_guard lock(hub_->mutex);
+    hub_->observers.erase(token);
+}
+
+void X11Workspace::post(const QString& name, std::int32_t pid) {
+    MainQueue::async([hub = hub_, name, pid] {
+        std::vector<std::pair<int, Callback>> targets;
+        {
+            std::lock_guard lock(hub->mutex);
+            targets.assign(hub->observers.begin(), hub->observers.end());
+        }
+        for (auto& [token, cb] : targets) {
+            bool still;
+            {
+                std::lock_guard lock(hub->mutex);
+                still = hub->observers.count(token) > 0;
+            }
+            if (still && cb) cb(name, pid);
+        }
+    });
+}
+
+void X11Workspace::clientsChanged(const std::vector<xcb_window_t>& added, const std::vector<xcb_window_t>& removed) {
+    auto infos = conn_->windowInfos(added);
+    std::set<std::int32_t> launched, terminated;
+    {
+        std::lock_guard lock(mutex_);
+        std::set<std::int32_t> before;
+        for (auto& [w, pid] : windowPids_) before.insert(pid);
+        for (const auto& info : infos)
+            if (info.exists && info.pid > 0 && isLocal(info)) {
+                windowPids_[info.window] = info.pid;
+                windowHidden_[info.window] = info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN);
+            }
+        for (auto w : removed) {
+            windowPids_.erase(w);
+            windowHidden_.erase(w);
+        }
+        std::set<std::int32_t> after;
+        for (auto& [w, pid] : windowPids_) after.insert(pid);
+        for (auto pid : after)
+            if (!before.count(pid)) launched.insert(pid);
+        for (auto pid : before)
+            if (!after.count(pid)) {
+                terminated.insert(pid);
+                hiddenApps_.erase(pid);
+                minimisedByHide_.erase(pid);
+            }
+    }
+    for (auto pid : launched) post(wn::didLaunchApplication, pid);
+    for (auto pid : terminated) post(wn::didTerminateApplication, pid);
+}
+
+void X11Workspace::xEvent(const xcb_generic_event_t* event) {
+    if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
+    auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+    auto* e = conn_->ewmh();
+    if (p->window == conn_->root()) {
+        if (p->atom == e->_NET_CURRENT_DESKTOP) {
+            post(wn::activeSpaceDidChange, 0);
+        } else if (p->atom == e->_NET_ACTIVE_WINDOW) {
+            const std::int32_t now = activePid();
+            std::int32_t before;
+            {
+                std::lock_guard lock(mutex_);
+                before = lastActivePid_;
+                lastActivePid_ = now;
+            }
+            if (now == before) return;
+            if (before > 0) post(wn::didDeactivateApplication, before);
+            if (now > 0) post(wn::didActivateApplication, now);
+        }
+        return;
+    }
+    if (p->atom != e->_NET_WM_STATE) return;
+    std::int32_t pid = 0;
+    bool wasHidden = false;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windowPids_.find(p->window);
+        if (it == windowPids_.end()) return;
+        pid = it->second;
+        wasHidden = windowHidden_[p->window];
+    }
+    WindowInfo info = conn_->windowInfo(p->window);
+    if (!info.exists) return;
+    const bool hidden = info.hasState(e->_NET_WM_STATE_HIDDEN);
+    bool appHidden;
+    {
+        std::lock_guard lock(mutex_);
+        windowHidden_[p->window] = hidden;
+        appHidden = hiddenApps_.count(pid) > 0;
+    }
+    // A window of a hidden application came back by other means: the
+    // application is no longer hidden.
+    if (wasHidden && !hidden && appHidden) {
+        {
+            std::lock_guard lock(mutex_);
+            minimisedByHide_.erase(pid);
+        }
+        setHidden(pid, false, true);
+    }
+}
+
+}  // namespace platform::x11

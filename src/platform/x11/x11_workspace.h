@@ -1,0 +1,86 @@
+#pragma once
+// Running applications of a live X11 desktop: the window manager's clients
+// grouped by the process that owns them, with launching, activation, hiding
+// and quitting mapped onto window-manager requests, and the workspace
+// notifications synthesised from the root window's property changes.
+#include <QString>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+
+#include "platform/workspace.h"
+#include "platform/x11/x11_accessibility.h"
+#include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_desktop_entries.h"
+
+namespace platform::x11 {
+
+// Process start time in clock ticks from /proc/<pid>/stat; absent when unreadable.
+std::optional<unsigned long long> processStartTime(std::int32_t pid);
+// The fields of a /proc/<pid>/stat line (exposed for tests); the start time is absent
+// when the line is malformed.
+std::optional<unsigned long long> startTimeFromStatLine(const QByteArray& line);
+
+class X11Workspace : public Workspace, public EventListener {
+public:
+    struct Options {
+        QString ownBundleID = QStringLiteral("app.quorvel.Quorvel");
+        QString ownName = QStringLiteral("Quorvel");
+        QStringList desktopDirectories = DesktopEntryIndex::defaultDirectories();
+    };
+    X11Workspace(std::shared_ptr<Connection> connection, std::shared_ptr<X11Accessibility> accessibility,
+                 Options options);
+    ~X11Workspace() override;
+
+    std::vector<RunningApplication> runningApplications() override;
+    std::optional<RunningApplication> application(std::int32_t pid) override;
+    std::optional<RunningApplication> frontmostApplication() override;
+    std::int32_t ownProcessID() override;
+    bool isProcessAlive(std::int32_t pid) override;
+
+    bool activate(std::int32_t pid, bool allWindows) override;
+    bool hide(std::int32_t pid) override;
+    bool unhide(std::int32_t pid) override;
+    bool terminate(std::int32_t pid) override;
+    bool forceTerminate(std::int32_t pid) override;
+
+    void openApplication(const QString& path, std::function<void(OpenResult)> completion) override;
+    bool openURL(const QString& url) override;
+    void revealInFileViewer(const QString& path) override;
+    std::optional<QString> urlForApplication(const QString& bundleID) override;
+
+    std::optional<QImage> iconForApplication(std::int32_t pid) override;
+    QImage iconForFile(const QString& path) override;
+    QString displayName(const QString& path) override;
+
+    int addObserver(Callback callback) override;
+    void removeObserver(int token) override;
+
+    // Event thread.
+    void clientsChanged(const std::vector<xcb_window_t>& added, const std::vector<xcb_window_t>& removed) override;
+    void xEvent(const xcb_generic_event_t* event) override;
+
+private:
+    struct Hub;  // observers, shared with the closures on the main queue
+    bool isLocal(const WindowInfo& info) const;
+    std::map<std::int32_t, std::vector<WindowInfo>> localClientsByPid();
+    RunningApplication describe(std::int32_t pid, const std::vector<WindowInfo>& windows, std::int32_t activePid);
+    std::int32_t activePid();
+    void post(const QString& name, std::int32_t pid);
+    void setHidden(std::int32_t pid, bool hidden, bool notify);
+
+    std::shared_ptr<Connection> conn_;
+    std::shared_ptr<X11Accessibility> ax_;
+    Options options_;
+    DesktopEntryIndex entries_;
+    std::shared_ptr<Hub> hub_;
+    std::mutex mutex_;
+    std::map<xcb_window_t, std::int32_t> windowPids_;  // local clients seen by the event thread
+    std::map<xcb_window_t, bool> windowHidden_;
+    std::set<std::int32_t> hiddenApps_;
+    std::map<std::int32_t, std::set<xcb_window_t>> minimisedByHide_;
+    std::int32_t lastActivePid_ = 0;
+};
+
+}  // namespace platform::x11
