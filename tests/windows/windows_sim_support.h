@@ -45,4 +45,14 @@ inline std::vector<WindowToken> tokens(const AppItem& app) {
     return out;
 }
 
+inline TaskButtonItem appButton(std::int32_t pid, bool active = false) {
+    return TaskButtonItem{TaskButtonItem::appIdentity(pid), TaskButtonKind::app(pid), pid, std::nullopt, {}, 0,
+                          active, false, false, pid > 0, false};
+}
+
+inline TaskButtonItem windowButton(WindowToken token, std::int32_t pid, bool active = false) {
+    return TaskButtonItem{TaskButtonItem::windowIdentity(token), TaskButtonKind::window(token, pid), pid,
+                          std::nullopt, {}, 0, active, false, false, true, false};
+}
+
 }  // namespace windows_test
