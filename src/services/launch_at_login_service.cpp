@@ -1,5 +1,6 @@
 #include "services/launch_at_login_service.h"
 
+#include "app/localization.h"
 #include "platform/log.h"
 
 namespace services {
@@ -41,7 +42,8 @@ void LaunchAtLoginService::setEnabled(bool enabled) {
             error = items.unregisterItem();
     }
     if (error) {
-        setFailureMessage(*error);
+        // Descriptions the program knows are shown in the chosen language.
+        setFailureMessage(tr_(error->toUtf8().constData()));
         platform::log(QStringLiteral("Quorvel: 更新开机自启失败: ") + *error);
     }
     setStatus(items.status());

@@ -1,3 +1,4 @@
+#include "platform/preferences.h"
 #include "services/launch_at_login_service.h"
 #include "services_fixture.h"
 
@@ -70,6 +71,20 @@ TEST_F(LaunchAtLoginTest, FailureIsReportedAndStatusReRead) {
     service.setEnabled(true);
     EXPECT_EQ(loginItems->registers, 2);
     EXPECT_EQ(service.status(), LoginItemStatus::enabled);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LaunchAtLoginTest, KnownFailureShownInTheChosenLanguage) {
+    platform::prefs::userDefaults().setString(QStringLiteral("appLanguage"), QStringLiteral("simplifiedChinese"));
+    loginItems->registerError = QStringLiteral("The autostart entry could not be written.");
+    LaunchAtLoginService service;
+    service.setEnabled(true);
+    EXPECT_EQ(service.failureMessage(), QStringLiteral("无法写入自动启动项。"));
+    // The log keeps the system's own description.
+    EXPECT_EQ(log->take(), QStringList{QStringLiteral("Quorvel: 更新开机自启失败: The autostart entry could not be written.")});
 }
 
 }  // namespace

@@ -10,7 +10,8 @@
 namespace platform::linux_backend {
 namespace {
 
-QString tr(const char* text) { return QCoreApplication::translate("Quorvel", text); }
+// English descriptions; the service shows them in the chosen language.
+QString tr(const char* text) { return QString::fromUtf8(text); }
 
 // Values of the [Desktop Entry] group; unknown groups and comments skipped.
 std::optional<std::map<QString, QString>> readEntry(const QString& path) {

@@ -116,6 +116,11 @@ ProcessResult SimProcesses::run(const QString& executable, const QStringList& ar
     return ok;
 }
 
+void SimProcesses::exitImmediately(int status) {
+    std::lock_guard lock(core_->mutex);
+    core_->log(QStringLiteral("process.exit ") + QString::number(status));
+}
+
 std::function<int()> SimProcesses::loadFunction(const QString& libraryPath, const QString& symbol) {
     std::lock_guard lock(core_->mutex);
     core_->log(QStringLiteral("process.load ") + libraryPath + ' ' + symbol);

@@ -67,6 +67,8 @@ public:
     explicit SimProcesses(std::shared_ptr<Core> core) : core_(std::move(core)) {}
     ProcessResult run(const QString& executable, const QStringList& arguments) override;
     std::function<int()> loadFunction(const QString& libraryPath, const QString& symbol) override;
+    // Recorded as "process.exit <status>"; the simulated program goes on.
+    void exitImmediately(int status) override;
 
 private:
     std::shared_ptr<Core> core_;
