@@ -1,0 +1,50 @@
+#include "platform/x11/x11_backend.h"
+
+#include "platform/linux/autostart_login_item.h"
+#include "platform/linux/host_backend.h"
+#include "platform/linux/power_supply.h"
+#include "platform/x11/x11_accessibility.h"
+#include "platform/x11/x11_displays.h"
+#include "platform/x11/x11_hotkeys.h"
+#include "platform/x11/x11_system.h"
+#include "platform/x11/x11_window_server.h"
+#include "platform/x11/x11_workspace.h"
+
+namespace platform::x11 {
+
+bool isAvailable() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
+    auto conn = Connection::open(QString(), nullptr);
+    return conn && conn->hasWindowManager(1.0);
+}
+
+std::optional<Services> makeServices(QString* error) { return makeServices(BackendOptions{}, error); }
+
+std::optional<Services> makeServices(const BackendOptions& options, QString* error) {
+    auto conn = Connection::open(options.display, error);
+    if (!conn) return std::nullopt;
+    if (!conn->hasWindowManager(options.windowManagerWait)) {
+        if (error) *error = QStringLiteral("no EWMH window manager answers on the X display");
+        return std::nullopt;
+    }
+    Services s;
+    linux_backend::fillHostServices(s, options.preferencesDirectory);
+    auto accessibility = std::make_shared<X11Accessibility>(conn);
+    X11Workspace::Options wsOptions;
+    if (s.bundles)
+        if (auto id = s.bundles->mainBundleIdentifier()) wsOptions.ownBundleID = *id;
+    s.accessibility = accessibility;
+    s.workspace = std::make_shared<X11Workspace>(conn, accessibility, wsOptions);
+    s.windowServer = std::make_shared<X11WindowServer>(conn);
+    s.displays = std::make_shared<X11Displays>(conn);
+    s.hotKeys = std::make_shared<X11HotKeys>(conn);
+    s.application = std::make_shared<X11Application>(conn);
+    s.session = std::make_shared<X11Session>();
+    s.alerts = std::make_shared<DefaultButtonAlerts>();
+    s.loginItems = linux_backend::AutostartLoginItems::forCurrentUser();
+    s.powerSources = std::make_shared<linux_backend::PowerSupplySources>();
+    s.updater = nullptr;
+    return s;
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,181 @@
+#include "platform/x11/x11_displays.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <cstdlib>
+
+#include "platform/dispatch.h"
+
+namespace platform::x11 {
+
+DisplayID displayIDForName(const QString& name, int index) {
+    if (name.isEmpty()) return DisplayID(index + 1);
+    // FNV-1a over the UTF-8 name.
+    std::uint32_t h = 2166136261u;
+    for (char c : name.toUtf8()) {
+        h ^= std::uint8_t(c);
+        h *= 16777619u;
+    }
+    return h == 0 ? 1 : h;
+}
+
+std::vector<Screen> makeScreens(const std::vector<ScreenSource>& sources) {
+    std::vector<Screen> out;
+    if (sources.empty()) return out;
+    const double primaryHeight = sources.front().bounds.height();
+    auto flip = [&](const Rect& r) {
+        return Rect(r.minX(), primaryHeight - r.maxY(), r.width(), r.height());
+    };
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const auto& s = sources[i];
+        Screen screen;
+        screen.name = s.name;
+        screen.id = displayIDForName(s.name, int(i));
+        // Two outputs whose names hash alike still get distinct ids.
+        for (bool clash = true; clash;) {
+            clash = false;
+            for (const auto& other : out)
+                if (other.id == screen.id) {
+                    screen.id = screen.id + 1 == 0 ? 1 : screen.id + 1;
+                    clash = true;
+                }
+        }
+        screen.bounds = s.bounds;
+        screen.frame = flip(s.bounds);
+        screen.visibleFrame = flip(s.available.isEmpty() ? s.bounds : s.available);
+        screen.backingScale = s.scale;
+        out.push_back(screen);
+    }
+    return out;
+}
+
+struct X11Displays::Shared {
+    std::mutex mutex;
+    std::vector<Screen> screens;
+    int next = 1;
+    std::map<int, std::function<void()>> observers;
+};
+
+X11Displays::X11Displays(std::shared_ptr<Connection> connection)
+    : conn_(std::move(connection)), shared_(std::make_shared<Shared>()), context_(std::make_unique<QObject>()) {
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->screens = makeScreens(readSources());
+    }
+    watchQtScreens();
+    conn_->addListener(this);
+}
+
+X11Displays::~X11Displays() { conn_->removeListener(this); }
+
+std::vector<ScreenSource> X11Displays::readSources() {
+    std::vector<ScreenSource> sources;
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (app && QGuiApplication::platformName() == QStringLiteral("xcb")) {
+        QScreen* primary = QGuiApplication::primaryScreen();
+        auto add = [&](QScreen* s) {
+            const QRect g = s->geometry(), a = s->availableGeometry();
+            sources.push_back({s->name(), Rect(g.x(), g.y(), g.width(), g.height()),
+                               Rect(a.x(), a.y(), a.width(), a.height()), s->devicePixelRatio()});
+        };
+        if (primary) add(primary);
+        for (QScreen* s : QGuiApplication::screens())
+            if (s != primary) add(s);
+        if (!sources.empty()) return sources;
+    }
+    // Qt runs elsewhere (offscreen tests): the X screen is one display.
+    const Rect root = conn_->rootGeometry();
+    if (!root.isEmpty())
+        sources.push_back({QStringLiteral(":%1").arg(conn_->screenNumber()), root, root, 1.0});
+    return sources;
+}
+
+void X11Displays::watchQtScreens() {
+    auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+    if (!app) return;
+    auto hook = [this](QScreen* s) {
+        QObject::connect(s, &QScreen::geometryChanged, context_.get(), [this] { refresh(); });
+        QObject::connect(s, &QScreen::availableGeometryChanged, context_.get(), [this] { refresh(); });
+    };
+    for (QScreen* s : QGuiApplication::screens()) hook(s);
+    QObject::connect(app, &QGuiApplication::screenAdded, context_.get(), [this, hook](QScreen* s) {
+        hook(s);
+        refresh();
+    });
+    QObject::connect(app, &QGuiApplication::screenRemoved, context_.get(), [this] { refresh(); });
+    QObject::connect(app, &QGuiApplication::primaryScreenChanged, context_.get(), [this] { refresh(); });
+}
+
+void X11Displays::refresh() {
+    auto fresh = makeScreens(readSources());
+    std::vector<std::function<void()>> targets;
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (fresh == shared_->screens) return;
+        shared_->screens = std::move(fresh);
+        for (auto& [token, cb] : shared_->observers) targets.push_back(cb);
+    }
+    for (auto& cb : targets)
+        if (cb) cb();
+}
+
+void X11Displays::xEvent(const xcb_generic_event_t* event) {
+    if ((event->response_type & 0x7f) != XCB_CONFIGURE_NOTIFY) return;
+    auto* c = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+    if (c->window != conn_->root()) return;
+    // The root window changed size: read the screens again on the main thread.
+    std::weak_ptr<Shared> alive = shared_;
+    MainQueue::async([this, alive] {
+        if (alive.lock()) refresh();
+    });
+}
+
+std::vector<Screen> X11Displays::screens() {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->screens;
+}
+
+std::optional<Screen> X11Displays::mainScreen() {
+    auto list = screens();
+    if (list.empty()) return std::nullopt;
+    // The screen of the active window holds the keyboard focus.
+    const xcb_window_t active = conn_->activeWindow();
+    if (active != XCB_WINDOW_NONE) {
+        WindowInfo info = conn_->windowInfo(active);
+        if (info.exists) {
+            const Rect f = info.frame();
+            const Point centre{f.midX(), f.midY()};
+            for (const auto& s : list)
+                if (s.bounds.contains(centre)) return s;
+        }
+    }
+    return list.front();
+}
+
+DisplayID X11Displays::mainDisplayID() {
+    auto list = screens();
+    return list.empty() ? 0 : list.front().id;
+}
+
+Point X11Displays::pointerLocation() {
+    auto* c = conn_->xcb();
+    std::unique_ptr<xcb_query_pointer_reply_t, decltype(&std::free)> r(
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, conn_->root()), nullptr), &std::free);
+    auto list = screens();
+    if (!r || list.empty()) return {};
+    return Point{double(r->root_x), list.front().bounds.height() - double(r->root_y)};
+}
+
+int X11Displays::addObserver(std::function<void()> callback) {
+    std::lock_guard lock(shared_->mutex);
+    int token = shared_->next++;
+    shared_->observers[token] = std::move(callback);
+    return token;
+}
+
+void X11Displays::removeObserver(int token) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->observers.erase(token);
+}
+
+}  // namespace platform::x11
