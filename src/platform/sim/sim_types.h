@@ -17,20 +17,20 @@ namespace platform::sim {
 
 struct AppSpec {
     std::int32_t pid = 0;  // 0: the desktop picks the next free one
-    QString bundleID;      // empty: the application reports none
-    QString name;
-    QString bundlePath;    // empty: none
-    QString executablePath;
+    QString bundleID{};      // empty: the application reports none
+    QString name{};
+    QString bundlePath{};    // empty: none
+    QString executablePath{};
     ActivationPolicy policy = ActivationPolicy::regular;
     bool hidden = false;
     bool active = false;   // becomes the frontmost application
     bool finishedLaunching = true;
     bool hasIcon = true;
-    std::optional<QColor> iconColor;  // absent: derived from the bundle id
+    std::optional<QColor> iconColor{};  // absent: derived from the bundle id
 };
 
 struct WindowSpec {
-    QString title;
+    QString title{};
     Rect frame{100, 100, 800, 600};  // global top-left coordinates
     QString subrole = QStringLiteral("AXStandardWindow");
     QString role = QStringLiteral("AXWindow");
@@ -59,7 +59,7 @@ struct Fault {
     // timeout; otherwise it succeeds after `seconds`.
     double seconds = std::numeric_limits<double>::infinity();
     // wrongType: the value returned (monostate: one of another type is chosen).
-    ax::Value value;
+    ax::Value value{};
 
     static Fault of(Kind kind) {
         Fault f;
