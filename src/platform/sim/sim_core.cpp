@@ -13,6 +13,9 @@ Core::Core(std::shared_ptr<LabelingDispatcher> d, std::shared_ptr<ManualDispatch
 
 void Core::log(const QString& line) {
     std::lock_guard lock(mutex);
+    // A long-running demo must not grow without bound: keep the newer half.
+    constexpr std::size_t maxLines = 100000;
+    if (logLines.size() >= maxLines) logLines.erase(logLines.begin(), logLines.begin() + maxLines / 2);
     logLines.push_back(line);
 }
 
