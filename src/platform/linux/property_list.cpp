@@ -37,7 +37,7 @@ public:
         // Nothing but comments and white space may follow the root.
         while (!xml_.atEnd()) {
             auto token = xml_.readNext();
-            if (token == QXmlStreamReader::Invalid) break;
+            if (token == QXmlStreamReader::Invalid || token == QXmlStreamReader::EndDocument) break;
             if (!ignorable(token)) return fail(QStringLiteral("content after the root element"));
         }
         if (xml_.hasError()) return fail(xml_.errorString());
@@ -178,6 +178,7 @@ private:
         bool ok = false;
         double v = text.toDouble(&ok);  // C locale, no group separators
         if (!ok) return std::nullopt;
+        if (v == 0 && text.startsWith(QLatin1Char('-'))) return -0.0;
         return v;
     }
 
@@ -272,6 +273,7 @@ private:
                 QByteArray text;
                 if (std::isnan(d)) text = "nan";
                 else if (std::isinf(d)) text = d > 0 ? "+infinity" : "-infinity";
+                else if (d == 0) text = std::signbit(d) ? "-0" : "0";
                 else text = QByteArray::number(d, 'g', QLocale::FloatingPointShortest);
                 return leaf(level, "real", text);
             }

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/linux/plist_backend.h"
+#include "platform/linux/property_list.h"
+#include "platform/platform.h"
+#include "platform/sim/manual_dispatcher.h"
+
+using namespace platform;
+using linux_backend::PlistFileBackend;
+
+namespace {
+
+class RecordingLog : public SystemLog {
+public:
+    void write(const QString& line) override {
+        std::lock_guard lock(mutex);
+        lines << line;
+    }
+    QStringList all() {
+        std::lock_guard lock(mutex);
+        return lines;
+    }
+    std::mutex mutex;
+    QStringList lines;
+};
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+struct PlistFiles : ::testing::Test {
+    QTemporaryDir dir;
+    std::shared_ptr<RecordingLog> log = std::make_shared<RecordingLog>();
+    std::shared_ptr<PlistFileBackend> backend;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        backend = std::make_shared<PlistFileBackend>(dir.path());
+        Services s;
+        s.dispatcher = std::make_shared<sim::ManualDispatcher>();
+        s.preferences = backend;
+        s.log = log;
+        install(s);
+    }
+    void TearDown() override { uninstall(); }
+
+    QString path(const QString& domain = QStringLiteral("app.quorvel.Quorvel")) const { return backend->filePath(domain); }
+    QStringList asideCopies() const {
+        return QDir(dir.path()).entryList({QStringLiteral("*.corrupt-*")}, QDir::Files | QDir::System);
+    }
+    QStringList leftovers() const {
+        return QDir(dir.path()).entryList({QStringLiteral(".*.plist.*")}, QDir::Files | QDir::Hidden);
+    }
+};
+
+}  // namespace
+
+TEST_F(PlistFiles, SavedValuesLoadBackFromOneFilePerDomain) {
+    const QVariantMap app{{QStringLiteral("appearanceMode"), QStringLiteral("dark")},
+                          {QStringLiteral("pinnedBundleIDs"), QVariantList{QStringLiteral("com.apple.Safari")}}};
+    const QVariantMap dock{{QStringLiteral("autohide"), true}, {QStringLiteral("autohide-delay"), 0.5}};
+    ASSERT_TRUE(backend->save(QStringLiteral("app.quorvel.Quorvel"), app));
+    ASSERT_TRUE(backend->save(QStringLiteral("com.apple.dock"), dock));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("app.quorvel.Quorvel.plist"))));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("com.apple.dock.plist"))));
+
+    PlistFileBackend fresh(dir.path());
+    EXPECT_EQ(fresh.load(QStringLiteral("app.quorvel.Quorvel")), app);
+    EXPECT_EQ(fresh.load(QStringLiteral("com.apple.dock")), dock);
+    EXPECT_EQ(fresh.load(QStringLiteral("never.written")), QVariantMap());
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(' ').toStdString();
+    EXPECT_EQ(QFileInfo(path()).permissions() & (QFile::ReadOther | QFile::WriteOther), QFile::Permissions());
+}
+
+TEST_F(PlistFiles, TheFolderIsCreatedOnTheFirstWrite) {
+    PlistFileBackend nestedBackend(dir.filePath(QStringLiteral("a/b/quorvel")));
+    EXPECT_TRUE(nestedBackend.load(QStringLiteral("x")).isEmpty());
+    EXPECT_FALSE(QDir(dir.filePath(QStringLiteral("a"))).exists());  // reading creates nothing
+    ASSERT_TRUE(nestedBackend.save(QStringLiteral("x"), {{QStringLiteral("k"), qint64(1)}}));
+    EXPECT_EQ(nestedBackend.load(QStringLiteral("x")).value(QStringLiteral("k")), QVariant(qint64(1)));
+}
+
+TEST_F(PlistFiles, DomainsThroughTheBackendKeepTypesAndNeverConvert) {
+    auto& d = prefs::userDefaults();
+    ASSERT_TRUE(d.setString(QStringLiteral("text"), QStringLiteral("1")));
+    ASSERT_TRUE(d.setInteger(QStringLiteral("int"), 1));
+    ASSERT_TRUE(d.setBool(QStringLiteral("flag"), true));
+    ASSERT_TRUE(d.setReal(QStringLiteral("real"), 1.0));
+    uninstall();  // forget the in-memory domain; read the file again
+    Services s;
+    s.dispatcher = std::make_shared<sim::ManualDispatcher>();
+    s.preferences = std::make_shared<PlistFileBackend>(dir.path());
+    s.log = log;
+    install(s);
+    auto& again = prefs::userDefaults();
+    EXPECT_EQ(again.stringValue(QStringLiteral("text")), QStringLiteral("1"));
+    EXPECT_EQ(again.integerValue(QStringLiteral("text")), std::nullopt);
+    EXPECT_EQ(again.boolValue(QStringLiteral("int")), std::nullopt);
+    EXPECT_EQ(again.integerValue(QStringLiteral("int")), 1);
+    EXPECT_EQ(again.realValue(QStringLiteral("int")), std::nullopt);
+    EXPECT_EQ(again.numberValue(QStringLiteral("int")), 1.0);
+    EXPECT_EQ(again.boolValue(QStringLiteral("flag")), true);
+    EXPECT_EQ(again.integerValue(QStringLiteral("flag")), std::nullopt);
+    EXPECT_EQ(again.realValue(QStringLiteral("real")), 1.0);
+    EXPECT_EQ(again.integerValue(QStringLiteral("real")), std::nullopt);
+}
+
+TEST_F(PlistFiles, UnreadableFilesAreMovedAsideLoggedAndStartFromDefaults) {
+    QByteArray deep = "<plist>";
+    for (int i = 0; i < 10000; ++i) deep += "<dict><key>k</key>";
+    const QByteArray good = *plist::serialize(QVariantMap{{QStringLiteral("k"), QStringLiteral("v")}});
+    struct Case {
+        const char* name;
+        QByteArray content;
+    };
+    const Case cases[] = {
+        {"truncated", good.left(good.size() - 12)},
+        {"not XML", "garbage \x01\x02\x03"},
+        {"root is an array", *plist::serialize(QVariantList{qint64(1)})},
+        {"wrong element type", "<plist><dict><key>k</key><float>1</float></dict></plist>"},
+        {"10,000 levels deep", deep},
+        {"empty file", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& f : asideCopies()) QFile::remove(dir.filePath(f));
+        log->lines.clear();
+        writeFile(path(), c.content);
+        EXPECT_EQ(backend->load(QStringLiteral("app.quorvel.Quorvel")), QVariantMap());
+        EXPECT_FALSE(QFile::exists(path()));
+        const QStringList aside = asideCopies();
+        ASSERT_EQ(aside.size(), 1);
+        EXPECT_TRUE(aside[0].startsWith(QStringLiteral("app.quorvel.Quorvel.plist.corrupt-")));
+        EXPECT_EQ(readAll(dir.filePath(aside[0])), c.content);  // kept byte for byte
+        ASSERT_EQ(log->all().size(), 1);
+        EXPECT_TRUE(log->all()[0].startsWith(QStringLiteral("[Quorvel]")));
+        EXPECT_TRUE(log->all()[0].contains(aside[0]));
+        // A later write creates a fresh file and leaves the copy alone.
+        ASSERT_TRUE(backend->save(QStringLiteral("app.quorvel.Quorvel"), {{QStringLiteral("n"), qint64(2)}}));
+        EXPECT_EQ(readAll(dir.filePath(aside[0])), c.content);
+        QFile::remove(path());
+    }
+}
+
+TEST_F(PlistFiles, ASecondCorruptCopyNeverReplacesTheFirst) {
+    writeFile(path(), "first bad");
+    backend->load(QStringLiteral("app.quorvel.Quorvel"));
+    writeFile(path(), "second bad");
+    backend->load(QStringLiteral("app.quorvel.Quorvel"));  // same second: needs another name
+    QStringList contents;
+    for (const auto& f : asideCopies()) contents << QString::fromUtf8(readAll(dir.filePath(f)));
+    contents.sort();
+    EXPECT_EQ(contents, (QStringList{QStringLiteral("first bad"), QStringLiteral("second bad")}));
+}
+
+TEST_F(PlistFiles, HugeFilesAndFifosAreRefusedWithoutReadingOrHanging) {
+    {
+        QFile f(path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(plist::maximumDocumentSize + 1));  // sparse: costs no disk
+    }
+    EXPECT_TRUE(backend->load(QStringLiteral("app.quorvel.Quorvel")).isEmpty());
+    EXPECT_EQ(asideCopies().size(), 1);
+
+    const QString fifo = path(QStringLiteral("com.apple.dock"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_TRUE(backend->load(QStringLiteral("com.apple.dock")).isEmpty());  // would block on a plain open
+    EXPECT_EQ(asideCopies().size(), 2);
+}
+
+TEST_F(PlistFiles, AnUnreadableFileThatCannotBeMovedIsNeverOverwritten) {
+    // A folder we cannot change: the bad file stays and writes are refused.
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkpath(locked));
+    PlistFileBackend lockedBackend(locked);
+    const QString file = lockedBackend.filePath(QStringLiteral("d"));
+    writeFile(file, "not a plist");
+    if (::geteuid() == 0) GTEST_SKIP() << "folder permissions do not stop root from moving the file";
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0500), 0);
+    EXPECT_TRUE(lockedBackend.load(QStringLiteral("d")).isEmpty());
+    ::chmod(QFile::encodeName(locked).constData(), 0700);
+    // Even once the folder could be written again.
+    EXPECT_FALSE(lockedBackend.save(QStringLiteral("d"), {{QStringLiteral("k"), true}}));
+    EXPECT_EQ(readAll(file), QByteArray("not a plist"));
+}
+
+TEST_F(PlistFiles, NamesThatAreNotPlainFileNamesAreRefused) {
+    for (const char* name : {"", ".", "..", "../escape", "a/b", ".hidden"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(backend->filePath(QString::fromLatin1(name)).isEmpty());
+        EXPECT_FALSE(backend->save(QString::fromLatin1(name), {{QStringLiteral("k"), true}}));
+        EXPECT_TRUE(backend->load(QString::fromLatin1(name)).isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("../escape.plist"))));
+}
+
+TEST_F(PlistFiles, AValueThatCannotBeWrittenLeavesFileAndMemoryAsTheyWere) {
+    auto& d = prefs::userDefaults();
+    ASSERT_TRUE(d.setString(QStringLiteral("k"), QStringLiteral("good")));
+    const QByteArray before = readAll(path());
+    EXPECT_FALSE(d.setString(QStringLiteral("k"), QStringLiteral("bad\x01")));
+    EXPECT_EQ(d.stringValue(QStringLiteral("k")), QStringLiteral("good"));
+    EXPECT_EQ(readAll(path()), before);
+    EXPECT_TRUE(leftovers().isEmpty());
+}
+
+TEST(PlistFolder, FollowsQuorvelHomeThenXdgConfigThenHome) {
+    const QByteArray savedHome = qgetenv("QUORVEL_HOME"), savedXdg = qgetenv("XDG_CONFIG_HOME");
+    const bool hadHome = qEnvironmentVariableIsSet("QUORVEL_HOME"), hadXdg = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    qputenv("QUORVEL_HOME", "/tmp/qh");
+    qputenv("XDG_CONFIG_HOME", "/tmp/xdg");
+    EXPECT_EQ(PlistFileBackend::defaultDirectory(), QStringLiteral("/tmp/qh"));
+    qunsetenv("QUORVEL_HOME");
+    EXPECT_EQ(PlistFileBackend::defaultDirectory(), QStringLiteral("/tmp/xdg/quorvel"));
+    qputenv("XDG_CONFIG_HOME", "relative/path");
+    EXPECT_EQ(PlistFileBackend::defaultDirectory(), QDir::homePath() + QStringLiteral("/.config/quorvel"));
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(PlistFileBackend::defaultDirectory(), QDir::homePath() + QStringLiteral("/.config/quorvel"));
+    if (hadHome) qputenv("QUORVEL_HOME", savedHome);
+    if (hadXdg) qputenv("XDG_CONFIG_HOME", savedXdg);
+}
+
+// A writer killed at a random moment leaves a file that reads in full: the
+// old values or the new ones, never a mix or a torn file.
+TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString domain = QStringLiteral("app.quorvel.Quorvel");
+    // Large enough that one write takes a while, so kills land inside writes.
+    QVariantMap values;
+    for (int i = 0; i < 400; ++i)
+        values.insert(QStringLiteral("key%1").arg(i), QStringLiteral("value %1 ").arg(i).repeated(20));
+    for (int round = 0; round < 12; ++round) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            PlistFileBackend writer(dir.path());
+            QVariantMap v = values;
+            for (qint64 n = 0;; ++n) {
+                v.insert(QStringLiteral("generation"), n);
+                writer.save(domain, v);
+            }
+        }
+        ::usleep(20000 + 7000 * round);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        QFile f(dir.filePath(domain + QStringLiteral(".plist")));
+        if (!f.exists()) continue;  // killed before the first rename
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QString error;
+        auto v = plist::parse(f.readAll(), &error);
+        ASSERT_TRUE(v.has_value()) << "round " << round << ": " << error.toStdString();
+        const QVariantMap got = v->toMap();
+        EXPECT_EQ(got.size(), values.size() + 1);
+        EXPECT_EQ(got.value(QStringLiteral("key399")), values.value(QStringLiteral("key399")));
+    }
+}

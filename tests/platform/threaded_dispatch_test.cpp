@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "platform/linux/threaded_dispatcher.h"
+#include "platform/platform.h"
+
+using namespace platform;
+
+namespace {
+
+struct RealQueues : ::testing::Test {
+    void SetUp() override {
+        Services s;
+        s.dispatcher = std::make_shared<linux_backend::ThreadedDispatcher>();
+        s.preferences = std::make_shared<prefs::MemoryBackend>();
+        install(s);
+    }
+    void TearDown() override { uninstall(); }
+
+    // Runs the main loop until the condition holds or five seconds pass.
+    static bool spinUntil(const std::function<bool()>& done) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST_F(RealQueues, TasksRunOneAtATimeInSubmissionOrderPerProducer) {
+    SerialQueue q("app.quorvel.test.order");
+    constexpr int producers = 4, perProducer = 500;
+    std::vector<std::vector<int>> seen(producers);
+    std::atomic<int> running{0}, overlaps{0};
+    std::vector<std::thread> threads;
+    for (int p = 0; p < producers; ++p)
+        threads.emplace_back([&, p] {
+            for (int i = 0; i < perProducer; ++i)
+                q.async([&, p, i] {
+                    if (running.fetch_add(1) != 0) overlaps++;
+                    seen[p].push_back(i);  // unsynchronised on purpose: the queue is the lock
+                    running.fetch_sub(1);
+                });
+        });
+    for (auto& t : threads) t.join();
+    q.sync([] {});  // barrier: everything queued before has run
+    EXPECT_EQ(overlaps.load(), 0);
+    for (int p = 0; p < producers; ++p) {
+        ASSERT_EQ(int(seen[p].size()), perProducer);
+        for (int i = 0; i < perProducer; ++i) ASSERT_EQ(seen[p][i], i);
+    }
+}
+
+TEST_F(RealQueues, SyncWaitsForEarlierTasksAndRunsInlineOnItsOwnQueue) {
+    SerialQueue q("app.quorvel.test.sync");
+    std::atomic<bool> slowDone{false};
+    q.async([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        slowDone = true;
+    });
+    bool sawSlowDone = false, nestedRan = false, wasCurrent = false;
+    q.sync([&] {
+        sawSlowDone = slowDone.load();
+        wasCurrent = q.isCurrent();
+        q.sync([&] { nestedRan = true; });  // would deadlock if it queued behind itself
+    });
+    EXPECT_TRUE(sawSlowDone);
+    EXPECT_TRUE(wasCurrent);
+    EXPECT_TRUE(nestedRan);
+    EXPECT_FALSE(q.isCurrent());
+}
+
+TEST_F(RealQueues, DelayedTasksRunInDeadlineOrderAfterTheirDelay) {
+    SerialQueue q("app.quorvel.test.after");
+    std::mutex m;
+    std::vector<int> order;
+    const double start = uptime();
+    double firstAt = 0;
+    q.asyncAfter(0.09, [&] { std::lock_guard l(m); order.push_back(3); });
+    q.asyncAfter(0.03, [&] { std::lock_guard l(m); order.push_back(1); firstAt = uptime(); });
+    q.asyncAfter(0.06, [&] { std::lock_guard l(m); order.push_back(2); });
+    ASSERT_TRUE(spinUntil([&] { std::lock_guard l(m); return order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    EXPECT_GE(firstAt - start, 0.03);
+}
+
+TEST_F(RealQueues, ResultsHopBackToTheMainThread) {
+    SerialQueue q("app.quorvel.test.hop");
+    std::atomic<bool> onQueueIsMain{true};
+    bool delivered = false, deliveredOnMain = false;
+    EXPECT_TRUE(isMainThread());
+    q.async([&] {
+        onQueueIsMain = isMainThread();
+        MainQueue::async([&] {
+            delivered = true;
+            deliveredOnMain = isMainThread();
+        });
+    });
+    ASSERT_TRUE(spinUntil([&] { return delivered; }));
+    EXPECT_FALSE(onQueueIsMain.load());
+    EXPECT_TRUE(deliveredOnMain);
+}
+
+TEST_F(RealQueues, TimersTickOnTheMainThreadUntilInvalidated) {
+    int ticks = 0;
+    bool allOnMain = true;
+    auto timer = Timer::scheduled(0.01, true, [&](Timer& t) {
+        allOnMain = allOnMain && isMainThread();
+        if (++ticks == 3) t.invalidate();
+    });
+    ASSERT_TRUE(spinUntil([&] { return ticks >= 3; }));
+    // Keep the loop running a while: an invalidated timer stays silent.
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(80);
+    while (std::chrono::steady_clock::now() < until) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_TRUE(allOnMain);
+    EXPECT_FALSE(timer->isValid());
+}
