@@ -152,6 +152,17 @@ TEST(SimScenario, ScenarioPidsPreferencesAndHiddenApplicationsApply) {
     uninstall();
 }
 
+TEST(SimScenario, NamedPidsAreKeptWhenUnnamedApplicationsComeFirst) {
+    QString error;
+    auto sim = load(R"({"applications": [{"name": "first"}, {"name": "second", "pid": 200}, {"name": "third", "pid": 201}]})",
+                    &error);
+    ASSERT_TRUE(sim) << error.toStdString();
+    EXPECT_EQ(sim->application(200)->localizedName, QStringLiteral("second"));
+    EXPECT_EQ(sim->application(201)->localizedName, QStringLiteral("third"));
+    EXPECT_FALSE(load(R"({"applications": [{"pid": 101}]})", &error));
+    EXPECT_EQ(error, QStringLiteral("scenario: applications[0].pid: 101 is reserved (100: the program, 101: the Dock)"));
+}
+
 // Random and hostile inputs: every one either loads or fails with a
 // "scenario:" message; none crashes or hangs.
 TEST(SimScenario, RandomAndHostileInputsNeverCrash) {

@@ -79,6 +79,21 @@ TEST_F(WorkspaceTest, HidingTheFrontmostHandsActivationToTheOwnerOfTheFrontVisib
     EXPECT_FALSE(workspace().application(a)->isHidden);
 }
 
+TEST_F(WorkspaceTest, QuittingTheFrontmostActivatesTheOwnerOfTheNextVisibleWindow) {
+    auto a = sim->addApplication({.name = "A"});
+    auto b = sim->addApplication({.name = "B"});
+    auto c = sim->addApplication({.name = "C"});
+    sim->addWindow(b, {.title = "b"});
+    sim->addWindow(c, {.title = "c", .minimized = true});
+    sim->addWindow(a, {.title = "a"});
+    sim->activateApplication(a);
+    sim->setHidden(c, true);  // not frontmost: nothing else changes
+    EXPECT_EQ(sim->frontmostPid(), a);
+    EXPECT_TRUE(workspace().forceTerminate(a));
+    EXPECT_EQ(sim->frontmostPid(), b);
+    EXPECT_TRUE(workspace().application(b)->isActive);
+}
+
 TEST_F(WorkspaceTest, TerminationEndsTheProcessUnlessARefusedPoliteRequest) {
     auto a = sim->addApplication({.name = "A"});
     auto w = sim->addWindow(a, {.title = "doc"});

@@ -265,7 +265,9 @@ void parse(const QJsonObject& root, Scenario& s) {
             QString path = QStringLiteral("applications[%1]").arg(i);
             auto app = parseApplication(list[i], path);
             if (app.spec.pid != 0) {
-                if (app.spec.pid == 100) fail(path + QStringLiteral(".pid"), QStringLiteral("100 is the program's own"));
+                if (app.spec.pid == 100 || app.spec.pid == 101)
+                    fail(path + QStringLiteral(".pid"),
+                         QStringLiteral("%1 is reserved (100: the program, 101: the Dock)").arg(app.spec.pid));
                 if (!pids.insert(app.spec.pid).second)
                     fail(path + QStringLiteral(".pid"), QStringLiteral("%1 is used twice").arg(app.spec.pid));
             }
@@ -361,6 +363,14 @@ void applyScenario(const Scenario& s, SimulatedDesktop& desktop) {
     if (s.darkAppearance) desktop.setSystemAppearance(*s.darkAppearance ? Appearance::darkAqua : Appearance::aqua);
     if (s.reduceMotion) desktop.setReduceMotion(*s.reduceMotion);
     for (const auto& b : s.bundles) desktop.addBundle(b.path, b.bundleID, b.info);
+    {
+        // Pids the scenario names are not handed to the applications it leaves unnamed.
+        auto core = desktop.core();
+        std::lock_guard lock(core->mutex);
+        for (const auto& a : s.applications)
+            if (a.spec.pid < std::numeric_limits<std::int32_t>::max())
+                core->nextPid = std::max(core->nextPid, a.spec.pid + 1);
+    }
     for (const auto& a : s.applications) {
         AppSpec spec = a.spec;
         const bool active = spec.active;

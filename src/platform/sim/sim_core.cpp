@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <limits>
 
 namespace platform::sim {
 
@@ -87,8 +88,10 @@ std::vector<std::uint64_t> Core::windowsOf(std::int32_t pid) const {
 std::int32_t Core::addApplication(AppSpec spec) {
     std::lock_guard lock(mutex);
     if (spec.pid <= 0 || apps.count(spec.pid)) {
-        while (apps.count(nextPid) || nextPid == ownPid) ++nextPid;
-        spec.pid = nextPid++;
+        auto taken = [&](std::int32_t p) { return apps.count(p) || p == ownPid || p == dockPid; };
+        while (taken(nextPid)) nextPid = nextPid == std::numeric_limits<std::int32_t>::max() ? 200 : nextPid + 1;
+        spec.pid = nextPid;
+        nextPid = nextPid == std::numeric_limits<std::int32_t>::max() ? 200 : nextPid + 1;
     }
     std::int32_t pid = spec.pid;
     bool makeActive = spec.active;
@@ -194,19 +197,23 @@ bool Core::setHidden(std::int32_t pid, bool hidden) {
     postAx(a->element, pid, hidden ? names::applicationHidden : names::applicationShown);
     postWorkspace(hidden ? wn::didHideApplication : wn::didUnhideApplication, pid);
     if (hidden && frontmost == pid) {
-        // The application that owns the frontmost visible window takes over.
         frontmost = 0;
         postAx(a->element, pid, names::applicationDeactivated);
         postWorkspace(wn::didDeactivateApplication, pid);
-        for (auto n : zOrder) {
-            auto& w = windows[n];
-            if (w.pid != pid && isWindowVisible(w)) {
-                activate(w.pid);
-                break;
-            }
-        }
+        activateNextAfter(pid);
     }
     return true;
+}
+
+void Core::activateNextAfter(std::int32_t pid) {
+    // The application that owns the frontmost visible window takes over.
+    for (auto n : zOrder) {
+        auto& w = windows[n];
+        if (w.pid != pid && isWindowVisible(w)) {
+            activate(w.pid);
+            return;
+        }
+    }
 }
 
 bool Core::terminate(std::int32_t pid, bool force) {
@@ -223,11 +230,13 @@ bool Core::terminate(std::int32_t pid, bool force) {
     }
     for (auto c : std::vector<std::uint64_t>(elements[a->element].children)) destroyElementTree(c);
     a->focusedWindow = a->mainWindow = 0;
-    if (frontmost == pid) {
+    const bool wasFrontmost = frontmost == pid;
+    if (wasFrontmost) {
         frontmost = 0;
         postWorkspace(wn::didDeactivateApplication, pid);
     }
     postWorkspace(wn::didTerminateApplication, pid);
+    if (wasFrontmost) activateNextAfter(pid);
     return true;
 }
 

@@ -109,6 +109,7 @@ public:
 
     // ---- ids
     std::int32_t ownPid = 100;
+    std::int32_t dockPid = 101;
     std::int32_t nextPid = 200;
     std::uint64_t nextElement = 1;
     std::uint64_t nextWindow = 1;
@@ -137,6 +138,7 @@ public:
     bool removeWindow(std::uint64_t number);
     bool activate(std::int32_t pid);
     bool setHidden(std::int32_t pid, bool hidden);
+    void activateNextAfter(std::int32_t pid);
     bool terminate(std::int32_t pid, bool force);
     // Applies a frame change (with refusal and clamping for sizes) and posts
     // moved/resized. Returns false when a resize was refused.

@@ -72,6 +72,7 @@ SimulatedDesktop::SimulatedDesktop(const Options& options) : options_(options) {
         dock.name = QStringLiteral("Dock");
         dock.bundlePath = QStringLiteral("/System/Library/CoreServices/Dock.app");
         dock.policy = ActivationPolicy::accessory;
+        dock.pid = core_->dockPid;
         dockPid_ = core_->addApplication(dock);
         dockList_ = core_->newElement(ElementKind::generic, dockPid_);
         auto& list = core_->elements[dockList_];
