@@ -32,8 +32,11 @@ bool AXFullscreenDetector::covers(const platform::Rect& w, const platform::Rect&
 std::optional<platform::DisplayID> AXFullscreenDetector::detect(std::optional<std::int32_t> pid) {
     if (!pid) return std::nullopt;
 
+    // An unreadable display list is empty: no display can be full screen.
     std::vector<ActiveDisplay> displays;
-    for (const auto& s : platform::displays().screens()) displays.push_back({s.id, s.bounds});
+    auto& displayService = platform::displays();
+    if (const auto ids = displayService.activeDisplayList())
+        for (platform::DisplayID id : *ids) displays.push_back({id, displayService.displayBounds(id)});
 
     namespace ax = platform::ax;
     auto& api = ax::api();
