@@ -1,8 +1,100 @@
+// Process entry: creates the Qt application, installs the platform backend,
+// makes the application object and runs the event loop.
+//
+//   quorvel [--simulated [SCENARIO]] [--tour FOLDER]
+//
+// --simulated runs on the simulated desktop of a scenario file (the built-in
+// demo scenario when none is given); --tour takes the demo tour and saves
+// screenshots in FOLDER.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
 #include <cstdio>
+#include <memory>
+
+#include "app/demo/demo_tour.h"
+#include "app/demo/desktop_backdrop.h"
+#include "app/quorvel_app.h"
+#include "platform/linux/host_backend.h"
+#include "platform/linux/plist_backend.h"
+#include "platform/linux/single_instance.h"
+#include "platform/linux/system_log.h"
+#include "platform/platform.h"
+#include "platform/sim/simulated_desktop.h"
+
+namespace {
+
+const QString demoScenario = QStringLiteral(":/resources/scenarios/demo.json");
+
+std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
+    const QString& scenario, const std::shared_ptr<platform::linux_backend::SingleInstanceLock>& lock) {
+    platform::sim::SimulatedDesktop::Options options;
+    options.threaded = true;
+    options.preferences =
+        std::make_shared<platform::linux_backend::PlistFileBackend>(platform::linux_backend::PlistFileBackend::defaultDirectory());
+    QString error;
+    auto desktop = platform::sim::SimulatedDesktop::fromScenarioFile(scenario, options, &error);
+    if (!desktop) {
+        std::fprintf(stderr, "quorvel: %s\n", qPrintable(error));
+        return nullptr;
+    }
+    auto services = desktop->services();
+    services.log = std::make_shared<platform::linux_backend::StderrLog>();
+    services.alerts = std::make_shared<platform::linux_backend::LoggingAlerts>(services.alerts);
+    const QString bundleID = services.bundles->mainBundleIdentifier().value_or(QStringLiteral("app.quorvel.Quorvel"));
+    services.workspace =
+        std::make_shared<platform::linux_backend::InstanceAwareWorkspace>(services.workspace, lock, bundleID);
+    platform::install(services);
+    desktop->setTerminateHandler([] { QCoreApplication::quit(); });
+    return desktop;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    std::printf("Quorvel\n");
-    return 0;
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Quorvel, a taskbar"));
+    parser.addHelpOption();
+    QCommandLineOption simulated(QStringLiteral("simulated"),
+                                 QStringLiteral("Run on the simulated desktop of a scenario file."),
+                                 QStringLiteral("scenario"), QString());
+    QCommandLineOption tour(QStringLiteral("tour"), QStringLiteral("Take the demo tour, saving screenshots."),
+                            QStringLiteral("folder"));
+    parser.addOption(simulated);
+    parser.addOption(tour);
+    parser.process(qtApp);
+
+    auto lock = std::make_shared<platform::linux_backend::SingleInstanceLock>(
+        platform::linux_backend::SingleInstanceLock::defaultPath());
+
+    QString scenario = parser.value(simulated);
+    if (scenario.isEmpty()) scenario = demoScenario;
+    auto desktop = installSimulatedDesktop(scenario, lock);
+    if (!desktop) return 2;
+
+    QuorvelApp app;
+    if (!app.launch()) return 0;
+
+    platform::log(QStringLiteral("[Quorvel] running on the simulated desktop of %1: %2 applications, %3 displays")
+                      .arg(scenario)
+                      .arg(platform::workspace().runningApplications().size())
+                      .arg(platform::displays().screens().size()));
+
+    std::vector<std::unique_ptr<DesktopBackdrop>> backdrops;
+    for (const auto& screen : platform::displays().screens()) {
+        backdrops.push_back(std::make_unique<DesktopBackdrop>(desktop, screen));
+        backdrops.back()->show();
+        backdrops.back()->lower();
+    }
+
+    std::unique_ptr<DemoTour> demo;
+    if (parser.isSet(tour)) {
+        demo = std::make_unique<DemoTour>(app, desktop, parser.value(tour));
+        demo->start();
+    }
+    return qtApp.exec();
 }

@@ -1,0 +1,112 @@
+#include "app/demo/demo_tour.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+
+#include "app/app_delegate.h"
+#include "app/quorvel_app.h"
+#include "app/settings_model.h"
+#include "platform/platform.h"
+#include "platform/sim/simulated_desktop.h"
+#include "services/hot_key_combo.h"
+#include "taskbar/bar_metrics.h"
+
+DemoTour::DemoTour(QuorvelApp& app, std::shared_ptr<platform::sim::SimulatedDesktop> desktop, QString outputFolder)
+    : app_(app), desktop_(std::move(desktop)), output_(std::move(outputFolder)) {}
+
+void DemoTour::at(double seconds, std::function<void()> step) {
+    platform::MainQueue::asyncAfter(seconds, std::move(step));
+}
+
+void DemoTour::start() {
+    QDir().mkpath(output_);
+    at(2.0, [this] { screenshot(QStringLiteral("01-bars.png")); });
+    at(2.5, [this] {
+        auto combo = services::HotKeyCombo::fromRawValue(
+                         platform::prefs::userDefaults().stringValue(settings::keys::startMenuHotKeyCombo).value_or(
+                             QString()))
+                         .value_or(services::HotKeyCombo{49, services::HotKeyModifiers::option()});
+        platform::log(QStringLiteral("tour: pressing the start-menu shortcut %1").arg(combo.displayString()));
+        desktop_->pressHotKey(combo.keyCode, combo.modifiers.rawValue);
+    });
+    at(3.5, [this] { screenshot(QStringLiteral("02-start-menu.png")); });
+    at(4.0, [this] {
+        auto combo = services::HotKeyCombo::fromRawValue(
+                         platform::prefs::userDefaults().stringValue(settings::keys::startMenuHotKeyCombo).value_or(
+                             QString()))
+                         .value_or(services::HotKeyCombo{49, services::HotKeyModifiers::option()});
+        desktop_->pressHotKey(combo.keyCode, combo.modifiers.rawValue);
+        clickFirstTaskButton();
+    });
+    at(5.0, [this] { screenshot(QStringLiteral("03-task-button-clicked.png")); });
+    at(5.5, [this] { maximiseFrontWindow(); });
+    at(7.5, [this] { screenshot(QStringLiteral("04-window-fitted-above-bar.png")); });
+    at(8.0, [this] {
+        platform::log(QStringLiteral("tour: quitting"));
+        app_.terminate();
+    });
+}
+
+void DemoTour::screenshot(const QString& name) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QString path = QDir(output_).filePath(name);
+    if (screen->grabWindow(0).save(path))
+        platform::log(QStringLiteral("tour: saved %1").arg(path));
+    else
+        platform::log(QStringLiteral("tour: could not save %1").arg(path));
+}
+
+void DemoTour::clickFirstTaskButton() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) continue;
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            if (!QString::fromLatin1(w->metaObject()->className()).contains(QStringLiteral("TaskButton"))) continue;
+            if (!w->isVisible()) continue;
+            QPointF centre(w->width() / 2.0, w->height() / 2.0);
+            QPointF global = w->mapToGlobal(centre);
+            QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton,
+                                Qt::NoModifier);
+            QApplication::sendEvent(w, &press);
+            QApplication::sendEvent(w, &release);
+            platform::log(QStringLiteral("tour: clicked a task button"));
+            return;
+        }
+    }
+    platform::log(QStringLiteral("tour: no task button to click"));
+}
+
+void DemoTour::maximiseFrontWindow() {
+    const auto pid = desktop_->frontmostPid();
+    const auto window = pid ? desktop_->focusedWindow(pid) : 0;
+    auto screens = platform::displays().screens();
+    if (!window || screens.empty()) {
+        platform::log(QStringLiteral("tour: no front window to maximise"));
+        return;
+    }
+    // Fill the display the window is on, below the menu bar, as a zoom would.
+    auto frame = desktop_->window(window)->frame;
+    platform::Screen target = screens.front();
+    for (const auto& s : screens)
+        if (s.bounds.contains(platform::Point{frame.midX(), frame.midY()})) target = s;
+    const double menuBar = target.bounds == screens.front().bounds ? 25 : 0;
+    platform::Rect filled(target.bounds.origin.x, target.bounds.origin.y + menuBar, target.bounds.size.width,
+                          target.bounds.size.height - menuBar);
+    desktop_->setWindowFrame(window, filled);
+    platform::log(QStringLiteral("tour: maximised window %1 to %2x%3").arg(window).arg(filled.size.width).arg(
+        filled.size.height));
+    at(1.5, [this, window, target] {
+        auto now = desktop_->window(window);
+        if (!now) return;
+        platform::log(QStringLiteral("tour: window %1 now ends at y=%2; the bar's top edge is y=%3")
+                          .arg(window)
+                          .arg(now->frame.maxY())
+                          .arg(target.bounds.maxY() - BarMetrics::barThickness()));
+    });
+}
