@@ -42,7 +42,21 @@ T& require(const std::shared_ptr<T>& p, const char* what) {
 
 }  // namespace
 
+std::vector<std::function<void()>>& sharedResets() {
+    static std::vector<std::function<void()>> resets;
+    return resets;
+}
+
+// Runs outside the registry lock: a reset may still use the old backend.
+void resetSharedInstances() {
+    auto resets = sharedResets();
+    for (auto it = resets.rbegin(); it != resets.rend(); ++it) (*it)();
+}
+
+void registerSharedInstanceReset(std::function<void()> reset) { sharedResets().push_back(std::move(reset)); }
+
 void install(Services services) {
+    resetSharedInstances();
     std::lock_guard lock(registryMutex());
     domains().clear();
     current() = std::move(services);
@@ -51,6 +65,7 @@ void install(Services services) {
 }
 
 void uninstall() {
+    resetSharedInstances();
     std::lock_guard lock(registryMutex());
     domains().clear();
     current() = Services{};

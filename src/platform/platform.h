@@ -2,6 +2,7 @@
 // The installed backend: which implementation answers each concept.
 // Chosen once at start-up; tests install a fresh simulated desktop per test.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/accessibility.h"
@@ -51,5 +52,32 @@ const Services& installed();
 // Changes at every install() and uninstall(): objects that keep a queue or
 // other backend state across calls compare it to notice a new installation.
 std::uint64_t installationGeneration();
+
+// The program's shared instances (one per process) belong to the installed
+// backend: each registers a reset once, and every replacement or removal of
+// the backend runs the resets (newest first) while the old backend is still
+// installed, so the next use creates a fresh instance on the new one.
+void registerSharedInstanceReset(std::function<void()> reset);
+
+// Holds the one shared instance of T for the current installation.
+template <typename T>
+class SharedInstance {
+public:
+    template <typename Make>
+    std::shared_ptr<T> get(Make make) {
+        if (!instance_) {
+            if (!registered_) {
+                registered_ = true;
+                registerSharedInstanceReset([this] { instance_.reset(); });
+            }
+            instance_ = make();
+        }
+        return instance_;
+    }
+
+private:
+    std::shared_ptr<T> instance_;
+    bool registered_ = false;
+};
 
 }  // namespace platform
