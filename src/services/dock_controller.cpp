@@ -1,3 +1,4 @@
+#include "platform/platform.h"
 #include "services/dock_controller.h"
 
 #include <QStringList>
@@ -18,8 +19,8 @@ platform::prefs::Domain& dock() { return platform::prefs::domain(platform::prefs
 DockController::DockController() : queue_("app.quorvel.dock") {}
 
 std::shared_ptr<DockController> DockController::shared() {
-    static std::shared_ptr<DockController> instance = create();
-    return instance;
+    static platform::SharedInstance<DockController> instance;
+    return instance.get([] { return create(); });
 }
 
 std::shared_ptr<DockController> DockController::create() {

@@ -1,3 +1,4 @@
+#include "platform/platform.h"
 #include "services/global_hot_key_monitor.h"
 
 #include "platform/log.h"
@@ -7,8 +8,8 @@ namespace services {
 GlobalHotKeyMonitor::~GlobalHotKeyMonitor() = default;
 
 GlobalHotKeyMonitor& GlobalHotKeyMonitor::shared() {
-    static GlobalHotKeyMonitor* instance = new GlobalHotKeyMonitor();
-    return *instance;
+    static platform::SharedInstance<GlobalHotKeyMonitor> instance;
+    return *instance.get([] { return std::make_shared<GlobalHotKeyMonitor>(); });
 }
 
 void GlobalHotKeyMonitor::setLastRegistrationFailed(bool failed) {

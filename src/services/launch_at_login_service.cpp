@@ -1,3 +1,4 @@
+#include "platform/platform.h"
 #include "services/launch_at_login_service.h"
 
 #include "app/localization.h"
@@ -10,8 +11,8 @@ using platform::LoginItemStatus;
 LaunchAtLoginService::LaunchAtLoginService() : status_(platform::loginItems().status()) {}
 
 LaunchAtLoginService& LaunchAtLoginService::shared() {
-    static LaunchAtLoginService* instance = new LaunchAtLoginService();
-    return *instance;
+    static platform::SharedInstance<LaunchAtLoginService> instance;
+    return *instance.get([] { return std::make_shared<LaunchAtLoginService>(); });
 }
 
 void LaunchAtLoginService::setStatus(LoginItemStatus status) {

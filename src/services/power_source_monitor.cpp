@@ -54,8 +54,8 @@ std::optional<BatteryReading> BatteryReading::fromPowerSources(const std::vector
 PowerSourceMonitor::~PowerSourceMonitor() { stop(); }
 
 PowerSourceMonitor& PowerSourceMonitor::shared() {
-    static PowerSourceMonitor* instance = new PowerSourceMonitor();
-    return *instance;
+    static platform::SharedInstance<PowerSourceMonitor> instance;
+    return *instance.get([] { return std::make_shared<PowerSourceMonitor>(); });
 }
 
 void PowerSourceMonitor::start() {

@@ -73,8 +73,8 @@ UpdateController::~UpdateController() {
 }
 
 UpdateController& UpdateController::shared() {
-    static UpdateController* instance = new UpdateController();
-    return *instance;
+    static platform::SharedInstance<UpdateController> instance;
+    return *instance.get([] { return std::make_shared<UpdateController>(); });
 }
 
 void UpdateController::setCanCheckForUpdates(bool value) {

@@ -33,6 +33,8 @@ void StartMenuPanel::paintEvent(QPaintEvent*) {
 }
 
 StartMenuController& StartMenuController::shared() {
+    static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
+    (void)resetWithBackend;
     auto& slot = sharedSlot();
     if (!slot) slot = std::make_unique<StartMenuController>();
     return *slot;

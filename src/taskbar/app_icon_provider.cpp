@@ -10,6 +10,8 @@ std::unique_ptr<AppIconProvider>& sharedSlot() {
 }  // namespace
 
 AppIconProvider& AppIconProvider::shared() {
+    static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
+    (void)resetWithBackend;
     auto& slot = sharedSlot();
     if (!slot) slot = std::make_unique<AppIconProvider>();
     return *slot;

@@ -1,3 +1,4 @@
+#include "platform/platform.h"
 #include "windows/blacklist_store.h"
 
 #include <memory>
@@ -18,6 +19,8 @@ std::unique_ptr<BlacklistStore>& sharedInstance() {
 }  // namespace
 
 BlacklistStore& BlacklistStore::shared() {
+    static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
+    (void)resetWithBackend;
     std::lock_guard lock(sharedMutex());
     auto& instance = sharedInstance();
     if (!instance) instance = std::make_unique<BlacklistStore>();

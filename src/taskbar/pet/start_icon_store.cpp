@@ -26,6 +26,8 @@ bool sameImage(const std::optional<QImage>& a, const std::optional<QImage>& b) {
 }  // namespace
 
 StartIconStore& StartIconStore::shared() {
+    static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
+    (void)resetWithBackend;
     auto& slot = sharedSlot();
     if (!slot) slot = std::make_unique<StartIconStore>(platform::prefs::userDefaults());
     return *slot;
