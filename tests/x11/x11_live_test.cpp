@@ -1,0 +1,497 @@
+// The live desktop backend against a real X server, window manager and
+// clients (xterm), checked through the platform interfaces.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "platform/x11/x11_accessibility.h"
+#include "platform/x11/x11_backend.h"
+#include "platform/x11/x11_workspace.h"
+#include "x11_session.h"
+
+using namespace platform;
+using namespace x11test;
+namespace names = platform::ax::names;
+
+namespace {
+
+class X11LiveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";
+        ASSERT_TRUE(prefsDir.isValid());
+        x11::BackendOptions options;
+        options.display = QString::fromStdString(x11test::Session::shared().display());
+        options.preferencesDirectory = prefsDir.path();
+        QString error;
+        auto services = x11::makeServices(options, &error);
+        ASSERT_TRUE(services) << error.toStdString();
+        platform::install(*services);
+        conn = x11::Connection::open(options.display, &error);
+        ASSERT_TRUE(conn) << error.toStdString();
+    }
+    void TearDown() override {
+        terminals.clear();
+        platform::uninstall();
+    }
+
+    Terminal& terminal(const std::string& geometry = "80x24+40+40") {
+        auto t = openTerminal(*conn, geometry);
+        EXPECT_TRUE(t) << "xterm did not come up";
+        if (!t) throw std::runtime_error("no xterm");
+        terminals.push_back(std::move(t));
+        return *terminals.back();
+    }
+    ax::Element windowOf(const Terminal& t) {
+        ax::Value v;
+        EXPECT_EQ(ax::api().copyAttribute(ax::api().applicationElement(t.pid()), names::windows, v),
+                  ax::Error::success);
+        auto list = ax::as<ax::ElementList>(v).value_or(ax::ElementList{});
+        EXPECT_EQ(list.size(), 1u);
+        return list.empty() ? ax::Element() : list.front();
+    }
+    template <typename T>
+    T read(const ax::Element& e, const QString& attribute) {
+        ax::Value v;
+        EXPECT_EQ(ax::api().copyAttribute(e, attribute, v), ax::Error::success) << attribute.toStdString();
+        auto t = ax::as<T>(v);
+        EXPECT_TRUE(t) << attribute.toStdString() << " has another type";
+        return t.value_or(T{});
+    }
+    x11::FrameExtents extents(xcb_window_t w) { return conn->windowInfo(w).decoration; }
+
+    QTemporaryDir prefsDir;
+    std::shared_ptr<x11::Connection> conn;
+    std::vector<std::unique_ptr<Terminal>> terminals;
+};
+
+TEST_F(X11LiveTest, ConnectionFindsTheWindowManager) {
+    EXPECT_TRUE(conn->hasWindowManager(1.0));
+    EXPECT_EQ(conn->windowManagerName(), QStringLiteral("Openbox"));
+    EXPECT_TRUE(x11::isAvailable());
+    QString error;
+    x11::BackendOptions nowhere;
+    nowhere.display = QStringLiteral(":4999");
+    EXPECT_FALSE(x11::makeServices(nowhere, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral(":4999"))) << error.toStdString();
+}
+
+TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrame) {
+    Terminal& t = terminal("80x24+40+40");
+    ax::Element w = windowOf(t);
+    ASSERT_TRUE(w.isValid());
+    EXPECT_EQ(w.processID(), t.pid());
+    const auto ext = extents(t.window);
+    EXPECT_GT(ext.top, 0) << "openbox decorates xterm";
+    // A user-given position places the outer frame's corner there.
+    EXPECT_EQ(read<Point>(w, names::position), (Point{40, 40}));
+    const auto client = conn->windowInfo(t.window).clientArea;
+    EXPECT_EQ(read<Size>(w, names::size),
+              (Size{client.width() + ext.left + ext.right, client.height() + ext.top + ext.bottom}));
+    EXPECT_EQ(read<QString>(w, names::title), QStringLiteral("quorvel-test"));
+    EXPECT_EQ(read<QString>(w, names::subrole), names::standardWindow);
+    EXPECT_FALSE(read<bool>(w, names::minimized));
+    EXPECT_FALSE(read<bool>(w, names::fullScreen));
+    EXPECT_TRUE(read<ax::Element>(w, names::closeButton).isValid());
+    std::int32_t pid = 0;
+    EXPECT_EQ(ax::api().pid(w, pid), ax::Error::success);
+    EXPECT_EQ(pid, t.pid());
+    EXPECT_TRUE(ax::api().isProcessTrusted(false));
+}
+
+TEST_F(X11LiveTest, SizeWriteIsReadBackAsTheManagerGrantedIt) {
+    Terminal& t = terminal("80x24+40+40");
+    ax::Element w = windowOf(t);
+    const auto ext = extents(t.window);
+    ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{600, 400}), ax::Error::success);
+    // xterm sizes in character cells (6 x 13 plus a base of 4): the width
+    // fits exactly, the height is clamped down to whole rows.
+    Size s = read<Size>(w, names::size);
+    EXPECT_EQ(s.width, 600);
+    EXPECT_LE(s.height, 400);
+    EXPECT_GT(s.height, 400 - 13);
+    EXPECT_EQ(int(s.height - ext.top - ext.bottom - 4) % 13, 0);
+    EXPECT_EQ(read<Point>(w, names::position), (Point{40, 40})) << "a size write keeps the top-left corner";
+
+    ASSERT_EQ(ax::api().setAttribute(w, names::position, Point{100, 150}), ax::Error::success);
+    EXPECT_EQ(read<Point>(w, names::position), (Point{100, 150}));
+    EXPECT_EQ(read<Size>(w, names::size), s);
+}
+
+TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWrite) {
+    Terminal& t = terminal("80x24+40+40");
+    ax::Element w = windowOf(t);
+    auto* e = conn->ewmh();
+    conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_MAXIMIZED_VERT,
+                          e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
+    conn->flush();
+    ASSERT_TRUE(conn->waitUntil([&] { return conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT); },
+                                5.0));
+    ASSERT_TRUE(conn->waitUntil([&] { return read<Size>(w, names::size).height > 700; }, 5.0));
+    const Point origin = read<Point>(w, names::position);
+    // Shrink the height so the bottom edge sits at y = 700.
+    const double height = 700 - origin.y;
+    ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{read<Size>(w, names::size).width, height}),
+              ax::Error::success);
+    EXPECT_EQ(ax::api().setAttribute(w, names::position, origin), ax::Error::success);
+    const Rect frame(read<Point>(w, names::position), read<Size>(w, names::size));
+    EXPECT_LE(frame.maxY(), 700);
+    EXPECT_GT(frame.maxY(), 700 - 13);
+    EXPECT_EQ(frame.origin, origin);
+    EXPECT_FALSE(conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT));
+}
+
+TEST_F(X11LiveTest, RefusedSizeReadsBackUnchanged) {
+    OwnWindow own(200, 100, 300, 200, /*fixedSize=*/true);
+    ASSERT_TRUE(waitForClient(*conn, own.window()));
+    auto* a = static_cast<x11::X11Accessibility*>(&ax::api());
+    ax::Element w = a->windowElement(own.window(), getpid());
+    const Size before = read<Size>(w, names::size);
+    ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{before.width, before.height - 120}), ax::Error::success);
+    EXPECT_EQ(read<Size>(w, names::size), before);
+    // Moving it up still works, which is what the constraint engine falls back to.
+    ASSERT_EQ(ax::api().setAttribute(w, names::position, Point{200, 20}), ax::Error::success);
+    EXPECT_EQ(read<Point>(w, names::position), (Point{200, 20}));
+}
+
+TEST_F(X11LiveTest, MinimiseAndRestore) {
+    Terminal& t = terminal();
+    ax::Element w = windowOf(t);
+    ASSERT_EQ(ax::api().setAttribute(w, names::minimized, true), ax::Error::success);
+    EXPECT_TRUE(read<bool>(w, names::minimized));
+    auto list = windowServer().copyWindowList(windowListOnScreenOnly, 0);
+    ASSERT_TRUE(list);
+    for (const auto& r : *list) EXPECT_NE(r.number, std::int64_t(t.window)) << "a minimised window is not on screen";
+    // The minimised window still belongs to the application's windows.
+    EXPECT_TRUE(windowOf(t).isValid());
+    ASSERT_EQ(ax::api().setAttribute(w, names::minimized, false), ax::Error::success);
+    EXPECT_FALSE(read<bool>(w, names::minimized));
+    EXPECT_EQ(ax::api().setAttribute(w, names::minimized, QStringLiteral("yes")), ax::Error::illegalArgument);
+}
+
+TEST_F(X11LiveTest, ElementsOfGoneWindowsAndProcessesAreInvalid) {
+    ax::Element w;
+    std::int32_t pid = 0;
+    {
+        Terminal& t = terminal();
+        w = windowOf(t);
+        pid = t.pid();
+        terminals.clear();  // ends the xterm
+    }
+    ASSERT_TRUE(conn->waitUntil([&] {
+        ax::Value v;
+        return ax::api().copyAttribute(w, names::position, v) == ax::Error::invalidElement;
+    }, 5.0));
+    ax::Value v;
+    EXPECT_EQ(ax::api().copyAttribute(ax::api().applicationElement(pid), names::windows, v), ax::Error::invalidElement);
+    EXPECT_EQ(ax::api().setAttribute(w, names::size, Size{100, 100}), ax::Error::invalidElement);
+}
+
+TEST_F(X11LiveTest, ObserversDeliverOnTheMainThread) {
+    Terminal& t = terminal();
+    ax::Element w = windowOf(t);
+    std::vector<std::pair<ax::Element, QString>> seen;
+    bool allOnMain = true;
+    auto observer = ax::api().createObserver(t.pid(), [&](const ax::Element& e, const QString& n) {
+        allOnMain = allOnMain && platform::isMainThread();
+        seen.emplace_back(e, n);
+    });
+    ASSERT_TRUE(observer);
+    const ax::Element app = ax::api().applicationElement(t.pid());
+    for (const QString& n : {names::windowMoved, names::windowResized, names::windowMiniaturized,
+                             names::windowDeminiaturized, names::titleChanged})
+        ASSERT_EQ(observer->addNotification(app, n), ax::Error::success);
+    auto has = [&](const QString& n) {
+        return std::any_of(seen.begin(), seen.end(), [&](const auto& p) { return p.second == n && p.first == w; });
+    };
+    // Changes made by someone else (xdotool) reach the observer.
+    ASSERT_TRUE(xdotool({"windowmove", std::to_string(t.window), "300", "200"}));
+    EXPECT_TRUE(pumpUntil([&] { return has(names::windowMoved); }));
+    ASSERT_TRUE(xdotool({"windowsize", std::to_string(t.window), "300", "200"}));
+    EXPECT_TRUE(pumpUntil([&] { return has(names::windowResized); }));
+    ASSERT_TRUE(xdotool({"set_window", "--name", "renamed", std::to_string(t.window)}));
+    EXPECT_TRUE(pumpUntil([&] { return has(names::titleChanged); }));
+    ax::api().setAttribute(w, names::minimized, true);
+    EXPECT_TRUE(pumpUntil([&] { return has(names::windowMiniaturized); }));
+    ax::api().setAttribute(w, names::minimized, false);
+    EXPECT_TRUE(pumpUntil([&] { return has(names::windowDeminiaturized); }));
+    EXPECT_TRUE(allOnMain);
+
+    // After invalidate nothing more arrives.
+    observer->invalidate();
+    seen.clear();
+    ASSERT_TRUE(xdotool({"windowmove", std::to_string(t.window), "50", "60"}));
+    pumpFor(0.3);
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(X11LiveTest, ObserverSeesWindowsComeAndGo) {
+    std::vector<std::pair<ax::Element, QString>> seen;
+    auto observer = ax::api().createObserver(getpid(), [&](const ax::Element& e, const QString& n) {
+        seen.emplace_back(e, n);
+    });
+    const ax::Element app = ax::api().applicationElement(getpid());
+    observer->addNotification(app, names::windowCreated);
+    observer->addNotification(app, names::uiElementDestroyed);
+    OwnWindow own(10, 10, 200, 100);
+    ASSERT_TRUE(waitForClient(*conn, own.window()));
+    auto* a = static_cast<x11::X11Accessibility*>(&ax::api());
+    const ax::Element w = a->windowElement(own.window(), getpid());
+    EXPECT_TRUE(pumpUntil([&] {
+        return std::any_of(seen.begin(), seen.end(),
+                           [&](const auto& p) { return p.first == w && p.second == names::windowCreated; });
+    }));
+    own.destroy();
+    EXPECT_TRUE(pumpUntil([&] {
+        return std::any_of(seen.begin(), seen.end(),
+                           [&](const auto& p) { return p.first == w && p.second == names::uiElementDestroyed; });
+    }));
+}
+
+TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
+    Terminal& a = terminal("80x24+40+40");
+    Terminal& b = terminal("80x24+400+300");
+    ASSERT_TRUE(workspace().activate(a.pid(), false));
+    auto list = windowServer().copyWindowList(windowListOnScreenOnly | windowListExcludeDesktopElements, 0);
+    ASSERT_TRUE(list);
+    std::vector<std::int64_t> order;
+    for (const auto& r : *list) order.push_back(r.number.value_or(0));
+    auto posA = std::find(order.begin(), order.end(), std::int64_t(a.window));
+    auto posB = std::find(order.begin(), order.end(), std::int64_t(b.window));
+    ASSERT_NE(posA, order.end());
+    ASSERT_NE(posB, order.end());
+    EXPECT_LT(posA, posB) << "the active window is in front";
+    const auto& recA = (*list)[std::size_t(posA - order.begin())];
+    EXPECT_EQ(recA.ownerPID, std::int64_t(a.pid()));
+    EXPECT_EQ(recA.layer, 0);
+    EXPECT_EQ(recA.alpha, 1.0);
+    EXPECT_EQ(recA.isOnScreen, true);
+    ax::Value pos;
+    ASSERT_EQ(ax::api().copyAttribute(windowOf(a), names::position, pos), ax::Error::success);
+    EXPECT_EQ(recA.bounds->origin, *ax::as<Point>(pos));
+
+    // Opacity set by a compositor-aware client shows as alpha.
+    const std::uint32_t half = 0x7fffffff;
+    xcb_change_property(conn->xcb(), XCB_PROP_MODE_REPLACE, b.window, conn->atoms().windowOpacity, XCB_ATOM_CARDINAL,
+                        32, 1, &half);
+    conn->flush();
+    ASSERT_TRUE(conn->waitUntil([&] { return conn->windowInfo(b.window).opacity.has_value(); }, 2.0));
+    list = windowServer().copyWindowList(windowListOnScreenOnly, 0);
+    for (const auto& r : *list)
+        if (r.number == std::int64_t(b.window)) EXPECT_NEAR(r.alpha.value_or(-1), 0.5, 0.01);
+}
+
+TEST_F(X11LiveTest, WorkspaceGroupsClientsByProcess) {
+    QTemporaryDir apps;
+    QFile entry(apps.path() + QStringLiteral("/test-term.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Test Terminal\nExec=xterm\nStartupWMClass=XTerm\n");
+    entry.close();
+    Terminal& a = terminal("80x24+40+40");
+    Terminal& b = terminal("80x24+400+300");
+
+    x11::X11Workspace::Options withEntry;
+    withEntry.desktopDirectories = {apps.path()};
+    auto axImpl = std::static_pointer_cast<x11::X11Accessibility>(platform::installed().accessibility);
+    x11::X11Workspace ws(conn, axImpl, withEntry);
+    auto running = ws.runningApplications();
+    std::vector<std::int32_t> pids;
+    for (const auto& app : running) pids.push_back(app.pid);
+    auto ia = std::find(pids.begin(), pids.end(), a.pid());
+    auto ib = std::find(pids.begin(), pids.end(), b.pid());
+    ASSERT_NE(ia, pids.end());
+    ASSERT_NE(ib, pids.end());
+    EXPECT_LT(ia, ib) << "launch order";
+    const auto& appA = running[std::size_t(ia - pids.begin())];
+    EXPECT_EQ(appA.bundleID, QStringLiteral("test-term"));
+    EXPECT_EQ(appA.bundlePath, entry.fileName());
+    EXPECT_EQ(appA.localizedName, QStringLiteral("Test Terminal"));
+    EXPECT_EQ(appA.activationPolicy, ActivationPolicy::regular);
+    auto own = std::find_if(running.begin(), running.end(), [](const auto& r) { return r.pid == getpid(); });
+    ASSERT_NE(own, running.end());
+    EXPECT_EQ(own->activationPolicy, ActivationPolicy::accessory);
+    EXPECT_EQ(own->bundleID, QStringLiteral("app.quorvel.Quorvel"));
+
+    // Without a desktop entry the WM_CLASS class names it and the executable is its path.
+    x11::X11Workspace::Options none;
+    none.desktopDirectories = {};
+    x11::X11Workspace bare(conn, axImpl, none);
+    auto plain = bare.application(a.pid());
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->bundleID, QStringLiteral("XTerm"));
+    EXPECT_EQ(plain->localizedName, QStringLiteral("XTerm"));
+    EXPECT_TRUE(plain->bundlePath && plain->bundlePath->endsWith(QStringLiteral("xterm")));
+    EXPECT_FALSE(bare.application(999999));
+}
+
+TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
+    Terminal& a = terminal("80x24+40+40");
+    Terminal& b = terminal("80x24+400+300");
+    std::vector<std::pair<QString, std::int32_t>> notes;
+    int token = workspace().addObserver([&](const QString& n, std::int32_t pid) { notes.emplace_back(n, pid); });
+    auto saw = [&](const QString& n, std::int32_t pid) {
+        return std::find(notes.begin(), notes.end(), std::make_pair(n, pid)) != notes.end();
+    };
+    namespace wn = workspace_notifications;
+
+    ASSERT_TRUE(workspace().activate(b.pid(), false));
+    ASSERT_TRUE(workspace().activate(a.pid(), false));
+    EXPECT_EQ(workspace().frontmostApplication()->pid, a.pid());
+    EXPECT_TRUE(pumpUntil([&] { return saw(wn::didActivateApplication, a.pid()); }));
+    EXPECT_TRUE(pumpUntil([&] { return saw(wn::didDeactivateApplication, b.pid()); }));
+
+    ASSERT_TRUE(workspace().hide(a.pid()));
+    EXPECT_TRUE(workspace().application(a.pid())->isHidden);
+    EXPECT_TRUE(conn->windowInfo(a.window).hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN));
+    EXPECT_TRUE(pumpUntil([&] { return saw(wn::didHideApplication, a.pid()); }));
+
+    ASSERT_TRUE(workspace().unhide(a.pid()));
+    EXPECT_FALSE(workspace().application(a.pid())->isHidden);
+    EXPECT_FALSE(conn->windowInfo(a.window).hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN));
+    EXPECT_TRUE(pumpUntil([&] { return saw(wn::didUnhideApplication, a.pid()); }));
+
+    // A hidden application whose window comes back by other means is shown again.
+    ASSERT_TRUE(workspace().hide(b.pid()));
+    ASSERT_TRUE(xdotool({"windowactivate", std::to_string(b.window)}));
+    EXPECT_TRUE(pumpUntil([&] { return !workspace().application(b.pid())->isHidden; }));
+    workspace().removeObserver(token);
+}
+
+TEST_F(X11LiveTest, TerminateAndForceTerminate) {
+    Terminal& a = terminal("80x24+40+40");
+    Terminal& b = terminal("80x24+400+300");
+    std::vector<std::pair<QString, std::int32_t>> notes;
+    int token = workspace().addObserver([&](const QString& n, std::int32_t pid) { notes.emplace_back(n, pid); });
+    namespace wn = workspace_notifications;
+
+    const std::int32_t pidA = a.pid();
+    ASSERT_TRUE(workspace().terminate(pidA));
+    EXPECT_TRUE(a.process->waitForExit(5.0)) << "xterm closes on the close request";
+    EXPECT_TRUE(pumpUntil([&] {
+        return std::find(notes.begin(), notes.end(), std::make_pair(wn::didTerminateApplication, pidA)) != notes.end();
+    }));
+
+    // A process without a window here is never killed, nor are we.
+    Child bystander;
+    ASSERT_TRUE(bystander.start({"sleep", "30"}, x11test::Session::shared().display()));
+    EXPECT_FALSE(workspace().forceTerminate(bystander.pid()));
+    EXPECT_TRUE(bystander.running());
+    EXPECT_FALSE(workspace().forceTerminate(getpid()));
+    EXPECT_FALSE(workspace().forceTerminate(1));
+
+    EXPECT_TRUE(workspace().forceTerminate(b.pid()));
+    EXPECT_TRUE(b.process->waitForExit(5.0));
+    workspace().removeObserver(token);
+}
+
+TEST_F(X11LiveTest, GrabbedShortcutFiresAndATakenOneIsRefused) {
+    std::vector<HotKeyID> pressed;
+    bool onMain = true;
+    int handler = 0;
+    ASSERT_EQ(hotKeys().installHandler([&](HotKeyID id) {
+        onMain = onMain && platform::isMainThread();
+        pressed.push_back(id);
+    }, handler), noErr);
+    const std::uint32_t sig = fourCharCode("QRVL");
+    int ref = 0;
+    // Control-D: key code 2 with the control modifier.
+    ASSERT_EQ(hotKeys().registerHotKey(2, 0x1000, HotKeyID{sig, 2}, ref), noErr);
+    ASSERT_TRUE(xdotool({"key", "ctrl+d"}));
+    EXPECT_TRUE(pumpUntil([&] { return pressed.size() == 1; }));
+    EXPECT_EQ(pressed.at(0).id, 2u);
+    EXPECT_EQ(pressed.at(0).signature, sig);
+    EXPECT_TRUE(onMain);
+
+    // Caps Lock on does not stop it.
+    ASSERT_TRUE(xdotool({"key", "Caps_Lock", "ctrl+d", "Caps_Lock"}));
+    EXPECT_TRUE(pumpUntil([&] { return pressed.size() == 2; }));
+
+    // Plain "d" and other modifiers do not fire it.
+    ASSERT_TRUE(xdotool({"key", "d", "ctrl+shift+d"}));
+    pumpFor(0.2);
+    EXPECT_EQ(pressed.size(), 2u);
+
+    int again = 0;
+    EXPECT_EQ(hotKeys().registerHotKey(2, 0x1000, HotKeyID{sig, 3}, again), eventHotKeyExistsErr);
+
+    // A combination another client holds is reported as taken.
+    xcb_connection_t* other = xcb_connect(x11test::Session::shared().display().c_str(), nullptr);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(other)).data;
+    auto* keyMap = xcb_get_keyboard_mapping_reply(
+        other, xcb_get_keyboard_mapping(other, xcb_get_setup(other)->min_keycode,
+                                        std::uint8_t(xcb_get_setup(other)->max_keycode - xcb_get_setup(other)->min_keycode + 1)),
+        nullptr);
+    ASSERT_TRUE(keyMap);
+    xcb_keycode_t space = 0;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(keyMap);
+    for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(keyMap); ++i)
+        if (syms[i] == ' ') {
+            space = xcb_keycode_t(xcb_get_setup(other)->min_keycode + i / keyMap->keysyms_per_keycode);
+            break;
+        }
+    free(keyMap);
+    ASSERT_NE(space, 0);
+    xcb_grab_key(other, 1, screen->root, XCB_MOD_MASK_1, space, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+    free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));  // round trip
+    int taken = 0;
+    // Option-Space: key code 49 with the option modifier.
+    EXPECT_EQ(hotKeys().registerHotKey(49, 0x800, HotKeyID{sig, 1}, taken), eventHotKeyExistsErr);
+    xcb_disconnect(other);
+    EXPECT_EQ(hotKeys().registerHotKey(0xFFFF, 0x800, HotKeyID{sig, 1}, taken), eventHotKeyInvalidErr);
+
+    ASSERT_EQ(hotKeys().unregisterHotKey(ref), noErr);
+    ASSERT_TRUE(xdotool({"key", "ctrl+d"}));
+    pumpFor(0.2);
+    EXPECT_EQ(pressed.size(), 2u);
+    hotKeys().removeHandler(handler);
+}
+
+TEST_F(X11LiveTest, DisplaysAndPointer) {
+    auto screens = displays().screens();
+    ASSERT_EQ(screens.size(), 1u);
+    const Screen& s = screens.front();
+    EXPECT_EQ(s.bounds, Rect(0, 0, x11test::Session::width, x11test::Session::height));
+    EXPECT_EQ(s.frame, Rect(0, 0, x11test::Session::width, x11test::Session::height));
+    EXPECT_NE(s.id, 0u);
+    EXPECT_EQ(displays().mainDisplayID(), s.id);
+    EXPECT_EQ(displays().mainScreen()->id, s.id);
+    ASSERT_TRUE(xdotool({"mousemove", "100", "200"}));
+    EXPECT_TRUE(pumpUntil([&] { return displays().pointerLocation() == Point{100, x11test::Session::height - 200.0}; }, 2.0));
+}
+
+// Reads from several threads while the window manager moves windows: the
+// connection's caches and the listeners stay consistent.
+TEST_F(X11LiveTest, ThreadedReadsWhileWindowsChange) {
+    Terminal& t = terminal();
+    ax::Element w = windowOf(t);
+    std::atomic<bool> stop{false};
+    std::atomic<int> failures{0}, reads{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 4; ++i)
+        readers.emplace_back([&] {
+            while (!stop) {
+                ax::Value v;
+                if (ax::api().copyAttribute(w, names::size, v) != ax::Error::success) ++failures;
+                windowServer().copyWindowList(windowListOnScreenOnly, 0);
+                ++reads;
+            }
+        });
+    for (int i = 0; i < 10; ++i) {
+        ax::api().setAttribute(w, names::position, Point{double(20 + i * 10), 40});
+        QCoreApplication::processEvents();
+    }
+    stop = true;
+    for (auto& r : readers) r.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(reads, 10);
+    EXPECT_EQ(read<Point>(w, names::position), (Point{110, 40}));
+}
+
+}  // namespace

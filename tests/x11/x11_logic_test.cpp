@@ -1,0 +1,226 @@
+// The parts of the live desktop backend that need no X server: frame
+// arithmetic, desktop entries, key mapping, screen geometry, panel flags.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <unistd.h>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_desktop_entries.h"
+#include "platform/x11/x11_displays.h"
+#include "platform/x11/x11_hotkeys.h"
+#include "platform/x11/x11_system.h"
+#include "platform/x11/x11_workspace.h"
+
+using namespace platform;
+using namespace platform::x11;
+
+namespace {
+
+TEST(X11FrameTest, VisibleFrameAndClientSizeAreInverse) {
+    struct Case {
+        FrameExtents decoration, shadow;
+        Rect client;
+        Rect visible;
+    };
+    const Case cases[] = {
+        {{}, {}, Rect(10, 20, 300, 200), Rect(10, 20, 300, 200)},
+        // A decorated window: the frame grows by the decoration.
+        {{1, 1, 20, 5}, {}, Rect(11, 30, 484, 316), Rect(10, 10, 486, 341)},
+        // A client-side decorated window: the shadow margin is not part of it.
+        {{}, {26, 26, 23, 29}, Rect(0, 0, 852, 652), Rect(26, 23, 800, 600)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(visibleFrame(c.client, c.decoration, c.shadow), c.visible);
+        EXPECT_EQ(clientSizeFor(c.visible.size, c.decoration, c.shadow), c.client.size);
+    }
+}
+
+TEST(X11DesktopEntryTest, ExecArguments) {
+    struct Case {
+        const char* exec;
+        QStringList args;
+    };
+    const Case cases[] = {
+        {"xterm", {"xterm"}},
+        {"firefox %u", {"firefox"}},
+        {"gimp-2.10 %U --new", {"gimp-2.10", "--new"}},
+        {"\"/opt/My App/run\" --flag", {"/opt/My App/run", "--flag"}},
+        {"sh -c \"echo \\\"hi\\\"\"", {"sh", "-c", "echo \"hi\""}},
+        {"printf 100%%", {"printf", "100%"}},
+        {"  spaced   out  ", {"spaced", "out"}},
+        {"\"\" empty", {"", "empty"}},
+        {"broken \"quote", {}},
+        {"", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(desktopExecArguments(QString::fromUtf8(c.exec)), c.args) << c.exec;
+}
+
+class DesktopEntryFiles : public ::testing::Test {
+protected:
+    QString write(const QString& relative, const QByteArray& text) {
+        const QString path = dir.path() + u'/' + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        return path;
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(DesktopEntryFiles, OnlyShownApplicationsParse) {
+    struct Case {
+        const char* text;
+        bool parses;
+    };
+    const Case cases[] = {
+        {"[Desktop Entry]\nType=Application\nName=Editor\nExec=ed\n", true},
+        {"[Desktop Entry]\nType=Link\nName=Site\n", false},
+        {"[Desktop Entry]\nType=Application\nExec=ed\n", false},  // no name
+        {"[Desktop Entry]\nType=Application\nName=Gone\nHidden=true\n", false},
+        // Keys of another group do not count.
+        {"[Other]\nType=Application\nName=X\n", false},
+        {"\x00\x01\x02 binary", false},
+        {"", false},
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        const QString path = write(QStringLiteral("e%1.desktop").arg(i++), QByteArray(c.text, int(strlen(c.text))));
+        EXPECT_EQ(parseDesktopEntry(path, QStringLiteral("e")).has_value(), c.parses) << c.text;
+    }
+    // An oversized file is refused without being read whole.
+    const QString huge = write(QStringLiteral("huge.desktop"),
+                               "[Desktop Entry]\nType=Application\nName=Big\n" + QByteArray(2 * 1024 * 1024, '#'));
+    EXPECT_FALSE(parseDesktopEntry(huge, QStringLiteral("huge")));
+    auto e = parseDesktopEntry(write(QStringLiteral("esc.desktop"),
+                                     "[Desktop Entry]\nType=Application\nName=Two\\sWords\nIcon=/x.png\n"),
+                               QStringLiteral("esc"));
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->name, QStringLiteral("Two Words"));
+    EXPECT_EQ(e->icon, QStringLiteral("/x.png"));
+}
+
+TEST_F(DesktopEntryFiles, MatchPrefersApplicationIdThenWindowClassThenId) {
+    write(QStringLiteral("org.example.Notes.desktop"), "[Desktop Entry]\nType=Application\nName=Notes\n");
+    write(QStringLiteral("term.desktop"),
+          "[Desktop Entry]\nType=Application\nName=Term\nStartupWMClass=XTerm\n");
+    write(QStringLiteral("xterm.desktop"), "[Desktop Entry]\nType=Application\nName=Plain\n");
+    write(QStringLiteral("kde/konsole.desktop"), "[Desktop Entry]\nType=Application\nName=Konsole\n");
+    DesktopEntryIndex index({dir.path()});
+    struct Case {
+        const char* gtkId;
+        const char* cls;
+        const char* inst;
+        const char* expectedId;  // nullptr: no match
+    };
+    const Case cases[] = {
+        {"org.example.Notes", "Whatever", "whatever", "org.example.Notes"},
+        {"", "XTerm", "xterm", "term"},        // StartupWMClass wins over the id
+        {"", "Notes", "notes", "org.example.Notes"},  // the last part of a dotted id
+        {"", "kde-konsole", "", "kde-konsole"},       // sub-folders join with '-'
+        {"", "XTERM", "", "xterm"},                   // ids ignore case
+        {"", "Unknown", "unknown", nullptr},
+        {"", "", "", nullptr},
+    };
+    for (const auto& c : cases) {
+        auto m = index.match(QString::fromUtf8(c.gtkId), QString::fromUtf8(c.cls), QString::fromUtf8(c.inst));
+        if (c.expectedId) {
+            ASSERT_TRUE(m) << c.cls;
+            EXPECT_EQ(m->id, QString::fromUtf8(c.expectedId)) << c.cls;
+        } else {
+            EXPECT_FALSE(m) << c.cls;
+        }
+    }
+    EXPECT_EQ(index.byId(QStringLiteral("term"))->name, QStringLiteral("Term"));
+}
+
+TEST(X11ProcessTest, StartTimeFromStatLine) {
+    struct Case {
+        const char* line;
+        std::optional<unsigned long long> start;
+    };
+    const std::string tail = " S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 4242 99 100";
+    const Case cases[] = {
+        {"", std::nullopt},
+        {"123 (xterm) S 1 2", std::nullopt},
+        {"no parenthesis at all", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(startTimeFromStatLine(QByteArray(c.line)), c.start) << c.line;
+    EXPECT_EQ(startTimeFromStatLine(QByteArray(("7 (xterm)" + tail).c_str())), 4242ull);
+    // A command with spaces and parentheses of its own.
+    EXPECT_EQ(startTimeFromStatLine(QByteArray(("7 (a) b (c)" + tail).c_str())), 4242ull);
+    EXPECT_TRUE(processStartTime(getpid()).has_value());
+}
+
+TEST(X11HotKeyMappingTest, VirtualKeysAndModifiers) {
+    struct KeyCase {
+        std::uint32_t code;
+        std::optional<std::uint32_t> keysym;
+    };
+    const KeyCase keys[] = {
+        {0x00, 'a'}, {0x02, 'd'}, {0x12, '1'}, {0x1D, '0'}, {0x31, ' '}, {0x24, 0xff0d}, {0x35, 0xff1b},
+        {0x7A, 0xffbe}, {0x7E, 0xff52}, {0x0A, std::nullopt}, {0xFFFF, std::nullopt},
+    };
+    for (const auto& k : keys) EXPECT_EQ(keysymForVirtualKey(k.code), k.keysym) << k.code;
+    struct ModCase {
+        std::uint32_t carbon;
+        std::optional<std::uint16_t> x;
+    };
+    const ModCase mods[] = {
+        {0, 0},
+        {0x1000, XCB_MOD_MASK_CONTROL},
+        {0x800, XCB_MOD_MASK_1},
+        {0x100, XCB_MOD_MASK_4},
+        {0x200 | 0x1000, XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL},
+        {0x100 | 0x200 | 0x800 | 0x1000, XCB_MOD_MASK_4 | XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_1 | XCB_MOD_MASK_CONTROL},
+        {0x400, std::nullopt},  // caps lock is no shortcut modifier
+        {0x1000 | 0x1, std::nullopt},
+    };
+    for (const auto& m : mods) EXPECT_EQ(xModifiersFor(m.carbon), m.x) << m.carbon;
+}
+
+TEST(X11DisplaysTest, ScreensFlipAroundThePrimary) {
+    auto screens = makeScreens({
+        {QStringLiteral("HDMI-1"), Rect(0, 0, 1920, 1080), Rect(0, 0, 1920, 1050), 1.0},
+        {QStringLiteral("DP-2"), Rect(1920, 200, 1280, 1024), Rect(), 2.0},
+    });
+    ASSERT_EQ(screens.size(), 2u);
+    EXPECT_EQ(screens[0].frame, Rect(0, 0, 1920, 1080));
+    EXPECT_EQ(screens[0].visibleFrame, Rect(0, 30, 1920, 1050));
+    // The second screen's top is 200 below the primary's top.
+    EXPECT_EQ(screens[1].frame, Rect(1920, 1080 - 1224, 1280, 1024));
+    EXPECT_EQ(screens[1].visibleFrame, screens[1].frame) << "no usable area reported: all of it";
+    EXPECT_EQ(screens[1].backingScale, 2.0);
+    EXPECT_NE(screens[0].id, screens[1].id);
+    EXPECT_EQ(screens[0].id, displayIDForName(QStringLiteral("HDMI-1"), 5)) << "the id follows the name";
+    EXPECT_EQ(displayIDForName(QString(), 0), 1u);
+    EXPECT_TRUE(makeScreens({}).empty());
+    // Two outputs with one name still get distinct ids.
+    auto twins = makeScreens({{QStringLiteral("X"), Rect(0, 0, 10, 10), Rect(), 1},
+                              {QStringLiteral("X"), Rect(10, 0, 10, 10), Rect(), 1}});
+    EXPECT_NE(twins[0].id, twins[1].id);
+}
+
+TEST(X11SystemTest, PanelFlagsAndSessionCommands) {
+    const int panel = int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(isPanelWindowFlags(panel));
+    EXPECT_TRUE(isPanelWindowFlags(panel | int(Qt::NoDropShadowWindowHint)));
+    // The start menu takes the focus; a plain window is not a panel either.
+    EXPECT_FALSE(isPanelWindowFlags(int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)));
+    EXPECT_FALSE(isPanelWindowFlags(int(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                        Qt::WindowDoesNotAcceptFocus)));
+    EXPECT_FALSE(isPanelWindowFlags(int(Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                        Qt::WindowDoesNotAcceptFocus)));
+
+    EXPECT_EQ(X11Session::commandFor(apple_events::reallyLogOut, QStringLiteral("c2")),
+              (QStringList{"/usr/bin/loginctl", "terminate-session", "c2"}));
+    EXPECT_TRUE(X11Session::commandFor(apple_events::reallyLogOut, QString()).isEmpty());
+    EXPECT_EQ(X11Session::commandFor(apple_events::restart, {}), (QStringList{"/usr/bin/systemctl", "reboot"}));
+    EXPECT_EQ(X11Session::commandFor(apple_events::shutDown, {}), (QStringList{"/usr/bin/systemctl", "poweroff"}));
+    EXPECT_TRUE(X11Session::commandFor(fourCharCode("zzzz"), {}).isEmpty());
+}
+
+}  // namespace

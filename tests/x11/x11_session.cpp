@@ -1,0 +1,275 @@
+#include "x11_session.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStandardPaths>
+#include <QThread>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb_icccm.h>
+
+namespace x11test {
+
+Child::~Child() { stop(); }
+
+bool Child::start(const std::vector<std::string>& argv, const std::string& display, int extraFd, int extraFdTarget) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    // The environment is built before fork: the child may only exec.
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e)
+        if (display.empty() || std::strncmp(*e, "DISPLAY=", 8) != 0) envStrings.emplace_back(*e);
+    if (!display.empty()) envStrings.push_back("DISPLAY=" + display);
+    std::vector<char*> envp;
+    for (auto& s : envStrings) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    const pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        // Dies with the test executable, whatever way it ends.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        if (extraFd >= 0 && extraFdTarget >= 0) dup2(extraFd, extraFdTarget);
+        int devnull = open("/dev/null", O_RDWR);
+        if (devnull >= 0) {
+            dup2(devnull, 0);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+        }
+        execvpe(args[0], args.data(), envp.data());
+        _exit(127);
+    }
+    pid_ = pid;
+    return true;
+}
+
+bool Child::running() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    pid_t r = waitpid(pid_, &status, WNOHANG);
+    if (r == pid_ || (r < 0 && errno == ECHILD)) {
+        pid_ = -1;
+        return false;
+    }
+    return true;
+}
+
+bool Child::waitForExit(double timeoutSeconds) {
+    QElapsedTimer t;
+    t.start();
+    while (running()) {
+        if (t.elapsed() > timeoutSeconds * 1000) return false;
+        usleep(10000);
+    }
+    return true;
+}
+
+void Child::stop(double timeoutSeconds) {
+    if (!running()) return;
+    kill(pid_, SIGTERM);
+    if (waitForExit(timeoutSeconds)) return;
+    kill(pid_, SIGKILL);
+    waitForExit(timeoutSeconds);
+}
+
+Session& Session::shared() {
+    static Session s;
+    return s;
+}
+
+bool Session::start(std::string& error) {
+    if (isRunning()) return true;
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
+        error = "Xvfb is not installed (Debian package xvfb); the live-desktop tests need it";
+        return false;
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) {
+        error = "openbox is not installed (Debian package openbox); the live-desktop tests need it";
+        return false;
+    }
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error = "cannot make a pipe";
+        return false;
+    }
+    server_ = std::make_unique<Child>();
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    // -displayfd: the server picks a free display number and writes it to fd 3.
+    if (!server_->start({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, "", fds[1], 3)) {
+        close(fds[0]);
+        close(fds[1]);
+        error = "cannot start Xvfb";
+        return false;
+    }
+    close(fds[1]);
+    std::string number;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 10000) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) {
+            char buf[32];
+            ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            number.append(buf, std::size_t(n));
+            if (number.find('\n') != std::string::npos) break;
+        }
+        if (!server_->running()) break;
+    }
+    close(fds[0]);
+    number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
+                 number.end());
+    if (number.empty()) {
+        server_.reset();
+        error = "Xvfb did not report a display number";
+        return false;
+    }
+    display_ = ":" + number;
+    setenv("DISPLAY", display_.c_str(), 1);
+    windowManager_ = std::make_unique<Child>();
+    if (!windowManager_->start({"openbox", "--sm-disable"}, display_)) {
+        error = "cannot start openbox";
+        stop();
+        return false;
+    }
+    auto conn = platform::x11::Connection::open(QString::fromStdString(display_), nullptr);
+    if (!conn || !conn->hasWindowManager(10.0)) {
+        error = "openbox did not come up on " + display_;
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void Session::stop() {
+    windowManager_.reset();
+    server_.reset();
+    display_.clear();
+}
+
+bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds) {
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (predicate()) return true;
+        if (t.elapsed() > timeoutSeconds * 1000) return false;
+        QThread::msleep(5);
+    }
+}
+
+void pumpFor(double seconds) {
+    pumpUntil([] { return false; }, seconds);
+}
+
+bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds) {
+    return conn.waitUntil(
+        [&] {
+            auto list = conn.clientList();
+            return std::find(list.begin(), list.end(), window) != list.end();
+        },
+        timeoutSeconds);
+}
+
+std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const std::string& geometry,
+                                       const std::string& title) {
+    auto term = std::make_unique<Terminal>();
+    term->process = std::make_unique<Child>();
+    if (!term->process->start({"xterm", "-geometry", geometry, "-title", title, "-e", "sleep", "120"},
+                              Session::shared().display()))
+        return nullptr;
+    const auto pid = term->process->pid();
+    bool found = conn.waitUntil(
+        [&] {
+            for (const auto& info : conn.windowInfos(conn.clientList()))
+                if (info.exists && info.pid == pid && info.viewable) {
+                    term->window = info.window;
+                    return true;
+                }
+            return false;
+        },
+        10.0);
+    if (!found) return nullptr;
+    return term;
+}
+
+bool xdotool(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Child c;
+    if (!c.start(argv, Session::shared().display())) return false;
+    return c.waitForExit(5.0);
+}
+
+OwnWindow::OwnWindow(int x, int y, int width, int height, bool fixedSize) {
+    conn_ = xcb_connect(Session::shared().display().c_str(), nullptr);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+    window_ = xcb_generate_id(conn_);
+    const std::uint32_t values[] = {screen->white_pixel};
+    xcb_create_window(conn_, XCB_COPY_FROM_PARENT, window_, screen->root, std::int16_t(x), std::int16_t(y),
+                      std::uint16_t(width), std::uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, XCB_CW_BACK_PIXEL, values);
+    auto intern = [&](const char* name) {
+        auto r = xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, std::uint16_t(strlen(name)), name), nullptr);
+        xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        free(r);
+        return a;
+    };
+    const std::uint32_t pid = std::uint32_t(getpid());
+    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, intern("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+    const char name[] = "own-window";
+    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        sizeof name - 1, name);
+    const char cls[] = "own\0Own";
+    xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof cls - 1,
+                        cls);
+    xcb_size_hints_t hints{};
+    xcb_icccm_size_hints_set_position(&hints, 1, x, y);
+    if (fixedSize) {
+        xcb_icccm_size_hints_set_min_size(&hints, width, height);
+        xcb_icccm_size_hints_set_max_size(&hints, width, height);
+    }
+    xcb_icccm_set_wm_normal_hints(conn_, window_, &hints);
+    xcb_map_window(conn_, window_);
+    xcb_flush(conn_);
+}
+
+OwnWindow::~OwnWindow() {
+    destroy();
+    if (conn_) xcb_disconnect(conn_);
+}
+
+void OwnWindow::destroy() {
+    if (window_ == XCB_WINDOW_NONE) return;
+    xcb_destroy_window(conn_, window_);
+    xcb_flush(conn_);
+    window_ = XCB_WINDOW_NONE;
+}
+
+namespace {
+
+// Starts the session once for the executable; a missing program fails every test.
+class SessionEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        std::string error;
+        if (!Session::shared().start(error)) FAIL() << error;
+    }
+    void TearDown() override { Session::shared().stop(); }
+};
+
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new SessionEnvironment);
+
+}  // namespace
+
+}  // namespace x11test

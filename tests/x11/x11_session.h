@@ -1,0 +1,93 @@
+#pragma once
+// A private X server with a window manager for the live-desktop tests, and
+// helpers to run real clients on it. Every wait is bounded.
+#include <sys/types.h>
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <xcb/xcb.h>
+
+#include "platform/platform.h"
+#include "platform/x11/x11_connection.h"
+
+namespace x11test {
+
+// A child process that dies with the test and is ended by the destructor.
+class Child {
+public:
+    Child() = default;
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    // Starts argv[0] (searched in PATH) with DISPLAY set; false when it could not start.
+    bool start(const std::vector<std::string>& argv, const std::string& display, int extraFd = -1, int extraFdTarget = -1);
+    pid_t pid() const { return pid_; }
+    bool running();
+    // SIGTERM, then SIGKILL after the timeout; always reaps.
+    void stop(double timeoutSeconds = 2.0);
+    // Waits for the process to end by itself; false when it is still running.
+    bool waitForExit(double timeoutSeconds);
+
+private:
+    pid_t pid_ = -1;
+};
+
+// The X server (Xvfb) and window manager (openbox) of this test executable.
+class Session {
+public:
+    static Session& shared();
+    // Starts both; on failure `error` says which program is missing or failed.
+    bool start(std::string& error);
+    void stop();
+    const std::string& display() const { return display_; }
+    bool isRunning() const { return !display_.empty(); }
+    static constexpr int width = 1280;
+    static constexpr int height = 800;
+
+private:
+    std::string display_;
+    std::unique_ptr<Child> server_;
+    std::unique_ptr<Child> windowManager_;
+};
+
+// Processes Qt events (the main queue) until the predicate holds or the time runs out.
+bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = 5.0);
+// Processes Qt events for a while.
+void pumpFor(double seconds);
+
+// An xterm at the given geometry ("80x24+40+40"); waits for its window.
+struct Terminal {
+    std::unique_ptr<Child> process;
+    xcb_window_t window = XCB_WINDOW_NONE;
+    pid_t pid() const { return process ? process->pid() : -1; }
+};
+std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const std::string& geometry,
+                                       const std::string& title = "quorvel-test");
+
+// Runs xdotool with the arguments and waits for it (bounded).
+bool xdotool(const std::vector<std::string>& args);
+
+// A window made by the test itself on its own connection, owned by our own
+// process (its _NET_WM_PID), with optional fixed size hints.
+class OwnWindow {
+public:
+    OwnWindow(int x, int y, int width, int height, bool fixedSize = false);
+    ~OwnWindow();
+    xcb_window_t window() const { return window_; }
+    xcb_connection_t* connection() const { return conn_; }
+    void destroy();
+
+private:
+    xcb_connection_t* conn_ = nullptr;
+    xcb_window_t window_ = XCB_WINDOW_NONE;
+};
+
+// Waits until the manager lists the window as a client.
+bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = 5.0);
+
+}  // namespace x11test
