@@ -11,13 +11,14 @@
 #include "platform/platform.h"
 #include "startmenu/start_menu_controller.h"
 #include "taskbar/bar_style.h"
+#include "taskbar/pet/pet_start_button.h"
 #include "taskbar/pet/start_icon_store.h"
 #include "taskbar/symbol_painter.h"
 
 namespace {
 
 StartButton::PetViewFactory& petViewFactory() {
-    static StartButton::PetViewFactory factory;
+    static StartButton::PetViewFactory factory = makeStartButtonPetView;
     return factory;
 }
 

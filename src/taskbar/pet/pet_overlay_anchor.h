@@ -11,9 +11,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "taskbar/pet/pet_drawing_view.h"
 #include "taskbar/pet/pet_model.h"
-
-class PetDrawingView;
 
 class PetOverlayAnchor : public QWidget {
     Q_OBJECT
