@@ -19,7 +19,7 @@ export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 mkdir -p "$QUORVEL_HOME"
 
 # A free display number for the virtual X server.
-exec 3< <(Xvfb -displayfd 4 -screen 0 3440x1100x24 -nolisten tcp 4>&1 2>/dev/null)
+exec 3< <(Xvfb -displayfd 4 -screen 0 3432x982x24 -nolisten tcp 4>&1 2>/dev/null)
 read -r -t 10 display_number <&3 || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$display_number"
 xvfb_pid=$(pgrep -n Xvfb || true)

@@ -83,7 +83,18 @@ void DemoTour::clickFirstTaskButton() {
 }
 
 void DemoTour::maximiseFrontWindow() {
-    const auto pid = desktop_->frontmostPid();
+    // The front application with a window of its own (the start menu may have
+    // made this program the frontmost one).
+    std::int32_t pid = desktop_->frontmostPid();
+    if (pid == desktop_->ownPid() || !desktop_->focusedWindow(pid)) {
+        pid = 0;
+        for (const auto& app : platform::workspace().runningApplications()) {
+            if (app.pid == desktop_->ownPid() || app.isHidden || !desktop_->focusedWindow(app.pid)) continue;
+            pid = app.pid;
+            break;
+        }
+        if (pid) desktop_->activateApplication(pid);
+    }
     const auto window = pid ? desktop_->focusedWindow(pid) : 0;
     auto screens = platform::displays().screens();
     if (!window || screens.empty()) {

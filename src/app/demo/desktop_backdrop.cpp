@@ -49,6 +49,7 @@ void DesktopBackdrop::paintEvent(QPaintEvent*) {
         path.addRoundedRect(r, 10, 10);
         p.fillPath(path, QColor(250, 250, 250));
         p.setPen(QPen(QColor(0, 0, 0, focused ? 140 : 60), 1));
+        p.setBrush(Qt::NoBrush);
         p.drawPath(path);
         QRectF titleBar(r.left(), r.top(), r.width(), 28);
         p.save();
