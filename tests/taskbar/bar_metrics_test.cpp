@@ -91,24 +91,13 @@ TEST_F(BarMetricsTest, ThicknessFromTheSetting) {
     EXPECT_EQ(BarMetrics::barThickness(), 44);
 }
 
-TEST_F(BarMetricsTest, DisplayModeTextRule) {
-    EXPECT_EQ(BarMetrics::displayMode(), BarDisplayMode::allDisplays);
-    setText(BarMetrics::displayModeKey, "MainDisplay");
-    EXPECT_EQ(BarMetrics::displayMode(), BarDisplayMode::allDisplays);
-    setText(BarMetrics::displayModeKey, "mainDisplay");
-    EXPECT_EQ(BarMetrics::displayMode(), BarDisplayMode::mainDisplay);
-    EXPECT_EQ(rawValue(BarDisplayMode::allDisplays), QString("allDisplays"));
-    EXPECT_EQ(BarMetrics::barHeightChangedNotification(), QString("QuorvelBarHeightChanged"));
-    EXPECT_EQ(BarMetrics::displayModeChangedNotification(), QString("QuorvelDisplayModeChanged"));
-}
-
 TEST_F(BarMetricsTest, TargetDisplaysByMode) {
     threeDisplays();
     EXPECT_EQ(BarMetrics::targetDisplays(),
               (std::vector<Rect>{Rect(0, 0, 1440, 900), Rect(1440, -180, 1920, 1080), Rect(0, 900, 1280, 800)}));
     setText(BarMetrics::displayModeKey, "mainDisplay");
     EXPECT_EQ(BarMetrics::targetDisplays(), (std::vector<Rect>{Rect(0, 0, 1440, 900)}));
-    setText(BarMetrics::displayModeKey, "elsewhere");
+    setText(BarMetrics::displayModeKey, "MainDisplay");  // names no case: all displays
     EXPECT_EQ(BarMetrics::targetDisplays().size(), 3u);
 }
 

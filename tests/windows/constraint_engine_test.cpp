@@ -231,6 +231,16 @@ TEST_F(ConstraintEngineTest, FocusedWindowOfTheApplicationFrontmostWhenTheSettle
     EXPECT_EQ(frameOf(aWindow), kClamped);
 }
 
+TEST_F(ConstraintEngineTest, OurOwnFrontmostWindowIsLeftAlone) {
+    const auto w = addWindow(sim->ownPid(), kSmall, true);
+    sim->activateApplication(sim->ownPid());
+    startEngine();
+    sim->setWindowFrame(w, kMaximised);
+    sim->advance(2);
+    EXPECT_EQ(frameOf(w), kMaximised);
+    EXPECT_EQ(sim->liveObserverCount(), 0u);
+}
+
 TEST_F(ConstraintEngineTest, WindowListPollActsOnceTheWindowsSettle) {
     const auto pid = addApp("Poll", true);
     addWindow(pid, kSmall, true);  // focused: the accessibility path's target
