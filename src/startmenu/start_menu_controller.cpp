@@ -55,10 +55,11 @@ void StartMenuController::loadAppsIfNeeded() {
     std::weak_ptr<bool> weak = alive_;
     const QStringList known = apps_;
     Scanner scanner = scanner_;
+    if (!scanQueue_) scanQueue_.emplace("app.quorvel.startmenu.scan");
     // Hop through the main queue first so the caller returns at once.
     platform::MainQueue::async([this, weak, known, scanner] {
         if (weak.expired()) return;
-        platform::SerialQueue("app.quorvel.startmenu.scan").async([this, weak, known, scanner] {
+        scanQueue_->async([this, weak, known, scanner] {
             QStringList found = scanner ? scanner(known) : QStringList{};
             platform::MainQueue::async([this, weak, found] {
                 if (weak.expired()) return;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/dispatch.h"
 #include "platform/displays.h"
 
 // The start menu's borderless panel; unlike a bar it takes keyboard focus.
@@ -69,5 +70,6 @@ private:
     bool scanning_ = false;
     double lastClosedAt_ = 0;
     Scanner scanner_;
+    std::optional<platform::SerialQueue> scanQueue_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

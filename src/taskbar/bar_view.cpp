@@ -123,8 +123,9 @@ void BarView::resizeEvent(QResizeEvent* event) {
 }
 
 void BarView::paintEvent(QPaintEvent*) {
+    // The panel is cleared to transparent; the background blends over what
+    // lies behind the bar.
     QPainter p(this);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
     p.fillRect(rect(), backgroundColor());
 }
 

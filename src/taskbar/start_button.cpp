@@ -33,6 +33,8 @@ constexpr double kSymbolSide = 16;
 
 void StartButton::setPetViewFactory(PetViewFactory factory) { petViewFactory() = std::move(factory); }
 
+StartButton::PetViewFactory StartButton::currentPetViewFactory() { return petViewFactory(); }
+
 StartButton::StartButton(StartIconStore& iconStore, StartMenuController& startMenu,
                          std::optional<platform::DisplayID> displayID, QWidget* parent)
     : QWidget(parent), iconStore_(iconStore), startMenu_(startMenu), displayID_(displayID) {

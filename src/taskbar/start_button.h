@@ -37,6 +37,7 @@ public:
     // registers it; without one a pet face stays empty.
     using PetViewFactory = std::function<QWidget*(StartButton& button)>;
     static void setPetViewFactory(PetViewFactory factory);
+    static PetViewFactory currentPetViewFactory();
 
     enum class Face { pet, picture, symbol };
 

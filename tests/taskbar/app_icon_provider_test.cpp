@@ -1,0 +1,166 @@
+// Icons and names come from caches after the first look-up; a process's icon
+// is forgotten when the process ends.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "support/sim_fixture.h"
+#include "qt_print.h"
+#include "taskbar/app_icon_provider.h"
+
+namespace {
+
+using platform::sim::AppSpec;
+
+// Forwards to the simulated workspace and counts the look-ups the provider makes.
+class CountingWorkspace : public platform::Workspace {
+public:
+    explicit CountingWorkspace(std::shared_ptr<platform::Workspace> inner) : inner_(std::move(inner)) {}
+    int applicationQueries = 0, iconQueries = 0, fileIconQueries = 0, urlQueries = 0, nameQueries = 0;
+
+    std::vector<platform::RunningApplication> runningApplications() override { return inner_->runningApplications(); }
+    std::optional<platform::RunningApplication> application(std::int32_t pid) override {
+        ++applicationQueries;
+        return inner_->application(pid);
+    }
+    std::optional<platform::RunningApplication> frontmostApplication() override {
+        return inner_->frontmostApplication();
+    }
+    std::int32_t ownProcessID() override { return inner_->ownProcessID(); }
+    bool isProcessAlive(std::int32_t pid) override { return inner_->isProcessAlive(pid); }
+    bool activate(std::int32_t pid, bool all) override { return inner_->activate(pid, all); }
+    bool hide(std::int32_t pid) override { return inner_->hide(pid); }
+    bool unhide(std::int32_t pid) override { return inner_->unhide(pid); }
+    bool terminate(std::int32_t pid) override { return inner_->terminate(pid); }
+    bool forceTerminate(std::int32_t pid) override { return inner_->forceTerminate(pid); }
+    void openApplication(const QString& path, std::function<void(platform::OpenResult)> done) override {
+        inner_->openApplication(path, std::move(done));
+    }
+    bool openURL(const QString& url) override { return inner_->openURL(url); }
+    void revealInFileViewer(const QString& path) override { inner_->revealInFileViewer(path); }
+    std::optional<QString> urlForApplication(const QString& bundleID) override {
+        ++urlQueries;
+        return inner_->urlForApplication(bundleID);
+    }
+    std::optional<QImage> iconForApplication(std::int32_t pid) override {
+        ++iconQueries;
+        if (auto it = iconOverride.find(pid); it != iconOverride.end()) return it->second;
+        return inner_->iconForApplication(pid);
+    }
+    // Stands in for a new process that was given a reused process id.
+    std::map<std::int32_t, QImage> iconOverride;
+    QImage iconForFile(const QString& path) override {
+        ++fileIconQueries;
+        return inner_->iconForFile(path);
+    }
+    QString displayName(const QString& path) override {
+        ++nameQueries;
+        return inner_->displayName(path);
+    }
+    int addObserver(Callback cb) override { return inner_->addObserver(std::move(cb)); }
+    void removeObserver(int token) override { inner_->removeObserver(token); }
+
+private:
+    std::shared_ptr<platform::Workspace> inner_;
+};
+
+class AppIconProviderTest : public SimDesktopTest {
+protected:
+    void SetUp() override {
+        SimDesktopTest::SetUp();
+        auto services = sim->services();
+        workspace = std::make_shared<CountingWorkspace>(services.workspace);
+        services.workspace = workspace;
+        platform::install(services);
+        provider = std::make_unique<AppIconProvider>();
+    }
+    void TearDown() override {
+        provider.reset();
+        SimDesktopTest::TearDown();
+    }
+    std::int32_t app(const QString& id, bool hasIcon, const QString& bundlePath, std::int32_t pid = 0,
+                     std::optional<QColor> color = std::nullopt) {
+        AppSpec spec;
+        spec.pid = pid;
+        spec.bundleID = id;
+        spec.name = id;
+        spec.hasIcon = hasIcon;
+        spec.bundlePath = bundlePath;
+        spec.iconColor = color;
+        return sim->addApplication(spec);
+    }
+    std::shared_ptr<CountingWorkspace> workspace;
+    std::unique_ptr<AppIconProvider> provider;
+};
+
+TEST_F(AppIconProviderTest, SecondRequestForAProcessComesFromTheCache) {
+    const auto pid = app("com.example.a", true, "/Applications/A.app");
+    ASSERT_TRUE(provider->icon(pid));
+    ASSERT_TRUE(provider->icon(pid));
+    EXPECT_EQ(workspace->applicationQueries, 1);
+    EXPECT_EQ(workspace->iconQueries, 1);
+    EXPECT_FALSE(provider->icon(0));
+    EXPECT_FALSE(provider->icon(-5));
+    EXPECT_EQ(workspace->applicationQueries, 1);
+}
+
+TEST_F(AppIconProviderTest, AReusedProcessIDGetsItsOwnIcon) {
+    const auto pid = app("com.example.red", true, "", 0, QColor(Qt::red));
+    const QImage first = *provider->icon(pid);
+    QImage blue(16, 16, QImage::Format_ARGB32);
+    blue.fill(Qt::blue);
+    workspace->iconOverride[pid] = blue;
+    EXPECT_EQ(*provider->icon(pid), first);  // still cached while it runs
+
+    // The process ends; a new one gets the same id.
+    sim->postWorkspaceNotification(platform::workspace_notifications::didTerminateApplication, pid);
+    sim->pump();  // the notification arrives on the main queue
+    const auto second = provider->icon(pid);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(*second, blue);
+    EXPECT_EQ(workspace->iconQueries, 2);
+}
+
+TEST_F(AppIconProviderTest, FallsBackToTheBundleIconAndCachesOnlySuccess) {
+    const auto withBundle = app("com.example.b", false, "/Applications/B.app");
+    EXPECT_TRUE(provider->icon(withBundle));
+    EXPECT_EQ(workspace->fileIconQueries, 1);
+
+    const auto bare = app("com.example.bare", false, "");
+    EXPECT_FALSE(provider->icon(bare));
+    EXPECT_FALSE(provider->icon(bare));
+    EXPECT_EQ(workspace->applicationQueries, 3);  // asked again: nothing was cached
+    EXPECT_EQ(provider->cachedPidIcons(), 1);
+
+    EXPECT_FALSE(provider->icon(99999));  // no such process
+}
+
+TEST_F(AppIconProviderTest, BundleAndPathIconsAndNames) {
+    sim->addBundle("/Applications/Notes Plus.app", "com.example.notes");
+    sim->setDisplayName("/Applications/Notes Plus.app", "Notes Plus.app");
+    EXPECT_EQ(provider->displayName("com.example.notes"), "Notes Plus");
+    EXPECT_EQ(provider->displayName("com.example.notes"), "Notes Plus");
+    EXPECT_EQ(workspace->nameQueries, 1);
+
+    // An unknown identifier names itself, and that answer is kept even once
+    // an application with that identifier is installed.
+    EXPECT_EQ(provider->displayName("com.example.later"), "com.example.later");
+    sim->addBundle("/Applications/Later.app", "com.example.later");
+    EXPECT_EQ(provider->displayName("com.example.later"), "com.example.later");
+
+    EXPECT_TRUE(provider->iconForBundleID("com.example.notes"));
+    EXPECT_TRUE(provider->iconForBundleID("com.example.notes"));
+    EXPECT_EQ(workspace->fileIconQueries, 1);
+    EXPECT_FALSE(provider->iconForBundleID("com.example.missing"));
+    EXPECT_EQ(provider->cachedBundleIcons(), 1);
+
+    const int before = workspace->fileIconQueries;
+    EXPECT_FALSE(provider->iconForPath(""));
+    EXPECT_EQ(provider->cachedPathIcons(), 0);
+    EXPECT_EQ(workspace->fileIconQueries, before);
+    EXPECT_TRUE(provider->iconForPath("/Applications/Notes Plus.app"));
+    EXPECT_TRUE(provider->iconForPath("/Applications/Notes Plus.app"));
+    EXPECT_EQ(workspace->fileIconQueries, before + 1);
+}
+
+}  // namespace

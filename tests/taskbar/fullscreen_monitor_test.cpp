@@ -1,0 +1,219 @@
+// Full-screen detection on the simulated desktop, and the monitor's timing.
+#include <gtest/gtest.h>
+
+#include "support/sim_fixture.h"
+#include "qt_print.h"
+#include "taskbar/fullscreen_monitor.h"
+
+namespace {
+
+using platform::Rect;
+using platform::sim::AppSpec;
+using platform::sim::WindowSpec;
+
+class FullscreenDetectorTest : public SimDesktopTest {
+protected:
+    void SetUp() override {
+        SimDesktopTest::SetUp();
+        main = platform::displays().mainDisplayID();
+        second = sim->addDisplay(Rect(1440, 0, 1920, 1080));
+    }
+    std::int32_t app(const QString& id, bool active = true) {
+        AppSpec spec;
+        spec.bundleID = id;
+        spec.name = id;
+        spec.active = active;
+        return sim->addApplication(spec);
+    }
+    std::uint64_t window(std::int32_t pid, Rect frame, bool fullScreen = false, bool focused = true) {
+        WindowSpec spec;
+        spec.frame = frame;
+        spec.fullScreen = fullScreen;
+        spec.focused = focused;
+        return sim->addWindow(pid, spec);
+    }
+    AXFullscreenDetector detector;
+    platform::DisplayID main = 0, second = 0;
+};
+
+TEST_F(FullscreenDetectorTest, FocusedFullScreenWindowNamesItsDisplay) {
+    const auto player = app("com.example.player");
+    window(player, Rect(1440, 0, 1920, 1080), true);
+    EXPECT_EQ(detector.detect(player), std::optional(second));
+    EXPECT_DOUBLE_EQ(sim->messagingTimeout(sim->applicationElement(player)), 0.25);
+
+    const auto editor = app("com.example.editor");
+    window(editor, Rect(100, 100, 800, 600));
+    EXPECT_EQ(detector.detect(editor), std::nullopt);
+    EXPECT_EQ(detector.detect(std::nullopt), std::nullopt);
+}
+
+TEST_F(FullscreenDetectorTest, LargestOverlapWinsAndTheFirstDisplayOnATie) {
+    using D = AXFullscreenDetector::ActiveDisplay;
+    const std::vector<D> displays{{1, Rect(0, 0, 1000, 800)}, {2, Rect(1000, 0, 1000, 800)}};
+    EXPECT_EQ(AXFullscreenDetector::largestOverlap(Rect(600, 0, 1000, 800), displays), std::optional(2u));
+    EXPECT_EQ(AXFullscreenDetector::largestOverlap(Rect(200, 0, 1000, 800), displays), std::optional(1u));
+    EXPECT_EQ(AXFullscreenDetector::largestOverlap(Rect(500, 0, 1000, 800), displays), std::optional(1u));
+    EXPECT_EQ(AXFullscreenDetector::largestOverlap(Rect(3000, 0, 10, 10), displays), std::nullopt);
+    // Touching edges have no area.
+    EXPECT_EQ(AXFullscreenDetector::largestOverlap(Rect(-10, 0, 10, 800), displays), std::nullopt);
+}
+
+TEST_F(FullscreenDetectorTest, BorderlessWindowCoveringADisplayWithinTwoPoints) {
+    struct Case {
+        Rect frame;
+        std::int64_t layer;
+        double alpha;
+        bool expected;
+    };
+    const Case cases[] = {
+        {Rect(1440, 0, 1920, 1080), 0, 1.0, true},
+        {Rect(1440, 0, 1919, 1080), 0, 1.0, true},   // 1 point short at the right
+        {Rect(1442, 2, 1916, 1076), 0, 1.0, true},   // 2 points in on every side
+        {Rect(1440, 0, 1917, 1080), 0, 1.0, false},  // 3 points short
+        {Rect(1440, 3, 1920, 1077), 0, 1.0, false},
+        {Rect(1440, 0, 1920, 1080), 1, 1.0, false},  // another layer
+        {Rect(1440, 0, 1920, 1080), 0, 0.01, false}, // all but invisible
+        {Rect(1440, 0, 1920, 1080), 0, 0.02, true},
+    };
+    for (const auto& c : cases) {
+        const auto pid = app("com.example.game");
+        WindowSpec spec;
+        spec.frame = c.frame;
+        spec.layer = c.layer;
+        spec.alpha = c.alpha;
+        spec.focused = true;
+        sim->addWindow(pid, spec);
+        EXPECT_EQ(detector.detect(pid).has_value(), c.expected)
+            << c.frame.origin.x << "," << c.frame.origin.y << " " << c.frame.size.width << "x" << c.frame.size.height
+            << " layer " << c.layer << " alpha " << c.alpha;
+        if (c.expected) EXPECT_EQ(detector.detect(pid), std::optional(second));
+        sim->terminateApplication(pid);
+    }
+}
+
+TEST_F(FullscreenDetectorTest, UnresponsiveApplicationStillCountsByTheWindowList) {
+    const auto game = app("com.example.game");
+    window(game, Rect(0, 0, 1440, 900), true);
+    sim->setUnresponsive(game, true);
+    EXPECT_EQ(detector.detect(game), std::optional(main));
+    sim->setWindowListUnavailable(true);
+    EXPECT_EQ(detector.detect(game), std::nullopt);
+}
+
+TEST_F(FullscreenDetectorTest, UnreadableDisplayListMeansNotFullScreen) {
+    const auto player = app("com.example.player");
+    window(player, Rect(0, 0, 1440, 900), true);
+    sim->setDisplayListUnavailable(true);
+    EXPECT_EQ(detector.detect(player), std::nullopt);
+}
+
+// ---- monitor -----------------------------------------------------------------
+
+class CountingDetector : public FullscreenDetecting {
+public:
+    std::optional<platform::DisplayID> detect(std::optional<std::int32_t> pid) override {
+        ++calls;
+        lastPid = pid;
+        if (during) during();
+        return answer;
+    }
+    int calls = 0;
+    std::optional<std::int32_t> lastPid;
+    std::optional<platform::DisplayID> answer;
+    std::function<void()> during;
+};
+
+class FullscreenMonitorTest : public SimDesktopTest {
+protected:
+    void SetUp() override {
+        SimDesktopTest::SetUp();
+        detector = std::make_shared<CountingDetector>();
+        monitor = FullscreenMonitor::create(detector);
+        monitor->setOnChange([this](std::optional<platform::DisplayID> d) { reports.push_back(d); });
+    }
+    void TearDown() override {
+        monitor.reset();
+        SimDesktopTest::TearDown();
+    }
+    std::shared_ptr<CountingDetector> detector;
+    std::shared_ptr<FullscreenMonitor> monitor;
+    std::vector<std::optional<platform::DisplayID>> reports;
+};
+
+TEST_F(FullscreenMonitorTest, SettlesAfterTriggersAndPollsEverySecond) {
+    AppSpec spec;
+    spec.bundleID = "com.example.a";
+    spec.active = true;
+    const auto a = sim->addApplication(spec);
+    monitor->start();
+    monitor->start();  // idempotent
+    sim->advance(0.14);
+    EXPECT_EQ(detector->calls, 0);
+    sim->advance(0.01);
+    EXPECT_EQ(detector->calls, 1);
+    EXPECT_EQ(detector->lastPid, std::optional(a));
+    EXPECT_EQ(reports.size(), 1u);
+
+    // Three application switches within 0.15 s: one detection.
+    spec.bundleID = "com.example.b";
+    const auto b = sim->addApplication(spec);
+    sim->advance(0.05);
+    sim->activateApplication(a);
+    sim->advance(0.05);
+    sim->activateApplication(b);
+    sim->pump();
+    const int before = detector->calls;
+    sim->advance(0.149);
+    EXPECT_EQ(detector->calls, before);
+    sim->advance(0.002);
+    EXPECT_EQ(detector->calls, before + 1);
+    EXPECT_EQ(detector->lastPid, std::optional(b));
+
+    // With nothing happening the poll still asks about once a second.
+    const int quiet = detector->calls;
+    sim->advance(5.0);
+    EXPECT_GE(detector->calls - quiet, 4);
+    EXPECT_LE(detector->calls - quiet, 6);
+}
+
+TEST_F(FullscreenMonitorTest, SpaceChangeTriggersToo) {
+    monitor->start();
+    sim->advance(0.5);
+    const int before = detector->calls;
+    sim->postWorkspaceNotification(platform::workspace_notifications::activeSpaceDidChange);
+    sim->advance(0.16);
+    EXPECT_EQ(detector->calls, before + 1);
+}
+
+TEST_F(FullscreenMonitorTest, StopSilencesEverything) {
+    monitor->start();
+    monitor->stop();
+    monitor->stop();
+    sim->advance(3.0);
+    EXPECT_EQ(detector->calls, 0);
+    EXPECT_TRUE(reports.empty());
+    monitor->trigger();
+    sim->advance(1.0);
+    EXPECT_EQ(detector->calls, 0);
+}
+
+TEST_F(FullscreenMonitorTest, ResultOfAnEarlierStartIsDropped) {
+    monitor->start();
+    // While the first detection runs, the workspace stops and starts again.
+    detector->answer = 7;
+    detector->during = [this] {
+        detector->during = nullptr;
+        monitor->stop();
+        monitor->start();
+    };
+    sim->advance(0.15);
+    EXPECT_EQ(detector->calls, 1);
+    EXPECT_TRUE(reports.empty());  // the old run's answer never arrives
+    sim->advance(0.15);
+    EXPECT_EQ(detector->calls, 2);
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0], std::optional<platform::DisplayID>(7));
+}
+
+}  // namespace
