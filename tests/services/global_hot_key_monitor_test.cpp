@@ -144,14 +144,4 @@ TEST_F(HotKeyMonitorTest, RecorderReceivesPressesInsteadOfActions) {
     EXPECT_EQ(captured.size(), 2u);
 }
 
-TEST_F(HotKeyMonitorTest, FlagsPublishOnlyChanges) {
-    int published = 0;
-    QObject::connect(&monitor, &GlobalHotKeyMonitor::lastRegistrationFailedChanged, [&](bool) { ++published; });
-    monitor.setLastRegistrationFailed(false);
-    monitor.setLastRegistrationFailed(true);
-    monitor.setLastRegistrationFailed(true);
-    monitor.setLastRegistrationFailed(false);
-    EXPECT_EQ(published, 2);
-}
-
 }  // namespace

@@ -100,18 +100,6 @@ TEST(HotKeyComboTest, KeyNameTableHasEveryNamedKeyAndNoOthers) {
     for (const auto& [code, name] : names) EXPECT_TRUE(seen.insert(name).second) << name.toStdString();
 }
 
-TEST(HotKeyComboTest, ModifierSetOperations) {
-    auto both = HotKeyModifiers::option() | HotKeyModifiers::command();
-    EXPECT_TRUE(both.contains(HotKeyModifiers::option()));
-    EXPECT_FALSE(both.contains(HotKeyModifiers::shift()));
-    EXPECT_TRUE(HotKeyModifiers::option().isSubset(both));
-    EXPECT_TRUE(both.isDisjoint(HotKeyModifiers::control()));
-    EXPECT_EQ(both.subtracting(HotKeyModifiers::option()), HotKeyModifiers::command());
-    EXPECT_EQ(both.symmetricDifference(HotKeyModifiers::command() | HotKeyModifiers::shift()).rawValue, 0x800u | 0x200u);
-    EXPECT_TRUE(HotKeyModifiers{}.isEmpty());
-    EXPECT_NE((HotKeyCombo{49, HotKeyModifiers{2048}}), (HotKeyCombo{49, HotKeyModifiers{2049}}));
-}
-
 // Random and hostile texts never crash, and whatever parses formats to a
 // text that parses to the same combination.
 TEST(HotKeyComboTest, RandomTextsParseConsistently) {

@@ -50,14 +50,6 @@ TEST_F(ServicesOnSimTest, UpdaterBracketAndCanCheckFromAnotherThread) {
     EXPECT_FALSE(controller.isPreparingInstallation());
 }
 
-TEST_F(ServicesOnSimTest, WithoutAFeedNothingStarts) {
-    UpdateController controller;
-    controller.setUp([] {}, [] {});
-    sim->pump();
-    EXPECT_FALSE(sim->updaterStarted());
-    EXPECT_FALSE(controller.canCheckForUpdates());
-}
-
 TEST_F(ServicesOnSimTest, ShortcutsRegisterRefuseAndFire) {
     GlobalHotKeyMonitor monitor;
     int triggers = 0, minimizeAlls = 0;

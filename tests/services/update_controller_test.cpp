@@ -199,15 +199,4 @@ TEST_F(UpdateControllerTest, NoHooksOnceTerminating) {
     EXPECT_EQ(resumes, 0);
 }
 
-TEST_F(UpdateControllerTest, LateValuesForAGoneControllerAreDropped) {
-    configureValidFeed();
-    {
-        UpdateController c;
-        c.setUp(nullptr, nullptr);
-    }
-    updater->changeCanCheck(true);
-    pump();  // must not touch the destroyed controller
-    SUCCEED();
-}
-
 }  // namespace
