@@ -1,6 +1,7 @@
 #include "taskbar/app_icon_provider.h"
 
 #include "platform/platform.h"
+#include "services/trace_log.h"
 
 namespace {
 std::unique_ptr<AppIconProvider>& sharedSlot() {
@@ -44,6 +45,13 @@ std::optional<QImage> AppIconProvider::icon(std::int32_t pid) {
     if (!app) return std::nullopt;
     std::optional<QImage> image = ws.iconForApplication(pid);
     if (!image || image->isNull()) {
+        if (TraceLog::isEnabled()) {
+            const QString name = app->localizedName.isEmpty() ? QStringLiteral("?") : app->localizedName;
+            TraceLog::write(QStringLiteral("icon(pid:) .icon=nil → 退 bundle 图标 pid=") + QString::number(pid) +
+                            QStringLiteral(" name=") + name + QStringLiteral(" bid=") +
+                            app->bundleID.value_or(QStringLiteral("?")) + QStringLiteral(" pol=") +
+                            QString::number(static_cast<int>(app->activationPolicy)));
+        }
         if (!app->bundlePath || app->bundlePath->isEmpty()) return std::nullopt;
         image = ws.iconForFile(*app->bundlePath);
         if (image->isNull()) return std::nullopt;

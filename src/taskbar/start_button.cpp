@@ -1,5 +1,6 @@
 #include "taskbar/start_button.h"
 
+#include <QAccessibleWidget>
 #include <QContextMenuEvent>
 #include <cmath>
 #include <QEnterEvent>
@@ -31,6 +32,28 @@ constexpr double kSymbolSide = 16;
 
 }  // namespace
 
+// One accessible element for the whole button: a "Start" button whose press
+// opens or closes the start menu; the face and the pet are hidden from it.
+class StartButtonAccessible : public QAccessibleWidget {
+public:
+    explicit StartButtonAccessible(QWidget* w) : QAccessibleWidget(w, QAccessible::Button, tr_("Start")) {}
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? tr_("Start") : QAccessibleWidget::text(t);
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) static_cast<StartButton*>(widget())->performAccessibilityAction();
+    }
+};
+
+QAccessibleInterface* startButtonAccessibleFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("StartButton") && object && object->isWidgetType())
+        return new StartButtonAccessible(static_cast<QWidget*>(object));
+    return nullptr;
+}
+
 void StartButton::setPetViewFactory(PetViewFactory factory) { petViewFactory() = std::move(factory); }
 
 StartButton::PetViewFactory StartButton::currentPetViewFactory() { return petViewFactory(); }
@@ -42,6 +65,11 @@ StartButton::StartButton(StartIconStore& iconStore, StartMenuController& startMe
     setAttribute(Qt::WA_Hover);
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::NoFocus);
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(startButtonAccessibleFactory);
+        return true;
+    }();
+    (void)accessibleInstalled;
     setToolTip(tr_("Start"));
     setAccessibleName(tr_("Start"));
     connect(&iconStore_, &StartIconStore::changed, this, &StartButton::refresh);

@@ -2,6 +2,7 @@
 // alert and what a person sees in a rendered bar.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -327,6 +328,29 @@ TEST_F(BarViewTest, PictureFaceFallsBackToTheSymbolWhenNotLoaded) {
     red.fill(Qt::red);
     icons.setCustomImageValue(red);
     EXPECT_EQ(view->startButton()->face(), StartButton::Face::picture);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BarViewTest, AccessibleStartButtonPressesLikeTheShortcut) {
+    auto view = makeView();
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(view->startButton());
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::Button);
+    EXPECT_EQ(a->text(QAccessible::Name), "Start");
+    EXPECT_EQ(a->childCount(), 0);
+    auto* actions = a->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(StartMenuController::shared().isOpen());
+    // No reopen guard: a press right after a close opens again.
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_FALSE(StartMenuController::shared().isOpen());
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_TRUE(StartMenuController::shared().isOpen());
+    EXPECT_EQ(view->startButton()->toolTip(), "Start");
 }
 
 }  // namespace
