@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/preferences.h"
 #include "window_service_fixture.h"
 
@@ -7,6 +9,43 @@ using namespace windows_test;
 namespace ax = platform::ax;
 
 namespace {
+
+// The workspace as the simulated desktop runs it, except that some listed
+// processes fail the liveness probe (they vanished after being listed).
+class VanishingWorkspace : public platform::Workspace {
+public:
+    explicit VanishingWorkspace(std::shared_ptr<platform::Workspace> inner) : inner_(std::move(inner)) {}
+    std::set<std::int32_t> vanished;
+    std::vector<std::int32_t> probed;
+
+    std::vector<platform::RunningApplication> runningApplications() override { return inner_->runningApplications(); }
+    std::optional<platform::RunningApplication> application(std::int32_t pid) override { return inner_->application(pid); }
+    std::optional<platform::RunningApplication> frontmostApplication() override { return inner_->frontmostApplication(); }
+    std::int32_t ownProcessID() override { return inner_->ownProcessID(); }
+    bool isProcessAlive(std::int32_t pid) override {
+        probed.push_back(pid);
+        return !vanished.count(pid) && inner_->isProcessAlive(pid);
+    }
+    bool activate(std::int32_t pid, bool all) override { return inner_->activate(pid, all); }
+    bool hide(std::int32_t pid) override { return inner_->hide(pid); }
+    bool unhide(std::int32_t pid) override { return inner_->unhide(pid); }
+    bool terminate(std::int32_t pid) override { return inner_->terminate(pid); }
+    bool forceTerminate(std::int32_t pid) override { return inner_->forceTerminate(pid); }
+    void openApplication(const QString& path, std::function<void(platform::OpenResult)> done) override {
+        inner_->openApplication(path, std::move(done));
+    }
+    bool openURL(const QString& url) override { return inner_->openURL(url); }
+    void revealInFileViewer(const QString& path) override { inner_->revealInFileViewer(path); }
+    std::optional<QString> urlForApplication(const QString& id) override { return inner_->urlForApplication(id); }
+    std::optional<QImage> iconForApplication(std::int32_t pid) override { return inner_->iconForApplication(pid); }
+    QImage iconForFile(const QString& path) override { return inner_->iconForFile(path); }
+    QString displayName(const QString& path) override { return inner_->displayName(path); }
+    int addObserver(Callback callback) override { return inner_->addObserver(std::move(callback)); }
+    void removeObserver(int token) override { inner_->removeObserver(token); }
+
+private:
+    std::shared_ptr<platform::Workspace> inner_;
+};
 
 TEST_F(WindowServiceTest, StartListsRegularApplicationsButNeitherItselfNorAgents) {
     const auto mail = addApp("Mail");
@@ -196,6 +235,27 @@ TEST_F(WindowServiceTest, AnApplicationThatNeverAnswersCostsTheTimeoutPerRequest
     service->minimizeAll();
     sim->pump();
     EXPECT_DOUBLE_EQ(sim->blockedSeconds("main"), 0.0);
+}
+
+TEST_F(WindowServiceTest, AProcessThatVanishedIsNotListedAndProcessOneIsNeverProbed) {
+    auto services = sim->services();
+    auto workspace = std::make_shared<VanishingWorkspace>(services.workspace);
+    services.workspace = workspace;
+    platform::install(services);
+    const auto gone = addApp("Gone");
+    const auto here = addApp("Here");
+    AppSpec launchd = app("launchd");
+    launchd.pid = 1;
+    ASSERT_EQ(sim->addApplication(launchd), 1);
+    workspace->vanished.insert(gone);
+    service->start();
+    settle();
+    std::vector<std::int32_t> pids;
+    for (const auto& a : latest()) pids.push_back(a.pid);
+    EXPECT_EQ(pids, std::vector<std::int32_t>{here});
+    EXPECT_EQ(std::count(workspace->probed.begin(), workspace->probed.end(), 1), 0);
+    EXPECT_EQ(std::count(workspace->probed.begin(), workspace->probed.end(), sim->ownPid()), 0);
+    service->stop();
 }
 
 // ---- a scan cut in half by stop
