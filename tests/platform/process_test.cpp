@@ -35,7 +35,9 @@ TEST(PosixProcesses, ReportsExitStatusSignalAndLaunchErrors) {
         EXPECT_EQ(r.exitStatus, c.exitStatus);
         EXPECT_EQ(r.terminationSignal, c.signal);
         EXPECT_EQ(r.succeeded(), c.launched && c.exitStatus == 0 && c.signal == 0);
-        if (!c.launched) EXPECT_FALSE(r.error.isEmpty());
+        if (!c.launched) {
+            EXPECT_FALSE(r.error.isEmpty());
+        }
     }
 }
 

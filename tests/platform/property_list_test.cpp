@@ -115,8 +115,9 @@ TEST(PropertyList, ValuesWithoutAFaithfulTextFormAreRefused) {
         EXPECT_FALSE(plist::serialize(QVariantMap{{QStringLiteral("k"), c.value}}, &error).has_value());
         EXPECT_FALSE(error.isEmpty());
         // In a key as well as in a value.
-        if (prefs::kindOf(c.value) == prefs::Kind::text)
+        if (prefs::kindOf(c.value) == prefs::Kind::text) {
             EXPECT_FALSE(plist::serialize(QVariantMap{{c.value.toString(), true}}).has_value());
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <atomic>
+#include <csignal>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -123,4 +124,51 @@ TEST_F(RealQueues, TimersTickOnTheMainThreadUntilInvalidated) {
     EXPECT_EQ(ticks, 3);
     EXPECT_TRUE(allOnMain);
     EXPECT_FALSE(timer->isValid());
+}
+
+TEST_F(RealQueues, AQueueMayBeReleasedByItsOwnLastTask) {
+    // The last reference to a queue sits in a closure running on that queue.
+    std::atomic<bool> ran{false}, afterwards{false};
+    {
+        auto q = std::make_shared<SerialQueue>("app.quorvel.test.self");
+        auto* raw = q.get();
+        raw->async([q = std::move(q), &ran]() mutable {
+            ran = true;
+            q.reset();
+        });
+    }
+    ASSERT_TRUE(spinUntil([&] { return ran.load(); }));
+    // The process carries on and other queues still work.
+    SerialQueue other("app.quorvel.test.other");
+    other.sync([&] { afterwards = true; });
+    EXPECT_TRUE(afterwards.load());
+}
+
+TEST_F(RealQueues, SignalsReachTheNewestHandlerOffTheSignalContext) {
+    std::atomic<int> firstGot{0}, secondGot{0};
+    std::atomic<bool> onMain{true};
+    handleSignals({SIGUSR2}, [&](int s) {
+        onMain = isMainThread();
+        firstGot = s;
+    });
+    ::raise(SIGUSR2);
+    ASSERT_TRUE(spinUntil([&] { return firstGot.load() != 0; }));
+    EXPECT_EQ(firstGot.load(), SIGUSR2);
+    EXPECT_FALSE(onMain.load());
+
+    // A new installation's dispatcher takes the signals over; the old one's
+    // handler (with its captured state) is never called again.
+    uninstall();
+    Services s;
+    s.dispatcher = std::make_shared<linux_backend::ThreadedDispatcher>();
+    s.preferences = std::make_shared<prefs::MemoryBackend>();
+    install(s);
+    firstGot = 0;
+    handleSignals({SIGUSR2}, [&](int sig) { secondGot = sig; });
+    ::raise(SIGUSR2);
+    ASSERT_TRUE(spinUntil([&] { return secondGot.load() != 0; }));
+    EXPECT_EQ(firstGot.load(), 0);
+    // A burst far larger than a pipe holds never blocks the raising thread.
+    for (int i = 0; i < 70000; ++i) ::raise(SIGUSR2);
+    SUCCEED();
 }

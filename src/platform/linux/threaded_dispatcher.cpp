@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <deque>
+#include <fcntl.h>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -22,9 +23,6 @@ double monotonicSeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
-
-class ThreadQueue;
-thread_local const ThreadQueue* tlsCurrentQueue = nullptr;
 
 // Fires delayed tasks into their queues at their deadlines.
 class DelayThread {
@@ -79,17 +77,44 @@ DelayThread& delayThread() {
     return t;
 }
 
+// The part of a queue its thread needs. The thread holds it too, so the
+// queue object may go away at any time, even from inside one of its own
+// tasks (a closure that held the last reference): the thread then finishes
+// what is queued on state that is still alive.
+struct QueueState {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::deque<Task> tasks;
+    bool stop = false;
+};
+thread_local const QueueState* tlsCurrentQueue = nullptr;
+
+void runQueue(std::shared_ptr<QueueState> state) {
+    tlsCurrentQueue = state.get();
+    std::unique_lock lock(state->mutex);
+    for (;;) {
+        state->cv.wait(lock, [&] { return state->stop || !state->tasks.empty(); });
+        if (state->tasks.empty() && state->stop) return;
+        Task t = std::move(state->tasks.front());
+        state->tasks.pop_front();
+        lock.unlock();
+        t();
+        t = nullptr;  // may drop the last reference to the queue object
+        lock.lock();
+    }
+}
+
 class ThreadQueue : public QueueBackend, public std::enable_shared_from_this<ThreadQueue> {
 public:
-    explicit ThreadQueue(std::string label) : label_(std::move(label)) {
-        thread_ = std::thread([this] { run(); });
+    explicit ThreadQueue(std::string label) : label_(std::move(label)), state_(std::make_shared<QueueState>()) {
+        thread_ = std::thread(runQueue, state_);
     }
     ~ThreadQueue() override {
         {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
+            std::lock_guard lock(state_->mutex);
+            state_->stop = true;
         }
-        cv_.notify_all();
+        state_->cv.notify_all();
         if (std::this_thread::get_id() == thread_.get_id())
             thread_.detach();
         else
@@ -97,10 +122,10 @@ public:
     }
     void async(Task task) override {
         {
-            std::lock_guard lock(mutex_);
-            tasks_.push_back(std::move(task));
+            std::lock_guard lock(state_->mutex);
+            state_->tasks.push_back(std::move(task));
         }
-        cv_.notify_all();
+        state_->cv.notify_all();
     }
     void sync(Task task) override {
         if (isCurrent()) {
@@ -125,28 +150,11 @@ public:
             if (auto q = weak.lock()) q->async(std::move(task));
         });
     }
-    bool isCurrent() const override { return tlsCurrentQueue == this; }
+    bool isCurrent() const override { return tlsCurrentQueue == state_.get(); }
 
 private:
-    void run() {
-        tlsCurrentQueue = this;
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            cv_.wait(lock, [this] { return stop_ || !tasks_.empty(); });
-            if (tasks_.empty() && stop_) return;
-            Task t = std::move(tasks_.front());
-            tasks_.pop_front();
-            lock.unlock();
-            t();
-            t = nullptr;
-            lock.lock();
-        }
-    }
     std::string label_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::deque<Task> tasks_;
-    bool stop_ = false;
+    std::shared_ptr<QueueState> state_;
     std::thread thread_;
 };
 
@@ -225,24 +233,64 @@ extern "C" void onSignal(int signo) {
     int saved = errno;
     unsigned char b = static_cast<unsigned char>(signo);
     if (signalPipe[1] >= 0) {
+        // Non-blocking: a burst of signals never stalls the interrupted thread.
         ssize_t ignored = ::write(signalPipe[1], &b, 1);
         (void)ignored;
     }
     errno = saved;
 }
 
+// The pipe and its reading thread exist once per process; the handler is
+// whichever dispatcher asked last, and none once that dispatcher is gone.
+struct SignalRoute {
+    std::mutex mutex;
+    std::function<void(int)> handler;
+    const void* owner = nullptr;
+    bool started = false;
+};
+
+SignalRoute& signalRoute() {
+    static auto* route = new SignalRoute;  // never destroyed: the thread outlives statics
+    return *route;
+}
+
+bool startSignalThread() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    ::fcntl(fds[1], F_SETFL, ::fcntl(fds[1], F_GETFL) | O_NONBLOCK);
+    signalPipe[0] = fds[0];
+    signalPipe[1] = fds[1];
+    std::thread([] {
+        for (;;) {
+            unsigned char b = 0;
+            ssize_t n = ::read(signalPipe[0], &b, 1);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return;
+            std::function<void(int)> h;
+            {
+                std::lock_guard lock(signalRoute().mutex);
+                h = signalRoute().handler;
+            }
+            if (h) h(int(b));
+        }
+    }).detach();
+    return true;
+}
+
 }  // namespace
 
 struct ThreadedDispatcher::Impl {
     QtMainQueue main;
-    std::function<void(int)> signalHandler;
-    std::mutex signalMutex;
-    std::thread signalThread;
 };
 
 ThreadedDispatcher::ThreadedDispatcher() : impl_(std::make_unique<Impl>()) {}
 ThreadedDispatcher::~ThreadedDispatcher() {
-    if (impl_->signalThread.joinable()) impl_->signalThread.detach();
+    auto& route = signalRoute();
+    std::lock_guard lock(route.mutex);
+    if (route.owner == this) {
+        route.handler = nullptr;
+        route.owner = nullptr;
+    }
 }
 
 std::shared_ptr<QueueBackend> ThreadedDispatcher::makeQueue(const std::string& label) {
@@ -255,27 +303,15 @@ std::shared_ptr<TimerBackend> ThreadedDispatcher::scheduleTimer(double interval,
 }
 
 void ThreadedDispatcher::handleSignals(const std::vector<int>& signalNumbers, std::function<void(int)> handler) {
+    auto& route = signalRoute();
     {
-        std::lock_guard lock(impl_->signalMutex);
-        impl_->signalHandler = std::move(handler);
-    }
-    if (signalPipe[0] < 0) {
-        if (::pipe(signalPipe) != 0) return;
-        Impl* impl = impl_.get();
-        impl_->signalThread = std::thread([impl] {
-            for (;;) {
-                unsigned char b = 0;
-                ssize_t n = ::read(signalPipe[0], &b, 1);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) return;
-                std::function<void(int)> h;
-                {
-                    std::lock_guard lock(impl->signalMutex);
-                    h = impl->signalHandler;
-                }
-                if (h) h(int(b));
-            }
-        });
+        std::lock_guard lock(route.mutex);
+        route.handler = std::move(handler);
+        route.owner = this;
+        if (!route.started) {
+            if (!startSignalThread()) return;
+            route.started = true;
+        }
     }
     for (int s : signalNumbers) {
         struct sigaction sa {};
