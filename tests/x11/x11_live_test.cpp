@@ -112,7 +112,7 @@ TEST_F(X11LiveTest, SizeWriteIsReadBackAsTheManagerGrantedIt) {
     const auto ext = extents(t.window);
     ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{600, 400}), ax::Error::success);
     // xterm sizes in character cells (6 x 13 plus a base of 4): the width
-    // fits exactly, the height is clamped down to whole rows.
+    // fits exactly, the height is cut to whole rows.
     Size s = read<Size>(w, names::size);
     EXPECT_EQ(s.width, 600);
     EXPECT_LE(s.height, 400);
@@ -134,7 +134,15 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWrite) {
     conn->flush();
     ASSERT_TRUE(conn->waitUntil([&] { return conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT); },
                                 5.0));
-    ASSERT_TRUE(conn->waitUntil([&] { return read<Size>(w, names::size).height > 700; }, 5.0));
+    // Wait until the manager has settled the maximised frame (decoration included).
+    Rect last;
+    ASSERT_TRUE(conn->waitUntil([&] {
+        Rect now(read<Point>(w, names::position), read<Size>(w, names::size));
+        bool settled = now == last && now.height() > 700 && now.minX() >= 0;
+        last = now;
+        if (!settled) pumpFor(0.05);
+        return settled;
+    }, 5.0));
     const Point origin = read<Point>(w, names::position);
     // Shrink the height so the bottom edge sits at y = 700.
     const double height = 700 - origin.y;
@@ -142,6 +150,7 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWrite) {
               ax::Error::success);
     EXPECT_EQ(ax::api().setAttribute(w, names::position, origin), ax::Error::success);
     const Rect frame(read<Point>(w, names::position), read<Size>(w, names::size));
+    // xterm takes whole rows (13 pixels each).
     EXPECT_LE(frame.maxY(), 700);
     EXPECT_GT(frame.maxY(), 700 - 13);
     EXPECT_EQ(frame.origin, origin);

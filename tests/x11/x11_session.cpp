@@ -148,6 +148,22 @@ bool Session::start(std::string& error) {
         stop();
         return false;
     }
+    // The manager announces itself before it has finished starting, and a
+    // window mapped during its start-up is lost: it is ready once a probe
+    // window of ours becomes one of its clients.
+    bool ready = false;
+    QElapsedTimer probing;
+    probing.start();
+    while (!ready && probing.elapsed() < 10000) {
+        OwnWindow probe(0, 0, 10, 10);
+        ready = waitForClient(*conn, probe.window(), 1.0);
+    }
+    if (!ready) {
+        error = "openbox does not manage windows on " + display_;
+        stop();
+        return false;
+    }
+    conn->waitUntil([&] { return conn->clientList().empty(); }, 2.0);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/x11/x11_accessibility.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -365,39 +366,84 @@ ax::Error X11Accessibility::moveResize(xcb_window_t window, std::optional<Point>
     if (size && *size == current.size) size.reset();
     if (!position && !size) return ax::Error::success;
 
-    std::uint64_t before = conn_->configureCount(window);
-    std::uint64_t expected = 0;
     // A maximised window keeps its maximised frame whatever it is asked;
     // a frame write is meant to apply, so the window leaves that state first
-    // and then gets the whole frame (the restore would move it elsewhere).
-    if (info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) || info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ)) {
-        conn_->sendRootMessage(window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_REMOVE, e->_NET_WM_STATE_MAXIMIZED_VERT,
-                               e->_NET_WM_STATE_MAXIMIZED_HORZ, sourcePager);
-        ++expected;
+    // (its decoration may change with it) and then gets the whole frame, as
+    // the restore would move it elsewhere.
+    auto isMaximised = [e](const WindowInfo& i) {
+        return i.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) || i.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    };
+    if (isMaximised(info)) {
         if (!position) position = current.origin;
         if (!size) size = current.size;
+        const std::uint64_t restoreBefore = conn_->configureCount(window);
+        conn_->sendRootMessage(window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_REMOVE, e->_NET_WM_STATE_MAXIMIZED_VERT,
+                               e->_NET_WM_STATE_MAXIMIZED_HORZ, sourcePager);
+        conn_->flush();
+        conn_->waitUntil(
+            [&] {
+                info = conn_->windowInfo(window);
+                return !info.exists || !isMaximised(info);
+            },
+            wait);
+        // Let the restore finish, so the decoration read next is the restored one.
+        settle(window, restoreBefore, std::nullopt, std::nullopt, wait);
+        info = conn_->windowInfo(window);
+        if (!info.exists) return ax::Error::invalidElement;
     }
-    std::uint32_t flags = northWestGravity | (sourcePager << 12);
-    std::int32_t x = 0, y = 0, w = 0, h = 0;
-    if (position) {
-        flags |= moveResizeX | moveResizeY;
-        x = toCoordinate(position->x - info.clientShadow.left);
-        y = toCoordinate(position->y - info.clientShadow.top);
+    // The request is in client-area terms, so it depends on the decoration;
+    // when the decoration changed while the manager answered (a restore from
+    // maximised takes a moment), the request is made once more with it.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::uint64_t before = conn_->configureCount(window);
+        std::uint32_t flags = northWestGravity | (sourcePager << 12);
+        std::int32_t x = 0, y = 0, w = 0, h = 0;
+        if (position) {
+            flags |= moveResizeX | moveResizeY;
+            x = toCoordinate(position->x - info.clientShadow.left);
+            y = toCoordinate(position->y - info.clientShadow.top);
+        }
+        if (size) {
+            flags |= moveResizeW | moveResizeH;
+            Size client = clientSizeFor(*size, info.decoration, info.clientShadow);
+            w = std::max(1, toCoordinate(client.width));
+            h = std::max(1, toCoordinate(client.height));
+        }
+        conn_->sendRootMessage(window, e->_NET_MOVERESIZE_WINDOW, flags, std::uint32_t(x), std::uint32_t(y),
+                               std::uint32_t(w), std::uint32_t(h));
+        conn_->flush();
+        settle(window, before, position, size, wait);
+        WindowInfo after = conn_->windowInfo(window);
+        if (!after.exists) return ax::Error::success;
+        if (after.decoration == info.decoration && after.clientShadow == info.clientShadow) break;
+        info = std::move(after);
     }
-    if (size) {
-        flags |= moveResizeW | moveResizeH;
-        Size client = clientSizeFor(*size, info.decoration, info.clientShadow);
-        w = std::max(1, toCoordinate(client.width));
-        h = std::max(1, toCoordinate(client.height));
-    }
-    conn_->sendRootMessage(window, e->_NET_MOVERESIZE_WINDOW, flags, std::uint32_t(x), std::uint32_t(y),
-                           std::uint32_t(w), std::uint32_t(h));
-    conn_->flush();
-    ++expected;
-    // The manager answers with a configure notification (a synthetic one when
-    // nothing changed); a clamped or refused frame then reads back as such.
-    conn_->waitForConfigure(window, before + expected - 1, wait);
     return ax::Error::success;
+}
+
+void X11Accessibility::settle(xcb_window_t window, std::uint64_t before, std::optional<Point> position,
+                              std::optional<Size> size, double wait) {
+    // The manager answers with configure notifications (a synthetic one when
+    // nothing changed). Done as soon as the frame reads as asked; a clamped
+    // or refused frame is done once the manager answered and then stayed
+    // quiet for a moment, so it reads back as the manager left it.
+    constexpr double quiet = 0.03;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait));
+    std::uint64_t seen = before;
+    for (;;) {
+        const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
+        if (left <= 0) return;
+        if (conn_->waitForConfigure(window, seen, std::min(left, quiet))) {
+            seen = conn_->configureCount(window);
+            WindowInfo now = conn_->windowInfo(window);
+            if (!now.exists) return;
+            const Rect f = now.frame();
+            if ((!position || f.origin == *position) && (!size || f.size == *size)) return;
+        } else if (seen > before) {
+            return;
+        }
+    }
 }
 
 ax::Error X11Accessibility::setMinimized(xcb_window_t window, bool minimized, double wait) {

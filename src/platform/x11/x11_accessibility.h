@@ -63,6 +63,8 @@ private:
     };
     ax::Error readWindow(xcb_window_t window, WindowInfo& info);
     ax::Error moveResize(xcb_window_t window, std::optional<Point> position, std::optional<Size> size, double wait);
+    void settle(xcb_window_t window, std::uint64_t before, std::optional<Point> position, std::optional<Size> size,
+                double wait);
     ax::Error setMinimized(xcb_window_t window, bool minimized, double wait);
     ax::Error setFullScreen(xcb_window_t window, bool fullScreen, double wait);
     ax::Error raise(xcb_window_t window, double wait);

@@ -233,8 +233,15 @@ bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
             conn_->sendRootMessage(visible[i], e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->sendRootMessage(visible.front(), e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->flush();
+    // Done when the manager made it the active window and raised it to the top.
     const xcb_window_t target = visible.front();
-    conn_->waitUntil([&] { return conn_->activeWindow() == target; }, actionWait);
+    conn_->waitUntil(
+        [&] {
+            if (conn_->activeWindow() != target) return false;
+            auto stacking = conn_->clientListStacking();
+            return !stacking.empty() && stacking.back() == target;
+        },
+        actionWait);
     return true;
 }
 
