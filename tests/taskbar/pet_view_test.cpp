@@ -114,6 +114,25 @@ TEST_F(PetViewTest, FirstIdleTickBlinksAndWagsThenFramesStopOnceStill) {
     EXPECT_FALSE(view->frameTimerRunning());
 }
 
+TEST_F(PetViewTest, AStillPetPaintsNothingAtIdleTicks) {
+    view->setRandomSource([](double, double high) { return high; });
+    bar->show();
+    sim->advance(3);  // the first blink and wag are over
+    QCoreApplication::processEvents();
+    const int painted = view->framesDrawn();
+    ASSERT_GT(painted, 0);
+    for (int i = 0; i < 5; ++i) {
+        sim->advance(1);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(view->framesDrawn(), painted);
+    EXPECT_FALSE(view->frameTimerRunning());
+    // The next blink (at 9 s) paints again.
+    sim->advance(1.1);
+    QCoreApplication::processEvents();
+    EXPECT_GT(view->framesDrawn(), painted);
+}
+
 TEST_F(PetViewTest, NapsAfterAMinuteAndWakesWhenTouched) {
     view->setRandomSource([](double, double high) { return high; });
     bar->show();

@@ -215,7 +215,7 @@ void PetDrawingView::idleTick() {
     if (petRestLevel(now, rest) > 0) {
         // A resting pet breathes; it neither blinks nor wags.
         startFrameTimer();
-        update();
+        redrawIfChanged();
         return;
     }
     if (now >= nextBlink_) {
@@ -227,6 +227,18 @@ void PetDrawingView::idleTick() {
         }
         startFrameTimer();
     }
+    redrawIfChanged();
+}
+
+PetDrawingView::ShownFrame PetDrawingView::frameAt(double now) const {
+    PetPose pose = framePose(now);
+    if (pose.rest == 0) pose.breath = 0;  // breathing only shows in the nap
+    return {pose, frameSquash(now), pet, isDark(), size(), barHeight};
+}
+
+void PetDrawingView::redrawIfChanged() {
+    // Awake and still, every idle tick would paint the same picture.
+    if (shown_ && *shown_ == frameAt(platform::uptime())) return;
     update();
 }
 
@@ -283,6 +295,8 @@ void PetDrawingView::drawFrame(QPainter& painter, double now) const {
 
 void PetDrawingView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    drawFrame(painter, platform::uptime());
+    const double now = platform::uptime();
+    drawFrame(painter, now);
+    shown_ = frameAt(now);
     ++framesDrawn_;
 }

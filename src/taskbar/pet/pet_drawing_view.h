@@ -13,6 +13,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "taskbar/pet/pet_model.h"
 
@@ -92,6 +93,7 @@ private:
     bool windowIsVisible() const;
     bool isDark() const;
     bool stillMoving(double now) const;
+    void redrawIfChanged();
 
     bool active_ = false;
     PetVector gaze_;
@@ -109,5 +111,18 @@ private:
     int accessibilityObserver_ = 0;
     std::weak_ptr<platform::Application> accessibilityObserverOwner_;
     int framesDrawn_ = 0;
+    // What the last frame showed, so an idle tick that would draw the same
+    // picture again draws nothing.
+    struct ShownFrame {
+        PetPose pose;
+        double squash = 1;
+        StartPet pet = StartPet::cat;
+        bool dark = false;
+        QSize size;
+        double barHeight = 0;
+        friend bool operator==(const ShownFrame&, const ShownFrame&) = default;
+    };
+    std::optional<ShownFrame> shown_;
+    ShownFrame frameAt(double now) const;
     std::function<double(double, double)> uniform_;
 };
