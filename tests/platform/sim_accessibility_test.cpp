@@ -298,3 +298,14 @@ TEST_F(AxTest, TheDockTreeCarriesBadgesWithUrls) {
 }
 
 }  // namespace
+
+namespace {
+TEST_F(AxTest, MessagingTimeoutsStickToTheElementNotTheHandle) {
+    auto app = ax().applicationElement(pid);
+    ASSERT_EQ(ax().setMessagingTimeout(app, 0.25), ax::Error::success);
+    EXPECT_DOUBLE_EQ(sim->messagingTimeout(ax().applicationElement(pid)), 0.25);
+    EXPECT_DOUBLE_EQ(sim->messagingTimeout(sim->windowElement(w1)), 0.0);
+    EXPECT_EQ(ax().setMessagingTimeout(app, -1), ax::Error::illegalArgument);
+    EXPECT_DOUBLE_EQ(sim->messagingTimeout(app), 0.25);
+}
+}  // namespace
