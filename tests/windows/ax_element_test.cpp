@@ -119,11 +119,6 @@ TEST_F(AXElementTest, AValueThatCannotBeWrittenCountsAsFailedAndTheOtherWriteIsS
     EXPECT_TRUE(lines[1].contains("AXPosition"));
 }
 
-TEST_F(AXElementTest, PressCloseButtonClosesTheWindow) {
-    EXPECT_TRUE(AXElement::pressCloseButton(element));
-    EXPECT_FALSE(sim->window(win).has_value());
-}
-
 TEST_F(AXElementTest, DockBadgesAreCollectedDownToDepthThree) {
     // app (0) > a (1) > b (2) > c (3) > d (4)
     auto appElement = sim->applicationElement(pid);

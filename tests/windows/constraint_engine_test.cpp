@@ -2,6 +2,11 @@
 // manual clock: what it writes, when, and what it leaves alone.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <random>
+#include <thread>
+
 #include "platform/workspace.h"
 #include "support/sim_fixture.h"
 #include "taskbar/bar_metrics.h"
@@ -377,4 +382,69 @@ TEST_F(ConstraintEngineTest, WindowSampleFromTheWindowList) {
 
     sim->setWindowListUnavailable(true);
     EXPECT_FALSE(WindowConstraintEngine::frontmostWindowList(pid).has_value());
+}
+
+// Real queues: windows change on another thread while the engine scans,
+// settles, polls, and is stopped and started. Also run under ThreadSanitizer.
+TEST(ThreadedStressConstraintEngine, WindowsEndOffTheBar) {
+    platform::sim::SimulatedDesktop::Options options;
+    options.threaded = true;
+    auto sim = platform::sim::SimulatedDesktop::create(options);
+    sim->install();
+    auto spinUntil = [](int milliseconds, const std::function<bool()>& done) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < milliseconds && !(done && done())) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+
+    std::vector<std::int32_t> pids;
+    std::vector<std::uint64_t> windows;
+    for (int i = 0; i < 4; ++i) {
+        AppSpec spec;
+        spec.bundleID = QStringLiteral("com.stress.%1").arg(i);
+        spec.name = spec.bundleID;
+        spec.active = i == 0;
+        pids.push_back(sim->addApplication(spec));
+        for (int w = 0; w < 3; ++w) {
+            WindowSpec ws;
+            ws.frame = kSmall;
+            ws.focused = w == 0;
+            windows.push_back(sim->addWindow(pids.back(), ws));
+        }
+    }
+    auto engine = WindowConstraintEngine::create();
+    engine->start();
+
+    std::thread user([&] {
+        std::mt19937 random(7);
+        for (int i = 0; i < 400; ++i) {
+            const auto w = windows[random() % windows.size()];
+            sim->setWindowFrame(w, random() % 2 ? kMaximised : Rect(0, 450, 720, 450));
+            if (i % 50 == 0) sim->activateApplication(pids[random() % pids.size()]);
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
+    });
+    for (int round = 0; round < 4; ++round) {
+        spinUntil(60, nullptr);
+        engine->stop();
+        spinUntil(10, nullptr);
+        engine->start();
+    }
+    user.join();
+
+    auto allClear = [&] {
+        for (auto w : windows)
+            if (sim->window(w)->frame.maxY() > 856.5) return false;
+        return true;
+    };
+    engine->scheduleFullScan();
+    spinUntil(3000, allClear);
+    EXPECT_TRUE(allClear());
+
+    engine->stop();
+    engine->axQueue().sync([] {});
+    EXPECT_EQ(sim->liveObserverCount(), 0u);
+    engine.reset();
+    spinUntil(50, nullptr);
+    platform::uninstall();
 }

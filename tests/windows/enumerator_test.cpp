@@ -308,20 +308,4 @@ TEST_F(EnumeratorTest, PlaceRefusesFullScreenUnreadableOrUnplaceableWindows) {
     EXPECT_TRUE(sim->logLines("ax.").back().endsWith("AXRaise"));
 }
 
-TEST_F(EnumeratorTest, RaiseUnminimisesOnlyWhenMinimised) {
-    const auto pid = addApp("Raise");
-    const auto w = sim->addWindow(pid, window("W"));
-    sim->clearLog();
-    WindowEnumerator::raise(sim->windowElement(w));
-    ASSERT_EQ(sim->logLines("ax.").size(), 1u);
-    sim->setMinimized(w, true);
-    sim->clearLog();
-    WindowEnumerator::raise(sim->windowElement(w));
-    const auto lines = sim->logLines("ax.");
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(lines[0].endsWith("AXMinimized false"));
-    EXPECT_TRUE(lines[1].endsWith("AXRaise"));
-    EXPECT_FALSE(sim->window(w)->minimized);
-}
-
 }  // namespace
