@@ -218,8 +218,7 @@ void AppDelegate::stopWorkspace() {
     barController_->closeAll();
     StartMenuController::shared().close();
 
-    auto dock = services::DockController::shared();
-    dock->queue().sync([dock] { dock->restore(); });
+    services::DockController::shared()->restoreSynchronously();
 }
 
 void AppDelegate::syncRunningApps(const std::vector<AppItem>& items) {
