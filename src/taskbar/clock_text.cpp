@@ -7,6 +7,8 @@
 #include <unicode/timezone.h>
 
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <memory>
 
 namespace {
@@ -43,6 +45,22 @@ QString format(const QDateTime& date, const QLocale& locale, const QTimeZone& zo
 }  // namespace
 
 QString ClockText::pattern(const QString& skeleton, const QLocale& locale) {
+    // Building a pattern generator loads the locale's data; the best pattern
+    // for a skeleton never changes for a locale, so it is kept.
+    static std::mutex mutex;
+    static std::map<std::pair<QString, QString>, QString> cache;
+    const auto key = std::make_pair(locale.bcp47Name() + QLatin1Char('|') + locale.name(), skeleton);
+    {
+        std::lock_guard lock(mutex);
+        if (auto it = cache.find(key); it != cache.end()) return it->second;
+    }
+    const QString best = bestPattern(skeleton, locale);
+    std::lock_guard lock(mutex);
+    cache[key] = best;
+    return best;
+}
+
+QString ClockText::bestPattern(const QString& skeleton, const QLocale& locale) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::DateTimePatternGenerator> generator(
         icu::DateTimePatternGenerator::createInstance(icuLocale(locale), status));

@@ -17,6 +17,9 @@ public:
     static QString date(const QDateTime& date, const QLocale& locale, const QTimeZone& zone);
     // Best localised pattern for a skeleton; exposed for tests.
     static QString pattern(const QString& skeleton, const QLocale& locale);
+
+private:
+    static QString bestPattern(const QString& skeleton, const QLocale& locale);
 };
 
 // Entries at the start of every minute.
