@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,15 +21,25 @@ namespace x11test {
 
 Child::~Child() { stop(); }
 
-bool Child::start(const std::vector<std::string>& argv, const std::string& display, int extraFd, int extraFdTarget) {
+bool Child::start(const std::vector<std::string>& argv, const std::string& display, int extraFd, int extraFdTarget,
+                  const std::vector<std::string>& extraEnvironment) {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     // The environment is built before fork: the child may only exec.
     std::vector<std::string> envStrings;
+    auto overridden = [&](const char* entry) {
+        if (!display.empty() && std::strncmp(entry, "DISPLAY=", 8) == 0) return true;
+        for (const auto& extra : extraEnvironment) {
+            const auto eq = extra.find('=');
+            if (std::strncmp(entry, extra.c_str(), eq + 1) == 0) return true;
+        }
+        return false;
+    };
     for (char** e = environ; *e; ++e)
-        if (display.empty() || std::strncmp(*e, "DISPLAY=", 8) != 0) envStrings.emplace_back(*e);
+        if (!overridden(*e)) envStrings.emplace_back(*e);
     if (!display.empty()) envStrings.push_back("DISPLAY=" + display);
+    for (const auto& e : extraEnvironment) envStrings.push_back(e);
     std::vector<char*> envp;
     for (auto& s : envStrings) envp.push_back(s.data());
     envp.push_back(nullptr);
@@ -89,6 +100,12 @@ Session& Session::shared() {
 
 bool Session::start(std::string& error) {
     if (isRunning()) return true;
+    // A helper process of a test runs on its parent's session.
+    if (const char* given = std::getenv("QUORVEL_X11_TEST_DISPLAY"); given && *given) {
+        display_ = given;
+        setenv("DISPLAY", given, 1);
+        return true;
+    }
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
         error = "Xvfb is not installed (Debian package xvfb); the live-desktop tests need it";
         return false;

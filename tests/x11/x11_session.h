@@ -25,7 +25,8 @@ public:
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
     // Starts argv[0] (searched in PATH) with DISPLAY set; false when it could not start.
-    bool start(const std::vector<std::string>& argv, const std::string& display, int extraFd = -1, int extraFdTarget = -1);
+    bool start(const std::vector<std::string>& argv, const std::string& display, int extraFd = -1, int extraFdTarget = -1,
+               const std::vector<std::string>& extraEnvironment = {});
     pid_t pid() const { return pid_; }
     bool running();
     // SIGTERM, then SIGKILL after the timeout; always reaps.
