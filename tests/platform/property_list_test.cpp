@@ -172,6 +172,8 @@ TEST(PropertyList, HostileDocumentsAreRefusedWithAReason) {
         {"mismatched tags", wrap("<array><dict></array></dict>")},
         {"undeclared entity", wrap("<string>&nope;</string>")},
         {"entity expansion bomb", entityBomb},
+        {"external entity", "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>"
+                            "<plist><string>&x;</string></plist>"},
         {"invalid UTF-8", wrap("<string>\xff\xfe\xfd</string>")},
     };
     for (const auto& c : cases) {

@@ -61,7 +61,11 @@ std::optional<QVariant> HostBundles::mainInfoValue(const QString& key) {
 QStringList HostBundles::availableLocalizations() { return {english, simplifiedChinese}; }
 
 QStringList HostBundles::preferredLocalizations() {
-    return matchLocalizations(QLocale::system().uiLanguages(), availableLocalizations());
+    // Asked at every text lookup; the user's languages are fixed for the run.
+    std::call_once(preferredOnce_, [this] {
+        preferred_ = matchLocalizations(QLocale::system().uiLanguages(), availableLocalizations());
+    });
+    return preferred_;
 }
 
 QStringList HostBundles::matchLocalizations(const QStringList& userLanguages, const QStringList& available) {

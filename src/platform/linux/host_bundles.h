@@ -3,6 +3,7 @@
 // ships, the user's preferred ones (from the system locale), and the
 // information dictionaries of application bundles on disk.
 #include <QMap>
+#include <mutex>
 
 #include "platform/bundle.h"
 
@@ -26,6 +27,8 @@ public:
 
 private:
     QVariantMap info_;
+    std::once_flag preferredOnce_;
+    QStringList preferred_;
 };
 
 }  // namespace platform::linux_backend

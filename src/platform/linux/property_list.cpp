@@ -73,6 +73,12 @@ private:
         for (;;) {
             auto t = xml_.readNext();
             if (t == QXmlStreamReader::StartElement) return true;
+            // Property lists declare no entities; a document that does is
+            // refused rather than have references silently dropped.
+            if (t == QXmlStreamReader::DTD && !xml_.entityDeclarations().isEmpty()) {
+                error = QStringLiteral("entity declarations in the document type");
+                return false;
+            }
             if (!ignorable(t)) return false;
         }
     }
