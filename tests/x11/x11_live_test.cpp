@@ -36,6 +36,7 @@ protected:
         platform::install(*services);
         conn = x11::Connection::open(options.display, &error);
         ASSERT_TRUE(conn) << error.toStdString();
+        conn->setDispatcher(platform::installed().dispatcher);
     }
     void TearDown() override {
         terminals.clear();

@@ -512,7 +512,7 @@ void X11Accessibility::deliver(std::int32_t pid, const ax::Element& element, con
         }
     }
     for (auto& weak : targets)
-        MainQueue::async([weak, element, notification] {
+        conn_->postToMain([weak, element, notification] {
             if (auto o = weak.lock()) o->fire(element, notification);
         });
 }

@@ -29,6 +29,7 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     }
     Services s;
     linux_backend::fillHostServices(s, options.preferencesDirectory);
+    conn->setDispatcher(s.dispatcher);
     auto accessibility = std::make_shared<X11Accessibility>(conn);
     X11Workspace::Options wsOptions;
     if (s.bundles)

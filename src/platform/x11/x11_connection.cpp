@@ -232,6 +232,20 @@ void Connection::removeListener(EventListener* listener) {
     listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
 }
 
+void Connection::setDispatcher(std::shared_ptr<Dispatcher> dispatcher) {
+    std::lock_guard lock(mutex_);
+    dispatcher_ = std::move(dispatcher);
+}
+
+void Connection::postToMain(Task task) {
+    std::shared_ptr<Dispatcher> d;
+    {
+        std::lock_guard lock(mutex_);
+        d = dispatcher_;
+    }
+    if (d) d->mainQueue().async(std::move(task));
+}
+
 void Connection::watchWindow(xcb_window_t window) {
     const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(conn_, window, XCB_CW_EVENT_MASK, &mask);

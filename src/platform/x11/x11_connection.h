@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/dispatch.h"
 #include "platform/geometry.h"
 
 namespace platform::x11 {
@@ -146,6 +147,13 @@ public:
     void addListener(EventListener* listener);
     void removeListener(EventListener* listener);
 
+    // The dispatcher whose main queue receives what the listeners deliver.
+    // Held here, so a delivery never depends on what is installed at that
+    // moment (events keep coming while the platform is being replaced).
+    void setDispatcher(std::shared_ptr<Dispatcher> dispatcher);
+    // Runs the task on the main thread; dropped when there is no dispatcher.
+    void postToMain(Task task);
+
     // Selects property and structure events of a client window.
     void watchWindow(xcb_window_t window);
     // The clients currently in the window manager's list, as last seen.
@@ -175,6 +183,7 @@ private:
     std::map<xcb_window_t, std::uint64_t> configureCounts_;
     std::set<xcb_window_t> clients_;
     std::vector<EventListener*> listeners_;
+    std::shared_ptr<Dispatcher> dispatcher_;
     std::mutex dispatchMutex_;
     std::atomic<bool> stopping_{false};
     std::thread thread_;

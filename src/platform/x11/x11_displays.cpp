@@ -125,7 +125,7 @@ void X11Displays::xEvent(const xcb_generic_event_t* event) {
     if (c->window != conn_->root()) return;
     // The root window changed size: read the screens again on the main thread.
     std::weak_ptr<Shared> alive = shared_;
-    MainQueue::async([this, alive] {
+    conn_->postToMain([this, alive] {
         if (alive.lock()) refresh();
     });
 }

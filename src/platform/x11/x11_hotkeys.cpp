@@ -190,7 +190,7 @@ void X11HotKeys::xEvent(const xcb_generic_event_t* event) {
             if (g.keycode == k->detail && g.modifiers == mods) hit = g.id;
     }
     if (!hit) return;
-    MainQueue::async([shared = shared_, id = *hit] {
+    conn_->postToMain([shared = shared_, id = *hit] {
         std::vector<std::function<void(HotKeyID)>> targets;
         {
             std::lock_guard lock(shared->mutex);

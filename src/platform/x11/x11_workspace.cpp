@@ -351,7 +351,7 @@ void X11Workspace::openApplication(const QString& path, std::function<void(OpenR
     } else {
         result.ok = true;
     }
-    if (completion) MainQueue::async([completion, result] { completion(result); });
+    if (completion) conn_->postToMain([completion, result] { completion(result); });
 }
 
 bool X11Workspace::openURL(const QString& url) {
@@ -418,7 +418,7 @@ void X11Workspace::removeObserver(int token) {
 }
 
 void X11Workspace::post(const QString& name, std::int32_t pid) {
-    MainQueue::async([hub = hub_, name, pid] {
+    conn_->postToMain([hub = hub_, name, pid] {
         std::vector<std::pair<int, Callback>> targets;
         {
             std::lock_guard lock(hub->mutex);
