@@ -15,11 +15,13 @@ struct Desktop {
     std::vector<WindowEnumerator::AppDescriptor> descriptors;
 };
 
-Desktop makeDesktop(int windows) {
+// `apps` 0: one application per `windowsPerApp` windows.
+Desktop makeDesktop(int windows, int apps = 0) {
     Desktop d;
     d.sim = platform::sim::SimulatedDesktop::create();
     d.sim->install();
-    const int apps = std::max(1, windows / windowsPerApp);
+    if (apps <= 0) apps = std::max(1, windows / windowsPerApp);
+    const int perApp = (windows + apps - 1) / apps;
     int made = 0;
     for (int a = 0; a < apps; ++a) {
         platform::sim::AppSpec spec;
@@ -28,7 +30,7 @@ Desktop makeDesktop(int windows) {
         spec.bundlePath = QStringLiteral("/Applications/App%1.app").arg(a);
         const auto pid = d.sim->addApplication(spec);
         d.descriptors.push_back({pid, spec.bundleID, spec.name, a == 0, false});
-        for (int w = 0; w < windowsPerApp && made < windows; ++w, ++made) {
+        for (int w = 0; w < perApp && made < windows; ++w, ++made) {
             platform::sim::WindowSpec ws;
             ws.title = QStringLiteral("Window %1").arg(made);
             ws.frame = platform::Rect(10.0 * w, 10.0 * w, 600 + w, 400 + w);
@@ -38,8 +40,8 @@ Desktop makeDesktop(int windows) {
     return d;
 }
 
-void runPasses(benchmark::State& state, int windows) {
-    auto d = makeDesktop(windows);
+void runPasses(benchmark::State& state, int windows, int apps = 0) {
+    auto d = makeDesktop(windows, apps);
     WindowEnumerator::ElementMap elements;
     WindowToken nextToken = 1;
     WindowEnumerator::TitleCache titles;
@@ -63,6 +65,15 @@ BENCHMARK(BM_EnumerationPass40Apps200Windows)->Unit(benchmark::kMicrosecond);
 
 void BM_EnumerationPassByWindows(benchmark::State& state) { runPasses(state, static_cast<int>(state.range(0))); }
 BENCHMARK(BM_EnumerationPassByWindows)->Arg(50)->Arg(200)->Arg(800)->Unit(benchmark::kMicrosecond)->Complexity();
+
+// The simulated desktop answers "AXWindows" by walking every window it has,
+// so with the number of applications growing along with the windows its
+// share of a pass grows quadratically. With a fixed number of applications
+// that share is linear too, and the pass as a whole shows its own growth.
+void BM_EnumerationPass40AppsByWindows(benchmark::State& state) {
+    runPasses(state, static_cast<int>(state.range(0)), 40);
+}
+BENCHMARK(BM_EnumerationPass40AppsByWindows)->Arg(50)->Arg(200)->Arg(800)->Unit(benchmark::kMicrosecond)->Complexity();
 
 }  // namespace
 
