@@ -54,8 +54,10 @@ TEST(SimScenario, TheDemoLoadsWithItsApplicationsDisplaysBatteryAndBadges) {
     ASSERT_EQ(ax::api().copyAttribute(ax::api().applicationElement(sim->dockPid()), ax::names::children, v),
               ax::Error::success);
     ASSERT_EQ(ax::api().copyAttribute(ax::as<ax::ElementList>(v)->front(), ax::names::children, v), ax::Error::success);
+    const auto items = ax::as<ax::ElementList>(v);
+    ASSERT_TRUE(items);
     int badges = 0;
-    for (const auto& item : *ax::as<ax::ElementList>(v)) {
+    for (const auto& item : *items) {
         ax::Value label;
         if (ax::api().copyAttribute(item, ax::names::statusLabel, label) == ax::Error::success) ++badges;
     }
