@@ -251,11 +251,11 @@ TEST_F(PetThumbnailTest, NeutralPoseInBothAppearancesOnlyTheOutlineDiffers) {
         dark.fill(Qt::transparent);
         {
             QPainter p(&light);
-            PetThumbnail::render(p, light.size(), pet, false);
+            PetThumbnail::drawPet(p, light.size(), pet, false);
         }
         {
             QPainter p(&dark);
-            PetThumbnail::render(p, dark.size(), pet, true);
+            PetThumbnail::drawPet(p, dark.size(), pet, true);
         }
         expectOnlyOutlineChanges(light, dark);
     }
@@ -267,6 +267,19 @@ TEST_F(PetThumbnailTest, NeutralPoseInBothAppearancesOnlyTheOutlineDiffers) {
     EXPECT_TRUE(thumbnail.isDark());
     thumbnail.setColorScheme(false);
     EXPECT_FALSE(thumbnail.isDark());
+
+    // What the widget paints is the neutral pose fitted to its size.
+    thumbnail.resize(136, 120);
+    QImage expected(136, 120, QImage::Format_ARGB32_Premultiplied);
+    expected.fill(Qt::transparent);
+    {
+        QPainter p(&expected);
+        PetThumbnail::drawPet(p, expected.size(), StartPet::dog, false);
+    }
+    QImage shown(136, 120, QImage::Format_ARGB32_Premultiplied);
+    shown.fill(Qt::transparent);
+    thumbnail.render(&shown, QPoint(), QRegion(), QWidget::DrawChildren);
+    EXPECT_EQ(shown, expected);
 }
 
 // ---- pictures for people ----------------------------------------------------

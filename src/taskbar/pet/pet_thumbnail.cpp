@@ -57,7 +57,7 @@ QString PetThumbnail::accessibleNameOf(StartPet pet) {
     return {};
 }
 
-void PetThumbnail::render(QPainter& painter, QSizeF size, StartPet pet, bool isDark) {
+void PetThumbnail::drawPet(QPainter& painter, QSizeF size, StartPet pet, bool isDark) {
     const double s = std::min(size.height() / 60, size.width() / 68);
     if (!(s > 0)) return;
     painter.save();
@@ -70,5 +70,5 @@ void PetThumbnail::render(QPainter& painter, QSizeF size, StartPet pet, bool isD
 
 void PetThumbnail::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    render(painter, size(), pet_, isDark());
+    drawPet(painter, size(), pet_, isDark());
 }

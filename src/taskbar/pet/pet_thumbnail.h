@@ -22,7 +22,9 @@ public:
     static QString accessibleNameOf(StartPet pet);
     // Draws the neutral pose fitted into `size`: centred across, 2 units of
     // the fitted scale from the top.
-    static void render(QPainter& painter, QSizeF size, StartPet pet, bool isDark);
+    static void drawPet(QPainter& painter, QSizeF size, StartPet pet, bool isDark);
+
+    QSize sizeHint() const override { return {68, 60}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
