@@ -62,7 +62,7 @@ BarView::BarView(RunningAppsStore* store, std::shared_ptr<WindowService> service
     setFocusPolicy(Qt::NoFocus);
 
     startButton_ = new StartButton(iconStore_, startMenu_, displayID_, this);
-    taskStrip_ = new TaskStrip(store_, service_, pinStore_, displayID_, this);
+    taskStrip_ = new TaskStripView(store_, service_, pinStore_, displayID_, this);
     tray_ = new TrayView(this);
     tray_->followPowerSourceMonitor();
     hairline_ = new Hairline(this);

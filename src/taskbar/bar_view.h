@@ -19,7 +19,7 @@ class PinStore;
 class StartIconStore;
 class StartMenuController;
 class StartButton;
-class TaskStrip;
+class TaskStripView;
 class TrayView;
 
 class BarView : public QWidget {
@@ -39,7 +39,7 @@ public:
 
     std::optional<platform::DisplayID> displayID() const { return displayID_; }
     StartButton* startButton() const { return startButton_; }
-    TaskStrip* taskStrip() const { return taskStrip_; }
+    TaskStripView* taskStrip() const { return taskStrip_; }
     TrayView* tray() const { return tray_; }
 
     // The platform's open-settings action, handed to the settings window.
@@ -80,7 +80,7 @@ private:
     std::function<void()> openSettings_;
 
     StartButton* startButton_ = nullptr;
-    TaskStrip* taskStrip_ = nullptr;
+    TaskStripView* taskStrip_ = nullptr;
     TrayView* tray_ = nullptr;
     QWidget* hairline_ = nullptr;
     int contextMenuRequests_ = 0;
