@@ -8,7 +8,9 @@
 CatcherView::CatcherView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("CatcherView"));
     setAttribute(Qt::WA_NoSystemBackground);
-    setMouseTracking(false);
+    // Moves without a button reach us too, so a release that went
+    // elsewhere (a lost grab) is noticed at the next move.
+    setMouseTracking(true);
 }
 
 CatcherView::~CatcherView() {
