@@ -20,7 +20,7 @@ namespace {
 
 constexpr std::uint32_t sourcePager = 2;
 constexpr std::uint32_t iconicState = 3;
-constexpr double actionWait = 0.5;
+constexpr double actionWait = 1.0;
 
 QString executableOf(std::int32_t pid) {
     return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
