@@ -36,6 +36,35 @@ TEST_F(BarScreenshotTest, BarOnA1440By900Display) {
     ASSERT_EQ(screens.size(), 1u);
     ASSERT_EQ(screens[0].bounds, platform::Rect(0, 0, 1440, 900));
 
+    // A populated strip: two pins (one running), running applications with
+    // windows, an active one, a window count and an unread mark.
+    std::vector<AppItem> running;
+    const char* names[] = {"Finder", "Safari", "Mail", "Notes", "Terminal", "Music"};
+    for (int i = 0; i < 6; ++i) {
+        platform::sim::AppSpec spec;
+        spec.name = names[i];
+        spec.bundleID = QStringLiteral("com.example.") + QString(names[i]).toLower();
+        spec.bundlePath = QStringLiteral("/Applications/%1.app").arg(names[i]);
+        AppItem a;
+        a.pid = a.id = sim->addApplication(spec);
+        a.bundleID = spec.bundleID;
+        a.name = names[i];
+        a.isActive = i == 1;
+        a.hasVisibleWindow = true;
+        a.hasUnread = i == 2;
+        const int windows = i == 3 ? 3 : 1;
+        for (int w = 0; w < windows; ++w)
+            a.windows.push_back(WindowItem{WindowToken(100 + i * 10 + w),
+                                           windows > 1 ? QStringLiteral("%1 %2").arg(names[i]).arg(w + 1)
+                                                       : QString(names[i]),
+                                           false, a.isActive && w == 0});
+        running.push_back(a);
+    }
+    sim->addBundle("/Applications/Calendar.app", "com.example.calendar");
+    pins->setPinnedBundleIDs({"com.example.finder", "com.example.calendar"});
+    defaults().setString("interactionModel", "grouped");
+    store->setApps(running);
+
     QImage out(1440, 280, QImage::Format_ARGB32);
     QPainter p(&out);
     for (bool dark : {false, true}) {
