@@ -1,0 +1,131 @@
+// The whole program on a live X11 desktop, checked from outside as a user's
+// window manager sees it: the bar, windows kept off it, shortcuts, full
+// screen and a clean exit on SIGTERM.
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/x11/x11_connection.h"
+#include "x11_session.h"
+
+using namespace platform;
+using namespace x11test;
+
+namespace {
+
+constexpr double barHeight = 44;  // the medium bar, the default
+constexpr double barTop = x11test::Session::height - barHeight;
+
+class X11AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x11test::Session::shared().isRunning());
+        conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+        ASSERT_TRUE(conn);
+        ASSERT_TRUE(home.isValid());
+    }
+    void TearDown() override {
+        if (app) app->stop();
+        terminals.clear();
+    }
+    std::string binary() {
+        char self[4096] = {};
+        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
+        std::string path(self);
+        return path.substr(0, path.rfind('/')) + "/../quorvel";
+    }
+    // Starts the program and waits for its bar.
+    bool launch() {
+        app = std::make_unique<Child>();
+        const std::string h = home.path().toStdString();
+        if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
+                        {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
+                         "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h}))
+            return false;
+        return conn->waitUntil([&] { return bar().exists; }, 20.0);
+    }
+    x11::WindowInfo bar() {
+        for (const auto& info : conn->windowInfos(conn->clientList()))
+            if (app && info.pid == app->pid() && info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DOCK) && info.viewable)
+                return info;
+        return {};
+    }
+    Rect frameOf(xcb_window_t w) { return conn->windowInfo(w).frame(); }
+    Terminal& terminal(const std::string& geometry) {
+        terminals.push_back(openTerminal(*conn, geometry));
+        if (!terminals.back()) throw std::runtime_error("no xterm");
+        return *terminals.back();
+    }
+    void setState(xcb_window_t w, bool add, xcb_atom_t a, xcb_atom_t b = XCB_ATOM_NONE) {
+        conn->sendRootMessage(w, conn->ewmh()->_NET_WM_STATE, add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, a,
+                              b, 2);
+        conn->flush();
+    }
+
+    std::shared_ptr<x11::Connection> conn;
+    QTemporaryDir home;
+    std::unique_ptr<Child> app;
+    std::vector<std::unique_ptr<Terminal>> terminals;
+};
+
+TEST_F(X11AppTest, BarKeepsWindowsOffItAndFollowsFullScreen) {
+    Terminal& t = terminal("80x24+40+40");
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    const auto b = bar();
+    EXPECT_EQ(b.frame(), Rect(0, barTop, x11test::Session::width, barHeight)) << "a bar along the bottom edge";
+    EXPECT_EQ(b.desktop, 0xffffffffu);
+
+    // A maximised window is shrunk so that it ends at the bar's top edge
+    // (xterm takes whole rows, so it may end a little above).
+    auto* e = conn->ewmh();
+    setState(t.window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    EXPECT_TRUE(conn->waitUntil([&] {
+        Rect f = frameOf(t.window);
+        return f.maxY() <= barTop + 1 && f.maxY() > barTop - 14 && f.width() > x11test::Session::width - 10;
+    }, 10.0)) << "frame " << frameOf(t.window).maxY();
+
+    // A full-screen window hides the bar; leaving full screen shows it again.
+    setState(t.window, true, e->_NET_WM_STATE_FULLSCREEN);
+    EXPECT_TRUE(conn->waitUntil([&] { return !bar().exists; }, 10.0)) << "the bar stays over a full-screen window";
+    setState(t.window, false, e->_NET_WM_STATE_FULLSCREEN);
+    EXPECT_TRUE(conn->waitUntil([&] { return bar().exists; }, 10.0)) << "the bar does not come back";
+}
+
+TEST_F(X11AppTest, WindowThatRefusesToShrinkIsMovedUp) {
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    // Covers the display (at least 90% of both sides) and reaches into the bar.
+    OwnWindow own(0, 50, x11test::Session::width - 2, 730, /*fixedSize=*/true);
+    ASSERT_TRUE(waitForClient(*conn, own.window()));
+    EXPECT_TRUE(conn->waitUntil([&] {
+        Rect f = frameOf(own.window());
+        return f.maxY() <= barTop + 1 && f.height() > 730;
+    }, 10.0)) << "frame " << frameOf(own.window()).minY() << " .. " << frameOf(own.window()).maxY();
+}
+
+TEST_F(X11AppTest, MinimiseAllShortcutAndSigtermExit) {
+    Terminal& a = terminal("80x24+40+40");
+    Terminal& b = terminal("80x24+400+300");
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    auto* e = conn->ewmh();
+    // Control-D minimises every window.
+    EXPECT_TRUE(conn->waitUntil([&] {
+        xdotool({"key", "ctrl+d"});
+        return conn->windowInfo(a.window).hasState(e->_NET_WM_STATE_HIDDEN) &&
+               conn->windowInfo(b.window).hasState(e->_NET_WM_STATE_HIDDEN);
+    }, 10.0));
+
+    const pid_t pid = app->pid();
+    kill(pid, SIGTERM);
+    int status = -1;
+    bool ended = false;
+    for (int i = 0; i < 500 && !ended; ++i) {
+        ended = waitpid(pid, &status, WNOHANG) == pid;
+        if (!ended) usleep(10000);
+    }
+    ASSERT_TRUE(ended) << "still running 5 s after SIGTERM";
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+}  // namespace
