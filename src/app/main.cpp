@@ -1,11 +1,12 @@
 // Process entry: creates the Qt application, installs the platform backend,
 // makes the application object and runs the event loop.
 //
-//   quorvel [--simulated [SCENARIO]] [--tour FOLDER]
+//   quorvel [--simulated SCENARIO | --demo | --x11] [--tour FOLDER]
 //
-// --simulated runs on the simulated desktop of a scenario file (the built-in
-// demo scenario when none is given); --tour takes the demo tour and saves
-// screenshots in FOLDER.
+// With an X11 session and an EWMH window manager Quorvel manages that desktop;
+// otherwise (or with --simulated / --demo) it runs on the simulated desktop of
+// a scenario file (--demo: the built-in scenario). --tour takes the demo tour
+// on the simulated desktop and saves screenshots in FOLDER.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include "platform/linux/system_log.h"
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
+#include "platform/x11/x11_backend.h"
 
 namespace {
 
@@ -64,9 +66,29 @@ int main(int argc, char** argv) {
                                  QStringLiteral("scenario"), QString());
     QCommandLineOption tour(QStringLiteral("tour"), QStringLiteral("Take the demo tour, saving screenshots."),
                             QStringLiteral("folder"));
+    QCommandLineOption builtInDemo(QStringLiteral("demo"), QStringLiteral("Run on the built-in simulated desktop."));
+    QCommandLineOption live(QStringLiteral("x11"), QStringLiteral("Manage the X11 desktop (the default when one runs)."));
     parser.addOption(simulated);
+    parser.addOption(builtInDemo);
+    parser.addOption(live);
     parser.addOption(tour);
     parser.process(qtApp);
+
+    const bool wantSimulated = parser.isSet(simulated) || parser.isSet(builtInDemo) || parser.isSet(tour);
+    if (!wantSimulated && (parser.isSet(live) || platform::x11::isAvailable())) {
+        QString error;
+        auto services = platform::x11::makeServices(&error);
+        if (!services) {
+            std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(error));
+            return 2;
+        }
+        platform::install(*services);
+        QuorvelApp app;
+        if (!app.launch()) return 0;
+        platform::log(QStringLiteral("[Quorvel] managing the X11 desktop: %1 displays")
+                          .arg(platform::displays().screens().size()));
+        return qtApp.exec();
+    }
 
     auto lock = std::make_shared<platform::linux_backend::SingleInstanceLock>(
         platform::linux_backend::SingleInstanceLock::defaultPath());
