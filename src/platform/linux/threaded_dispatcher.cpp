@@ -123,10 +123,11 @@ public:
             thread_.join();
     }
     void async(Task task) override {
-        {
-            std::lock_guard lock(state_->mutex);
-            state_->tasks.push_back(std::move(task));
-        }
+        // Notify under the lock: once it is released the task may run and
+        // drop the last reference to this queue, so nothing of it may be
+        // touched afterwards.
+        std::lock_guard lock(state_->mutex);
+        state_->tasks.push_back(std::move(task));
         state_->cv.notify_all();
     }
     void sync(Task task) override {
