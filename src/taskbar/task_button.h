@@ -92,7 +92,7 @@ private:
     MouseCatcher::Reorder onReorder_;
     CatcherView* catcher_;
 
-    TaskButtonItem item_{QString(), TaskButtonKind::app(0)};
+    TaskButtonItem item_{QString(), TaskButtonKind::app(0), 0, std::nullopt, QString(), 0, false, false, false, false, false};
     double labelCap_ = 0;
     bool showLabel_ = false;
     double iconSize_ = 18;

@@ -189,6 +189,19 @@ TEST_F(TaskButtonTest, APinnedApplicationThatDoesNotRunIsLaunchedOrOffersToUnpin
     EXPECT_EQ(pins->pinnedBundleIDs(), QStringList{"com.example.found"}) << "Cancel keeps the pin";
 }
 
+TEST_F(TaskButtonTest, PinEntryFollowsTheChosenLanguage) {
+    store->setApps({app(95, "Lone")});
+    auto* strip = makeStrip(600);
+    auto* b = strip->runningButtons().front();
+    defaults().setString("appLanguage", "simplifiedChinese");
+    EXPECT_EQ(b->contextMenuEntries().back().title, QStringLiteral("固定到任务栏"));
+    pins->setPinnedBundleIDs({"com.example.lone"});
+    EXPECT_EQ(strip->pinnedButtons().front()->contextMenuEntries().back().title, QStringLiteral("取消固定"));
+    EXPECT_EQ(strip->overflowButton()->toolTip().isEmpty(), true) << "no overflow yet";
+    defaults().setString("appLanguage", "english");
+    EXPECT_EQ(strip->pinnedButtons().front()->contextMenuEntries().back().title, "Unpin");
+}
+
 // ---- what a person sees
 
 QColor pixel(const QImage& img, QPointF p) { return img.pixelColor(p.toPoint()); }
