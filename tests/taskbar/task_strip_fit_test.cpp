@@ -149,24 +149,4 @@ TEST(TaskStripFitTest, ReorderTakesTheTargetsPlace) {
     }
 }
 
-TEST(TaskStripFitTest, StateColoursDraggedWinsOverActive) {
-    const QColor sel(10, 132, 255), primary(0, 0, 0);
-    using S = TaskButtonStyle::State;
-    EXPECT_EQ(TaskButtonStyle::state(true, true), S::dragged);
-    EXPECT_EQ(TaskButtonStyle::state(false, true), S::active);
-    EXPECT_EQ(TaskButtonStyle::state(false, false), S::normal);
-    const auto dragged = TaskButtonStyle::colors(S::dragged, sel, primary);
-    EXPECT_NEAR(dragged.fill.alphaF(), 0.45, 0.01);
-    EXPECT_NEAR(dragged.outline.alphaF(), 0.9, 0.01);
-    EXPECT_EQ(dragged.outlineWidth, 1.5);
-    const auto active = TaskButtonStyle::colors(S::active, sel, primary);
-    EXPECT_NEAR(active.fill.alphaF(), 0.25, 0.01);
-    EXPECT_NEAR(active.outline.alphaF(), 0.5, 0.01);
-    EXPECT_EQ(active.outlineWidth, 1);
-    EXPECT_EQ(active.fill.rgb(), sel.rgb());
-    const auto normal = TaskButtonStyle::colors(S::normal, sel, primary);
-    EXPECT_EQ(normal.outline.alpha(), 0);
-    EXPECT_LT(normal.fill.alphaF(), 0.01);
-}
-
 }  // namespace

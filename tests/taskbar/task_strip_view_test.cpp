@@ -108,18 +108,6 @@ TEST_F(TaskStripViewTest, LabelsFitEveryBarHeightForLongAndShortTitles) {
     }
 }
 
-TEST_F(TaskStripViewTest, GroupedModeGivesOneButtonWithTheWindowCount) {
-    store->setApps({app(31, "Docs", 3)});
-    auto* strip = makeStrip(900);
-    EXPECT_EQ(ids(strip->runningButtons()), (QStringList{"win:3100", "win:3101", "win:3102"}));
-    auto* firstWindow = strip->runningButtons()[0];
-    defaults().setString("interactionModel", "grouped");
-    ASSERT_EQ(ids(strip->runningButtons()), QStringList{"app:31"});
-    EXPECT_EQ(strip->runningButtons()[0]->item().badge, 3);
-    EXPECT_EQ(strip->button("win:3100"), nullptr);
-    (void)firstWindow;
-}
-
 TEST_F(TaskStripViewTest, PinnedReorderIsPersistedAndNeverCrossesTheDivider) {
     pins->setPinnedBundleIDs({"a", "b", "c"});
     store->setApps({app(41, "Run")});
