@@ -149,16 +149,16 @@ const std::vector<KeySpec>& keyTable() {
 }
 
 const KeySpec* findKey(const QString& key) {
-    for (const auto& spec : keyTable())
-        if (spec.key == key) return &spec;
+    for (const auto& given : keyTable())
+        if (given.key == key) return &given;
     return nullptr;
 }
 
 namespace {
 
 QVariant defaultOf(const QString& key) {
-    const KeySpec* spec = findKey(key);
-    return spec ? spec->defaultValue : QVariant();
+    const KeySpec* given = findKey(key);
+    return given ? given->defaultValue : QVariant();
 }
 
 }  // namespace

@@ -91,16 +91,16 @@ TEST(SettingsEnums, AppearanceModesMapToAnAppearanceAndThemeColour) {
 
 TEST(SettingsKeys, TheTableNamesEveryKeyOnceWithADefaultOfItsKind) {
     QStringList seen;
-    for (const auto& spec : settings::keyTable()) {
-        SCOPED_TRACE(spec.key.toStdString());
-        EXPECT_FALSE(seen.contains(spec.key));
-        seen << spec.key;
-        EXPECT_EQ(settings::findKey(spec.key), &spec);
-        if (!spec.defaultValue.isValid()) continue;
-        if (spec.kind == Kind::array)
-            EXPECT_EQ(spec.defaultValue.typeId(), QMetaType::QStringList);
+    for (const auto& given : settings::keyTable()) {
+        SCOPED_TRACE(given.key.toStdString());
+        EXPECT_FALSE(seen.contains(given.key));
+        seen << given.key;
+        EXPECT_EQ(settings::findKey(given.key), &given);
+        if (!given.defaultValue.isValid()) continue;
+        if (given.kind == Kind::array)
+            EXPECT_EQ(given.defaultValue.typeId(), QMetaType::QStringList);
         else
-            EXPECT_EQ(prefs::kindOf(spec.defaultValue), spec.kind);
+            EXPECT_EQ(prefs::kindOf(given.defaultValue), given.kind);
     }
     EXPECT_EQ(seen.size(), 40);
     EXPECT_EQ(settings::findKey(QStringLiteral("noSuchKey")), nullptr);
@@ -134,24 +134,24 @@ TEST_F(SettingsDefaults, MissingKeysReadAsTheTableDefaults) {
 
 TEST_F(SettingsDefaults, AValueOfAnyOtherKindReadsAsTheDefault) {
     // For every key and every kind that is not the key's own: store it, read the default.
-    for (const auto& spec : settings::keyTable()) {
+    for (const auto& given : settings::keyTable()) {
         for (const auto& [kind, value] : sampleOfEveryKind()) {
-            if (kind == spec.kind) continue;
-            SCOPED_TRACE(spec.key.toStdString() + " holding kind " + std::to_string(int(kind)));
-            ASSERT_TRUE(defaults().set(spec.key, value));
-            switch (spec.kind) {
-                case Kind::boolean: EXPECT_EQ(settings::readBool(spec.key), spec.defaultValue.toBool()); break;
-                case Kind::integer: EXPECT_EQ(settings::readInteger(spec.key), spec.defaultValue.toLongLong()); break;
+            if (kind == given.kind) continue;
+            SCOPED_TRACE(given.key.toStdString() + " holding kind " + std::to_string(int(kind)));
+            ASSERT_TRUE(defaults().set(given.key, value));
+            switch (given.kind) {
+                case Kind::boolean: EXPECT_EQ(settings::readBool(given.key), given.defaultValue.toBool()); break;
+                case Kind::integer: EXPECT_EQ(settings::readInteger(given.key), given.defaultValue.toLongLong()); break;
                 case Kind::text:
-                    EXPECT_EQ(settings::readOptionalString(spec.key),
-                              spec.defaultValue.isValid() ? std::optional(spec.defaultValue.toString()) : std::nullopt);
+                    EXPECT_EQ(settings::readOptionalString(given.key),
+                              given.defaultValue.isValid() ? std::optional(given.defaultValue.toString()) : std::nullopt);
                     break;
-                case Kind::data: EXPECT_EQ(settings::readData(spec.key), std::nullopt); break;
-                case Kind::array: EXPECT_EQ(settings::readStringArray(spec.key), QStringList()); break;
+                case Kind::data: EXPECT_EQ(settings::readData(given.key), std::nullopt); break;
+                case Kind::array: EXPECT_EQ(settings::readStringArray(given.key), QStringList()); break;
                 default: ADD_FAILURE() << "unexpected kind in the table";
             }
         }
-        defaults().remove(spec.key);
+        defaults().remove(given.key);
     }
 }
 

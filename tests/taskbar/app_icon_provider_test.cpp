@@ -80,14 +80,14 @@ protected:
     }
     std::int32_t app(const QString& id, bool hasIcon, const QString& bundlePath, std::int32_t pid = 0,
                      std::optional<QColor> color = std::nullopt) {
-        AppSpec spec;
-        spec.pid = pid;
-        spec.bundleID = id;
-        spec.name = id;
-        spec.hasIcon = hasIcon;
-        spec.bundlePath = bundlePath;
-        spec.iconColor = color;
-        return sim->addApplication(spec);
+        AppSpec given;
+        given.pid = pid;
+        given.bundleID = id;
+        given.name = id;
+        given.hasIcon = hasIcon;
+        given.bundlePath = bundlePath;
+        given.iconColor = color;
+        return sim->addApplication(given);
     }
     std::shared_ptr<CountingWorkspace> workspace;
     std::unique_ptr<AppIconProvider> provider;

@@ -41,13 +41,13 @@ TEST_F(BarScreenshotTest, BarOnA1440By900Display) {
     std::vector<AppItem> running;
     const char* names[] = {"Finder", "Safari", "Mail", "Notes", "Terminal", "Music"};
     for (int i = 0; i < 6; ++i) {
-        platform::sim::AppSpec spec;
-        spec.name = names[i];
-        spec.bundleID = QStringLiteral("com.example.") + QString(names[i]).toLower();
-        spec.bundlePath = QStringLiteral("/Applications/%1.app").arg(names[i]);
+        platform::sim::AppSpec given;
+        given.name = names[i];
+        given.bundleID = QStringLiteral("com.example.") + QString(names[i]).toLower();
+        given.bundlePath = QStringLiteral("/Applications/%1.app").arg(names[i]);
         AppItem a;
-        a.pid = a.id = sim->addApplication(spec);
-        a.bundleID = spec.bundleID;
+        a.pid = a.id = sim->addApplication(given);
+        a.bundleID = given.bundleID;
         a.name = names[i];
         a.isActive = i == 1;
         a.hasVisibleWindow = true;

@@ -19,18 +19,18 @@ protected:
         second = sim->addDisplay(Rect(1440, 0, 1920, 1080));
     }
     std::int32_t app(const QString& id, bool active = true) {
-        AppSpec spec;
-        spec.bundleID = id;
-        spec.name = id;
-        spec.active = active;
-        return sim->addApplication(spec);
+        AppSpec given;
+        given.bundleID = id;
+        given.name = id;
+        given.active = active;
+        return sim->addApplication(given);
     }
     std::uint64_t window(std::int32_t pid, Rect frame, bool fullScreen = false, bool focused = true) {
-        WindowSpec spec;
-        spec.frame = frame;
-        spec.fullScreen = fullScreen;
-        spec.focused = focused;
-        return sim->addWindow(pid, spec);
+        WindowSpec given;
+        given.frame = frame;
+        given.fullScreen = fullScreen;
+        given.focused = focused;
+        return sim->addWindow(pid, given);
     }
     AXFullscreenDetector detector;
     platform::DisplayID main = 0, second = 0;
@@ -78,12 +78,12 @@ TEST_F(FullscreenDetectorTest, BorderlessWindowCoveringADisplayWithinTwoPoints) 
     };
     for (const auto& c : cases) {
         const auto pid = app("com.example.game");
-        WindowSpec spec;
-        spec.frame = c.frame;
-        spec.layer = c.layer;
-        spec.alpha = c.alpha;
-        spec.focused = true;
-        sim->addWindow(pid, spec);
+        WindowSpec given;
+        given.frame = c.frame;
+        given.layer = c.layer;
+        given.alpha = c.alpha;
+        given.focused = true;
+        sim->addWindow(pid, given);
         EXPECT_EQ(detector.detect(pid).has_value(), c.expected)
             << c.frame.origin.x << "," << c.frame.origin.y << " " << c.frame.size.width << "x" << c.frame.size.height
             << " layer " << c.layer << " alpha " << c.alpha;
@@ -142,10 +142,10 @@ protected:
 };
 
 TEST_F(FullscreenMonitorTest, SettlesAfterTriggersAndPollsEverySecond) {
-    AppSpec spec;
-    spec.bundleID = "com.example.a";
-    spec.active = true;
-    const auto a = sim->addApplication(spec);
+    AppSpec given;
+    given.bundleID = "com.example.a";
+    given.active = true;
+    const auto a = sim->addApplication(given);
     monitor->start();
     monitor->start();  // idempotent
     sim->advance(0.14);
@@ -156,8 +156,8 @@ TEST_F(FullscreenMonitorTest, SettlesAfterTriggersAndPollsEverySecond) {
     EXPECT_EQ(reports.size(), 1u);
 
     // Three application switches within 0.15 s: one detection.
-    spec.bundleID = "com.example.b";
-    const auto b = sim->addApplication(spec);
+    given.bundleID = "com.example.b";
+    const auto b = sim->addApplication(given);
     sim->advance(0.05);
     sim->activateApplication(a);
     sim->advance(0.05);

@@ -33,18 +33,18 @@ protected:
     }
 
     std::int32_t addApp(const QString& name, bool active = false) {
-        AppSpec spec;
-        spec.bundleID = "com.test." + name.toLower();
-        spec.name = name;
-        spec.active = active;
-        return sim->addApplication(spec);
+        AppSpec given;
+        given.bundleID = "com.test." + name.toLower();
+        given.name = name;
+        given.active = active;
+        return sim->addApplication(given);
     }
     std::uint64_t addWindow(std::int32_t pid, Rect frame, bool focused = false) {
-        WindowSpec spec;
-        spec.title = "w";
-        spec.frame = frame;
-        spec.focused = focused;
-        return sim->addWindow(pid, spec);
+        WindowSpec given;
+        given.title = "w";
+        given.frame = frame;
+        given.focused = focused;
+        return sim->addWindow(pid, given);
     }
     Rect frameOf(std::uint64_t w) { return sim->window(w)->frame; }
     std::vector<QString> writes() { return sim->logLines("ax.set"); }
@@ -130,11 +130,11 @@ TEST_F(ConstraintEngineTest, FullScanRuleTable) {
     const auto pid = addApp("Many");
     std::vector<std::uint64_t> windows;
     for (const auto& c : cases) {
-        WindowSpec spec;
-        spec.frame = c.frame;
-        spec.minimized = c.minimized;
-        spec.fullScreen = c.fullScreen;
-        windows.push_back(sim->addWindow(pid, spec));
+        WindowSpec given;
+        given.frame = c.frame;
+        given.minimized = c.minimized;
+        given.fullScreen = c.fullScreen;
+        windows.push_back(sim->addWindow(pid, given));
     }
     // Our own windows are never touched.
     const auto own = addWindow(sim->ownPid(), kMaximised);
@@ -400,11 +400,11 @@ TEST(ThreadedStressConstraintEngine, WindowsEndOffTheBar) {
     std::vector<std::int32_t> pids;
     std::vector<std::uint64_t> windows;
     for (int i = 0; i < 4; ++i) {
-        AppSpec spec;
-        spec.bundleID = QStringLiteral("com.stress.%1").arg(i);
-        spec.name = spec.bundleID;
-        spec.active = i == 0;
-        pids.push_back(sim->addApplication(spec));
+        AppSpec given;
+        given.bundleID = QStringLiteral("com.stress.%1").arg(i);
+        given.name = given.bundleID;
+        given.active = i == 0;
+        pids.push_back(sim->addApplication(given));
         for (int w = 0; w < 3; ++w) {
             WindowSpec ws;
             ws.frame = kSmall;

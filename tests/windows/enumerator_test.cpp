@@ -92,10 +92,10 @@ TEST_F(EnumeratorTest, KeptWindowRule) {
         SCOPED_TRACE(c.name);
         descriptors.clear();
         const auto pid = addApp(QStringLiteral("App%1").arg(&c - cases));
-        WindowSpec spec = window("W");
-        spec.subrole = c.subrole;
-        spec.hasCloseButton = c.closeButton;
-        const auto w = sim->addWindow(pid, spec);
+        WindowSpec given = window("W");
+        given.subrole = c.subrole;
+        given.hasCloseButton = c.closeButton;
+        const auto w = sim->addWindow(pid, given);
         auto apps = pass();
         EXPECT_EQ(apps[0].windows.size(), c.keptFirst ? 1u : 0u);
         if (c.minimizeAndChangeSubrole) {
@@ -266,9 +266,9 @@ TEST_F(EnumeratorTest, AnApplicationThatNeverAnswersIsListedWithoutWindowsAndCos
 
 TEST_F(EnumeratorTest, PlaceWritesInOrderAndRaises) {
     const auto pid = addApp("Notes");
-    WindowSpec spec = window("N", {100, 100, 400, 300});
-    spec.minimized = true;
-    const auto w = sim->addWindow(pid, spec);
+    WindowSpec given = window("N", {100, 100, 400, 300});
+    given.minimized = true;
+    const auto w = sim->addWindow(pid, given);
     const std::vector<WindowLayoutCalculator::DisplayArea> displays{{Rect(0, 0, 1511, 900), Rect(0, 25, 1511, 831)}};
     sim->clearLog();
     EXPECT_TRUE(WindowEnumerator::place(sim->windowElement(w), displays, WindowLayoutCalculator::Placement::leftHalf));

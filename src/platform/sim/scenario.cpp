@@ -177,19 +177,19 @@ ScenarioWindow parseWindow(const QJsonValue& v, const QString& path) {
     Reader r(o, path, {"title", "frame", "subrole", "role", "minimized", "fullScreen", "hasCloseButton", "onScreen",
                        "layer", "alpha", "focused", "space", "refusesResize", "minSize", "maxSize"});
     ScenarioWindow w;
-    if (auto s = r.string("title")) w.spec.title = *s;
-    if (auto f = r.rect("frame", false)) w.spec.frame = *f;
-    if (auto s = r.string("subrole")) w.spec.subrole = *s;
-    if (auto s = r.string("role")) w.spec.role = *s;
-    if (auto b = r.boolean("minimized")) w.spec.minimized = *b;
-    if (auto b = r.boolean("fullScreen")) w.spec.fullScreen = *b;
-    if (auto b = r.boolean("hasCloseButton")) w.spec.hasCloseButton = *b;
-    if (auto b = r.boolean("onScreen")) w.spec.onScreen = *b;
+    if (auto s = r.string("title")) w.given.title = *s;
+    if (auto f = r.rect("frame", false)) w.given.frame = *f;
+    if (auto s = r.string("subrole")) w.given.subrole = *s;
+    if (auto s = r.string("role")) w.given.role = *s;
+    if (auto b = r.boolean("minimized")) w.given.minimized = *b;
+    if (auto b = r.boolean("fullScreen")) w.given.fullScreen = *b;
+    if (auto b = r.boolean("hasCloseButton")) w.given.hasCloseButton = *b;
+    if (auto b = r.boolean("onScreen")) w.given.onScreen = *b;
     if (auto l = r.integer("layer", std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()))
-        w.spec.layer = *l;
-    if (auto a = r.number("alpha", 0, 1)) w.spec.alpha = *a;
-    if (auto b = r.boolean("focused")) w.spec.focused = *b;
-    if (auto s = r.integer("space", 0, 1000)) w.spec.space = int(*s);
+        w.given.layer = *l;
+    if (auto a = r.number("alpha", 0, 1)) w.given.alpha = *a;
+    if (auto b = r.boolean("focused")) w.given.focused = *b;
+    if (auto s = r.integer("space", 0, 1000)) w.given.space = int(*s);
     if (auto b = r.boolean("refusesResize")) w.refusesResize = *b;
     w.minSize = r.size("minSize");
     w.maxSize = r.size("maxSize");
@@ -201,27 +201,27 @@ ScenarioApplication parseApplication(const QJsonValue& v, const QString& path) {
     Reader r(o, path, {"pid", "bundleID", "name", "bundlePath", "executablePath", "policy", "hidden", "active",
                        "color", "hasIcon", "unresponsive", "dockBadge", "inDock", "windows"});
     ScenarioApplication a;
-    if (auto p = r.integer("pid", 1, std::numeric_limits<std::int32_t>::max())) a.spec.pid = std::int32_t(*p);
-    if (auto s = r.string("bundleID")) a.spec.bundleID = *s;
-    if (auto s = r.string("name")) a.spec.name = *s;
-    if (auto s = r.string("bundlePath")) a.spec.bundlePath = *s;
-    if (auto s = r.string("executablePath")) a.spec.executablePath = *s;
-    if (auto s = r.string("policy")) a.spec.policy = policyFrom(*s, r.at("policy"));
-    if (auto b = r.boolean("hidden")) a.spec.hidden = *b;
-    if (auto b = r.boolean("active")) a.spec.active = *b;
+    if (auto p = r.integer("pid", 1, std::numeric_limits<std::int32_t>::max())) a.given.pid = std::int32_t(*p);
+    if (auto s = r.string("bundleID")) a.given.bundleID = *s;
+    if (auto s = r.string("name")) a.given.name = *s;
+    if (auto s = r.string("bundlePath")) a.given.bundlePath = *s;
+    if (auto s = r.string("executablePath")) a.given.executablePath = *s;
+    if (auto s = r.string("policy")) a.given.policy = policyFrom(*s, r.at("policy"));
+    if (auto b = r.boolean("hidden")) a.given.hidden = *b;
+    if (auto b = r.boolean("active")) a.given.active = *b;
     if (auto s = r.string("color")) {
         QColor c = QColor::fromString(*s);
         if (!c.isValid()) fail(r.at("color"), QStringLiteral("expected a colour such as \"#3478f6\""));
-        a.spec.iconColor = c;
+        a.given.iconColor = c;
     }
-    if (auto b = r.boolean("hasIcon")) a.spec.hasIcon = *b;
+    if (auto b = r.boolean("hasIcon")) a.given.hasIcon = *b;
     if (auto b = r.boolean("unresponsive")) a.unresponsive = *b;
     if (auto s = r.string("dockBadge")) {
         a.dockBadge = *s;
         a.inDock = true;
     }
     if (auto b = r.boolean("inDock")) a.inDock = a.inDock || *b;
-    if (a.inDock && a.spec.bundlePath.isEmpty()) fail(r.at("dockBadge"), QStringLiteral("needs a bundlePath"));
+    if (a.inDock && a.given.bundlePath.isEmpty()) fail(r.at("dockBadge"), QStringLiteral("needs a bundlePath"));
     if (r.has("windows")) {
         auto list = r.array("windows", maxWindows);
         for (int i = 0; i < list.size(); ++i)
@@ -264,12 +264,12 @@ void parse(const QJsonObject& root, Scenario& s) {
         for (int i = 0; i < list.size(); ++i) {
             QString path = QStringLiteral("applications[%1]").arg(i);
             auto app = parseApplication(list[i], path);
-            if (app.spec.pid != 0) {
-                if (app.spec.pid == 100 || app.spec.pid == 101)
+            if (app.given.pid != 0) {
+                if (app.given.pid == 100 || app.given.pid == 101)
                     fail(path + QStringLiteral(".pid"),
-                         QStringLiteral("%1 is reserved (100: the program, 101: the Dock)").arg(app.spec.pid));
-                if (!pids.insert(app.spec.pid).second)
-                    fail(path + QStringLiteral(".pid"), QStringLiteral("%1 is used twice").arg(app.spec.pid));
+                         QStringLiteral("%1 is reserved (100: the program, 101: the Dock)").arg(app.given.pid));
+                if (!pids.insert(app.given.pid).second)
+                    fail(path + QStringLiteral(".pid"), QStringLiteral("%1 is used twice").arg(app.given.pid));
             }
             s.applications.push_back(std::move(app));
         }
@@ -368,22 +368,22 @@ void applyScenario(const Scenario& s, SimulatedDesktop& desktop) {
         auto core = desktop.core();
         std::lock_guard lock(core->mutex);
         for (const auto& a : s.applications)
-            if (a.spec.pid < std::numeric_limits<std::int32_t>::max())
-                core->nextPid = std::max(core->nextPid, a.spec.pid + 1);
+            if (a.given.pid < std::numeric_limits<std::int32_t>::max())
+                core->nextPid = std::max(core->nextPid, a.given.pid + 1);
     }
     for (const auto& a : s.applications) {
-        AppSpec spec = a.spec;
-        const bool active = spec.active;
-        spec.active = false;
-        std::int32_t pid = desktop.addApplication(spec);
+        AppSpec given = a.given;
+        const bool active = given.active;
+        given.active = false;
+        std::int32_t pid = desktop.addApplication(given);
         for (const auto& w : a.windows) {
-            std::uint64_t n = desktop.addWindow(pid, w.spec);
+            std::uint64_t n = desktop.addWindow(pid, w.given);
             if (w.refusesResize) desktop.setResizeRefused(n, true);
             if (w.minSize) desktop.setMinSize(n, w.minSize);
             if (w.maxSize) desktop.setMaxSize(n, w.maxSize);
         }
         if (a.unresponsive) desktop.setUnresponsive(pid, true);
-        if (a.inDock) desktop.addDockItem(a.spec.name, a.spec.bundlePath, a.dockBadge);
+        if (a.inDock) desktop.addDockItem(a.given.name, a.given.bundlePath, a.dockBadge);
         if (active) desktop.activateApplication(pid);
     }
     for (const auto& item : s.dockItems) desktop.addDockItem(item.title, item.path, item.badge);

@@ -35,14 +35,14 @@ namespace platform::sim {
 class SimulatedDesktop;
 
 struct ScenarioWindow {
-    WindowSpec spec;
+    WindowSpec given;
     bool refusesResize = false;
     std::optional<Size> minSize;
     std::optional<Size> maxSize;
 };
 
 struct ScenarioApplication {
-    AppSpec spec;
+    AppSpec given;
     bool unresponsive = false;
     QString dockBadge;
     bool inDock = false;

@@ -167,15 +167,15 @@ Error SimAccessibility::readLocked(ElementState& e, std::uint64_t identity, cons
                 return Error::success;
             }
             if (attribute == names::role) { out = QStringLiteral("AXApplication"); return Error::success; }
-            if (attribute == names::title) { out = a->spec.name; return Error::success; }
-            if (attribute == QLatin1String("AXHidden")) { out = a->spec.hidden; return Error::success; }
+            if (attribute == names::title) { out = a->given.name; return Error::success; }
+            if (attribute == QLatin1String("AXHidden")) { out = a->given.hidden; return Error::success; }
             if (attribute == QLatin1String("AXFrontmost")) { out = core_->frontmost == e.pid; return Error::success; }
             return Error::attributeUnsupported;
         }
         case ElementKind::window: {
             WindowState* w = core_->window(e.window);
             if (!w) return Error::invalidElement;
-            const auto& s = w->spec;
+            const auto& s = w->given;
             if (attribute == names::position) out = s.frame.origin;
             else if (attribute == names::size) out = s.frame.size;
             else if (attribute == names::minimized) out = s.minimized;
@@ -269,7 +269,7 @@ Error SimAccessibility::setAttribute(const ax::Element& element, const QString& 
                     if (auto b = ax::as<bool>(value)) { if (*b) core_->focusWindow(w->pid, w->number); }
                     else wrongValue();
                 } else if (attribute == names::fullScreen) {
-                    if (auto b = ax::as<bool>(value)) w->spec.fullScreen = *b;
+                    if (auto b = ax::as<bool>(value)) w->given.fullScreen = *b;
                     else wrongValue();
                 } else {
                     result = Error::attributeUnsupported;

@@ -57,23 +57,23 @@ std::uint64_t Core::appElementFor(std::int32_t pid) {
 
 RunningApplication Core::describe(const AppState& a) const {
     RunningApplication r;
-    r.pid = a.spec.pid;
-    if (!a.spec.bundleID.isEmpty()) r.bundleID = a.spec.bundleID;
-    if (!a.spec.bundlePath.isEmpty()) r.bundlePath = a.spec.bundlePath;
-    if (!a.spec.executablePath.isEmpty()) r.executablePath = a.spec.executablePath;
-    r.localizedName = a.spec.name;
-    r.activationPolicy = a.spec.policy;
-    r.isHidden = a.spec.hidden;
-    r.isActive = !a.terminated && frontmost == a.spec.pid;
+    r.pid = a.given.pid;
+    if (!a.given.bundleID.isEmpty()) r.bundleID = a.given.bundleID;
+    if (!a.given.bundlePath.isEmpty()) r.bundlePath = a.given.bundlePath;
+    if (!a.given.executablePath.isEmpty()) r.executablePath = a.given.executablePath;
+    r.localizedName = a.given.name;
+    r.activationPolicy = a.given.policy;
+    r.isHidden = a.given.hidden;
+    r.isActive = !a.terminated && frontmost == a.given.pid;
     r.isTerminated = a.terminated;
-    r.isFinishedLaunching = a.spec.finishedLaunching;
+    r.isFinishedLaunching = a.given.finishedLaunching;
     return r;
 }
 
 bool Core::isWindowVisible(const WindowState& w) const {
     auto it = apps.find(w.pid);
-    if (it == apps.end() || it->second.terminated || it->second.spec.hidden) return false;
-    return w.spec.onScreen && !w.spec.minimized && w.spec.space == currentSpace;
+    if (it == apps.end() || it->second.terminated || it->second.given.hidden) return false;
+    return w.given.onScreen && !w.given.minimized && w.given.space == currentSpace;
 }
 
 std::vector<std::uint64_t> Core::windowsOf(std::int32_t pid) const {
@@ -85,19 +85,19 @@ std::vector<std::uint64_t> Core::windowsOf(std::int32_t pid) const {
     return out;
 }
 
-std::int32_t Core::addApplication(AppSpec spec) {
+std::int32_t Core::addApplication(AppSpec given) {
     std::lock_guard lock(mutex);
-    if (spec.pid <= 0 || apps.count(spec.pid)) {
+    if (given.pid <= 0 || apps.count(given.pid)) {
         auto taken = [&](std::int32_t p) { return apps.count(p) || p == ownPid || p == dockPid; };
         while (taken(nextPid)) nextPid = nextPid == std::numeric_limits<std::int32_t>::max() ? 200 : nextPid + 1;
-        spec.pid = nextPid;
+        given.pid = nextPid;
         nextPid = nextPid == std::numeric_limits<std::int32_t>::max() ? 200 : nextPid + 1;
     }
-    std::int32_t pid = spec.pid;
-    bool makeActive = spec.active;
-    spec.active = false;
+    std::int32_t pid = given.pid;
+    bool makeActive = given.active;
+    given.active = false;
     AppState a;
-    a.spec = std::move(spec);
+    a.given = std::move(given);
     a.element = appElementFor(pid);
     apps.emplace(pid, std::move(a));
     launchOrder.push_back(pid);
@@ -106,18 +106,18 @@ std::int32_t Core::addApplication(AppSpec spec) {
     return pid;
 }
 
-std::uint64_t Core::addWindow(std::int32_t pid, WindowSpec spec) {
+std::uint64_t Core::addWindow(std::int32_t pid, WindowSpec given) {
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return 0;
     std::uint64_t number = nextWindow++;
-    if (spec.space == 0) spec.space = currentSpace;
+    if (given.space == 0) given.space = currentSpace;
     WindowState w;
     w.number = number;
     w.pid = pid;
-    bool focus = spec.focused;
-    spec.focused = false;
-    w.spec = std::move(spec);
+    bool focus = given.focused;
+    given.focused = false;
+    w.given = std::move(given);
     w.element = newElement(ElementKind::window, pid, number);
     w.closeButton = newElement(ElementKind::closeButton, pid, number);
     windows.emplace(number, std::move(w));
@@ -154,7 +154,7 @@ bool Core::removeWindow(std::uint64_t number) {
             a->focusedWindow = 0;
             auto rest = windowsOf(pid);
             for (auto n : rest) {
-                if (!windows[n].spec.minimized) {
+                if (!windows[n].given.minimized) {
                     focusWindow(pid, n);
                     break;
                 }
@@ -168,7 +168,7 @@ bool Core::activate(std::int32_t pid) {
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return false;
-    if (a->spec.hidden) setHidden(pid, false);
+    if (a->given.hidden) setHidden(pid, false);
     // The application's windows come to the front, keeping their order.
     auto mine = windowsOf(pid);
     std::vector<std::uint64_t> others;
@@ -192,8 +192,8 @@ bool Core::setHidden(std::int32_t pid, bool hidden) {
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return false;
-    if (a->spec.hidden == hidden) return true;
-    a->spec.hidden = hidden;
+    if (a->given.hidden == hidden) return true;
+    a->given.hidden = hidden;
     postAx(a->element, pid, hidden ? names::applicationHidden : names::applicationShown);
     postWorkspace(hidden ? wn::didHideApplication : wn::didUnhideApplication, pid);
     if (hidden && frontmost == pid) {
@@ -245,8 +245,8 @@ bool Core::moveWindow(std::uint64_t number, Point origin) {
     WindowState* w = window(number);
     if (!w) return false;
     if (w->moveRefused) return false;
-    if (w->spec.frame.origin == origin) return true;
-    w->spec.frame.origin = origin;
+    if (w->given.frame.origin == origin) return true;
+    w->given.frame.origin = origin;
     postAx(w->element, w->pid, names::windowMoved);
     return true;
 }
@@ -266,8 +266,8 @@ bool Core::resizeWindow(std::uint64_t number, Size size) {
     }
     size.width = std::max(0.0, size.width);
     size.height = std::max(0.0, size.height);
-    if (w->spec.frame.size == size) return true;
-    w->spec.frame.size = size;
+    if (w->given.frame.size == size) return true;
+    w->given.frame.size = size;
     postAx(w->element, w->pid, names::windowResized);
     return true;
 }
@@ -275,8 +275,8 @@ bool Core::resizeWindow(std::uint64_t number, Size size) {
 void Core::setMinimized(std::uint64_t number, bool minimized) {
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
-    if (!w || w->spec.minimized == minimized) return;
-    w->spec.minimized = minimized;
+    if (!w || w->given.minimized == minimized) return;
+    w->given.minimized = minimized;
     postAx(w->element, w->pid, minimized ? names::windowMiniaturized : names::windowDeminiaturized);
     AppState* a = app(w->pid);
     if (!a) return;
@@ -284,7 +284,7 @@ void Core::setMinimized(std::uint64_t number, bool minimized) {
         // Focus passes to the next window of the application that is not minimised.
         a->focusedWindow = 0;
         for (auto n : windowsOf(w->pid)) {
-            if (n != number && !windows[n].spec.minimized) {
+            if (n != number && !windows[n].given.minimized) {
                 focusWindow(w->pid, n);
                 break;
             }
@@ -321,8 +321,8 @@ void Core::raiseWindow(std::uint64_t number) {
 void Core::setTitle(std::uint64_t number, const QString& title) {
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
-    if (!w || w->spec.title == title) return;
-    w->spec.title = title;
+    if (!w || w->given.title == title) return;
+    w->given.title = title;
     postAx(w->element, w->pid, names::titleChanged);
 }
 

@@ -31,7 +31,7 @@
 namespace platform::sim {
 
 struct AppState {
-    AppSpec spec;
+    AppSpec given;
     bool terminated = false;
     bool unresponsive = false;
     bool terminateRefused = false;
@@ -43,7 +43,7 @@ struct AppState {
 struct WindowState {
     std::uint64_t number = 0;
     std::int32_t pid = 0;
-    WindowSpec spec;
+    WindowSpec given;
     std::uint64_t element = 0;
     std::uint64_t closeButton = 0;
     bool resizeRefused = false;
@@ -133,8 +133,8 @@ public:
     bool isWindowVisible(const WindowState& w) const;
     std::vector<std::uint64_t> windowsOf(std::int32_t pid) const;  // front to back
 
-    std::int32_t addApplication(AppSpec spec);
-    std::uint64_t addWindow(std::int32_t pid, WindowSpec spec);
+    std::int32_t addApplication(AppSpec given);
+    std::uint64_t addWindow(std::int32_t pid, WindowSpec given);
     bool removeWindow(std::uint64_t number);
     bool activate(std::int32_t pid);
     bool setHidden(std::int32_t pid, bool hidden);

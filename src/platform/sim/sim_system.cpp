@@ -203,7 +203,7 @@ void SimApplication::setActivationPolicy(ActivationPolicy policy) {
     std::lock_guard lock(core_->mutex);
     core_->log(QStringLiteral("app.setActivationPolicy ") + activationPolicyName(policy));
     core_->ownPolicy = policy;
-    if (AppState* own = core_->app(core_->ownPid)) own->spec.policy = policy;
+    if (AppState* own = core_->app(core_->ownPid)) own->given.policy = policy;
 }
 
 ActivationPolicy SimApplication::activationPolicy() {

@@ -87,12 +87,12 @@ std::optional<std::vector<QVariantMap>> SimWindowServer::describeWindowList(unsi
         QVariantMap e{
             {window_keys::number, qlonglong(w.number)},
             {window_keys::ownerPID, qlonglong(w.pid)},
-            {window_keys::layer, qlonglong(w.spec.layer)},
-            {window_keys::bounds, boundsMap(w.spec.frame)},
-            {window_keys::alpha, w.spec.alpha},
+            {window_keys::layer, qlonglong(w.given.layer)},
+            {window_keys::bounds, boundsMap(w.given.frame)},
+            {window_keys::alpha, w.given.alpha},
             {window_keys::isOnScreen, visible},
-            {window_keys::ownerName, a->spec.name},
-            {window_keys::name, w.spec.title},
+            {window_keys::ownerName, a->given.name},
+            {window_keys::name, w.given.title},
         };
         auto c = core_->corruptions.find(n);
         if (c != core_->corruptions.end()) {

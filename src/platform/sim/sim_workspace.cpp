@@ -82,20 +82,20 @@ void SimWorkspace::openApplication(const QString& path, std::function<void(OpenR
             auto b = core_->bundles.find(path);
             bool running = false;
             for (auto& [pid, a] : core_->apps)
-                if (!a.terminated && a.spec.bundlePath == path) running = true;
+                if (!a.terminated && a.given.bundlePath == path) running = true;
             if (b != core_->bundles.end() && !running) {
-                AppSpec spec;
-                spec.bundleID = b->second.bundleID;
-                spec.bundlePath = path;
-                spec.name = b->second.info.value(QStringLiteral("CFBundleName")).toString();
-                if (spec.name.isEmpty()) spec.name = QFileInfo(path).completeBaseName();
-                spec.active = true;
-                core_->addApplication(spec);
+                AppSpec given;
+                given.bundleID = b->second.bundleID;
+                given.bundlePath = path;
+                given.name = b->second.info.value(QStringLiteral("CFBundleName")).toString();
+                if (given.name.isEmpty()) given.name = QFileInfo(path).completeBaseName();
+                given.active = true;
+                core_->addApplication(given);
             } else if (b == core_->bundles.end() && !running) {
                 result = OpenResult{false, QStringLiteral("The application can't be opened.")};
             } else {
                 for (auto& [pid, a] : core_->apps)
-                    if (!a.terminated && a.spec.bundlePath == path) {
+                    if (!a.terminated && a.given.bundlePath == path) {
                         core_->activate(pid);
                         break;
                     }
@@ -123,7 +123,7 @@ std::optional<QString> SimWorkspace::urlForApplication(const QString& bundleID) 
         if (info.bundleID == bundleID) return path;
     for (auto pid : core_->launchOrder) {
         const AppState* a = core_->app(pid);
-        if (a && a->spec.bundleID == bundleID && !a->spec.bundlePath.isEmpty()) return a->spec.bundlePath;
+        if (a && a->given.bundleID == bundleID && !a->given.bundlePath.isEmpty()) return a->given.bundlePath;
     }
     return std::nullopt;
 }
@@ -133,8 +133,8 @@ std::optional<QImage> SimWorkspace::iconForApplication(std::int32_t pid) {
     {
         std::lock_guard lock(core_->mutex);
         const AppState* a = core_->app(pid);
-        if (!a || !a->spec.hasIcon) return std::nullopt;
-        color = a->spec.iconColor.value_or(Core::colorFor(a->spec.bundleID.isEmpty() ? a->spec.name : a->spec.bundleID));
+        if (!a || !a->given.hasIcon) return std::nullopt;
+        color = a->given.iconColor.value_or(Core::colorFor(a->given.bundleID.isEmpty() ? a->given.name : a->given.bundleID));
     }
     return Core::makeIcon(color);
 }
@@ -146,8 +146,8 @@ QImage SimWorkspace::iconForFile(const QString& path) {
         auto b = core_->bundles.find(path);
         if (b != core_->bundles.end()) color = Core::colorFor(b->second.bundleID);
         for (auto& [pid, a] : core_->apps)
-            if (a.spec.bundlePath == path && !path.isEmpty())
-                color = a.spec.iconColor.value_or(Core::colorFor(a.spec.bundleID.isEmpty() ? a.spec.name : a.spec.bundleID));
+            if (a.given.bundlePath == path && !path.isEmpty())
+                color = a.given.iconColor.value_or(Core::colorFor(a.given.bundleID.isEmpty() ? a.given.name : a.given.bundleID));
     }
     return Core::makeIcon(color);
 }

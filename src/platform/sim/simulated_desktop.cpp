@@ -162,17 +162,17 @@ std::vector<QString> SimulatedDesktop::systemLog() const {
 
 // ---- applications
 
-std::int32_t SimulatedDesktop::addApplication(AppSpec spec) {
-    std::int32_t pid = core_->addApplication(spec);
-    if (!spec.bundlePath.isEmpty()) {
+std::int32_t SimulatedDesktop::addApplication(AppSpec given) {
+    std::int32_t pid = core_->addApplication(given);
+    if (!given.bundlePath.isEmpty()) {
         std::lock_guard lock(core_->mutex);
-        if (!core_->bundles.count(spec.bundlePath)) {
+        if (!core_->bundles.count(given.bundlePath)) {
             BundleInfo info;
-            info.bundleID = spec.bundleID;
-            info.info.insert(QStringLiteral("CFBundleName"), spec.name);
-            if (spec.policy == ActivationPolicy::accessory) info.info.insert(QStringLiteral("LSUIElement"), true);
-            if (spec.policy == ActivationPolicy::prohibited) info.info.insert(QStringLiteral("LSBackgroundOnly"), true);
-            core_->bundles[spec.bundlePath] = info;
+            info.bundleID = given.bundleID;
+            info.info.insert(QStringLiteral("CFBundleName"), given.name);
+            if (given.policy == ActivationPolicy::accessory) info.info.insert(QStringLiteral("LSUIElement"), true);
+            if (given.policy == ActivationPolicy::prohibited) info.info.insert(QStringLiteral("LSBackgroundOnly"), true);
+            core_->bundles[given.bundlePath] = info;
         }
     }
     return pid;
@@ -184,7 +184,7 @@ void SimulatedDesktop::setHidden(std::int32_t pid, bool hidden) { core_->setHidd
 
 void SimulatedDesktop::setFinishedLaunching(std::int32_t pid, bool finished) {
     locked([&](Core& c) {
-        if (auto* a = c.app(pid)) a->spec.finishedLaunching = finished;
+        if (auto* a = c.app(pid)) a->given.finishedLaunching = finished;
         return 0;
     });
 }
@@ -230,7 +230,7 @@ void SimulatedDesktop::setDisplayName(const QString& path, const QString& name) 
 
 // ---- windows
 
-std::uint64_t SimulatedDesktop::addWindow(std::int32_t pid, WindowSpec spec) { return core_->addWindow(pid, std::move(spec)); }
+std::uint64_t SimulatedDesktop::addWindow(std::int32_t pid, WindowSpec given) { return core_->addWindow(pid, std::move(given)); }
 void SimulatedDesktop::removeWindow(std::uint64_t w) { core_->removeWindow(w); }
 
 void SimulatedDesktop::setWindowFrame(std::uint64_t w, Rect frame) {
@@ -238,8 +238,8 @@ void SimulatedDesktop::setWindowFrame(std::uint64_t w, Rect frame) {
     WindowState* win = core_->window(w);
     if (!win) return;
     // A change the application makes itself: no refusal, no clamping.
-    Rect before = win->spec.frame;
-    win->spec.frame = frame;
+    Rect before = win->given.frame;
+    win->given.frame = frame;
     if (!(before.origin == frame.origin)) core_->postAx(win->element, win->pid, names::windowMoved);
     if (!(before.size == frame.size)) core_->postAx(win->element, win->pid, names::windowResized);
 }
@@ -249,21 +249,21 @@ void SimulatedDesktop::setMinimized(std::uint64_t w, bool minimized) { core_->se
 
 void SimulatedDesktop::setFullScreen(std::uint64_t w, bool fullScreen) {
     locked([&](Core& c) {
-        if (auto* win = c.window(w)) win->spec.fullScreen = fullScreen;
+        if (auto* win = c.window(w)) win->given.fullScreen = fullScreen;
         return 0;
     });
 }
 
 void SimulatedDesktop::setOnScreen(std::uint64_t w, bool onScreen) {
     locked([&](Core& c) {
-        if (auto* win = c.window(w)) win->spec.onScreen = onScreen;
+        if (auto* win = c.window(w)) win->given.onScreen = onScreen;
         return 0;
     });
 }
 
 void SimulatedDesktop::setWindowSpace(std::uint64_t w, int space) {
     locked([&](Core& c) {
-        if (auto* win = c.window(w)) win->spec.space = space;
+        if (auto* win = c.window(w)) win->given.space = space;
         return 0;
     });
 }
@@ -286,7 +286,7 @@ std::optional<WindowSpec> SimulatedDesktop::window(std::uint64_t w) const {
     return locked([&](Core& c) -> std::optional<WindowSpec> {
         auto* win = c.window(w);
         if (!win) return std::nullopt;
-        WindowSpec s = win->spec;
+        WindowSpec s = win->given;
         auto* a = c.app(win->pid);
         s.focused = a && a->focusedWindow == w;
         return s;

@@ -104,7 +104,7 @@ public:
     std::shared_ptr<prefs::MemoryBackend> memoryPreferences() const { return memoryPrefs_; }
 
     // ---- applications
-    std::int32_t addApplication(AppSpec spec);
+    std::int32_t addApplication(AppSpec given);
     void terminateApplication(std::int32_t pid);
     void activateApplication(std::int32_t pid);
     void setHidden(std::int32_t pid, bool hidden);
@@ -122,7 +122,7 @@ public:
     void setDisplayName(const QString& path, const QString& name);
 
     // ---- windows (numbers double as window-server window numbers)
-    std::uint64_t addWindow(std::int32_t pid, WindowSpec spec = {});
+    std::uint64_t addWindow(std::int32_t pid, WindowSpec given = {});
     void removeWindow(std::uint64_t window);
     void setWindowFrame(std::uint64_t window, Rect frame);
     void setWindowTitle(std::uint64_t window, const QString& title);
