@@ -10,14 +10,18 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
 #include <cstdio>
 #include <memory>
 
 #include "app/demo/demo_tour.h"
 #include "app/demo/desktop_backdrop.h"
+#include "app/app_delegate.h"
 #include "app/quorvel_app.h"
+#include "taskbar/bar_panel_controller.h"
 #include "platform/linux/host_backend.h"
 #include "platform/linux/plist_backend.h"
+#include "platform/linux/process.h"
 #include "platform/linux/single_instance.h"
 #include "platform/linux/system_log.h"
 #include "platform/platform.h"
@@ -42,6 +46,8 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
     }
     auto services = desktop->services();
     services.log = std::make_shared<platform::linux_backend::StderrLog>();
+    // Child processes and the immediate exit after a termination signal are real.
+    services.processes = std::make_shared<platform::linux_backend::PosixProcesses>();
     services.alerts = std::make_shared<platform::linux_backend::LoggingAlerts>(services.alerts);
     const QString bundleID = services.bundles->mainBundleIdentifier().value_or(QStringLiteral("app.quorvel.Quorvel"));
     services.workspace =
@@ -54,6 +60,8 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
 }  // namespace
 
 int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -101,10 +109,13 @@ int main(int argc, char** argv) {
     QuorvelApp app;
     if (!app.launch()) return 0;
 
-    platform::log(QStringLiteral("[Quorvel] running on the simulated desktop of %1: %2 applications, %3 displays")
+    platform::log(QStringLiteral("[Quorvel] running on the simulated desktop of %1: %2 applications, %3 displays, "
+                                 "%4 bars shown after %5 ms")
                       .arg(scenario)
                       .arg(platform::workspace().runningApplications().size())
-                      .arg(platform::displays().screens().size()));
+                      .arg(platform::displays().screens().size())
+                      .arg(app.delegate().barController().panels().size())
+                      .arg(sinceStart.elapsed()));
 
     std::vector<std::unique_ptr<DesktopBackdrop>> backdrops;
     for (const auto& screen : platform::displays().screens()) {
