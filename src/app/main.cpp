@@ -16,6 +16,7 @@
 
 #include "app/demo/demo_tour.h"
 #include "app/demo/desktop_backdrop.h"
+#include "app/demo/window_churn.h"
 #include "app/app_delegate.h"
 #include "app/quorvel_app.h"
 #include "taskbar/bar_panel_controller.h"
@@ -79,7 +80,10 @@ int main(int argc, char** argv) {
     parser.addOption(simulated);
     parser.addOption(builtInDemo);
     parser.addOption(live);
+    QCommandLineOption churn(QStringLiteral("churn"),
+                             QStringLiteral("Keep the simulated applications' windows changing (for long-run measurements)."));
     parser.addOption(tour);
+    parser.addOption(churn);
     parser.process(qtApp);
 
     const bool wantSimulated = parser.isSet(simulated) || parser.isSet(builtInDemo) || parser.isSet(tour);
@@ -122,6 +126,12 @@ int main(int argc, char** argv) {
         backdrops.push_back(std::make_unique<DesktopBackdrop>(desktop, screen));
         backdrops.back()->show();
         backdrops.back()->lower();
+    }
+
+    std::unique_ptr<WindowChurn> windowChurn;
+    if (parser.isSet(churn)) {
+        windowChurn = std::make_unique<WindowChurn>(desktop);
+        windowChurn->start();
     }
 
     std::unique_ptr<DemoTour> demo;
