@@ -64,7 +64,7 @@ void BM_ReadApplicationWindows(benchmark::State& state) {
 BENCHMARK(BM_ReadApplicationWindows)->Arg(1)->Arg(20);
 
 void BM_LoadDemoScenario(benchmark::State& state) {
-    QFile f(QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../resources/scenarios/demo.json"));
+    QFile f(QStringLiteral(QUORVEL_SOURCE_DIR "/resources/scenarios/demo.json"));
     if (!f.open(QIODevice::ReadOnly)) {
         state.SkipWithError("demo scenario not found");
         return;

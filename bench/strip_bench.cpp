@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
 #include "taskbar/task_button.h"

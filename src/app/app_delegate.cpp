@@ -2,8 +2,8 @@
 
 #include <QPointer>
 
-#include "app/localization.h"
-#include "app/settings_model.h"
+#include "core/localization.h"
+#include "core/settings_model.h"
 #include "platform/notification_center.h"
 #include "platform/platform.h"
 #include "services/dock_controller.h"
@@ -12,8 +12,9 @@
 #include "services/hot_key_combo.h"
 #include "services/power_source_monitor.h"
 #include "services/update_controller.h"
+#include "settings/settings_window.h"
 #include "startmenu/start_menu_controller.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 #include "taskbar/bar_panel_controller.h"
 #include "taskbar/fullscreen_monitor.h"
 #include "windows/accessibility_service.h"
@@ -61,6 +62,11 @@ DockCoexistMode currentDockMode() { return services::effectiveDockMode(platform:
 AppDelegate::AppDelegate() : self_(std::make_shared<AppDelegate*>(this)) {
     accessibility_ = AccessibilityService::create();
     barController_ = std::make_unique<BarPanelController>();
+    // The bars sit below the start menu and the settings window: they reach
+    // both through what is handed in here.
+    StartMenuPort::setCurrent(&StartMenuController::shared());
+    barController_->setOpenSettings(
+        [](std::optional<platform::DisplayID> display) { SettingsWindow::show([] {}, display); });
     engine_ = WindowConstraintEngine::create();
     store_ = std::make_unique<RunningAppsStore>();
     windowService_ = WindowService::create(platform::SerialQueue("app.quorvel.windows"));

@@ -2,7 +2,7 @@
 
 #include <QAction>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "services/update_controller.h"
 
 MenuBarMenu::MenuBarMenu(std::function<void()> openSettings, std::function<void()> quit, QWidget* parent)

@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QSystemTrayIcon>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "app/menu_bar_menu.h"
 #include "platform/platform.h"
 #include "settings/settings_window.h"

@@ -1,7 +1,7 @@
 #include "platform/platform.h"
 #include "services/launch_at_login_service.h"
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "platform/log.h"
 
 namespace services {

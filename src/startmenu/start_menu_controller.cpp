@@ -3,9 +3,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 #include "platform/platform.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 #include "taskbar/bar_style.h"
 #include "taskbar/pet/start_icon_store.h"
 #include "taskbar/screen_geometry.h"

@@ -12,6 +12,7 @@
 
 #include "platform/dispatch.h"
 #include "platform/displays.h"
+#include "taskbar/start_menu_port.h"
 
 // The start menu's borderless panel; unlike a bar it takes keyboard focus.
 class StartMenuPanel : public QWidget {
@@ -23,7 +24,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
-class StartMenuController : public QObject {
+class StartMenuController : public StartMenuPort {
     Q_OBJECT
 public:
     static constexpr double reopenGuard = 0.25;
@@ -36,9 +37,9 @@ public:
     StartMenuController();
     ~StartMenuController() override;
 
-    bool isOpen() const { return panel_ != nullptr; }
+    bool isOpen() const override { return panel_ != nullptr; }
     StartMenuPanel* panel() const { return panel_; }
-    std::optional<platform::DisplayID> presentedScreenID() const { return presentedScreenID_; }
+    std::optional<platform::DisplayID> presentedScreenID() const override { return presentedScreenID_; }
     bool didLoadApps() const { return didLoadApps_; }
     double lastClosedAt() const { return lastClosedAt_; }
     const QStringList& apps() const { return apps_; }
@@ -50,13 +51,12 @@ public:
     void setScanner(Scanner scanner) { scanner_ = std::move(scanner); }
 
     void loadAppsIfNeeded();
-    void toggle(bool fromClick);
-    void open();
-    void close();
+    void toggle(bool fromClick) override;
+    void open() override;
+    void close() override;
 
 signals:
     void panelChanged();
-    void presentedScreenIDChanged();
     void didLoadAppsChanged();
 
 private:

@@ -3,8 +3,8 @@
 #include <QPointer>
 
 #include "platform/platform.h"
-#include "startmenu/start_menu_controller.h"
-#include "taskbar/bar_metrics.h"
+#include "taskbar/start_menu_port.h"
+#include "windows/bar_metrics.h"
 #include "taskbar/bar_panel.h"
 #include "taskbar/bar_view.h"
 #include "taskbar/fullscreen_monitor.h"
@@ -56,7 +56,7 @@ void BarPanelController::screenParametersChanged() {
 
 void BarPanelController::rebuild() {
     ++rebuilds_;
-    StartMenuController::shared().close();
+    StartMenuPort::current().close();
     closeAll();
     const Configuration config = currentConfiguration();
     lastConfiguration_ = config;
@@ -80,7 +80,7 @@ BarPanel* BarPanelController::makePanel(const platform::Screen& screen, double t
     if (store_ && service_ && pinStore_) {
         std::optional<platform::DisplayID> id;
         if (screen.id != 0) id = screen.id;
-        auto* view = new BarView(store_, service_, pinStore_, StartIconStore::shared(), StartMenuController::shared(),
+        auto* view = new BarView(store_, service_, pinStore_, StartIconStore::shared(), StartMenuPort::current(),
                                  id, panel);
         view->setOpenSettings(openSettings_);
         panel->setContentView(view);
@@ -111,7 +111,7 @@ void BarPanelController::fullscreenChanged(std::optional<platform::DisplayID> di
     if (previous)
         if (BarPanel* p = panel(*previous)) p->show();
     if (!display) return;
-    auto& startMenu = StartMenuController::shared();
+    auto& startMenu = StartMenuPort::current();
     if (startMenu.presentedScreenID() == display) startMenu.close();
     if (BarPanel* p = panel(*display)) p->hide();
 }

@@ -41,8 +41,9 @@ public:
     FullscreenMonitor& fullscreenMonitor() const { return *monitor_; }
     int rebuildCount() const { return rebuilds_; }
 
-    // The platform's open-settings action for the bars' "Settings…".
-    void setOpenSettings(std::function<void()> action) { openSettings_ = std::move(action); }
+    // Opens the settings window centred on a display, for the bars' "Settings…".
+    using OpenSettings = std::function<void(std::optional<platform::DisplayID>)>;
+    void setOpenSettings(OpenSettings action) { openSettings_ = std::move(action); }
 
 signals:
     void panelsRebuilt();
@@ -64,6 +65,6 @@ private:
     PinStore* pinStore_ = nullptr;
     std::optional<int> screenObserver_;
     std::optional<Configuration> lastConfiguration_;
-    std::function<void()> openSettings_;
+    OpenSettings openSettings_;
     int rebuilds_ = 0;
 };

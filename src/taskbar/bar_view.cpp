@@ -4,12 +4,11 @@
 #include <QMenu>
 #include <QPainter>
 
-#include "app/localization.h"
-#include "app/settings_model.h"
+#include "core/localization.h"
+#include "core/settings_model.h"
 #include "platform/platform.h"
 #include "services/global_hot_key_monitor.h"
-#include "settings/settings_window.h"
-#include "startmenu/start_menu_controller.h"
+#include "taskbar/start_menu_port.h"
 #include "taskbar/bar_style.h"
 #include "taskbar/pet/start_icon_store.h"
 #include "taskbar/start_button.h"
@@ -47,7 +46,7 @@ services::HotKeyCombo minimizeAllCombo() {
 }  // namespace
 
 BarView::BarView(RunningAppsStore* store, std::shared_ptr<WindowService> service, PinStore* pinStore,
-                 StartIconStore& iconStore, StartMenuController& startMenu,
+                 StartIconStore& iconStore, StartMenuPort& startMenu,
                  std::optional<platform::DisplayID> displayID, QWidget* parent)
     : QWidget(parent),
       store_(store),
@@ -176,7 +175,7 @@ QMenu* BarView::makeContextMenu() {
 
     QAction* settingsAction = menu->addAction(tr_("Settings…"));
     connect(settingsAction, &QAction::triggered, this, [self] {
-        if (self) SettingsWindow::show(self->openSettings_, self->displayID_);
+        if (self && self->openSettings_) self->openSettings_(self->displayID_);
     });
 
     QAction* minimizeAll = menu->addAction(tr_("Minimize All Windows"));

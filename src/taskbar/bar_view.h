@@ -17,7 +17,7 @@ class RunningAppsStore;
 class WindowService;
 class PinStore;
 class StartIconStore;
-class StartMenuController;
+class StartMenuPort;
 class StartButton;
 class TaskStripView;
 class TrayView;
@@ -33,7 +33,7 @@ public:
     static constexpr int stripTrailing = 8;
 
     BarView(RunningAppsStore* store, std::shared_ptr<WindowService> service, PinStore* pinStore,
-            StartIconStore& iconStore, StartMenuController& startMenu, std::optional<platform::DisplayID> displayID,
+            StartIconStore& iconStore, StartMenuPort& startMenu, std::optional<platform::DisplayID> displayID,
             QWidget* parent = nullptr);
     ~BarView() override;
 
@@ -42,8 +42,9 @@ public:
     TaskStripView* taskStrip() const { return taskStrip_; }
     TrayView* tray() const { return tray_; }
 
-    // The platform's open-settings action, handed to the settings window.
-    void setOpenSettings(std::function<void()> action) { openSettings_ = std::move(action); }
+    // Opens the settings window centred on a display (the start-up provides it).
+    using OpenSettings = std::function<void(std::optional<platform::DisplayID>)>;
+    void setOpenSettings(OpenSettings action) { openSettings_ = std::move(action); }
 
     // The background colour and opacity in effect.
     QColor backgroundColor() const;
@@ -75,9 +76,9 @@ private:
     std::shared_ptr<WindowService> service_;
     PinStore* pinStore_;
     StartIconStore& iconStore_;
-    StartMenuController& startMenu_;
+    StartMenuPort& startMenu_;
     std::optional<platform::DisplayID> displayID_;
-    std::function<void()> openSettings_;
+    OpenSettings openSettings_;
 
     StartButton* startButton_ = nullptr;
     TaskStripView* taskStrip_ = nullptr;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 
 namespace TaskStripLayout {
 

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <cmath>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "taskbar/app_icon_provider.h"
 #include "taskbar/bar_style.h"
 #include "taskbar/task_button.h"

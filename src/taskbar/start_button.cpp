@@ -8,9 +8,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "platform/platform.h"
-#include "startmenu/start_menu_controller.h"
+#include "taskbar/start_menu_port.h"
 #include "taskbar/bar_style.h"
 #include "taskbar/pet/pet_start_button.h"
 #include "taskbar/pet/start_icon_store.h"
@@ -58,7 +58,7 @@ void StartButton::setPetViewFactory(PetViewFactory factory) { petViewFactory() =
 
 StartButton::PetViewFactory StartButton::currentPetViewFactory() { return petViewFactory(); }
 
-StartButton::StartButton(StartIconStore& iconStore, StartMenuController& startMenu,
+StartButton::StartButton(StartIconStore& iconStore, StartMenuPort& startMenu,
                          std::optional<platform::DisplayID> displayID, QWidget* parent)
     : QWidget(parent), iconStore_(iconStore), startMenu_(startMenu), displayID_(displayID) {
     setObjectName(QStringLiteral("StartButton"));
@@ -73,7 +73,7 @@ StartButton::StartButton(StartIconStore& iconStore, StartMenuController& startMe
     setToolTip(tr_("Start"));
     setAccessibleName(tr_("Start"));
     connect(&iconStore_, &StartIconStore::changed, this, &StartButton::refresh);
-    connect(&startMenu_, &StartMenuController::presentedScreenIDChanged, this, &StartButton::refresh);
+    connect(&startMenu_, &StartMenuPort::presentedScreenIDChanged, this, &StartButton::refresh);
     connect(&platform::prefs::userDefaults(), &platform::prefs::Domain::changed, this, [this](const QString& key) {
         if (key == kSymbolKey || key == kFollowsKey || key == kIdleKey) refresh();
     });

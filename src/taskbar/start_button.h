@@ -8,12 +8,12 @@
 #include <functional>
 #include <optional>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 #include "platform/displays.h"
 #include "taskbar/pet/pet_model.h"
 
 class StartIconStore;
-class StartMenuController;
+class StartMenuPort;
 
 class StartButton : public QWidget {
     Q_OBJECT
@@ -41,7 +41,7 @@ public:
 
     enum class Face { pet, picture, symbol };
 
-    StartButton(StartIconStore& iconStore, StartMenuController& startMenu,
+    StartButton(StartIconStore& iconStore, StartMenuPort& startMenu,
                 std::optional<platform::DisplayID> displayID, QWidget* parent = nullptr);
     ~StartButton() override;
 
@@ -84,7 +84,7 @@ private:
     void syncPetView();
 
     StartIconStore& iconStore_;
-    StartMenuController& startMenu_;
+    StartMenuPort& startMenu_;
     std::optional<platform::DisplayID> displayID_;
     bool hovered_ = false;
     bool pressed_ = false;

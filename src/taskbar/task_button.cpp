@@ -6,12 +6,12 @@
 #include <QPointer>
 #include <cmath>
 
-#include "app/localization.h"
-#include "app/settings_model.h"
+#include "core/localization.h"
+#include "core/settings_model.h"
 #include "platform/alerts.h"
 #include "platform/dispatch.h"
 #include "platform/workspace.h"
-#include "settings/selection_color.h"
+#include "core/selection_color.h"
 #include "taskbar/app_icon_provider.h"
 #include "taskbar/bar_style.h"
 #include "taskbar/bar_view.h"

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QSet>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 #include "platform/preferences.h"
 #include "taskbar/overflow_button.h"
 #include "taskbar/task_button.h"

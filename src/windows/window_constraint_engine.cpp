@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "platform/window_list.h"
 #include "platform/workspace.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 #include "windows/ax_element.h"
 #include "windows/window_fit_geometry.h"
 

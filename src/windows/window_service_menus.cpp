@@ -2,11 +2,11 @@
 #include <algorithm>
 
 #include "platform/alerts.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 #include "windows/ax_element.h"
 #include "windows/window_service.h"
 
-#include "app/localization.h"
+#include "core/localization.h"
 
 namespace ax = platform::ax;
 using WindowLayoutCalculator::Placement;

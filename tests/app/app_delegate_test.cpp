@@ -10,7 +10,7 @@
 #include "services/update_controller.h"
 #include "support/sim_fixture.h"
 #include "startmenu/start_menu_controller.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 #include "taskbar/bar_panel_controller.h"
 #include "windows/running_apps_store.h"
 #include "windows/window_constraint_engine.h"

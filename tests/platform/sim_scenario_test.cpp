@@ -18,9 +18,7 @@ using platform::sim::SimulatedDesktop;
 namespace {
 
 QString sourcePath(const QString& relative) {
-    QString root = QString::fromLocal8Bit(qgetenv("QUORVEL_TEST_SOURCE_DIR"));
-    if (root.isEmpty()) root = QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../..");
-    return root + '/' + relative;
+    return QStringLiteral(QUORVEL_TEST_SOURCE_DIR) + '/' + relative;
 }
 
 QByteArray readFile(const QString& path) {

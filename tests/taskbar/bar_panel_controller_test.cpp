@@ -5,7 +5,7 @@
 #include <QApplication>
 
 #include "platform/notification_center.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 #include "taskbar/bar_panel.h"
 #include "taskbar/bar_panel_controller.h"
 #include "taskbar/bar_view.h"
@@ -84,15 +84,15 @@ TEST_F(BarPanelControllerTest, PanelsWithoutTheStoresHaveNoContent) {
 TEST_F(BarPanelControllerTest, BarHeightNotificationRebuildsAtTheNewHeightAndClosesTheMenu) {
     start();
     observeBarNotifications();
-    StartMenuController::shared().open();
-    ASSERT_TRUE(StartMenuController::shared().isOpen());
+    startMenu.open();
+    ASSERT_TRUE(startMenu.isOpen());
     for (auto [text, height] : {std::pair{"narrow", 34}, {"tall", 54}, {"Tall", 44}, {"medium", 44}}) {
         defaults().setString("appearanceBarHeight", text);
         platform::NotificationCenter::defaultCenter().post(BarMetrics::barHeightChangedNotification());
         ASSERT_EQ(controller->panels().size(), 1u);
         EXPECT_EQ(controller->panels()[0]->geometry(), QRect(0, 900 - height, 1440, height)) << text;
     }
-    EXPECT_FALSE(StartMenuController::shared().isOpen());
+    EXPECT_FALSE(startMenu.isOpen());
 }
 
 TEST_F(BarPanelControllerTest, DisplayModeNotificationRebuildsOnTheChosenDisplays) {
@@ -170,7 +170,7 @@ TEST_F(BarPanelControllerTest, AnotherDisplayGoingFullScreenSwapsAndClosesTheMen
     const auto second = sim->addDisplay(platform::Rect(1440, 0, 1920, 1080));
     start();
     controller->fullscreenMonitor().stop();  // the reports come from the test alone
-    auto& menu = StartMenuController::shared();
+    auto& menu = startMenu;
 
     controller->fullscreenChanged(main);
     EXPECT_FALSE(controller->panel(main)->isVisible());

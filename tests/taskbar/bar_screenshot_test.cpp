@@ -69,7 +69,7 @@ TEST_F(BarScreenshotTest, BarOnA1440By900Display) {
     QPainter p(&out);
     for (bool dark : {false, true}) {
         sim->setSystemAppearance(dark ? platform::Appearance::darkAqua : platform::Appearance::aqua);
-        BarView view(store.get(), service, pins.get(), StartIconStore::shared(), StartMenuController::shared(),
+        BarView view(store.get(), service, pins.get(), StartIconStore::shared(), startMenu,
                      screens[0].id);
         view.tray()->setTimeZone(QTimeZone::utc());
         view.tray()->setWallClock([] { return QDateTime(QDate(2026, 12, 9), QTime(10, 41, 37), QTimeZone::utc()); });

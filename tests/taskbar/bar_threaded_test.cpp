@@ -7,7 +7,6 @@
 
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
-#include "startmenu/start_menu_controller.h"
 #include "taskbar/app_icon_provider.h"
 #include "taskbar/bar_panel.h"
 #include "taskbar/bar_panel_controller.h"
@@ -31,7 +30,6 @@ TEST(BarThreaded, FullScreenOnASecondDisplayHidesItsBarAndBack) {
     options.threaded = true;
     auto sim = platform::sim::SimulatedDesktop::create(options);
     sim->install();
-    StartMenuController::resetShared();
     StartIconStore::resetShared();
     const auto second = sim->addDisplay(platform::Rect(1440, 0, 1920, 1080));
     {
@@ -65,7 +63,6 @@ TEST(BarThreaded, FullScreenOnASecondDisplayHidesItsBarAndBack) {
         controller.stopObservingScreens();
         controller.closeAll();
     }
-    StartMenuController::resetShared();
     StartIconStore::resetShared();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     platform::uninstall();

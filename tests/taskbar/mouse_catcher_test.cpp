@@ -144,7 +144,7 @@ TEST_F(MouseCatcherTest, MenusSeparatorsAndStaleEntries) {
 TEST_F(MouseCatcherTest, RightClicksOnTaskButtonsDoNotReachTheBarMenu) {
     defaults().setString("interactionModel", "grouped");
     store->setApps({app(5, "Five")});
-    BarView bar(store.get(), service, pins.get(), StartIconStore::shared(), StartMenuController::shared(),
+    BarView bar(store.get(), service, pins.get(), StartIconStore::shared(), startMenu,
                 std::nullopt);
     bar.resize(1000, 44);
     bar.show();

@@ -4,7 +4,7 @@
 
 #include <QImage>
 
-#include "startmenu/start_menu_controller.h"
+#include "bar_test_support.h"
 #include "support/sim_fixture.h"
 #include "taskbar/bar_view.h"
 #include "taskbar/pet/pet_drawing_view.h"
@@ -22,7 +22,7 @@ class PetStartButtonTest : public SimDesktopTest {
 protected:
     void SetUp() override {
         SimDesktopTest::SetUp();
-        StartMenuController::resetShared();
+        StartMenuPort::setCurrent(&startMenu);
         StartIconStore::resetShared();
         StartButton::setPetViewFactory(makeStartButtonPetView);
         store = std::make_unique<RunningAppsStore>();
@@ -31,7 +31,7 @@ protected:
     }
     void TearDown() override {
         bars.clear();
-        StartMenuController::resetShared();
+        StartMenuPort::setCurrent(nullptr);
         StartIconStore::resetShared();
         service.reset();
         pins.reset();
@@ -40,7 +40,7 @@ protected:
     }
     BarView& makeBar(platform::DisplayID id) {
         bars.push_back(std::make_unique<BarView>(store.get(), service, pins.get(), StartIconStore::shared(),
-                                                 StartMenuController::shared(), id));
+                                                 startMenu, id));
         bars.back()->resize(1440, 44);
         bars.back()->show();
         return *bars.back();
@@ -65,6 +65,7 @@ protected:
     std::unique_ptr<RunningAppsStore> store;
     std::unique_ptr<PinStore> pins;
     std::shared_ptr<WindowService> service;
+    FakeStartMenu startMenu;
     std::vector<std::unique_ptr<BarView>> bars;
 };
 
@@ -99,12 +100,12 @@ TEST_F(PetStartButtonTest, OnlyThePetOnTheMenusDisplayTurnsToTheMenu) {
     BarView& second = makeBar(2);
     StartIconStore::shared().setPet(StartPet::mouse);
     sim->setPointer({100, 100});  // the menu opens on display 1
-    StartMenuController::shared().open();
+    startMenu.open();
     sim->pump();
     EXPECT_TRUE(anchorOf(first)->drawing()->menuOpen);
     EXPECT_DOUBLE_EQ(anchorOf(first)->drawing()->transition.target, 1);
     EXPECT_FALSE(anchorOf(second)->drawing()->menuOpen);
-    StartMenuController::shared().close();
+    startMenu.close();
     sim->pump();
     EXPECT_FALSE(anchorOf(first)->drawing()->menuOpen);
     EXPECT_DOUBLE_EQ(anchorOf(first)->drawing()->transition.target, 0);

@@ -3,7 +3,7 @@
 // person sees: badges, dots, selection colours and the dimmed face.
 #include <gtest/gtest.h>
 
-#include "settings/selection_color.h"
+#include "core/selection_color.h"
 #include "task_strip_test_support.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "platform/workspace.h"
 #include "support/sim_fixture.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 #include "windows/window_constraint_engine.h"
 
 using platform::Rect;

@@ -10,11 +10,11 @@
 
 #include "app/app_delegate.h"
 #include "app/quorvel_app.h"
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
 #include "services/hot_key_combo.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 
 DemoTour::DemoTour(QuorvelApp& app, std::shared_ptr<platform::sim::SimulatedDesktop> desktop, QString outputFolder)
     : app_(app), desktop_(std::move(desktop)), output_(std::move(outputFolder)) {}

@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "platform/platform.h"
 #include "taskbar/pet/pet_art.h"
 

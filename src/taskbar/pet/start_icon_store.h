@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 #include "taskbar/pet/pet_model.h"
 
 namespace platform::prefs {

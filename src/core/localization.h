@@ -10,7 +10,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 
 // A localisation bundle: the main bundle (whose language is the user's
 // preferred one among those present) or the bundle of one localisation.

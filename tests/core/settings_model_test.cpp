@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 #include "platform/platform.h"
 #include "platform/sim/manual_dispatcher.h"
 

@@ -2,7 +2,7 @@
 
 #include <QTemporaryDir>
 
-#include "app/localization.h"
+#include "core/localization.h"
 #include "platform/platform.h"
 #include "platform/sim/manual_dispatcher.h"
 

@@ -1,4 +1,4 @@
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "settings/selection_color.h"
+#include "core/selection_color.h"
 
 #include "platform/platform.h"
 

@@ -1,7 +1,7 @@
 // The selection-colour table and how the stored setting resolves.
 #include <gtest/gtest.h>
 
-#include "settings/selection_color.h"
+#include "core/selection_color.h"
 #include "support/sim_fixture.h"
 
 namespace {

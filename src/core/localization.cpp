@@ -1,4 +1,4 @@
-#include "app/localization.h"
+#include "core/localization.h"
 
 #include <QDir>
 #include <QTranslator>

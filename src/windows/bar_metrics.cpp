@@ -1,4 +1,4 @@
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 #include <QColor>
 #include <QString>
 
-#include "app/settings_model.h"
+#include "core/settings_model.h"
 #include "platform/application.h"
 
 namespace selection_color {

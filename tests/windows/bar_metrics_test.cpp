@@ -4,7 +4,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/manual_dispatcher.h"
-#include "taskbar/bar_metrics.h"
+#include "windows/bar_metrics.h"
 
 using platform::Rect;
 using platform::Screen;
