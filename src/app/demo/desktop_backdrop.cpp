@@ -16,10 +16,43 @@ DesktopBackdrop::DesktopBackdrop(std::shared_ptr<platform::sim::SimulatedDesktop
     setAttribute(Qt::WA_ShowWithoutActivating);
     setGeometry(int(screen.bounds.origin.x), int(screen.bounds.origin.y), int(screen.bounds.size.width),
                 int(screen.bounds.size.height));
-    // The simulated windows move on their own; a few repaints a second keep up.
+    // The simulated windows move on their own. Looking at them a few times a
+    // second is cheap; painting is not, so only a change repaints.
+    drawn_ = visibleWindows();
     auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(timer, &QTimer::timeout, this, &DesktopBackdrop::refreshIfChanged);
     timer->start(150);
+}
+
+std::vector<DesktopBackdrop::DrawnWindow> DesktopBackdrop::visibleWindows() const {
+    std::vector<DrawnWindow> result;
+    const auto origin = screen_.bounds.origin;
+    std::map<std::uint64_t, std::int32_t> owners;
+    for (const auto& app : platform::workspace().runningApplications())
+        for (auto w : desktop_->windowsOf(app.pid)) owners[w] = app.pid;
+    const QRectF area(0, 0, width(), height());
+    auto order = desktop_->windowOrder();  // front to back
+    for (auto it = order.rbegin(); it != order.rend(); ++it) {
+        auto window = desktop_->window(*it);
+        if (!window || window->minimized || !window->onScreen || window->space != desktop_->currentSpace()) continue;
+        const std::int32_t pid = owners.count(*it) ? owners[*it] : 0;
+        auto app = desktop_->application(pid);
+        if (!app || app->isHidden) continue;
+        const QRectF r(window->frame.origin.x - origin.x, window->frame.origin.y - origin.y,
+                       window->frame.size.width, window->frame.size.height);
+        if (!r.intersects(area)) continue;
+        result.push_back({*it, r.x(), r.y(), r.width(), r.height(),
+                          desktop_->frontmostPid() == pid && desktop_->focusedWindow(pid) == *it,
+                          QStringLiteral("%1 — %2").arg(app->localizedName, window->title)});
+    }
+    return result;
+}
+
+void DesktopBackdrop::refreshIfChanged() {
+    auto now = visibleWindows();
+    if (now == drawn_) return;
+    drawn_ = std::move(now);
+    update();
 }
 
 void DesktopBackdrop::paintEvent(QPaintEvent*) {
@@ -30,21 +63,11 @@ void DesktopBackdrop::paintEvent(QPaintEvent*) {
     wallpaper.setColorAt(1, QColor(0x7a, 0x4e, 0x9e));
     p.fillRect(rect(), wallpaper);
 
-    const auto origin = screen_.bounds.origin;
-    std::map<std::uint64_t, std::int32_t> owners;
-    for (const auto& app : platform::workspace().runningApplications())
-        for (auto w : desktop_->windowsOf(app.pid)) owners[w] = app.pid;
-    auto order = desktop_->windowOrder();  // front to back
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        auto window = desktop_->window(*it);
-        if (!window || window->minimized || !window->onScreen || window->space != desktop_->currentSpace()) continue;
-        const std::int32_t pid = owners.count(*it) ? owners[*it] : 0;
-        auto app = desktop_->application(pid);
-        if (!app || app->isHidden) continue;
-        QRectF r(window->frame.origin.x - origin.x, window->frame.origin.y - origin.y, window->frame.size.width,
-                 window->frame.size.height);
-        if (!r.intersects(QRectF(rect()))) continue;
-        const bool focused = desktop_->frontmostPid() == pid && desktop_->focusedWindow(pid) == *it;
+    ++paints_;
+    drawn_ = visibleWindows();
+    for (const DrawnWindow& window : drawn_) {
+        const QRectF r(window.x, window.y, window.width, window.height);
+        const bool focused = window.focused;
         QPainterPath path;
         path.addRoundedRect(r, 10, 10);
         p.fillPath(path, QColor(250, 250, 250));
@@ -66,10 +89,9 @@ void DesktopBackdrop::paintEvent(QPaintEvent*) {
         QFont f = font();
         f.setPixelSize(13);
         p.setFont(f);
-        p.drawText(titleBar.adjusted(80, 0, -10, 0), Qt::AlignCenter,
-                   QStringLiteral("%1 — %2").arg(app->localizedName, window->title));
+        p.drawText(titleBar.adjusted(80, 0, -10, 0), Qt::AlignCenter, window.caption);
         p.setPen(QColor(120, 120, 120));
         p.drawText(r.adjusted(0, 28, 0, 0), Qt::AlignCenter,
-                   QStringLiteral("%1 × %2").arg(int(window->frame.size.width)).arg(int(window->frame.size.height)));
+                   QStringLiteral("%1 × %2").arg(int(window.width)).arg(int(window.height)));
     }
 }
