@@ -37,5 +37,6 @@ void QuorvelApp::terminate() {
 }
 
 void QuorvelApp::openSettings() {
-    SettingsWindow::show([] {}, std::nullopt);
+    // The plain settings link: opens the window without placing it.
+    SettingsWindow::openScene();
 }

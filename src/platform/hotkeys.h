@@ -2,6 +2,7 @@
 // System-wide hot keys.
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace platform {
 
@@ -31,6 +32,13 @@ public:
     // shift 0x200, option 0x800, control 0x1000).
     virtual OSStatus registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyID id, int& hotKeyRef) = 0;
     virtual OSStatus unregisterHotKey(int hotKeyRef) = 0;
+    // The virtual key code of a physical key as the windowing system numbers
+    // it (the native scan code of a key event), read through the keyboard
+    // mapping the registrations use; absent when the backend has no such
+    // numbering or the key has no virtual code.
+    virtual std::optional<std::uint32_t> virtualKeyForNativeKey(std::uint32_t /*nativeScanCode*/) {
+        return std::nullopt;
+    }
 };
 
 HotKeys& hotKeys();

@@ -1,26 +1,50 @@
 #include "settings/settings_window.h"
 
+#include <cmath>
+
 #include "platform/platform.h"
+#include "settings/settings_pane.h"
+#include "settings/settings_view.h"
 #include "taskbar/screen_geometry.h"
 
 namespace {
-QPointer<QWidget>& trackedWindow() {
-    static QPointer<QWidget> window;
-    return window;
+
+// Presentation state; main thread only.
+struct Presentation {
+    QPointer<QWidget> trackedWindow;
+    std::optional<platform::Screen> targetScreen;
+    bool pending = false;
+};
+
+Presentation& state() {
+    static Presentation p;
+    return p;
 }
+
 }  // namespace
 
-QWidget* SettingsWindow::window() { return trackedWindow().data(); }
+QWidget* SettingsWindow::window() { return state().trackedWindow.data(); }
 
-void SettingsWindow::setWindow(QWidget* window) { trackedWindow() = window; }
+SettingsView* SettingsWindow::view() {
+    QWidget* w = window();
+    if (!w) return nullptr;
+    if (auto* v = qobject_cast<SettingsView*>(w)) return v;
+    return w->findChild<SettingsView*>();
+}
+
+void SettingsWindow::setWindow(QWidget* window) { state().trackedWindow = window; }
 
 void SettingsWindow::reset() {
-    if (auto* w = trackedWindow().data()) {
+    if (auto* w = state().trackedWindow.data()) {
         w->close();
         delete w;
     }
-    trackedWindow() = nullptr;
+    state() = Presentation{};
 }
+
+std::optional<platform::Screen> SettingsWindow::lastTargetScreen() { return state().targetScreen; }
+
+bool SettingsWindow::presentationPending() { return state().pending; }
 
 std::optional<platform::Screen> SettingsWindow::targetScreen(std::optional<platform::DisplayID> displayID) {
     auto& displays = platform::displays();
@@ -32,32 +56,85 @@ std::optional<platform::Screen> SettingsWindow::targetScreen(std::optional<platf
 }
 
 void SettingsWindow::show(const std::function<void()>& openSettings, std::optional<platform::DisplayID> displayID) {
-    const auto screen = targetScreen(displayID);
-    QWidget* w = trackedWindow().data();
-    if (!w) {
+    requestPresentation(targetScreen(displayID), [openSettings] {
         if (openSettings) openSettings();
-        w = trackedWindow().data();
-        if (!w) {
-            w = new QWidget(nullptr, Qt::Window);
-            w->setObjectName(QStringLiteral("SettingsWindow"));
-            w->setWindowTitle(QStringLiteral("Settings"));
-            w->resize(defaultWidth, defaultHeight);
-            trackedWindow() = w;
-        }
+    });
+}
+
+void SettingsWindow::requestPresentation(std::optional<platform::Screen> screen, std::function<void()> open) {
+    auto& s = state();
+    s.targetScreen = screen ? screen : platform::displays().mainScreen();
+    s.pending = true;
+    if (QWidget* w = s.trackedWindow.data()) {
+        scheduleBringToFront(w);
+        return;
     }
-    if (screen) {
-        const auto screens = platform::displays().screens();
-        const platform::Rect visible =
-            screen_geometry::flipped(screen->visibleFrame, screen_geometry::primaryHeight(screens));
-        const QSize size = w->size();
-        // Centred without clamping: a window larger than the visible frame
-        // extends beyond it on both sides.
-        const double x = visible.midX() - size.width() * 0.5;
-        const double y = visible.midY() - size.height() * 0.5;
-        w->setGeometry(QRect(int(std::lround(x)), int(std::lround(y)), size.width(), size.height()));
+    platform::MainQueue::async([open = std::move(open)] { openOrFocus(open); });
+}
+
+void SettingsWindow::openOrFocus(const std::function<void()>& open) {
+    if (QWidget* w = state().trackedWindow.data()) {
+        scheduleBringToFront(w);
+        return;
     }
     platform::application().activateIgnoringOtherApps();
-    w->showNormal();
+    open();
+    // The window the action did not make is made here, as opening the
+    // settings scene would.
+    if (!state().trackedWindow) openScene();
+}
+
+void SettingsWindow::openScene() {
+    QWidget* w = state().trackedWindow.data();
+    if (!w) {
+        static bool registered = false;
+        if (!registered) {
+            registered = true;
+            registerSettingsPanes();
+        }
+        auto* v = new SettingsView;
+        v->setAttribute(Qt::WA_DeleteOnClose, false);
+        v->setWindowFlag(Qt::Window, true);
+        v->resize(defaultWidth, defaultHeight);
+        w = v;
+    }
+    // Showing it reports the window (viewDidMoveToWindow).
+    w->show();
     w->raise();
+    w->activateWindow();
+}
+
+void SettingsWindow::viewDidMoveToWindow(QWidget* window) {
+    if (!window) return;
+    auto& s = state();
+    s.trackedWindow = window;
+    if (s.pending) scheduleBringToFront(window);
+}
+
+void SettingsWindow::scheduleBringToFront(QWidget* window) {
+    platform::MainQueue::async([weak = QPointer<QWidget>(window)] { bringToFront(weak); });
+}
+
+void SettingsWindow::bringToFront(const QPointer<QWidget>& weak) {
+    QWidget* w = weak.data();
+    auto& s = state();
+    if (!w || w != s.trackedWindow.data() || !s.pending) return;
+    s.pending = false;
+    if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    if (s.targetScreen) {
+        const auto screens = platform::displays().screens();
+        const platform::Rect visible =
+            screen_geometry::flipped(s.targetScreen->visibleFrame, screen_geometry::primaryHeight(screens));
+        // The whole frame, title bar included, is centred; no clamping, so a
+        // window larger than the visible frame extends beyond it on both sides.
+        const QRect frame = w->frameGeometry();
+        const QSize size = frame.isValid() && w->isVisible() ? frame.size() : w->size();
+        const double x = visible.midX() - size.width() * 0.5;
+        const double y = visible.midY() - size.height() * 0.5;
+        w->move(int(std::lround(x)), int(std::lround(y)));
+    }
+    w->show();
+    w->raise();
+    platform::application().activateIgnoringOtherApps();
     w->activateWindow();
 }

@@ -31,6 +31,7 @@ TEST_F(SettingsWindowTest, CentresOnTheRequestedDisplayElseThePointersElseTheMai
     auto open = [&opens] { ++opens; };
 
     SettingsWindow::show(open, second);
+    sim->pump();
     QWidget* w = SettingsWindow::window();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(opens, 1);
@@ -41,6 +42,7 @@ TEST_F(SettingsWindowTest, CentresOnTheRequestedDisplayElseThePointersElseTheMai
     // A live window is brought forward, not made again.
     sim->setPointer({200, 200});
     SettingsWindow::show(open, std::nullopt);
+    sim->pump();
     EXPECT_EQ(opens, 1);
     EXPECT_EQ(SettingsWindow::window(), w);
     EXPECT_EQ(w->geometry().center(), visibleFrame(main).center());
@@ -48,18 +50,21 @@ TEST_F(SettingsWindowTest, CentresOnTheRequestedDisplayElseThePointersElseTheMai
     // An id no display has: the display under the pointer.
     sim->setPointer({2000, 300});
     SettingsWindow::show(open, 4242);
+    sim->pump();
     EXPECT_EQ(w->geometry().center(), visibleFrame(second).center());
 
     // Off every display: the main screen.
     sim->setPointer({-9000, 0});
     sim->setMainScreen(main);
     SettingsWindow::show(open, std::nullopt);
+    sim->pump();
     EXPECT_EQ(w->geometry().center(), visibleFrame(main).center());
 }
 
 TEST_F(SettingsWindowTest, WindowLargerThanTheDisplayIsCentredWithoutClamping) {
     const auto small = sim->addDisplay(platform::Rect(1440, 0, 640, 400));
     SettingsWindow::show(nullptr, small);
+    sim->pump();
     QWidget* w = SettingsWindow::window();
     ASSERT_NE(w, nullptr);
     const QRect v = visibleFrame(small);

@@ -30,6 +30,9 @@ public:
     void removeHandler(int handlerRef) override;
     OSStatus registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyID id, int& hotKeyRef) override;
     OSStatus unregisterHotKey(int hotKeyRef) override;
+    // The key's unshifted symbol in the server's keyboard mapping, through
+    // the same table registerHotKey maps with.
+    std::optional<std::uint32_t> virtualKeyForNativeKey(std::uint32_t nativeScanCode) override;
 
     void xEvent(const xcb_generic_event_t* event) override;
 
