@@ -44,6 +44,10 @@ std::map<SettingsCategory, Factory>& factories() {
 void registerPane(SettingsCategory category, Factory factory) { factories()[category] = std::move(factory); }
 
 SettingsPane* make(SettingsCategory category) {
+    // The program's own panes, once, before the first is made; a pane
+    // registered later replaces one of them.
+    static const bool builtIn = (registerSettingsPanes(), true);
+    (void)builtIn;
     auto it = factories().find(category);
     if (it == factories().end() || !it->second) return nullptr;
     return it->second();

@@ -10,7 +10,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include "platform/preferences.h"
+#include "platform/platform.h"
 #include "settings/category_badge.h"
 #include "settings/settings_pane.h"
 #include "settings/settings_window.h"
@@ -72,8 +72,69 @@ SettingsView::SettingsView(QWidget* parent) : QWidget(parent) {
         const QSignalBlocker block(sidebar_);
         sidebar_->setCurrentRow(0);
     }
+    appearanceObserver_ = platform::application().addObserver([self = QPointer<SettingsView>(this)] {
+        if (self) self->applyAppearance();
+    });
+    applyAppearance();
     retranslate();
     showSelection();
+}
+
+SettingsView::~SettingsView() {
+    if (appearanceObserver_ && platform::isInstalled()) platform::application().removeObserver(appearanceObserver_);
+}
+
+void SettingsView::applyAppearance() {
+    const bool dark = platform::application().effectiveAppearance() == platform::Appearance::darkAqua;
+    QPalette pal;
+    const QColor accent = platform::application().accentColor();
+    if (dark) {
+        const QColor window(40, 40, 42), base(62, 62, 66), text(236, 236, 236), button(58, 58, 60);
+        pal.setColor(QPalette::Window, window);
+        pal.setColor(QPalette::WindowText, text);
+        pal.setColor(QPalette::Base, base);
+        pal.setColor(QPalette::AlternateBase, QColor(52, 52, 55));
+        pal.setColor(QPalette::Text, text);
+        pal.setColor(QPalette::Button, button);
+        pal.setColor(QPalette::ButtonText, text);
+        pal.setColor(QPalette::Light, QColor(80, 80, 84));
+        pal.setColor(QPalette::Midlight, QColor(66, 66, 70));
+        pal.setColor(QPalette::Mid, QColor(72, 72, 76));
+        pal.setColor(QPalette::Dark, QColor(20, 20, 22));
+        pal.setColor(QPalette::Shadow, Qt::black);
+        pal.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
+        pal.setColor(QPalette::ToolTipBase, button);
+        pal.setColor(QPalette::ToolTipText, text);
+        pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(120, 120, 120));
+        pal.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(120, 120, 120));
+        pal.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
+    } else {
+        const QColor window(236, 236, 236), text(28, 28, 30);
+        pal.setColor(QPalette::Window, window);
+        pal.setColor(QPalette::WindowText, text);
+        pal.setColor(QPalette::Base, Qt::white);
+        pal.setColor(QPalette::AlternateBase, QColor(246, 246, 246));
+        pal.setColor(QPalette::Text, text);
+        pal.setColor(QPalette::Button, QColor(250, 250, 250));
+        pal.setColor(QPalette::ButtonText, text);
+        pal.setColor(QPalette::Light, Qt::white);
+        pal.setColor(QPalette::Midlight, QColor(245, 245, 245));
+        pal.setColor(QPalette::Mid, QColor(200, 200, 204));
+        pal.setColor(QPalette::Dark, QColor(160, 160, 164));
+        pal.setColor(QPalette::Shadow, QColor(120, 120, 120));
+        pal.setColor(QPalette::PlaceholderText, QColor(128, 128, 128));
+        pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(160, 160, 160));
+        pal.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(160, 160, 160));
+        pal.setColor(QPalette::Disabled, QPalette::Text, QColor(160, 160, 160));
+    }
+    pal.setColor(QPalette::Highlight, accent.isValid() ? accent : QColor(0, 122, 255));
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    // The sidebar sits on a slightly different shade, as a source list does.
+    QPalette side = pal;
+    side.setColor(QPalette::Base, dark ? QColor(50, 50, 53) : QColor(226, 226, 228));
+    sidebar_->setPalette(side);
 }
 
 void SettingsView::setSelection(std::optional<SettingsCategory> category) {
@@ -101,6 +162,7 @@ void SettingsView::showSelection() {
         auto* scroll = new QScrollArea(stack_);
         scroll->setWidgetResizable(true);
         scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setFocusPolicy(Qt::NoFocus);
         scroll->setWidget(content);
         stack_->addWidget(scroll);
         it = pages_.emplace(category, scroll).first;

@@ -22,6 +22,7 @@ public:
     static constexpr int minimumHeight = 470;
 
     explicit SettingsView(QWidget* parent = nullptr);
+    ~SettingsView() override;
 
     // Absent when no row is selected (the General pane shows then).
     std::optional<SettingsCategory> selection() const { return selection_; }
@@ -36,6 +37,8 @@ public:
 
     // Sets every text again in the language chosen now.
     void retranslate();
+    // Light or dark colours after the program's effective appearance.
+    void applyAppearance();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -46,6 +49,7 @@ private:
     QListWidget* sidebar_;
     QLabel* title_;
     QStackedWidget* stack_;
+    int appearanceObserver_ = 0;
     std::optional<SettingsCategory> selection_ = SettingsCategory::general;
     std::map<SettingsCategory, QWidget*> pages_;
 };

@@ -87,11 +87,6 @@ void SettingsWindow::openOrFocus(const std::function<void()>& open) {
 void SettingsWindow::openScene() {
     QWidget* w = state().trackedWindow.data();
     if (!w) {
-        static bool registered = false;
-        if (!registered) {
-            registered = true;
-            registerSettingsPanes();
-        }
         auto* v = new SettingsView;
         v->setAttribute(Qt::WA_DeleteOnClose, false);
         v->setWindowFlag(Qt::Window, true);
