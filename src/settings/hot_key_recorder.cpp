@@ -160,7 +160,8 @@ void HotKeyRecorder::capture(HotKeyCombo combo) {
 
 void HotKeyRecorder::endRecording() {
     stopRecording();
-    if (hasFocus()) clearFocus();
+    // Also while the window is inactive: it keeps its focus widget then.
+    if (hasFocus() || window()->focusWidget() == this) clearFocus();
 }
 
 void HotKeyRecorder::focusInEvent(QFocusEvent* event) {
