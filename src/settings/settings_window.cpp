@@ -1,5 +1,7 @@
 #include "settings/settings_window.h"
 
+#include <QEvent>
+#include <QTimer>
 #include <cmath>
 
 #include "platform/platform.h"
@@ -14,12 +16,55 @@ struct Presentation {
     QPointer<QWidget> trackedWindow;
     std::optional<platform::Screen> targetScreen;
     bool pending = false;
+    QPointer<QObject> centring;
 };
 
 Presentation& state() {
     static Presentation p;
     return p;
 }
+
+// Centres the window's frame (title bar and borders included, as far as
+// they are known) in the visible frame, without clamping. The client area is
+// placed, not the frame: window managers place a frame position
+// inconsistently while they are still adding the frame. Returns the frame
+// size it centred.
+QSize centreWindow(QWidget* w, const platform::Rect& visible) {
+    const QRect frame = w->frameGeometry();
+    const QRect client = w->geometry();
+    const bool known = frame.isValid() && w->isVisible();
+    const QSize size = known ? frame.size() : client.size();
+    const QPoint inset = known ? client.topLeft() - frame.topLeft() : QPoint();
+    const QPoint origin(int(std::lround(visible.midX() - size.width() * 0.5)),
+                        int(std::lround(visible.midY() - size.height() * 0.5)));
+    w->setGeometry(QRect(origin + inset, client.size()));
+    return size;
+}
+
+// A window manager adds its frame (the title bar) a moment after a new
+// window is shown, so the first centring measured the window without it.
+// When the frame arrives soon after, the window is centred once more with it.
+class FrameCentring : public QObject {
+public:
+    FrameCentring(QWidget* window, platform::Rect visible, QSize measured)
+        : QObject(window), window_(window), visible_(visible), measured_(measured) {
+        window->installEventFilter(this);
+        QTimer::singleShot(2000, this, [this] { deleteLater(); });
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
+            const QSize now = window_->frameGeometry().size();
+            if (now != measured_ && now.width() >= window_->width() && now.height() >= window_->height())
+                measured_ = centreWindow(window_, visible_);
+        }
+        return false;
+    }
+
+private:
+    QWidget* window_;
+    platform::Rect visible_;
+    QSize measured_;
+};
 
 }  // namespace
 
@@ -122,11 +167,9 @@ void SettingsWindow::bringToFront(const QPointer<QWidget>& weak) {
             screen_geometry::flipped(s.targetScreen->visibleFrame, screen_geometry::primaryHeight(screens));
         // The whole frame, title bar included, is centred; no clamping, so a
         // window larger than the visible frame extends beyond it on both sides.
-        const QRect frame = w->frameGeometry();
-        const QSize size = frame.isValid() && w->isVisible() ? frame.size() : w->size();
-        const double x = visible.midX() - size.width() * 0.5;
-        const double y = visible.midY() - size.height() * 0.5;
-        w->move(int(std::lround(x)), int(std::lround(y)));
+        const QSize size = centreWindow(w, visible);
+        delete s.centring.data();
+        s.centring = new FrameCentring(w, visible, size);
     }
     w->show();
     w->raise();
