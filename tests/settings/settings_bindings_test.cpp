@@ -116,17 +116,9 @@ TEST_F(SettingsBindingsTest, RadioGroupStoresTheClickedButtonsText) {
     EXPECT_EQ(reactions, 1);
 }
 
-TEST_F(SettingsBindingsTest, RecorderReadsUnparsableTextsAsTheFallbackAndStoresOnlyANewCombo) {
+TEST_F(SettingsBindingsTest, RecorderStoresOnlyANewCombo) {
     const QString key = settings::keys::startMenuHotKeyCombo;
     const HotKeyCombo optionSpace{49, HotKeyModifiers::option()};
-    for (const char* stored : {"abc", "49", "49:2048:1", ""}) {
-        defaults().setString(key, QString::fromUtf8(stored));
-        HotKeyRecorder recorder;
-        bindRecorder(&recorder, key, optionSpace);
-        EXPECT_EQ(recorder.combo(), optionSpace) << stored;
-        EXPECT_EQ(recorder.combo().displayString(), QStringLiteral("⌥Space"));
-    }
-
     defaults().setString(key, QStringLiteral("abc"));
     QWidget window;
     auto* recorder = new HotKeyRecorder(&window);
