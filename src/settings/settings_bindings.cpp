@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QSignalBlocker>
+#include <QSlider>
 
 #include "core/localization.h"
 #include "core/settings_model.h"
@@ -143,6 +144,19 @@ SettingBinding* bindRadioGroup(QButtonGroup* group, const QString& key,
         });
     for (auto& [button, value] : buttons)
         QObject::connect(button, &QAbstractButton::clicked, b, [b, v = value] { b->userChose(v); });
+    return b;
+}
+
+SettingBinding* bindSlider(QSlider* slider, const QString& key, std::function<void(int)> reaction) {
+    auto* b = new SettingBinding(
+        slider, key, [key] { return QVariant(qint64(settings::readInteger(key))); },
+        [key](const QVariant& v) { platform::prefs::userDefaults().setInteger(key, v.toLongLong()); },
+        [slider](const QVariant& v) { slider->setValue(int(v.toLongLong())); },
+        [reaction](const QVariant& v) {
+            if (reaction) reaction(int(v.toLongLong()));
+        });
+    // valueChanged is blocked while a refresh sets the value, so only the person's moves arrive.
+    QObject::connect(slider, &QSlider::valueChanged, b, [b](int v) { b->userChose(QVariant(qint64(v))); });
     return b;
 }
 

@@ -18,6 +18,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QComboBox;
+class QSlider;
 class HotKeyRecorder;
 
 // One control tied to one key. Owned by the control; lives as long as it.
@@ -71,6 +72,10 @@ SettingBinding* bindPicker(QComboBox* combo, const QString& key, std::vector<Pic
 SettingBinding* bindRadioGroup(QButtonGroup* group, const QString& key,
                                std::vector<std::pair<QAbstractButton*, QString>> buttons,
                                std::function<void(const QString&)> reaction = {});
+
+// A slider and an integer key; values outside the slider's range show clamped
+// (and stay stored as they are until the person moves the slider).
+SettingBinding* bindSlider(QSlider* slider, const QString& key, std::function<void(int)> reaction = {});
 
 // A shortcut recorder and a key stored as a HotKeyCombo's text; a missing or
 // unparsable text shows `fallback`.

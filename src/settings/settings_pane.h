@@ -10,8 +10,10 @@
 // 2. Tie every control to its user-defaults key with one bind* helper
 //    (settings/settings_bindings.h): bindSwitch (QAbstractButton that is
 //    checkable), bindPicker (QComboBox; each row a stored text and its English
-//    title), bindRadioGroup (buttons with their stored texts), bindRecorder
-//    (HotKeyRecorder and a HotKeyCombo key). An optional reaction runs after a
+//    title), bindRadioGroup (buttons with their stored texts), bindSlider
+//    (QSlider and an integer key), bindRecorder (HotKeyRecorder and a
+//    HotKeyCombo key). Another control: construct a SettingBinding with its
+//    read, write and show functions and call userChose() from its signal. An optional reaction runs after a
 //    user change was stored: post a notification, re-register a shortcut,
 //    call the service concerned.
 //        bindPicker(combo, settings::keys::appearanceBarHeight,

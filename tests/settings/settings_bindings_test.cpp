@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSlider>
 
 #include "core/settings_model.h"
 #include "settings/hot_key_recorder.h"
@@ -114,6 +115,22 @@ TEST_F(SettingsBindingsTest, RadioGroupStoresTheClickedButtonsText) {
     EXPECT_TRUE(narrow.isChecked());
     EXPECT_FALSE(tall.isChecked());
     EXPECT_EQ(reactions, 1);
+}
+
+TEST_F(SettingsBindingsTest, SliderStoresTheMovedValue) {
+    const QString key = settings::keys::appearanceTransparency;
+    defaults().setString(key, QStringLiteral("much"));  // wrongly typed: the default shows
+    QSlider slider;
+    slider.setRange(0, 10);
+    std::vector<int> reactions;
+    bindSlider(&slider, key, [&](int v) { reactions.push_back(v); });
+    EXPECT_EQ(slider.value(), int(settings::readInteger(key)));
+    slider.setValue(7);  // as a drag would
+    EXPECT_EQ(defaults().integerValue(key), 7);
+    EXPECT_EQ(reactions, std::vector<int>{7});
+    defaults().setInteger(key, 2);
+    EXPECT_EQ(slider.value(), 2);
+    EXPECT_EQ(reactions.size(), 1u);
 }
 
 TEST_F(SettingsBindingsTest, RecorderStoresOnlyANewCombo) {
