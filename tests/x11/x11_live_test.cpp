@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <atomic>
+#include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <thread>
@@ -273,15 +274,23 @@ TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300");
     ASSERT_TRUE(workspace().activate(a.pid(), false));
-    auto list = windowServer().copyWindowList(windowListOnScreenOnly | windowListExcludeDesktopElements, 0);
-    ASSERT_TRUE(list);
+    // The activation returns at once; the list follows when the manager answered.
+    std::optional<std::vector<WindowRecord>> list;
     std::vector<std::int64_t> order;
-    for (const auto& r : *list) order.push_back(r.number.value_or(0));
-    auto posA = std::find(order.begin(), order.end(), std::int64_t(a.window));
-    auto posB = std::find(order.begin(), order.end(), std::int64_t(b.window));
+    auto posOf = [&](xcb_window_t w) { return std::find(order.begin(), order.end(), std::int64_t(w)); };
+    EXPECT_TRUE(conn->waitUntil(
+        [&] {
+            list = windowServer().copyWindowList(windowListOnScreenOnly | windowListExcludeDesktopElements, 0);
+            order.clear();
+            if (list)
+                for (const auto& r : *list) order.push_back(r.number.value_or(0));
+            return posOf(a.window) < posOf(b.window) && posOf(b.window) != order.end();
+        },
+        5.0))
+        << "the active window is in front";
+    ASSERT_TRUE(list);
+    auto posA = posOf(a.window);
     ASSERT_NE(posA, order.end());
-    ASSERT_NE(posB, order.end());
-    EXPECT_LT(posA, posB) << "the active window is in front";
     const auto& recA = (*list)[std::size_t(posA - order.begin())];
     EXPECT_EQ(recA.ownerPID, std::int64_t(a.pid()));
     EXPECT_EQ(recA.layer, 0);
@@ -296,10 +305,14 @@ TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
     xcb_change_property(conn->xcb(), XCB_PROP_MODE_REPLACE, b.window, conn->atoms().windowOpacity, XCB_ATOM_CARDINAL,
                         32, 1, &half);
     conn->flush();
-    ASSERT_TRUE(conn->waitUntil([&] { return conn->windowInfo(b.window).opacity.has_value(); }, 2.0));
-    list = windowServer().copyWindowList(windowListOnScreenOnly, 0);
-    for (const auto& r : *list)
-        if (r.number == std::int64_t(b.window)) EXPECT_NEAR(r.alpha.value_or(-1), 0.5, 0.01);
+    EXPECT_TRUE(conn->waitUntil(
+        [&] {
+            list = windowServer().copyWindowList(windowListOnScreenOnly, 0);
+            for (const auto& r : *list)
+                if (r.number == std::int64_t(b.window)) return std::abs(r.alpha.value_or(-1) - 0.5) < 0.01;
+            return false;
+        },
+        2.0));
 }
 
 TEST_F(X11LiveTest, WorkspaceGroupsClientsByProcess) {
@@ -357,7 +370,10 @@ TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
 
     ASSERT_TRUE(workspace().activate(b.pid(), false));
     ASSERT_TRUE(workspace().activate(a.pid(), false));
-    EXPECT_EQ(workspace().frontmostApplication()->pid, a.pid());
+    EXPECT_TRUE(pumpUntil([&] {
+        auto front = workspace().frontmostApplication();
+        return front && front->pid == a.pid();
+    }));
     EXPECT_TRUE(pumpUntil([&] { return saw(wn::didActivateApplication, a.pid()); }));
     EXPECT_TRUE(pumpUntil([&] { return saw(wn::didDeactivateApplication, b.pid()); }));
 

@@ -124,7 +124,7 @@ std::vector<WindowInfo> X11Accessibility::windowsOf(std::int32_t pid) {
 ax::Error X11Accessibility::readWindow(xcb_window_t window, WindowInfo& info) {
     if (!conn_->knownClients().count(window)) {
         // The event thread may not have seen the newest client list yet.
-        auto live = conn_->clientList();
+        auto live = conn_->readClientList();
         if (std::find(live.begin(), live.end(), window) == live.end()) return ax::Error::invalidElement;
     }
     info = conn_->windowInfo(window);
@@ -475,11 +475,13 @@ ax::Error X11Accessibility::setFullScreen(xcb_window_t window, bool fullScreen, 
 ax::Error X11Accessibility::raise(xcb_window_t window, double wait) {
     WindowInfo info;
     if (auto err = readWindow(window, info); err != ax::Error::success) return err;
+    (void)wait;
+    // Sent and done: the manager's answer comes back as the active-window
+    // change, which updates what is read and tells the observers. Nobody
+    // waits for it (our own bar stays above every window, so "on top" is
+    // not something to wait for either).
     conn_->sendRootMessage(window, conn_->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->flush();
-    // The raise is done when the manager says the window is active; a
-    // manager that refuses focus still raised it, so this is not a failure.
-    conn_->waitUntil([&] { return conn_->activeWindow() == window; }, wait);
     return ax::Error::success;
 }
 

@@ -175,25 +175,78 @@ void Connection::eventLoop() {
     eventCv_.notify_all();
 }
 
+bool Connection::isWindowInfoAtom(xcb_atom_t atom) const {
+    const xcb_atom_t atoms[] = {ewmh_._NET_WM_PID,         XCB_ATOM_WM_CLIENT_MACHINE,  ewmh_._NET_WM_DESKTOP,
+                                ewmh_._NET_WM_STATE,       ewmh_._NET_WM_WINDOW_TYPE,   ewmh_._NET_WM_ALLOWED_ACTIONS,
+                                ewmh_._NET_FRAME_EXTENTS,  atoms_.gtkFrameExtents,      ewmh_._NET_WM_NAME,
+                                XCB_ATOM_WM_NAME,          XCB_ATOM_WM_CLASS,           atoms_.gtkApplicationId,
+                                XCB_ATOM_WM_TRANSIENT_FOR, atoms_.windowOpacity};
+    return std::find(std::begin(atoms), std::end(atoms), atom) != std::end(atoms);
+}
+
+// Under mutex_: marks what the event changed as stale.
+void Connection::invalidate(const xcb_generic_event_t* event) {
+    auto staleGeometry = [this](xcb_window_t w) {
+        if (auto it = cache_.find(w); it != cache_.end()) {
+            it->second.geometryValid = false;
+            ++it->second.changes;
+        }
+    };
+    switch (event->response_type & 0x7f) {
+        case XCB_CONFIGURE_NOTIFY: {
+            auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
+            ++configureCounts_[e->window];
+            staleGeometry(e->window);
+            break;
+        }
+        case XCB_MAP_NOTIFY: staleGeometry(reinterpret_cast<const xcb_map_notify_event_t*>(event)->window); break;
+        case XCB_UNMAP_NOTIFY: staleGeometry(reinterpret_cast<const xcb_unmap_notify_event_t*>(event)->window); break;
+        case XCB_REPARENT_NOTIFY:
+            staleGeometry(reinterpret_cast<const xcb_reparent_notify_event_t*>(event)->window);
+            break;
+        case XCB_DESTROY_NOTIFY: {
+            auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
+            configureCounts_.erase(e->window);
+            cache_.erase(e->window);
+            break;
+        }
+        case XCB_PROPERTY_NOTIFY: {
+            auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+            if (e->window == root_) {
+                auto stale = [](auto& slot) {
+                    slot.valid = false;
+                    ++slot.changes;
+                };
+                if (e->atom == ewmh_._NET_CLIENT_LIST_STACKING) stale(stacking_);
+                else if (e->atom == ewmh_._NET_ACTIVE_WINDOW) stale(active_);
+                else if (e->atom == ewmh_._NET_CURRENT_DESKTOP) stale(desktop_);
+                else if (e->atom == ewmh_._NET_NUMBER_OF_DESKTOPS) stale(desktopCount_);
+            } else if (isWindowInfoAtom(e->atom)) {
+                if (auto it = cache_.find(e->window); it != cache_.end()) {
+                    it->second.propertiesValid = false;
+                    ++it->second.changes;
+                }
+            }
+            break;
+        }
+        default: break;
+    }
+}
+
 void Connection::handle(const xcb_generic_event_t* event) {
     const std::uint8_t type = event->response_type & 0x7f;
     bool clientListChanged = false;
     {
         std::lock_guard lock(mutex_);
-        if (type == XCB_CONFIGURE_NOTIFY) {
-            auto* e = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
-            ++configureCounts_[e->window];
-        } else if (type == XCB_DESTROY_NOTIFY) {
-            auto* e = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
-            configureCounts_.erase(e->window);
-        } else if (type == XCB_PROPERTY_NOTIFY) {
+        invalidate(event);
+        if (type == XCB_PROPERTY_NOTIFY) {
             auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
             clientListChanged = e->window == root_ && e->atom == ewmh_._NET_CLIENT_LIST;
         }
     }
     std::vector<xcb_window_t> added, removed;
     if (clientListChanged) {
-        auto now = clientList();
+        auto now = readClientList();
         std::set<xcb_window_t> fresh(now.begin(), now.end());
         {
             std::lock_guard lock(mutex_);
@@ -201,10 +254,18 @@ void Connection::handle(const xcb_generic_event_t* event) {
                 if (!clients_.count(w)) added.push_back(w);
             for (auto w : clients_)
                 if (!fresh.count(w)) removed.push_back(w);
-            clients_ = std::move(fresh);
         }
+        // Watched before anyone can read them through the cache, so no
+        // change after the first read goes unnoticed.
         for (auto w : added) watchWindow(w);
         if (!added.empty()) flush();
+        {
+            std::lock_guard lock(mutex_);
+            for (auto w : added) cache_[w] = CachedWindow{};
+            for (auto w : removed) cache_.erase(w);
+            clients_ = std::move(fresh);
+            clientOrder_ = std::move(now);
+        }
     }
     std::lock_guard dispatch(dispatchMutex_);
     std::vector<EventListener*> targets;
@@ -257,11 +318,14 @@ std::set<xcb_window_t> Connection::knownClients() {
 }
 
 void Connection::refreshClients() {
-    auto now = clientList();
+    auto now = readClientList();
     for (auto w : now) watchWindow(w);
     flush();
     std::lock_guard lock(mutex_);
     clients_ = std::set<xcb_window_t>(now.begin(), now.end());
+    cache_.clear();
+    for (auto w : clients_) cache_[w] = CachedWindow{};
+    clientOrder_ = std::move(now);
 }
 
 std::vector<xcb_window_t> Connection::windowListProperty(xcb_atom_t atom) {
@@ -271,30 +335,63 @@ std::vector<xcb_window_t> Connection::windowListProperty(xcb_atom_t atom) {
     return std::vector<xcb_window_t>(v.begin(), v.end());
 }
 
-std::vector<xcb_window_t> Connection::clientList() { return windowListProperty(ewmh_._NET_CLIENT_LIST); }
+template <typename T>
+T Connection::cachedRoot(CachedRootValue<T> Connection::*slot, const std::function<T()>& read) {
+    std::uint64_t changes;
+    {
+        std::lock_guard lock(mutex_);
+        const auto& v = this->*slot;
+        if (v.valid) return v.value;
+        changes = v.changes;
+    }
+    T fresh = read();
+    std::lock_guard lock(mutex_);
+    auto& v = this->*slot;
+    // Kept only when no event made it stale while it was read.
+    if (v.changes == changes && !isBroken()) {
+        v.value = fresh;
+        v.valid = true;
+    }
+    return fresh;
+}
+
+std::vector<xcb_window_t> Connection::readClientList() { return windowListProperty(ewmh_._NET_CLIENT_LIST); }
+
+std::vector<xcb_window_t> Connection::clientList() {
+    std::lock_guard lock(mutex_);
+    return clientOrder_;
+}
+
 std::vector<xcb_window_t> Connection::clientListStacking() {
-    return windowListProperty(ewmh_._NET_CLIENT_LIST_STACKING);
+    return cachedRoot<std::vector<xcb_window_t>>(
+        &Connection::stacking_, [this] { return windowListProperty(ewmh_._NET_CLIENT_LIST_STACKING); });
 }
 
 xcb_window_t Connection::activeWindow() {
-    auto v = windowListProperty(ewmh_._NET_ACTIVE_WINDOW);
-    return v.empty() ? xcb_window_t(XCB_WINDOW_NONE) : v.front();
+    return cachedRoot<xcb_window_t>(&Connection::active_, [this] {
+        auto v = windowListProperty(ewmh_._NET_ACTIVE_WINDOW);
+        return v.empty() ? xcb_window_t(XCB_WINDOW_NONE) : v.front();
+    });
 }
 
 std::uint32_t Connection::currentDesktop() {
-    std::uint32_t d = 0;
-    if (xcb_ewmh_get_current_desktop_reply(&ewmh_, xcb_ewmh_get_current_desktop(&ewmh_, screenNumber_), &d,
-                                           nullptr))
-        return d;
-    return 0;
+    return cachedRoot<std::uint32_t>(&Connection::desktop_, [this] {
+        std::uint32_t d = 0;
+        if (xcb_ewmh_get_current_desktop_reply(&ewmh_, xcb_ewmh_get_current_desktop(&ewmh_, screenNumber_), &d,
+                                               nullptr))
+            return d;
+        return std::uint32_t(0);
+    });
 }
 
 std::optional<std::uint32_t> Connection::numberOfDesktops() {
-    std::uint32_t n = 0;
-    if (xcb_ewmh_get_number_of_desktops_reply(&ewmh_, xcb_ewmh_get_number_of_desktops(&ewmh_, screenNumber_), &n,
-                                              nullptr))
-        return n;
-    return std::nullopt;
+    return cachedRoot<std::optional<std::uint32_t>>(&Connection::desktopCount_, [this] {
+        std::uint32_t n = 0;
+        if (xcb_ewmh_get_number_of_desktops_reply(
+                &ewmh_, xcb_ewmh_get_number_of_desktops(&ewmh_, screenNumber_), &n, nullptr))
+            return std::optional<std::uint32_t>(n);
+        return std::optional<std::uint32_t>();
+    });
 }
 
 bool Connection::hasWindowManager(double timeoutSeconds) {
@@ -328,6 +425,49 @@ QString Connection::windowManagerName() {
 }
 
 std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>& windows) {
+    std::vector<WindowInfo> out(windows.size());
+    std::vector<WindowRead> reads;
+    std::vector<std::size_t> positions;
+    std::vector<std::optional<std::uint64_t>> changesAt;
+    {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            auto it = cache_.find(windows[i]);
+            if (it != cache_.end() && it->second.propertiesValid && it->second.geometryValid) {
+                out[i] = it->second.info;
+                continue;
+            }
+            WindowRead r;
+            if (it != cache_.end()) {
+                r.info = it->second.info;
+                r.properties = !it->second.propertiesValid;
+                r.geometry = !it->second.geometryValid;
+                changesAt.push_back(it->second.changes);
+            } else {
+                changesAt.push_back(std::nullopt);
+            }
+            r.info.window = windows[i];
+            reads.push_back(std::move(r));
+            positions.push_back(i);
+        }
+    }
+    if (reads.empty()) return out;
+    readWindows(reads);
+    std::lock_guard lock(mutex_);
+    for (std::size_t k = 0; k < reads.size(); ++k) {
+        if (changesAt[k] && !isBroken()) {
+            auto it = cache_.find(reads[k].info.window);
+            if (it != cache_.end() && it->second.changes == *changesAt[k]) {
+                it->second.info = reads[k].info;
+                it->second.propertiesValid = it->second.geometryValid = true;
+            }
+        }
+        out[positions[k]] = std::move(reads[k].info);
+    }
+    return out;
+}
+
+void Connection::readWindows(std::vector<WindowRead>& reads) {
     struct Cookies {
         xcb_get_property_cookie_t pid, machine, desktop, state, types, actions, frame, shadow, netName, wmName,
             wmClass, gtkId, transient, opacity;
@@ -338,96 +478,119 @@ std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>&
     auto prop = [&](xcb_window_t w, xcb_atom_t atom, xcb_atom_t type, std::uint32_t len) {
         return xcb_get_property(conn_, 0, w, atom, type, 0, len);
     };
-    std::vector<Cookies> cookies;
-    cookies.reserve(windows.size());
-    for (auto w : windows) {
-        Cookies c;
-        c.pid = prop(w, ewmh_._NET_WM_PID, XCB_ATOM_CARDINAL, 1);
-        c.machine = prop(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_GET_PROPERTY_TYPE_ANY, 256);
-        c.desktop = prop(w, ewmh_._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
-        c.state = prop(w, ewmh_._NET_WM_STATE, XCB_ATOM_ATOM, 64);
-        c.types = prop(w, ewmh_._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64);
-        c.actions = prop(w, ewmh_._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, 64);
-        c.frame = prop(w, ewmh_._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
-        c.shadow = prop(w, atoms_.gtkFrameExtents, XCB_ATOM_CARDINAL, 4);
-        c.netName = prop(w, ewmh_._NET_WM_NAME, atoms_.utf8String, 1024);
-        c.wmName = prop(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 1024);
-        c.wmClass = prop(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
-        c.gtkId = prop(w, atoms_.gtkApplicationId, atoms_.utf8String, 256);
-        c.transient = prop(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
-        c.opacity = prop(w, atoms_.windowOpacity, XCB_ATOM_CARDINAL, 1);
-        c.attrs = xcb_get_window_attributes(conn_, w);
-        c.geometry = xcb_get_geometry(conn_, w);
-        c.origin = xcb_translate_coordinates(conn_, w, root_, 0, 0);
-        cookies.push_back(c);
+    std::vector<Cookies> cookies(reads.size());
+    for (std::size_t i = 0; i < reads.size(); ++i) {
+        const xcb_window_t w = reads[i].info.window;
+        Cookies& c = cookies[i];
+        if (reads[i].properties) {
+            c.pid = prop(w, ewmh_._NET_WM_PID, XCB_ATOM_CARDINAL, 1);
+            c.machine = prop(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_GET_PROPERTY_TYPE_ANY, 256);
+            c.desktop = prop(w, ewmh_._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
+            c.state = prop(w, ewmh_._NET_WM_STATE, XCB_ATOM_ATOM, 64);
+            c.types = prop(w, ewmh_._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64);
+            c.actions = prop(w, ewmh_._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, 64);
+            c.frame = prop(w, ewmh_._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
+            c.shadow = prop(w, atoms_.gtkFrameExtents, XCB_ATOM_CARDINAL, 4);
+            c.netName = prop(w, ewmh_._NET_WM_NAME, atoms_.utf8String, 1024);
+            c.wmName = prop(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 1024);
+            c.wmClass = prop(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
+            c.gtkId = prop(w, atoms_.gtkApplicationId, atoms_.utf8String, 256);
+            c.transient = prop(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
+            c.opacity = prop(w, atoms_.windowOpacity, XCB_ATOM_CARDINAL, 1);
+        }
+        if (reads[i].geometry) {
+            c.attrs = xcb_get_window_attributes(conn_, w);
+            c.geometry = xcb_get_geometry(conn_, w);
+            c.origin = xcb_translate_coordinates(conn_, w, root_, 0, 0);
+        }
     }
-    std::vector<WindowInfo> out;
-    out.reserve(windows.size());
-    for (std::size_t i = 0; i < windows.size(); ++i) {
+    for (std::size_t i = 0; i < reads.size(); ++i) {
         const Cookies& c = cookies[i];
-        WindowInfo info;
-        info.window = windows[i];
-        auto get = [&](xcb_get_property_cookie_t cookie) {
-            return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(conn_, cookie, nullptr));
-        };
-        auto pid = get(c.pid);
-        auto machine = get(c.machine);
-        auto desktop = get(c.desktop);
-        auto state = get(c.state);
-        auto types = get(c.types);
-        auto actions = get(c.actions);
-        auto frame = get(c.frame);
-        auto shadow = get(c.shadow);
-        auto netName = get(c.netName);
-        auto wmName = get(c.wmName);
-        auto wmClass = get(c.wmClass);
-        auto gtkId = get(c.gtkId);
-        auto transient = get(c.transient);
-        auto opacity = get(c.opacity);
-        Reply<xcb_get_window_attributes_reply_t> attrs(xcb_get_window_attributes_reply(conn_, c.attrs, nullptr));
-        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(conn_, c.geometry, nullptr));
-        Reply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(conn_, c.origin, nullptr));
-        info.exists = attrs && geometry && origin;
-        if (!info.exists) {
-            out.push_back(std::move(info));
-            continue;
+        WindowInfo& info = reads[i].info;
+        bool exists = true;
+        if (reads[i].properties) {
+            auto get = [&](xcb_get_property_cookie_t cookie) {
+                return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(conn_, cookie, nullptr));
+            };
+            auto pid = get(c.pid);
+            auto machine = get(c.machine);
+            auto desktop = get(c.desktop);
+            auto state = get(c.state);
+            auto types = get(c.types);
+            auto actions = get(c.actions);
+            auto frame = get(c.frame);
+            auto shadow = get(c.shadow);
+            auto netName = get(c.netName);
+            auto wmName = get(c.wmName);
+            auto wmClass = get(c.wmClass);
+            auto gtkId = get(c.gtkId);
+            auto transient = get(c.transient);
+            auto opacity = get(c.opacity);
+            // A property request on a gone window is answered with an error.
+            exists = pid != nullptr;
+            const xcb_window_t window = info.window;
+            const Rect clientArea = info.clientArea;
+            const bool viewable = info.viewable;
+            const bool existed = info.exists;
+            info = WindowInfo();
+            info.window = window;
+            info.clientArea = clientArea;
+            info.viewable = viewable;
+            info.exists = existed;
+            if (auto v = cardinals(pid.get()); !v.empty() && v[0] > 0 && v[0] <= 0x7fffffff)
+                info.pid = std::int32_t(v[0]);
+            if (machine && machine->format == 8 && machine->value_len > 0) {
+                QByteArray m = bytes(machine.get());
+                int nul = m.indexOf('\0');
+                info.clientMachine = QString::fromLocal8Bit(nul >= 0 ? m.left(nul) : m);
+            }
+            if (auto v = cardinals(desktop.get()); !v.empty()) info.desktop = v[0];
+            for (auto a : cardinals(state.get())) info.state.push_back(a);
+            for (auto a : cardinals(types.get())) info.types.push_back(a);
+            if (actions && actions->type == XCB_ATOM_ATOM) {
+                std::vector<xcb_atom_t> list;
+                for (auto a : cardinals(actions.get())) list.push_back(a);
+                info.allowedActions = std::move(list);
+            }
+            info.decoration = extentsFrom(cardinals(frame.get()));
+            info.clientShadow = extentsFrom(cardinals(shadow.get()));
+            QByteArray name = bytes(netName.get());
+            if (!name.isEmpty())
+                info.title = QString::fromUtf8(name);
+            else if (wmName) {
+                QByteArray legacy = bytes(wmName.get());
+                info.title =
+                    wmName->type == atoms_.utf8String ? QString::fromUtf8(legacy) : QString::fromLatin1(legacy);
+            }
+            if (QByteArray cls = bytes(wmClass.get()); !cls.isEmpty()) {
+                QList<QByteArray> parts = cls.split('\0');
+                if (parts.size() >= 1) info.wmClassInstance = QString::fromLocal8Bit(parts[0]);
+                if (parts.size() >= 2) info.wmClassClass = QString::fromLocal8Bit(parts[1]);
+            }
+            info.gtkApplicationId = QString::fromUtf8(bytes(gtkId.get()));
+            if (auto v = cardinals(transient.get()); !v.empty()) info.transientFor = v[0];
+            if (auto v = cardinals(opacity.get()); !v.empty()) info.opacity = double(v[0]) / double(0xffffffffu);
         }
-        if (auto v = cardinals(pid.get()); !v.empty() && v[0] > 0 && v[0] <= 0x7fffffff) info.pid = std::int32_t(v[0]);
-        if (machine && machine->format == 8 && machine->value_len > 0) {
-            QByteArray m = bytes(machine.get());
-            int nul = m.indexOf('\0');
-            info.clientMachine = QString::fromLocal8Bit(nul >= 0 ? m.left(nul) : m);
+        if (reads[i].geometry) {
+            Reply<xcb_get_window_attributes_reply_t> attrs(xcb_get_window_attributes_reply(conn_, c.attrs, nullptr));
+            Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(conn_, c.geometry, nullptr));
+            Reply<xcb_translate_coordinates_reply_t> origin(
+                xcb_translate_coordinates_reply(conn_, c.origin, nullptr));
+            exists = exists && attrs && geometry && origin;
+            if (exists) {
+                info.viewable = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
+                info.clientArea = Rect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
+            }
+        } else {
+            exists = exists && info.exists;
         }
-        if (auto v = cardinals(desktop.get()); !v.empty()) info.desktop = v[0];
-        for (auto a : cardinals(state.get())) info.state.push_back(a);
-        for (auto a : cardinals(types.get())) info.types.push_back(a);
-        if (actions && actions->type == XCB_ATOM_ATOM) {
-            std::vector<xcb_atom_t> list;
-            for (auto a : cardinals(actions.get())) list.push_back(a);
-            info.allowedActions = std::move(list);
+        info.exists = exists;
+        if (!exists) {
+            const xcb_window_t window = info.window;
+            info = WindowInfo();
+            info.window = window;
         }
-        info.decoration = extentsFrom(cardinals(frame.get()));
-        info.clientShadow = extentsFrom(cardinals(shadow.get()));
-        QByteArray name = bytes(netName.get());
-        if (!name.isEmpty())
-            info.title = QString::fromUtf8(name);
-        else if (wmName) {
-            QByteArray legacy = bytes(wmName.get());
-            info.title = wmName->type == atoms_.utf8String ? QString::fromUtf8(legacy) : QString::fromLatin1(legacy);
-        }
-        if (QByteArray cls = bytes(wmClass.get()); !cls.isEmpty()) {
-            QList<QByteArray> parts = cls.split('\0');
-            if (parts.size() >= 1) info.wmClassInstance = QString::fromLocal8Bit(parts[0]);
-            if (parts.size() >= 2) info.wmClassClass = QString::fromLocal8Bit(parts[1]);
-        }
-        info.gtkApplicationId = QString::fromUtf8(bytes(gtkId.get()));
-        if (auto v = cardinals(transient.get()); !v.empty()) info.transientFor = v[0];
-        if (auto v = cardinals(opacity.get()); !v.empty()) info.opacity = double(v[0]) / double(0xffffffffu);
-        info.viewable = attrs->map_state == XCB_MAP_STATE_VIEWABLE;
-        info.clientArea = Rect(origin->dst_x, origin->dst_y, geometry->width, geometry->height);
-        out.push_back(std::move(info));
     }
-    return out;
 }
 
 WindowInfo Connection::windowInfo(xcb_window_t window) { return windowInfos({window}).front(); }

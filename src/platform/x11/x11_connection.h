@@ -7,6 +7,11 @@
 // its own mutex, so any thread may read windows while the event thread runs.
 // Events are read by one thread of the connection's own and handed to the
 // listeners there; listeners hop to the main queue themselves.
+//
+// What the backend reads over and over (the root window's lists and the
+// managed clients' properties and geometry) is kept in a cache that the
+// events keep current: an event marks what it touched as stale, and the next
+// read fetches only that. A read that finds nothing changed makes no request.
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
@@ -114,14 +119,18 @@ public:
     bool hasWindowManager(double timeoutSeconds);
     QString windowManagerName();
 
-    // Root window state.
+    // Root window state, from the cache (fetched when an event made it stale).
     std::vector<xcb_window_t> clientList();          // mapping order
     std::vector<xcb_window_t> clientListStacking();  // bottom to top
     xcb_window_t activeWindow();
     std::uint32_t currentDesktop();
     std::optional<std::uint32_t> numberOfDesktops();
 
-    // Reads many windows with one round trip per kind of property.
+    // The client list as the server has it now (one round trip).
+    std::vector<xcb_window_t> readClientList();
+
+    // Many windows at once: managed clients from the cache, re-reading only
+    // the stale ones, all requests sent before any reply is awaited.
     std::vector<WindowInfo> windowInfos(const std::vector<xcb_window_t>& windows);
     WindowInfo windowInfo(xcb_window_t window);
     // The client's icon (_NET_WM_ICON) closest to the size, as ARGB pixels.
@@ -161,6 +170,33 @@ public:
     bool isEventThread() const;
 
 private:
+    // A managed client as last read, and whether events made parts of it stale.
+    struct CachedWindow {
+        WindowInfo info;
+        bool propertiesValid = false;
+        bool geometryValid = false;
+        std::uint64_t changes = 0;
+    };
+    template <typename T>
+    struct CachedRootValue {
+        T value{};
+        bool valid = false;
+        std::uint64_t changes = 0;
+    };
+    // One window to read, with the parts to read.
+    struct WindowRead {
+        WindowInfo info;
+        bool properties = true;
+        bool geometry = true;
+    };
+    void readWindows(std::vector<WindowRead>& reads);
+    template <typename T>
+    T cachedRoot(CachedRootValue<T> Connection::*slot, const std::function<T()>& read);
+    // The window properties WindowInfo is made of: a change to one of them
+    // makes the window's cached properties stale.
+    bool isWindowInfoAtom(xcb_atom_t atom) const;
+    void invalidate(const xcb_generic_event_t* event);
+
     Connection() = default;
     bool setUp(const QString& displayName, QString* error);
     void eventLoop();
@@ -182,6 +218,12 @@ private:
     std::uint64_t eventSerial_ = 0;
     std::map<xcb_window_t, std::uint64_t> configureCounts_;
     std::set<xcb_window_t> clients_;
+    std::vector<xcb_window_t> clientOrder_;  // clients_ in mapping order
+    std::map<xcb_window_t, CachedWindow> cache_;
+    CachedRootValue<std::vector<xcb_window_t>> stacking_;
+    CachedRootValue<xcb_window_t> active_;
+    CachedRootValue<std::uint32_t> desktop_;
+    CachedRootValue<std::optional<std::uint32_t>> desktopCount_;
     std::vector<EventListener*> listeners_;
     std::shared_ptr<Dispatcher> dispatcher_;
     std::mutex dispatchMutex_;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/dispatch.h"
+#include "platform/x11/x11_system.h"
 
 namespace platform::x11 {
 
@@ -17,6 +18,26 @@ DisplayID displayIDForName(const QString& name, int index) {
         h *= 16777619u;
     }
     return h == 0 ? 1 : h;
+}
+
+Rect giveBackOwnReservation(const Rect& bounds, const Rect& available, const std::vector<Rect>& reserved) {
+    Rect out = available;
+    for (const Rect& r : reserved) {
+        if (r.maxX() <= bounds.minX() || r.minX() >= bounds.maxX()) continue;
+        if (r.maxY() <= bounds.minY() || r.minY() >= bounds.maxY()) continue;
+        // A strip along the display's bottom edge that the usable area stops at.
+        if (r.maxY() >= bounds.maxY() && r.minY() > bounds.minY() && out.maxY() <= r.minY() + 0.5 &&
+            out.maxY() >= r.minY() - 0.5)
+            out.size.height = bounds.maxY() - out.minY();
+        // And along the top edge.
+        else if (r.minY() <= bounds.minY() && r.maxY() < bounds.maxY() && out.minY() >= r.maxY() - 0.5 &&
+                 out.minY() <= r.maxY() + 0.5) {
+            const double bottom = out.maxY();
+            out.origin.y = bounds.minY();
+            out.size.height = bottom - out.origin.y;
+        }
+    }
+    return out;
 }
 
 std::vector<Screen> makeScreens(const std::vector<ScreenSource>& sources) {
@@ -73,10 +94,12 @@ std::vector<ScreenSource> X11Displays::readSources() {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     if (app && QGuiApplication::platformName() == QStringLiteral("xcb")) {
         QScreen* primary = QGuiApplication::primaryScreen();
+        const std::vector<Rect> reserved = ownReservedAreas();
         auto add = [&](QScreen* s) {
             const QRect g = s->geometry(), a = s->availableGeometry();
-            sources.push_back({s->name(), Rect(g.x(), g.y(), g.width(), g.height()),
-                               Rect(a.x(), a.y(), a.width(), a.height()), s->devicePixelRatio()});
+            const Rect bounds(g.x(), g.y(), g.width(), g.height());
+            sources.push_back({s->name(), bounds, giveBackOwnReservation(bounds, Rect(a.x(), a.y(), a.width(), a.height()), reserved),
+                               s->devicePixelRatio()});
         };
         if (primary) add(primary);
         for (QScreen* s : QGuiApplication::screens())

@@ -27,6 +27,10 @@ struct ScreenSource {
     double scale = 1.0;
 };
 std::vector<Screen> makeScreens(const std::vector<ScreenSource>& sources);
+// The usable area of a display as if our own panels reserved nothing there:
+// the bar's own strip is no loss of space to the bar, and a usable area that
+// moved with every bar shown or hidden would rebuild the bars in a loop.
+Rect giveBackOwnReservation(const Rect& bounds, const Rect& available, const std::vector<Rect>& reserved);
 
 class X11Displays : public Displays, public EventListener {
 public:

@@ -6,7 +6,10 @@
 #include <QMetaObject>
 #include <QPalette>
 #include <QPlatformSurfaceEvent>
+#include <QScreen>
 #include <QWindow>
+#include <algorithm>
+#include <cmath>
 
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -21,8 +24,47 @@ constexpr std::uint32_t allDesktops = 0xffffffffu;
 const char* const qtWindowTypeProperty = "_q_xcb_wm_window_type";
 constexpr int qtDockType = 0x000004;
 const char* const announcedProperty = "_quorvel_panel_announced";
+const char* const strutProperty = "_quorvel_panel_strut";
+
+std::mutex reservedMutex;
+std::map<const QWindow*, Rect>& reservedAreas() {
+    static std::map<const QWindow*, Rect> areas;
+    return areas;
+}
+
+void setReserved(const QWindow* window, std::optional<Rect> area) {
+    std::lock_guard lock(reservedMutex);
+    if (area)
+        reservedAreas()[window] = *area;
+    else
+        reservedAreas().erase(window);
+}
 
 }  // namespace
+
+std::array<std::uint32_t, 12> strutFor(const Rect& panel, const Rect& display, const Rect& root) {
+    std::array<std::uint32_t, 12> v{};
+    if (panel.isEmpty() || root.isEmpty()) return v;
+    auto clampTo = [](double x, double hi) { return std::uint32_t(std::clamp(std::lround(x), 0L, long(hi))); };
+    const double startX = panel.minX(), endX = panel.maxX() - 1;
+    if (panel.maxY() >= display.maxY() && panel.minY() > display.minY()) {
+        v[3] = clampTo(root.maxY() - panel.minY(), root.height());  // bottom
+        v[10] = clampTo(startX, root.width());
+        v[11] = clampTo(endX, root.width());
+    } else if (panel.minY() <= display.minY() && panel.maxY() < display.maxY()) {
+        v[2] = clampTo(panel.maxY() - root.minY(), root.height());  // top
+        v[8] = clampTo(startX, root.width());
+        v[9] = clampTo(endX, root.width());
+    }
+    return v;
+}
+
+std::vector<Rect> ownReservedAreas() {
+    std::lock_guard lock(reservedMutex);
+    std::vector<Rect> out;
+    for (const auto& [w, r] : reservedAreas()) out.push_back(r);
+    return out;
+}
 
 bool isPanelWindowFlags(int windowFlags) {
     const Qt::WindowFlags f = Qt::WindowFlags::fromInt(windowFlags);
@@ -45,8 +87,19 @@ public:
         } else if (event->type() == QEvent::Expose && window->isVisible() &&
                    !window->property(announcedProperty).toBool()) {
             owner_->announcePanel(window);
+            owner_->reservePanelArea(window, true);
         } else if (event->type() == QEvent::Hide) {
             window->setProperty(announcedProperty, false);
+            owner_->reservePanelArea(window, false);
+        } else if ((event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+                    event->type() == QEvent::ScreenChangeInternal) &&
+                   window->isVisible()) {
+            owner_->reservePanelArea(window, true);
+        } else if (event->type() == QEvent::PlatformSurface &&
+                   static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                       QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
+            setReserved(window, std::nullopt);
+            window->setProperty(strutProperty, QVariant());
         }
         return false;
     }
@@ -91,6 +144,35 @@ void X11Application::announcePanel(QWindow* window) {
                            e->_NET_WM_STATE_SKIP_TASKBAR, sourcePager);
     conn_->sendRootMessage(w, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_SKIP_PAGER,
                            e->_NET_WM_STATE_ABOVE, sourcePager);
+    conn_->flush();
+}
+
+void X11Application::reservePanelArea(QWindow* window, bool shown) {
+    const QRect g = window->geometry();
+    setReserved(window, shown ? std::optional<Rect>(Rect(g.x(), g.y(), g.width(), g.height())) : std::nullopt);
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    std::array<std::uint32_t, 12> values{};
+    if (shown) {
+        const double dpr = window->devicePixelRatio();
+        const QRect d = window->screen() ? window->screen()->geometry() : g;
+        auto device = [dpr](const QRect& r) {
+            return Rect(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr);
+        };
+        values = strutFor(device(g), device(d), conn_->rootGeometry());
+    }
+    // Written only when the values change: every write makes the manager
+    // recompute the work area and reshape maximised windows.
+    QVariantList key;
+    for (auto v : values) key.push_back(v);
+    if (window->property(strutProperty).toList() == key) return;
+    window->setProperty(strutProperty, key);
+    const xcb_window_t w = xcb_window_t(window->winId());
+    auto* e = conn_->ewmh();
+    xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, e->_NET_WM_STRUT_PARTIAL, XCB_ATOM_CARDINAL, 32, 12,
+                        values.data());
+    // The older four-value form, for managers that know only that one.
+    xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, e->_NET_WM_STRUT, XCB_ATOM_CARDINAL, 32, 4,
+                        values.data());
     conn_->flush();
 }
 

@@ -7,8 +7,11 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <array>
+#include <vector>
 
 #include "platform/alerts.h"
+#include "platform/geometry.h"
 #include "platform/application.h"
 #include "platform/session.h"
 #include "platform/x11/x11_connection.h"
@@ -22,6 +25,18 @@ namespace platform::x11 {
 // every desktop, skipped by task bars and pagers, so the window manager keeps
 // it above normal windows, never focuses it and never lists it.
 bool isPanelWindowFlags(int windowFlags);
+
+// The area a panel reserves at the screen edge it sits on, as the twelve
+// values of _NET_WM_STRUT_PARTIAL (left, right, top, bottom, then the start
+// and end of each edge's span), measured from the edges of the whole X screen
+// (`root`) as the window manager wants them. A panel along the bottom or top
+// edge of its display reserves from the screen edge to its far side, over its
+// own width; a panel on neither edge reserves nothing. Device pixels.
+std::array<std::uint32_t, 12> strutFor(const Rect& panel, const Rect& display, const Rect& root);
+// Where our own shown panels reserve space (top-left coordinates of Qt, one
+// rectangle per panel), for the displays to give back: the bar is not
+// something that takes space from itself.
+std::vector<Rect> ownReservedAreas();
 
 class X11Application : public Application {
 public:
@@ -46,6 +61,9 @@ public:
     void preparePanel(QWindow* window);
     // After the panel is mapped: on every desktop, skipped by pagers and task bars.
     void announcePanel(QWindow* window);
+    // Reserves the panel's strip at its display's edge (or releases it when
+    // the panel is hidden), so maximised windows stop at the bar.
+    void reservePanelArea(QWindow* window, bool shown);
 
 private:
     class Filter;

@@ -20,7 +20,6 @@ namespace {
 
 constexpr std::uint32_t sourcePager = 2;
 constexpr std::uint32_t iconicState = 3;
-constexpr double actionWait = 1.0;
 
 QString executableOf(std::int32_t pid) {
     return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
@@ -132,14 +131,14 @@ RunningApplication X11Workspace::describe(std::int32_t pid, const std::vector<Wi
                                           std::int32_t active) {
     RunningApplication app;
     app.pid = pid;
-    const QString exe = executableOf(pid);
+    const QString exe = processFacts(pid).executable;
     if (!exe.isEmpty()) app.executablePath = exe;
     app.isActive = pid == active;
     {
         std::lock_guard lock(mutex_);
         app.isHidden = hiddenApps_.count(pid) > 0;
     }
-    const bool ours = pid == ::getpid() || (!exe.isEmpty() && exe == executableOf(::getpid()));
+    const bool ours = pid == ::getpid() || (!exe.isEmpty() && exe == processFacts(::getpid()).executable);
     if (ours) {
         app.bundleID = options_.ownBundleID;
         app.localizedName = options_.ownName;
@@ -174,6 +173,20 @@ RunningApplication X11Workspace::describe(std::int32_t pid, const std::vector<Wi
     return app;
 }
 
+X11Workspace::ProcessFacts X11Workspace::processFacts(std::int32_t pid) {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = processFacts_.find(pid); it != processFacts_.end()) return it->second;
+    }
+    // Read once per process: a process keeps its executable and start time,
+    // and the entry goes when its last window does.
+    ProcessFacts facts{executableOf(pid), processStartTime(pid)};
+    std::lock_guard lock(mutex_);
+    if (processFacts_.size() > 4096) processFacts_.clear();
+    processFacts_[pid] = facts;
+    return facts;
+}
+
 std::vector<RunningApplication> X11Workspace::runningApplications() {
     auto byPid = localClientsByPid();
     byPid.try_emplace(::getpid());
@@ -181,7 +194,7 @@ std::vector<RunningApplication> X11Workspace::runningApplications() {
     std::vector<std::pair<unsigned long long, RunningApplication>> apps;
     for (const auto& [pid, windows] : byPid) {
         if (pid != ::getpid() && !isProcessAlive(pid)) continue;
-        apps.emplace_back(processStartTime(pid).value_or(~0ull), describe(pid, windows, active));
+        apps.emplace_back(processFacts(pid).startTime.value_or(~0ull), describe(pid, windows, active));
     }
     std::stable_sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) {
         return a.first != b.first ? a.first < b.first : a.second.pid < b.second.pid;
@@ -223,25 +236,25 @@ bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
     if (wasHidden) unhide(pid);
     auto* e = conn_->ewmh();
     std::vector<xcb_window_t> visible;
+    std::set<xcb_window_t> restoring;
+    {
+        std::lock_guard lock(mutex_);
+        restoring = restoring_;
+    }
+    // Windows just asked back from a hide count as shown: the manager has
+    // not answered yet, and nobody waits for it.
     for (const auto& w : ax_->windowsOf(pid))
-        if (!w.hasState(e->_NET_WM_STATE_HIDDEN)) visible.push_back(w.window);
+        if (!w.hasState(e->_NET_WM_STATE_HIDDEN) || restoring.count(w.window)) visible.push_back(w.window);
     // An application whose windows are all minimised becomes active without
     // showing one, as on any desktop.
     if (visible.empty()) return true;
+    // The requests are sent and that is all: the manager's answer arrives as
+    // property changes, which update what is read and tell the observers.
     if (allWindows)
         for (std::size_t i = visible.size(); i-- > 1;)
             conn_->sendRootMessage(visible[i], e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->sendRootMessage(visible.front(), e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->flush();
-    // Done when the manager made it the active window and raised it to the top.
-    const xcb_window_t target = visible.front();
-    conn_->waitUntil(
-        [&] {
-            if (conn_->activeWindow() != target) return false;
-            auto stacking = conn_->clientListStacking();
-            return !stacking.empty() && stacking.back() == target;
-        },
-        actionWait);
     return true;
 }
 
@@ -276,13 +289,6 @@ bool X11Workspace::hide(std::int32_t pid) {
     setHidden(pid, true, true);
     for (auto w : minimised) conn_->sendRootMessage(w, conn_->atoms().wmChangeState, iconicState);
     conn_->flush();
-    conn_->waitUntil(
-        [&] {
-            for (auto w : minimised)
-                if (!conn_->windowInfo(w).hasState(e->_NET_WM_STATE_HIDDEN) && conn_->windowInfo(w).exists) return false;
-            return true;
-        },
-        actionWait);
     return true;
 }
 
@@ -295,21 +301,12 @@ bool X11Workspace::unhide(std::int32_t pid) {
             restore = std::move(it->second);
             minimisedByHide_.erase(it);
         }
+        restoring_.insert(restore.begin(), restore.end());
     }
     setHidden(pid, false, true);
     // Windows the user minimised on their own stay minimised.
     for (auto w : restore) xcb_map_window(conn_->xcb(), w);
     conn_->flush();
-    auto* e = conn_->ewmh();
-    conn_->waitUntil(
-        [&] {
-            for (auto w : restore) {
-                auto info = conn_->windowInfo(w);
-                if (info.exists && info.hasState(e->_NET_WM_STATE_HIDDEN)) return false;
-            }
-            return true;
-        },
-        actionWait);
     return true;
 }
 
@@ -450,6 +447,7 @@ void X11Workspace::clientsChanged(const std::vector<xcb_window_t>& added, const 
         for (auto w : removed) {
             windowPids_.erase(w);
             windowHidden_.erase(w);
+            restoring_.erase(w);
         }
         std::set<std::int32_t> after;
         for (auto& [w, pid] : windowPids_) after.insert(pid);
@@ -458,6 +456,7 @@ void X11Workspace::clientsChanged(const std::vector<xcb_window_t>& added, const 
         for (auto pid : before)
             if (!after.count(pid)) {
                 terminated.insert(pid);
+                processFacts_.erase(pid);
                 hiddenApps_.erase(pid);
                 minimisedByHide_.erase(pid);
             }
@@ -504,6 +503,7 @@ void X11Workspace::xEvent(const xcb_generic_event_t* event) {
     {
         std::lock_guard lock(mutex_);
         windowHidden_[p->window] = hidden;
+        if (!hidden) restoring_.erase(p->window);
         appHidden = hiddenApps_.count(pid) > 0;
     }
     // A window of a hidden application came back by other means: the

@@ -63,6 +63,11 @@ public:
 
 private:
     struct Hub;  // observers, shared with the closures on the main queue
+    struct ProcessFacts {
+        QString executable;
+        std::optional<unsigned long long> startTime;
+    };
+    ProcessFacts processFacts(std::int32_t pid);
     bool isLocal(const WindowInfo& info) const;
     std::map<std::int32_t, std::vector<WindowInfo>> localClientsByPid();
     RunningApplication describe(std::int32_t pid, const std::vector<WindowInfo>& windows, std::int32_t activePid);
@@ -80,6 +85,8 @@ private:
     std::map<xcb_window_t, bool> windowHidden_;
     std::set<std::int32_t> hiddenApps_;
     std::map<std::int32_t, std::set<xcb_window_t>> minimisedByHide_;
+    std::set<xcb_window_t> restoring_;
+    std::map<std::int32_t, ProcessFacts> processFacts_;  // asked back by unhide, not yet shown
     std::int32_t lastActivePid_ = 0;
 };
 
