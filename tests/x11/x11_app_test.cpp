@@ -92,6 +92,46 @@ TEST_F(X11AppTest, BarKeepsWindowsOffItAndFollowsFullScreen) {
     EXPECT_TRUE(conn->waitUntil([&] { return bar().exists; }, 10.0)) << "the bar does not come back";
 }
 
+TEST_F(X11AppTest, BarReservesItsStripSoMaximisedWindowsStayMaximised) {
+    Terminal& t = terminal("80x24+40+40");
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    const xcb_window_t barWindow = bar().window;
+    auto* e = conn->ewmh();
+    auto cardinals = [&](xcb_window_t w, xcb_atom_t atom) {
+        std::vector<std::uint32_t> v;
+        auto cookie = xcb_get_property(conn->xcb(), 0, w, atom, XCB_ATOM_CARDINAL, 0, 16);
+        if (auto* r = xcb_get_property_reply(conn->xcb(), cookie, nullptr)) {
+            auto* p = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
+            v.assign(p, p + xcb_get_property_value_length(r) / 4);
+            std::free(r);
+        }
+        return v;
+    };
+    // Both forms: the bar's strip along the bottom, over the bar's width.
+    const std::uint32_t reserved = std::uint32_t(barHeight);
+    const std::vector<std::uint32_t> partial{0, 0, 0, reserved, 0, 0, 0, 0, 0, 0, 0, x11test::Session::width - 1};
+    EXPECT_TRUE(conn->waitUntil([&] { return cardinals(barWindow, e->_NET_WM_STRUT_PARTIAL) == partial; }, 5.0));
+    EXPECT_EQ(cardinals(barWindow, e->_NET_WM_STRUT), (std::vector<std::uint32_t>{0, 0, 0, reserved}));
+    // The manager's work area ends at the bar's top edge.
+    EXPECT_TRUE(conn->waitUntil([&] {
+        auto area = cardinals(conn->root(), e->_NET_WORKAREA);
+        return area.size() >= 4 && area[1] + area[3] == std::uint32_t(barTop);
+    }, 5.0));
+
+    // A maximised window stops at the bar by itself and stays maximised: the
+    // bar has nothing to reshape, so un-maximising still restores its size.
+    setState(t.window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    auto maximised = [&] {
+        auto info = conn->windowInfo(t.window);
+        return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    };
+    EXPECT_TRUE(conn->waitUntil([&] { return maximised() && frameOf(t.window).maxY() <= barTop + 1; }, 10.0))
+        << "frame ends at " << frameOf(t.window).maxY();
+    pumpFor(1.5);  // longer than the bar's checks of window frames
+    EXPECT_TRUE(maximised()) << "the bar reshaped a maximised window";
+    EXPECT_LE(frameOf(t.window).maxY(), barTop + 1);
+}
+
 TEST_F(X11AppTest, WindowThatRefusesToShrinkIsMovedUp) {
     ASSERT_TRUE(launch()) << "no bar appeared";
     // Covers the display (at least 90% of both sides) and reaches into the bar.

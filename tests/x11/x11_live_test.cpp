@@ -2,6 +2,7 @@
 // clients (xterm), checked through the platform interfaces.
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <atomic>
@@ -14,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_backend.h"
+#include "platform/x11/x11_window_server.h"
 #include "platform/x11/x11_workspace.h"
 #include "x11_session.h"
 
@@ -393,6 +395,92 @@ TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
     ASSERT_TRUE(xdotool({"windowactivate", std::to_string(b.window)}));
     EXPECT_TRUE(pumpUntil([&] { return !workspace().application(b.pid())->isHidden; }));
     workspace().removeObserver(token);
+}
+
+// Stops the window manager for a while: whatever waits for its answer waits
+// until the object is gone.
+class FrozenWindowManager {
+public:
+    FrozenWindowManager() : pid_(x11test::Session::shared().windowManagerPid()) {
+        if (pid_ > 0) ::kill(pid_, SIGSTOP);
+    }
+    ~FrozenWindowManager() {
+        if (pid_ > 0) ::kill(pid_, SIGCONT);
+    }
+    bool frozen() const { return pid_ > 0; }
+
+private:
+    pid_t pid_;
+};
+
+TEST_F(X11LiveTest, RequestsToTheManagerReturnWithoutWaitingForIt) {
+    Terminal& a = terminal("80x24+40+40");
+    Terminal& b = terminal("80x24+400+300");
+    const ax::Element windowA = windowOf(a);
+    ASSERT_TRUE(workspace().activate(b.pid(), false));
+    ASSERT_TRUE(pumpUntil([&] { return conn->activeWindow() == b.window; }));
+    {
+        // A manager that does not answer (busy, or frozen here) holds no
+        // call up: each request is sent and the call returns.
+        FrozenWindowManager frozen;
+        ASSERT_TRUE(frozen.frozen());
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(workspace().activate(a.pid(), false));
+        EXPECT_EQ(ax::api().performAction(windowA, names::raise), ax::Error::success);
+        EXPECT_TRUE(workspace().hide(b.pid()));
+        // Far below any wait for the manager (those were 0.5 to 1 s each).
+        EXPECT_LT(clock.elapsed(), 400) << "a call waited for the window manager";
+        EXPECT_NE(conn->activeWindow(), a.window) << "the manager answered while frozen";
+    }
+    // Its answers then arrive as events and bring everything up to date.
+    EXPECT_TRUE(pumpUntil([&] {
+        auto front = workspace().frontmostApplication();
+        return front && front->pid == a.pid();
+    }));
+    EXPECT_TRUE(pumpUntil([&] { return read<bool>(windowOf(b), names::minimized); }));
+}
+
+TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
+    Terminal& a = terminal("80x24+40+40");
+    Terminal& b = terminal("80x24+400+300");
+    x11::X11WindowServer server(conn);
+    x11::X11Accessibility axs(conn);
+    // Requests the reads make: the sequence numbers of two no-op requests
+    // around them differ by one when the reads made none.
+    auto requestsOf = [&](const std::function<void()>& reads) {
+        const unsigned before = xcb_no_operation(conn->xcb()).sequence;
+        reads();
+        return xcb_no_operation(conn->xcb()).sequence - before - 1;
+    };
+    auto poll = [&] {
+        server.copyWindowList(windowListOnScreenOnly | windowListExcludeDesktopElements, 0);
+        axs.windowsOf(a.pid());
+        (void)conn->activeWindow();
+        (void)conn->currentDesktop();
+    };
+    // Once the manager is done with the new windows, a poll costs nothing.
+    EXPECT_TRUE(conn->waitUntil([&] { return requestsOf(poll) == 0; }, 5.0))
+        << "a poll over an unchanged desktop still makes " << requestsOf(poll) << " requests";
+
+    // A change is read again, and only where it happened: one window's
+    // properties, not every window's.
+    ASSERT_TRUE(xdotool({"set_window", "--name", "renamed", std::to_string(b.window)}));
+    unsigned requests = 0;
+    bool seen = conn->waitUntil(
+        [&] {
+            bool renamed = false;
+            requests = requestsOf([&] {
+                auto list = server.copyWindowList(windowListOnScreenOnly, 0);
+                for (const auto& r : list.value_or(std::vector<WindowRecord>{}))
+                    if (r.number == std::int64_t(b.window)) renamed = r.name == QStringLiteral("renamed");
+            });
+            return renamed;
+        },
+        5.0);
+    EXPECT_TRUE(seen) << "the new title never showed";
+    EXPECT_LE(requests, 16u) << "the re-read after one title change";
+    EXPECT_TRUE(conn->waitUntil([&] { return requestsOf(poll) == 0; }, 5.0));
 }
 
 TEST_F(X11LiveTest, TerminateAndForceTerminate) {

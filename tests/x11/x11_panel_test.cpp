@@ -70,7 +70,6 @@ TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
     EXPECT_TRUE(panel.hasState(e->_NET_WM_STATE_SKIP_TASKBAR));
     EXPECT_TRUE(panel.hasState(e->_NET_WM_STATE_SKIP_PAGER));
     EXPECT_NE(conn->activeWindow(), panel.window) << "a panel never takes the focus";
-    // Reserves no space: the work area stays the whole screen.
     EXPECT_EQ(panel.frame(), Rect(0, x11test::Session::height - 44, x11test::Session::width, 44));
     x11::X11WindowServer server(conn);
     EXPECT_EQ(server.layerOf(panel), x11::layers::dock);

@@ -205,6 +205,8 @@ void pumpFor(double seconds) {
     pumpUntil([] { return false; }, seconds);
 }
 
+pid_t Session::windowManagerPid() const { return windowManager_ ? windowManager_->pid() : -1; }
+
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds) {
     return conn.waitUntil(
         [&] {

@@ -46,6 +46,8 @@ public:
     bool start(std::string& error);
     void stop();
     const std::string& display() const { return display_; }
+    // The window manager's process (to freeze it in a test); -1 when not running.
+    pid_t windowManagerPid() const;
     bool isRunning() const { return !display_.empty(); }
     static constexpr int width = 1280;
     static constexpr int height = 800;
