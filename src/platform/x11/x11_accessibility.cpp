@@ -112,17 +112,14 @@ std::vector<WindowInfo> X11Accessibility::windowsOf(std::int32_t pid) {
     auto stacking = conn_->clientListStacking();
     std::reverse(stacking.begin(), stacking.end());
     const std::uint32_t desktop = conn_->currentDesktop();
-    std::vector<WindowInfo> out;
-    for (auto& info : conn_->windowInfos(stacking)) {
-        if (!info.exists || info.pid != pid) continue;
-        if (info.desktop && *info.desktop != desktop && *info.desktop != 0xffffffffu) continue;
-        out.push_back(std::move(info));
-    }
-    return out;
+    return conn_->windowInfos(stacking, [&](const WindowInfo& info) {
+        if (!info.exists || info.pid != pid) return false;
+        return !info.desktop || *info.desktop == desktop || *info.desktop == 0xffffffffu;
+    });
 }
 
 ax::Error X11Accessibility::readWindow(xcb_window_t window, WindowInfo& info) {
-    if (!conn_->knownClients().count(window)) {
+    if (!conn_->isClient(window)) {
         // The event thread may not have seen the newest client list yet.
         auto live = conn_->readClientList();
         if (std::find(live.begin(), live.end(), window) == live.end()) return ax::Error::invalidElement;

@@ -425,7 +425,17 @@ QString Connection::windowManagerName() {
 }
 
 std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>& windows) {
-    std::vector<WindowInfo> out(windows.size());
+    return windowInfos(windows, nullptr);
+}
+
+bool Connection::isClient(xcb_window_t window) {
+    std::lock_guard lock(mutex_);
+    return clients_.count(window) > 0;
+}
+
+std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>& windows,
+                                                const std::function<bool(const WindowInfo&)>& keep) {
+    std::vector<std::optional<WindowInfo>> out(windows.size());
     std::vector<WindowRead> reads;
     std::vector<std::size_t> positions;
     std::vector<std::optional<std::uint64_t>> changesAt;
@@ -434,7 +444,7 @@ std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>&
         for (std::size_t i = 0; i < windows.size(); ++i) {
             auto it = cache_.find(windows[i]);
             if (it != cache_.end() && it->second.propertiesValid && it->second.geometryValid) {
-                out[i] = it->second.info;
+                if (!keep || keep(it->second.info)) out[i] = it->second.info;
                 continue;
             }
             WindowRead r;
@@ -451,9 +461,16 @@ std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>&
             positions.push_back(i);
         }
     }
-    if (reads.empty()) return out;
+    auto result = [&] {
+        std::vector<WindowInfo> kept;
+        kept.reserve(windows.size());
+        for (auto& o : out)
+            if (o) kept.push_back(std::move(*o));
+        return kept;
+    };
+    if (reads.empty()) return result();
     readWindows(reads);
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     for (std::size_t k = 0; k < reads.size(); ++k) {
         if (changesAt[k] && !isBroken()) {
             auto it = cache_.find(reads[k].info.window);
@@ -462,9 +479,10 @@ std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>&
                 it->second.propertiesValid = it->second.geometryValid = true;
             }
         }
-        out[positions[k]] = std::move(reads[k].info);
+        if (!keep || keep(reads[k].info)) out[positions[k]] = std::move(reads[k].info);
     }
-    return out;
+    lock.unlock();
+    return result();
 }
 
 void Connection::readWindows(std::vector<WindowRead>& reads) {

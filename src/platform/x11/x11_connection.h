@@ -132,6 +132,13 @@ public:
     // Many windows at once: managed clients from the cache, re-reading only
     // the stale ones, all requests sent before any reply is awaited.
     std::vector<WindowInfo> windowInfos(const std::vector<xcb_window_t>& windows);
+    // Only the windows that pass `keep`, in the same order: the others are
+    // not copied out of the cache. `keep` runs under the cache's lock and
+    // must not call back into the connection.
+    std::vector<WindowInfo> windowInfos(const std::vector<xcb_window_t>& windows,
+                                        const std::function<bool(const WindowInfo&)>& keep);
+    // True when the window is in the manager's client list as last seen.
+    bool isClient(xcb_window_t window);
     WindowInfo windowInfo(xcb_window_t window);
     // The client's icon (_NET_WM_ICON) closest to the size, as ARGB pixels.
     std::vector<std::uint32_t> iconPixels(xcb_window_t window, int preferredSize, int& width, int& height);

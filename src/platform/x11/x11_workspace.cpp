@@ -113,10 +113,13 @@ bool X11Workspace::isLocal(const WindowInfo& info) const {
     return *info.clientMachine == conn_->hostName() || *info.clientMachine == QStringLiteral("localhost");
 }
 
-std::map<std::int32_t, std::vector<WindowInfo>> X11Workspace::localClientsByPid() {
+std::map<std::int32_t, std::vector<WindowInfo>> X11Workspace::localClientsByPid(std::int32_t only) {
     std::map<std::int32_t, std::vector<WindowInfo>> out;
-    for (auto& info : conn_->windowInfos(conn_->clientList()))
-        if (info.exists && info.pid > 0 && isLocal(info)) out[info.pid].push_back(std::move(info));
+    // With one process asked for, only its windows are copied.
+    auto keep = [&](const WindowInfo& info) {
+        return info.exists && info.pid > 0 && (only == 0 || info.pid == only) && isLocal(info);
+    };
+    for (auto& info : conn_->windowInfos(conn_->clientList(), keep)) out[info.pid].push_back(std::move(info));
     return out;
 }
 
@@ -205,7 +208,7 @@ std::vector<RunningApplication> X11Workspace::runningApplications() {
 }
 
 std::optional<RunningApplication> X11Workspace::application(std::int32_t pid) {
-    auto byPid = localClientsByPid();
+    auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
     if (it == byPid.end() && pid != ::getpid()) return std::nullopt;
     static const std::vector<WindowInfo> none;
@@ -227,7 +230,7 @@ bool X11Workspace::isProcessAlive(std::int32_t pid) {
 
 bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
     if (pid == ::getpid()) return true;
-    if (!localClientsByPid().count(pid)) return false;
+    if (!localClientsByPid(pid).count(pid)) return false;
     bool wasHidden;
     {
         std::lock_guard lock(mutex_);
@@ -275,7 +278,7 @@ void X11Workspace::setHidden(std::int32_t pid, bool hidden, bool notify) {
 
 bool X11Workspace::hide(std::int32_t pid) {
     if (pid == ::getpid()) return false;
-    auto byPid = localClientsByPid();
+    auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
     if (it == byPid.end()) return false;
     auto* e = conn_->ewmh();
@@ -293,7 +296,7 @@ bool X11Workspace::hide(std::int32_t pid) {
 }
 
 bool X11Workspace::unhide(std::int32_t pid) {
-    if (!localClientsByPid().count(pid)) return false;
+    if (!localClientsByPid(pid).count(pid)) return false;
     std::set<xcb_window_t> restore;
     {
         std::lock_guard lock(mutex_);
@@ -312,7 +315,7 @@ bool X11Workspace::unhide(std::int32_t pid) {
 
 bool X11Workspace::terminate(std::int32_t pid) {
     if (pid == ::getpid()) return false;
-    auto byPid = localClientsByPid();
+    auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
     if (it == byPid.end()) return false;
     for (const auto& w : it->second) conn_->sendRootMessage(w.window, conn_->ewmh()->_NET_CLOSE_WINDOW, 0, sourcePager);
@@ -324,7 +327,7 @@ bool X11Workspace::forceTerminate(std::int32_t pid) {
     // Only a process that owns a window on this machine, and never ourselves
     // or init: a stale or foreign id must not kill an unrelated process.
     if (pid <= 1 || pid == ::getpid()) return false;
-    if (!localClientsByPid().count(pid)) return false;
+    if (!localClientsByPid(pid).count(pid)) return false;
     return ::kill(pid, SIGKILL) == 0;
 }
 
@@ -368,7 +371,7 @@ std::optional<QString> X11Workspace::urlForApplication(const QString& bundleID) 
 }
 
 std::optional<QImage> X11Workspace::iconForApplication(std::int32_t pid) {
-    auto byPid = localClientsByPid();
+    auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
     if (it == byPid.end()) return std::nullopt;
     for (const auto& w : it->second) {

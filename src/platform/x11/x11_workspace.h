@@ -69,7 +69,8 @@ private:
     };
     ProcessFacts processFacts(std::int32_t pid);
     bool isLocal(const WindowInfo& info) const;
-    std::map<std::int32_t, std::vector<WindowInfo>> localClientsByPid();
+    // Local clients by process (only those of `only` when it is not 0).
+    std::map<std::int32_t, std::vector<WindowInfo>> localClientsByPid(std::int32_t only = 0);
     RunningApplication describe(std::int32_t pid, const std::vector<WindowInfo>& windows, std::int32_t activePid);
     std::int32_t activePid();
     void post(const QString& name, std::int32_t pid);
