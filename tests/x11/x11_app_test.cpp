@@ -1,6 +1,7 @@
 // The whole program on a live X11 desktop, checked from outside as a user's
 // window manager sees it: the bar, windows kept off it, shortcuts, full
 // screen and a clean exit on SIGTERM.
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -130,6 +131,42 @@ TEST_F(X11AppTest, BarReservesItsStripSoMaximisedWindowsStayMaximised) {
     pumpFor(1.5);  // longer than the bar's checks of window frames
     EXPECT_TRUE(maximised()) << "the bar reshaped a maximised window";
     EXPECT_LE(frameOf(t.window).maxY(), barTop + 1);
+}
+
+// Private resident memory of a process (kB): pages no other process maps.
+struct PrivateMemory {
+    long clean = 0;
+    long dirty = 0;
+};
+PrivateMemory privateMemoryOf(pid_t pid) {
+    PrivateMemory m;
+    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+    if (!f.open(QIODevice::ReadOnly)) return m;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.simplified().split(' ');
+        if (parts.size() < 2) continue;
+        if (parts[0] == "Private_Clean:") m.clean = parts[1].toLong();
+        if (parts[0] == "Private_Dirty:") m.dirty = parts[1].toLong();
+    }
+    return m;
+}
+
+TEST_F(X11AppTest, StartUpOnlyMemoryIsGivenBack) {
+    for (int i = 0; i < 4; ++i) terminal("80x24+" + std::to_string(40 + 60 * i) + "+40");
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    pumpFor(1.0);
+    const PrivateMemory early = privateMemoryOf(app->pid());
+    ASSERT_GT(early.clean, 0);
+    // Well after the bars settled: the code and data only the start-up used
+    // no longer stay resident.
+    pumpFor(5.0);
+    const PrivateMemory settled = privateMemoryOf(app->pid());
+    EXPECT_LT(settled.clean, early.clean / 3) << "private clean pages " << early.clean << " kB -> " << settled.clean
+                                              << " kB";
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // A light panel keeps about 10 MiB of its own.
+    EXPECT_LT(settled.clean + settled.dirty, 12 * 1024) << "private resident kB";
+#endif
 }
 
 TEST_F(X11AppTest, WindowThatRefusesToShrinkIsMovedUp) {

@@ -224,3 +224,46 @@ TEST(X11SystemTest, PanelFlagsAndSessionCommands) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(X11Struts, ReservedStripFollowsTheEdgeThePanelSitsOn) {
+    using V = std::array<std::uint32_t, 12>;
+    const Rect root(0, 0, 3200, 1080);
+    const Rect left(0, 0, 1920, 1080), right(1920, 200, 1280, 800);
+    struct Case {
+        const char* what;
+        Rect panel, display;
+        V expected;
+    } cases[] = {
+        {"bottom of the left display", Rect(0, 1036, 1920, 44), left, V{0, 0, 0, 44, 0, 0, 0, 0, 0, 0, 0, 1919}},
+        // Measured from the bottom of the whole screen, which the shorter
+        // right display does not reach.
+        {"bottom of a shorter display", Rect(1920, 956, 1280, 44), right,
+         V{0, 0, 0, 124, 0, 0, 0, 0, 0, 0, 1920, 3199}},
+        {"top edge", Rect(0, 0, 1920, 30), left, V{0, 0, 30, 0, 0, 0, 0, 0, 0, 1919, 0, 0}},
+        {"floating in the middle", Rect(100, 500, 400, 44), left, V{}},
+        {"empty", Rect(), left, V{}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(strutFor(c.panel, c.display, root), c.expected) << c.what;
+}
+
+TEST(X11Struts, OwnStripIsGivenBackToTheUsableArea) {
+    const Rect bounds(0, 0, 1920, 1080);
+    const std::vector<Rect> ours{Rect(0, 1036, 1920, 44)};
+    struct Case {
+        const char* what;
+        Rect available;
+        std::vector<Rect> reserved;
+        Rect expected;
+    } cases[] = {
+        {"stops at our bar", Rect(0, 0, 1920, 1036), ours, Rect(0, 0, 1920, 1080)},
+        {"another dock below ours keeps its part", Rect(0, 0, 1920, 1000), ours, Rect(0, 0, 1920, 1000)},
+        {"bar hidden: nothing reserved", bounds, ours, bounds},
+        {"a strip on another display", Rect(0, 0, 1920, 1036), {Rect(1920, 1036, 1280, 44)}, Rect(0, 0, 1920, 1036)},
+        {"top panel", Rect(0, 30, 1920, 1050), {Rect(0, 0, 1920, 30)}, bounds},
+    };
+    for (const auto& c : cases) EXPECT_EQ(giveBackOwnReservation(bounds, c.available, c.reserved), c.expected) << c.what;
+}
+
+}  // namespace

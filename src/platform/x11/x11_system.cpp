@@ -7,7 +7,12 @@
 #include <QPalette>
 #include <QPlatformSurfaceEvent>
 #include <QScreen>
+#include <QFile>
+#include <QTimer>
 #include <QWindow>
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 
@@ -26,18 +31,22 @@ constexpr int qtDockType = 0x000004;
 const char* const announcedProperty = "_quorvel_panel_announced";
 const char* const strutProperty = "_quorvel_panel_strut";
 
+// Every strip a panel of ours reserved in this run. Kept after the panel is
+// hidden or rebuilt: a usable area is given back only where it stops exactly
+// at such a strip, which a hidden panel's strip no longer does, and a bar
+// being rebuilt must not see its own strip as lost space for a moment.
 std::mutex reservedMutex;
-std::map<const QWindow*, Rect>& reservedAreas() {
-    static std::map<const QWindow*, Rect> areas;
+std::vector<Rect>& reservedAreas() {
+    static std::vector<Rect> areas;
     return areas;
 }
 
-void setReserved(const QWindow* window, std::optional<Rect> area) {
+void noteReserved(const Rect& area) {
     std::lock_guard lock(reservedMutex);
-    if (area)
-        reservedAreas()[window] = *area;
-    else
-        reservedAreas().erase(window);
+    auto& areas = reservedAreas();
+    if (std::find(areas.begin(), areas.end(), area) != areas.end()) return;
+    if (areas.size() >= 64) areas.erase(areas.begin());
+    areas.push_back(area);
 }
 
 }  // namespace
@@ -59,11 +68,38 @@ std::array<std::uint32_t, 12> strutFor(const Rect& panel, const Rect& display, c
     return v;
 }
 
+MemoryRelease releaseStartUpMemory() {
+    MemoryRelease result;
+    // Heap the start-up freed goes back to the system.
+    result.heapTrimmed = ::malloc_trim(0) != 0;
+    // Code and read-only data of the libraries and the program that only
+    // the start-up ran (parsing, building the bars, loading fonts and
+    // translations): pages mapped by this process alone are dropped, and
+    // the few the bar uses again come back on their own when touched.
+    // Pages other processes share are left alone by the kernel.
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) return result;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        // "start-end perms offset dev inode path"
+        const QList<QByteArray> f = line.simplified().split(' ');
+        if (f.size() < 6 || !f[5].startsWith('/')) continue;  // file-backed only
+        if (f[1].size() < 4 || f[1][1] == 'w' || f[1][3] != 'p') continue;  // never written, private
+        const int dash = f[0].indexOf('-');
+        bool ok1 = false, ok2 = false;
+        const quintptr start = f[0].left(dash).toULongLong(&ok1, 16);
+        const quintptr end = f[0].mid(dash + 1).toULongLong(&ok2, 16);
+        if (!ok1 || !ok2 || end <= start || start % quintptr(page)) continue;
+#ifdef MADV_PAGEOUT
+        if (::madvise(reinterpret_cast<void*>(start), end - start, MADV_PAGEOUT) == 0) ++result.mappingsReleased;
+#endif
+    }
+    return result;
+}
+
 std::vector<Rect> ownReservedAreas() {
     std::lock_guard lock(reservedMutex);
-    std::vector<Rect> out;
-    for (const auto& [w, r] : reservedAreas()) out.push_back(r);
-    return out;
+    return reservedAreas();
 }
 
 bool isPanelWindowFlags(int windowFlags) {
@@ -98,7 +134,6 @@ public:
         } else if (event->type() == QEvent::PlatformSurface &&
                    static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
                        QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
-            setReserved(window, std::nullopt);
             window->setProperty(strutProperty, QVariant());
         }
         return false;
@@ -113,6 +148,9 @@ X11Application::X11Application(std::shared_ptr<Connection> connection, std::func
     if (auto* app = QCoreApplication::instance()) {
         filter_ = std::make_unique<Filter>(this);
         app->installEventFilter(filter_.get());
+        // Once the bars are up, what only the start-up needed goes.
+        if (QGuiApplication::platformName() == QStringLiteral("xcb"))
+            QTimer::singleShot(int(startUpSettleSeconds * 1000), filter_.get(), [] { releaseStartUpMemory(); });
     }
 }
 
@@ -149,7 +187,7 @@ void X11Application::announcePanel(QWindow* window) {
 
 void X11Application::reservePanelArea(QWindow* window, bool shown) {
     const QRect g = window->geometry();
-    setReserved(window, shown ? std::optional<Rect>(Rect(g.x(), g.y(), g.width(), g.height())) : std::nullopt);
+    if (shown) noteReserved(Rect(g.x(), g.y(), g.width(), g.height()));
     if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
     std::array<std::uint32_t, 12> values{};
     if (shown) {

@@ -33,10 +33,20 @@ bool isPanelWindowFlags(int windowFlags);
 // edge of its display reserves from the screen edge to its far side, over its
 // own width; a panel on neither edge reserves nothing. Device pixels.
 std::array<std::uint32_t, 12> strutFor(const Rect& panel, const Rect& display, const Rect& root);
-// Where our own shown panels reserve space (top-left coordinates of Qt, one
-// rectangle per panel), for the displays to give back: the bar is not
-// something that takes space from itself.
+// Where our own panels reserved space in this run (top-left coordinates of
+// Qt, one rectangle per strip), for the displays to give back: the bar is
+// not something that takes space from itself.
 std::vector<Rect> ownReservedAreas();
+
+// Gives back resident memory that only the start-up needed: freed heap, and
+// the pages of code and read-only data that no other process shares (they
+// are read again from the files when used). Done once the bars are up.
+struct MemoryRelease {
+    bool heapTrimmed = false;
+    int mappingsReleased = 0;
+};
+MemoryRelease releaseStartUpMemory();
+constexpr double startUpSettleSeconds = 4.0;
 
 class X11Application : public Application {
 public:
