@@ -1,9 +1,11 @@
 #pragma once
 // Accessibility elements of a live X11 desktop: an application element per
 // process id, a window element per managed client window, and a close-button
-// element per closable window. Reads come from the window's properties and
-// geometry; writes are requests to the window manager that wait (bounded) for
-// its answer, so a write followed by a read sees what the manager made of it.
+// element per closable window. Reads come from the connection's cache of the
+// window's properties and geometry. Frame and state writes are requests to
+// the window manager that wait (bounded) for its answer, so a write followed
+// by a read sees what the manager made of it; raising (activation) only sends
+// its request, and the answer arrives as events.
 #include <QString>
 #include <map>
 #include <memory>
