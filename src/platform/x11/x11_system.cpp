@@ -124,6 +124,7 @@ public:
                    !window->property(announcedProperty).toBool()) {
             owner_->announcePanel(window);
             owner_->reservePanelArea(window, true);
+            if (owner_->releaseTimer_) owner_->releaseTimer_->start();
         } else if (event->type() == QEvent::Hide) {
             window->setProperty(announcedProperty, false);
             owner_->reservePanelArea(window, false);
@@ -148,9 +149,14 @@ X11Application::X11Application(std::shared_ptr<Connection> connection, std::func
     if (auto* app = QCoreApplication::instance()) {
         filter_ = std::make_unique<Filter>(this);
         app->installEventFilter(filter_.get());
-        // Once the bars are up, what only the start-up needed goes.
-        if (QGuiApplication::platformName() == QStringLiteral("xcb"))
-            QTimer::singleShot(int(startUpSettleSeconds * 1000), filter_.get(), [] { releaseStartUpMemory(); });
+        // Once the bars are up and quiet, what only the start-up (or the
+        // rebuild of the bars) needed goes; every panel shown restarts the wait.
+        if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+            releaseTimer_ = std::make_unique<QTimer>();
+            releaseTimer_->setSingleShot(true);
+            releaseTimer_->setInterval(int(startUpSettleSeconds * 1000));
+            QObject::connect(releaseTimer_.get(), &QTimer::timeout, [] { releaseStartUpMemory(); });
+        }
     }
 }
 

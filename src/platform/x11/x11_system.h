@@ -16,6 +16,7 @@
 #include "platform/session.h"
 #include "platform/x11/x11_connection.h"
 
+class QTimer;
 class QWindow;
 
 namespace platform::x11 {
@@ -40,13 +41,14 @@ std::vector<Rect> ownReservedAreas();
 
 // Gives back resident memory that only the start-up needed: freed heap, and
 // the pages of code and read-only data that no other process shares (they
-// are read again from the files when used). Done once the bars are up.
+// are read again from the files when used). Done once the bars are up and
+// have been quiet for `startUpSettleSeconds`.
 struct MemoryRelease {
     bool heapTrimmed = false;
     int mappingsReleased = 0;
 };
 MemoryRelease releaseStartUpMemory();
-constexpr double startUpSettleSeconds = 4.0;
+constexpr double startUpSettleSeconds = 3.0;
 
 class X11Application : public Application {
 public:
@@ -82,6 +84,7 @@ private:
     std::shared_ptr<Connection> conn_;
     std::function<void()> quit_;
     std::unique_ptr<Filter> filter_;
+    std::unique_ptr<QTimer> releaseTimer_;  // gives back start-up memory once the panels are quiet
     std::mutex mutex_;
     ActivationPolicy policy_ = ActivationPolicy::regular;
     std::optional<Appearance> appearance_;
