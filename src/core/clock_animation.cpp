@@ -76,6 +76,10 @@ void ClockAnimation::start() {
     timer_ = platform::Timer::scheduled(frameInterval, true, [weak](platform::Timer&) {
         if (auto a = weak.lock()) a->tick();
     });
+    // The last frame lands exactly on the end, whatever the frame pace.
+    platform::MainQueue::asyncAfter(duration_, [weak] {
+        if (auto a = weak.lock()) a->tick();
+    });
 }
 
 void ClockAnimation::tick() {

@@ -208,13 +208,14 @@ void StartMenuController::open() {
 
     // What closes this opening; each acts only while this panel is the open one.
     QPointer<StartMenuPanel> mine(panel);
+    popupClosing_ = false;
     observers_.push_back(connect(panel, &StartMenuPanel::resignedKey, this, [this, mine] {
-        if (mine && panel_ == mine) close();
+        if (mine && panel_ == mine && !popupClosing_) close();
     }));
     observers_.push_back(connect(qApp, &QGuiApplication::applicationStateChanged, this,
                                  [this, mine](Qt::ApplicationState state) {
                                      if (state != Qt::ApplicationActive && mine && panel_ == mine &&
-                                         !QApplication::activePopupWidget())
+                                         !popupClosing_ && !QApplication::activePopupWidget())
                                          close();
                                  }));
     const auto ownPid = platform::workspace().ownProcessID();
@@ -244,6 +245,17 @@ bool StartMenuController::eventFilter(QObject* watched, QEvent* event) {
         watched->isWidgetType()) {
         auto* widget = static_cast<QWidget*>(watched);
         if (!isInsidePanel(widget)) close();
+    }
+    if (panel_ && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (type == QEvent::Hide && widget->isWindow() && widget != panel_.data() &&
+            (widget->windowFlags() & Qt::Popup) == Qt::Popup && isInsidePanel(widget)) {
+            // The focus the popup borrowed goes back to the panel.
+            popupClosing_ = true;
+            panel_->activateWindow();
+        } else if (watched == panel_.data() && type == QEvent::WindowActivate) {
+            popupClosing_ = false;
+        }
     }
     return false;  // always passed on unchanged
 }

@@ -116,6 +116,8 @@ private:
     std::vector<QMetaObject::Connection> observers_;
     int workspaceObserver_ = 0;
     bool clickMonitor_ = false;
+    // One of the panel's own popups just closed; the panel gets the focus back.
+    bool popupClosing_ = false;
     double lastClosedAt_ = 0;
     std::unique_ptr<LauncherPinStore> launcherPins_;
     std::unique_ptr<LauncherRecentsStore> launcherRecents_;

@@ -72,6 +72,14 @@ protected:
     }
 };
 
+// The list with its 6-point padding around the rows.
+class PaddedListView : public QListView {
+public:
+    explicit PaddedListView(QWidget* parent) : QListView(parent) {
+        setViewportMargins(listPadding, listPadding, listPadding, listPadding);
+    }
+};
+
 }  // namespace
 
 // ---- rows ----------------------------------------------------------------------
@@ -284,7 +292,7 @@ StartMenuView::StartMenuView(StartMenuModel& model, Callbacks callbacks, QWidget
     field_->requestFocusSoon();
 
     rows_ = new StartMenuListModel(this);
-    list_ = new QListView(this);
+    list_ = new PaddedListView(this);
     list_->setObjectName(QStringLiteral("StartMenuList"));
     list_->setFrameShape(QFrame::NoFrame);
     list_->setFocusPolicy(Qt::NoFocus);
@@ -293,7 +301,6 @@ StartMenuView::StartMenuView(StartMenuModel& model, Callbacks callbacks, QWidget
     list_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    list_->setViewportMargins(listPadding, listPadding, listPadding, listPadding);
     list_->setAttribute(Qt::WA_TranslucentBackground);
     list_->viewport()->setAutoFillBackground(false);
     list_->setAutoFillBackground(false);
