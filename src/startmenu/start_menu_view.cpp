@@ -464,14 +464,10 @@ void StartMenuView::placeCatchers() {
         }
         RowCatcherView* gone = it.value();
         it = catchers_.erase(it);
-        // A catcher in the middle of a drag keeps the mouse until the release.
-        if (gone->isDragging()) {
-            gone->hide();
-            gone->setRow(std::nullopt, {});
-            gone->deleteLater();
-        } else {
-            delete gone;
-        }
+        // Later: the catcher may be inside its own drag or its menu's action.
+        gone->hide();
+        gone->setRow(std::nullopt, {});
+        gone->deleteLater();
     }
 }
 

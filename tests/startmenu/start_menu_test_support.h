@@ -12,6 +12,7 @@
 #include "startmenu/start_search_field.h"
 #include "startmenu/pin_row_catcher.h"
 #include "support/sim_fixture.h"
+#include "taskbar/qt_print.h"
 #include "taskbar/app_icon_provider.h"
 #include "taskbar/pet/start_icon_store.h"
 
