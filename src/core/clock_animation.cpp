@@ -72,6 +72,9 @@ void ClockAnimation::start() {
         return;
     }
     self_ = shared_from_this();
+    // The first frame is the curve's start, drawn at once.
+    if (step_) step_(curve_(0));
+    if (!running_) return;
     std::weak_ptr<ClockAnimation> weak = self_;
     timer_ = platform::Timer::scheduled(frameInterval, true, [weak](platform::Timer&) {
         if (auto a = weak.lock()) a->tick();
