@@ -61,8 +61,8 @@ StartMenuController& StartMenuController::shared() {
 void StartMenuController::resetShared() { sharedSlot().reset(); }
 
 StartMenuController::StartMenuController()
-    : launcherPins_(std::make_unique<LauncherPinStore>(platform::prefs::userDefaults())),
-      launcherRecents_(std::make_unique<LauncherRecentsStore>(platform::prefs::userDefaults())) {}
+    : launcherPins_(std::make_unique<LauncherPinStore>(&platform::prefs::userDefaults())),
+      launcherRecents_(std::make_unique<LauncherRecentsStore>(&platform::prefs::userDefaults())) {}
 
 StartMenuController::~StartMenuController() {
     alive_.reset();
@@ -162,7 +162,7 @@ void StartMenuController::open() {
         panelGeometry(screen->frame, screen_geometry::primaryHeight(screens), BarMetrics::barThickness()));
 
     // A fresh model and view for every opening; the model lives with its panel.
-    auto* model = new StartMenuModel(apps_, !didLoadApps_, *launcherPins_, *launcherRecents_, panel);
+    auto* model = new StartMenuModel(apps_, !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), {}, 0, panel);
     menuModel_ = model;
     std::weak_ptr<bool> weak = alive_;
     StartMenuView::Callbacks callbacks;

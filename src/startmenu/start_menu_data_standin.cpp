@@ -23,7 +23,7 @@ std::vector<InstalledApp> InstalledApp::sortByName(std::vector<InstalledApp> app
     return apps;
 }
 
-std::vector<InstalledApp> InstalledApp::appsForPaths(const QStringList& paths, const std::vector<InstalledApp>& apps) {
+std::vector<InstalledApp> InstalledApp::apps(const QStringList& paths, const std::vector<InstalledApp>& apps) {
     QHash<QString, const InstalledApp*> index;
     for (const auto& a : apps)
         if (!index.contains(a.path)) index.insert(a.path, &a);
@@ -77,8 +77,8 @@ std::vector<InstalledApp> LauncherSearch::rank(const QString& query, const std::
     return out;
 }
 
-LauncherPinStore::LauncherPinStore(platform::prefs::Domain& defaults)
-    : defaults_(defaults), pinnedPaths_(defaults.stringArrayValue(settings::keys::launcherPinnedPaths).value_or(QStringList{})) {}
+LauncherPinStore::LauncherPinStore(platform::prefs::Domain* defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults ? *defaults : platform::prefs::userDefaults()), pinnedPaths_(defaults_.stringArrayValue(settings::keys::launcherPinnedPaths).value_or(QStringList{})) {}
 
 void LauncherPinStore::assign(const QStringList& list) {
     if (list == pinnedPaths_) return;
@@ -124,8 +124,8 @@ void LauncherPinStore::move(const QString& dragged, const QString& target) {
     defaults_.setStringArray(settings::keys::launcherPinnedPaths, pinnedPaths_);
 }
 
-LauncherRecentsStore::LauncherRecentsStore(platform::prefs::Domain& defaults)
-    : defaults_(defaults), paths_(defaults.stringArrayValue(settings::keys::launcherRecentPaths).value_or(QStringList{})) {}
+LauncherRecentsStore::LauncherRecentsStore(platform::prefs::Domain* defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults ? *defaults : platform::prefs::userDefaults()), paths_(defaults_.stringArrayValue(settings::keys::launcherRecentPaths).value_or(QStringList{})) {}
 
 void LauncherRecentsStore::assign(const QStringList& list) {
     if (list == paths_) return;
@@ -152,9 +152,10 @@ void LauncherRecentsStore::prune(const QSet<QString>& keep) {
     defaults_.setStringArray(settings::keys::launcherRecentPaths, paths_);
 }
 
-StartMenuModel::StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApps, LauncherPinStore& pins,
-                               LauncherRecentsStore& recents, QObject* parent)
-    : QObject(parent), apps_(std::move(apps)), isLoadingApps_(isLoadingApps), pins_(pins), recents_(recents) {
+StartMenuModel::StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApps, LauncherPinStore* pins,
+                               LauncherRecentsStore* recents, QString query, int selection, QObject* parent)
+    : QObject(parent), apps_(std::move(apps)), isLoadingApps_(isLoadingApps), pins_(*pins), recents_(*recents),
+      query_(std::move(query)), selection_(selection) {
     connect(&pins_, &LauncherPinStore::pinnedPathsChanged, this, &StartMenuModel::changed);
     connect(&recents_, &LauncherRecentsStore::pathsChanged, this, &StartMenuModel::changed);
 }
@@ -162,18 +163,21 @@ StartMenuModel::StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApp
 void StartMenuModel::setApps(std::vector<InstalledApp> apps) {
     if (apps == apps_) return;
     apps_ = std::move(apps);
+    emit appsChanged();
     emit changed();
 }
 
 void StartMenuModel::setIsLoadingApps(bool loading) {
     if (loading == isLoadingApps_) return;
     isLoadingApps_ = loading;
+    emit isLoadingAppsChanged();
     emit changed();
 }
 
 void StartMenuModel::setQuery(const QString& query) {
     if (query == query_) return;
     query_ = query;
+    emit queryChanged();
     emit changed();
 }
 
@@ -181,19 +185,20 @@ void StartMenuModel::setSelection(int selection) {
     if (selection == selection_) return;
     selection_ = selection;
     emit selectionChanged();
+    emit changed();
 }
 
 bool StartMenuModel::isSearching() const { return !query_.trimmed().isEmpty(); }
 
 std::vector<InstalledApp> StartMenuModel::pinnedApps() const {
     if (isSearching()) return {};
-    return InstalledApp::appsForPaths(pins_.pinnedPaths(), apps_);
+    return InstalledApp::apps(pins_.pinnedPaths(), apps_);
 }
 
 std::vector<InstalledApp> StartMenuModel::recentApps() const {
     if (isSearching()) return {};
     std::vector<InstalledApp> out;
-    for (auto& a : InstalledApp::appsForPaths(recents_.paths(), apps_))
+    for (auto& a : InstalledApp::apps(recents_.paths(), apps_))
         if (!pins_.pinnedPaths().contains(a.path)) out.push_back(std::move(a));
     return out;
 }

@@ -21,7 +21,7 @@ struct InstalledApp {
     friend bool operator==(const InstalledApp&, const InstalledApp&) = default;
 
     static std::vector<InstalledApp> sortByName(std::vector<InstalledApp> apps);
-    static std::vector<InstalledApp> appsForPaths(const QStringList& paths, const std::vector<InstalledApp>& apps);
+    static std::vector<InstalledApp> apps(const QStringList& paths, const std::vector<InstalledApp>& apps);
     static QStringList seedPaths(const QStringList& bundleIDs, const std::vector<InstalledApp>& apps);
 };
 
@@ -32,7 +32,7 @@ std::vector<InstalledApp> rank(const QString& query, const std::vector<Installed
 class LauncherPinStore : public QObject {
     Q_OBJECT
 public:
-    explicit LauncherPinStore(platform::prefs::Domain& defaults);
+    explicit LauncherPinStore(platform::prefs::Domain* defaults = nullptr, QObject* parent = nullptr);
     const QStringList& pinnedPaths() const { return pinnedPaths_; }
     void prune(const QSet<QString>& keep);
     void seedIfNeeded(const QStringList& seeds);
@@ -51,7 +51,7 @@ class LauncherRecentsStore : public QObject {
     Q_OBJECT
 public:
     static constexpr int limit = 6;
-    explicit LauncherRecentsStore(platform::prefs::Domain& defaults);
+    explicit LauncherRecentsStore(platform::prefs::Domain* defaults = nullptr, QObject* parent = nullptr);
     const QStringList& paths() const { return paths_; }
     void record(const QString& path);
     void prune(const QSet<QString>& keep);
@@ -67,8 +67,8 @@ private:
 class StartMenuModel : public QObject {
     Q_OBJECT
 public:
-    StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApps, LauncherPinStore& pins,
-                   LauncherRecentsStore& recents, QObject* parent = nullptr);
+    StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApps, LauncherPinStore* pins,
+                   LauncherRecentsStore* recents, QString query = {}, int selection = 0, QObject* parent = nullptr);
     const std::vector<InstalledApp>& apps() const { return apps_; }
     void setApps(std::vector<InstalledApp> apps);
     bool isLoadingApps() const { return isLoadingApps_; }
@@ -77,23 +77,25 @@ public:
     void setQuery(const QString& query);
     int selection() const { return selection_; }
     void setSelection(int selection);
-    LauncherPinStore& pinStore() const { return pins_; }
-    LauncherRecentsStore& recentsStore() const { return recents_; }
+    LauncherPinStore* pinStore() const { return &pins_; }
+    LauncherRecentsStore* recentsStore() const { return &recents_; }
 
     bool isSearching() const;
     std::vector<InstalledApp> pinnedApps() const;
     std::vector<InstalledApp> recentApps() const;
     std::vector<InstalledApp> listApps() const;
+    std::vector<InstalledApp> flatList() const;
     void moveSelection(int step);
     std::optional<InstalledApp> selectedApp() const;
 
 signals:
-    // Any input of the derived lists changed (apps, loading, query, a store's list).
-    void changed();
+    void appsChanged();
+    void isLoadingAppsChanged();
+    void queryChanged();
     void selectionChanged();
+    void changed();
 
 private:
-    std::vector<InstalledApp> flatList() const;
     std::vector<InstalledApp> apps_;
     bool isLoadingApps_;
     LauncherPinStore& pins_;

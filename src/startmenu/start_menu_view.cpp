@@ -340,7 +340,11 @@ StartMenuView::StartMenuView(StartMenuModel& model, Callbacks callbacks, QWidget
     connect(settingsButton_, &QAbstractButton::clicked, this, [this] { openSettingsFromMenu(); });
     layoutBottomRow();
 
-    connect(&model_, &StartMenuModel::changed, this, [this] { rebuild(); });
+    // The rows follow the inputs of the derived lists; the selection only recolours.
+    for (auto signal : {&StartMenuModel::appsChanged, &StartMenuModel::isLoadingAppsChanged, &StartMenuModel::queryChanged})
+        connect(&model_, signal, this, [this] { rebuild(); });
+    connect(model_.pinStore(), &LauncherPinStore::pinnedPathsChanged, this, [this] { rebuild(); });
+    connect(model_.recentsStore(), &LauncherRecentsStore::pathsChanged, this, [this] { rebuild(); });
     connect(&model_, &StartMenuModel::selectionChanged, this, [this] { selectionChanged(); });
     connect(&platform::prefs::userDefaults(), &platform::prefs::Domain::changed, this,
             [this](const QString& key) { settingChanged(key); });
@@ -437,7 +441,7 @@ void StartMenuView::placeCatchers() {
                 if (self && self->callbacks_.onLaunch) self->callbacks_.onLaunch(app);
             },
             [self, path] {
-                if (self) self->model_.pinStore().toggle(path);
+                if (self) self->model_.pinStore()->toggle(path);
             },
             [self](const QString& dragged, const QString& target) {
                 if (self) self->reorderPinned(dragged, target);
@@ -508,9 +512,9 @@ void StartMenuView::scrollToSelection() {
 void StartMenuView::reorderPinned(const QString& dragged, const QString& target) {
     // Where each pinned row stands now, so it can slide from there.
     QHash<QString, int> before;
-    for (const auto& path : model_.pinStore().pinnedPaths())
+    for (const auto& path : model_.pinStore()->pinnedPaths())
         if (int r = rows_->rowOfPath(path); r >= 0) before.insert(path, list_->visualRect(rows_->index(r)).top());
-    model_.pinStore().move(dragged, target);
+    model_.pinStore()->move(dragged, target);
     QHash<QString, double> offsets;
     for (auto it = before.begin(); it != before.end(); ++it)
         if (int r = rows_->rowOfPath(it.key()); r >= 0) {
@@ -542,10 +546,10 @@ void StartMenuView::showRowMenu(int row, QPoint globalPos) {
     const QString path = a->path;
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    const bool pinned = model_.pinStore().pinnedPaths().contains(path);
+    const bool pinned = model_.pinStore()->pinnedPaths().contains(path);
     QPointer<StartMenuView> self(this);
     menu->addAction(pinned ? tr_("Unpin from Start") : tr_("Pin to Start"), this, [self, path] {
-        if (self) self->model_.pinStore().toggle(path);
+        if (self) self->model_.pinStore()->toggle(path);
     });
     rowMenu_ = menu;
     menu->popup(globalPos);
