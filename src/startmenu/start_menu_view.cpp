@@ -350,7 +350,10 @@ StartMenuView::StartMenuView(StartMenuModel& model, Callbacks callbacks, QWidget
             [this](const QString& key) { settingChanged(key); });
     QPointer<StartMenuView> self(this);
     appearanceToken_ = platform::application().addObserver([self] {
-        if (self) self->update(), self->list_->viewport()->update();
+        if (!self) return;
+        self->field_->applyColors();
+        self->update();
+        self->list_->viewport()->update();
     });
     retranslate();
     rebuild();

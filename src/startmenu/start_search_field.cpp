@@ -11,14 +11,21 @@ StartSearchField::StartSearchField(QWidget* parent) : QLineEdit(parent) {
     setObjectName(QStringLiteral("StartSearchField"));
     setFrame(false);
     setAttribute(Qt::WA_MacShowFocusRect, false);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Base, Qt::transparent);
-    setPalette(pal);
+    applyColors();
     setFont(bar_style::font(15));
     updatePlaceholder();
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (actions_.onChangeText) actions_.onChangeText(text);
     });
+}
+
+void StartSearchField::applyColors() {
+    const auto colors = bar_style::currentPalette();
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, Qt::transparent);
+    pal.setColor(QPalette::Text, colors.primary);
+    pal.setColor(QPalette::PlaceholderText, colors.secondary);
+    setPalette(pal);
 }
 
 void StartSearchField::updatePlaceholder() { setPlaceholderText(tr_("Search apps")); }

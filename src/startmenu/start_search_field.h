@@ -22,6 +22,8 @@ public:
     void setActions(Actions actions) { actions_ = std::move(actions); }
     // Looks the placeholder up again in the language chosen now; the typed text stays.
     void updatePlaceholder();
+    // Text colours of the appearance in effect now.
+    void applyColors();
     // Asks for the keyboard focus on a later turn of the main queue, once the
     // field is in a window.
     void requestFocusSoon();
