@@ -86,17 +86,19 @@ void StartMenuController::loadAppsIfNeeded() {
     if (scanning_) return;
     scanning_ = true;
     std::weak_ptr<bool> weak = alive_;
-    const std::vector<InstalledApp> known = apps_;
+    // One copy of the known list travels with the scan, shared by its hops.
+    auto known = std::make_shared<const std::vector<InstalledApp>>(apps_);
     Scanner scanner = scanner_;
     if (!scanQueue_) scanQueue_.emplace("app.quorvel.startmenu.scan");
     // Hop through the main queue first so the caller returns at once.
     platform::MainQueue::async([this, weak, known, scanner] {
         if (weak.expired()) return;
         scanQueue_->async([this, weak, known, scanner] {
-            std::vector<InstalledApp> found = scanner ? scanner(known) : std::vector<InstalledApp>{};
-            platform::MainQueue::async([this, weak, found = std::move(found)]() mutable {
+            auto found = std::make_shared<std::vector<InstalledApp>>(scanner ? scanner(*known)
+                                                                             : std::vector<InstalledApp>{});
+            platform::MainQueue::async([this, weak, found] {
                 if (weak.expired()) return;
-                applyScannedApps(std::move(found));
+                applyScannedApps(std::move(*found));
             });
         });
     });

@@ -114,6 +114,7 @@ void StartMenuListModel::rebuild(const std::vector<InstalledApp>& pinned, const 
     rowByPath_.clear();
     apps_.reserve(pinned.size() + recent.size() + list.size());
     rows_.reserve(apps_.capacity() + 3);
+    rowByPath_.reserve(qsizetype(apps_.capacity()));
     auto add = [&](const InstalledApp& a, RowKind kind) {
         rowByPath_.insert(a.path, int(rows_.size()));
         rows_.push_back(Row{kind, nullptr, int(apps_.size())});
