@@ -228,6 +228,11 @@ void StartMenuController::open() {
     });
     qApp->installEventFilter(this);
     clickMonitor_ = true;
+    // Presses elsewhere on the desktop: other programs, the desktop itself.
+    mouseDownMonitor_ = platform::displays().addMouseDownMonitor([this, weak, mine] {
+        if (weak.expired() || !mine || panel_ != mine) return;
+        if (!pointerIsOverPanel()) close();
+    });
 
     emit panelChanged();
     if (idChanged) emit presentedScreenIDChanged();
@@ -239,6 +244,15 @@ bool StartMenuController::isInsidePanel(QWidget* widget) const {
     for (QWidget* w = widget; w; w = w->parentWidget())
         if (w == panel_.data()) return true;
     return false;
+}
+
+bool StartMenuController::pointerIsOverPanel() const {
+    const auto screens = platform::displays().screens();
+    const platform::Point p = platform::displays().pointerLocation();
+    const QPoint pos(int(p.x), int(screen_geometry::primaryHeight(screens) - p.y));
+    if (panel_ && panel_->frameGeometry().contains(pos)) return true;
+    QWidget* popup = QApplication::activePopupWidget();
+    return popup && isInsidePanel(popup) && popup->frameGeometry().contains(pos);
 }
 
 bool StartMenuController::eventFilter(QObject* watched, QEvent* event) {
@@ -267,6 +281,8 @@ void StartMenuController::stopWatching() {
     observers_.clear();
     if (workspaceObserver_ && platform::isInstalled()) platform::workspace().removeObserver(workspaceObserver_);
     workspaceObserver_ = 0;
+    if (mouseDownMonitor_ && platform::isInstalled()) platform::displays().removeMouseDownMonitor(mouseDownMonitor_);
+    mouseDownMonitor_ = 0;
     if (clickMonitor_ && qApp) qApp->removeEventFilter(this);
     clickMonitor_ = false;
 }

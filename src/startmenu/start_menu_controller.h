@@ -106,6 +106,7 @@ private:
     std::optional<platform::Screen> chooseScreen() const;
     void stopWatching();
     bool isInsidePanel(QWidget* widget) const;
+    bool pointerIsOverPanel() const;
 
     QPointer<StartMenuPanel> panel_;
     std::optional<platform::DisplayID> presentedScreenID_;
@@ -115,6 +116,7 @@ private:
     QPointer<StartMenuModel> menuModel_;
     std::vector<QMetaObject::Connection> observers_;
     int workspaceObserver_ = 0;
+    int mouseDownMonitor_ = 0;
     bool clickMonitor_ = false;
     // One of the panel's own popups just closed; the panel gets the focus back.
     bool popupClosing_ = false;

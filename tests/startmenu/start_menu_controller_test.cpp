@@ -171,6 +171,14 @@ TEST_F(StartMenuControllerTest, ClicksOutsideCloseClicksInsideDoNot) {
          },
          true},
         {"another application becomes active", [&] { sim->activateApplication(other); }, true},
+        {"a press on the desktop", [&] {
+             sim->setPointer({900, 100});
+             sim->pressMouseElsewhere();
+         }, true},
+        {"a press reported over the panel itself", [&] {
+             sim->setPointer({100, 600});
+             sim->pressMouseElsewhere();
+         }, false},
     };
     scanResult = {app("Notes"), app("Mail")};
     for (const auto& c : cases) {

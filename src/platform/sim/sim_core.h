@@ -180,6 +180,7 @@ public:
     Point pointer;               // global top-left
     std::map<int, std::function<void()>> displayObservers;
     std::map<int, std::function<void()>> pointerObservers;
+    std::map<int, std::function<void()>> mouseDownObservers;
     bool displayListUnavailable = false;
     Screen screenOf(const DisplayState& d) const;
     double primaryHeight() const;

@@ -538,6 +538,11 @@ void SimulatedDesktop::setPointer(Point p) {
     core_->postToObservers(&Core::pointerObservers);
 }
 
+void SimulatedDesktop::pressMouseElsewhere() {
+    std::lock_guard lock(core_->mutex);
+    core_->postToObservers(&Core::mouseDownObservers);
+}
+
 void SimulatedDesktop::setDisplayListUnavailable(bool unavailable) {
     locked([&](Core& c) { c.displayListUnavailable = unavailable; return 0; });
 }

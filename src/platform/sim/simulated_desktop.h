@@ -198,6 +198,10 @@ public:
     // it flipped to bottom-left screen coordinates).
     // Pointer monitors hear of every change.
     void setPointer(Point globalTopLeft);
+    // A mouse button pressed at the pointer over something that is not the
+    // program's (another application's window, the desktop): mouse-down
+    // monitors hear of it.
+    void pressMouseElsewhere();
     // The window server's display list cannot be read (activeDisplayList()).
     void setDisplayListUnavailable(bool unavailable);
 
