@@ -62,7 +62,8 @@ void StartMenuController::resetShared() { sharedSlot().reset(); }
 
 StartMenuController::StartMenuController()
     : launcherPins_(std::make_unique<LauncherPinStore>(&platform::prefs::userDefaults())),
-      launcherRecents_(std::make_unique<LauncherRecentsStore>(&platform::prefs::userDefaults())) {}
+      launcherRecents_(std::make_unique<LauncherRecentsStore>(&platform::prefs::userDefaults())),
+      scanner_([](const std::vector<InstalledApp>& known) { return InstalledAppScanner::scan(known); }) {}
 
 StartMenuController::~StartMenuController() {
     alive_.reset();
