@@ -330,7 +330,9 @@ void StartMenuController::launchApp(const QString& path) {
 }
 
 void StartMenuController::perform(SessionAction action) {
-    close();
-    // The power actions themselves come with the session service.
-    (void)action;
+    // The menu is gone before any confirmation shows.
+    std::weak_ptr<bool> weak = alive_;
+    sessionActions_.perform(action, [this, weak] {
+        if (!weak.expired()) close();
+    });
 }

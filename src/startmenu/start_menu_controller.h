@@ -123,6 +123,7 @@ private:
     double lastClosedAt_ = 0;
     std::unique_ptr<LauncherPinStore> launcherPins_;
     std::unique_ptr<LauncherRecentsStore> launcherRecents_;
+    SessionActions sessionActions_;
     Scanner scanner_;
     OpenSettings openSettings_;
     std::optional<platform::SerialQueue> scanQueue_;

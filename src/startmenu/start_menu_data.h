@@ -4,7 +4,5 @@
 #include "startmenu/installed_app.h"
 #include "startmenu/launcher_search.h"
 #include "startmenu/launcher_stores.h"
+#include "startmenu/session_actions.h"
 #include "startmenu/start_menu_model.h"
-
-// The power row's actions, in the order the row shows them.
-enum class SessionAction { lock, sleep, logOut, restart, shutDown };

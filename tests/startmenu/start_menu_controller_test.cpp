@@ -303,10 +303,17 @@ TEST_F(StartMenuControllerTest, LaunchClosesRecordsAndBeepsOnFailure) {
     EXPECT_EQ(menu().launcherRecents().paths(), QStringList({app("Notes").path, app("Broken").path}));
 }
 
-TEST_F(StartMenuControllerTest, PowerActionClosesTheMenuFirst) {
+TEST_F(StartMenuControllerTest, PowerActionClosesTheMenuBeforeItsConfirmation) {
     openLoaded();
+    std::optional<std::size_t> alertsAtClose;
+    QObject::connect(&menu(), &StartMenuController::panelChanged, [&] {
+        if (!menu().isOpen()) alertsAtClose = sim->alertsShown().size();
+    });
+    sim->queueAlertAnswers({1});  // Cancel
     view()->powerButtons()[2]->click();  // Log Out
     EXPECT_FALSE(menu().isOpen());
+    EXPECT_EQ(sim->alertsShown().size(), 1u);
+    EXPECT_EQ(alertsAtClose, std::optional<std::size_t>(0)) << "closed before the confirmation";
 }
 
 }  // namespace
