@@ -164,8 +164,22 @@ void StartMenuController::open() {
     panel->setGeometry(
         panelGeometry(screen->frame, screen_geometry::primaryHeight(screens), BarMetrics::barThickness()));
 
-    // A fresh model and view for every opening; the model lives with its panel.
-    auto* model = new StartMenuModel(apps_, !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), {}, 0, panel);
+    // A fresh view for every opening over a model in its opening state: empty
+    // query, selection 0. The last model serves again while the applications
+    // did not change; a replaced one goes with the panel that still shows it.
+    StartMenuModel* model = reusableModel_;
+    if (model && model->apps() == apps_) {
+        model->setQuery({});
+        model->setSelection(0);
+        model->setIsLoadingApps(!didLoadApps_);
+    } else {
+        if (model) {
+            if (lastPanel_) model->setParent(lastPanel_);
+            else model->deleteLater();
+        }
+        model = new StartMenuModel(apps_, !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), {}, 0, this);
+        reusableModel_ = model;
+    }
     menuModel_ = model;
     std::weak_ptr<bool> weak = alive_;
     StartMenuView::Callbacks callbacks;
@@ -189,6 +203,7 @@ void StartMenuController::open() {
     panel->setView(new StartMenuView(*model, std::move(callbacks)));
 
     panel_ = panel;
+    lastPanel_ = panel;
     std::optional<platform::DisplayID> id;
     if (screen->id != 0) id = screen->id;
     const bool idChanged = presentedScreenID_ != id;
@@ -300,9 +315,9 @@ void StartMenuController::close() {
     if (fadeIn_) fadeIn_->stop();
     fadeIn_.reset();
 
+    // The closed view no longer follows the model, which may serve the next opening.
+    if (panel->view()) panel->view()->detach();
     if (fadeApplies()) {
-        // Out of the keyboard's way at once; gone when the fade ends.
-        if (panel->view()) panel->view()->setEnabled(false);
         const double from = panel->windowOpacity();
         motion::ClockAnimation::linear(
             fadeOutDuration,

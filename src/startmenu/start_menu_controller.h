@@ -114,6 +114,10 @@ private:
     bool didLoadApps_ = false;
     bool scanning_ = false;
     QPointer<StartMenuModel> menuModel_;
+    // The last opening's model, kept for the next one while the applications
+    // stay the same, so its search index is not built again.
+    QPointer<StartMenuModel> reusableModel_;
+    QPointer<StartMenuPanel> lastPanel_;
     std::vector<QMetaObject::Connection> observers_;
     int workspaceObserver_ = 0;
     int mouseDownMonitor_ = 0;

@@ -366,6 +366,13 @@ StartMenuView::~StartMenuView() {
     if (platform::isInstalled()) platform::application().removeObserver(appearanceToken_);
 }
 
+void StartMenuView::detach() {
+    disconnect(&model_, nullptr, this, nullptr);
+    disconnect(model_.pinStore(), nullptr, this, nullptr);
+    disconnect(model_.recentsStore(), nullptr, this, nullptr);
+    setEnabled(false);
+}
+
 bool StartMenuView::isScrolling() const { return scroll_ && scroll_->isRunning(); }
 
 void StartMenuView::layoutBottomRow() {

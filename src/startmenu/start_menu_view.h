@@ -137,6 +137,10 @@ public:
     const std::optional<QString>& draggingPath() const { return draggingPath_; }
     bool isScrolling() const;
 
+    // Stops following the model and the stores (a closed menu fading out,
+    // whose model serves the next opening).
+    void detach();
+
     // The view's actions (the search field and the rows call them).
     void handleQueryChange(const QString& text);
     void launchSelection();

@@ -213,6 +213,14 @@ TEST_F(StartMenuControllerTest, FirstOpeningLoadsThenFillsInLaterOpeningsShowThe
     EXPECT_TRUE(menu().isScanning());
     sim->pump();
     EXPECT_EQ(scans, 2);
+
+    // Whatever the last opening left typed or selected, the next starts afresh.
+    QTest::keyClicks(view()->searchField(), "no");
+    menu().close();
+    menu().open();
+    EXPECT_EQ(menu().menuModel()->query(), QString());
+    EXPECT_EQ(menu().menuModel()->selection(), 0);
+    EXPECT_EQ(rows(), QStringList({"Mail", "Notes"}));
 }
 
 TEST_F(StartMenuControllerTest, RescanResults) {
