@@ -282,7 +282,8 @@ TEST_F(StartMenuControllerTest, PinsAreSeededOnceInTheListedOrder) {
     EXPECT_EQ(defaults.boolValue("launcherPinsSeeded"), std::optional(true));
 
     // Unpinning everything and scanning a changed list seeds nothing again.
-    for (const auto& p : menu().launcherPins().pinnedPaths()) menu().launcherPins().toggle(p);
+    const QStringList seeded = menu().launcherPins().pinnedPaths();
+    for (const auto& p : seeded) menu().launcherPins().toggle(p);
     scanResult.pop_back();
     menu().loadAppsIfNeeded();
     sim->pump();
