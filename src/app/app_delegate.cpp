@@ -65,8 +65,9 @@ AppDelegate::AppDelegate() : self_(std::make_shared<AppDelegate*>(this)) {
     // The bars sit below the start menu and the settings window: they reach
     // both through what is handed in here.
     StartMenuPort::setCurrent(&StartMenuController::shared());
-    barController_->setOpenSettings(
-        [](std::optional<platform::DisplayID> display) { SettingsWindow::show([] {}, display); });
+    auto openSettings = [](std::optional<platform::DisplayID> display) { SettingsWindow::show([] {}, display); };
+    barController_->setOpenSettings(openSettings);
+    StartMenuController::shared().setOpenSettings(openSettings);
     engine_ = WindowConstraintEngine::create();
     store_ = std::make_unique<RunningAppsStore>();
     windowService_ = WindowService::create(platform::SerialQueue("app.quorvel.windows"));

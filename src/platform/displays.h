@@ -64,6 +64,15 @@ public:
         return 0;
     }
     virtual void removePointerMonitor(int token) { (void)token; }
+    // A mouse button pressed anywhere on the desktop, also over other
+    // programs' windows and the desktop itself; the event goes on to its
+    // window unchanged. Callbacks on the main thread. Returns 0 when the
+    // backend cannot watch presses outside the program's windows.
+    virtual int addMouseDownMonitor(std::function<void()> callback) {
+        (void)callback;
+        return 0;
+    }
+    virtual void removeMouseDownMonitor(int token) { (void)token; }
 };
 
 Displays& displays();

@@ -1,36 +1,54 @@
 #include "startmenu/start_menu_controller.h"
 
-#include <QPainter>
-#include <QPainterPath>
+#include <QApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QMouseEvent>
 
+#include "core/clock_animation.h"
 #include "core/settings_model.h"
 #include "platform/platform.h"
-#include "windows/bar_metrics.h"
-#include "taskbar/bar_style.h"
+#include "startmenu/start_menu_view.h"
 #include "taskbar/pet/start_icon_store.h"
 #include "taskbar/screen_geometry.h"
+#include "windows/bar_metrics.h"
 
 namespace {
+
 std::unique_ptr<StartMenuController>& sharedSlot() {
     static std::unique_ptr<StartMenuController> slot;
     return slot;
 }
+
+// The applications whose bundles seed the pins on the first scan, in order.
+const QStringList seedBundleIDs = {QStringLiteral("com.apple.finder"), QStringLiteral("com.apple.Safari"),
+                                   QStringLiteral("com.apple.systempreferences"), QStringLiteral("com.apple.AppStore")};
+
 }  // namespace
 
+// ---- panel ---------------------------------------------------------------------
+
 StartMenuPanel::StartMenuPanel(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint) {
     setAttribute(Qt::WA_TranslucentBackground);
     setObjectName(QStringLiteral("StartMenuPanel"));
+    setWindowTitle(QStringLiteral("Quorvel Start"));
 }
 
-void StartMenuPanel::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-    p.fillPath(path, bar_style::currentPalette().windowBackground);
-    p.strokePath(path, QPen(bar_style::currentPalette().separator, 1));
+void StartMenuPanel::setView(StartMenuView* view) {
+    view_ = view;
+    view->setParent(this);
+    view->move(0, 0);
 }
+
+void StartMenuPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // Our own context menus take no activation away from the panel.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow() && !QApplication::activePopupWidget())
+        emit resignedKey();
+}
+
+// ---- controller ----------------------------------------------------------------
 
 StartMenuController& StartMenuController::shared() {
     static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
@@ -42,41 +60,75 @@ StartMenuController& StartMenuController::shared() {
 
 void StartMenuController::resetShared() { sharedSlot().reset(); }
 
-StartMenuController::StartMenuController() = default;
+StartMenuController::StartMenuController()
+    : launcherPins_(std::make_unique<LauncherPinStore>(&platform::prefs::userDefaults())),
+      launcherRecents_(std::make_unique<LauncherRecentsStore>(&platform::prefs::userDefaults())),
+      scanner_([](const std::vector<InstalledApp>& known) { return InstalledAppScanner::scan(known); }) {}
 
 StartMenuController::~StartMenuController() {
     alive_.reset();
+    stopWatching();
+    if (fadeIn_) fadeIn_->stop();
     if (panel_) delete panel_.data();
+}
+
+QRect StartMenuController::panelGeometry(const platform::Rect& screenFrame, double primaryHeight,
+                                         double barThickness) {
+    const platform::Rect frame = screenFrame.standardized();
+    const platform::Rect content(frame.minX() + 8, frame.minY() + barThickness + 6, panelWidth, panelHeight);
+    return screen_geometry::toQRect(screen_geometry::flipped(content, primaryHeight));
+}
+
+bool StartMenuController::fadeApplies() {
+    return StartIconStore::shared().pet().has_value() && !platform::application().reduceMotion();
 }
 
 void StartMenuController::loadAppsIfNeeded() {
     if (scanning_) return;
     scanning_ = true;
     std::weak_ptr<bool> weak = alive_;
-    const QStringList known = apps_;
+    // One copy of the known list travels with the scan, shared by its hops.
+    auto known = std::make_shared<const std::vector<InstalledApp>>(apps_);
     Scanner scanner = scanner_;
     if (!scanQueue_) scanQueue_.emplace("app.quorvel.startmenu.scan");
     // Hop through the main queue first so the caller returns at once.
     platform::MainQueue::async([this, weak, known, scanner] {
         if (weak.expired()) return;
         scanQueue_->async([this, weak, known, scanner] {
-            QStringList found = scanner ? scanner(known) : QStringList{};
+            auto found = std::make_shared<std::vector<InstalledApp>>(scanner ? scanner(*known)
+                                                                             : std::vector<InstalledApp>{});
             platform::MainQueue::async([this, weak, found] {
                 if (weak.expired()) return;
-                scanning_ = false;
-                applyScannedApps(found);
+                applyScannedApps(std::move(*found));
             });
         });
     });
 }
 
-void StartMenuController::applyScannedApps(const QStringList& apps) {
-    if (apps.isEmpty()) return;
-    apps_ = apps;
+void StartMenuController::applyScannedApps(std::vector<InstalledApp> result) {
+    scanning_ = false;
+    if (result.empty()) {
+        // The earlier list stays; an open menu that was still loading shows its empty state.
+        if (didLoadApps_ || !menuModel_) return;
+        menuModel_->setApps({});
+        menuModel_->setIsLoadingApps(false);
+        return;
+    }
+    const bool same = result == apps_;
+    apps_ = std::move(result);
     if (!didLoadApps_) {
         didLoadApps_ = true;
         emit didLoadAppsChanged();
     }
+    if (same) return;
+    QSet<QString> paths;
+    for (const auto& a : apps_) paths.insert(a.path);
+    launcherPins_->prune(paths);
+    launcherPins_->seedIfNeeded(InstalledApp::seedPaths(seedBundleIDs, apps_));
+    launcherRecents_->prune(paths);
+    if (!menuModel_) return;
+    menuModel_->setApps(apps_);
+    menuModel_->setIsLoadingApps(false);
 }
 
 void StartMenuController::toggle(bool fromClick) {
@@ -107,54 +159,195 @@ void StartMenuController::open() {
     const auto screen = chooseScreen();
     if (!screen) return;
 
-    // Left edge 8 points in, bottom edge 6 points above the bar's top edge.
-    const double thickness = BarMetrics::barThickness();
-    const platform::Rect bounds = screen->bounds;
-    const platform::Rect frame(bounds.minX() + 8, bounds.maxY() - thickness - 6 - panelHeight, panelWidth,
-                               panelHeight);
+    const auto screens = platform::displays().screens();
     auto* panel = new StartMenuPanel();
-    panel->setGeometry(screen_geometry::toQRect(frame));
-    const bool fade = StartIconStore::shared().pet().has_value() && !platform::application().reduceMotion();
-    panel->setWindowOpacity(fade ? 0.05 : 1.0);
-    platform::application().activateIgnoringOtherApps();
+    panel->setGeometry(
+        panelGeometry(screen->frame, screen_geometry::primaryHeight(screens), BarMetrics::barThickness()));
+
+    // A fresh view for every opening over a model in its opening state: empty
+    // query, selection 0. The last model serves again while the applications
+    // did not change; a replaced one goes with the panel that still shows it.
+    StartMenuModel* model = reusableModel_;
+    if (model && model->apps() == apps_) {
+        model->setQuery({});
+        model->setSelection(0);
+        model->setIsLoadingApps(!didLoadApps_);
+    } else {
+        if (model) {
+            if (lastPanel_) model->setParent(lastPanel_);
+            else model->deleteLater();
+        }
+        model = new StartMenuModel(apps_, !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), {}, 0, this);
+        reusableModel_ = model;
+    }
+    menuModel_ = model;
+    std::weak_ptr<bool> weak = alive_;
+    StartMenuView::Callbacks callbacks;
+    callbacks.onLaunch = [this, weak](const InstalledApp& app) {
+        if (weak.expired()) return;
+        launchApp(app.path);
+        close();
+    };
+    callbacks.onClose = [this, weak] {
+        if (!weak.expired()) close();
+    };
+    callbacks.onSession = [this, weak](SessionAction action) {
+        if (!weak.expired()) perform(action);
+    };
+    callbacks.openSettings = [this, weak](std::optional<platform::DisplayID> display) {
+        if (!weak.expired() && openSettings_) openSettings_(display);
+    };
+    callbacks.presentedScreenID = [this, weak]() -> std::optional<platform::DisplayID> {
+        return weak.expired() ? std::nullopt : presentedScreenID_;
+    };
+    panel->setView(new StartMenuView(*model, std::move(callbacks)));
+
+    panel_ = panel;
+    lastPanel_ = panel;
+    std::optional<platform::DisplayID> id;
+    if (screen->id != 0) id = screen->id;
+    const bool idChanged = presentedScreenID_ != id;
+    presentedScreenID_ = id;
+
+    const bool fade = fadeApplies();
+    panel->setWindowOpacity(fade ? fadeInStartOpacity : 1.0);
     panel->show();
+    platform::application().activateIgnoringOtherApps();
     panel->raise();
     panel->activateWindow();
+    if (fadeIn_) fadeIn_->stop();
+    fadeIn_.reset();
     if (fade) {
         QPointer<StartMenuPanel> p(panel);
-        platform::MainQueue::asyncAfter(0.18, [p] {
-            if (p) p->setWindowOpacity(1.0);
+        fadeIn_ = motion::ClockAnimation::linear(fadeInDuration, [p](double v) {
+            if (p) p->setWindowOpacity(fadeInStartOpacity + (1.0 - fadeInStartOpacity) * v);
         });
     }
 
-    panel_ = panel;
+    // What closes this opening; each acts only while this panel is the open one.
+    QPointer<StartMenuPanel> mine(panel);
+    popupClosing_ = false;
+    observers_.push_back(connect(panel, &StartMenuPanel::resignedKey, this, [this, mine] {
+        if (mine && panel_ == mine && !popupClosing_) close();
+    }));
+    observers_.push_back(connect(qApp, &QGuiApplication::applicationStateChanged, this,
+                                 [this, mine](Qt::ApplicationState state) {
+                                     if (state != Qt::ApplicationActive && mine && panel_ == mine &&
+                                         !popupClosing_ && !QApplication::activePopupWidget())
+                                         close();
+                                 }));
+    const auto ownPid = platform::workspace().ownProcessID();
+    workspaceObserver_ = platform::workspace().addObserver([this, weak, mine, ownPid](const QString& name,
+                                                                                       std::int32_t pid) {
+        if (weak.expired() || name != platform::workspace_notifications::didActivateApplication) return;
+        if (pid != ownPid && mine && panel_ == mine) close();
+    });
+    qApp->installEventFilter(this);
+    clickMonitor_ = true;
+    // Presses elsewhere on the desktop: other programs, the desktop itself.
+    mouseDownMonitor_ = platform::displays().addMouseDownMonitor([this, weak, mine] {
+        if (weak.expired() || !mine || panel_ != mine) return;
+        if (!pointerIsOverPanel()) close();
+    });
+
     emit panelChanged();
-    std::optional<platform::DisplayID> id;
-    if (screen->id != 0) id = screen->id;
-    if (presentedScreenID_ != id) {
-        presentedScreenID_ = id;
-        emit presentedScreenIDChanged();
+    if (idChanged) emit presentedScreenIDChanged();
+}
+
+bool StartMenuController::isInsidePanel(QWidget* widget) const {
+    // The panel and everything it opened, such as its context menus, which
+    // are windows of their own parented to a widget inside it.
+    for (QWidget* w = widget; w; w = w->parentWidget())
+        if (w == panel_.data()) return true;
+    return false;
+}
+
+bool StartMenuController::pointerIsOverPanel() const {
+    const auto screens = platform::displays().screens();
+    const platform::Point p = platform::displays().pointerLocation();
+    const QPoint pos(int(p.x), int(screen_geometry::primaryHeight(screens) - p.y));
+    if (panel_ && panel_->frameGeometry().contains(pos)) return true;
+    QWidget* popup = QApplication::activePopupWidget();
+    return popup && isInsidePanel(popup) && popup->frameGeometry().contains(pos);
+}
+
+bool StartMenuController::eventFilter(QObject* watched, QEvent* event) {
+    const auto type = event->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::NonClientAreaMouseButtonPress) && panel_ &&
+        watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (!isInsidePanel(widget)) close();
     }
+    if (panel_ && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (type == QEvent::Hide && widget->isWindow() && widget != panel_.data() &&
+            (widget->windowFlags() & Qt::Popup) == Qt::Popup && isInsidePanel(widget)) {
+            // The focus the popup borrowed goes back to the panel.
+            popupClosing_ = true;
+            panel_->activateWindow();
+        } else if (watched == panel_.data() && type == QEvent::WindowActivate) {
+            popupClosing_ = false;
+        }
+    }
+    return false;  // always passed on unchanged
+}
+
+void StartMenuController::stopWatching() {
+    for (const auto& c : observers_) disconnect(c);
+    observers_.clear();
+    if (workspaceObserver_ && platform::isInstalled()) platform::workspace().removeObserver(workspaceObserver_);
+    workspaceObserver_ = 0;
+    if (mouseDownMonitor_ && platform::isInstalled()) platform::displays().removeMouseDownMonitor(mouseDownMonitor_);
+    mouseDownMonitor_ = 0;
+    if (clickMonitor_ && qApp) qApp->removeEventFilter(this);
+    clickMonitor_ = false;
 }
 
 void StartMenuController::close() {
     if (!panel_) return;
     QPointer<StartMenuPanel> panel = panel_;
+    stopWatching();
     panel_ = nullptr;
-    emit panelChanged();
-    if (presentedScreenID_) {
-        presentedScreenID_.reset();
-        emit presentedScreenIDChanged();
-    }
+    const bool idChanged = presentedScreenID_.has_value();
+    presentedScreenID_.reset();
+    menuModel_ = nullptr;
     lastClosedAt_ = platform::uptime();
-    const bool fade = StartIconStore::shared().pet().has_value() && !platform::application().reduceMotion();
-    if (fade) {
-        panel->setWindowOpacity(0.0);
-        platform::MainQueue::asyncAfter(fadeOutDuration, [panel] {
-            if (panel) panel->deleteLater();
-        });
+    if (fadeIn_) fadeIn_->stop();
+    fadeIn_.reset();
+
+    // The closed view no longer follows the model, which may serve the next opening.
+    if (panel->view()) panel->view()->detach();
+    if (fadeApplies()) {
+        const double from = panel->windowOpacity();
+        motion::ClockAnimation::linear(
+            fadeOutDuration,
+            [panel, from](double v) {
+                if (panel) panel->setWindowOpacity(from * (1.0 - v));
+            },
+            [panel] {
+                if (!panel) return;
+                panel->hide();
+                panel->deleteLater();
+            });
     } else {
         panel->hide();
         panel->deleteLater();
     }
+    emit panelChanged();
+    if (idChanged) emit presentedScreenIDChanged();
+}
+
+void StartMenuController::launchApp(const QString& path) {
+    launcherRecents_->record(path);
+    platform::workspace().openApplication(path, [](platform::OpenResult result) {
+        if (!result.ok) platform::alerts().beep();
+    });
+}
+
+void StartMenuController::perform(SessionAction action) {
+    // The menu is gone before any confirmation shows.
+    std::weak_ptr<bool> weak = alive_;
+    sessionActions_.perform(action, [this, weak] {
+        if (!weak.expired()) close();
+    });
 }

@@ -1,34 +1,55 @@
 #pragma once
-// The one start-menu controller of the process: opens the menu's panel above
-// the bar of the chosen display, closes it, and keeps the installed
-// applications scanned.
+// The one start-menu controller of the process. It owns the installed
+// applications and their background scan, the two launcher stores, and while
+// the menu is open the panel, the model of that opening and what closes the
+// menu again: the panel losing the keyboard focus, the program losing the
+// active state, another application becoming active, and a mouse press in any
+// of our windows outside the panel (its own context menus count as inside).
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
+#include <QRect>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/dispatch.h"
 #include "platform/displays.h"
+#include "startmenu/start_menu_data.h"
 #include "taskbar/start_menu_port.h"
+
+namespace motion {
+class ClockAnimation;
+}
+class StartMenuView;
 
 // The start menu's borderless panel; unlike a bar it takes keyboard focus.
 class StartMenuPanel : public QWidget {
     Q_OBJECT
 public:
     explicit StartMenuPanel(QWidget* parent = nullptr);
+    StartMenuView* view() const { return view_; }
+    void setView(StartMenuView* view);
+
+signals:
+    // The panel stopped being the window with the keyboard focus.
+    void resignedKey();
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    StartMenuView* view_ = nullptr;
 };
 
 class StartMenuController : public StartMenuPort {
     Q_OBJECT
 public:
     static constexpr double reopenGuard = 0.25;
+    static constexpr double fadeInDuration = 0.18;
     static constexpr double fadeOutDuration = 0.12;
+    static constexpr double fadeInStartOpacity = 0.05;
     static constexpr double panelWidth = 360;
     static constexpr double panelHeight = 420;
 
@@ -37,39 +58,79 @@ public:
     StartMenuController();
     ~StartMenuController() override;
 
+    // The panel's place for a display: 8 points right of its left edge, its
+    // bottom 6 points above the bar's top edge, 360 by 420. `screenFrame` is
+    // in the platform's bottom-left screen coordinates; the result is in Qt's
+    // top-left global coordinates.
+    static QRect panelGeometry(const platform::Rect& screenFrame, double primaryHeight, double barThickness);
+
     bool isOpen() const override { return panel_ != nullptr; }
     StartMenuPanel* panel() const { return panel_; }
     std::optional<platform::DisplayID> presentedScreenID() const override { return presentedScreenID_; }
     bool didLoadApps() const { return didLoadApps_; }
     double lastClosedAt() const { return lastClosedAt_; }
-    const QStringList& apps() const { return apps_; }
+    const std::vector<InstalledApp>& apps() const { return apps_; }
     bool isScanning() const { return scanning_; }
+    StartMenuModel* menuModel() const { return menuModel_; }
+    LauncherPinStore& launcherPins() { return *launcherPins_; }
+    LauncherRecentsStore& launcherRecents() { return *launcherRecents_; }
 
-    // The installed-applications scan; runs off the main thread and returns
-    // the paths it found. Replaceable for tests.
-    using Scanner = std::function<QStringList(const QStringList& known)>;
+    // The installed-applications scan; runs off the main thread with the
+    // applications already known. Replaceable for tests.
+    using Scanner = std::function<std::vector<InstalledApp>(const std::vector<InstalledApp>& known)>;
     void setScanner(Scanner scanner) { scanner_ = std::move(scanner); }
+    // Opens the settings window on a display; the start-up hands it in.
+    using OpenSettings = std::function<void(std::optional<platform::DisplayID>)>;
+    void setOpenSettings(OpenSettings open) { openSettings_ = std::move(open); }
 
     void loadAppsIfNeeded();
     void toggle(bool fromClick) override;
     void open() override;
     void close() override;
+    void applyScannedApps(std::vector<InstalledApp> apps);
+    void launchApp(const QString& path);
+    void perform(SessionAction action);
+
+    // Whether opening and closing fade: a pet on the start button, motion
+    // allowed, and a compositor that draws window opacity.
+    static bool fadeApplies();
 
 signals:
     void panelChanged();
     void didLoadAppsChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    void applyScannedApps(const QStringList& apps);
     std::optional<platform::Screen> chooseScreen() const;
+    void stopWatching();
+    bool isInsidePanel(QWidget* widget) const;
+    bool pointerIsOverPanel() const;
 
     QPointer<StartMenuPanel> panel_;
     std::optional<platform::DisplayID> presentedScreenID_;
-    QStringList apps_;
+    std::vector<InstalledApp> apps_;
     bool didLoadApps_ = false;
     bool scanning_ = false;
+    QPointer<StartMenuModel> menuModel_;
+    // The last opening's model, kept for the next one while the applications
+    // stay the same, so its search index is not built again.
+    QPointer<StartMenuModel> reusableModel_;
+    QPointer<StartMenuPanel> lastPanel_;
+    std::vector<QMetaObject::Connection> observers_;
+    int workspaceObserver_ = 0;
+    int mouseDownMonitor_ = 0;
+    bool clickMonitor_ = false;
+    // One of the panel's own popups just closed; the panel gets the focus back.
+    bool popupClosing_ = false;
     double lastClosedAt_ = 0;
+    std::unique_ptr<LauncherPinStore> launcherPins_;
+    std::unique_ptr<LauncherRecentsStore> launcherRecents_;
+    SessionActions sessionActions_;
     Scanner scanner_;
+    OpenSettings openSettings_;
     std::optional<platform::SerialQueue> scanQueue_;
+    std::shared_ptr<motion::ClockAnimation> fadeIn_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -1,5 +1,7 @@
 #include "taskbar/task_strip.h"
 
+#include "core/clock_animation.h"
+
 #include <QPainter>
 #include <QPointer>
 #include <QSet>
@@ -176,8 +178,10 @@ void TaskStripView::layoutOnce() {
     // Place the row: padding, pinned, divider, shown running, overflow.
     const int h = height();
     double pos = TaskStripLayout::rowPadding;
+    laidOutX_.clear();
     auto place = [&](QWidget* w, int width) {
         const QRect target(int(pos), 0, width, h);
+        if (auto* b = qobject_cast<TaskButtonView*>(w)) laidOutX_.insert(buttons_.key(b), target.x());
         if (w->geometry() != target) w->setGeometry(target);
         if (!w->isVisibleTo(this)) w->show();
         pos += width + TaskStripLayout::spacing;
@@ -218,8 +222,32 @@ std::vector<TaskButtonView*> TaskStripView::runningButtons() const {
     return out;
 }
 
+void TaskStripView::slideFrom(const QHash<QString, int>& before) {
+    QHash<QString, int> offsets;
+    for (auto it = before.begin(); it != before.end(); ++it)
+        if (laidOutX_.contains(it.key()) && laidOutX_.value(it.key()) != it.value())
+            offsets.insert(it.key(), it.value() - laidOutX_.value(it.key()));
+    if (dropSpring_) dropSpring_->stop();
+    if (offsets.isEmpty()) return;
+    QPointer<TaskStripView> self(this);
+    dropSpring_ = motion::ClockAnimation::spring({0.18, 0.85}, [self, offsets](double v) {
+        if (!self) return;
+        for (auto it = offsets.begin(); it != offsets.end(); ++it) {
+            TaskButtonView* b = self->buttons_.value(it.key(), nullptr);
+            if (b && self->laidOutX_.contains(it.key()))
+                b->move(self->laidOutX_.value(it.key()) + int(std::lround(it.value() * (1.0 - v))), b->y());
+        }
+    });
+}
+
 void TaskStripView::reorder(const QString& dragged, const QString& target) {
     if (dragged == target || !pinStore_) return;
+    const QHash<QString, int> before = laidOutX_;
+    struct Slide {
+        TaskStripView* strip;
+        const QHash<QString, int>& before;
+        ~Slide() { strip->slideFrom(before); }
+    } slide{this, before};
     const QStringList& pins = pinStore_->pinnedBundleIDs();
     const bool draggedPinned = pins.contains(dragged);
     if (draggedPinned != pins.contains(target)) return;  // never across the divider

@@ -18,6 +18,9 @@
 #include "taskbar/label_fitting.h"
 #include "windows/window_types.h"
 
+namespace motion {
+class ClockAnimation;
+}
 class RunningAppsStore;
 class WindowService;
 class PinStore;
@@ -81,6 +84,10 @@ private:
     QWidget* divider_ = nullptr;
     TaskStripFit fit_;
     int rebuildCount_ = 0;
+    // After a drop the moved buttons slide into their new places on a spring.
+    QHash<QString, int> laidOutX_;
+    std::shared_ptr<motion::ClockAnimation> dropSpring_;
+    void slideFrom(const QHash<QString, int>& before);
     bool rebuilding_ = false;
     bool rebuildAgain_ = false;
 };

@@ -1,32 +1,39 @@
 // Opening, closing and toggling the start menu: the chosen display, the
-// panel above the bar, the quarter-second guard and the background scan.
+// panel above the bar, the quarter-second guard, the fades on the clock,
+// what closes it, and the background scan with its effect on the stores.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QTest>
 
-#include "platform/platform.h"
-#include "startmenu/start_menu_controller.h"
-#include "support/sim_fixture.h"
-#include "taskbar/pet/start_icon_store.h"
+#include "start_menu_test_support.h"
 
 namespace {
 
-class StartMenuControllerTest : public SimDesktopTest {
+TEST(StartMenuPanelGeometry, SitsAboveTheBarInQtCoordinates) {
+    struct Case {
+        platform::Rect frame;  // bottom-left screen coordinates
+        double primaryHeight, bar;
+        QRect expected;
+    } cases[] = {
+        // A display at (0, 0) with the medium bar: content rect (8, 50, 360, 420) bottom-left.
+        {platform::Rect(0, 0, 1440, 900), 900, 44, QRect(8, 430, 360, 420)},
+        {platform::Rect(0, 0, 1440, 900), 900, 34, QRect(8, 440, 360, 420)},
+        {platform::Rect(0, 0, 1440, 900), 900, 54, QRect(8, 420, 360, 420)},
+        // A taller display to the right whose top is level with the primary's.
+        {platform::Rect(1440, -180, 1920, 1080), 900, 44, QRect(1448, 1080 - 44 - 6 - 420, 360, 420)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StartMenuController::panelGeometry(c.frame, c.primaryHeight, c.bar), c.expected)
+            << c.frame.minX() << " bar " << c.bar;
+}
+
+class StartMenuControllerTest : public StartMenuTest {
 protected:
     void SetUp() override {
-        SimDesktopTest::SetUp();
-        StartMenuController::resetShared();
-        StartIconStore::resetShared();
+        StartMenuTest::SetUp();
         main = platform::displays().mainDisplayID();
         second = sim->addDisplay(platform::Rect(1440, 0, 1920, 1080));
     }
-    void TearDown() override {
-        StartMenuController::resetShared();
-        StartIconStore::resetShared();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        SimDesktopTest::TearDown();
-    }
-    StartMenuController& menu() { return StartMenuController::shared(); }
     platform::DisplayID main = 0, second = 0;
 };
 
@@ -35,13 +42,15 @@ TEST_F(StartMenuControllerTest, OpensAboveTheBarOfTheDisplayUnderThePointer) {
     menu().open();
     ASSERT_TRUE(menu().isOpen());
     EXPECT_EQ(menu().presentedScreenID(), std::optional(second));
-    // 8 points in from the left edge, its bottom 6 points above the 44-point bar.
     EXPECT_EQ(menu().panel()->geometry(), QRect(1448, 1080 - 44 - 6 - 420, 360, 420));
     EXPECT_FALSE(sim->logLines("app.activate").empty());
+    QApplication::processEvents();
+    EXPECT_TRUE(menu().panel()->isActiveWindow());
 
     menu().close();
     EXPECT_FALSE(menu().isOpen());
     EXPECT_EQ(menu().presentedScreenID(), std::nullopt);
+    EXPECT_EQ(menu().menuModel(), nullptr);
     EXPECT_DOUBLE_EQ(menu().lastClosedAt(), platform::uptime());
 }
 
@@ -61,18 +70,17 @@ TEST_F(StartMenuControllerTest, DisplayChoiceFollowsTheDisplayMode) {
     EXPECT_EQ(menu().presentedScreenID(), std::optional(main));
     menu().close();
 
-    defaults.setString("appearanceBarHeight", "tall");
     defaults.setString("barDisplayMode", "allDisplays");
     menu().open();
-    EXPECT_EQ(menu().panel()->geometry().bottom() + 1, 1080 - 54 - 6);
+    EXPECT_EQ(menu().presentedScreenID(), std::optional(second));
 }
 
-TEST_F(StartMenuControllerTest, NoDisplayNoMenu) {
+TEST_F(StartMenuControllerTest, NoDisplayNoMenuButTheScanStillStarts) {
     sim->removeDisplay(second);
     sim->removeDisplay(main);
     menu().open();
     EXPECT_FALSE(menu().isOpen());
-    EXPECT_EQ(menu().presentedScreenID(), std::nullopt);
+    EXPECT_TRUE(menu().isScanning());
 }
 
 TEST_F(StartMenuControllerTest, ToggleFromAClickWaitsAQuarterSecondAfterAClose) {
@@ -81,15 +89,14 @@ TEST_F(StartMenuControllerTest, ToggleFromAClickWaitsAQuarterSecondAfterAClose) 
         bool fromClick;
         bool openAfter;
     };
-    // Starts closed at a fresh close.
     menu().open();
     menu().close();
     const Step steps[] = {
         {0.10, true, false},   // the click that closed it from outside
         {0.00, false, true},   // the shortcut is not guarded
         {0.00, true, false},   // open: any toggle closes
-        {0.249, true, false},  // still inside the guard
-        {0.002, true, true},   // 0.251 s after the close
+        {0.249, true, false},  // just under the guard
+        {0.001, true, true},   // exactly 0.25 s after the close
     };
     for (const auto& s : steps) {
         sim->advance(s.wait);
@@ -98,49 +105,224 @@ TEST_F(StartMenuControllerTest, ToggleFromAClickWaitsAQuarterSecondAfterAClose) 
     }
 }
 
-TEST_F(StartMenuControllerTest, ClosingFadesOnlyWithAPetAndMotionAllowed) {
+TEST_F(StartMenuControllerTest, FadesOnThePlatformClockOnlyWithAPetAndMotion) {
     StartIconStore::shared().setPet(StartPet::mouse);
     menu().open();
     QPointer<StartMenuPanel> panel = menu().panel();
+    EXPECT_NEAR(panel->windowOpacity(), 0.05, 0.01);
+    sim->advance(0.09);
+    EXPECT_NEAR(panel->windowOpacity(), 0.05 + 0.95 * 0.5, 0.06);  // at the frame pace
+    sim->advance(0.09);
+    EXPECT_DOUBLE_EQ(panel->windowOpacity(), 1.0);
+
     menu().close();
     EXPECT_FALSE(menu().isOpen());  // closed at once for every caller
-    EXPECT_TRUE(panel);             // the panel fades out
-    sim->advance(0.12);
+    sim->advance(0.06);
+    ASSERT_TRUE(panel);
+    EXPECT_NEAR(panel->windowOpacity(), 0.5, 0.1);
+    EXPECT_TRUE(panel->isVisible());
+    sim->advance(0.06);
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(panel);
 
-    sim->setReduceMotion(true);
-    menu().open();
-    panel = menu().panel();
-    menu().close();
-    EXPECT_FALSE(panel->isVisible());
+    // Reduce motion, or no pet: shown and removed at full opacity at once.
+    for (bool reduce : {true, false}) {
+        sim->setReduceMotion(reduce);
+        if (!reduce) StartIconStore::shared().setPet(std::nullopt);
+        menu().open();
+        panel = menu().panel();
+        EXPECT_DOUBLE_EQ(panel->windowOpacity(), 1.0);
+        menu().close();
+        EXPECT_FALSE(panel->isVisible());
+    }
 }
 
-TEST_F(StartMenuControllerTest, ScanRunsOnceAtATimeAndMarksAppsLoaded) {
-    int scans = 0;
-    QStringList result;
-    menu().setScanner([&](const QStringList&) {
-        ++scans;
-        return result;
-    });
-    menu().loadAppsIfNeeded();
-    menu().loadAppsIfNeeded();
+TEST_F(StartMenuControllerTest, ClicksOutsideCloseClicksInsideDoNot) {
+    QWidget bar(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    bar.setAttribute(Qt::WA_ShowWithoutActivating);
+    bar.setGeometry(0, 856, 1440, 44);
+    bar.show();
+    QWidget settingsWindow;
+    settingsWindow.setGeometry(300, 200, 720, 470);
+    const std::int32_t other = sim->addApplication({.bundleID = QStringLiteral("com.example.other")});
+
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        bool closes;
+    } cases[] = {
+        {"click inside the list", [&] { QTest::mouseClick(view()->list()->viewport(), Qt::LeftButton, {}, {5, 200}); },
+         false},
+        {"click inside its context menu",
+         [&] {
+             view()->showRowMenu(view()->listModel()->rowCount() - 1, QPoint(100, 100));
+             QMenu* m = view()->rowMenu();
+             ASSERT_TRUE(m);
+             QTest::mouseClick(m, Qt::LeftButton, {}, {2, 2});
+             m->close();
+         },
+         false},
+        {"click in a bar", [&] { QTest::mouseClick(&bar, Qt::LeftButton, {}, {20, 20}); }, true},
+        {"the settings window comes forward",
+         [&] {
+             settingsWindow.show();
+             settingsWindow.activateWindow();
+             QApplication::processEvents();
+         },
+         true},
+        {"another application becomes active", [&] { sim->activateApplication(other); }, true},
+        {"a press on the desktop", [&] {
+             sim->setPointer({900, 100});
+             sim->pressMouseElsewhere();
+         }, true},
+        {"a press reported over the panel itself", [&] {
+             sim->setPointer({100, 600});
+             sim->pressMouseElsewhere();
+         }, false},
+    };
+    scanResult = {app("Notes"), app("Mail")};
+    for (const auto& c : cases) {
+        settingsWindow.hide();
+        sim->advance(1);
+        menu().open();
+        sim->pump();
+        QApplication::processEvents();
+        ASSERT_TRUE(menu().isOpen()) << c.what;
+        c.act();
+        sim->pump();
+        QApplication::processEvents();
+        EXPECT_EQ(menu().isOpen(), !c.closes) << c.what;
+        menu().close();
+    }
+}
+
+TEST_F(StartMenuControllerTest, FirstOpeningLoadsThenFillsInLaterOpeningsShowTheListAtOnce) {
+    scanResult = {app("Notes"), app("Mail")};
+    menu().open();
+    ASSERT_TRUE(menu().menuModel()->isLoadingApps());
+    EXPECT_TRUE(view()->emptyLabel()->isVisibleTo(view()));
+    EXPECT_EQ(view()->emptyLabel()->text(), QStringLiteral("Loading apps…"));
+    sim->pump();
+    EXPECT_FALSE(menu().menuModel()->isLoadingApps());
+    EXPECT_EQ(rows(), QStringList({"Mail", "Notes"}));
+    menu().close();
+
+    menu().open();  // the earlier list at once, a rescan behind it
+    EXPECT_FALSE(menu().menuModel()->isLoadingApps());
+    EXPECT_EQ(rows(), QStringList({"Mail", "Notes"}));
     EXPECT_TRUE(menu().isScanning());
     sim->pump();
-    EXPECT_EQ(scans, 1);
-    EXPECT_FALSE(menu().didLoadApps());  // an empty result does not count
+    EXPECT_EQ(scans, 2);
 
-    result = {"/Applications/Notes.app"};
+    // Whatever the last opening left typed or selected, the next starts afresh.
+    QTest::keyClicks(view()->searchField(), "no");
+    menu().close();
+    menu().open();
+    EXPECT_EQ(menu().menuModel()->query(), QString());
+    EXPECT_EQ(menu().menuModel()->selection(), 0);
+    EXPECT_EQ(rows(), QStringList({"Mail", "Notes"}));
+}
+
+TEST_F(StartMenuControllerTest, RescanResults) {
+    auto& defaults = platform::prefs::userDefaults();
+    scanResult = {app("Notes"), app("Mail"), app("Maps")};
     menu().loadAppsIfNeeded();
     sim->pump();
-    EXPECT_TRUE(menu().didLoadApps());
-    EXPECT_EQ(menu().apps(), result);
-
-    result.clear();  // a later empty scan keeps what was found
+    menu().launcherPins().toggle(app("Maps").path);
+    menu().launcherRecents().record(app("Maps").path);
+    menu().launcherRecents().record(app("Notes").path);
     menu().open();
     sim->pump();
-    EXPECT_TRUE(menu().didLoadApps());
-    EXPECT_EQ(menu().apps().size(), 1);
+    EXPECT_EQ(rows(), QStringList({"# Pinned", "Maps", "# Recent", "Notes", "# All Apps", "Mail"}));
+
+    // The same applications again: no store is written, nothing redraws.
+    sim->clearLog();
+    menu().loadAppsIfNeeded();
+    sim->pump();
+    EXPECT_TRUE(sim->logLines("prefs.set").empty());
+
+    // Maps removed: pruned from the pins and the recents, gone from the menu.
+    scanResult = {app("Notes"), app("Mail")};
+    menu().loadAppsIfNeeded();
+    sim->pump();
+    EXPECT_EQ(menu().launcherPins().pinnedPaths(), QStringList());
+    EXPECT_EQ(defaults.stringArrayValue("launcherRecentPaths"), QStringList({app("Notes").path}));
+    EXPECT_EQ(rows(), QStringList({"# Recent", "Notes", "# All Apps", "Mail"}));
+
+    // An empty result keeps the earlier list.
+    scanResult.clear();
+    menu().loadAppsIfNeeded();
+    sim->pump();
+    EXPECT_EQ(menu().apps().size(), 2u);
+    EXPECT_EQ(rows().size(), 4);
+}
+
+TEST_F(StartMenuControllerTest, EmptyFirstScanEndsTheLoadingStateAndTheNextOpeningScansAgain) {
+    menu().open();
+    sim->pump();
+    EXPECT_FALSE(menu().menuModel()->isLoadingApps());
+    EXPECT_EQ(view()->emptyLabel()->text(), QStringLiteral("No results"));
+    EXPECT_FALSE(menu().didLoadApps());
+    menu().close();
+    scanResult = {app("Notes")};
+    menu().open();
+    EXPECT_TRUE(menu().menuModel()->isLoadingApps());
+    sim->pump();
+    EXPECT_EQ(rows(), QStringList({"Notes"}));
+}
+
+TEST_F(StartMenuControllerTest, PinsAreSeededOnceInTheListedOrder) {
+    auto& defaults = platform::prefs::userDefaults();
+    scanResult = {app("Safari", "com.apple.Safari"), app("Store", "com.apple.AppStore"),
+                  app("Finder", "com.apple.finder"), app("Other", "com.example.other")};
+    menu().loadAppsIfNeeded();
+    sim->pump();
+    EXPECT_EQ(menu().launcherPins().pinnedPaths(),
+              QStringList({app("Finder").path, app("Safari").path, app("Store").path}));
+    EXPECT_EQ(defaults.boolValue("launcherPinsSeeded"), std::optional(true));
+
+    // Unpinning everything and scanning a changed list seeds nothing again.
+    const QStringList seeded = menu().launcherPins().pinnedPaths();
+    for (const auto& p : seeded) menu().launcherPins().toggle(p);
+    scanResult.pop_back();
+    menu().loadAppsIfNeeded();
+    sim->pump();
+    EXPECT_TRUE(menu().launcherPins().pinnedPaths().isEmpty());
+}
+
+TEST_F(StartMenuControllerTest, LaunchClosesRecordsAndBeepsOnFailure) {
+    scanResult = {app("Notes"), app("Broken")};
+    openLoaded();
+    sim->setOpenApplicationResult(app("Broken").path, platform::OpenResult{false, QStringLiteral("gone")});
+    // Return on the first row (Broken, by name) launches it.
+    QTest::keyClick(view()->searchField(), Qt::Key_Return);
+    EXPECT_FALSE(menu().isOpen());
+    EXPECT_EQ(menu().launcherRecents().paths(), QStringList({app("Broken").path}));
+    EXPECT_EQ(sim->logLines("workspace.openApplication"),
+              std::vector<QString>({QStringLiteral("workspace.openApplication ") + app("Broken").path}));
+    sim->pump();
+    EXPECT_EQ(sim->beepCount(), 1);
+
+    menu().open();
+    sim->pump();
+    sim->addBundle(app("Notes").path, QStringLiteral("com.example.notes"));
+    menu().launchApp(app("Notes").path);
+    sim->pump();
+    EXPECT_EQ(sim->beepCount(), 1);  // a launch that works makes no sound
+    EXPECT_EQ(menu().launcherRecents().paths(), QStringList({app("Notes").path, app("Broken").path}));
+}
+
+TEST_F(StartMenuControllerTest, PowerActionClosesTheMenuBeforeItsConfirmation) {
+    openLoaded();
+    std::optional<std::size_t> alertsAtClose;
+    QObject::connect(&menu(), &StartMenuController::panelChanged, [&] {
+        if (!menu().isOpen()) alertsAtClose = sim->alertsShown().size();
+    });
+    sim->queueAlertAnswers({1});  // Cancel
+    view()->powerButtons()[2]->click();  // Log Out
+    EXPECT_FALSE(menu().isOpen());
+    EXPECT_EQ(sim->alertsShown().size(), 1u);
+    EXPECT_EQ(alertsAtClose, std::optional<std::size_t>(0)) << "closed before the confirmation";
 }
 
 }  // namespace

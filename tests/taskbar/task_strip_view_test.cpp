@@ -127,6 +127,20 @@ TEST_F(TaskStripViewTest, PinnedReorderIsPersistedAndNeverCrossesTheDivider) {
     EXPECT_TRUE(pins->activeOrder().isEmpty());
 }
 
+TEST_F(TaskStripViewTest, DroppedButtonsSlideIntoPlaceOnTheSpring) {
+    pins->setPinnedBundleIDs({"a", "b", "c"});
+    auto* strip = makeStrip(900);
+    TaskButtonView* a = strip->button("pin:a");
+    const int startX = a->x();
+    strip->reorder("a", "c");
+    EXPECT_EQ(a->x(), startX) << "the dropped button starts where it was";
+    sim->advance(0.05);
+    EXPECT_GT(a->x(), startX);
+    sim->advance(0.5);
+    EXPECT_GT(a->x(), strip->button("pin:c")->x()) << "and ends after the target";
+    EXPECT_GT(strip->button("pin:c")->x(), strip->button("pin:b")->x());
+}
+
 TEST_F(TaskStripViewTest, RunningReorderMovesAllWindowsOfAnApplicationAndWritesOnlyChanges) {
     store->setApps({app(51, "Alpha", 2), app(52, "Beta"), app(53, "Gamma")});
     auto* strip = makeStrip(1200);

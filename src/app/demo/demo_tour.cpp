@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QScreen>
@@ -35,6 +36,18 @@ void DemoTour::start() {
         desktop_->pressHotKey(combo.keyCode, combo.modifiers.rawValue);
     });
     at(3.5, [this] { screenshot(QStringLiteral("02-start-menu.png")); });
+    at(3.6, [] {
+        // A person types into the menu's search field, which has the keyboard.
+        QWidget* field = QApplication::focusWidget();
+        platform::log(QStringLiteral("tour: typing \"a\" into %1")
+                          .arg(field ? field->objectName() : QStringLiteral("nothing")));
+        if (!field) return;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        QApplication::sendEvent(field, &press);
+        QApplication::sendEvent(field, &release);
+    });
+    at(3.8, [this] { screenshot(QStringLiteral("02b-start-menu-search.png")); });
     at(4.0, [this] {
         auto combo = services::HotKeyCombo::fromRawValue(
                          platform::prefs::userDefaults().stringValue(settings::keys::startMenuHotKeyCombo).value_or(

@@ -22,6 +22,7 @@
 #include "platform/hotkeys.h"
 #include "platform/login_item.h"
 #include "platform/process.h"
+#include "platform/session.h"
 #include "platform/updater.h"
 #include "platform/workspace.h"
 #include "platform/sim/labeling_dispatcher.h"
@@ -180,6 +181,7 @@ public:
     Point pointer;               // global top-left
     std::map<int, std::function<void()>> displayObservers;
     std::map<int, std::function<void()>> pointerObservers;
+    std::map<int, std::function<void()>> mouseDownObservers;
     bool displayListUnavailable = false;
     Screen screenOf(const DisplayState& d) const;
     double primaryHeight() const;
@@ -202,6 +204,8 @@ public:
 
     // ---- session
     std::map<std::uint32_t, OSStatus> sessionResults;
+    QString screenLockLibrary = QString::fromUtf8(screen_lock::libraryPath);
+    std::function<int()> loadedScreenLock;  // once loaded, the library stays loaded
 
     // ---- updater
     bool updaterStartResult = true;

@@ -55,6 +55,19 @@ void SimDisplays::removePointerMonitor(int token) {
     core_->pointerObservers.erase(token);
 }
 
+int SimDisplays::addMouseDownMonitor(std::function<void()> callback) {
+    std::lock_guard lock(core_->mutex);
+    if (!callback) return 0;
+    int token = core_->nextToken++;
+    core_->mouseDownObservers[token] = std::move(callback);
+    return token;
+}
+
+void SimDisplays::removeMouseDownMonitor(int token) {
+    std::lock_guard lock(core_->mutex);
+    core_->mouseDownObservers.erase(token);
+}
+
 int SimDisplays::addObserver(std::function<void()> callback) {
     std::lock_guard lock(core_->mutex);
     int token = core_->nextToken++;

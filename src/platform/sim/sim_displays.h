@@ -22,6 +22,8 @@ public:
     void removeObserver(int token) override;
     int addPointerMonitor(std::function<void()> callback) override;
     void removePointerMonitor(int token) override;
+    int addMouseDownMonitor(std::function<void()> callback) override;
+    void removeMouseDownMonitor(int token) override;
 
 private:
     std::shared_ptr<Core> core_;

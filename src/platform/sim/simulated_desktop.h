@@ -29,14 +29,16 @@
 //   hotkey.register key=<code> mods=0x<hex> id=<sig>/<id> -> <status>
 //   hotkey.unregister ref=<ref>   hotkey.installHandler ref=<ref>   hotkey.removeHandler ref=<ref>
 //   login.register   login.unregister   login.openSettings
-//   session.event <four-char event id>
+//   session.lock   session.sleep   session.event <four-char event id>
 //   updater.start   updater.check
 //   alert "<message>" "<informative>" [<buttons>] -> <result>   beep
-//   process.run <executable> <arguments...>   process.load <library> <symbol>
+//   process.run <executable> <arguments...>   process.launch <executable> <arguments...>
+//   process.load <library> <symbol>
 //   app.setActivationPolicy regular|accessory|prohibited   app.activate
 //   app.setAppearance light|dark|system   app.terminate
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 #include <QVariantMap>
 #include <functional>
 #include <memory>
@@ -198,6 +200,10 @@ public:
     // it flipped to bottom-left screen coordinates).
     // Pointer monitors hear of every change.
     void setPointer(Point globalTopLeft);
+    // A mouse button pressed at the pointer over something that is not the
+    // program's (another application's window, the desktop): mouse-down
+    // monitors hear of it.
+    void pressMouseElsewhere();
     // The window server's display list cannot be read (activeDisplayList()).
     void setDisplayListUnavailable(bool unavailable);
 
@@ -217,7 +223,13 @@ public:
     std::vector<HotKeyRegistration> registeredHotKeys() const;
 
     // ---- session
+    // The screen lock loads its function through the installed process
+    // launcher (scripted with setLoadableFunction, or a real library when a
+    // test installs the host's launcher); sleep launches the power-management
+    // command (scripted with setProcessOutcome).
     void setSessionEventResult(std::uint32_t eventID, OSStatus status);
+    // Where the screen lock looks for its library (the system's path by default).
+    void setScreenLockLibrary(const QString& path);
 
     // ---- updater
     void setUpdaterStartResult(bool ok);
@@ -237,6 +249,8 @@ public:
     int beepCount() const;
 
     // ---- processes
+    // How runs and launches of the executable end (by default they start
+    // and exit with status 0); a launch reports the end on the main queue.
     void setProcessOutcome(const QString& executable, ProcessResult result);
     static ProcessResult exitedWith(int status);
     static ProcessResult cannotStart(const QString& error);
@@ -256,6 +270,21 @@ public:
     int terminateRequests() const;
     void setTerminateHandler(std::function<void()> handler);
 
+    // ---- installed applications: real folders of application bundles
+    // The folders the start menu scans; none until a test or a scenario
+    // points them somewhere. Tests may set their own locations on it.
+    BundleFolders& applicationFolders() const { return *applicationFolders_; }
+    // A private home folder for this desktop (created at first use, removed
+    // with the desktop). Its "Applications" folder is the user's, and
+    // "<home>/System" stands in for the machine's own folders, so the scan
+    // looks at "<home>/System/Applications", "<home>/System/System/Applications",
+    // "<home>/Applications" and "<home>/System/System/Library/CoreServices/Finder.app".
+    QString homeDirectory();
+    // Creates "<folder>/<fileName>/Contents/Info.plist" declaring the
+    // identifier (none when empty) and returns the bundle path, or an empty
+    // text when it could not be written.
+    static QString writeBundle(const QString& folder, const QString& fileName, const QString& bundleID);
+
     // The shared model (for the sim's own parts).
     const std::shared_ptr<Core>& core() const { return core_; }
     SimWindowServer& windowServer() const;
@@ -274,6 +303,8 @@ private:
     Services services_;
     std::shared_ptr<SimHotKeys> hotKeys_;
     std::shared_ptr<SimWindowServer> windowServer_;
+    std::shared_ptr<BundleFolders> applicationFolders_;
+    std::unique_ptr<QTemporaryDir> home_;
     std::int32_t dockPid_ = 0;
     std::uint64_t dockList_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_displays.h"
 
+#include <xcb/xinput.h>
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdlib>
@@ -75,6 +77,8 @@ struct X11Displays::Shared {
     std::vector<Screen> screens;
     int next = 1;
     std::map<int, std::function<void()>> observers;
+    std::map<int, std::function<void()>> mouseDownMonitors;
+    std::uint8_t inputOpcode = 0;  // the input extension's major opcode; 0 until raw presses are selected
 };
 
 X11Displays::X11Displays(std::shared_ptr<Connection> connection)
@@ -142,7 +146,71 @@ void X11Displays::refresh() {
         if (cb) cb();
 }
 
+bool X11Displays::selectRawPresses() {
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (shared_->inputOpcode) return true;
+    }
+    auto* c = conn_->xcb();
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_input_id);
+    if (!ext || !ext->present) return false;
+    std::unique_ptr<xcb_input_xi_query_version_reply_t, decltype(&std::free)> version(
+        xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 0), nullptr), &std::free);
+    if (!version || version->major_version < 2) return false;
+    struct {
+        xcb_input_event_mask_t head;
+        std::uint32_t mask;
+    } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1}, XCB_INPUT_XI_EVENT_MASK_RAW_BUTTON_PRESS};
+    xcb_void_cookie_t cookie = xcb_input_xi_select_events_checked(c, conn_->root(), 1, &mask.head);
+    if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+        std::free(error);
+        return false;
+    }
+    std::lock_guard lock(shared_->mutex);
+    shared_->inputOpcode = ext->major_opcode;
+    return true;
+}
+
+int X11Displays::addMouseDownMonitor(std::function<void()> callback) {
+    if (!callback || !selectRawPresses()) return 0;
+    std::lock_guard lock(shared_->mutex);
+    int token = shared_->next++;
+    shared_->mouseDownMonitors[token] = std::move(callback);
+    return token;
+}
+
+void X11Displays::removeMouseDownMonitor(int token) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->mouseDownMonitors.erase(token);
+}
+
 void X11Displays::xEvent(const xcb_generic_event_t* event) {
+    if ((event->response_type & 0x7f) == XCB_GE_GENERIC) {
+        auto* ge = reinterpret_cast<const xcb_ge_generic_event_t*>(event);
+        std::uint8_t opcode;
+        bool anyone;
+        {
+            std::lock_guard lock(shared_->mutex);
+            opcode = shared_->inputOpcode;
+            anyone = !shared_->mouseDownMonitors.empty();
+        }
+        if (!opcode || ge->extension != opcode || ge->event_type != XCB_INPUT_RAW_BUTTON_PRESS || !anyone) return;
+        auto* raw = reinterpret_cast<const xcb_input_raw_button_press_event_t*>(event);
+        if (raw->detail > 3) return;  // wheel steps are no press
+        std::weak_ptr<Shared> alive = shared_;
+        conn_->postToMain([alive] {
+            auto shared = alive.lock();
+            if (!shared) return;
+            std::vector<std::function<void()>> targets;
+            {
+                std::lock_guard lock(shared->mutex);
+                for (auto& [token, cb] : shared->mouseDownMonitors) targets.push_back(cb);
+            }
+            for (auto& cb : targets)
+                if (cb) cb();
+        });
+        return;
+    }
     if ((event->response_type & 0x7f) != XCB_CONFIGURE_NOTIFY) return;
     auto* c = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
     if (c->window != conn_->root()) return;

@@ -44,6 +44,11 @@ public:
     Point pointerLocation() override;
     int addObserver(std::function<void()> callback) override;
     void removeObserver(int token) override;
+    // Presses anywhere come from the input extension's raw events on the
+    // root window, which reach every client that asks, take no grab and
+    // leave the press to its window.
+    int addMouseDownMonitor(std::function<void()> callback) override;
+    void removeMouseDownMonitor(int token) override;
 
     // Reads the screens again (main thread) and tells the observers when they changed.
     void refresh();
@@ -53,6 +58,7 @@ private:
     struct Shared;
     std::vector<ScreenSource> readSources();
     void watchQtScreens();
+    bool selectRawPresses();
 
     std::shared_ptr<Connection> conn_;
     std::shared_ptr<Shared> shared_;

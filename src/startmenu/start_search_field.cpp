@@ -1,0 +1,71 @@
+#include "startmenu/start_search_field.h"
+
+#include <QKeyEvent>
+#include <QPointer>
+
+#include "core/localization.h"
+#include "platform/dispatch.h"
+#include "taskbar/bar_style.h"
+
+StartSearchField::StartSearchField(QWidget* parent) : QLineEdit(parent) {
+    setObjectName(QStringLiteral("StartSearchField"));
+    setFrame(false);
+    setAttribute(Qt::WA_MacShowFocusRect, false);
+    applyColors();
+    setFont(bar_style::font(15));
+    updatePlaceholder();
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (actions_.onChangeText) actions_.onChangeText(text);
+    });
+}
+
+void StartSearchField::applyColors() {
+    const auto colors = bar_style::currentPalette();
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, Qt::transparent);
+    pal.setColor(QPalette::Text, colors.primary);
+    pal.setColor(QPalette::PlaceholderText, colors.secondary);
+    setPalette(pal);
+}
+
+void StartSearchField::updatePlaceholder() { setPlaceholderText(tr_("Search apps")); }
+
+void StartSearchField::requestFocusSoon() {
+    QPointer<StartSearchField> self(this);
+    platform::MainQueue::async([self] {
+        if (!self || !self->window() || !self->isVisible()) return;
+        self->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void StartSearchField::keyPressEvent(QKeyEvent* event) {
+    std::function<void()> action;
+    bool command = true;
+    switch (event->key()) {
+        case Qt::Key_Down: action = actions_.onMoveDown; break;
+        case Qt::Key_Up: action = actions_.onMoveUp; break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter: action = actions_.onSubmit; break;
+        case Qt::Key_Escape: action = actions_.onCancel; break;
+        default: command = false; break;
+    }
+    if (!command) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (action) action();
+}
+
+bool StartSearchField::event(QEvent* event) {
+    // Escape and the arrows must reach keyPressEvent, not a shortcut.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Return ||
+            key == Qt::Key_Enter) {
+            event->accept();
+            return true;
+        }
+    }
+    return QLineEdit::event(event);
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The start menu's search field: one line of text that takes the keyboard
+// focus as soon as the menu shows it, reports every edit, and turns Down, Up,
+// Return and Escape into start-menu actions instead of editing. Those four
+// keys are always consumed, also while an action is not set.
+#include <QLineEdit>
+#include <functional>
+
+class StartSearchField : public QLineEdit {
+    Q_OBJECT
+public:
+    struct Actions {
+        std::function<void(const QString&)> onChangeText;
+        std::function<void()> onMoveDown;
+        std::function<void()> onMoveUp;
+        std::function<void()> onSubmit;
+        std::function<void()> onCancel;
+    };
+
+    explicit StartSearchField(QWidget* parent = nullptr);
+    // Copies the actions in (every update copies them again).
+    void setActions(Actions actions) { actions_ = std::move(actions); }
+    // Looks the placeholder up again in the language chosen now; the typed text stays.
+    void updatePlaceholder();
+    // Text colours of the appearance in effect now.
+    void applyColors();
+    // Asks for the keyboard focus on a later turn of the main queue, once the
+    // field is in a window.
+    void requestFocusSoon();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    Actions actions_;
+};

@@ -1,0 +1,139 @@
+// The start menu of the real program on a live X11 desktop: the shortcut
+// opens it above the bar with the keyboard in its search field, typing
+// filters, Return starts an application of a fixture XDG applications folder
+// (its window appears and gets a task button), Escape and a press on the
+// desktop close it.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/x11/x11_connection.h"
+#include "x11_session.h"
+
+using namespace platform;
+using namespace x11test;
+
+namespace {
+
+constexpr double barHeight = 44;
+constexpr double barTop = x11test::Session::height - barHeight;
+
+class X11StartMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x11test::Session::shared().isRunning());
+        conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+        ASSERT_TRUE(conn);
+        ASSERT_TRUE(home.isValid());
+        // Control-Option-Space opens the menu (Option-Space is the window
+        // manager's own); the first-run Dock question is answered already.
+        write(home.filePath("app.quorvel.Quorvel.plist"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<plist version=\"1.0\"><dict>\n"
+              "<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
+              "<key>dockSetupCompleted</key><true/>\n"
+              "<key>launcherPinsSeeded</key><true/>\n"
+              "</dict></plist>\n");
+        QDir().mkpath(home.filePath("data/applications"));
+        QDir().mkpath(home.filePath("share"));
+        write(home.filePath("data/applications/quorvel-fixture-term.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Fixture Terminal\n"
+              "Exec=xterm -T \"fixture terminal\" -geometry 40x8+300+120\n");
+        write(home.filePath("data/applications/quorvel-fixture-other.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Other Fixture\nExec=xterm -T other\n");
+    }
+    void TearDown() override {
+        if (app) app->stop();
+        for (pid_t pid : launched) kill(pid, SIGKILL);
+    }
+    static void write(const QString& path, const char* text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    std::string binary() {
+        char self[4096] = {};
+        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
+        std::string path(self);
+        return path.substr(0, path.rfind('/')) + "/../quorvel";
+    }
+    bool launch() {
+        app = std::make_unique<Child>();
+        const std::string h = home.path().toStdString();
+        if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
+                        {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
+                         "XDG_DATA_HOME=" + h + "/data", "XDG_DATA_DIRS=" + h + "/share", "XDG_RUNTIME_DIR=" + h}))
+            return false;
+        return conn->waitUntil([&] { return windowOf(app->pid(), "").exists; }, 20.0);
+    }
+    // A viewable client of the process whose title contains the text.
+    x11::WindowInfo windowOf(pid_t pid, const QString& title) {
+        for (const auto& info : conn->windowInfos(conn->clientList()))
+            if (info.pid == pid && info.viewable && info.title.contains(title)) return info;
+        return {};
+    }
+    x11::WindowInfo menuPanel() { return windowOf(app->pid(), QStringLiteral("Quorvel Start")); }
+    x11::WindowInfo titled(const QString& title) {
+        for (const auto& info : conn->windowInfos(conn->clientList()))
+            if (info.viewable && info.title == title) return info;
+        return {};
+    }
+    bool openMenu() {
+        xdotool({"key", "ctrl+alt+space"});
+        return conn->waitUntil([&] { return menuPanel().exists && conn->activeWindow() == menuPanel().window; }, 5.0);
+    }
+
+    std::shared_ptr<x11::Connection> conn;
+    QTemporaryDir home;
+    std::unique_ptr<Child> app;
+    std::vector<pid_t> launched;
+};
+
+TEST_F(X11StartMenuTest, ShortcutTypingReturnEscapeAndADesktopPress) {
+    ASSERT_TRUE(launch()) << "the program did not come up";
+    pumpFor(1.5);  // the bar settles, the applications are scanned
+
+    // The shortcut opens the menu above the bar, as the active window.
+    ASSERT_TRUE(openMenu()) << "the menu did not open with the keyboard focus";
+    const Rect frame = menuPanel().frame();
+    EXPECT_EQ(frame, Rect(8, barTop - 6 - 420, 360, 420));
+
+    // Typing goes to the search field; Return starts the one match.
+    xdotool({"type", "--delay", "30", "fixture term"});
+    pumpFor(0.3);
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(conn->waitUntil([&] { return titled("fixture terminal").exists; }, 10.0))
+        << "the fixture application's window did not appear";
+    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, 5.0)) << "a launch closes the menu";
+    const auto terminal = titled("fixture terminal");
+    if (terminal.pid) launched.push_back(terminal.pid);
+
+    // It has a task button: the first after the start button; clicking the
+    // active application's button minimises its window.
+    ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == terminal.window; }, 5.0));
+    pumpFor(1.0);
+    xdotool({"mousemove", "78", std::to_string(int(barTop + barHeight / 2))});
+    bool hidden = false;
+    for (int attempt = 0; attempt < 3 && !hidden; ++attempt) {
+        xdotool({"click", "1"});
+        hidden = conn->waitUntil(
+            [&] { return conn->windowInfo(terminal.window).hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN); }, 2.0);
+    }
+    EXPECT_TRUE(hidden) << "the launched application has no working task button";
+
+    // Escape closes the menu.
+    pumpFor(0.5);
+    ASSERT_TRUE(openMenu());
+    xdotool({"key", "Escape"});
+    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, 5.0)) << "Escape leaves the menu open";
+
+    // A press on the empty desktop closes it too.
+    pumpFor(0.5);
+    ASSERT_TRUE(openMenu());
+    xdotool({"mousemove", "900", "200"});
+    xdotool({"click", "1"});
+    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, 5.0)) << "a desktop press leaves the menu open";
+}
+
+}  // namespace
