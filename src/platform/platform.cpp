@@ -82,6 +82,11 @@ Workspace& workspace() { return require(current().workspace, "workspace"); }
 WindowServer& windowServer() { return require(current().windowServer, "window server"); }
 Displays& displays() { return require(current().displays, "displays"); }
 Bundles& bundles() { return require(current().bundles, "bundles"); }
+ApplicationFolders& applicationFolders() {
+    if (const auto& folders = current().applicationFolders) return *folders;
+    static BundleFolders none({}, {});
+    return none;
+}
 HotKeys& hotKeys() { return require(current().hotKeys, "hot keys"); }
 LoginItems& loginItems() { return require(current().loginItems, "login items"); }
 PowerSources& powerSources() { return require(current().powerSources, "power sources"); }

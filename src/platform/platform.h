@@ -7,6 +7,7 @@
 
 #include "platform/accessibility.h"
 #include "platform/alerts.h"
+#include "platform/application_folders.h"
 #include "platform/application.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
@@ -41,6 +42,8 @@ struct Services {
     std::shared_ptr<Alerts> alerts;
     std::shared_ptr<Application> application;
     std::shared_ptr<SystemLog> log;
+    // May be null: no installed applications are found.
+    std::shared_ptr<ApplicationFolders> applicationFolders;
 };
 
 // Installs the backend; every member must be set except `updater`.

@@ -1,0 +1,65 @@
+#include "platform/application_folders.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "platform/linux/property_list.h"
+
+namespace platform {
+
+BundleFolders::BundleFolders(QStringList roots, QStringList extras)
+    : roots_(std::move(roots)), extras_(std::move(extras)) {}
+
+std::shared_ptr<BundleFolders> BundleFolders::underPrefix(const QString& prefix, const QString& home) {
+    return std::make_shared<BundleFolders>(
+        QStringList{prefix + QStringLiteral("/Applications"), prefix + QStringLiteral("/System/Applications"),
+                    home + QStringLiteral("/Applications")},
+        QStringList{prefix + QStringLiteral("/System/Library/CoreServices/Finder.app")});
+}
+
+std::optional<QStringList> BundleFolders::contentsOfDirectory(const QString& path) {
+    DIR* dir = ::opendir(QFile::encodeName(path).constData());
+    if (!dir) return std::nullopt;
+    QStringList names;
+    while (dirent* entry = ::readdir(dir)) {
+        const char* n = entry->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        names << QFile::decodeName(n);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+bool BundleFolders::fileExists(const QString& path, bool* isDirectory) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
+    if (isDirectory) *isDirectory = S_ISDIR(st.st_mode);
+    return true;
+}
+
+bool BundleFolders::isApplicationEntry(const QString&, const QString& name) {
+    return name.endsWith(QStringLiteral(".app"), Qt::CaseSensitive);
+}
+
+QString BundleFolders::displayName(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(u'/');
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+std::optional<QString> BundleFolders::bundleIdentifier(const QString& path) {
+    QFile file(path + QStringLiteral("/Contents/Info.plist"));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    // Read one byte past the cap to tell an oversized file from one that
+    // just fits; never read more.
+    const QByteArray bytes = file.read(maximumInfoPlistSize + 1);
+    if (bytes.size() > maximumInfoPlistSize) return std::nullopt;
+    const auto root = plist::parse(bytes);
+    if (!root || root->typeId() != QMetaType::QVariantMap) return std::nullopt;
+    const QVariant id = root->toMap().value(QStringLiteral("CFBundleIdentifier"));
+    if (id.typeId() != QMetaType::QString) return std::nullopt;
+    return id.toString();
+}
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+#include "startmenu/start_menu_model.h"
+
+#include <QSet>
+#include <algorithm>
+
+StartMenuModel::StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApps, LauncherPinStore* pinStore,
+                               LauncherRecentsStore* recentsStore, QString query, int selection, QObject* parent)
+    : QObject(parent),
+      index_(std::make_shared<LauncherSearchIndex>(std::move(apps))),
+      isLoadingApps_(isLoadingApps),
+      pinStore_(pinStore),
+      recentsStore_(recentsStore),
+      query_(std::move(query)),
+      selection_(selection) {
+    if (pinStore_) connect(pinStore_, &LauncherPinStore::pinnedPathsChanged, this, &StartMenuModel::changed);
+    if (recentsStore_) connect(recentsStore_, &LauncherRecentsStore::pathsChanged, this, &StartMenuModel::changed);
+}
+
+void StartMenuModel::setApps(const std::vector<InstalledApp>& apps) {
+    if (apps == index_->apps()) return;
+    index_ = std::make_shared<LauncherSearchIndex>(apps);
+    emit appsChanged();
+    emit changed();
+}
+
+void StartMenuModel::setIsLoadingApps(bool loading) {
+    if (loading == isLoadingApps_) return;
+    isLoadingApps_ = loading;
+    emit isLoadingAppsChanged();
+    emit changed();
+}
+
+void StartMenuModel::setQuery(const QString& query) {
+    if (query == query_) return;
+    query_ = query;
+    emit queryChanged();
+    emit changed();
+}
+
+void StartMenuModel::setSelection(int selection) {
+    if (selection == selection_) return;
+    selection_ = selection;
+    emit selectionChanged();
+    emit changed();
+}
+
+bool StartMenuModel::isSearching() const { return !query_.trimmed().isEmpty(); }
+
+std::vector<InstalledApp> StartMenuModel::pinnedApps() const {
+    if (isSearching() || !pinStore_) return {};
+    return InstalledApp::apps(pinStore_->pinnedPaths(), apps());
+}
+
+std::vector<InstalledApp> StartMenuModel::recentApps() const {
+    if (isSearching() || !recentsStore_) return {};
+    const QStringList pinned = pinStore_ ? pinStore_->pinnedPaths() : QStringList{};
+    const QSet<QString> pinnedSet(pinned.begin(), pinned.end());
+    std::vector<InstalledApp> out = InstalledApp::apps(recentsStore_->paths(), apps());
+    out.erase(std::remove_if(out.begin(), out.end(), [&](const InstalledApp& a) { return pinnedSet.contains(a.path); }),
+              out.end());
+    return out;
+}
+
+std::vector<InstalledApp> StartMenuModel::listApps() const {
+    if (isSearching()) return index_->rank(query_);
+    QSet<QString> shown;
+    if (pinStore_)
+        for (const QString& p : pinStore_->pinnedPaths()) shown.insert(p);
+    for (const InstalledApp& a : recentApps()) shown.insert(a.path);
+    // The prepared name order of the whole list, with the sections' entries
+    // left out, is the name sort of what remains.
+    std::vector<InstalledApp> out;
+    const auto& all = apps();
+    out.reserve(all.size());
+    for (int i : index_->nameOrder())
+        if (!shown.contains(all[std::size_t(i)].path)) out.push_back(all[std::size_t(i)]);
+    return out;
+}
+
+std::vector<InstalledApp> StartMenuModel::flatList() const {
+    if (isSearching()) return listApps();
+    std::vector<InstalledApp> out = pinnedApps();
+    for (auto&& a : recentApps()) out.push_back(std::move(a));
+    for (auto&& a : listApps()) out.push_back(std::move(a));
+    return out;
+}
+
+void StartMenuModel::moveSelection(int step) {
+    const auto rows = flatList();
+    if (rows.empty()) return;
+    const qint64 last = qint64(rows.size()) - 1;
+    const qint64 next = std::clamp(qint64(selection_) + step, qint64(0), last);
+    setSelection(int(next));
+}
+
+std::optional<InstalledApp> StartMenuModel::selectedApp() const {
+    const auto rows = flatList();
+    if (selection_ < 0 || std::size_t(selection_) >= rows.size()) return std::nullopt;
+    return rows[std::size_t(selection_)];
+}
