@@ -12,11 +12,32 @@ namespace platform {
 BundleFolders::BundleFolders(QStringList roots, QStringList extras)
     : roots_(std::move(roots)), extras_(std::move(extras)) {}
 
+QStringList BundleFolders::roots() {
+    std::lock_guard lock(mutex_);
+    return roots_;
+}
+
+QStringList BundleFolders::extras() {
+    std::lock_guard lock(mutex_);
+    return extras_;
+}
+
+void BundleFolders::setLocations(QStringList roots, QStringList extras) {
+    std::lock_guard lock(mutex_);
+    roots_ = std::move(roots);
+    extras_ = std::move(extras);
+}
+
 std::shared_ptr<BundleFolders> BundleFolders::underPrefix(const QString& prefix, const QString& home) {
-    return std::make_shared<BundleFolders>(
-        QStringList{prefix + QStringLiteral("/Applications"), prefix + QStringLiteral("/System/Applications"),
-                    home + QStringLiteral("/Applications")},
-        QStringList{prefix + QStringLiteral("/System/Library/CoreServices/Finder.app")});
+    auto folders = std::make_shared<BundleFolders>(QStringList{}, QStringList{});
+    folders->setUnderPrefix(prefix, home);
+    return folders;
+}
+
+void BundleFolders::setUnderPrefix(const QString& prefix, const QString& home) {
+    setLocations({prefix + QStringLiteral("/Applications"), prefix + QStringLiteral("/System/Applications"),
+                  home + QStringLiteral("/Applications")},
+                 {prefix + QStringLiteral("/System/Library/CoreServices/Finder.app")});
 }
 
 std::optional<QStringList> BundleFolders::contentsOfDirectory(const QString& path) {

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace platform {
@@ -48,8 +49,11 @@ public:
 class BundleFolders : public ApplicationFolders {
 public:
     BundleFolders(QStringList roots, QStringList extras);
-    QStringList roots() override { return roots_; }
-    QStringList extras() override { return extras_; }
+    QStringList roots() override;
+    QStringList extras() override;
+    // Replaces where to look (safe while a scan runs elsewhere; that scan
+    // keeps the locations it started with).
+    void setLocations(QStringList roots, QStringList extras);
     std::optional<QStringList> contentsOfDirectory(const QString& path) override;
     bool fileExists(const QString& path, bool* isDirectory = nullptr) override;
     bool isApplicationEntry(const QString& folder, const QString& name) override;
@@ -60,8 +64,10 @@ public:
     // "<prefix>/System/Applications", "<home>/Applications" and the extra
     // "<prefix>/System/Library/CoreServices/Finder.app".
     static std::shared_ptr<BundleFolders> underPrefix(const QString& prefix, const QString& home);
+    void setUnderPrefix(const QString& prefix, const QString& home);
 
 private:
+    mutable std::mutex mutex_;
     QStringList roots_;
     QStringList extras_;
 };

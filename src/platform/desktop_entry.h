@@ -35,7 +35,7 @@ QString localizedValue(const Group& group, const QString& key, const QStringList
 // rules: arguments are separated by spaces; double quotes group, and inside
 // them a backslash makes the next of `"`, "`", "$" and "\" literal; field
 // codes (%f, %U, %i, %c, %k, ...) are removed and "%%" is a percent sign.
-// Empty when the value is malformed (an open quote) or names no program.
+// Empty when the value is malformed (an open quote) or holds no argument.
 // The result is meant to be started directly, never by a shell.
 QStringList execArguments(const QString& exec);
 

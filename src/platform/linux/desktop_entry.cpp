@@ -137,7 +137,11 @@ QStringList execArguments(const QString& exec) {
             current.clear();
             haveArg = false;
         } else if (c == u'%') {
-            if (i + 1 >= exec.size()) return {};  // a lone '%' at the end is malformed
+            if (i + 1 >= exec.size()) {  // a lone '%' at the end stands for itself
+                current += c;
+                haveArg = true;
+                continue;
+            }
             const QChar code = exec[++i];
             if (code == u'%') {
                 current += u'%';
@@ -153,7 +157,6 @@ QStringList execArguments(const QString& exec) {
     }
     if (inQuotes) return {};
     if (haveArg) args << current;
-    if (args.isEmpty() || args.first().isEmpty()) return {};
     return args;
 }
 

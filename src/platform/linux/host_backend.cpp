@@ -5,6 +5,7 @@
 #include "platform/linux/process.h"
 #include "platform/linux/system_log.h"
 #include "platform/linux/threaded_dispatcher.h"
+#include "platform/linux/xdg_application_folders.h"
 
 namespace platform::linux_backend {
 
@@ -15,6 +16,7 @@ void fillHostServices(Services& services, const QString& preferencesDirectory) {
     services.processes = std::make_shared<PosixProcesses>();
     services.log = std::make_shared<StderrLog>();
     services.bundles = std::make_shared<HostBundles>();
+    services.applicationFolders = std::make_shared<XdgApplicationFolders>();
 }
 
 }  // namespace platform::linux_backend

@@ -230,9 +230,37 @@ ScenarioApplication parseApplication(const QJsonValue& v, const QString& path) {
     return a;
 }
 
+// Installed applications become files: a name is one plain path component.
+void parseInstalledApplications(const Reader& r, Scenario& s) {
+    const auto list = r.array("installedApplications", maxApplications);
+    auto component = [](const QString& text) {
+        return !text.contains(u'/') && !text.contains(QChar(0)) && text != QStringLiteral(".") &&
+               text != QStringLiteral("..");
+    };
+    for (int i = 0; i < list.size(); ++i) {
+        const QString path = QStringLiteral("installedApplications[%1]").arg(i);
+        const QJsonObject object = objectAt(list[i], path);
+        Reader a(object, path, {"name", "bundleID", "location", "folder"});
+        ScenarioInstalledApp app;
+        app.name = a.string("name").value_or(QString());
+        if (app.name.isEmpty() || !component(app.name)) fail(a.at(QStringLiteral("name")), QStringLiteral("expected a file name"));
+        app.bundleID = a.string("bundleID").value_or(QString());
+        app.location = a.string("location").value_or(app.location);
+        if (app.location != QLatin1String("applications") && app.location != QLatin1String("system") &&
+            app.location != QLatin1String("user") && app.location != QLatin1String("coreServices"))
+            fail(a.at(QStringLiteral("location")),
+                 QStringLiteral("expected \"applications\", \"system\", \"user\" or \"coreServices\""));
+        app.folder = a.string("folder").value_or(QString());
+        if (!app.folder.isEmpty() && !component(app.folder))
+            fail(a.at(QStringLiteral("folder")), QStringLiteral("expected a folder name"));
+        s.installedApplications.push_back(app);
+    }
+}
+
 void parse(const QJsonObject& root, Scenario& s) {
     Reader r(root, QString(), {"trusted", "currentSpace", "appearance", "reduceMotion", "displays", "pointer",
-                               "applications", "dock", "bundles", "powerSources", "preferences"});
+                               "applications", "dock", "bundles", "powerSources", "preferences",
+                               "installedApplications"});
     s.trusted = r.boolean("trusted");
     if (auto n = r.integer("currentSpace", 1, 1000)) s.currentSpace = int(*n);
     if (auto a = r.string("appearance")) {
@@ -308,6 +336,7 @@ void parse(const QJsonObject& root, Scenario& s) {
             s.bundles.push_back(bundle);
         }
     }
+    if (r.has("installedApplications")) parseInstalledApplications(r, s);
     if (r.has("powerSources")) {
         s.powerSourcesGiven = true;
         if (r.raw("powerSources").isNull()) {
@@ -390,6 +419,18 @@ void applyScenario(const Scenario& s, SimulatedDesktop& desktop) {
     if (s.powerSourcesGiven) desktop.setPowerSources(s.powerSources);
     if (auto mem = desktop.memoryPreferences())
         for (const auto& [domain, values] : s.preferences) mem->preset(domain, values);
+    if (!s.installedApplications.empty()) {
+        const QString home = desktop.homeDirectory();
+        for (const auto& app : s.installedApplications) {
+            QString folder = app.location == QLatin1String("user")     ? home + QStringLiteral("/Applications")
+                             : app.location == QLatin1String("system") ? home + QStringLiteral("/System/System/Applications")
+                             : app.location == QLatin1String("coreServices")
+                                 ? home + QStringLiteral("/System/System/Library/CoreServices")
+                                                                       : home + QStringLiteral("/System/Applications");
+            if (!app.folder.isEmpty()) folder += u'/' + app.folder;
+            if (!home.isEmpty()) SimulatedDesktop::writeBundle(folder, app.name + QStringLiteral(".app"), app.bundleID);
+        }
+    }
 }
 
 }  // namespace platform::sim

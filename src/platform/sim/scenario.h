@@ -15,6 +15,9 @@
 //                    "refusesResize": false, "minSize": [w, h], "maxSize": [w, h]}]}],
 //   "dock": {"items": [{"title": "…", "path": "…", "badge": "…"}]},
 //   "bundles": [{"path": "…", "bundleID": "…", "info": {…}}],
+//   "installedApplications": [{"name": "…", "bundleID": "…",            // real bundles in the
+//       "location": "applications" | "system" | "user" | "coreServices",   // desktop's home folder
+//       "folder": "…"}],
 //   "powerSources": [{"Type": "InternalBattery", "Current Capacity": 80, …}] | null,
 //   "preferences": {"<domain>": {"<key>": value}}        // in-memory preferences only
 // }
@@ -68,6 +71,15 @@ struct ScenarioBundle {
     QVariantMap info;
 };
 
+// An application bundle created on disk for the start menu's scan:
+// "<location folder>[/<folder>]/<name>.app"; no identifier when empty.
+struct ScenarioInstalledApp {
+    QString name;
+    QString bundleID;
+    QString location = QStringLiteral("applications");
+    QString folder;
+};
+
 struct Scenario {
     std::optional<bool> trusted;
     std::optional<int> currentSpace;
@@ -78,6 +90,7 @@ struct Scenario {
     std::vector<ScenarioApplication> applications;
     std::vector<ScenarioDockItem> dockItems;
     std::vector<ScenarioBundle> bundles;
+    std::vector<ScenarioInstalledApp> installedApplications;
     bool powerSourcesGiven = false;
     std::optional<std::vector<QVariantMap>> powerSources;
     std::map<QString, QVariantMap> preferences;

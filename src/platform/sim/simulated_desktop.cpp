@@ -1,7 +1,9 @@
 #include "platform/sim/simulated_desktop.h"
 
+#include <QDir>
 #include <QFile>
 
+#include "platform/linux/property_list.h"
 #include "platform/linux/threaded_dispatcher.h"
 #include "platform/power_sources.h"
 #include "platform/sim/scenario.h"
@@ -52,6 +54,8 @@ SimulatedDesktop::SimulatedDesktop(const Options& options) : options_(options) {
     services_.alerts = std::make_shared<SimAlerts>(core_);
     services_.application = std::make_shared<SimApplication>(core_);
     services_.log = std::make_shared<SimSystemLog>(core_);
+    applicationFolders_ = std::make_shared<BundleFolders>(QStringList{}, QStringList{});
+    services_.applicationFolders = applicationFolders_;
 
     std::lock_guard lock(core_->mutex);
     core_->mainInfo.insert(QStringLiteral("CFBundleName"), QStringLiteral("Quorvel"));
@@ -733,6 +737,33 @@ int SimulatedDesktop::terminateRequests() const {
 }
 void SimulatedDesktop::setTerminateHandler(std::function<void()> handler) {
     locked([&](Core& c) { c.terminateHandler = std::move(handler); return 0; });
+}
+
+}  // namespace platform::sim
+
+namespace platform::sim {
+
+// ---- installed applications
+
+QString SimulatedDesktop::homeDirectory() {
+    if (!home_) {
+        home_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quorvel-home-XXXXXX"));
+        if (!home_->isValid()) return {};
+        applicationFolders_->setUnderPrefix(home_->path() + QStringLiteral("/System"), home_->path());
+    }
+    return home_->path();
+}
+
+QString SimulatedDesktop::writeBundle(const QString& folder, const QString& fileName, const QString& bundleID) {
+    const QString bundle = folder + u'/' + fileName;
+    if (!QDir().mkpath(bundle + QStringLiteral("/Contents"))) return {};
+    QVariantMap info{{QStringLiteral("CFBundleName"), fileName}};
+    if (!bundleID.isEmpty()) info.insert(QStringLiteral("CFBundleIdentifier"), bundleID);
+    const auto document = plist::serialize(info);
+    QFile file(bundle + QStringLiteral("/Contents/Info.plist"));
+    if (!document || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(*document) != document->size())
+        return {};
+    return bundle;
 }
 
 }  // namespace platform::sim

@@ -37,6 +37,7 @@
 //   app.setAppearance light|dark|system   app.terminate
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 #include <QVariantMap>
 #include <functional>
 #include <memory>
@@ -256,6 +257,21 @@ public:
     int terminateRequests() const;
     void setTerminateHandler(std::function<void()> handler);
 
+    // ---- installed applications: real folders of application bundles
+    // The folders the start menu scans; none until a test or a scenario
+    // points them somewhere. Tests may set their own locations on it.
+    BundleFolders& applicationFolders() const { return *applicationFolders_; }
+    // A private home folder for this desktop (created at first use, removed
+    // with the desktop). Its "Applications" folder is the user's, and
+    // "<home>/System" stands in for the machine's own folders, so the scan
+    // looks at "<home>/System/Applications", "<home>/System/System/Applications",
+    // "<home>/Applications" and "<home>/System/System/Library/CoreServices/Finder.app".
+    QString homeDirectory();
+    // Creates "<folder>/<fileName>/Contents/Info.plist" declaring the
+    // identifier (none when empty) and returns the bundle path, or an empty
+    // text when it could not be written.
+    static QString writeBundle(const QString& folder, const QString& fileName, const QString& bundleID);
+
     // The shared model (for the sim's own parts).
     const std::shared_ptr<Core>& core() const { return core_; }
     SimWindowServer& windowServer() const;
@@ -274,6 +290,8 @@ private:
     Services services_;
     std::shared_ptr<SimHotKeys> hotKeys_;
     std::shared_ptr<SimWindowServer> windowServer_;
+    std::shared_ptr<BundleFolders> applicationFolders_;
+    std::unique_ptr<QTemporaryDir> home_;
     std::int32_t dockPid_ = 0;
     std::uint64_t dockList_ = 0;
 };

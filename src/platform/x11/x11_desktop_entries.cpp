@@ -1,5 +1,7 @@
 #include "platform/x11/x11_desktop_entries.h"
 
+#include "platform/desktop_entry.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -9,7 +11,6 @@
 namespace platform::x11 {
 namespace {
 
-constexpr qint64 maxEntryFileSize = 256 * 1024;
 constexpr double rescanInterval = 10.0;
 
 double monotonicNow() {
@@ -17,98 +18,23 @@ double monotonicNow() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-// The value of a desktop-entry string: \s \n \t \r \\ escapes.
-QString unescapeValue(const QString& v) {
-    QString out;
-    out.reserve(v.size());
-    for (int i = 0; i < v.size(); ++i) {
-        QChar c = v[i];
-        if (c == u'\\' && i + 1 < v.size()) {
-            QChar n = v[++i];
-            if (n == u's') out += u' ';
-            else if (n == u'n') out += u'\n';
-            else if (n == u't') out += u'\t';
-            else if (n == u'r') out += u'\r';
-            else if (n == u'\\') out += u'\\';
-            else { out += u'\\'; out += n; }
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
-QStringList desktopExecArguments(const QString& exec) {
-    QStringList args;
-    QString current;
-    bool inQuotes = false, haveArg = false;
-    for (int i = 0; i < exec.size(); ++i) {
-        QChar c = exec[i];
-        if (inQuotes) {
-            if (c == u'\\' && i + 1 < exec.size()) {
-                current += exec[++i];
-            } else if (c == u'"') {
-                inQuotes = false;
-            } else {
-                current += c;
-            }
-            continue;
-        }
-        if (c == u'"') {
-            inQuotes = true;
-            haveArg = true;
-        } else if (c == u' ' || c == u'\t') {
-            if (haveArg) args << current;
-            current.clear();
-            haveArg = false;
-        } else if (c == u'%' && i + 1 < exec.size()) {
-            QChar code = exec[++i];
-            if (code == u'%') {
-                current += u'%';
-                haveArg = true;
-            }
-            // Every other field code stands for files, URLs, the icon or the
-            // name: we pass none of them.
-        } else {
-            current += c;
-            haveArg = true;
-        }
-    }
-    if (inQuotes) return {};
-    if (haveArg) args << current;
-    return args;
-}
+QStringList desktopExecArguments(const QString& exec) { return desktop_entry::execArguments(exec); }
 
 std::optional<DesktopEntry> parseDesktopEntry(const QString& path, const QString& id) {
-    QFile file(path);
-    if (file.size() > maxEntryFileSize || !file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QString text = QString::fromUtf8(file.read(maxEntryFileSize));
+    const auto group = desktop_entry::readMainGroup(path);
+    if (!group) return std::nullopt;
     DesktopEntry entry;
     entry.id = id;
     entry.path = path;
-    bool inMain = false, isApplication = false, hidden = false;
-    for (const QString& rawLine : text.split(u'\n')) {
-        const QString line = rawLine.trimmed();
-        if (line.isEmpty() || line.startsWith(u'#')) continue;
-        if (line.startsWith(u'[')) {
-            inMain = line == QStringLiteral("[Desktop Entry]");
-            continue;
-        }
-        if (!inMain) continue;
-        const int eq = line.indexOf(u'=');
-        if (eq <= 0) continue;
-        const QString key = line.left(eq).trimmed();
-        const QString value = unescapeValue(line.mid(eq + 1).trimmed());
-        if (key == QStringLiteral("Type")) isApplication = value == QStringLiteral("Application");
-        else if (key == QStringLiteral("Name")) entry.name = value;
-        else if (key == QStringLiteral("StartupWMClass")) entry.startupWMClass = value;
-        else if (key == QStringLiteral("Icon")) entry.icon = value;
-        else if (key == QStringLiteral("Exec")) entry.exec = value;
-        else if (key == QStringLiteral("Hidden")) hidden = value == QStringLiteral("true");
-    }
-    if (!isApplication || hidden || entry.name.isEmpty()) return std::nullopt;
+    entry.name = group->value(QStringLiteral("Name"));
+    entry.startupWMClass = group->value(QStringLiteral("StartupWMClass"));
+    entry.icon = group->value(QStringLiteral("Icon"));
+    entry.exec = group->value(QStringLiteral("Exec"));
+    if (group->value(QStringLiteral("Type")) != QStringLiteral("Application") ||
+        group->value(QStringLiteral("Hidden")) == QStringLiteral("true") || entry.name.isEmpty())
+        return std::nullopt;
     return entry;
 }
 

@@ -21,9 +21,8 @@ struct DesktopEntry {
     friend bool operator==(const DesktopEntry&, const DesktopEntry&) = default;
 };
 
-// Splits an Exec value into program and arguments: double quotes group,
-// backslash escapes inside quotes, field codes (%f, %U, ...) are dropped and
-// "%%" is a percent sign. Empty when the value is malformed (open quote).
+// Splits an Exec value into program and arguments
+// (desktop_entry::execArguments).
 QStringList desktopExecArguments(const QString& exec);
 
 // Parses one file's [Desktop Entry] group; absent for anything that is not a
