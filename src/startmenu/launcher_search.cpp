@@ -2,24 +2,66 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <unicode/ucol.h>
 
 namespace {
 
-// One collator per thread for the current locale: QCollator is not safe to
-// share between threads, and building one per comparison is slow.
-QCollator& currentCollator() {
-    thread_local QString localeName;
-    thread_local QCollator collator;
-    const QLocale locale;
-    if (localeName != locale.name() || localeName.isEmpty()) {
-        localeName = locale.name();
-        collator = QCollator(locale);
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        collator.setNumericMode(false);
-        collator.setIgnorePunctuation(false);
+// ICU collation of the current locale at secondary strength: letter case is
+// ignored, accents and everything else count. One collator per thread: a
+// collator must not be used by two threads at once, and opening one per
+// comparison is slow.
+class NameCollator {
+public:
+    static NameCollator& current() {
+        thread_local NameCollator collator;
+        const QString name = QLocale().name();
+        if (name != collator.localeName_ || !collator.collator_) collator.open(name);
+        return collator;
     }
-    return collator;
-}
+    ~NameCollator() {
+        if (collator_) ucol_close(collator_);
+    }
+    int compare(const QString& a, const QString& b) const {
+        if (!collator_) return QString::compare(a, b, Qt::CaseInsensitive);
+        switch (ucol_strcoll(collator_, utf16(a), int32_t(a.size()), utf16(b), int32_t(b.size()))) {
+        case UCOL_LESS: return -1;
+        case UCOL_GREATER: return 1;
+        default: return 0;
+        }
+    }
+    QByteArray sortKey(const QString& text) const {
+        if (!collator_) return text.toLower().toUtf8();
+        QByteArray key(64, Qt::Uninitialized);
+        int32_t n = ucol_getSortKey(collator_, utf16(text), int32_t(text.size()),
+                                    reinterpret_cast<uint8_t*>(key.data()), int32_t(key.size()));
+        if (n > key.size()) {
+            key.resize(n);
+            n = ucol_getSortKey(collator_, utf16(text), int32_t(text.size()), reinterpret_cast<uint8_t*>(key.data()),
+                                int32_t(key.size()));
+        }
+        key.resize(n > 0 ? n - 1 : 0);  // without the terminating zero
+        return key;
+    }
+
+private:
+    static const UChar* utf16(const QString& s) { return reinterpret_cast<const UChar*>(s.utf16()); }
+    void open(const QString& name) {
+        if (collator_) ucol_close(collator_);
+        localeName_ = name;
+        UErrorCode status = U_ZERO_ERROR;
+        // "C" is no ICU locale: the root collation serves.
+        const QByteArray icuName = name == QLatin1String("C") ? QByteArray() : name.toLatin1();
+        collator_ = ucol_open(icuName.isEmpty() ? "" : icuName.constData(), &status);
+        if (U_FAILURE(status)) {
+            if (collator_) ucol_close(collator_);
+            collator_ = nullptr;
+            return;
+        }
+        ucol_setStrength(collator_, UCOL_SECONDARY);
+    }
+    QString localeName_;
+    UCollator* collator_ = nullptr;
+};
 
 }  // namespace
 
@@ -37,7 +79,7 @@ Tier tier(const QString& query, const QString& loweredName) {
     return noTier;
 }
 
-int compareNames(const QString& a, const QString& b) { return currentCollator().compare(a, b); }
+int compareNames(const QString& a, const QString& b) { return NameCollator::current().compare(a, b); }
 
 std::vector<Ranked> sortRanked(std::vector<Ranked> pairs) {
     std::stable_sort(pairs.begin(), pairs.end(), [](const Ranked& a, const Ranked& b) {
@@ -56,9 +98,9 @@ std::vector<InstalledApp> rank(const QString& query, const std::vector<Installed
 LauncherSearchIndex::LauncherSearchIndex(std::vector<InstalledApp> apps) : apps_(std::move(apps)) {
     const std::size_t n = apps_.size();
     lowered_.reserve(n);
-    std::vector<QCollatorSortKey> keys;
+    std::vector<QByteArray> keys;
     keys.reserve(n);
-    QCollator& collator = currentCollator();
+    const NameCollator& collator = NameCollator::current();
     for (const InstalledApp& app : apps_) {
         lowered_.push_back(app.name.toLower());
         keys.push_back(collator.sortKey(app.name));
@@ -67,7 +109,7 @@ LauncherSearchIndex::LauncherSearchIndex(std::vector<InstalledApp> apps) : apps_
     for (std::size_t i = 0; i < n; ++i) nameOrder_[i] = int(i);
     // Stable: names the collation calls the same keep their scan order.
     std::stable_sort(nameOrder_.begin(), nameOrder_.end(),
-                     [&](int a, int b) { return keys[std::size_t(a)].compare(keys[std::size_t(b)]) < 0; });
+                     [&](int a, int b) { return keys[std::size_t(a)] < keys[std::size_t(b)]; });
 }
 
 std::vector<InstalledApp> LauncherSearchIndex::sortedByName() const {

@@ -3,10 +3,8 @@
 // "All Apps" list.
 //
 // Names are compared the way a person expects in the current locale, letter
-// case ignored (ICU collation through QCollator). Matching lower-cases with
-// the locale-independent Unicode mapping.
-#include <QCollator>
-#include <QCollatorSortKey>
+// case ignored (ICU collation). Matching lower-cases with the
+// locale-independent Unicode mapping.
 #include <QString>
 #include <memory>
 #include <vector>
