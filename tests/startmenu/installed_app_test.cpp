@@ -131,6 +131,33 @@ TEST_F(ScanFixture, RescanReadsOnlyUnknownBundles) {
     EXPECT_TRUE(paths(second).contains(added));
 }
 
+TEST_F(ScanFixture, MalformedInfoListsGiveNoIdentifier) {
+    const QByteArray head = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
+    struct Case {
+        const char* bundle;
+        QByteArray info;
+        std::optional<QString> id;
+    };
+    const Case cases[] = {
+        {"Good", head + "<dict><key>CFBundleIdentifier</key><string>com.good</string></dict></plist>", "com.good"},
+        {"NoId", head + "<dict><key>CFBundleName</key><string>x</string></dict></plist>", std::nullopt},
+        {"WrongType", head + "<dict><key>CFBundleIdentifier</key><integer>3</integer></dict></plist>", std::nullopt},
+        {"NotDict", head + "<array><string>com.x</string></array></plist>", std::nullopt},
+        {"Binary", QByteArray("bplist00\xd1\x01\x02\0\0\xff\xff", 14), std::nullopt},
+        {"Garbage", QByteArray("\0\x01\x02\x03garbage"), std::nullopt},
+        {"Deep", head + QByteArray("<array>").repeated(100000) + QByteArray("</array>").repeated(100000) + "</plist>",
+         std::nullopt},
+        {"Huge", head + "<dict><key>CFBundleIdentifier</key><string>com.huge</string><key>Pad</key><string>" +
+                     QByteArray(2 * 1024 * 1024, 'x') + "</string></dict></plist>",
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const QString path = root() + u'/' + QString::fromLatin1(c.bundle) + ".app";
+        file(path + "/Contents/Info.plist", c.info);
+        EXPECT_EQ(folders.bundleIdentifier(path), c.id) << c.bundle;
+    }
+}
+
 TEST(InstalledAppTest, MakeAppDropsTheAppSuffixOnly) {
     struct Case {
         QString display, name;
