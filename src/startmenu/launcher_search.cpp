@@ -1,6 +1,7 @@
 #include "startmenu/launcher_search.h"
 
 #include <QLocale>
+#include <QSet>
 #include <algorithm>
 #include <unicode/ucol.h>
 
@@ -97,19 +98,32 @@ std::vector<InstalledApp> rank(const QString& query, const std::vector<Installed
 
 LauncherSearchIndex::LauncherSearchIndex(std::vector<InstalledApp> apps) : apps_(std::move(apps)) {
     const std::size_t n = apps_.size();
-    lowered_.reserve(n);
+    std::vector<QString> lowered;
+    lowered.reserve(n);
     std::vector<QByteArray> keys;
     keys.reserve(n);
+    byPath_.reserve(qsizetype(n));
     const NameCollator& collator = NameCollator::current();
-    for (const InstalledApp& app : apps_) {
-        lowered_.push_back(app.name.toLower());
+    for (std::size_t i = 0; i < n; ++i) {
+        const InstalledApp& app = apps_[i];
+        lowered.push_back(app.name.toLower());
         keys.push_back(collator.sortKey(app.name));
+        auto it = byPath_.constFind(app.path);
+        if (it == byPath_.constEnd()) it = byPath_.insert(app.path, int(i));
+        firstOfPath_.push_back(*it);
     }
     nameOrder_.resize(n);
     for (std::size_t i = 0; i < n; ++i) nameOrder_[i] = int(i);
     // Stable: names the collation calls the same keep their scan order.
     std::stable_sort(nameOrder_.begin(), nameOrder_.end(),
                      [&](int a, int b) { return keys[std::size_t(a)] < keys[std::size_t(b)]; });
+    starts_.reserve(n + 1);
+    for (int i : nameOrder_) {
+        starts_.push_back(qsizetype(lowered_.size()));
+        const QString& l = lowered[std::size_t(i)];
+        lowered_.insert(lowered_.end(), l.utf16(), l.utf16() + l.size());
+    }
+    starts_.push_back(qsizetype(lowered_.size()));
 }
 
 std::vector<InstalledApp> LauncherSearchIndex::sortedByName() const {
@@ -119,34 +133,56 @@ std::vector<InstalledApp> LauncherSearchIndex::sortedByName() const {
     return out;
 }
 
+int LauncherSearchIndex::indexOfPath(const QString& path) const { return byPath_.value(path, -1); }
+
+std::vector<InstalledApp> LauncherSearchIndex::apps(const QStringList& paths) const {
+    std::vector<InstalledApp> out;
+    QSet<QString> taken;
+    for (const QString& p : paths) {
+        if (taken.contains(p)) continue;
+        taken.insert(p);
+        if (const int i = indexOfPath(p); i >= 0) out.push_back(apps_[std::size_t(i)]);
+    }
+    return out;
+}
+
 std::vector<int> LauncherSearchIndex::rankIndices(const QString& query) const {
-    const QString q = LauncherSearch::normalizedQuery(query);
-    if (q.isEmpty()) return nameOrder_;
-    const bool qHasSpace = q.contains(u' ');
-    // Walking the applications in name order and appending each to its
-    // tier's bucket gives the stable sort by tier, then name, for free.
+    const QString normalized = LauncherSearch::normalizedQuery(query);
+    if (normalized.isEmpty()) return nameOrder_;
+    const char16_t* q = reinterpret_cast<const char16_t*>(normalized.utf16());
+    const qsizetype m = normalized.size();
+    const char16_t first = q[0];
+    const bool qHasSpace = normalized.contains(u' ');
+    // Position of the query in a name at or after `from`, or -1.
+    auto find = [&](const char16_t* s, qsizetype len, qsizetype from) -> qsizetype {
+        for (qsizetype i = from; i + m <= len; ++i)
+            if (s[i] == first && std::equal(q + 1, q + m, s + i + 1)) return i;
+        return -1;
+    };
+    // Walking the names in name order and appending each to its tier's
+    // bucket gives the stable sort by tier, then name, for free.
     std::vector<int> buckets[3];
-    for (int i : nameOrder_) {
-        const QStringView name(lowered_[std::size_t(i)]);
+    const std::size_t n = nameOrder_.size();
+    for (std::size_t k = 0; k < n; ++k) {
+        const char16_t* s = lowered_.data() + starts_[k];
+        const qsizetype len = starts_[k + 1] - starts_[k];
         // Every tier needs the query somewhere in the name; its first
         // occurrence bounds where a matching word can start.
-        const qsizetype at = name.indexOf(q);
+        qsizetype at = find(s, len, 0);
         if (at < 0) continue;
         int t = 2;
         if (at == 0) {
             t = 0;
         } else if (!qHasSpace) {
-            // A word begins at a non-space character after a space. A query
-            // without spaces that starts there lies inside that word.
-            for (qsizetype p = at; p >= 0 && p + q.size() <= name.size();) {
-                if (name[p - 1] == u' ' && name[p] != u' ' && name.mid(p).startsWith(q)) {
+            // A word begins after a space. A query without spaces found there
+            // lies inside that word.
+            for (; at > 0; at = find(s, len, at + 1))
+                if (s[at - 1] == u' ') {
                     t = 1;
                     break;
                 }
-                p = name.indexOf(q, p + 1);
-            }
         }
-        buckets[t].push_back(i);
+        buckets[t].push_back(nameOrder_[k]);
     }
     std::vector<int> out;
     out.reserve(buckets[0].size() + buckets[1].size() + buckets[2].size());
