@@ -219,3 +219,30 @@ TEST_F(SimScanTest, ScanLooksInTheDesktopsFolders) {
 }
 
 }  // namespace
+
+namespace {
+
+// The demo's scenario installs real bundles in the desktop's home: its ten
+// running applications and some forty more, one folder deep in places, one
+// without an identifier.
+TEST(DemoInstalledAppsTest, DemoScenarioGivesTheStartMenuItsApplications) {
+    QString error;
+    auto sim = SimulatedDesktop::fromScenarioFile(":/resources/scenarios/demo.json", {}, &error);
+    ASSERT_TRUE(sim) << error.toStdString();
+    sim->install();
+    const auto apps = InstalledAppScanner::scan({});
+    QHash<QString, InstalledApp> byName;
+    for (const auto& a : apps) byName.insert(a.name, a);
+    EXPECT_EQ(apps.size(), 51u);
+    for (const char* name : {"Finder", "Safari", "Mail", "Notes", "Terminal", "Music", "Preview", "Weather Widget",
+                             "Calculator", "Maps"})
+        EXPECT_TRUE(byName.contains(QString::fromUtf8(name))) << name;
+    EXPECT_TRUE(byName.value("Terminal").path.endsWith("/Utilities/Terminal.app"));
+    EXPECT_EQ(byName.value("Safari").bundleID, std::optional<QString>("com.apple.Safari"));
+    EXPECT_EQ(byName.value("Legacy Tool").bundleID, std::nullopt);
+    EXPECT_EQ(apps.back().name, QStringLiteral("Finder"));  // the extra comes last
+    sim->pump();
+    platform::uninstall();
+}
+
+}  // namespace
