@@ -3,10 +3,8 @@
 // "All Apps" list.
 //
 // Names are compared the way a person expects in the current locale, letter
-// case ignored (ICU collation through QCollator). Matching lower-cases with
-// the locale-independent Unicode mapping.
-#include <QCollator>
-#include <QCollatorSortKey>
+// case ignored (ICU collation). Matching lower-cases with the
+// locale-independent Unicode mapping.
 #include <QString>
 #include <memory>
 #include <vector>
@@ -61,9 +59,22 @@ public:
     // Indices into apps() of the ranked result.
     std::vector<int> rankIndices(const QString& query) const;
     std::vector<InstalledApp> rank(const QString& query) const;
+    // The index in apps() of the first application with the path, or -1.
+    int indexOfPath(const QString& path) const;
+    // For each application, the index of the first application with its
+    // path (itself unless a path occurs twice).
+    const std::vector<int>& firstOfPath() const { return firstOfPath_; }
+    // InstalledApp::apps of the paths over apps(), through the kept index.
+    std::vector<InstalledApp> apps(const QStringList& paths) const;
 
 private:
     std::vector<InstalledApp> apps_;
-    std::vector<QString> lowered_;
     std::vector<int> nameOrder_;
+    // The lower-cased names one after another, in name order, so that a
+    // keystroke's search walks one block of memory; starts_[k] is where the
+    // k-th name in name order begins (one more entry marks the end).
+    std::vector<char16_t> lowered_;
+    std::vector<qsizetype> starts_;
+    QHash<QString, int> byPath_;
+    std::vector<int> firstOfPath_;
 };

@@ -48,14 +48,14 @@ bool StartMenuModel::isSearching() const { return !query_.trimmed().isEmpty(); }
 
 std::vector<InstalledApp> StartMenuModel::pinnedApps() const {
     if (isSearching() || !pinStore_) return {};
-    return InstalledApp::apps(pinStore_->pinnedPaths(), apps());
+    return index_->apps(pinStore_->pinnedPaths());
 }
 
 std::vector<InstalledApp> StartMenuModel::recentApps() const {
     if (isSearching() || !recentsStore_) return {};
     const QStringList pinned = pinStore_ ? pinStore_->pinnedPaths() : QStringList{};
     const QSet<QString> pinnedSet(pinned.begin(), pinned.end());
-    std::vector<InstalledApp> out = InstalledApp::apps(recentsStore_->paths(), apps());
+    std::vector<InstalledApp> out = index_->apps(recentsStore_->paths());
     out.erase(std::remove_if(out.begin(), out.end(), [&](const InstalledApp& a) { return pinnedSet.contains(a.path); }),
               out.end());
     return out;
@@ -63,17 +63,23 @@ std::vector<InstalledApp> StartMenuModel::recentApps() const {
 
 std::vector<InstalledApp> StartMenuModel::listApps() const {
     if (isSearching()) return index_->rank(query_);
-    QSet<QString> shown;
+    // Hidden by path: marked at the first application of each path, which
+    // every application of that path points to.
+    const auto& all = apps();
+    std::vector<char> hidden(all.size(), 0);
+    auto hide = [&](const QString& path) {
+        if (const int i = index_->indexOfPath(path); i >= 0) hidden[std::size_t(i)] = 1;
+    };
     if (pinStore_)
-        for (const QString& p : pinStore_->pinnedPaths()) shown.insert(p);
-    for (const InstalledApp& a : recentApps()) shown.insert(a.path);
+        for (const QString& p : pinStore_->pinnedPaths()) hide(p);
+    for (const InstalledApp& a : recentApps()) hide(a.path);
     // The prepared name order of the whole list, with the sections' entries
     // left out, is the name sort of what remains.
     std::vector<InstalledApp> out;
-    const auto& all = apps();
     out.reserve(all.size());
+    const auto& first = index_->firstOfPath();
     for (int i : index_->nameOrder())
-        if (!shown.contains(all[std::size_t(i)].path)) out.push_back(all[std::size_t(i)]);
+        if (!hidden[std::size_t(first[std::size_t(i)])]) out.push_back(all[std::size_t(i)]);
     return out;
 }
 
