@@ -89,7 +89,14 @@ int main(int argc, char** argv) {
     const bool wantSimulated = parser.isSet(simulated) || parser.isSet(builtInDemo) || parser.isSet(tour);
     if (!wantSimulated && (parser.isSet(live) || platform::x11::isAvailable())) {
         QString error;
-        auto services = platform::x11::makeServices(&error);
+        platform::x11::BackendOptions options;
+        // Only here, on a live desktop, do session requests reach the real
+        // loginctl and systemctl. QUORVEL_SESSION_COMMANDS names another
+        // folder (end-to-end tests give stand-ins; empty refuses them all).
+        options.sessionCommandFolder = qEnvironmentVariableIsSet("QUORVEL_SESSION_COMMANDS")
+                                           ? qEnvironmentVariable("QUORVEL_SESSION_COMMANDS")
+                                           : QStringLiteral("/usr/bin");
+        auto services = platform::x11::makeServices(options, &error);
         if (!services) {
             std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(error));
             return 2;

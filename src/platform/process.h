@@ -16,11 +16,29 @@ struct ProcessResult {
     bool succeeded() const { return launched && terminationSignal == 0 && exitStatus == 0; }
 };
 
+// How a process ended, or why it did not start, in words for a log line:
+// "<executable> <arguments> exited with status 1" and the like.
+QString describeProcessFailure(const QString& executable, const QStringList& arguments, const ProcessResult& result);
+
+// Receives how a started process ended, on the main thread.
+using ProcessExited = std::function<void(const ProcessResult&)>;
+
 class Processes {
 public:
     virtual ~Processes() = default;
     // Runs the executable with the arguments and waits for it to end.
     virtual ProcessResult run(const QString& executable, const QStringList& arguments) = 0;
+    // Starts the executable with the arguments and returns at once: the
+    // result says whether it started (its exit status is not in it). When it
+    // started and `exited` is set, `exited` later runs on the main thread
+    // with how it ended; the main thread never waits for it. A result that
+    // arrives after the backend was replaced is dropped.
+    virtual ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited exited) {
+        (void)executable, (void)arguments, (void)exited;
+        ProcessResult r;
+        r.error = QStringLiteral("processes cannot be started in the background here");
+        return r;
+    }
     // A function `int f(void)` from a shared library, or none.
     virtual std::function<int()> loadFunction(const QString& libraryPath, const QString& symbol) = 0;
     // Ends the process at once with the status: no static destructors or

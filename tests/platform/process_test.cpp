@@ -1,9 +1,14 @@
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/linux/process.h"
+#include "platform/sim/simulated_desktop.h"
 
 using namespace platform;
 
@@ -69,4 +74,61 @@ TEST(PosixProcesses, LoadsFunctionsFromSharedLibraries) {
     EXPECT_EQ(pid(), int(::getpid()));
     EXPECT_FALSE(p.loadFunction(QStringLiteral("libc.so.6"), QStringLiteral("quorvel_no_such_symbol")));
     EXPECT_FALSE(p.loadFunction(QStringLiteral("/nonexistent/libnothing.so"), QStringLiteral("getpid")));
+}
+
+// A started child's end reaches the main thread later; the main thread never
+// waits for it, and an end that arrives after another backend was installed
+// is dropped.
+TEST(PosixProcesses, LaunchReturnsAtOnceAndReportsTheEndOnTheMainThread) {
+    auto desktop = sim::SimulatedDesktop::create();
+    desktop->install();
+    linux_backend::PosixProcesses p;
+    auto pumpUntil = [&](const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done() && std::chrono::steady_clock::now() < deadline) {
+            desktop->pump();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return done();
+    };
+
+    std::vector<ProcessResult> ends;
+    std::vector<bool> onMain;
+    auto record = [&](const ProcessResult& r) {
+        ends.push_back(r);
+        onMain.push_back(isMainThread());
+    };
+    // The child waits for a file the test writes after launch() returned.
+    QTemporaryDir dir;
+    const QString go = dir.filePath(QStringLiteral("go"));
+    ProcessResult started = p.launch(QStringLiteral("/bin/sh"),
+                                     {QStringLiteral("-c"), QStringLiteral("while [ ! -e '%1' ]; do sleep 0.01; done; exit 3").arg(go)},
+                                     record);
+    EXPECT_TRUE(started.launched);
+    EXPECT_EQ(started.exitStatus, -1) << "no exit status before it ended";
+    desktop->pump();
+    EXPECT_TRUE(ends.empty());
+    QFile(go).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(pumpUntil([&] { return !ends.empty(); }));
+    EXPECT_EQ(ends.front().exitStatus, 3);
+    EXPECT_FALSE(ends.front().succeeded());
+    EXPECT_TRUE(onMain.front());
+    EXPECT_EQ(describeProcessFailure(QStringLiteral("/bin/sh"), {QStringLiteral("-c")}, ends.front()),
+              QStringLiteral("/bin/sh -c exited with status 3"));
+
+    // Cannot start: said at once, and no end ever comes.
+    ProcessResult missing = p.launch(QStringLiteral("/nonexistent/quorvel-tool"), {}, record);
+    EXPECT_FALSE(missing.launched);
+    EXPECT_EQ(describeProcessFailure(QStringLiteral("/nonexistent/quorvel-tool"), {}, missing),
+              QStringLiteral("/nonexistent/quorvel-tool could not be started: No such file or directory"));
+
+    // Started under one backend, ended under the next: dropped.
+    p.launch(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("sleep 0.05")}, record);
+    auto next = sim::SimulatedDesktop::create();
+    next->install();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    desktop->pump();
+    next->pump();
+    EXPECT_EQ(ends.size(), 1u);
+    platform::uninstall();
 }

@@ -158,8 +158,10 @@ TEST_F(SimServices, LoginItemSessionAndPowerAreScriptable) {
     EXPECT_EQ(loginItems().status(), LoginItemStatus::enabled);
 
     sim->setSessionEventResult(apple_events::restart, -128);
-    EXPECT_EQ(session().sendLoginWindowEvent(apple_events::reallyLogOut), noErr);
-    EXPECT_EQ(session().sendLoginWindowEvent(apple_events::restart), -128);
+    EXPECT_TRUE(session().sendLoginWindowEvent(apple_events::reallyLogOut, {}).taken);
+    const auto refused = session().sendLoginWindowEvent(apple_events::restart, {});
+    EXPECT_FALSE(refused.taken);
+    EXPECT_EQ(refused.error, "OSStatus error -128");
     EXPECT_EQ(sim->logLines("session."), (std::vector<QString>{"session.event rlgo", "session.event rest"}));
 
     int changes = 0;

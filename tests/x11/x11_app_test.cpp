@@ -41,7 +41,9 @@ protected:
         const std::string h = home.path().toStdString();
         if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
                         {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
-                         "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h}))
+                         "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h,
+                         // never the machine's own lock, suspend or power-off
+                         "QUORVEL_SESSION_COMMANDS="}))
             return false;
         return conn->waitUntil([&] { return bar().exists; }, 20.0);
     }

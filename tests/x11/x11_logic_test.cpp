@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include "platform/linux/systemd_session.h"
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_desktop_entries.h"
 #include "platform/x11/x11_displays.h"
@@ -215,12 +216,16 @@ TEST(X11SystemTest, PanelFlagsAndSessionCommands) {
     EXPECT_FALSE(isPanelWindowFlags(int(Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                         Qt::WindowDoesNotAcceptFocus)));
 
-    EXPECT_EQ(X11Session::commandFor(apple_events::reallyLogOut, QStringLiteral("c2")),
+
+    // The session commands (each one is also run through stand-ins by the
+    // start menu's tests): the live desktop's folder, and none without one.
+    using linux_backend::SystemdSession;
+    const SystemdSession live(QStringLiteral("/usr/bin/"), QStringLiteral("c2"));
+    EXPECT_EQ(live.commandFor(SystemdSession::Request::logOut),
               (QStringList{"/usr/bin/loginctl", "terminate-session", "c2"}));
-    EXPECT_TRUE(X11Session::commandFor(apple_events::reallyLogOut, QString()).isEmpty());
-    EXPECT_EQ(X11Session::commandFor(apple_events::restart, {}), (QStringList{"/usr/bin/systemctl", "reboot"}));
-    EXPECT_EQ(X11Session::commandFor(apple_events::shutDown, {}), (QStringList{"/usr/bin/systemctl", "poweroff"}));
-    EXPECT_TRUE(X11Session::commandFor(fourCharCode("zzzz"), {}).isEmpty());
+    EXPECT_EQ(live.commandFor(SystemdSession::Request::shutDown), (QStringList{"/usr/bin/systemctl", "poweroff"}));
+    EXPECT_TRUE(SystemdSession(QStringLiteral("/usr/bin"), QString()).commandFor(SystemdSession::Request::logOut).isEmpty());
+    EXPECT_TRUE(SystemdSession(QString(), QStringLiteral("c2")).commandFor(SystemdSession::Request::restart).isEmpty());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/linux/process.h"
 
+#include "platform/platform.h"
+
 #include <QFile>
 #include <cerrno>
 #include <csignal>
@@ -9,17 +11,21 @@
 #include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 extern char** environ;
 
 namespace platform::linux_backend {
 
-ProcessResult PosixProcesses::run(const QString& executable, const QStringList& arguments) {
-    ProcessResult result;
+namespace {
+
+// Starts the child; its pid, or -1 with result.error set.
+pid_t spawnChild(const QString& executable, const QStringList& arguments, ProcessResult& result) {
     if (executable.isEmpty()) {
         result.error = QStringLiteral("no executable given");
-        return result;
+        return -1;
     }
     std::vector<QByteArray> storage;
     storage.reserve(size_t(arguments.size()) + 1);
@@ -28,7 +34,7 @@ ProcessResult PosixProcesses::run(const QString& executable, const QStringList& 
     for (const auto& s : storage) {
         if (s.contains('\0')) {
             result.error = QStringLiteral("an argument contains a NUL character");
-            return result;
+            return -1;
         }
     }
     std::vector<char*> argv;
@@ -58,20 +64,60 @@ ProcessResult PosixProcesses::run(const QString& executable, const QStringList& 
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
         result.error = QString::fromLocal8Bit(std::strerror(rc));
-        return result;
+        return -1;
     }
     result.launched = true;
+    return pid;
+}
+
+// Waits for the child to end and records how it did.
+void awaitChild(pid_t pid, ProcessResult& result) {
     int status = 0;
     pid_t waited;
     do waited = ::waitpid(pid, &status, 0);
     while (waited < 0 && errno == EINTR);
     if (waited < 0) {
         result.error = QString::fromLocal8Bit(std::strerror(errno));
-        return result;
+        return;
     }
     if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
     else if (WIFSIGNALED(status)) result.terminationSignal = WTERMSIG(status);
+}
+
+}  // namespace
+
+ProcessResult PosixProcesses::run(const QString& executable, const QStringList& arguments) {
+    ProcessResult result;
+    const pid_t pid = spawnChild(executable, arguments, result);
+    if (pid > 0) awaitChild(pid, result);
     return result;
+}
+
+ProcessResult PosixProcesses::launch(const QString& executable, const QStringList& arguments, ProcessExited exited) {
+    ProcessResult started;
+    const pid_t pid = spawnChild(executable, arguments, started);
+    if (pid <= 0) return started;
+    // One small thread per child waits for its end (the child is always
+    // reaped, also when nobody wants to hear of it); the end travels to the
+    // main thread through the dispatcher of the installation that started
+    // it, and is dropped there once another backend has been installed.
+    std::shared_ptr<Dispatcher> dispatcher = isInstalled() ? installed().dispatcher : nullptr;
+    const std::uint64_t generation = installationGeneration();
+    auto wait = [pid, started, dispatcher, generation, exited = std::move(exited)]() mutable {
+        ProcessResult ended = started;
+        awaitChild(pid, ended);
+        if (!exited || !dispatcher) return;
+        dispatcher->mainQueue().async([ended, generation, exited = std::move(exited)] {
+            if (installationGeneration() == generation) exited(ended);
+        });
+    };
+    try {
+        std::thread(std::move(wait)).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the child runs on unwatched and stays a zombie
+        // until this process ends; that it started is still true.
+    }
+    return started;
 }
 
 std::function<int()> PosixProcesses::loadFunction(const QString& libraryPath, const QString& symbol) {

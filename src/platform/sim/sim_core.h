@@ -22,6 +22,7 @@
 #include "platform/hotkeys.h"
 #include "platform/login_item.h"
 #include "platform/process.h"
+#include "platform/session.h"
 #include "platform/updater.h"
 #include "platform/workspace.h"
 #include "platform/sim/labeling_dispatcher.h"
@@ -202,6 +203,8 @@ public:
 
     // ---- session
     std::map<std::uint32_t, OSStatus> sessionResults;
+    QString screenLockLibrary = QString::fromUtf8(screen_lock::libraryPath);
+    std::function<int()> loadedScreenLock;  // once loaded, the library stays loaded
 
     // ---- updater
     bool updaterStartResult = true;

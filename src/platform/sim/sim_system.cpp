@@ -66,11 +66,51 @@ void SimLoginItems::openSystemSettingsLoginItems() { core_->log(QStringLiteral("
 
 // ---- session
 
-OSStatus SimSession::sendLoginWindowEvent(std::uint32_t eventID) {
+SessionReply SimSession::lockScreen(SessionFinished) {
+    QString library;
+    {
+        std::lock_guard lock(core_->mutex);
+        core_->log(QStringLiteral("session.lock"));
+        library = core_->screenLockLibrary;
+    }
+    const QString function = QString::fromUtf8(screen_lock::functionName);
+    auto lockNow = processes().loadFunction(library, function);
+    if (!lockNow) return SessionReply::missing(function + QStringLiteral(" not found in ") + library);
+    {
+        std::lock_guard lock(core_->mutex);
+        core_->loadedScreenLock = lockNow;
+    }
+    const int result = lockNow();
+    if (result != 0) return SessionReply::failed(function + QStringLiteral(" returned ") + QString::number(result));
+    return SessionReply::ok();
+}
+
+SessionReply SimSession::sleepNow(SessionFinished finished) {
+    {
+        std::lock_guard lock(core_->mutex);
+        core_->log(QStringLiteral("session.sleep"));
+    }
+    const QString executable = QString::fromUtf8(sleep_command::executable);
+    const QStringList arguments{QString::fromUtf8(sleep_command::argument)};
+    ProcessExited exited;
+    if (finished)
+        exited = [executable, arguments, finished](const ProcessResult& ended) {
+            SessionOutcome outcome;
+            outcome.succeeded = ended.succeeded();
+            if (!outcome.succeeded) outcome.error = describeProcessFailure(executable, arguments, ended);
+            finished(outcome);
+        };
+    const ProcessResult started = processes().launch(executable, arguments, std::move(exited));
+    if (!started.launched) return SessionReply::failed(started.error);
+    return SessionReply::ok();
+}
+
+SessionReply SimSession::sendLoginWindowEvent(std::uint32_t eventID, SessionFinished) {
     std::lock_guard lock(core_->mutex);
     core_->log(QStringLiteral("session.event ") + fourCharText(eventID));
     auto it = core_->sessionResults.find(eventID);
-    return it == core_->sessionResults.end() ? noErr : it->second;
+    if (it == core_->sessionResults.end() || it->second == noErr) return SessionReply::ok();
+    return SessionReply::failed(QStringLiteral("OSStatus error ") + QString::number(it->second));
 }
 
 // ---- updater
@@ -114,6 +154,24 @@ ProcessResult SimProcesses::run(const QString& executable, const QStringList& ar
     ok.launched = true;
     ok.exitStatus = 0;
     return ok;
+}
+
+ProcessResult SimProcesses::launch(const QString& executable, const QStringList& arguments, ProcessExited exited) {
+    std::lock_guard lock(core_->mutex);
+    QString line = QStringLiteral("process.launch ") + executable;
+    for (const auto& a : arguments) line += ' ' + a;
+    core_->log(line);
+    core_->processRuns.emplace_back(executable, arguments);
+    ProcessResult outcome;
+    outcome.launched = true;
+    outcome.exitStatus = 0;
+    auto it = core_->processOutcomes.find(executable);
+    if (it != core_->processOutcomes.end()) outcome = it->second;
+    if (!outcome.launched) return outcome;
+    if (exited) core_->onMain([outcome, exited = std::move(exited)] { exited(outcome); });
+    ProcessResult started;
+    started.launched = true;
+    return started;
 }
 
 void SimProcesses::exitImmediately(int status) {

@@ -44,7 +44,13 @@ private:
 class SimSession : public Session {
 public:
     explicit SimSession(std::shared_ptr<Core> core) : core_(std::move(core)) {}
-    OSStatus sendLoginWindowEvent(std::uint32_t eventID) override;
+    // The system's way, through the installed process launcher: the screen
+    // lock is the screen-lock library's function, sleep is the
+    // power-management command (its end is watched), events are answered
+    // as the desktop was told.
+    SessionReply lockScreen(SessionFinished finished) override;
+    SessionReply sleepNow(SessionFinished finished) override;
+    SessionReply sendLoginWindowEvent(std::uint32_t eventID, SessionFinished finished) override;
 
 private:
     std::shared_ptr<Core> core_;
@@ -66,6 +72,9 @@ class SimProcesses : public Processes {
 public:
     explicit SimProcesses(std::shared_ptr<Core> core) : core_(std::move(core)) {}
     ProcessResult run(const QString& executable, const QStringList& arguments) override;
+    // Answers with the executable's outcome: one that cannot start at once,
+    // any other through `exited` on the main queue.
+    ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited exited) override;
     std::function<int()> loadFunction(const QString& libraryPath, const QString& symbol) override;
     // Recorded as "process.exit <status>"; the simulated program goes on.
     void exitImmediately(int status) override;

@@ -604,6 +604,10 @@ void SimulatedDesktop::setSessionEventResult(std::uint32_t eventID, OSStatus sta
     locked([&](Core& c) { c.sessionResults[eventID] = status; return 0; });
 }
 
+void SimulatedDesktop::setScreenLockLibrary(const QString& path) {
+    locked([&](Core& c) { c.screenLockLibrary = path; return 0; });
+}
+
 // ---- updater
 
 void SimulatedDesktop::setUpdaterStartResult(bool ok) {

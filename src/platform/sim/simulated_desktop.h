@@ -29,10 +29,11 @@
 //   hotkey.register key=<code> mods=0x<hex> id=<sig>/<id> -> <status>
 //   hotkey.unregister ref=<ref>   hotkey.installHandler ref=<ref>   hotkey.removeHandler ref=<ref>
 //   login.register   login.unregister   login.openSettings
-//   session.event <four-char event id>
+//   session.lock   session.sleep   session.event <four-char event id>
 //   updater.start   updater.check
 //   alert "<message>" "<informative>" [<buttons>] -> <result>   beep
-//   process.run <executable> <arguments...>   process.load <library> <symbol>
+//   process.run <executable> <arguments...>   process.launch <executable> <arguments...>
+//   process.load <library> <symbol>
 //   app.setActivationPolicy regular|accessory|prohibited   app.activate
 //   app.setAppearance light|dark|system   app.terminate
 #include <QByteArray>
@@ -217,7 +218,13 @@ public:
     std::vector<HotKeyRegistration> registeredHotKeys() const;
 
     // ---- session
+    // The screen lock loads its function through the installed process
+    // launcher (scripted with setLoadableFunction, or a real library when a
+    // test installs the host's launcher); sleep launches the power-management
+    // command (scripted with setProcessOutcome).
     void setSessionEventResult(std::uint32_t eventID, OSStatus status);
+    // Where the screen lock looks for its library (the system's path by default).
+    void setScreenLockLibrary(const QString& path);
 
     // ---- updater
     void setUpdaterStartResult(bool ok);
@@ -237,6 +244,8 @@ public:
     int beepCount() const;
 
     // ---- processes
+    // How runs and launches of the executable end (by default they start
+    // and exit with status 0); a launch reports the end on the main queue.
     void setProcessOutcome(const QString& executable, ProcessResult result);
     static ProcessResult exitedWith(int status);
     static ProcessResult cannotStart(const QString& error);

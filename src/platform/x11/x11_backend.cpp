@@ -3,6 +3,7 @@
 #include "platform/linux/autostart_login_item.h"
 #include "platform/linux/host_backend.h"
 #include "platform/linux/power_supply.h"
+#include "platform/linux/systemd_session.h"
 #include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_displays.h"
 #include "platform/x11/x11_hotkeys.h"
@@ -40,7 +41,8 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     s.displays = std::make_shared<X11Displays>(conn);
     s.hotKeys = std::make_shared<X11HotKeys>(conn);
     s.application = std::make_shared<X11Application>(conn);
-    s.session = std::make_shared<X11Session>();
+    s.session = std::make_shared<linux_backend::SystemdSession>(options.sessionCommandFolder,
+                                                               qEnvironmentVariable("XDG_SESSION_ID"));
     s.alerts = std::make_shared<DefaultButtonAlerts>();
     s.loginItems = linux_backend::AutostartLoginItems::forCurrentUser();
     s.powerSources = std::make_shared<linux_backend::PowerSupplySources>();

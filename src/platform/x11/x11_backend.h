@@ -66,8 +66,9 @@
 //   another client holds reports "taken".
 // - No Dock exists: the Dock's preference domain is an ordinary file and its
 //   restart command finds nothing to restart. The login item is an XDG
-//   autostart entry, power comes from /sys/class/power_supply, log out /
-//   restart / shut down go to loginctl and systemctl, and there is no update
+//   autostart entry, power comes from /sys/class/power_supply, lock / sleep /
+//   log out / restart / shut down go to loginctl and systemctl (only when the
+//   options name their folder), and there is no update
 //   framework. Alerts have no toolkit at this layer: they are logged and
 //   answered with their default button unless the program installs its own.
 #include <QString>
@@ -81,6 +82,10 @@ struct BackendOptions {
     QString display;               // empty: the DISPLAY environment variable
     QString preferencesDirectory;  // empty: the default folder
     double windowManagerWait = 1.0;  // how long to wait for the manager to answer
+    // Where loginctl and systemctl are. Only the program's own start-up on
+    // a live desktop names the real one; empty (tests): every session
+    // request is refused and no command runs.
+    QString sessionCommandFolder;
 };
 
 // True when DISPLAY is set, the X server answers and an EWMH window manager

@@ -168,25 +168,6 @@ void X11Application::terminate() {
     if (auto* app = QCoreApplication::instance()) QMetaObject::invokeMethod(app, "quit", Qt::QueuedConnection);
 }
 
-QStringList X11Session::commandFor(std::uint32_t eventID, const QString& sessionID) {
-    if (eventID == apple_events::reallyLogOut) {
-        if (sessionID.isEmpty()) return {};
-        return {QStringLiteral("/usr/bin/loginctl"), QStringLiteral("terminate-session"), sessionID};
-    }
-    if (eventID == apple_events::restart) return {QStringLiteral("/usr/bin/systemctl"), QStringLiteral("reboot")};
-    if (eventID == apple_events::shutDown) return {QStringLiteral("/usr/bin/systemctl"), QStringLiteral("poweroff")};
-    return {};
-}
-
-OSStatus X11Session::sendLoginWindowEvent(std::uint32_t eventID) {
-    QStringList command = commandFor(eventID, qEnvironmentVariable("XDG_SESSION_ID"));
-    if (command.isEmpty()) return paramErr;
-    const QString program = command.takeFirst();
-    ProcessResult r = processes().run(program, command);
-    // Any failure of the login manager is one failure code to the caller.
-    return r.succeeded() ? noErr : OSStatus(-1708);
-}
-
 int DefaultButtonAlerts::runModal(const Alert& alert) {
     platform::log(QStringLiteral("[Quorvel] alert: %1 %2").arg(alert.messageText, alert.informativeText));
     return alertFirstButtonReturn;

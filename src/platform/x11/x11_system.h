@@ -1,6 +1,6 @@
 #pragma once
-// The program as an application of a live X11 desktop, the session requests
-// and the alerts, for the parts that the desktop itself has no answer to.
+// The program as an application of a live X11 desktop and the alerts, for
+// the parts that the desktop itself has no answer to.
 #include <QObject>
 #include <functional>
 #include <map>
@@ -10,7 +10,6 @@
 
 #include "platform/alerts.h"
 #include "platform/application.h"
-#include "platform/session.h"
 #include "platform/x11/x11_connection.h"
 
 class QWindow;
@@ -59,15 +58,6 @@ private:
     std::optional<Appearance> appearance_;
     std::map<int, std::function<void()>> observers_;
     int next_ = 1;
-};
-
-// Log out, restart and shut down through the login manager (loginctl and
-// systemctl, run without a shell).
-class X11Session : public Session {
-public:
-    OSStatus sendLoginWindowEvent(std::uint32_t eventID) override;
-    // The command for an event (exposed for tests); empty for an unknown event.
-    static QStringList commandFor(std::uint32_t eventID, const QString& sessionID);
 };
 
 // Alerts without a window toolkit of their own at this layer: the text goes to

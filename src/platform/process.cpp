@@ -1,0 +1,19 @@
+#include "platform/process.h"
+
+namespace platform {
+
+QString describeProcessFailure(const QString& executable, const QStringList& arguments, const ProcessResult& result) {
+    QString command = executable;
+    for (const auto& a : arguments) command += u' ' + a;
+    if (!result.launched) {
+        const QString why = result.error.isEmpty() ? QStringLiteral("it could not be started") : result.error;
+        return command + QStringLiteral(" could not be started: ") + why;
+    }
+    if (result.terminationSignal != 0)
+        return command + QStringLiteral(" ended by signal ") + QString::number(result.terminationSignal);
+    if (result.exitStatus >= 0)
+        return command + QStringLiteral(" exited with status ") + QString::number(result.exitStatus);
+    return command + QStringLiteral(" ended in an unknown way") + (result.error.isEmpty() ? QString() : QStringLiteral(": ") + result.error);
+}
+
+}  // namespace platform

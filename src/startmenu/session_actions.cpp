@@ -1,0 +1,168 @@
+#include "startmenu/session_actions.h"
+
+#include "core/localization.h"
+#include "platform/alerts.h"
+#include "platform/application.h"
+#include "platform/log.h"
+#include "platform/session.h"
+
+namespace session_action {
+
+namespace {
+
+constexpr const char* automationHint = QT_TRANSLATE_NOOP(
+    "Quorvel", "Allow Quorvel in System Settings \u25B8 Privacy & Security \u25B8 Automation.");
+
+struct Texts {
+    const char* confirmMessage;  // null: no confirmation
+    const char* confirmButton;
+    const char* failureMessage;
+};
+
+Texts textsOf(SessionAction action) {
+    switch (action) {
+        case SessionAction::lock:
+            return {nullptr, nullptr, QT_TRANSLATE_NOOP("Quorvel", "Couldn't lock the screen")};
+        case SessionAction::sleep:
+            return {nullptr, nullptr, QT_TRANSLATE_NOOP("Quorvel", "Couldn't put your Mac to sleep")};
+        case SessionAction::logOut:
+            return {QT_TRANSLATE_NOOP("Quorvel", "Log out of your account?"), QT_TRANSLATE_NOOP("Quorvel", "Log Out"),
+                    QT_TRANSLATE_NOOP("Quorvel", "Couldn't log out")};
+        case SessionAction::restart:
+            return {QT_TRANSLATE_NOOP("Quorvel", "Restart your Mac?"), QT_TRANSLATE_NOOP("Quorvel", "Restart"),
+                    QT_TRANSLATE_NOOP("Quorvel", "Couldn't restart your Mac")};
+        case SessionAction::shutDown:
+            return {QT_TRANSLATE_NOOP("Quorvel", "Shut down your Mac?"), QT_TRANSLATE_NOOP("Quorvel", "Shut Down"),
+                    QT_TRANSLATE_NOOP("Quorvel", "Couldn't shut down your Mac")};
+    }
+    return {};
+}
+
+}  // namespace
+
+QString rawValue(SessionAction action) {
+    switch (action) {
+        case SessionAction::lock: return QStringLiteral("lock");
+        case SessionAction::sleep: return QStringLiteral("sleep");
+        case SessionAction::logOut: return QStringLiteral("logOut");
+        case SessionAction::restart: return QStringLiteral("restart");
+        case SessionAction::shutDown: return QStringLiteral("shutDown");
+    }
+    return {};
+}
+
+std::optional<SessionAction> fromRawValue(const QString& text) {
+    for (SessionAction action : allCases)
+        if (rawValue(action) == text) return action;
+    return std::nullopt;
+}
+
+bool endsSession(SessionAction action) { return appleEventID(action).has_value(); }
+
+std::optional<std::uint32_t> appleEventID(SessionAction action) {
+    switch (action) {
+        case SessionAction::logOut: return platform::apple_events::reallyLogOut;
+        case SessionAction::restart: return platform::apple_events::restart;
+        case SessionAction::shutDown: return platform::apple_events::shutDown;
+        case SessionAction::lock:
+        case SessionAction::sleep: return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool confirm(SessionAction action) {
+    const Texts texts = textsOf(action);
+    if (!texts.confirmMessage) return true;
+    // Every text is looked up afresh, so it follows the language chosen now.
+    platform::Alert alert;
+    alert.style = platform::AlertStyle::warning;
+    alert.informativeText = tr_(QT_TRANSLATE_NOOP("Quorvel", "Apps will quit. Unsaved work may be lost."));
+    alert.messageText = tr_(texts.confirmMessage);
+    alert.buttons = {tr_(texts.confirmButton), tr_(QT_TRANSLATE_NOOP("Quorvel", "Cancel"))};
+    platform::application().activateIgnoringOtherApps();
+    // Only the action's own button confirms; Cancel, Escape or a closed
+    // alert all leave the session alone.
+    return platform::alerts().runModal(alert) == platform::alertFirstButtonReturn;
+}
+
+void showFailure(SessionAction action) {
+    platform::Alert alert;
+    alert.style = platform::AlertStyle::warning;
+    alert.messageText = tr_(textsOf(action).failureMessage);
+    if (endsSession(action)) alert.informativeText = tr_(automationHint);
+    alert.buttons = {tr_(QT_TRANSLATE_NOOP("Quorvel", "OK"))};
+    platform::application().activateIgnoringOtherApps();
+    platform::alerts().runModal(alert);
+}
+
+}  // namespace session_action
+
+namespace {
+
+void logLine(const QString& text) { platform::log(QStringLiteral("Quorvel: ") + text); }
+
+// The callback for the platform: a request that ends in failure after it
+// was taken writes `logText` (when there is one) and then reports.
+platform::SessionFinished onFailure(std::function<QString(const QString& error)> logText,
+                                    SessionService::FailedLater failedLater) {
+    return [logText = std::move(logText), failedLater = std::move(failedLater)](const platform::SessionOutcome& outcome) {
+        if (outcome.succeeded) return;
+        if (logText) logLine(logText(outcome.error));
+        if (failedLater) failedLater();
+    };
+}
+
+const QString lockFunction = QString::fromUtf8(platform::screen_lock::functionName);
+
+}  // namespace
+
+SessionService::LockResult SessionService::lockScreen(FailedLater failedLater) {
+    // A lock that was taken and then fails reports like a refusal: the
+    // alert only.
+    const platform::SessionReply reply = platform::session().lockScreen(onFailure({}, std::move(failedLater)));
+    if (reply.taken) return LockResult::locked;
+    if (reply.unavailable) {
+        logLine(lockFunction + QStringLiteral(" unavailable"));
+        return LockResult::unavailable;
+    }
+    return LockResult::refused;
+}
+
+bool SessionService::sleepNow(FailedLater failedLater) {
+    auto text = [](const QString& error) { return QStringLiteral("pmset sleepnow failed: ") + error; };
+    const platform::SessionReply reply = platform::session().sleepNow(onFailure(text, std::move(failedLater)));
+    if (reply.taken) return true;
+    logLine(text(reply.error));
+    return false;
+}
+
+bool SessionService::sendLoginWindowEvent(std::uint32_t eventID, FailedLater failedLater) {
+    auto text = [eventID](const QString& error) {
+        return QStringLiteral("loginwindow AE ") + QString::number(eventID) + QStringLiteral(" failed: ") + error;
+    };
+    const platform::SessionReply reply =
+        platform::session().sendLoginWindowEvent(eventID, onFailure(text, std::move(failedLater)));
+    if (reply.taken) return true;
+    logLine(text(reply.error));
+    return false;
+}
+
+void SessionActions::perform(SessionAction action, const std::function<void()>& closeMenu) {
+    // The menu is gone before any question or failure shows.
+    if (closeMenu) closeMenu();
+    auto failed = [action] { session_action::showFailure(action); };
+    switch (action) {
+        case SessionAction::logOut:
+        case SessionAction::restart:
+        case SessionAction::shutDown:
+            if (!session_action::confirm(action)) return;
+            if (!service_.sendLoginWindowEvent(*session_action::appleEventID(action), failed)) failed();
+            return;
+        case SessionAction::lock:
+            if (service_.lockScreen(failed) != SessionService::LockResult::locked) failed();
+            return;
+        case SessionAction::sleep:
+            if (!service_.sleepNow(failed)) failed();
+            return;
+    }
+}

@@ -1,0 +1,396 @@
+// The power row's session actions: on the simulated desktop, with the host's
+// library loader and real stand-in libraries, and through the Linux session
+// commands run as stand-in scripts (never the real ones).
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ostream>
+
+#include "core/settings_model.h"
+#include "support/fake_commands.h"
+#include "platform/linux/process.h"
+#include "platform/linux/systemd_session.h"
+#include "platform/preferences.h"
+#include "support/sim_fixture.h"
+#include "startmenu/session_actions.h"
+
+using namespace platform;
+using sim::SimulatedDesktop;
+
+namespace {
+
+const QString systemLockLibrary = QString::fromUtf8(screen_lock::libraryPath);
+const QString lockFunction = QStringLiteral("SACLockScreenImmediate");
+const QString pmset = QStringLiteral("/usr/bin/pmset");
+const QString quitWarning = QStringLiteral("Apps will quit. Unsaved work may be lost.");
+const QString hint = QString::fromUtf8("Allow Quorvel in System Settings \u25B8 Privacy & Security \u25B8 Automation.");
+
+// An alert as a person sees it.
+struct Shown {
+    QString message;
+    QString informative;
+    QStringList buttons;
+    bool operator==(const Shown&) const = default;
+};
+void PrintTo(const Shown& s, std::ostream* os) {
+    *os << '"' << s.message.toStdString() << "\" \"" << s.informative.toStdString() << "\" ["
+        << s.buttons.join(QStringLiteral(", ")).toStdString() << ']';
+}
+
+const Shown confirmLogOut{QStringLiteral("Log out of your account?"), quitWarning, {"Log Out", "Cancel"}};
+const Shown confirmRestart{QStringLiteral("Restart your Mac?"), quitWarning, {"Restart", "Cancel"}};
+const Shown confirmShutDown{QStringLiteral("Shut down your Mac?"), quitWarning, {"Shut Down", "Cancel"}};
+const Shown lockFailed{QStringLiteral("Couldn't lock the screen"), {}, {"OK"}};
+const Shown sleepFailed{QStringLiteral("Couldn't put your Mac to sleep"), {}, {"OK"}};
+const Shown logOutFailed{QStringLiteral("Couldn't log out"), hint, {"OK"}};
+const Shown restartFailed{QStringLiteral("Couldn't restart your Mac"), hint, {"OK"}};
+const Shown shutDownFailed{QStringLiteral("Couldn't shut down your Mac"), hint, {"OK"}};
+
+// Counts the ends of launched processes as they reach the main thread.
+class CountingProcesses : public linux_backend::PosixProcesses {
+public:
+    ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited exited) override {
+        return PosixProcesses::launch(executable, arguments, [this, exited](const ProcessResult& r) {
+            ++ends;
+            if (exited) exited(r);
+        });
+    }
+    int ends = 0;
+};
+
+class SessionActionsTest : public SimDesktopTest {
+protected:
+    // A fresh desktop, for one row of a table.
+    void freshDesktop() {
+        platform::uninstall();
+        sim = SimulatedDesktop::create();
+        sim->install();
+        closes = 0;
+    }
+    // Runs the action as the start menu does and notes what had happened
+    // when the menu was closed.
+    void perform(SessionAction action) {
+        actions.perform(action, [&] {
+            ++closes;
+            alertsWhenClosed = sim->alertsShown().size();
+            requestsWhenClosed = requests().size();
+        });
+        sim->pump();
+    }
+    std::vector<Shown> shown() const {
+        std::vector<Shown> out;
+        for (const auto& r : sim->alertsShown())
+            out.push_back({r.alert.messageText, r.alert.informativeText, r.alert.buttons});
+        return out;
+    }
+    // What reached the system: session requests and what carried them out.
+    std::vector<QString> requests() const {
+        std::vector<QString> out;
+        for (const auto& line : sim->log())
+            if (line.startsWith(QLatin1String("session.")) || line.startsWith(QLatin1String("process.")))
+                out.push_back(line);
+        return out;
+    }
+    std::vector<QString> ourLogLines() const {
+        std::vector<QString> out;
+        for (const auto& line : sim->systemLog())
+            if (line.startsWith(QLatin1String("Quorvel: "))) out.push_back(line);
+        return out;
+    }
+    // Every alert brings the program to the front first.
+    void expectActivatedForEachAlert() {
+        EXPECT_EQ(sim->logLines(QStringLiteral("app.activate")).size(), sim->alertsShown().size());
+    }
+    void expectClosedFirst() {
+        EXPECT_EQ(closes, 1) << "the menu closes once, whatever the action";
+        EXPECT_EQ(alertsWhenClosed, 0u) << "no alert before the menu is gone";
+        EXPECT_EQ(requestsWhenClosed, 0u) << "no request before the menu is gone";
+    }
+
+    SessionActions actions;
+    int closes = 0;
+    std::size_t alertsWhenClosed = ~std::size_t(0);
+    std::size_t requestsWhenClosed = ~std::size_t(0);
+};
+
+TEST_F(SessionActionsTest, EveryActionClosesTheMenuFirstThenAsksActsAndReportsFailure) {
+    using Setup = std::function<void(SimulatedDesktop&)>;
+    const Setup lockReturns0 = [](SimulatedDesktop& d) { d.setLoadableFunction(systemLockLibrary, lockFunction, [] { return 0; }); };
+    const Setup lockReturns1 = [](SimulatedDesktop& d) { d.setLoadableFunction(systemLockLibrary, lockFunction, [] { return 1; }); };
+    const Setup noSetup = [](SimulatedDesktop&) {};
+    auto eventFails = [](std::uint32_t id) { return [id](SimulatedDesktop& d) { d.setSessionEventResult(id, -1743); }; };
+    const QString lockLoad = QStringLiteral("process.load ") + systemLockLibrary + QStringLiteral(" SACLockScreenImmediate");
+    const QString sleepLaunch = QStringLiteral("process.launch /usr/bin/pmset sleepnow");
+
+    struct Row {
+        const char* name;
+        SessionAction action;
+        std::vector<int> answers;  // button indexes; -1: the alert ends another way
+        Setup setup;
+        std::vector<Shown> alerts;
+        std::vector<QString> requests;
+        std::vector<QString> log;
+    };
+    const Row rows[] = {
+        {"lock locks, without asking", SessionAction::lock, {}, lockReturns0, {}, {"session.lock", lockLoad}, {}},
+        {"lock without the function", SessionAction::lock, {}, noSetup, {lockFailed}, {"session.lock", lockLoad},
+         {"Quorvel: SACLockScreenImmediate unavailable"}},
+        {"lock refused: alert only", SessionAction::lock, {}, lockReturns1, {lockFailed}, {"session.lock", lockLoad}, {}},
+        {"sleep starts, without asking", SessionAction::sleep, {}, noSetup, {}, {"session.sleep", sleepLaunch}, {}},
+        {"sleep cannot start", SessionAction::sleep, {},
+         [](SimulatedDesktop& d) { d.setProcessOutcome(pmset, SimulatedDesktop::cannotStart("No such file or directory")); },
+         {sleepFailed}, {"session.sleep", sleepLaunch}, {"Quorvel: pmset sleepnow failed: No such file or directory"}},
+        {"sleep starts and then fails", SessionAction::sleep, {},
+         [](SimulatedDesktop& d) { d.setProcessOutcome(pmset, SimulatedDesktop::exitedWith(1)); }, {sleepFailed},
+         {"session.sleep", sleepLaunch}, {"Quorvel: pmset sleepnow failed: /usr/bin/pmset sleepnow exited with status 1"}},
+        {"log out confirmed", SessionAction::logOut, {0}, noSetup, {confirmLogOut}, {"session.event rlgo"}, {}},
+        {"log out cancelled", SessionAction::logOut, {1}, noSetup, {confirmLogOut}, {}, {}},
+        {"log out alert ended otherwise", SessionAction::logOut, {-1}, noSetup, {confirmLogOut}, {}, {}},
+        {"log out not sent", SessionAction::logOut, {0}, eventFails(apple_events::reallyLogOut),
+         {confirmLogOut, logOutFailed}, {"session.event rlgo"},
+         {"Quorvel: loginwindow AE 1919706991 failed: OSStatus error -1743"}},
+        {"restart confirmed", SessionAction::restart, {0}, noSetup, {confirmRestart}, {"session.event rest"}, {}},
+        {"restart cancelled", SessionAction::restart, {1}, noSetup, {confirmRestart}, {}, {}},
+        {"restart not sent", SessionAction::restart, {0}, eventFails(apple_events::restart),
+         {confirmRestart, restartFailed}, {"session.event rest"},
+         {"Quorvel: loginwindow AE 1919251316 failed: OSStatus error -1743"}},
+        {"shut down confirmed", SessionAction::shutDown, {0}, noSetup, {confirmShutDown}, {"session.event shut"}, {}},
+        {"shut down cancelled", SessionAction::shutDown, {1}, noSetup, {confirmShutDown}, {}, {}},
+        {"shut down not sent", SessionAction::shutDown, {0}, eventFails(apple_events::shutDown),
+         {confirmShutDown, shutDownFailed}, {"session.event shut"},
+         {"Quorvel: loginwindow AE 1936225652 failed: OSStatus error -1743"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        freshDesktop();
+        row.setup(*sim);
+        sim->queueAlertAnswers(row.answers);
+        perform(row.action);
+        expectClosedFirst();
+        EXPECT_EQ(shown(), row.alerts);
+        EXPECT_EQ(requests(), row.requests);
+        EXPECT_EQ(ourLogLines(), row.log);
+        expectActivatedForEachAlert();
+    }
+}
+
+TEST_F(SessionActionsTest, AlertsSpeakTheChosenLanguageWhileTheLogStaysEnglish) {
+    auto& defaults = prefs::userDefaults();
+    defaults.setString(settings::keys::appLanguage, QStringLiteral("simplifiedChinese"));
+    sim->setSessionEventResult(apple_events::reallyLogOut, -1743);
+    perform(SessionAction::logOut);
+    const std::vector<Shown> chinese{
+        {QString::fromUtf8("要退出登录你的账户吗？"), QString::fromUtf8("应用将会退出。未存储的工作可能会丢失。"),
+         {QString::fromUtf8("退出登录"), QString::fromUtf8("取消")}},
+        {QString::fromUtf8("无法退出登录"), QString::fromUtf8("请在“系统设置 ▸ 隐私与安全性 ▸ 自动化”中允许 Quorvel。"),
+         {QString::fromUtf8("好")}},
+    };
+    EXPECT_EQ(shown(), chinese);
+    EXPECT_EQ(ourLogLines(), std::vector<QString>{"Quorvel: loginwindow AE 1919706991 failed: OSStatus error -1743"});
+
+    // Every other text has its translation too: nothing shows in English.
+    const std::vector<Shown> english{confirmRestart, confirmShutDown, lockFailed, sleepFailed, restartFailed, shutDownFailed};
+    std::size_t before = sim->alertsShown().size();
+    for (SessionAction a : {SessionAction::restart, SessionAction::shutDown}) session_action::confirm(a);
+    for (SessionAction a : {SessionAction::lock, SessionAction::sleep, SessionAction::restart, SessionAction::shutDown})
+        session_action::showFailure(a);
+    const auto all = shown();
+    ASSERT_EQ(all.size(), before + english.size());
+    for (std::size_t i = 0; i < english.size(); ++i) {
+        const Shown& s = all[before + i];
+        SCOPED_TRACE(english[i].message.toStdString());
+        EXPECT_NE(s.message, english[i].message);
+        EXPECT_EQ(s.informative.isEmpty(), english[i].informative.isEmpty());
+        if (!s.informative.isEmpty()) {
+            EXPECT_NE(s.informative, english[i].informative);
+        }
+        ASSERT_EQ(s.buttons.size(), english[i].buttons.size());
+        for (int b = 0; b < s.buttons.size(); ++b) EXPECT_NE(s.buttons[b], english[i].buttons[b]);
+    }
+
+    // The language is read at every text: switching back shows English at once.
+    defaults.setString(settings::keys::appLanguage, QStringLiteral("english"));
+    before = sim->alertsShown().size();
+    session_action::showFailure(SessionAction::logOut);
+    EXPECT_EQ(shown().at(before), logOutFailed);
+}
+
+TEST(SessionActionValues, RawValuesNameEachCaseAndNothingElse) {
+    for (SessionAction a : session_action::allCases)
+        EXPECT_EQ(session_action::fromRawValue(session_action::rawValue(a)), a);
+    for (const char* other : {"", "Lock", "shutdown", "logout", "lock "})
+        EXPECT_FALSE(session_action::fromRawValue(QString::fromUtf8(other))) << other;
+    // Only the three that end the session ask, and each has its own event.
+    EXPECT_EQ(session_action::appleEventID(SessionAction::logOut), 1919706991u);
+    EXPECT_FALSE(session_action::appleEventID(SessionAction::lock));
+    EXPECT_FALSE(session_action::appleEventID(SessionAction::sleep));
+}
+
+// The screen lock through the host's loader, with stand-in libraries built by
+// the tests.
+TEST_F(SessionActionsTest, LocksThroughALibraryLoadedAtRunTime) {
+    auto host = std::make_shared<linux_backend::PosixProcesses>();
+    struct Row {
+        const char* name;
+        QString library;
+        bool fails;
+        bool logged;
+    };
+    const Row rows[] = {
+        {"the function returns 0", QStringLiteral(SCREEN_LOCK_OK), false, false},
+        {"the function returns 1", QStringLiteral(SCREEN_LOCK_FAILS), true, false},
+        {"a library without the function", QStringLiteral(SCREEN_LOCK_NO_FUNCTION), true, true},
+        {"a missing library", QStringLiteral("/nonexistent/login.framework/login"), true, true},
+        {"the system's library, absent here", systemLockLibrary, true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        freshDesktop();
+        auto services = sim->services();
+        services.processes = host;
+        platform::install(services);
+        sim->setScreenLockLibrary(row.library);
+        perform(SessionAction::lock);
+        expectClosedFirst();
+        EXPECT_EQ(shown(), row.fails ? std::vector<Shown>{lockFailed} : std::vector<Shown>{});
+        EXPECT_EQ(ourLogLines(), row.logged ? std::vector<QString>{"Quorvel: SACLockScreenImmediate unavailable"}
+                                            : std::vector<QString>{});
+    }
+
+    // The library stays loaded after a lock: its call count lives on, and a
+    // second lock reaches the same library.
+    freshDesktop();
+    auto services = sim->services();
+    services.processes = host;
+    platform::install(services);
+    sim->setScreenLockLibrary(QStringLiteral(SCREEN_LOCK_OK));
+    perform(SessionAction::lock);
+    auto calls = host->loadFunction(QStringLiteral(SCREEN_LOCK_OK), QStringLiteral("screenLockCalls"));
+    ASSERT_TRUE(calls);
+    EXPECT_EQ(calls(), 1);
+    perform(SessionAction::lock);
+    EXPECT_EQ(calls(), 2);
+    EXPECT_TRUE(shown().empty());
+}
+
+// The Linux session commands, run as stand-ins from a folder of their own.
+class LinuxSessionActionsTest : public SessionActionsTest {
+protected:
+    void useCommands(const QString& folder, const QString& sessionID = QStringLiteral("c7")) {
+        auto services = sim->services();
+        launcher = std::make_shared<CountingProcesses>();
+        services.processes = launcher;
+        services.session = std::make_shared<linux_backend::SystemdSession>(folder, sessionID);
+        platform::install(services);
+    }
+    // Waits (in real time: the stand-ins are real processes) until `count`
+    // ends have reached the main thread.
+    bool awaitEnds(int count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (launcher->ends < count && std::chrono::steady_clock::now() < deadline) {
+            sim->pump();
+            QThread::msleep(2);
+        }
+        sim->pump();
+        return launcher->ends >= count;
+    }
+
+    std::shared_ptr<CountingProcesses> launcher;
+};
+
+TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFails) {
+    FakeCommands commands{"loginctl", "systemctl"};
+    ASSERT_TRUE(commands.isValid());
+    const QString folder = commands.folder();
+    struct Row {
+        SessionAction action;
+        QString commandLine;
+        std::vector<Shown> asked;
+        Shown failure;
+        QString failureLog;  // empty: the alert only
+    };
+    const Row rows[] = {
+        {SessionAction::lock, "loginctl lock-session", {}, lockFailed, {}},
+        {SessionAction::sleep, "systemctl suspend", {}, sleepFailed,
+         "Quorvel: pmset sleepnow failed: " + folder + "/systemctl suspend exited with status 1"},
+        {SessionAction::logOut, "loginctl terminate-session c7", {confirmLogOut}, logOutFailed,
+         "Quorvel: loginwindow AE 1919706991 failed: " + folder + "/loginctl terminate-session c7 exited with status 1"},
+        {SessionAction::restart, "systemctl reboot", {confirmRestart}, restartFailed,
+         "Quorvel: loginwindow AE 1919251316 failed: " + folder + "/systemctl reboot exited with status 1"},
+        {SessionAction::shutDown, "systemctl poweroff", {confirmShutDown}, shutDownFailed,
+         "Quorvel: loginwindow AE 1936225652 failed: " + folder + "/systemctl poweroff exited with status 1"},
+    };
+    int runs = 0;
+    for (int status : {0, 1}) {
+        commands.setExitStatus(status);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.commandLine.toStdString() + " exiting with " + std::to_string(status));
+            freshDesktop();
+            useCommands(folder);
+            perform(row.action);
+            expectClosedFirst();
+            ASSERT_TRUE(awaitEnds(1)) << "the command's end never reached the main thread";
+            ++runs;
+            ASSERT_EQ(commands.runs().size(), runs);
+            EXPECT_EQ(commands.runs().last(), row.commandLine);
+            std::vector<Shown> expected = row.asked;
+            std::vector<QString> log;
+            if (status != 0) {
+                expected.push_back(row.failure);
+                if (!row.failureLog.isEmpty()) log.push_back(row.failureLog);
+            }
+            EXPECT_EQ(shown(), expected);
+            EXPECT_EQ(ourLogLines(), log);
+        }
+    }
+
+    // Cancelled: nothing runs.
+    freshDesktop();
+    useCommands(folder);
+    sim->queueAlertAnswers({1});
+    perform(SessionAction::shutDown);
+    sim->pump();
+    EXPECT_EQ(commands.runs().size(), runs);
+    EXPECT_EQ(shown(), std::vector<Shown>{confirmShutDown});
+}
+
+TEST_F(LinuxSessionActionsTest, CommandsThatCannotRunFailAtOnce) {
+    FakeCommands none{};  // a folder without loginctl or systemctl
+    ASSERT_TRUE(none.isValid());
+    const QString folder = none.folder();
+    struct Row {
+        const char* name;
+        QString folder;
+        QString sessionID;
+        SessionAction action;
+        std::vector<Shown> alerts;
+        QString log;  // empty: none
+    };
+    const Row rows[] = {
+        {"no loginctl to lock with", folder, "c7", SessionAction::lock, {lockFailed},
+         "Quorvel: SACLockScreenImmediate unavailable"},
+        {"no systemctl to sleep with", folder, "c7", SessionAction::sleep, {sleepFailed},
+         "Quorvel: pmset sleepnow failed: " + folder + "/systemctl suspend could not be started: No such file or directory"},
+        {"no loginctl to log out with", folder, "c7", SessionAction::logOut, {confirmLogOut, logOutFailed},
+         "Quorvel: loginwindow AE 1919706991 failed: " + folder +
+             "/loginctl terminate-session c7 could not be started: No such file or directory"},
+        {"no session to log out of", folder, "", SessionAction::logOut, {confirmLogOut, logOutFailed},
+         "Quorvel: loginwindow AE 1919706991 failed: no login session to end (XDG_SESSION_ID is not set)"},
+        {"session requests turned off", "", "c7", SessionAction::restart, {confirmRestart, restartFailed},
+         "Quorvel: loginwindow AE 1919251316 failed: session requests are turned off"},
+        {"turned off, lock", "", "c7", SessionAction::lock, {lockFailed}, "Quorvel: SACLockScreenImmediate unavailable"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        freshDesktop();
+        useCommands(row.folder, row.sessionID);
+        perform(row.action);
+        expectClosedFirst();
+        EXPECT_EQ(shown(), row.alerts);
+        EXPECT_EQ(ourLogLines(), std::vector<QString>{row.log});
+        EXPECT_EQ(launcher->ends, 0);
+    }
+}
+
+}  // namespace

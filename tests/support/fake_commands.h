@@ -1,0 +1,46 @@
+#pragma once
+// A folder of stand-in commands, for tests of code that would otherwise run
+// system commands (lock, suspend, power off...). Each stand-in appends its
+// name and arguments as one line to a record and exits with the status the
+// folder was given. Only the named commands exist in the folder.
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <initializer_list>
+
+class FakeCommands {
+public:
+    explicit FakeCommands(std::initializer_list<const char*> names) {
+        setExitStatus(0);
+        for (const char* name : names) {
+            QFile script(dir_.filePath(QString::fromUtf8(name)));
+            if (!script.open(QIODevice::WriteOnly)) continue;
+            const QString record = dir_.filePath(QStringLiteral("record"));
+            const QString status = dir_.filePath(QStringLiteral("status"));
+            script.write(QStringLiteral("#!/bin/sh\n"
+                                        "{ printf '%s' \"${0##*/}\"; for a in \"$@\"; do printf ' %s' \"$a\"; done; "
+                                        "printf '\\n'; } >> '%1'\n"
+                                        "exit \"$(cat '%2')\"\n")
+                             .arg(record, status)
+                             .toUtf8());
+            script.close();
+            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+    }
+    bool isValid() const { return dir_.isValid(); }
+    QString folder() const { return dir_.path(); }
+    void setExitStatus(int status) {
+        QFile f(dir_.filePath(QStringLiteral("status")));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(QByteArray::number(status));
+    }
+    // "name arg1 arg2", one per run, oldest first.
+    QStringList runs() const {
+        QFile f(dir_.filePath(QStringLiteral("record")));
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
