@@ -91,14 +91,4 @@ TEST_F(X11SessionActionsTest, RunsTheSessionCommandsAndReportsAFailedOne) {
     EXPECT_EQ(closes, 3);
 }
 
-TEST_F(X11SessionActionsTest, WithoutACommandFolderNothingRuns) {
-    installLive(QString());
-    actions.perform(SessionAction::restart, {});
-    actions.perform(SessionAction::sleep, {});
-    x11test::pumpFor(0.2);
-    EXPECT_EQ(alerts->messages,
-              (QStringList{"Restart your Mac?", "Couldn't restart your Mac", "Couldn't put your Mac to sleep"}));
-    EXPECT_TRUE(log->lines.contains("Quorvel: loginwindow AE 1919251316 failed: session requests are turned off"));
-}
-
 }  // namespace
