@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <sys/stat.h>
 
 #include "platform/linux/plist_backend.h"
@@ -246,6 +247,33 @@ TEST_F(QuorvelProcess, HelpNeedsNoDisplay) {
     EXPECT_EQ(p.exitCode(), 0);
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     EXPECT_TRUE(out.contains(QStringLiteral("--simulated <scenario>"))) << out.toStdString();
+}
+
+// True once the process catches SIGTERM (its SigCgt mask in /proc).
+bool catchesSigterm(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:")) return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return false;
+}
+
+TEST_F(QuorvelProcess, ATerminationSignalAtAnyMomentOfTheStartEndsCleanly) {
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE(round);
+        auto p = start();
+        ASSERT_TRUE(p->waitForStarted(10000));
+        QElapsedTimer t;
+        t.start();
+        while (!catchesSigterm(p->processId()) && t.elapsed() < 10000) QThread::usleep(200);
+        QThread::msleep(std::uint32_t(round * round * 4));  // from the first instant to well into the takeover
+        p->terminate();
+        ASSERT_TRUE(p->waitForFinished(20000));
+        const QString out = QString::fromUtf8(p->readAll());
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << out.toStdString();
+        EXPECT_EQ(p->exitCode(), 0) << out.toStdString();
+        expectSeededDock();
+    }
 }
 
 }  // namespace
