@@ -57,11 +57,13 @@ TEST_F(SingleInstance, TheLockDecidesWhateverTheFileHolds) {
         EXPECT_TRUE(second->problem().isEmpty()) << second->problem().toStdString();
         EXPECT_EQ(second->otherProcess(), c.named);
 
-        auto inner = std::shared_ptr<platform::Workspace>(&platform::workspace(), [](platform::Workspace*) {});
-        InstanceAwareWorkspace seenBySecond(inner, second, bundleID);
-        EXPECT_EQ(copiesOf(seenBySecond), 1);
-        InstanceAwareWorkspace seenByHolder(inner, holder, bundleID);
-        EXPECT_EQ(copiesOf(seenByHolder), 0);
+        {
+            auto inner = std::shared_ptr<platform::Workspace>(&platform::workspace(), [](platform::Workspace*) {});
+            InstanceAwareWorkspace seenBySecond(inner, second, bundleID);
+            EXPECT_EQ(copiesOf(seenBySecond), 1);
+            InstanceAwareWorkspace seenByHolder(inner, holder, bundleID);
+            EXPECT_EQ(copiesOf(seenByHolder), 0);
+        }
 
         // Once the holder is gone the next copy runs, whatever the file says.
         holder.reset();
