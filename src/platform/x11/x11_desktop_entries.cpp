@@ -1,5 +1,7 @@
 #include "platform/x11/x11_desktop_entries.h"
 
+#include "platform/files.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -82,9 +84,9 @@ QStringList desktopExecArguments(const QString& exec) {
 }
 
 std::optional<DesktopEntry> parseDesktopEntry(const QString& path, const QString& id) {
-    QFile file(path);
-    if (file.size() > maxEntryFileSize || !file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QString text = QString::fromUtf8(file.read(maxEntryFileSize));
+    QByteArray bytes;  // a FIFO or device planted among the entries never stalls the scan
+    if (readBoundedFile(path, maxEntryFileSize, &bytes) != ReadOutcome::ok) return std::nullopt;
+    const QString text = QString::fromUtf8(bytes);
     DesktopEntry entry;
     entry.id = id;
     entry.path = path;
