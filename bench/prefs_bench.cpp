@@ -90,6 +90,30 @@ void BM_SetOneKeyInDomainOf200(benchmark::State& state) {
 }
 BENCHMARK(BM_SetOneKeyInDomainOf200)->Unit(benchmark::kMicrosecond);
 
+// Two keys changed as one read-modify-write (the Dock controller's saved copy
+// and flag): the file is read afresh under the folder lock, then rewritten.
+void BM_UpdateTwoKeysInDomainOf200(benchmark::State& state) {
+    QTemporaryDir dir;
+    auto backend = std::make_shared<linux_backend::PlistFileBackend>(dir.path());
+    backend->save(domainName, twoHundredKeys());
+    Services s;
+    s.dispatcher = std::make_shared<sim::ManualDispatcher>();
+    s.preferences = backend;
+    install(s);
+    auto& defaults = prefs::userDefaults();
+    qint64 n = 0;
+    for (auto _ : state) {
+        ++n;
+        if (!defaults.update([n](QVariantMap& v) {
+                v.insert(QStringLiteral("counter"), n);
+                v.insert(QStringLiteral("flag"), bool(n % 2));
+            }))
+            state.SkipWithError("update failed");
+    }
+    uninstall();
+}
+BENCHMARK(BM_UpdateTwoKeysInDomainOf200)->Unit(benchmark::kMicrosecond);
+
 // A read of a typed value from the loaded domain (what every reader pays).
 void BM_TypedReadFromDomain(benchmark::State& state) {
     QTemporaryDir dir;

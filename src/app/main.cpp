@@ -11,8 +11,12 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <unistd.h>
 
 #include "app/demo/demo_tour.h"
 #include "app/demo/desktop_backdrop.h"
@@ -28,17 +32,107 @@
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
 #include "platform/x11/x11_backend.h"
+#include "platform/x11/x11_connection.h"
+#include "services/dock_controller.h"
 
 namespace {
+
+using platform::linux_backend::InstanceAwareWorkspace;
+using platform::linux_backend::PlistFileBackend;
+using platform::linux_backend::SingleInstanceLock;
+
+// Until the Dock controller takes the termination signals over, a signal
+// ends the process at once with status 0: nothing has been taken over yet,
+// and every save is atomic (a temporary file it leaves is removed at the
+// next start).
+extern "C" void terminateEarly(int) {
+    static const char line[] = "[Quorvel] 收到终止信号，还原 Dock 后退出。\n";
+    ssize_t ignored = ::write(STDERR_FILENO, line, sizeof line - 1);
+    (void)ignored;
+    ::_exit(0);
+}
+
+void handleTerminationSignalsFromNowOn() {
+    for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
+        struct sigaction sa {};
+        sa.sa_handler = terminateEarly;
+        sigemptyset(&sa.sa_mask);
+        ::sigaction(signo, &sa, nullptr);
+    }
+}
+
+// Options of the command line; `--help` is answered before Qt starts, so it
+// works without a display.
+struct Options {
+    QCommandLineParser parser;
+    QCommandLineOption help;
+    QCommandLineOption simulated{QStringLiteral("simulated"), QStringLiteral("Run on the simulated desktop of a scenario file."),
+                                 QStringLiteral("scenario"), QString()};
+    QCommandLineOption tour{QStringLiteral("tour"), QStringLiteral("Take the demo tour, saving screenshots."),
+                            QStringLiteral("folder")};
+    QCommandLineOption builtInDemo{QStringLiteral("demo"), QStringLiteral("Run on the built-in simulated desktop.")};
+    QCommandLineOption live{QStringLiteral("x11"), QStringLiteral("Manage the X11 desktop (the default when one runs).")};
+    QCommandLineOption churn{QStringLiteral("churn"),
+                             QStringLiteral("Keep the simulated applications' windows changing (for long-run measurements).")};
+    Options() : help(parser.addHelpOption()) {
+        parser.setApplicationDescription(QStringLiteral("Quorvel, a taskbar"));
+        parser.addOption(simulated);
+        parser.addOption(builtInDemo);
+        parser.addOption(live);
+        parser.addOption(tour);
+        parser.addOption(churn);
+    }
+};
+
+bool helpAsked(int argc, char** argv) {
+    Options options;
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    options.parser.parse(args);  // Qt's own options are not known yet: errors are reported later
+    if (!options.parser.isSet(options.help)) return false;
+    QString text = options.parser.helpText();
+    text.replace(QStringLiteral("<executable_name>"), QStringLiteral("quorvel"));
+    std::fputs(qPrintable(text), stdout);
+    return true;
+}
+
+// The lock is decided; a copy without it reads the settings but never writes them.
+void prepareSettingsFolder(const std::shared_ptr<platform::prefs::Backend>& backend, const SingleInstanceLock& lock) {
+    auto files = std::dynamic_pointer_cast<PlistFileBackend>(backend);
+    if (!files) return;
+    if (lock.isHeld())
+        files->removeInterruptedSaves();
+    else
+        files->setReadOnly(true);
+}
+
+std::atomic<bool> mainReturned{false};
+
+// Ends the process the way a termination signal does: the Dock gets its
+// settings back first, then status 0.
+void restoreDockAndExit(const QString& line) { services::DockController::shared()->restoreAndExit(line); }
+
+const QString displayLostLine = QStringLiteral("[Quorvel] 与显示服务器的连接已断开，还原 Dock 后退出。");
+
+// Qt ends the process with exit(1) when its display connection breaks
+// (the X server went away: the user logged out). Registered once the
+// workspace stands, this runs before the objects the restore needs are
+// destroyed, and turns that exit into the ordinary end of the day.
+void giveTheDockBackOnAnyExit() {
+    std::atexit([] {
+        if (mainReturned.load()) return;
+        restoreDockAndExit(displayLostLine);
+    });
+}
 
 const QString demoScenario = QStringLiteral(":/resources/scenarios/demo.json");
 
 std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
-    const QString& scenario, const std::shared_ptr<platform::linux_backend::SingleInstanceLock>& lock) {
+    const QString& scenario, const std::shared_ptr<SingleInstanceLock>& lock) {
     platform::sim::SimulatedDesktop::Options options;
     options.threaded = true;
-    options.preferences =
-        std::make_shared<platform::linux_backend::PlistFileBackend>(platform::linux_backend::PlistFileBackend::defaultDirectory());
+    options.preferences = std::make_shared<PlistFileBackend>(PlistFileBackend::defaultDirectory());
+    prepareSettingsFolder(options.preferences, *lock);
     QString error;
     auto desktop = platform::sim::SimulatedDesktop::fromScenarioFile(scenario, options, &error);
     if (!desktop) {
@@ -51,8 +145,7 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
     services.processes = std::make_shared<platform::linux_backend::PosixProcesses>();
     services.alerts = std::make_shared<platform::linux_backend::LoggingAlerts>(services.alerts);
     const QString bundleID = services.bundles->mainBundleIdentifier().value_or(QStringLiteral("app.quorvel.Quorvel"));
-    services.workspace =
-        std::make_shared<platform::linux_backend::InstanceAwareWorkspace>(services.workspace, lock, bundleID);
+    services.workspace = std::make_shared<InstanceAwareWorkspace>(services.workspace, lock, bundleID);
     platform::install(services);
     desktop->setTerminateHandler([] { QCoreApplication::quit(); });
     return desktop;
@@ -61,33 +154,26 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
 }  // namespace
 
 int main(int argc, char** argv) {
+    handleTerminationSignalsFromNowOn();
+    if (helpAsked(argc, argv)) return 0;
+    // Before anything else: the lock decides whether this is the running copy.
+    auto lock = std::make_shared<SingleInstanceLock>(SingleInstanceLock::defaultPath());
+    if (!lock->isHeld() && !lock->problem().isEmpty())
+        std::fprintf(stderr, "[Quorvel] single-instance lock: %s\n", qPrintable(lock->problem()));
+
     QElapsedTimer sinceStart;
     sinceStart.start();
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Quorvel, a taskbar"));
-    parser.addHelpOption();
-    QCommandLineOption simulated(QStringLiteral("simulated"),
-                                 QStringLiteral("Run on the simulated desktop of a scenario file."),
-                                 QStringLiteral("scenario"), QString());
-    QCommandLineOption tour(QStringLiteral("tour"), QStringLiteral("Take the demo tour, saving screenshots."),
-                            QStringLiteral("folder"));
-    QCommandLineOption builtInDemo(QStringLiteral("demo"), QStringLiteral("Run on the built-in simulated desktop."));
-    QCommandLineOption live(QStringLiteral("x11"), QStringLiteral("Manage the X11 desktop (the default when one runs)."));
-    parser.addOption(simulated);
-    parser.addOption(builtInDemo);
-    parser.addOption(live);
-    QCommandLineOption churn(QStringLiteral("churn"),
-                             QStringLiteral("Keep the simulated applications' windows changing (for long-run measurements)."));
-    parser.addOption(tour);
-    parser.addOption(churn);
-    parser.process(qtApp);
+    Options options;
+    options.parser.process(qtApp);
+    const auto& parser = options.parser;
 
-    const bool wantSimulated = parser.isSet(simulated) || parser.isSet(builtInDemo) || parser.isSet(tour);
-    if (!wantSimulated && (parser.isSet(live) || platform::x11::isAvailable())) {
+    const bool wantSimulated = parser.isSet(options.simulated) || parser.isSet(options.builtInDemo) ||
+                               parser.isSet(options.tour);
+    if (!wantSimulated && (parser.isSet(options.live) || platform::x11::isAvailable())) {
         QString error;
         platform::x11::BackendOptions options;
         // Only here, on a live desktop, do session requests reach the real
@@ -101,24 +187,32 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(error));
             return 2;
         }
+        prepareSettingsFolder(services->preferences, *lock);
+        const QString bundleID =
+            services->bundles ? services->bundles->mainBundleIdentifier().value_or(platform::prefs::applicationDomain)
+                              : platform::prefs::applicationDomain;
+        services->workspace = std::make_shared<InstanceAwareWorkspace>(services->workspace, lock, bundleID);
         platform::install(*services);
         QuorvelApp app;
         if (!app.launch()) return 0;
+        // Losing the display is how a desktop session ends: give the Dock back, status 0.
+        platform::x11::Connection::setConnectionLostHandler([] { restoreDockAndExit(displayLostLine); });
+        giveTheDockBackOnAnyExit();
         platform::log(QStringLiteral("[Quorvel] managing the X11 desktop: %1 displays")
                           .arg(platform::displays().screens().size()));
-        return qtApp.exec();
+        const int status = qtApp.exec();
+        mainReturned = true;
+        return status;
     }
 
-    auto lock = std::make_shared<platform::linux_backend::SingleInstanceLock>(
-        platform::linux_backend::SingleInstanceLock::defaultPath());
-
-    QString scenario = parser.value(simulated);
+    QString scenario = parser.value(options.simulated);
     if (scenario.isEmpty()) scenario = demoScenario;
     auto desktop = installSimulatedDesktop(scenario, lock);
     if (!desktop) return 2;
 
     QuorvelApp app;
     if (!app.launch()) return 0;
+    giveTheDockBackOnAnyExit();
 
     platform::log(QStringLiteral("[Quorvel] running on the simulated desktop of %1: %2 applications, %3 displays, "
                                  "%4 bars shown after %5 ms")
@@ -136,15 +230,17 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<WindowChurn> windowChurn;
-    if (parser.isSet(churn)) {
+    if (parser.isSet(options.churn)) {
         windowChurn = std::make_unique<WindowChurn>(desktop);
         windowChurn->start();
     }
 
     std::unique_ptr<DemoTour> demo;
-    if (parser.isSet(tour)) {
-        demo = std::make_unique<DemoTour>(app, desktop, parser.value(tour));
+    if (parser.isSet(options.tour)) {
+        demo = std::make_unique<DemoTour>(app, desktop, parser.value(options.tour));
         demo->start();
     }
-    return qtApp.exec();
+    const int status = qtApp.exec();
+    mainReturned = true;
+    return status;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Files that must not be redirected by someone else: a private append-only
-// file in a folder others can write to (such as /tmp).
+// file in a folder others can write to (such as /tmp); and the one way every
+// file is read, with a bound that holds whatever the path names.
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -21,5 +22,14 @@ public:
 // belongs to another user: a file planted by someone else is never followed,
 // emptied or written.
 std::unique_ptr<PrivateFile> openPrivateAppendFile(const QString& path, bool truncate);
+
+enum class ReadOutcome { ok, missing, unreadable };
+
+// Reads a whole regular file of at most `maximumBytes`. The open never
+// blocks (a FIFO without a writer cannot stall it) and the cap holds while
+// reading, so a file that grows, a device such as /dev/zero, a FIFO, a
+// folder or any other special file ends at once as `unreadable` with the
+// reason in `error`. `missing`: nothing exists at the path.
+ReadOutcome readBoundedFile(const QString& path, qint64 maximumBytes, QByteArray* out, QString* error = nullptr);
 
 }  // namespace platform

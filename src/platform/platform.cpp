@@ -306,6 +306,42 @@ bool Domain::remove(const QString& key) {
     return true;
 }
 
+bool Backend::update(const QString& domain, const std::function<void(QVariantMap&)>& change, QVariantMap* stored) {
+    QVariantMap values = load(domain);
+    change(values);
+    if (!save(domain, values)) return false;
+    if (stored) *stored = std::move(values);
+    return true;
+}
+
+bool Domain::update(const std::function<void(QVariantMap&)>& change) {
+    QStringList changedKeys;
+    {
+        std::lock_guard lock(mutex_);
+        bool valid = true;
+        QVariantMap written;
+        const bool saved = backend_->update(
+            name_,
+            [&](QVariantMap& values) {
+                const QVariantMap before = values;
+                change(values);
+                for (auto it = values.cbegin(); it != values.cend(); ++it)
+                    if (!isPropertyListValue(it.value())) valid = false;
+                // A value that is no property-list value leaves the stored values as they were.
+                if (!valid) values = before;
+            },
+            &written);
+        if (!saved || !valid) return false;
+        for (auto it = written.cbegin(); it != written.cend(); ++it)
+            if (!values_.contains(it.key()) || values_.value(it.key()) != it.value()) changedKeys << it.key();
+        for (auto it = values_.cbegin(); it != values_.cend(); ++it)
+            if (!written.contains(it.key())) changedKeys << it.key();
+        values_ = std::move(written);
+    }
+    for (const auto& k : changedKeys) notify(k);
+    return true;
+}
+
 void Domain::reload() {
     QVariantMap fresh = backend_->load(name_);
     QStringList changedKeys;

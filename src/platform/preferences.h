@@ -12,6 +12,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -36,6 +37,11 @@ public:
     virtual QVariantMap load(const QString& domain) = 0;
     // Writes all values durably; false when they could not be written.
     virtual bool save(const QString& domain, const QVariantMap& values) = 0;
+    // Reads the stored values afresh, lets `change` edit them and writes the
+    // whole domain back as one save; `stored` receives what was written.
+    // A backend shared between processes keeps the read and the write
+    // together. False when nothing could be written.
+    virtual bool update(const QString& domain, const std::function<void(QVariantMap&)>& change, QVariantMap* stored);
 };
 
 // One preference domain. Reads and writes are safe from any thread; the
@@ -70,6 +76,11 @@ public:
     bool setString(const QString& key, const QString& v) { return set(key, QVariant(v)); }
     bool setStringArray(const QString& key, const QStringList& v);
     bool remove(const QString& key);
+    // Several changes as one save of the whole domain, made to the values
+    // as stored now (re-read first: another process may have written them).
+    // `change` gets the values and edits them; it must not call back into
+    // this domain. False when the save failed (nothing changes then).
+    bool update(const std::function<void(QVariantMap&)>& change);
     // Re-reads the stored values (another process may have written them).
     void reload();
 

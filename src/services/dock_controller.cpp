@@ -3,7 +3,9 @@
 
 #include <QStringList>
 #include <cmath>
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include "platform/log.h"
 #include "platform/preferences.h"
@@ -44,9 +46,17 @@ void DockController::installSignalHandlers() {
 }
 
 void DockController::handleTerminationSignal(int) {
-    if (terminating_.exchange(true)) return;  // already restoring: ignore
-    platform::log(QStringLiteral("[Quorvel] 收到终止信号，还原 Dock 后退出。"));
-    // After any Dock work already queued; every write is on disk when set
+    if (terminating_.load()) return;  // already restoring: ignore
+    restoreAndExit(QStringLiteral("[Quorvel] 收到终止信号，还原 Dock 后退出。"));
+}
+
+void DockController::restoreAndExit(const QString& logLine) {
+    if (terminating_.exchange(true)) {
+        // Another thread is restoring and will end the process.
+        for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    platform::log(logLine);
+    // After any Dock work already queued; every write is on disk when it
     // returns, so the settings are stored once this comes back.
     restoreSynchronously();
     platform::exitImmediately(0);
@@ -84,13 +94,16 @@ DockState DockController::readCurrent() {
 }
 
 bool DockController::writeState(const DockState& state) {
-    auto& d = dock();
-    bool written = d.setBool(kAutohide, state.autohide);
-    written = d.setString(kOrientation, rawValue(state.orientation)) && written;
-    if (state.autohideDelay)
-        written = d.setReal(kAutohideDelay, *state.autohideDelay) && written;
-    else
-        written = d.remove(kAutohideDelay) && written;
+    // The three keys change together: a Dock (or a later run) never finds
+    // the new edge with the old auto-hide flag.
+    const bool written = dock().update([&](QVariantMap& values) {
+        values.insert(kAutohide, QVariant(state.autohide));
+        values.insert(kOrientation, QVariant(rawValue(state.orientation)));
+        if (state.autohideDelay)
+            values.insert(kAutohideDelay, QVariant(*state.autohideDelay));
+        else
+            values.remove(kAutohideDelay);
+    });
     if (!written) {
         platform::log(QStringLiteral("[Quorvel] Dock 偏好写入失败，未重载 Dock。"));
         return false;
@@ -120,24 +133,28 @@ std::optional<DockState> DockController::loadSaved() {
     return DockState::decode(*data);
 }
 
-bool DockController::saveOriginal(const DockState& state) {
-    auto data = state.encoded();
-    if (!data) return false;
-    return defaults().set(kSavedOriginal, QVariant(*data));
-}
-
 bool DockController::migrateV1() {
     auto& d = defaults();
     if (!d.contains(kSavedOriginalV1)) return true;
-    auto older = d.dataValue(kSavedOriginalV1);
-    if (older && d.boolValue(kIsManaging).value_or(false) && !d.dataValue(kSavedOriginal)) {
-        if (auto old = DockState::decode(*older)) {
-            DockState migrated{old->autohide, old->orientation, readCurrent().autohideDelay};
-            if (!saveOriginal(migrated)) return false;  // keep the only copy of the user's settings
-            platform::log(QStringLiteral("[Quorvel] Dock 存档迁移 V1→V2：") + old->describe());
-        }
+    std::optional<DockState> migrated;
+    std::optional<DockState> old;
+    if (auto older = d.dataValue(kSavedOriginalV1);
+        older && d.boolValue(kIsManaging).value_or(false) && !d.dataValue(kSavedOriginal)) {
+        old = DockState::decode(*older);
+        if (old) migrated = DockState{old->autohide, old->orientation, readCurrent().autohideDelay};
     }
-    d.remove(kSavedOriginalV1);
+    std::optional<QByteArray> encoded;
+    if (migrated) {
+        encoded = migrated->encoded();
+        if (!encoded) return false;  // keep the only copy of the user's settings
+    }
+    // The newer save and the removal of the older one are one write.
+    if (!d.update([&](QVariantMap& values) {
+            if (encoded) values.insert(kSavedOriginal, QVariant(*encoded));
+            values.remove(kSavedOriginalV1);
+        }))
+        return false;
+    if (migrated) platform::log(QStringLiteral("[Quorvel] Dock 存档迁移 V1→V2：") + old->describe());
     return true;
 }
 
@@ -147,14 +164,21 @@ std::optional<DockState> DockController::captureOriginal() {
         if (auto saved = loadSaved()) return saved;  // a second takeover keeps the first save
     }
     const DockState current = readCurrent();
+    auto encoded = current.encoded();
     // Without a stored copy of the user's settings the takeover must not
-    // happen: the flag is set only once the copy is safely written.
-    if (!saveOriginal(current)) return std::nullopt;
-    if (!d.setBool(kIsManaging, true)) return std::nullopt;
+    // happen. The copy and the flag are one write: there is never a flag
+    // without its copy, nor a copy a later run would take for a stale one.
+    if (!encoded) return std::nullopt;
+    if (!d.update([&](QVariantMap& values) {
+            values.insert(kSavedOriginal, QVariant(*encoded));
+            values.insert(kIsManaging, QVariant(true));
+        }))
+        return std::nullopt;
     return current;
 }
 
 void DockController::takeOver(DockCoexistMode mode) {
+    defaults().reload();  // a run before this one may have left its flag and copy
     migrateV1();
     if (!hasAppliedThisRun_ && defaults().boolValue(kIsManaging).value_or(false)) {
         platform::log(QStringLiteral("[Quorvel] 检测到上次异常退出，先还原 Dock 再重新接管。"));
@@ -176,7 +200,9 @@ void DockController::takeOver(DockCoexistMode mode) {
 
 void DockController::restore() {
     auto& d = defaults();
+    d.reload();
     migrateV1();
+    bool dropSaved = false;
     if (d.boolValue(kIsManaging).value_or(false)) {
         if (auto saved = loadSaved()) {
             if (readCurrent() != *saved) {
@@ -187,10 +213,15 @@ void DockController::restore() {
                 }
                 platform::log(QStringLiteral("[Quorvel] Dock 还原 → ") + saved->describe());
             }
-            d.remove(kSavedOriginal);
+            dropSaved = true;
         }
     }
-    d.setBool(kIsManaging, false);
+    // Only once the Dock has its settings back do the copy and the flag go,
+    // together: a kill before this write leaves both for the next run.
+    d.update([&](QVariantMap& values) {
+        if (dropSaved) values.remove(kSavedOriginal);
+        values.insert(kIsManaging, QVariant(false));
+    });
 }
 
 }  // namespace services

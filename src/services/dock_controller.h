@@ -47,6 +47,12 @@ public:
     // The body of the termination-signal handling (signal thread). The first
     // call restores and exits with status 0; later calls are ignored.
     void handleTerminationSignal(int signalNumber);
+    // The one way the process ends after a signal or the loss of its display:
+    // the first caller (any thread) logs the line, restores synchronously and
+    // exits with status 0; a caller that comes while that runs never returns,
+    // so nothing of the process is torn down under the restore. (A simulated
+    // exit returns: the first call then returns too.)
+    void restoreAndExit(const QString& logLine);
 
     // Read on the queue, or in tests once it has been pumped.
     bool hasAppliedThisRun() const { return hasAppliedThisRun_; }
@@ -60,7 +66,6 @@ private:
     bool writeState(const DockState& state);
     bool relaunchDock();
     std::optional<DockState> loadSaved();
-    bool saveOriginal(const DockState& state);
     // False when an older save could not be brought forward (it is then kept).
     bool migrateV1();
 

@@ -1,10 +1,15 @@
 // The real executable on the simulated desktop: a bar per display, the Dock
 // given back on SIGTERM with exit status 0, and a second copy that shows its
 // alert and leaves.
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/stat.h>
 
 #include "platform/linux/plist_backend.h"
 
@@ -21,7 +26,7 @@ protected:
                                 {QStringLiteral("orientation"), QStringLiteral("bottom")},
                                 {QStringLiteral("autohide-delay"), 0.5}}));
     }
-    std::unique_ptr<QProcess> start() {
+    std::unique_ptr<QProcess> start(const QStringList& arguments = {QStringLiteral("--demo")}) {
         auto p = std::make_unique<QProcess>();
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -31,7 +36,7 @@ protected:
         env.remove(QStringLiteral("DISPLAY"));
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::MergedChannels);
-        p->start(QStringLiteral(QUORVEL_EXECUTABLE), {QStringLiteral("--demo")});
+        p->start(QStringLiteral(QUORVEL_EXECUTABLE), arguments);
         return p;
     }
     // Reads output until a line contains the text (or the time runs out).
@@ -47,6 +52,23 @@ protected:
             }
         }
         return output.contains(text);
+    }
+    // Ends a copy with SIGTERM; its whole output.
+    static QString stop(QProcess& p, QString output = QString()) {
+        if (p.state() != QProcess::NotRunning) {
+            p.terminate();
+            EXPECT_TRUE(p.waitForFinished(20000));
+        }
+        return output + QString::fromUtf8(p.readAll());
+    }
+    void expectSeededDock() {
+        const auto dock = dockFile();
+        EXPECT_EQ(dock.value(QStringLiteral("autohide")), QVariant(false));
+        EXPECT_EQ(dock.value(QStringLiteral("orientation")), QVariant(QStringLiteral("bottom")));
+        EXPECT_EQ(dock.value(QStringLiteral("autohide-delay")), QVariant(0.5));
+        const auto defaults = platform::linux_backend::PlistFileBackend(home.path()).load(QStringLiteral("app.quorvel.Quorvel"));
+        EXPECT_NE(defaults.value(QStringLiteral("DockIsManaging")), QVariant(true));
+        EXPECT_FALSE(defaults.contains(QStringLiteral("DockSavedOriginalStateV2")));
     }
     QVariantMap dockFile() {
         platform::linux_backend::PlistFileBackend files(home.path());
@@ -91,6 +113,167 @@ TEST_F(QuorvelProcess, ASecondCopyShowsItsAlertAndExitsWithoutTouchingTheDock) {
     ASSERT_TRUE(first->waitForFinished(20000));
     EXPECT_EQ(first->exitCode(), 0);
     EXPECT_EQ(dockFile().value(QStringLiteral("autohide")), QVariant(false));
+}
+
+TEST_F(QuorvelProcess, TwoCopiesStartedAtTheSameInstantLeaveOneRunningAndTheDockAsSeeded) {
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        std::unique_ptr<QProcess> copies[] = {start(), start()};
+        QString out[2];
+        // The second copy leaves at once; the one left running takes the Dock over.
+        QElapsedTimer t;
+        t.start();
+        int second = -1;
+        while (second < 0 && t.elapsed() < 15000) {
+            for (int i = 0; i < 2 && second < 0; ++i)
+                if (copies[i]->state() == QProcess::NotRunning || copies[i]->waitForFinished(20)) second = i;
+        }
+        ASSERT_GE(second, 0) << "neither copy left";
+        const int running = 1 - second;
+        out[second] = QString::fromUtf8(copies[second]->readAll());
+        EXPECT_EQ(copies[second]->exitCode(), 0);
+        EXPECT_TRUE(out[second].contains(QStringLiteral("Quorvel is already running"))) << out[second].toStdString();
+        EXPECT_FALSE(out[second].contains(QStringLiteral("Dock")));
+        EXPECT_FALSE(out[second].contains(QStringLiteral("bars shown")));
+
+        ASSERT_TRUE(waitFor(*copies[running], out[running], QStringLiteral("Dock 接管"))) << out[running].toStdString();
+        out[running] = stop(*copies[running], out[running]);
+        EXPECT_EQ(copies[running]->exitCode(), 0);
+        EXPECT_FALSE(out[running].contains(QStringLiteral("already running")));
+        expectSeededDock();
+    }
+}
+
+TEST_F(QuorvelProcess, ACopyStartedWhileTheLockFileHoldsAStaleIdOrNothingStillLeaves) {
+    const QString lockFile = home.filePath(QStringLiteral("quorvel.lock"));
+    auto first = start();
+    QString out;
+    ASSERT_TRUE(waitFor(*first, out, QStringLiteral("Dock 接管"))) << out.toStdString();
+    for (const QByteArray& contents : {QByteArray(), QByteArray("999999999\n"), QByteArray("junk")}) {
+        SCOPED_TRACE(contents.toStdString());
+        {
+            QFile f(lockFile);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(contents);
+        }
+        auto second = start();
+        ASSERT_TRUE(second->waitForFinished(15000));
+        const QString secondOut = QString::fromUtf8(second->readAll());
+        EXPECT_EQ(second->exitCode(), 0);
+        EXPECT_TRUE(secondOut.contains(QStringLiteral("Quorvel is already running"))) << secondOut.toStdString();
+        EXPECT_EQ(dockFile().value(QStringLiteral("autohide")), QVariant(true));  // still the first copy's
+    }
+    stop(*first);
+    EXPECT_EQ(first->exitCode(), 0);
+    expectSeededDock();
+}
+
+TEST_F(QuorvelProcess, KilledAtAnyMomentOfTakeoverOrRestoreTheDockComesBack) {
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        auto p = start();
+        // Spread the kills over the start, the takeover and the restore.
+        QString out;
+        if (round % 2 == 0) {
+            QThread::msleep(std::uint32_t(120 * round));
+        } else {
+            waitFor(*p, out, QStringLiteral("Dock 接管"));
+            p->terminate();  // the restore starts ...
+            QThread::msleep(std::uint32_t(round));  // ... and a kill lands somewhere in it
+        }
+        p->kill();
+        p->waitForFinished(10000);
+    }
+    auto last = start();
+    QString out;
+    ASSERT_TRUE(waitFor(*last, out, QStringLiteral("Dock 接管"))) << out.toStdString();
+    stop(*last);
+    EXPECT_EQ(last->exitCode(), 0);
+    expectSeededDock();
+    EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral(".*.plist.*")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(QuorvelProcess, UnusableScenariosEndAtOnceWithAMessageAndTheDockUntouched) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = dir.filePath(QStringLiteral("huge.json"));
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(R"({"displays": [{"bounds": [0, 0, 10000000, 10000000]}]})");
+    }
+    const QString broken = dir.filePath(QStringLiteral("broken.json"));
+    {
+        QFile f(broken);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\n  \"trusted\": tru\n}\n");
+    }
+    struct Case {
+        QString scenario;
+        QString message;
+    };
+    const Case cases[] = {
+        {QStringLiteral("/dev/zero"), QStringLiteral("/dev/zero: is not a regular file")},
+        {fifo, QStringLiteral(": is not a regular file")},
+        {dir.path(), QStringLiteral(": is a folder")},
+        {huge, QStringLiteral("displays[0].bounds: width and height must be at most 32768 points")},
+        {broken, QStringLiteral("scenario: line 3, column 1: not valid JSON")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario.toStdString());
+        QElapsedTimer t;
+        t.start();
+        auto p = start({QStringLiteral("--simulated"), c.scenario});
+        ASSERT_TRUE(p->waitForFinished(5000));
+        EXPECT_LT(t.elapsed(), 5000);  // well under a second alone; a loaded machine starts processes slowly
+        const QString out = QString::fromUtf8(p->readAll());
+        EXPECT_NE(p->exitCode(), 0);
+        EXPECT_TRUE(out.contains(c.message)) << out.toStdString();
+        EXPECT_EQ(dockFile().value(QStringLiteral("autohide")), QVariant(false));
+    }
+}
+
+TEST_F(QuorvelProcess, HelpNeedsNoDisplay) {
+    QProcess p;
+    auto env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUORVEL_EXECUTABLE), {QStringLiteral("--help")});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(out.contains(QStringLiteral("--simulated <scenario>"))) << out.toStdString();
+}
+
+// True once the process catches SIGTERM (its SigCgt mask in /proc).
+bool catchesSigterm(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:")) return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return false;
+}
+
+TEST_F(QuorvelProcess, ATerminationSignalAtAnyMomentOfTheStartEndsCleanly) {
+    for (int round = 0; round < 8; ++round) {
+        SCOPED_TRACE(round);
+        auto p = start();
+        ASSERT_TRUE(p->waitForStarted(10000));
+        QElapsedTimer t;
+        t.start();
+        while (!catchesSigterm(p->processId()) && t.elapsed() < 10000) QThread::usleep(200);
+        QThread::msleep(std::uint32_t(round * round * 4));  // from the first instant to well into the takeover
+        p->terminate();
+        ASSERT_TRUE(p->waitForFinished(20000));
+        const QString out = QString::fromUtf8(p->readAll());
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << out.toStdString();
+        EXPECT_EQ(p->exitCode(), 0) << out.toStdString();
+        expectSeededDock();
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSize>
 #include <QTemporaryDir>
 #include <csignal>
 #include <fcntl.h>
@@ -273,4 +274,97 @@ TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
         EXPECT_EQ(got.size(), values.size() + 1);
         EXPECT_EQ(got.value(QStringLiteral("key399")), values.value(QStringLiteral("key399")));
     }
+    // The temporary files the kills left are gone once the next copy starts.
+    PlistFileBackend next(dir.path());
+    next.removeInterruptedSaves();
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*.plist.*")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QFile::exists(dir.filePath(domain + QStringLiteral(".plist"))));
+}
+
+TEST_F(PlistFiles, OnlyTheTemporaryFilesOfSavesAreRemovedAtStart) {
+    struct Case {
+        const char* name;
+        bool removed;
+    };
+    const Case cases[] = {
+        {".app.quorvel.Quorvel.plist.AbC123", true},
+        {".com.apple.dock.plist.x1Y2z3", true},
+        {".com.apple.dock.plist.x1Y2z", false},    // not the six characters of a save
+        {".com.apple.dock.plist.x1Y2z34", false},
+        {"com.apple.dock.plist.AbC123", false},    // not hidden
+        {".notes.txt.AbC123", false},
+        {"app.quorvel.Quorvel.plist", false},
+        {"app.quorvel.Quorvel.plist.corrupt-20260101T000000Z", false},
+    };
+    for (const auto& c : cases) writeFile(dir.filePath(QString::fromUtf8(c.name)), "x");
+    EXPECT_EQ(backend->removeInterruptedSaves(), 2);
+    for (const auto& c : cases)
+        EXPECT_EQ(QFile::exists(dir.filePath(QString::fromUtf8(c.name))), !c.removed) << c.name;
+}
+
+TEST_F(PlistFiles, AReadOnlyBackendNeverWritesMovesOrRemovesAnything) {
+    writeFile(path(), "not a property list");
+    writeFile(dir.filePath(QStringLiteral(".app.quorvel.Quorvel.plist.AbC123")), "x");
+    PlistFileBackend second(dir.path());
+    second.setReadOnly(true);
+    EXPECT_TRUE(second.load(QStringLiteral("app.quorvel.Quorvel")).isEmpty());
+    EXPECT_FALSE(second.save(QStringLiteral("com.apple.dock"), {{QStringLiteral("autohide"), true}}));
+    EXPECT_FALSE(second.update(QStringLiteral("com.apple.dock"), [](QVariantMap& v) { v.insert("a", true); }, nullptr));
+    EXPECT_EQ(second.removeInterruptedSaves(), 0);
+    EXPECT_EQ(readAll(path()), QByteArray("not a property list"));
+    EXPECT_TRUE(asideCopies().isEmpty());
+    EXPECT_EQ(leftovers().size(), 1);
+    EXPECT_FALSE(QFile::exists(backend->filePath(QStringLiteral("com.apple.dock"))));
+}
+
+TEST_F(PlistFiles, AnUpdateChangesTheDomainAsStoredNowInOneSave) {
+    auto& d = prefs::userDefaults();
+    ASSERT_TRUE(d.setBool(QStringLiteral("mine"), true));
+    // Another process writes the same domain meanwhile.
+    PlistFileBackend other(dir.path());
+    QVariantMap theirs = other.load(QStringLiteral("app.quorvel.Quorvel"));
+    theirs.insert(QStringLiteral("theirs"), qint64(7));
+    ASSERT_TRUE(other.save(QStringLiteral("app.quorvel.Quorvel"), theirs));
+    ASSERT_TRUE(d.update([](QVariantMap& v) {
+        v.insert(QStringLiteral("a"), true);
+        v.insert(QStringLiteral("b"), QStringLiteral("x"));
+        v.remove(QStringLiteral("mine"));
+    }));
+    const auto stored = other.load(QStringLiteral("app.quorvel.Quorvel"));
+    EXPECT_EQ(stored, (QVariantMap{{QStringLiteral("theirs"), qint64(7)},
+                                   {QStringLiteral("a"), true},
+                                   {QStringLiteral("b"), QStringLiteral("x")}}));
+    EXPECT_EQ(d.integerValue(QStringLiteral("theirs")), 7);
+    EXPECT_FALSE(d.contains(QStringLiteral("mine")));
+    // A value with no property-list form changes nothing.
+    EXPECT_FALSE(d.update([](QVariantMap& v) { v.insert(QStringLiteral("bad"), QVariant::fromValue(QSize(1, 2))); }));
+    EXPECT_EQ(other.load(QStringLiteral("app.quorvel.Quorvel")), stored);
+}
+
+TEST(PlistConcurrency, UpdatesOfManyProcessesAreNeverLost) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString domain = QStringLiteral("app.quorvel.Quorvel");
+    constexpr int processes = 4;
+    constexpr int rounds = 60;
+    std::vector<pid_t> children;
+    for (int p = 0; p < processes; ++p) {
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            PlistFileBackend writer(dir.path());
+            for (int i = 0; i < rounds; ++i)
+                writer.update(domain, [](QVariantMap& v) {
+                    v.insert(QStringLiteral("count"), v.value(QStringLiteral("count")).toLongLong() + 1);
+                }, nullptr);
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    for (pid_t c : children) {
+        int status = 0;
+        ::waitpid(c, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(PlistFileBackend(dir.path()).load(domain).value(QStringLiteral("count")), QVariant(qint64(processes * rounds)));
 }

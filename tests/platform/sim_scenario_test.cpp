@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <random>
+#include <sys/stat.h>
 
 #include "platform/platform.h"
 #include "platform/sim/scenario.h"
@@ -81,7 +84,7 @@ TEST(SimScenario, MalformedScenariosNameTheProblem) {
         {R"({"applications": [{"windows": [{"frame": [0, 0, -10, 10]}]}]})",
          "scenario: applications[0].windows[0].frame: width and height must not be negative"},
         {R"({"applications": [{"windows": [{"frame": [0, 0, 1e300, 10]}]}]})",
-         "scenario: applications[0].windows[0].frame: expected an array of 4 numbers"},
+         "scenario: applications[0].windows[0].frame: width and height must be at most 32768 points"},
         {R"({"applications": [{"name": 5}]})", "scenario: applications[0].name: expected a string, found a number"},
         {R"({"applications": [{"pid": 1.5}]})",
          "scenario: applications[0].pid: expected a whole number from 1 to 2147483647"},
@@ -112,6 +115,16 @@ TEST(SimScenario, MalformedScenariosNameTheProblem) {
 }
 
 TEST(SimScenario, FilesThatCannotBeReadOrParsedAreErrorsNotCrashes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("scenario.fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString huge = dir.filePath(QStringLiteral("huge.json"));
+    {
+        QFile f(huge);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(sim::maximumScenarioSize + 1));
+    }
     struct Case {
         QString file;
         QString start;
@@ -119,14 +132,51 @@ TEST(SimScenario, FilesThatCannotBeReadOrParsedAreErrorsNotCrashes) {
     const Case cases[] = {
         {sourcePath("tests/platform/data/scenario_unknown_key.json"),
          "scenario: applications[0].windows[0].frmae: unknown key"},
-        {sourcePath("tests/platform/data/scenario_truncated.json"), "scenario: not valid JSON at offset"},
+        {sourcePath("tests/platform/data/scenario_truncated.json"), "scenario: line 2, column 1: not valid JSON"},
         {sourcePath("tests/platform/data/does_not_exist.json"), "scenario: cannot read"},
+        // Devices, FIFOs and folders end at once instead of growing or waiting for ever.
+        {QStringLiteral("/dev/zero"), "scenario: cannot read /dev/zero: is not a regular file"},
+        {fifo, "scenario: cannot read " + fifo + ": is not a regular file"},
+        {dir.path(), "scenario: cannot read " + dir.path() + ": is a folder"},
+        {huge, "scenario: cannot read " + huge + ": is larger than"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        QElapsedTimer t;
+        t.start();
         QString error;
         EXPECT_FALSE(SimulatedDesktop::fromScenarioFile(c.file, {}, &error));
         EXPECT_TRUE(error.startsWith(c.start)) << error.toStdString();
+        EXPECT_LT(t.elapsed(), 1000);
     }
+}
+
+TEST(SimScenario, ErrorsNameTheLineAndColumnAndSizesAreCapped) {
+    struct Case {
+        const char* json;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"{\n  \"trusted\": true,\n  \"displays\": [}\n", "scenario: line 3, column 17: not valid JSON"},
+        {"{\"name\": \"Ã©Ã©\" x}", "scenario: line 1, column 18: not valid JSON"},
+        {R"({"displays": [{"bounds": [0, 0, 10000000, 10000000]}]})",
+         "scenario: displays[0].bounds: width and height must be at most 32768 points"},
+        {R"({"displays": [{"bounds": [0, 0, 32769, 100]}]})",
+         "scenario: displays[0].bounds: width and height must be at most 32768 points"},
+        {R"({"applications": [{"windows": [{"frame": [0, 0, 100, 40000]}]}]})",
+         "scenario: applications[0].windows[0].frame: width and height must be at most 32768 points"},
+        {R"({"applications": [{"windows": [{"maxSize": [50000, 10]}]}]})",
+         "scenario: applications[0].windows[0].maxSize: width and height must be at most 32768 points"},
+        {R"({"pointer": [1e9, 0]})", "scenario: pointer: coordinates must lie within 262144 points of the origin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        QString error;
+        EXPECT_FALSE(load(c.json, &error));
+        EXPECT_TRUE(error.startsWith(QString::fromUtf8(c.error))) << error.toStdString();
+    }
+    QString error;
+    EXPECT_TRUE(load(R"({"displays": [{"bounds": [0, 0, 32768, 32768]}]})", &error)) << error.toStdString();
 }
 
 TEST(SimScenario, ScenarioPidsPreferencesAndHiddenApplicationsApply) {

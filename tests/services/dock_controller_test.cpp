@@ -307,4 +307,74 @@ TEST_F(DockControllerTest, TerminationSignalFinishesQueuedWorkRestoresAndExits) 
     EXPECT_TRUE(log->take().isEmpty());
 }
 
+// Every save leaves the stores as a kill right after it would: each of those
+// states, handed to a fresh run that takes the Dock over and gives it back,
+// ends with the Dock as the user had it, and no state ever holds a taken-over
+// Dock without the saved copy that brings it back.
+class SnapshotBackend : public prefs::MemoryBackend {
+public:
+    using Stores = std::map<QString, QVariantMap>;
+    bool save(const QString& domain, const QVariantMap& values) override {
+        if (!MemoryBackend::save(domain, values)) return false;
+        snapshots.push_back({{prefs::applicationDomain, load(prefs::applicationDomain)},
+                             {prefs::dockDomain, load(prefs::dockDomain)}});
+        ++saves[domain];
+        return true;
+    }
+    std::vector<Stores> snapshots;
+    std::map<QString, int> saves;
+};
+
+TEST_F(DockControllerTest, AKillAfterAnySaveOfTakeoverOrRestoreNeverLosesTheDock) {
+    const QVariantMap seeded{{kAutohide, false}, {kOrientation, QStringLiteral("left")}, {kDelay, 0.4},
+                             {QStringLiteral("tilesize"), qint64(48)}};
+    auto installStores = [&](const SnapshotBackend::Stores& stores) {
+        pump();
+        platform::uninstall();
+        auto backend = std::make_shared<SnapshotBackend>();
+        for (const auto& [domain, values] : stores) backend->preset(domain, values);
+        platform::Services s;
+        s.dispatcher = dispatcher;
+        s.preferences = backend;
+        s.processes = processes;
+        s.log = log;
+        s.bundles = bundles;
+        platform::install(s);
+        controller = DockController::create();
+        prefsBackend = backend;
+        return backend;
+    };
+    // One run: takeover, a change of mode, off, takeover again, restore.
+    auto run = installStores({{prefs::dockDomain, seeded}});
+    for (auto mode : {DockCoexistMode::moveRight, DockCoexistMode::moveLeft, DockCoexistMode::off,
+                      DockCoexistMode::hide})
+        apply(mode);
+    controller->restoreSynchronously();
+    const auto snapshots = run->snapshots;
+    // The Dock's three keys are one save each time, so are the copy and its flag.
+    EXPECT_EQ(run->saves[prefs::dockDomain], 5);  // five changes of the Dock
+    ASSERT_GE(snapshots.size(), 9u);
+    EXPECT_EQ(snapshots.back().at(prefs::dockDomain), seeded);
+
+    std::vector<SnapshotBackend::Stores> states{{{prefs::dockDomain, seeded}}};
+    states.insert(states.end(), snapshots.begin(), snapshots.end());
+    for (std::size_t k = 0; k < states.size(); ++k) {
+        SCOPED_TRACE(k);
+        const auto& state = states[k];
+        const QVariantMap app = state.count(prefs::applicationDomain) ? state.at(prefs::applicationDomain) : QVariantMap{};
+        if (state.at(prefs::dockDomain) != seeded) {
+            EXPECT_EQ(app.value(kFlag), QVariant(true));
+            auto copy = DockState::decode(app.value(kSaved).toByteArray());
+            EXPECT_EQ(copy, (DockState{false, DockEdge::left, 0.4}));
+        }
+        auto next = installStores(state);
+        apply(DockCoexistMode::moveRight);
+        expectDock(true, "right", std::nullopt);
+        controller->restoreSynchronously();
+        EXPECT_EQ(dockFile(), seeded);
+        EXPECT_EQ(flag(), false);
+        EXPECT_FALSE(defaults().contains(kSaved));
+    }
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/linux/autostart_login_item.h"
 
+#include "platform/files.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -15,12 +17,15 @@ QString tr(const char* text) { return QString::fromUtf8(text); }
 
 // Values of the [Desktop Entry] group; unknown groups and comments skipped.
 std::optional<std::map<QString, QString>> readEntry(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    if (f.size() > 64 * 1024) return std::map<QString, QString>{};  // not a desktop entry of ours
+    QByteArray bytes;
+    switch (readBoundedFile(path, 64 * 1024, &bytes)) {
+        case ReadOutcome::missing: return std::nullopt;
+        case ReadOutcome::unreadable: return std::map<QString, QString>{};  // not a desktop entry of ours
+        case ReadOutcome::ok: break;
+    }
     std::map<QString, QString> values;
     bool inGroup = false;
-    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    const QStringList lines = QString::fromUtf8(bytes).split(u'\n');
     for (QString line : lines) {
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith(u'#')) continue;

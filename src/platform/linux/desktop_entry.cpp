@@ -1,4 +1,5 @@
 #include "platform/desktop_entry.h"
+#include "platform/files.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -62,10 +63,9 @@ std::optional<Group> parseMainGroup(const QByteArray& bytes) {
 }
 
 std::optional<Group> readMainGroup(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray bytes = file.read(maximumFileSize + 1);
-    if (bytes.size() > maximumFileSize) return std::nullopt;
+    // Bounded and non-blocking: a FIFO or device planted among the entries never stalls a scan.
+    QByteArray bytes;
+    if (readBoundedFile(path, maximumFileSize, &bytes) != ReadOutcome::ok) return std::nullopt;
     return parseMainGroup(bytes);
 }
 

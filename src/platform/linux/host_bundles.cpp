@@ -1,5 +1,7 @@
 #include "platform/linux/host_bundles.h"
 
+#include "platform/files.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -30,10 +32,11 @@ QString localizationFor(QString tag) {
 }
 
 std::optional<QVariantMap> readInfo(const QString& bundlePath) {
-    QFile file(QDir(bundlePath).filePath(QStringLiteral("Contents/Info.plist")));
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    if (file.size() > plist::maximumDocumentSize) return std::nullopt;
-    auto value = plist::parse(file.read(plist::maximumDocumentSize + 1));
+    QByteArray document;
+    if (readBoundedFile(QDir(bundlePath).filePath(QStringLiteral("Contents/Info.plist")), plist::maximumDocumentSize,
+                        &document) != ReadOutcome::ok)
+        return std::nullopt;
+    auto value = plist::parse(document);
     if (!value || prefs::kindOf(*value) != prefs::Kind::dictionary) return std::nullopt;
     return value->toMap();
 }

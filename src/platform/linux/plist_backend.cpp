@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/files.h"
 #include "platform/linux/property_list.h"
 #include "platform/log.h"
 
@@ -42,52 +44,6 @@ bool writeAll(int fd, const QByteArray& data) {
     return true;
 }
 
-enum class ReadOutcome { missing, ok, unreadable };
-
-// Reads a whole regular file of bounded size. FIFOs, devices and folders are
-// unreadable (and never block the caller).
-ReadOutcome readFile(const QString& path, QByteArray* out, QString* why) {
-    int fd = openRetrying(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT) return ReadOutcome::missing;
-        *why = systemError(errno);
-        return ReadOutcome::unreadable;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        *why = QStringLiteral("not a regular file");
-        ::close(fd);
-        return ReadOutcome::unreadable;
-    }
-    if (st.st_size > plist::maximumDocumentSize) {
-        *why = QStringLiteral("larger than %1 bytes").arg(plist::maximumDocumentSize);
-        ::close(fd);
-        return ReadOutcome::unreadable;
-    }
-    QByteArray data;
-    data.reserve(qsizetype(st.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *why = systemError(errno);
-            ::close(fd);
-            return ReadOutcome::unreadable;
-        }
-        if (n == 0) break;
-        data.append(buffer, n);
-        if (data.size() > plist::maximumDocumentSize) {  // grew while we read
-            *why = QStringLiteral("larger than %1 bytes").arg(plist::maximumDocumentSize);
-            ::close(fd);
-            return ReadOutcome::unreadable;
-        }
-    }
-    ::close(fd);
-    *out = std::move(data);
-    return ReadOutcome::ok;
-}
-
 bool validDomainName(const QString& domain) {
     return !domain.isEmpty() && domain.size() <= 200 && domain != QLatin1String(".") &&
            domain != QLatin1String("..") && !domain.contains(QLatin1Char('/')) && !domain.contains(QChar(0)) &&
@@ -102,7 +58,60 @@ bool makeFolder(const QString& dir) {
     return true;
 }
 
+// An exclusive lock on the preferences folder between processes (and between
+// backends of one process: each holds its own open folder). Held while a
+// domain is read and written back; lock files are never left behind.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& dir) {
+        fd_ = openRetrying(native(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) return;  // no folder yet: nothing else can be writing in it
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+// ".<domain>.plist.XXXXXX": the temporary file of a save (mkostemp's six characters).
+bool isTemporaryName(const QString& name) {
+    static const QString marker = QStringLiteral(".plist.");
+    if (!name.startsWith(QLatin1Char('.'))) return false;
+    const qsizetype at = name.lastIndexOf(marker);
+    if (at <= 1 || name.size() != at + marker.size() + 6) return false;
+    for (qsizetype i = at + marker.size(); i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (!(c.isLetterOrNumber() && c.unicode() < 128)) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+int PlistFileBackend::removeInterruptedSaves() {
+    if (readOnly_) return 0;
+    std::lock_guard lock(mutex_);
+    FolderLock folder(directory_);
+    int removed = 0;
+    const QStringList names =
+        QDir(directory_).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : names) {
+        if (!isTemporaryName(name)) continue;
+        const QByteArray path = native(QDir(directory_).filePath(name));
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (::unlink(path.constData()) == 0) ++removed;
+    }
+    if (removed > 0)
+        platform::log(QStringLiteral("[Quorvel] 已清理 %1 个中断保存留下的临时文件: %2").arg(removed).arg(directory_));
+    return removed;
+}
 
 PlistFileBackend::PlistFileBackend(QString directory) : directory_(std::move(directory)) {}
 
@@ -127,9 +136,14 @@ QVariantMap PlistFileBackend::load(const QString& domain) {
         return {};
     }
     std::lock_guard lock(mutex_);
+    FolderLock folder(directory_);
+    return loadLocked(domain, path);
+}
+
+QVariantMap PlistFileBackend::loadLocked(const QString& domain, const QString& path) {
     QByteArray data;
     QString why;
-    switch (readFile(path, &data, &why)) {
+    switch (readBoundedFile(path, plist::maximumDocumentSize, &data, &why)) {
         case ReadOutcome::missing: refused_.erase(domain); return {};
         case ReadOutcome::unreadable: setAside(domain, path, why); return {};
         case ReadOutcome::ok: break;
@@ -148,6 +162,11 @@ QVariantMap PlistFileBackend::load(const QString& domain) {
 }
 
 void PlistFileBackend::setAside(const QString& domain, const QString& path, const QString& reason) {
+    if (readOnly_) {
+        // Another copy owns these files: leave them exactly as they are.
+        platform::log(QStringLiteral("[Quorvel] 偏好设置文件无法读取（%1），使用默认值: %2").arg(reason, path));
+        return;
+    }
     const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
     for (int attempt = 0; attempt < 100; ++attempt) {
         QString target = path + QStringLiteral(".corrupt-") + stamp;
@@ -169,13 +188,34 @@ void PlistFileBackend::setAside(const QString& domain, const QString& path, cons
 bool PlistFileBackend::save(const QString& domain, const QVariantMap& values) {
     const QString path = filePath(domain);
     if (path.isEmpty()) return false;
+    std::lock_guard lock(mutex_);
+    FolderLock folder(directory_);
+    return saveLocked(domain, path, values);
+}
+
+bool PlistFileBackend::update(const QString& domain, const std::function<void(QVariantMap&)>& change,
+                              QVariantMap* stored) {
+    const QString path = filePath(domain);
+    if (path.isEmpty()) return false;
+    std::lock_guard lock(mutex_);
+    // Held from the read to the rename, so a save of another process cannot
+    // fall between them and be lost.
+    FolderLock folder(directory_);
+    QVariantMap values = loadLocked(domain, path);
+    change(values);
+    if (!saveLocked(domain, path, values)) return false;
+    if (stored) *stored = std::move(values);
+    return true;
+}
+
+bool PlistFileBackend::saveLocked(const QString& domain, const QString& path, const QVariantMap& values) {
+    if (readOnly_) return false;
     QString why;
     auto document = plist::serialize(QVariant(values), &why);
     if (!document) {
         platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(why, domain));
         return false;
     }
-    std::lock_guard lock(mutex_);
     if (refused_.count(domain)) return false;
     if (!makeFolder(directory_)) {
         platform::log(QStringLiteral("[Quorvel] 无法创建偏好设置文件夹: %1").arg(directory_));

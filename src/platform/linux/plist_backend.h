@@ -9,7 +9,15 @@
 // aside as "<domain>.plist.corrupt-<UTC time>" with a log line, and the
 // domain starts empty. If it cannot even be moved, writes to that domain
 // are refused for the life of the backend.
+//
+// Between processes, a save and a read-modify-write (`update`) hold an
+// exclusive lock on the folder, so a change another process made between
+// the read and the write is never overwritten. A save killed half way
+// leaves its temporary file (".<domain>.plist.XXXXXX"); the copy that owns
+// the folder removes such files when it starts.
 #include <QString>
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <set>
 
@@ -30,13 +38,23 @@ public:
 
     QVariantMap load(const QString& domain) override;
     bool save(const QString& domain, const QVariantMap& values) override;
+    bool update(const QString& domain, const std::function<void(QVariantMap&)>& change, QVariantMap* stored) override;
+
+    // A backend that only reads: nothing is saved, and an unreadable file is
+    // left where it is (for a copy that must not touch another copy's files).
+    void setReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    // Removes the temporary files of saves that were interrupted; returns how many.
+    int removeInterruptedSaves();
 
 private:
+    QVariantMap loadLocked(const QString& domain, const QString& path);
+    bool saveLocked(const QString& domain, const QString& path, const QVariantMap& values);
     void setAside(const QString& domain, const QString& path, const QString& reason);
 
     QString directory_;
     std::mutex mutex_;
     std::set<QString> refused_;  // domains whose unreadable file is still in place
+    std::atomic<bool> readOnly_{false};
 };
 
 }  // namespace platform::linux_backend

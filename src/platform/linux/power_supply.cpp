@@ -3,15 +3,16 @@
 #include <QDir>
 #include <QFile>
 
+#include "platform/files.h"
+
 namespace platform::linux_backend {
 namespace {
 
 // The first line of a small attribute file, trimmed; absent when missing.
 // Attribute files are tiny: anything longer than this is not one of ours.
 std::optional<QString> readAttribute(const QString& dir, const char* name) {
-    QFile f(dir + u'/' + QLatin1String(name));
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray bytes = f.read(128);
+    QByteArray bytes;
+    if (readBoundedFile(dir + u'/' + QLatin1String(name), 128, &bytes) != ReadOutcome::ok) return std::nullopt;
     if (bytes.isEmpty()) return std::nullopt;
     QString text = QString::fromUtf8(bytes);
     const qsizetype nl = text.indexOf(u'\n');

@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -57,6 +59,53 @@ std::unique_ptr<PrivateFile> openPrivateAppendFile(const QString& path, bool tru
         return nullptr;
     }
     return std::make_unique<PosixPrivateFile>(fd);
+}
+
+}  // namespace platform
+
+namespace platform {
+
+ReadOutcome readBoundedFile(const QString& path, qint64 maximumBytes, QByteArray* out, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return ReadOutcome::unreadable;
+    };
+    const QByteArray native = path.toLocal8Bit();
+    if (native.isEmpty() || native.contains('\0')) return fail(QStringLiteral("not a file name"));
+    int fd = -1;
+    do fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return ReadOutcome::missing;
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISDIR(st.st_mode)) return fail(QStringLiteral("is a folder, not a file"));
+    if (!S_ISREG(st.st_mode)) return fail(QStringLiteral("is not a regular file (a device, FIFO or socket)"));
+    const QString tooLarge = QStringLiteral("is larger than %1 bytes").arg(maximumBytes);
+    if (st.st_size > maximumBytes) return fail(tooLarge);
+    QByteArray data;
+    data.reserve(qsizetype(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        // Never ask for more than one byte past the cap.
+        const qint64 room = maximumBytes + 1 - data.size();
+        ssize_t n = ::read(fd, buffer, size_t(std::min<qint64>(qint64(sizeof buffer), room)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        }
+        if (n == 0) break;
+        data.append(buffer, n);
+        if (data.size() > maximumBytes) return fail(tooLarge);  // grew while we read
+    }
+    if (out) *out = std::move(data);
+    return ReadOutcome::ok;
 }
 
 }  // namespace platform

@@ -2,10 +2,15 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/log.h"
@@ -22,25 +27,45 @@ QString SingleInstanceLock::defaultPath() {
 
 SingleInstanceLock::SingleInstanceLock(const QString& path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const QByteArray native = path.toLocal8Bit();
-    int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) return;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    const QByteArray native = QFile::encodeName(path);
+    int fd = -1;
+    do fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        problem_ = QStringLiteral("cannot open %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        // Someone else's file, or no file at all: it cannot stand for us.
+        problem_ = QStringLiteral("%1 is not a file of this user").arg(path);
+        ::close(fd);
+        return;
+    }
+    int taken;
+    do taken = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (taken != 0 && errno == EINTR);
+    if (taken == 0) {
         fd_ = fd;
+        // The id is for people and for the other copy's alert; the lock
+        // alone decides who runs.
         if (::ftruncate(fd_, 0) == 0) {
-            QByteArray pid = QByteArray::number(::getpid());
+            const QByteArray pid = QByteArray::number(::getpid()) + '\n';
             ssize_t ignored = ::pwrite(fd_, pid.constData(), size_t(pid.size()), 0);
             (void)ignored;
         }
         return;
     }
+    if (errno != EWOULDBLOCK)
+        problem_ = QStringLiteral("cannot lock %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    // Held by another copy. What the file says may be stale or not yet
+    // written; it only names that copy when it names a live process.
     char buffer[32] = {};
     ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
     ::close(fd);
     if (n <= 0) return;
     bool ok = false;
     const int pid = QByteArray(buffer, int(n)).trimmed().toInt(&ok);
-    // Only a live process other than ourselves counts.
     if (ok && pid > 1 && pid != ::getpid() && (::kill(pid, 0) == 0 || errno == EPERM)) other_ = pid;
 }
 
@@ -54,14 +79,23 @@ InstanceAwareWorkspace::InstanceAwareWorkspace(std::shared_ptr<Workspace> inner,
 
 std::vector<RunningApplication> InstanceAwareWorkspace::runningApplications() {
     auto apps = inner_->runningApplications();
-    if (auto other = lock_->otherProcess()) {
-        RunningApplication copy;
-        copy.pid = *other;
-        copy.bundleID = bundleID_;
-        copy.localizedName = QStringLiteral("Quorvel");
-        copy.activationPolicy = ActivationPolicy::accessory;
-        apps.push_back(copy);
+    const std::int32_t own = inner_->ownProcessID();
+    if (lock_->isHeld()) {
+        // We hold the lock, so no other copy counts: one the desktop still
+        // lists is on its way out.
+        apps.erase(std::remove_if(apps.begin(), apps.end(),
+                                  [&](const RunningApplication& a) { return a.bundleID == bundleID_ && a.pid != own; }),
+                   apps.end());
+        return apps;
     }
+    // Whoever holds the lock is the running copy, whether or not its id
+    // could be read.
+    RunningApplication copy;
+    copy.pid = lock_->otherProcess().value_or(-1);
+    copy.bundleID = bundleID_;
+    copy.localizedName = QStringLiteral("Quorvel");
+    copy.activationPolicy = ActivationPolicy::accessory;
+    apps.push_back(copy);
     return apps;
 }
 

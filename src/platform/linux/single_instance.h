@@ -1,8 +1,11 @@
 #pragma once
-// The single-instance rule across real processes: each copy of the program
-// holds an exclusive lock on a file that names its process id, so a second
-// copy can see the first one in the list of running applications even when
-// the rest of the desktop is simulated.
+// The single-instance rule across real processes: the copy that holds an
+// exclusive lock on one file per user (or per QUORVEL_HOME) is the running
+// copy; every other copy is a second copy, whatever the file holds. The
+// lock is taken before anything else happens and released only when the
+// process ends. The holder writes its process id into the file so the
+// second copy can name it, and the workspace wrapper below lists the
+// holder, so the start-up's single-instance rule sees it on every desktop.
 #include <QString>
 #include <memory>
 #include <optional>
@@ -14,8 +17,9 @@ namespace platform::linux_backend {
 
 class SingleInstanceLock {
 public:
-    // Takes the lock at `path`; when another live process holds it, remembers
-    // that process instead.
+    // Takes the lock at `path`. When it cannot be taken this process is a
+    // second copy; the holder's id is remembered when the file names a live
+    // process.
     explicit SingleInstanceLock(const QString& path);
     ~SingleInstanceLock();
     SingleInstanceLock(const SingleInstanceLock&) = delete;
@@ -24,6 +28,8 @@ public:
     bool isHeld() const { return fd_ >= 0; }
     // The process that holds the lock, when it is not us.
     std::optional<std::int32_t> otherProcess() const { return other_; }
+    // Why the lock could not even be tried (empty when another copy holds it).
+    const QString& problem() const { return problem_; }
 
     // Where the lock lives: $QUORVEL_HOME, else $XDG_RUNTIME_DIR, else /tmp (per user).
     static QString defaultPath();
@@ -31,10 +37,12 @@ public:
 private:
     int fd_ = -1;
     std::optional<std::int32_t> other_;
+    QString problem_;
 };
 
-// A workspace that also lists another running copy of this program (seen
-// through the lock) under the given bundle identifier.
+// A workspace whose copies of this program (the given bundle identifier)
+// are decided by the lock: without it, the holder is listed (by its id, or
+// -1 when the file does not name it); with it, no other copy is listed.
 class InstanceAwareWorkspace : public Workspace {
 public:
     InstanceAwareWorkspace(std::shared_ptr<Workspace> inner, std::shared_ptr<SingleInstanceLock> lock,

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <set>
@@ -18,7 +19,8 @@ constexpr int maxApplications = 2000;
 constexpr int maxWindows = 2000;
 constexpr int maxDisplays = 32;
 constexpr int maxDepth = 32;
-constexpr double maxCoordinate = 1.0e7;
+constexpr double maxCoordinate = maximumScenarioCoordinate;
+constexpr double maxSide = maximumScenarioSide;
 
 // Thrown inside the parser only; turned into the error text at the top.
 struct Problem {
@@ -85,8 +87,7 @@ public:
         if (!v.isArray() || v.toArray().size() != count) fail(at(key), expectation);
         std::vector<double> out;
         for (const auto& e : v.toArray()) {
-            if (!e.isDouble() || !std::isfinite(e.toDouble()) || std::abs(e.toDouble()) > maxCoordinate)
-                fail(at(key), expectation);
+            if (!e.isDouble() || !std::isfinite(e.toDouble())) fail(at(key), expectation);
             out.push_back(e.toDouble());
         }
         return out;
@@ -97,17 +98,21 @@ public:
         if (n[2] < 0 || n[3] < 0 || (positiveSize && (n[2] == 0 || n[3] == 0)))
             fail(at(key), positiveSize ? QStringLiteral("width and height must be greater than 0")
                                        : QStringLiteral("width and height must not be negative"));
+        checkSides(key, n[2], n[3]);
+        checkPosition(key, n[0], n[1]);
         return Rect(n[0], n[1], n[2], n[3]);
     }
     std::optional<Point> point(const char* key) const {
         if (!has(key)) return std::nullopt;
         auto n = numbers(key, 2, QStringLiteral("expected an array of 2 numbers"));
+        checkPosition(key, n[0], n[1]);
         return Point{n[0], n[1]};
     }
     std::optional<Size> size(const char* key) const {
         if (!has(key)) return std::nullopt;
         auto n = numbers(key, 2, QStringLiteral("expected an array of 2 numbers"));
         if (n[0] < 0 || n[1] < 0) fail(at(key), QStringLiteral("width and height must not be negative"));
+        checkSides(key, n[0], n[1]);
         return Size{n[0], n[1]};
     }
     QJsonArray array(const char* key, int limit) const {
@@ -123,6 +128,14 @@ public:
     }
 
 private:
+    void checkSides(const char* key, double width, double height) const {
+        if (width > maxSide || height > maxSide)
+            fail(at(key), QStringLiteral("width and height must be at most %1 points").arg(maxSide));
+    }
+    void checkPosition(const char* key, double x, double y) const {
+        if (std::abs(x) > maxCoordinate || std::abs(y) > maxCoordinate)
+            fail(at(key), QStringLiteral("coordinates must lie within %1 points of the origin").arg(maxCoordinate));
+    }
     const QJsonObject& o_;
     QString path_;
 };
@@ -368,8 +381,24 @@ bool parseScenario(const QByteArray& json, Scenario& out, QString* error) {
     };
     QJsonParseError parseError;
     QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        return report(QStringLiteral("not valid JSON at offset %1: %2").arg(parseError.offset).arg(parseError.errorString()));
+    if (parseError.error != QJsonParseError::NoError) {
+        // Line and column (in characters) of the byte offset, counted from 1.
+        int line = 1, column = 1;
+        const qsizetype end = std::clamp<qsizetype>(parseError.offset, 0, json.size());
+        for (qsizetype i = 0; i < end; ++i) {
+            const unsigned char c = static_cast<unsigned char>(json.at(i));
+            if (c == '\n') {
+                ++line;
+                column = 1;
+            } else if ((c & 0xC0) != 0x80) {
+                ++column;
+            }
+        }
+        return report(QStringLiteral("line %1, column %2: not valid JSON: %3")
+                          .arg(line)
+                          .arg(column)
+                          .arg(parseError.errorString()));
+    }
     if (!doc.isObject()) return report(QStringLiteral("expected an object at the top level"));
     Scenario s;
     try {

@@ -24,7 +24,8 @@
 //
 // Every key is optional; an unknown key is an error (it is most likely a
 // typo). Errors name the place: "scenario: applications[2].windows[0].frame:
-// expected an array of 4 numbers".
+// expected an array of 4 numbers"; text that is not JSON names the line and
+// column: "scenario: line 3, column 7: …".
 #include <QByteArray>
 #include <QString>
 #include <QVariantMap>
@@ -36,6 +37,14 @@
 namespace platform::sim {
 
 class SimulatedDesktop;
+
+// Scenario files larger than this are refused while they are read.
+inline constexpr qint64 maximumScenarioSize = 16 * 1024 * 1024;
+// Display and window sizes beyond what a real desktop has (points a side),
+// and coordinates beyond a few such displays, are refused: they would only
+// ask for absurd amounts of memory.
+inline constexpr double maximumScenarioSide = 32768;
+inline constexpr double maximumScenarioCoordinate = 8 * maximumScenarioSide;
 
 struct ScenarioWindow {
     WindowSpec given;

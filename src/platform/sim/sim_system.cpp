@@ -351,6 +351,32 @@ bool LoggingPreferences::save(const QString& domain, const QVariantMap& values) 
         core_->log(QStringLiteral("prefs.save %1 failed").arg(domain));
         return false;
     }
+    logChanges(domain, values);
+    return true;
+}
+
+bool LoggingPreferences::update(const QString& domain, const std::function<void(QVariantMap&)>& change,
+                                QVariantMap* stored) {
+    QVariantMap written;
+    if (!inner_->update(
+            domain,
+            [&](QVariantMap& values) {
+                {
+                    std::lock_guard lock(mutex_);
+                    last_[domain] = values;  // what was stored when the change began
+                }
+                change(values);
+            },
+            &written)) {
+        core_->log(QStringLiteral("prefs.save %1 failed").arg(domain));
+        return false;
+    }
+    logChanges(domain, written);
+    if (stored) *stored = std::move(written);
+    return true;
+}
+
+void LoggingPreferences::logChanges(const QString& domain, const QVariantMap& values) {
     QStringList lines;
     {
         std::lock_guard lock(mutex_);
@@ -364,7 +390,6 @@ bool LoggingPreferences::save(const QString& domain, const QVariantMap& values) 
     }
     if (lines.isEmpty()) lines << QStringLiteral("prefs.save %1 unchanged").arg(domain);
     for (const auto& l : lines) core_->log(l);
-    return true;
 }
 
 }  // namespace platform::sim

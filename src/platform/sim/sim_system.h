@@ -144,9 +144,11 @@ public:
         : core_(std::move(core)), inner_(std::move(inner)) {}
     QVariantMap load(const QString& domain) override;
     bool save(const QString& domain, const QVariantMap& values) override;
+    bool update(const QString& domain, const std::function<void(QVariantMap&)>& change, QVariantMap* stored) override;
     const std::shared_ptr<prefs::Backend>& inner() const { return inner_; }
 
 private:
+    void logChanges(const QString& domain, const QVariantMap& values);
     std::shared_ptr<Core> core_;
     std::shared_ptr<prefs::Backend> inner_;
     std::mutex mutex_;

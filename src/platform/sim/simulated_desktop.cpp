@@ -1,6 +1,8 @@
 #include "platform/sim/simulated_desktop.h"
 
 #include <QDir>
+#include "platform/files.h"
+
 #include <QFile>
 
 #include "platform/linux/property_list.h"
@@ -112,17 +114,24 @@ std::shared_ptr<SimulatedDesktop> SimulatedDesktop::fromScenarioJson(const QByte
 
 std::shared_ptr<SimulatedDesktop> SimulatedDesktop::fromScenarioFile(const QString& path, Options options,
                                                                        QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("scenario: cannot read %1: %2").arg(path, file.errorString());
+    // A scenario is a small description: a bounded read, whatever the path
+    // names (a device, a FIFO, a folder), never waits and never grows without end.
+    QByteArray json;
+    QString why;
+    if (path.startsWith(QLatin1Char(':'))) {  // built into the program
+        QFile resource(path);
+        if (resource.open(QIODevice::ReadOnly) && resource.size() <= maximumScenarioSize)
+            return fromScenarioJson(resource.readAll(), options, error);
+        if (error) *error = QStringLiteral("scenario: cannot read %1").arg(path);
         return nullptr;
     }
-    // A scenario is a small description; refuse anything absurdly large.
-    if (file.size() > 16 * 1024 * 1024) {
-        if (error) *error = QStringLiteral("scenario: %1 is too large").arg(path);
-        return nullptr;
+    switch (readBoundedFile(path, maximumScenarioSize, &json, &why)) {
+        case ReadOutcome::ok: return fromScenarioJson(json, options, error);
+        case ReadOutcome::missing: why = QStringLiteral("no such file"); break;
+        case ReadOutcome::unreadable: break;
     }
-    return fromScenarioJson(file.readAll(), options, error);
+    if (error) *error = QStringLiteral("scenario: cannot read %1: %2").arg(path, why);
+    return nullptr;
 }
 
 Services SimulatedDesktop::services() const { return services_; }

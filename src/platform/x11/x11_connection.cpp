@@ -80,6 +80,22 @@ bool WindowInfo::hasType(xcb_atom_t atom) const {
     return atom != XCB_ATOM_NONE && std::find(types.begin(), types.end(), atom) != types.end();
 }
 
+namespace {
+std::mutex& lostHandlerMutex() {
+    static auto* m = new std::mutex;  // never destroyed: event threads may outlive statics
+    return *m;
+}
+std::function<void()>& lostHandler() {
+    static auto* h = new std::function<void()>;
+    return *h;
+}
+}  // namespace
+
+void Connection::setConnectionLostHandler(std::function<void()> handler) {
+    std::lock_guard lock(lostHandlerMutex());
+    lostHandler() = std::move(handler);
+}
+
 std::shared_ptr<Connection> Connection::open(const QString& displayName, QString* error) {
     std::shared_ptr<Connection> c(new Connection());
     if (!c->setUp(displayName, error)) return nullptr;
@@ -170,9 +186,18 @@ void Connection::eventLoop() {
         if (!stopping_) handle(ev);
         std::free(ev);
     }
-    std::lock_guard lock(mutex_);
-    ++eventSerial_;
-    eventCv_.notify_all();
+    {
+        std::lock_guard lock(mutex_);
+        ++eventSerial_;
+        eventCv_.notify_all();
+    }
+    if (stopping_) return;
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(lostHandlerMutex());
+        handler = lostHandler();
+    }
+    if (handler) handler();
 }
 
 bool Connection::isWindowInfoAtom(xcb_atom_t atom) const {

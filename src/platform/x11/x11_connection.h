@@ -101,6 +101,10 @@ public:
 
     // Connects to the display (the environment's DISPLAY when empty).
     static std::shared_ptr<Connection> open(const QString& displayName, QString* error);
+    // What the process does when a connection's X server goes away (not when
+    // the connection is closed here): called once, on that connection's event
+    // thread, after every waiter was woken. None by default.
+    static void setConnectionLostHandler(std::function<void()> handler);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

@@ -7,9 +7,13 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include "platform/files.h"
 #include "platform/platform.h"
 
 namespace {
+
+// A start-button picture is written by us at a few hundred points a side.
+constexpr qint64 maximumCustomImageFileSize = 32LL * 1024 * 1024;
 
 namespace keys = settings::keys;
 
@@ -69,8 +73,12 @@ std::optional<QImage> StartIconStore::loadCustomImage() const {
     if (!defaults_.stringValue(keys::appearanceStartIconCustomName)) return std::nullopt;
     const auto url = customImageURL(false);
     if (!url) return std::nullopt;
+    // Read with a bound: a device or FIFO in its place must not stall the start.
+    QByteArray bytes;
+    if (platform::readBoundedFile(*url, maximumCustomImageFileSize, &bytes) != platform::ReadOutcome::ok)
+        return std::nullopt;
     QImage image;
-    if (!image.load(*url) || image.isNull()) return std::nullopt;
+    if (!image.loadFromData(bytes) || image.isNull()) return std::nullopt;
     return image;
 }
 
@@ -141,8 +149,11 @@ void StartIconStore::setCustomImage(const QImage& image, StartIconShape shape) {
     }
     defaults_.setString(keys::appearanceStartIconCustomName, fileName);
     setShape(shape);
+    QByteArray bytes;
     QImage decoded;
-    if (decoded.load(*url) && !decoded.isNull()) setCustomImageValue(decoded);
+    if (platform::readBoundedFile(*url, maximumCustomImageFileSize, &bytes) == platform::ReadOutcome::ok &&
+        decoded.loadFromData(bytes) && !decoded.isNull())
+        setCustomImageValue(decoded);
     else setCustomImageValue(image);
     setUseCustom(true);
 }

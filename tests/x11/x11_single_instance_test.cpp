@@ -1,0 +1,189 @@
+// The program on a live X11 desktop at the edges of its life: two copies
+// started together leave one bar, and the end of the X server (the end of a
+// session), with or without a termination signal at the same moment, gives
+// the Dock back and ends with status 0.
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <poll.h>
+#include <unistd.h>
+
+#include "platform/linux/plist_backend.h"
+#include "platform/x11/x11_connection.h"
+#include "x11_session.h"
+
+using platform::linux_backend::PlistFileBackend;
+
+namespace {
+
+class X11Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        ASSERT_TRUE(PlistFileBackend(home.path())
+                        .save(QStringLiteral("com.apple.dock"), {{QStringLiteral("autohide"), false},
+                                                                 {QStringLiteral("orientation"), QStringLiteral("left")},
+                                                                 {QStringLiteral("autohide-delay"), 0.25}}));
+    }
+    static QString binary() {
+        char self[4096] = {};
+        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
+        const QString path = QString::fromLocal8Bit(self);
+        return path.left(path.lastIndexOf(QLatin1Char('/'))) + QStringLiteral("/../quorvel");
+    }
+    std::unique_ptr<QProcess> start(const std::string& display) {
+        auto p = std::make_unique<QProcess>();
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("QUORVEL_HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::MergedChannels);
+        p->start(binary(), {});
+        return p;
+    }
+    static int bars(platform::x11::Connection& conn, qint64 pid) {
+        int n = 0;
+        for (const auto& info : conn.windowInfos(conn.clientList()))
+            if (info.pid == pid && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DOCK) && info.viewable) ++n;
+        return n;
+    }
+    static bool waitFor(QProcess& p, QString& output, const QString& text, int ms = 20000) {
+        QElapsedTimer t;
+        t.start();
+        while (!output.contains(text) && t.elapsed() < ms && p.state() != QProcess::NotRunning) {
+            p.waitForReadyRead(100);
+            output += QString::fromUtf8(p.readAll());
+        }
+        output += QString::fromUtf8(p.readAll());
+        return output.contains(text);
+    }
+    void expectSeededDock() {
+        const auto dock = PlistFileBackend(home.path()).load(QStringLiteral("com.apple.dock"));
+        EXPECT_EQ(dock.value(QStringLiteral("autohide")), QVariant(false));
+        EXPECT_EQ(dock.value(QStringLiteral("orientation")), QVariant(QStringLiteral("left")));
+        EXPECT_EQ(dock.value(QStringLiteral("autohide-delay")), QVariant(0.25));
+        const auto defaults = PlistFileBackend(home.path()).load(QStringLiteral("app.quorvel.Quorvel"));
+        EXPECT_NE(defaults.value(QStringLiteral("DockIsManaging")), QVariant(true));
+    }
+    QTemporaryDir home;
+};
+
+TEST_F(X11Lifecycle, TwoCopiesStartedTogetherLeaveOneBarAndTheDockAsSeeded) {
+    ASSERT_TRUE(x11test::Session::shared().isRunning());
+    const std::string display = x11test::Session::shared().display();
+    auto conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
+    ASSERT_TRUE(conn);
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        std::unique_ptr<QProcess> copies[] = {start(display), start(display)};
+        QElapsedTimer t;
+        t.start();
+        int second = -1;
+        while (second < 0 && t.elapsed() < 20000)
+            for (int i = 0; i < 2 && second < 0; ++i)
+                if (copies[i]->state() == QProcess::NotRunning || copies[i]->waitForFinished(20)) second = i;
+        ASSERT_GE(second, 0) << "neither copy left";
+        QProcess& running = *copies[1 - second];
+        const QString secondOut = QString::fromUtf8(copies[second]->readAll());
+        EXPECT_EQ(copies[second]->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(copies[second]->exitCode(), 0);
+        EXPECT_TRUE(secondOut.contains(QStringLiteral("Quorvel is already running"))) << secondOut.toStdString();
+        EXPECT_FALSE(secondOut.contains(QStringLiteral("Dock")));
+
+        QString out;
+        ASSERT_TRUE(waitFor(running, out, QStringLiteral("Dock 接管"))) << out.toStdString();
+        EXPECT_TRUE(conn->waitUntil([&] { return bars(*conn, running.processId()) == 1; }, 10.0));
+        running.terminate();
+        ASSERT_TRUE(running.waitForFinished(20000));
+        EXPECT_EQ(running.exitCode(), 0);
+        expectSeededDock();
+    }
+}
+
+// An X server with a window manager of this test's own (it goes away).
+struct OwnServer {
+    x11test::Child server;
+    x11test::Child windowManager;
+    std::string display;
+
+    bool start(std::string& error) {
+        int fds[2];
+        if (::pipe(fds) != 0) return false;
+        if (!server.start({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x600x24", "-nolisten", "tcp"}, "", fds[1], 3)) {
+            ::close(fds[0]);
+            ::close(fds[1]);
+            error = "cannot start Xvfb";
+            return false;
+        }
+        ::close(fds[1]);
+        std::string number;
+        QElapsedTimer t;
+        t.start();
+        while (number.find('\n') == std::string::npos && t.elapsed() < 10000) {
+            pollfd p{fds[0], POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            char buf[32];
+            const ssize_t n = ::read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            number.append(buf, std::size_t(n));
+        }
+        ::close(fds[0]);
+        number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
+                     number.end());
+        if (number.empty()) {
+            error = "Xvfb did not report a display number";
+            return false;
+        }
+        display = ":" + number;
+        if (!windowManager.start({"openbox", "--sm-disable"}, display)) {
+            error = "cannot start openbox";
+            return false;
+        }
+        auto conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
+        if (!conn || !conn->hasWindowManager(10.0)) {
+            error = "openbox did not come up on " + display;
+            return false;
+        }
+        // The manager announces itself before it manages windows.
+        ::usleep(500 * 1000);
+        return true;
+    }
+    void killServer() { ::kill(server.pid(), SIGKILL); }
+};
+
+// The X server of these tests goes away, so each round has a server of its own.
+TEST_F(X11Lifecycle, TheEndOfTheXServerGivesTheDockBackWithOrWithoutASignal) {
+    struct Case {
+        const char* name;
+        bool sigterm;
+    };
+    for (const Case c : {Case{"the server alone", false}, Case{"with SIGTERM at the same moment", true},
+                         Case{"the server alone, again", false}, Case{"with SIGTERM, again", true}}) {
+        SCOPED_TRACE(c.name);
+        OwnServer own;
+        std::string error;
+        ASSERT_TRUE(own.start(error)) << error;
+        auto p = start(own.display);
+        QString out;
+        ASSERT_TRUE(waitFor(*p, out, QStringLiteral("Dock 接管"))) << out.toStdString();
+        if (c.sigterm) ::kill(pid_t(p->processId()), SIGTERM);
+        own.killServer();
+        ASSERT_TRUE(p->waitForFinished(15000)) << out.toStdString();
+        out += QString::fromUtf8(p->readAll());
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << out.toStdString();
+        EXPECT_EQ(p->exitCode(), 0) << out.toStdString();
+        if (!c.sigterm)
+            EXPECT_TRUE(out.contains(QStringLiteral("[Quorvel] 与显示服务器的连接已断开，还原 Dock 后退出。")))
+                << out.toStdString();
+        expectSeededDock();
+    }
+}
+
+}  // namespace
