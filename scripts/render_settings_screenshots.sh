@@ -12,3 +12,8 @@ ninja -C "$build" -j4 test_settings
 QT_QPA_PLATFORM=offscreen QUORVEL_SETTINGS_SCREENSHOT="$root/docs/settings-general.png" \
   "$build/tests/test_settings" --gtest_filter='SettingsRenderTest.*'
 echo "wrote $root/docs/settings-general.png"
+
+# The Task Bar and Dock panes: docs/settings-task-bar.png and docs/settings-dock.png.
+QT_QPA_PLATFORM=offscreen QUORVEL_PANE_SCREENSHOT_DIR="$root/docs" \
+  "$build/tests/test_settings" --gtest_filter='PaneRenderTest.*'
+echo "wrote $root/docs/settings-task-bar.png and $root/docs/settings-dock.png"

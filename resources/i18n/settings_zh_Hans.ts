@@ -91,5 +91,146 @@
         <source>Press your shortcut keys</source>
         <translation>请按下快捷键</translation>
     </message>
+    <!-- Task Bar and Dock panes -->
+    <message>
+        <source>Displays</source>
+        <translation>显示器</translation>
+    </message>
+    <message>
+        <source>Show taskbar on</source>
+        <translation>任务栏显示于</translation>
+    </message>
+    <message>
+        <source>All displays</source>
+        <translation>所有显示器</translation>
+    </message>
+    <message>
+        <source>Main display only</source>
+        <translation>仅主显示器</translation>
+    </message>
+    <message>
+        <source>App icons</source>
+        <translation>应用图标</translation>
+    </message>
+    <message>
+        <source>Combine by app</source>
+        <translation>按应用合并</translation>
+    </message>
+    <message>
+        <source>Show each window</source>
+        <translation>显示每个窗口</translation>
+    </message>
+    <message>
+        <source>Always show icons without names</source>
+        <translation>始终只显示图标，不显示名称</translation>
+    </message>
+    <message>
+        <source>Click again to hide app</source>
+        <translation>再次点按以隐藏应用</translation>
+    </message>
+    <message>
+        <source>Click again to minimize window</source>
+        <translation>再次点按以最小化窗口</translation>
+    </message>
+    <message>
+        <source>Show unread dots</source>
+        <translation>显示未读圆点</translation>
+    </message>
+    <message>
+        <source>Show dots for open pinned apps</source>
+        <translation>为已打开的固定应用显示圆点</translation>
+    </message>
+    <message>
+        <source>Show Desktop</source>
+        <translation>显示桌面</translation>
+    </message>
+    <message>
+        <source>Minimize all windows with shortcut</source>
+        <translation>使用快捷键最小化所有窗口</translation>
+    </message>
+    <message>
+        <source>Hidden Apps</source>
+        <translation>隐藏的应用</translation>
+    </message>
+    <message>
+        <source>Pinned apps are always shown.</source>
+        <translation>固定的应用始终显示。</translation>
+    </message>
+    <message>
+        <source>No apps hidden</source>
+        <translation>没有隐藏的应用</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>移除</translation>
+    </message>
+    <message>
+        <source>Hide an app…</source>
+        <translation>隐藏应用…</translation>
+    </message>
+    <message>
+        <source>No apps to add</source>
+        <translation>没有可添加的应用</translation>
+    </message>
+    <message>
+        <source>Auto-hide the Dock</source>
+        <translation>自动隐藏程序坞</translation>
+    </message>
+    <message>
+        <source>Dock position</source>
+        <translation>程序坞位置</translation>
+    </message>
+    <message>
+        <source>Right edge (recommended)</source>
+        <translation>右边缘（推荐）</translation>
+    </message>
+    <message>
+        <source>Left edge</source>
+        <translation>左边缘</translation>
+    </message>
+    <message>
+        <source>Keep current position</source>
+        <translation>保持当前位置</translation>
+    </message>
+    <message>
+        <source>Show Dock after pointing at edge</source>
+        <translation>指向边缘后显示程序坞</translation>
+    </message>
+    <message>
+        <source>System default</source>
+        <translation>系统默认</translation>
+    </message>
+    <message>
+        <source>2 seconds</source>
+        <translation>2 秒</translation>
+    </message>
+    <message>
+        <source>5 seconds</source>
+        <translation>5 秒</translation>
+    </message>
+    <message>
+        <source>10 seconds</source>
+        <translation>10 秒</translation>
+    </message>
+    <message>
+        <source>20 seconds</source>
+        <translation>20 秒</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>永不</translation>
+    </message>
+    <message>
+        <source>At the bottom, the Dock may cover the taskbar.</source>
+        <translation>位于底部时，程序坞可能会遮住任务栏。</translation>
+    </message>
+    <message>
+        <source>Your previous Dock settings are restored.</source>
+        <translation>已恢复你之前的程序坞设置。</translation>
+    </message>
+    <message>
+        <source>Quitting Quorvel restores your Dock settings.</source>
+        <translation>退出 Quorvel 时会恢复你的程序坞设置。</translation>
+    </message>
 </context>
 </TS>

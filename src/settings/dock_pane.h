@@ -1,0 +1,52 @@
+#pragma once
+// The Dock pane: whether the program keeps the system Dock out of the bar's
+// way, at which edge the Dock then lives, and how long it waits before it
+// shows. Every change is handed to the Dock controller at once.
+#include <functional>
+
+#include "services/dock_state.h"
+#include "settings/settings_pane.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QRadioButton;
+
+class DockPane : public SettingsPane {
+    Q_OBJECT
+public:
+    using Applier = std::function<void(services::DockCoexistMode)>;
+    // `apply` receives the mode to apply; by default the shared Dock controller's.
+    explicit DockPane(Applier apply = {}, QWidget* parent = nullptr);
+
+    // Hands the stored effective mode (off while management is off) to the applier.
+    void applyDockMode();
+
+    QCheckBox* manageSwitch() const { return manage_; }
+    QWidget* positionRow() const { return positionRow_; }
+    QRadioButton* rightEdge() const { return right_; }
+    QRadioButton* leftEdge() const { return left_; }
+    QRadioButton* keepPosition() const { return keep_; }
+    QComboBox* delayPicker() const { return delay_; }
+    QWidget* delayRow() const { return delayRow_; }
+    QLabel* hideNote() const { return hideNote_; }
+    QLabel* restoredNote() const { return restoredNote_; }
+    QLabel* footer() const { return footer_; }
+
+private:
+    void showRows();
+
+    Applier apply_;
+    QCheckBox* manage_ = nullptr;
+    QWidget* positionRow_ = nullptr;
+    QButtonGroup* position_ = nullptr;
+    QRadioButton* right_ = nullptr;
+    QRadioButton* left_ = nullptr;
+    QRadioButton* keep_ = nullptr;
+    QWidget* delayRow_ = nullptr;
+    QComboBox* delay_ = nullptr;
+    QLabel* hideNote_ = nullptr;
+    QLabel* restoredNote_ = nullptr;
+    QLabel* footer_ = nullptr;
+};

@@ -1,0 +1,27 @@
+#pragma once
+// Pickers over a text key whose stored text is kept exactly as stored: a text
+// that names no row selects no row and stays stored until the person picks
+// one. (bindPicker instead shows the default row for such a text.)
+#include <QString>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "settings/settings_bindings.h"
+
+class QButtonGroup;
+class QComboBox;
+
+// The stored text of `key` (missing or not text: the key's default).
+QString storedRawText(const QString& key);
+
+// A combo box; rows may be separated later with insertSeparator (rows are
+// found by their stored text, not their index).
+SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<PickerRow> rows,
+                              std::function<void(const QString&)> reaction = {});
+
+// Radio buttons, each standing for a stored text; none is checked while the
+// stored text names none of them.
+SettingBinding* bindRawRadioGroup(QButtonGroup* group, const QString& key,
+                                  std::vector<std::pair<QAbstractButton*, QString>> buttons,
+                                  std::function<void(const QString&)> reaction = {});

@@ -1,0 +1,93 @@
+// The Task Bar and Dock panes as a person sees them: English and Chinese,
+// light and dark. With QUORVEL_PANE_SCREENSHOT_DIR set to a folder, each
+// pane's four pictures are written there as one image
+// (scripts/render_settings_screenshots.sh makes docs/settings-task-bar.png
+// and docs/settings-dock.png this way).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+
+#include "core/localization.h"
+#include "settings/settings_view.h"
+#include "support/sim_fixture.h"
+#include "windows/blacklist_store.h"
+
+namespace {
+
+constexpr QSize viewSize(720, 640);
+
+class PaneRenderTest : public SimDesktopTest {
+protected:
+    QImage render(SettingsCategory category, AppLanguage language, bool dark) {
+        platform::prefs::userDefaults().setString(settings::keys::appLanguage, rawValue(language));
+        sim->setSystemAppearance(dark ? platform::Appearance::darkAqua : platform::Appearance::aqua);
+        SettingsView view;
+        view.setSelection(category);
+        view.resize(viewSize);
+        view.show();
+        QApplication::processEvents();
+        QImage img(view.size(), QImage::Format_ARGB32);
+        img.fill(Qt::transparent);
+        view.render(&img);
+        return img;
+    }
+};
+
+double luminance(QRgb c) { return 0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c); }
+
+int inkPixels(const QImage& img, const QRect& band) {
+    const QRgb background = img.pixel(band.topLeft());
+    int ink = 0;
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        for (int x = band.left(); x <= band.right(); ++x)
+            if (std::abs(luminance(img.pixel(x, y)) - luminance(background)) > 60) ++ink;
+    return ink;
+}
+
+TEST_F(PaneRenderTest, TaskBarAndDockPanesInEnglishAndChineseLightAndDark) {
+    // One hidden application, so the hidden list shows a row.
+    sim->addBundle(QStringLiteral("/Applications/Mail.app"), QStringLiteral("org.example.mail"));
+    BlacklistStore::shared().add(QStringLiteral("org.example.mail"));
+    struct Pane {
+        SettingsCategory category;
+        const char* file;
+    };
+    for (const Pane pane : {Pane{SettingsCategory::taskBar, "settings-task-bar.png"},
+                            Pane{SettingsCategory::dock, "settings-dock.png"}}) {
+        SCOPED_TRACE(pane.file);
+        std::vector<QImage> images;
+        for (const bool dark : {false, true})
+            for (const AppLanguage language : {AppLanguage::english, AppLanguage::simplifiedChinese}) {
+                SCOPED_TRACE(testing::Message() << "dark " << dark << " language " << int(language));
+                QImage img = render(pane.category, language, dark);
+                ASSERT_EQ(img.size(), viewSize);
+                const double background = luminance(img.pixel(viewSize.width() - 10, viewSize.height() - 10));
+                if (dark)
+                    EXPECT_LT(background, 90);
+                else
+                    EXPECT_GT(background, 180);
+                EXPECT_GT(inkPixels(img, QRect(175, 8, 300, 30)), 20) << "no title";
+                EXPECT_GT(inkPixels(img, QRect(175, 40, 540, 200)), 200) << "no rows";
+                images.push_back(img);
+            }
+        // Language changes what is written, appearance how; the panes differ.
+        EXPECT_NE(images[0], images[1]);
+        EXPECT_NE(images[0], images[2]);
+        if (const QByteArray dir = qgetenv("QUORVEL_PANE_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            QImage sheet(viewSize.width() * 2 + 10, viewSize.height() * 2 + 10, QImage::Format_ARGB32);
+            sheet.fill(QColor(128, 128, 128));
+            QPainter p(&sheet);
+            // English left, Chinese right; light above dark.
+            for (int i = 0; i < 4; ++i)
+                p.drawImage((i % 2) * (viewSize.width() + 10), (i / 2) * (viewSize.height() + 10),
+                            images[std::size_t(i)]);
+            p.end();
+            ASSERT_TRUE(sheet.save(QDir(QString::fromLocal8Bit(dir)).filePath(QString::fromUtf8(pane.file))));
+        }
+    }
+}
+
+}  // namespace
