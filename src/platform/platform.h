@@ -9,6 +9,7 @@
 #include "platform/alerts.h"
 #include "platform/application.h"
 #include "platform/bundle.h"
+#include "platform/compositor.h"
 #include "platform/dispatch.h"
 #include "platform/displays.h"
 #include "platform/hotkeys.h"
@@ -41,9 +42,11 @@ struct Services {
     std::shared_ptr<Alerts> alerts;
     std::shared_ptr<Application> application;
     std::shared_ptr<SystemLog> log;
+    std::shared_ptr<Compositor> compositor;  // may be null: windows are composited
 };
 
-// Installs the backend; every member must be set except `updater`.
+// Installs the backend; every member must be set except `updater` and
+// `compositor`.
 // Replaces an earlier installation and forgets its preference domains.
 void install(Services services);
 void uninstall();

@@ -52,6 +52,8 @@ SimulatedDesktop::SimulatedDesktop(const Options& options) : options_(options) {
     services_.alerts = std::make_shared<SimAlerts>(core_);
     services_.application = std::make_shared<SimApplication>(core_);
     services_.log = std::make_shared<SimSystemLog>(core_);
+    compositor_ = std::make_shared<ManualCompositor>(true);
+    services_.compositor = compositor_;
 
     std::lock_guard lock(core_->mutex);
     core_->mainInfo.insert(QStringLiteral("CFBundleName"), QStringLiteral("Quorvel"));
@@ -660,6 +662,12 @@ void SimulatedDesktop::queueAlertAnswers(std::vector<int> indexes) {
 std::vector<AlertRecord> SimulatedDesktop::alertsShown() const {
     return locked([](Core& c) { return c.alertsShown; });
 }
+void SimulatedDesktop::setCompositingActive(bool active) {
+    compositor_->setActive(active);
+}
+
+bool SimulatedDesktop::compositingActive() const { return compositor_->isActive(); }
+
 int SimulatedDesktop::beepCount() const {
     return locked([](Core& c) { return c.beeps; });
 }

@@ -255,6 +255,10 @@ public:
     void setAccentColor(QColor color);
     int terminateRequests() const;
     void setTerminateHandler(std::function<void()> handler);
+    // Whether a compositing manager runs (it does unless a test says not);
+    // main thread, observers are told at once.
+    void setCompositingActive(bool active);
+    bool compositingActive() const;
 
     // The shared model (for the sim's own parts).
     const std::shared_ptr<Core>& core() const { return core_; }
@@ -274,6 +278,7 @@ private:
     Services services_;
     std::shared_ptr<SimHotKeys> hotKeys_;
     std::shared_ptr<SimWindowServer> windowServer_;
+    std::shared_ptr<ManualCompositor> compositor_;
     std::int32_t dockPid_ = 0;
     std::uint64_t dockList_ = 0;
 };
