@@ -255,6 +255,7 @@ TEST(X11PetChild, EyesFollowThePointerOverOtherPrograms) {
     auto services = x11::makeServices(options, &error);
     ASSERT_TRUE(services) << error.toStdString();
     platform::install(*services);
+    ASSERT_TRUE(xdotool({"mousemove", "600", "100"}));  // far from the pet
     {
         QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                    Qt::WindowDoesNotAcceptFocus);
