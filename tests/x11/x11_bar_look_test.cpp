@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <cstdlib>
@@ -305,6 +306,34 @@ TEST(X11PetTest, EyesFollowThePointerOverOtherProgramsWithIdleMotionOff) {
     ASSERT_TRUE(ended) << "the helper did not finish within 20 s";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the helper's checks failed (run it with " << petChildSwitch << "=1 to see)";
+}
+
+}  // namespace
+
+namespace {
+
+// Writes the picture of the live bar for the documentation when
+// QUORVEL_LIVE_BAR_SCREENSHOT names a file (scripts/render_live_bar_screenshot.sh):
+// the real program on Xvfb + openbox, no compositing manager, with real
+// applications running.
+TEST_F(X11BarLookTest, LiveScreenshot) {
+    const QString target = qEnvironmentVariable("QUORVEL_LIVE_BAR_SCREENSHOT");
+    if (target.isEmpty()) GTEST_SKIP() << "set QUORVEL_LIVE_BAR_SCREENSHOT to write the picture";
+    std::vector<std::unique_ptr<Child>> others;
+    terminals.push_back(openTerminal(*conn, "80x20+60+60", "xterm"));
+    ASSERT_TRUE(terminals.back());
+    // Other small X programs, where installed.
+    for (const char* program : {"xcalc", "xeyes", "xclock", "mousepad", "galculator", "gpicview"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty()) continue;
+        others.push_back(std::make_unique<Child>());
+        others.back()->start({program}, x11test::Session::shared().display());
+    }
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    xdotool({"mousemove", "640", "300"});
+    pumpFor(3.0);  // the strip fills in and the icons arrive
+    const QImage img = screenImage(conn->xcb(), conn->root(), QRect(0, barTop - 80, x11test::Session::width, barHeight + 80));
+    ASSERT_FALSE(img.isNull());
+    ASSERT_TRUE(img.save(target)) << target.toStdString();
 }
 
 }  // namespace

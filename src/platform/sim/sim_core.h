@@ -215,6 +215,7 @@ public:
     std::vector<int> alertAnswers;  // button indexes, used front first
     std::vector<AlertRecord> alertsShown;
     int beeps = 0;
+    bool fileViewerAvailable = true;
 
     // ---- processes
     std::map<QString, ProcessResult> processOutcomes;

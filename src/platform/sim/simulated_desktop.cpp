@@ -226,6 +226,11 @@ void SimulatedDesktop::setOpenURLResult(const QString& url, bool ok) {
     locked([&](Core& c) { c.openURLResults[url] = ok; return 0; });
 }
 
+void SimulatedDesktop::setFileViewerAvailable(bool available) {
+    std::lock_guard lock(core_->mutex);
+    core_->fileViewerAvailable = available;
+}
+
 void SimulatedDesktop::setDisplayName(const QString& path, const QString& name) {
     locked([&](Core& c) { c.displayNames[path] = name; return 0; });
 }

@@ -120,6 +120,8 @@ public:
     void setOpenApplicationResult(const QString& path, OpenResult result);
     void setOpenURLResult(const QString& url, bool ok);
     void setDisplayName(const QString& path, const QString& name);
+    // Whether a file viewer answers "reveal" requests (it does by default).
+    void setFileViewerAvailable(bool available);
 
     // ---- windows (numbers double as window-server window numbers)
     std::uint64_t addWindow(std::int32_t pid, WindowSpec given = {});
