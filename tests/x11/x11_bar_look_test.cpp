@@ -328,6 +328,11 @@ TEST_F(X11BarLookTest, LiveScreenshot) {
         others.push_back(std::make_unique<Child>());
         others.back()->start({program}, x11test::Session::shared().display());
     }
+    // A desktop colour, so the picture shows the bar standing on something.
+    const std::uint32_t teal = 0x3b6e8f;
+    xcb_change_window_attributes(conn->xcb(), conn->root(), XCB_CW_BACK_PIXEL, &teal);
+    xcb_clear_area(conn->xcb(), 0, conn->root(), 0, 0, 0, 0);
+    conn->flush();
     ASSERT_TRUE(launch()) << "no bar appeared";
     xdotool({"mousemove", "640", "300"});
     pumpFor(3.0);  // the strip fills in and the icons arrive
