@@ -21,9 +21,9 @@ bool QuorvelApp::launch() {
 
     menu_ = std::make_unique<MenuBarMenu>([this] { openSettings(); }, [this] { terminate(); });
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        tray_ = std::make_unique<QSystemTrayIcon>(QIcon(QStringLiteral(":/resources/icons/MenuBarIconTemplate.png")));
+        tray_ = std::make_unique<QSystemTrayIcon>(MenuBarMenu::trayIcon());
         tray_->setToolTip(tr_("Quorvel"));
-        tray_->setContextMenu(menu_.get());
+        menu_->attachTo(*tray_);
         tray_->show();
     } else {
         platform::log(QStringLiteral("[Quorvel] no system tray host: the menu-bar item is not shown"));

@@ -139,6 +139,33 @@ void handleSignals(const std::vector<int>& signalNumbers, std::function<void(int
     dispatcher().handleSignals(signalNumbers, std::move(handler));
 }
 
+// ---- compositor -----------------------------------------------------------
+
+void ManualCompositor::setActive(bool active) {
+    if (active == active_) return;
+    active_ = active;
+    // Copy first: an observer may remove itself.
+    auto targets = observers_;
+    for (auto& [token, callback] : targets) callback();
+}
+
+int ManualCompositor::addObserver(std::function<void()> callback) {
+    const int token = nextToken_++;
+    observers_.emplace_back(token, std::move(callback));
+    return token;
+}
+
+void ManualCompositor::removeObserver(int token) {
+    std::erase_if(observers_, [token](const auto& entry) { return entry.first == token; });
+}
+
+bool compositingActive() {
+    auto c = current().compositor;
+    return !c || c->isActive();
+}
+
+std::shared_ptr<Compositor> installedCompositor() { return current().compositor; }
+
 // ---- notification centre --------------------------------------------------
 
 NotificationCenter& NotificationCenter::defaultCenter() {

@@ -10,6 +10,7 @@
 #include "platform/application_folders.h"
 #include "platform/application.h"
 #include "platform/bundle.h"
+#include "platform/compositor.h"
 #include "platform/dispatch.h"
 #include "platform/displays.h"
 #include "platform/hotkeys.h"
@@ -44,9 +45,11 @@ struct Services {
     std::shared_ptr<SystemLog> log;
     // May be null: no installed applications are found.
     std::shared_ptr<ApplicationFolders> applicationFolders;
+    std::shared_ptr<Compositor> compositor;  // may be null: windows are composited
 };
 
-// Installs the backend; every member must be set except `updater`.
+// Installs the backend; every member must be set except `updater` and
+// `compositor`.
 // Replaces an earlier installation and forgets its preference domains.
 void install(Services services);
 void uninstall();

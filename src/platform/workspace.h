@@ -65,7 +65,8 @@ public:
     // Launching. The completion runs on the main thread.
     virtual void openApplication(const QString& path, std::function<void(OpenResult)> completion) = 0;
     virtual bool openURL(const QString& url) = 0;
-    virtual void revealInFileViewer(const QString& path) = 0;
+    // False when no file viewer could be asked to show it.
+    virtual bool revealInFileViewer(const QString& path) = 0;
     virtual std::optional<QString> urlForApplication(const QString& bundleID) = 0;
 
     // Icons: a running application's (may be absent) and a file's (always one).

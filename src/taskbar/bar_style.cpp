@@ -1,5 +1,10 @@
 #include "taskbar/bar_style.h"
 
+#include <QMenu>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
 #include "platform/platform.h"
 
 namespace bar_style {
@@ -36,11 +41,41 @@ double backgroundOpacity(qint64 level, bool hasThemeColor) {
     }
 }
 
-QColor backgroundColor(const QString& raw, qint64 level, platform::Appearance appearance) {
+QColor backgroundColor(const QString& raw, qint64 level, platform::Appearance appearance, bool composited) {
     const auto theme = themeColor(raw);
     QColor c = theme ? *theme : palette(appearance).windowBackground;
-    c.setAlphaF(float(backgroundOpacity(level, theme.has_value())));
+    c.setAlphaF(composited ? float(backgroundOpacity(level, theme.has_value())) : 1.0f);
     return c;
+}
+
+bool composited() { return platform::compositingActive(); }
+
+QPoint popupPosition(const QSize& menuSize, const QPoint& pointer, const QRect& barWindow, const QRect& screen) {
+    int x = pointer.x();
+    if (x + menuSize.width() > screen.right() + 1) x = screen.right() + 1 - menuSize.width();
+    x = std::max(x, screen.left());
+    // A menu taller than the room above the bar starts at the screen's top;
+    // the bar stays uncovered as long as anything fits.
+    const int y = std::max(screen.top(), barWindow.top() - menuSize.height());
+    return QPoint(x, y);
+}
+
+void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QWidget* barWidget) {
+    if (!composited()) {
+        // Nothing would blend transparent corners or a translucent fill.
+        menu->setAttribute(Qt::WA_TranslucentBackground, false);
+        menu->setAutoFillBackground(true);
+    }
+    const QWidget* window = barWidget ? barWidget->window() : nullptr;
+    if (!window) {
+        menu->popup(pointer);
+        return;
+    }
+    const QRect barWindow(window->mapToGlobal(QPoint(0, 0)), window->size());
+    QScreen* screen = window->screen();
+    const QRect screenRect = screen ? screen->geometry() : barWindow;
+    menu->ensurePolished();
+    menu->popup(popupPosition(menu->sizeHint(), pointer, barWindow, screenRect));
 }
 
 QFont font(double pixelSize, QFont::Weight weight) {

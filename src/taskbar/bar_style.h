@@ -4,10 +4,15 @@
 // fonts sized in pixels (sizes are given in points of a 72-dpi screen).
 #include <QColor>
 #include <QFont>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <optional>
 
 #include "platform/application.h"
+
+class QMenu;
+class QWidget;
 
 namespace bar_style {
 
@@ -29,7 +34,20 @@ std::optional<QColor> themeColor(const QString& appearanceModeRaw);
 // Background opacity by transparency level, with and without a theme colour.
 double backgroundOpacity(qint64 transparencyLevel, bool hasThemeColor);
 // The bar's background: theme colour or window background, at its opacity.
-QColor backgroundColor(const QString& appearanceModeRaw, qint64 transparencyLevel, platform::Appearance appearance);
+// Without a compositing manager nothing blends a translucent window with
+// the desktop behind it (the X server would show the colour darkened by its
+// alpha), so the same colour is then drawn opaque.
+QColor backgroundColor(const QString& appearanceModeRaw, qint64 transparencyLevel, platform::Appearance appearance,
+                       bool composited = true);
+// Whether a compositing manager blends our windows now.
+bool composited();
+
+// Shows a bar's popup menu at the pointer's x, with its bottom edge on the
+// top edge of the bar's window (never over the bar, its clock or tray),
+// kept inside the bar's screen, and drawn opaque without a compositor.
+void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QWidget* barWidget);
+// Where such a menu of the given size goes.
+QPoint popupPosition(const QSize& menuSize, const QPoint& pointer, const QRect& barWindow, const QRect& screen);
 
 QFont font(double pixelSize, QFont::Weight weight = QFont::Normal);
 

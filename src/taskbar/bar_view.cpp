@@ -77,12 +77,20 @@ BarView::BarView(RunningAppsStore* store, std::shared_ptr<WindowService> service
         self->update();
         for (QWidget* child : self->findChildren<QWidget*>()) child->update();
     });
+    // A compositor that starts or stops changes how the background is drawn.
+    if (auto compositor = platform::installedCompositor()) {
+        compositorObserver_ = compositor->addObserver([self] {
+            if (self) self->update();
+        });
+        compositor_ = compositor;
+    }
     relayout();
 }
 
 BarView::~BarView() {
     if (platform::isInstalled() && platform::installed().application)
         platform::application().removeObserver(appearanceObserver_);
+    if (auto compositor = compositor_.lock()) compositor->removeObserver(compositorObserver_);
     if (lastMenu_) delete lastMenu_.data();
 }
 
@@ -93,7 +101,7 @@ void BarView::settingChanged(const QString& key) {
 QColor BarView::backgroundColor() const {
     return bar_style::backgroundColor(settings::readString(keys::appearanceMode),
                                       settings::readInteger(keys::appearanceTransparency),
-                                      bar_style::currentAppearance());
+                                      bar_style::currentAppearance(), bar_style::composited());
 }
 
 void BarView::relayout() {
@@ -207,7 +215,7 @@ void BarView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = makeContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     lastMenu_ = menu;
-    menu->popup(event->globalPos());
+    bar_style::popUpAboveBar(menu, event->globalPos(), this);
 }
 
 void BarView::offerUnpinAfterOpenFailure(const QString& bundleID, const QString& displayName, PinStore& pinStore) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/compositor.h"
 #include "platform/displays.h"
 #include "services/hot_key_combo.h"
 
@@ -87,4 +88,6 @@ private:
     int contextMenuRequests_ = 0;
     QPointer<QMenu> lastMenu_;
     int appearanceObserver_ = 0;
+    int compositorObserver_ = 0;
+    std::weak_ptr<platform::Compositor> compositor_;
 };

@@ -1,5 +1,7 @@
 #include "taskbar/mouse_catcher.h"
 
+#include "taskbar/bar_style.h"
+
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -145,7 +147,7 @@ void CatcherView::showMenu(std::vector<TaskMenuAction> actions, const QPoint& gl
         }, Qt::QueuedConnection);
     }
     lastMenu_ = menu;
-    menu->popup(globalPos);
+    bar_style::popUpAboveBar(menu, globalPos, this);
 }
 
 void CatcherView::fire(int tag) {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/localization.h"
+#include "platform/platform.h"
 #include "taskbar/app_icon_provider.h"
 #include "taskbar/bar_style.h"
 #include "taskbar/task_button.h"
@@ -31,6 +32,16 @@ OverflowButtonView::OverflowButtonView(std::shared_ptr<WindowService> service, P
     bridge.leftMenu = [self] { return self ? self->menuEntries() : std::vector<TaskMenuAction>{}; };
     bridge.menu = [] { return std::vector<TaskMenuAction>{}; };
     catcher_->apply(bridge);
+    retranslate();
+    connect(&platform::prefs::userDefaults(), &platform::prefs::Domain::changed, this, [this](const QString& key) {
+        if (key == settings::keys::appLanguage) retranslate();
+    });
+}
+
+void OverflowButtonView::retranslate() {
+    const QString tip = tr_("More apps");
+    setToolTip(tip);
+    catcher_->setToolTip(tip);
 }
 
 bool OverflowButtonView::setContent(const std::vector<TaskButtonItem>& items, double iconSize, double buttonHeight) {
@@ -43,9 +54,6 @@ bool OverflowButtonView::setContent(const std::vector<TaskButtonItem>& items, do
     items_ = items;
     iconSize_ = iconSize;
     buttonHeight_ = buttonHeight;
-    const QString tip = tr_("More apps");
-    setToolTip(tip);
-    catcher_->setToolTip(tip);
     if (!faceChanged) return false;
     const int width = computeNaturalWidth();
     const bool widthChanged = width != naturalWidth_;

@@ -43,6 +43,8 @@ protected:
 
 private:
     int computeNaturalWidth() const;
+    // The tool tip in the language chosen now.
+    void retranslate();
 
     std::shared_ptr<WindowService> service_;
     PinStore* pinStore_;

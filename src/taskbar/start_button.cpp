@@ -76,6 +76,10 @@ StartButton::StartButton(StartIconStore& iconStore, StartMenuPort& startMenu,
     connect(&startMenu_, &StartMenuPort::presentedScreenIDChanged, this, &StartButton::refresh);
     connect(&platform::prefs::userDefaults(), &platform::prefs::Domain::changed, this, [this](const QString& key) {
         if (key == kSymbolKey || key == kFollowsKey || key == kIdleKey) refresh();
+        if (key == settings::keys::appLanguage) {
+            setToolTip(tr_("Start"));
+            setAccessibleName(tr_("Start"));
+        }
     });
     refresh();
 }

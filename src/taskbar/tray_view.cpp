@@ -71,6 +71,7 @@ void TrayView::setWallClock(std::function<QDateTime()> now) {
 }
 
 void TrayView::setTimeZone(const QTimeZone& zone) {
+    followsSystemZone_ = false;
     zone_ = zone;
     entry_ = MinuteAlignedSchedule::startOfMinute(now_(), zone_);
     scheduleNextMinute();
@@ -100,6 +101,9 @@ void TrayView::scheduleNextMinute() {
 
 void TrayView::minuteTick() {
     ++ticks_;
+    // The system's zone is read afresh: the user may have moved to another
+    // zone since the bar was built.
+    if (followsSystemZone_) zone_ = QTimeZone::systemTimeZone();
     entry_ = MinuteAlignedSchedule::startOfMinute(now_(), zone_);
     scheduleNextMinute();
     updateGeometry();

@@ -45,7 +45,8 @@ public:
     void setBattery(std::optional<Battery> reading);
     std::optional<Battery> battery() const { return battery_; }
 
-    // The wall clock and the zone the clock shows; tests pin both.
+    // The wall clock and the zone the clock shows; tests pin both. Until a
+    // zone is pinned the clock shows the system's, re-read every minute.
     void setWallClock(std::function<QDateTime()> now);
     void setTimeZone(const QTimeZone& zone);
 
@@ -75,6 +76,7 @@ private:
     std::optional<Battery> battery_;
     std::function<QDateTime()> now_;
     QTimeZone zone_;
+    bool followsSystemZone_ = true;
     QDateTime entry_;
     int ticks_ = 0;
     std::shared_ptr<platform::Timer> minuteTimer_;

@@ -147,7 +147,8 @@ void WindowService::showInFinder(std::int32_t pid) {
     if (!running_ || pid <= 0) return;
     auto app = platform::workspace().application(pid);
     if (!app || !app->bundlePath) return;
-    platform::workspace().revealInFileViewer(*app->bundlePath);
+    // Where no file viewer can be asked, the user hears that nothing happened.
+    if (!platform::workspace().revealInFileViewer(*app->bundlePath)) beepOnMain();
 }
 
 void WindowService::sendToApp(std::int32_t pid, AppRequest request) {

@@ -1,5 +1,8 @@
 #include <QAction>
+#include <QIcon>
+#include <QImage>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <gtest/gtest.h>
 
 #include "app/app_delegate.h"
@@ -326,6 +329,42 @@ TEST_F(MenuBarMenuTest, QuitRunsTheFullStopWithTheDockRestoreOnce) {
     const auto generation = app.delegate().workspaceGeneration();
     app.terminate();  // a second quit reaches the stop no more
     EXPECT_EQ(app.delegate().workspaceGeneration(), generation);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MenuBarMenuTest, TrayItemIsReadableAndALeftClickOpensTheMenu) {
+    // Not the old black template: a coloured square with a white symbol, at every size.
+    const QIcon icon = MenuBarMenu::trayIcon();
+    for (int size : {16, 22, 32}) {
+        const QImage img = icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(img.width(), size);
+        const QColor corner = img.pixelColor(0, 0);
+        EXPECT_LT(corner.alpha(), 128) << "rounded corners";
+        int white = 0, blue = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const QColor c = img.pixelColor(x, y);
+                if (c.alpha() < 200) continue;
+                if (c.red() > 230 && c.green() > 230 && c.blue() > 230) ++white;
+                if (c.blue() > 200 && c.red() < 80) ++blue;
+            }
+        EXPECT_GT(white, size) << "no symbol at " << size;
+        EXPECT_GT(blue, size * size / 4) << "no coloured ground at " << size;
+    }
+
+    MenuBarMenu menu([] {}, [] {});
+    QSystemTrayIcon tray(icon);
+    menu.attachTo(tray);
+    EXPECT_EQ(tray.contextMenu(), &menu) << "a right click opens it";
+    emit tray.activated(QSystemTrayIcon::Trigger);
+    EXPECT_TRUE(menu.isVisible()) << "a left click opens it too";
+    emit tray.activated(QSystemTrayIcon::Trigger);
+    EXPECT_FALSE(menu.isVisible()) << "and a second one closes it";
+    emit tray.activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_FALSE(menu.isVisible());
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
 
 #include "taskbar/bar_style.h"
 #include "taskbar/bar_view.h"
+#include "taskbar/overflow_button.h"
 #include "taskbar/start_button.h"
 #include "taskbar/task_strip.h"
 #include "taskbar/tray_view.h"
@@ -345,6 +347,70 @@ TEST_F(BarViewTest, AccessibleStartButtonPressesLikeTheShortcut) {
     actions->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_TRUE(startMenu.isOpen());
     EXPECT_EQ(view->startButton()->toolTip(), "Start");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(BarViewTest, OpaqueWithoutACompositorAndRedrawnWhenOneStarts) {
+    auto view = makeView();
+    defaults().setString("appearanceMode", "light");
+    EXPECT_EQ(view->backgroundColor().alpha(), 102);  // 40 %
+    auto render = [&] {
+        QImage img(view->size(), QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        view->render(&img);
+        return img.pixelColor(700, 42);
+    };
+    sim->setCompositingActive(false);
+    EXPECT_EQ(view->backgroundColor(), QColor(236, 236, 236)) << "the same colour, opaque";
+    EXPECT_EQ(render(), QColor(236, 236, 236));
+    sim->setCompositingActive(true);
+    EXPECT_EQ(render().alpha(), 102);
+    // Every theme colour and level stays its colour, opaque.
+    sim->setCompositingActive(false);
+    for (const char* mode : {"neoIndigo", "dark", "neoCitrus"})
+        for (qint64 level : {0, 1, 4}) {
+            const QColor composited = bar_style::backgroundColor(mode, level, platform::Appearance::darkAqua, true);
+            const QColor opaque = bar_style::backgroundColor(mode, level, platform::Appearance::darkAqua, false);
+            EXPECT_EQ(opaque.alpha(), 255);
+            EXPECT_EQ(opaque.rgb(), composited.rgb()) << mode << level;
+        }
+}
+
+TEST(BarPopup, OpensAboveTheBarInsideTheScreen) {
+    const QRect screen(0, 0, 1440, 900);
+    const QRect bar(0, 856, 1440, 44);
+    struct Case {
+        QSize menu;
+        QPoint pointer;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {{200, 120}, {300, 870}, {300, 736}},    // bottom edge on the bar's top edge
+        {{200, 120}, {1400, 870}, {1240, 736}},  // kept inside on the right
+        {{200, 120}, {-20, 870}, {0, 736}},      // and on the left
+        {{200, 2000}, {300, 870}, {300, 0}},     // too tall: from the screen's top
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(bar_style::popupPosition(c.menu, c.pointer, bar, screen), c.expected);
+    // A second screen to the right, with its bar.
+    EXPECT_EQ(bar_style::popupPosition({100, 50}, {1500, 870}, QRect(1440, 856, 1280, 44), QRect(1440, 0, 1280, 900)),
+              QPoint(1500, 806));
+}
+
+TEST_F(BarViewTest, StartAndMoreAppsToolTipsFollowTheLanguage) {
+    auto view = makeView();
+    defaults().setString("appLanguage", "simplifiedChinese");
+    EXPECT_EQ(view->startButton()->toolTip(), QStringLiteral("开始"));
+    EXPECT_EQ(view->startButton()->accessibleName(), QStringLiteral("开始"));
+    OverflowButtonView over(service, pins.get());
+    EXPECT_EQ(over.toolTip(), QStringLiteral("更多应用"));
+    defaults().setString("appLanguage", "english");
+    EXPECT_EQ(view->startButton()->toolTip(), "Start");
+    EXPECT_EQ(over.toolTip(), "More apps");
+    EXPECT_EQ(over.catcher()->toolTip(), "More apps");
 }
 
 }  // namespace

@@ -185,3 +185,27 @@ TEST_F(TrayViewTest, FollowsThePowerSourceMonitor) {
 }
 
 }  // namespace
+
+namespace {
+
+// The system's zone is read at every minute, not fixed when the bar is built.
+TEST_F(TrayViewTest, FollowsAChangeOfTheSystemTimeZone) {
+    const QByteArray saved = qgetenv("TZ");
+    qputenv("TZ", "UTC");
+    {
+        TrayView tray;
+        tray.setWallClock(wallClock(at(10, 41, 37)));
+        EXPECT_EQ(tray.layout().timeText, "10:41");
+        qputenv("TZ", "Asia/Tokyo");
+        sim->advance(23.0);
+        EXPECT_EQ(tray.layout().timeText, "19:42") << "still in the zone the bar was built in";
+        // A pinned zone stays.
+        tray.setTimeZone(utc);
+        sim->advance(60.0);
+        EXPECT_EQ(tray.layout().timeText, "10:43");
+    }
+    if (saved.isNull()) qunsetenv("TZ");
+    else qputenv("TZ", saved);
+}
+
+}  // namespace

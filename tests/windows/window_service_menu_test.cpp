@@ -196,6 +196,17 @@ TEST_F(MenuTest, QuitForceQuitAndShowInFinder) {
               std::vector<QString>{QStringLiteral("workspace.forceTerminate pid=%1").arg(pid)});
 }
 
+TEST_F(MenuTest, ShowInFinderBeepsWhereNoFileViewerAnswers) {
+    auto items = service->menuItems(TaskButtonKind::app(pid));
+    choose(items, "Show in Finder");
+    sim->pump();
+    EXPECT_EQ(sim->beepCount(), 0);
+    sim->setFileViewerAvailable(false);
+    choose(items, "Show in Finder");
+    sim->pump();
+    EXPECT_EQ(sim->beepCount(), 1);
+}
+
 TEST_F(MenuTest, NeverAsksProcessOneOrItselfToQuit) {
     sim->clearLog();
     for (std::int32_t target : {0, 1, -5, sim->ownPid()}) {

@@ -35,7 +35,7 @@ public:
         inner_->openApplication(path, std::move(done));
     }
     bool openURL(const QString& url) override { return inner_->openURL(url); }
-    void revealInFileViewer(const QString& path) override { inner_->revealInFileViewer(path); }
+    bool revealInFileViewer(const QString& path) override { return inner_->revealInFileViewer(path); }
     std::optional<QString> urlForApplication(const QString& id) override { return inner_->urlForApplication(id); }
     std::optional<QImage> iconForApplication(std::int32_t pid) override { return inner_->iconForApplication(pid); }
     QImage iconForFile(const QString& path) override { return inner_->iconForFile(path); }

@@ -614,3 +614,41 @@ TEST_F(X11LiveTest, ThreadedReadsWhileWindowsChange) {
 }
 
 }  // namespace
+
+namespace {
+
+// "Show in Finder" on the live desktop: the folder goes to xdg-open (no
+// shell); with no file manager on the session bus and no xdg-open there is
+// nothing to ask, and the caller is told so.
+TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
+    QTemporaryDir bin;
+    ASSERT_TRUE(bin.isValid());
+    const QString record = bin.filePath(QStringLiteral("opened"));
+    QFile script(bin.filePath(QStringLiteral("xdg-open")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record).toUtf8());
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    const QByteArray savedPath = qgetenv("PATH"), savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    struct Case {
+        QByteArray path;
+        bool revealed;
+    };
+    for (const Case& c : {Case{bin.path().toUtf8(), true}, Case{"/nonexistent", false}}) {
+        qputenv("PATH", c.path);
+        QFile::remove(record);
+        EXPECT_EQ(platform::workspace().revealInFileViewer(QStringLiteral("/usr/share/applications/debian-xterm.desktop")),
+                  c.revealed);
+        if (!c.revealed) continue;
+        QFile out(record);
+        EXPECT_TRUE(pumpUntil([&] { return out.exists() && out.size() > 0; }, 5.0)) << "xdg-open never ran";
+        ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+        EXPECT_EQ(out.readAll().trimmed(), QByteArray("file:///usr/share/applications"));
+    }
+    qputenv("PATH", savedPath);
+    if (!savedBus.isNull()) qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
+}
+
+}  // namespace

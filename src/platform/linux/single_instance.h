@@ -61,7 +61,7 @@ public:
         inner_->openApplication(path, std::move(completion));
     }
     bool openURL(const QString& url) override { return inner_->openURL(url); }
-    void revealInFileViewer(const QString& path) override { inner_->revealInFileViewer(path); }
+    bool revealInFileViewer(const QString& path) override { return inner_->revealInFileViewer(path); }
     std::optional<QString> urlForApplication(const QString& bundleID) override {
         return inner_->urlForApplication(bundleID);
     }

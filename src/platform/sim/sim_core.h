@@ -219,6 +219,7 @@ public:
     std::vector<int> alertAnswers;  // button indexes, used front first
     std::vector<AlertRecord> alertsShown;
     int beeps = 0;
+    bool fileViewerAvailable = true;
 
     // ---- processes
     std::map<QString, ProcessResult> processOutcomes;

@@ -112,8 +112,10 @@ bool SimWorkspace::openURL(const QString& url) {
     return it == core_->openURLResults.end() ? true : it->second;
 }
 
-void SimWorkspace::revealInFileViewer(const QString& path) {
+bool SimWorkspace::revealInFileViewer(const QString& path) {
     core_->log(QStringLiteral("workspace.reveal ") + path);
+    std::lock_guard lock(core_->mutex);
+    return core_->fileViewerAvailable;
 }
 
 std::optional<QString> SimWorkspace::urlForApplication(const QString& bundleID) {

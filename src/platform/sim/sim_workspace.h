@@ -24,7 +24,7 @@ public:
     bool forceTerminate(std::int32_t pid) override;
     void openApplication(const QString& path, std::function<void(OpenResult)> completion) override;
     bool openURL(const QString& url) override;
-    void revealInFileViewer(const QString& path) override;
+    bool revealInFileViewer(const QString& path) override;
     std::optional<QString> urlForApplication(const QString& bundleID) override;
     std::optional<QImage> iconForApplication(std::int32_t pid) override;
     QImage iconForFile(const QString& path) override;

@@ -58,6 +58,8 @@ SimulatedDesktop::SimulatedDesktop(const Options& options) : options_(options) {
     services_.log = std::make_shared<SimSystemLog>(core_);
     applicationFolders_ = std::make_shared<BundleFolders>(QStringList{}, QStringList{});
     services_.applicationFolders = applicationFolders_;
+    compositor_ = std::make_shared<ManualCompositor>(true);
+    services_.compositor = compositor_;
 
     std::lock_guard lock(core_->mutex);
     core_->mainInfo.insert(QStringLiteral("CFBundleName"), QStringLiteral("Quorvel"));
@@ -235,6 +237,11 @@ void SimulatedDesktop::setOpenApplicationResult(const QString& path, OpenResult 
 
 void SimulatedDesktop::setOpenURLResult(const QString& url, bool ok) {
     locked([&](Core& c) { c.openURLResults[url] = ok; return 0; });
+}
+
+void SimulatedDesktop::setFileViewerAvailable(bool available) {
+    std::lock_guard lock(core_->mutex);
+    core_->fileViewerAvailable = available;
 }
 
 void SimulatedDesktop::setDisplayName(const QString& path, const QString& name) {
@@ -682,6 +689,12 @@ void SimulatedDesktop::queueAlertAnswers(std::vector<int> indexes) {
 std::vector<AlertRecord> SimulatedDesktop::alertsShown() const {
     return locked([](Core& c) { return c.alertsShown; });
 }
+void SimulatedDesktop::setCompositingActive(bool active) {
+    compositor_->setActive(active);
+}
+
+bool SimulatedDesktop::compositingActive() const { return compositor_->isActive(); }
+
 int SimulatedDesktop::beepCount() const {
     return locked([](Core& c) { return c.beeps; });
 }

@@ -122,6 +122,8 @@ public:
     void setOpenApplicationResult(const QString& path, OpenResult result);
     void setOpenURLResult(const QString& url, bool ok);
     void setDisplayName(const QString& path, const QString& name);
+    // Whether a file viewer answers "reveal" requests (it does by default).
+    void setFileViewerAvailable(bool available);
 
     // ---- windows (numbers double as window-server window numbers)
     std::uint64_t addWindow(std::int32_t pid, WindowSpec given = {});
@@ -269,6 +271,10 @@ public:
     void setAccentColor(QColor color);
     int terminateRequests() const;
     void setTerminateHandler(std::function<void()> handler);
+    // Whether a compositing manager runs (it does unless a test says not);
+    // main thread, observers are told at once.
+    void setCompositingActive(bool active);
+    bool compositingActive() const;
 
     // ---- installed applications: real folders of application bundles
     // The folders the start menu scans; none until a test or a scenario
@@ -305,6 +311,7 @@ private:
     std::shared_ptr<SimWindowServer> windowServer_;
     std::shared_ptr<BundleFolders> applicationFolders_;
     std::unique_ptr<QTemporaryDir> home_;
+    std::shared_ptr<ManualCompositor> compositor_;
     std::int32_t dockPid_ = 0;
     std::uint64_t dockList_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "platform/linux/power_supply.h"
 #include "platform/linux/systemd_session.h"
 #include "platform/x11/x11_accessibility.h"
+#include "platform/x11/x11_compositor.h"
 #include "platform/x11/x11_displays.h"
 #include "platform/x11/x11_hotkeys.h"
 #include "platform/x11/x11_system.h"
@@ -47,6 +48,7 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     s.loginItems = linux_backend::AutostartLoginItems::forCurrentUser();
     s.powerSources = std::make_shared<linux_backend::PowerSupplySources>();
     s.updater = nullptr;
+    s.compositor = std::make_shared<X11Compositor>(conn);
     return s;
 }
 

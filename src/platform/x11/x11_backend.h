@@ -71,6 +71,8 @@
 //   options name their folder), and there is no update
 //   framework. Alerts have no toolkit at this layer: they are logged and
 //   answered with their default button unless the program installs its own.
+// - Compositing: a compositing manager runs while the selection
+//   _NET_WM_CM_S<screen> has an owner; XFixes reports each change of owner.
 #include <QString>
 #include <optional>
 

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_workspace.h"
 
+#include "platform/linux/file_reveal.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -360,10 +362,7 @@ bool X11Workspace::openURL(const QString& url) {
     return QProcess::startDetached(QStringLiteral("xdg-open"), {u.toString()});
 }
 
-void X11Workspace::revealInFileViewer(const QString& path) {
-    QFileInfo fi(path);
-    QProcess::startDetached(QStringLiteral("xdg-open"), {QUrl::fromLocalFile(fi.absolutePath()).toString()});
-}
+bool X11Workspace::revealInFileViewer(const QString& path) { return linux_backend::revealInFileManager(path); }
 
 std::optional<QString> X11Workspace::urlForApplication(const QString& bundleID) {
     if (auto e = entries_.byId(bundleID)) return e->path;

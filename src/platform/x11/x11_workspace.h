@@ -47,7 +47,7 @@ public:
 
     void openApplication(const QString& path, std::function<void(OpenResult)> completion) override;
     bool openURL(const QString& url) override;
-    void revealInFileViewer(const QString& path) override;
+    bool revealInFileViewer(const QString& path) override;
     std::optional<QString> urlForApplication(const QString& bundleID) override;
 
     std::optional<QImage> iconForApplication(std::int32_t pid) override;

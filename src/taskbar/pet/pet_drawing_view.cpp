@@ -43,6 +43,7 @@ void PetDrawingView::setRandomSource(std::function<double(double, double)> unifo
 
 bool PetDrawingView::frameTimerRunning() const { return frameTimer_ && frameTimer_->isValid(); }
 bool PetDrawingView::idleTimerRunning() const { return idleTimer_ && idleTimer_->isValid(); }
+bool PetDrawingView::pointerPollRunning() const { return pointerPoll_ && pointerPoll_->isValid(); }
 int PetDrawingView::monitorCount() const { return (localMonitor_ ? 1 : 0) + (globalMonitor_ ? 1 : 0); }
 
 // ---- window and settings ----------------------------------------------------
@@ -137,6 +138,15 @@ void PetDrawingView::refreshActivity(bool force) {
             updateGaze();
         }
         if (idleMotion) startIdleTimer();
+        // The idle tick looks at the pointer every second; without it, and
+        // without a desktop-wide monitor, the eyes would only follow the
+        // pointer over our own windows.
+        if (followsPointer && !idleMotion && !reducedMotion && !globalMonitor_) {
+            QPointer<PetDrawingView> self(this);
+            pointerPoll_ = platform::Timer::scheduled(idleInterval, true, [self](platform::Timer&) {
+                if (self && self->active_) self->updateGaze();
+            });
+        }
         if (transition.isRunning(platform::uptime()) || gaze_ != gazeTarget_) startFrameTimer();
         update();
         return;
@@ -153,6 +163,8 @@ void PetDrawingView::stopAll() {
     frameTimer_.reset();
     if (idleTimer_) idleTimer_->invalidate();
     idleTimer_.reset();
+    if (pointerPoll_) pointerPoll_->invalidate();
+    pointerPoll_.reset();
     delete localMonitor_;  // leaves the application's filter list by itself
     localMonitor_ = nullptr;
     if (globalMonitor_) {

@@ -8,6 +8,8 @@
 // a resting pet breathing) and stops itself once all has settled. A 1 s idle
 // timer schedules blinks and wags and drives the rest cycle. While its window
 // is hidden or minimised the view holds no timer and no pointer monitor.
+// Where the desktop reports no pointer moves outside our windows, the
+// pointer is looked at once a second while nothing else looks.
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -51,6 +53,10 @@ public:
     bool isActive() const { return active_; }
     bool frameTimerRunning() const;
     bool idleTimerRunning() const;
+    // Where the platform cannot report pointer moves over other programs, a
+    // timer looks at the pointer as often as the idle timer would; it runs
+    // while the eyes follow the pointer and no idle timer looks already.
+    bool pointerPollRunning() const;
     // Installed pointer monitors: the in-program one and, where the
     // platform offers it, the desktop-wide one.
     int monitorCount() const;
@@ -104,6 +110,7 @@ private:
     double nextBlink_ = 0;
     std::shared_ptr<platform::Timer> frameTimer_;
     std::shared_ptr<platform::Timer> idleTimer_;
+    std::shared_ptr<platform::Timer> pointerPoll_;
     LocalMonitor* localMonitor_ = nullptr;
     int globalMonitor_ = 0;
     std::weak_ptr<platform::Displays> globalMonitorOwner_;

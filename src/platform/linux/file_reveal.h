@@ -1,0 +1,14 @@
+#pragma once
+// Shows a file in the user's file manager, as a desktop user expects: the
+// file manager's own "show items" request on the session bus
+// (org.freedesktop.FileManager1, which selects the file in its folder),
+// else the folder opened with xdg-open. Never through a shell.
+#include <QString>
+
+namespace platform::linux_backend {
+
+// False when no file manager could be asked (no FileManager1 service and no
+// xdg-open), so the caller can tell the user.
+bool revealInFileManager(const QString& path);
+
+}  // namespace platform::linux_backend

@@ -1,0 +1,81 @@
+#include "platform/x11/x11_compositor.h"
+
+#include <xcb/xfixes.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace platform::x11 {
+namespace {
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+}  // namespace
+
+X11Compositor::X11Compositor(std::shared_ptr<Connection> conn)
+    : conn_(std::move(conn)), self_(std::make_shared<X11Compositor*>(this)) {
+    xcb_connection_t* c = conn_->xcb();
+    const std::string name = "_NET_WM_CM_S" + std::to_string(conn_->screenNumber());
+    Reply<xcb_intern_atom_reply_t> atom(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(name.size()), name.c_str()), nullptr), &std::free);
+    if (atom) selection_ = atom->atom;
+
+    // Ask for owner changes before reading the owner, so no change between
+    // the two is missed.
+    if (const auto* ext = xcb_get_extension_data(c, &xcb_xfixes_id); ext && ext->present && selection_) {
+        Reply<xcb_xfixes_query_version_reply_t> version(
+            xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 1, 0), nullptr), &std::free);
+        if (version) {
+            xcb_xfixes_select_selection_input(c, conn_->root(), selection_,
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+            xfixesEvent_ = std::uint8_t(ext->first_event + XCB_XFIXES_SELECTION_NOTIFY);
+        }
+    }
+    if (selection_) {
+        Reply<xcb_get_selection_owner_reply_t> owner(
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection_), nullptr), &std::free);
+        published_ = owner && owner->owner != XCB_WINDOW_NONE;
+    }
+    conn_->addListener(this);
+    conn_->flush();
+}
+
+X11Compositor::~X11Compositor() {
+    conn_->removeListener(this);
+    *self_ = nullptr;
+}
+
+bool X11Compositor::isActive() { return published_; }
+
+int X11Compositor::addObserver(std::function<void()> callback) {
+    const int token = nextToken_++;
+    observers_[token] = std::move(callback);
+    return token;
+}
+
+void X11Compositor::removeObserver(int token) { observers_.erase(token); }
+
+void X11Compositor::xEvent(const xcb_generic_event_t* event) {
+    if (!xfixesEvent_ || (event->response_type & 0x7f) != xfixesEvent_) return;
+    auto* e = reinterpret_cast<const xcb_xfixes_selection_notify_event_t*>(event);
+    if (e->selection != selection_) return;
+    const bool active = e->subtype == XCB_XFIXES_SELECTION_EVENT_SET_SELECTION_OWNER && e->owner != XCB_WINDOW_NONE;
+    std::weak_ptr<X11Compositor*> weak = self_;
+    conn_->postToMain([weak, active] {
+        auto self = weak.lock();
+        if (self && *self) (*self)->publish(active);
+    });
+}
+
+void X11Compositor::publish(bool active) {
+    if (active == published_) return;
+    published_ = active;
+    std::map<int, std::function<void()>> targets = observers_;
+    for (auto& [token, callback] : targets)
+        if (observers_.count(token)) callback();
+}
+
+}  // namespace platform::x11

@@ -1,0 +1,344 @@
+// How the bar looks and behaves on a live X11 desktop without a compositing
+// manager: drawn opaque, following a compositor that starts and stops, its
+// menus opening above it, and the pet's eyes following the pointer over
+// other programs. Checked from outside, on the pixels the X server shows.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb_icccm.h>
+
+#include "platform/platform.h"
+#include "platform/x11/x11_backend.h"
+#include "platform/x11/x11_compositor.h"
+#include "platform/x11/x11_connection.h"
+#include "taskbar/pet/pet_drawing_view.h"
+#include "x11_session.h"
+
+using namespace platform;
+using namespace x11test;
+
+namespace {
+
+constexpr int barHeight = 44;  // the medium bar, the default
+constexpr int barTop = x11test::Session::height - barHeight;
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+// What the X server shows in a rectangle of the root window (no compositor:
+// exactly what a person sees).
+QImage screenImage(xcb_connection_t* c, xcb_window_t root, const QRect& r) {
+    Reply<xcb_get_image_reply_t> img(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, std::int16_t(r.x()), std::int16_t(r.y()),
+                                          std::uint16_t(r.width()), std::uint16_t(r.height()), ~0u),
+                            nullptr),
+        &std::free);
+    if (!img || img->depth != 24) return {};
+    const int bytes = xcb_get_image_data_length(img.get());
+    if (bytes < r.width() * r.height() * 4) return {};
+    QImage out(xcb_get_image_data(img.get()), r.width(), r.height(), r.width() * 4, QImage::Format_RGB32);
+    return out.copy();
+}
+
+// A stand-in compositing manager: it only takes the manager selection, as
+// every compositor does when it starts.
+class FakeCompositor {
+public:
+    FakeCompositor() {
+        conn_ = xcb_connect(x11test::Session::shared().display().c_str(), nullptr);
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
+        window_ = xcb_generate_id(conn_);
+        xcb_create_window(conn_, XCB_COPY_FROM_PARENT, window_, screen->root, -1, -1, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        Reply<xcb_intern_atom_reply_t> atom(
+            xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, 13, "_NET_WM_CM_S0"), nullptr), &std::free);
+        xcb_set_selection_owner(conn_, window_, atom ? atom->atom : XCB_ATOM_NONE, XCB_CURRENT_TIME);
+        xcb_flush(conn_);
+    }
+    ~FakeCompositor() { stop(); }
+    // The compositor exits: its connection closes.
+    void stop() {
+        if (!conn_) return;
+        xcb_disconnect(conn_);
+        conn_ = nullptr;
+    }
+
+private:
+    xcb_connection_t* conn_ = nullptr;
+    xcb_window_t window_ = XCB_WINDOW_NONE;
+};
+
+class X11BarLookTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x11test::Session::shared().isRunning());
+        conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+        ASSERT_TRUE(conn);
+        ASSERT_TRUE(home.isValid());
+    }
+    void TearDown() override {
+        if (app) app->stop();
+        terminals.clear();
+    }
+    std::string binary() {
+        char self[4096] = {};
+        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
+        std::string path(self);
+        return path.substr(0, path.rfind('/')) + "/../quorvel";
+    }
+    bool launch() {
+        app = std::make_unique<Child>();
+        const std::string h = home.path().toStdString();
+        if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
+                        {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
+                         "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h}))
+            return false;
+        return conn->waitUntil([&] { return bar().exists; }, 20.0);
+    }
+    x11::WindowInfo bar() {
+        for (const auto& info : conn->windowInfos(conn->clientList()))
+            if (app && info.pid == app->pid() && info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DOCK) && info.viewable)
+                return info;
+        return {};
+    }
+    // The bar's background at a spot no button covers (below the buttons).
+    QRgb barBackground() {
+        const QImage img = screenImage(conn->xcb(), conn->root(), QRect(600, barTop + 41, 1, 1));
+        return img.isNull() ? 0 : img.pixel(0, 0);
+    }
+    // The program's mapped popups (override-redirect windows), in root coordinates.
+    std::vector<QRect> openMenus() {
+        std::vector<QRect> out;
+        xcb_connection_t* c = conn->xcb();
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, conn->root()), nullptr), &std::free);
+        if (!tree) return out;
+        auto* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            Reply<xcb_get_window_attributes_reply_t> attrs(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr), &std::free);
+            if (!attrs || !attrs->override_redirect || attrs->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+            // Qt marks every window of its process with the pid.
+            if (conn->windowInfo(children[i]).pid != app->pid()) continue;
+            Reply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr),
+                                                 &std::free);
+            if (!size || size->height < 40) continue;  // a tool tip
+            Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr),
+                                              &std::free);
+            if (g) out.emplace_back(g->x, g->y, g->width, g->height);
+        }
+        return out;
+    }
+
+    std::shared_ptr<x11::Connection> conn;
+    QTemporaryDir home;
+    std::unique_ptr<Child> app;
+    std::vector<std::unique_ptr<Terminal>> terminals;
+};
+
+// The opaque window background of the light or the dark appearance, never
+// darkened by the bar's opacity (40 %: 94 or 20).
+bool isOpaqueBackground(QRgb p) {
+    auto near = [](int v, int want) { return std::abs(v - want) <= 3; };
+    return (near(qRed(p), 236) && near(qGreen(p), 236) && near(qBlue(p), 236)) ||
+           (near(qRed(p), 50) && near(qGreen(p), 50) && near(qBlue(p), 50));
+}
+
+TEST(X11CompositorTest, FollowsTheManagerSelection) {
+    QString error;
+    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), &error);
+    ASSERT_TRUE(conn) << error.toStdString();
+    QTemporaryDir prefs;
+    x11::BackendOptions options;
+    options.display = QString::fromStdString(x11test::Session::shared().display());
+    options.preferencesDirectory = prefs.path();
+    auto services = x11::makeServices(options, &error);
+    ASSERT_TRUE(services) << error.toStdString();
+    platform::install(*services);
+    conn->setDispatcher(platform::installed().dispatcher);
+    ASSERT_TRUE(platform::installedCompositor());
+    EXPECT_FALSE(platform::compositingActive()) << "openbox alone composites nothing";
+
+    auto compositor = std::make_shared<x11::X11Compositor>(conn);
+    EXPECT_TRUE(compositor->followsChanges()) << "Xvfb has XFixes";
+    int changes = 0;
+    compositor->addObserver([&] { ++changes; });
+    {
+        FakeCompositor manager;
+        EXPECT_TRUE(pumpUntil([&] { return compositor->isActive() && platform::compositingActive(); }, 5.0))
+            << "a compositor that starts is not noticed";
+        EXPECT_EQ(changes, 1);
+        manager.stop();
+        EXPECT_TRUE(pumpUntil([&] { return !compositor->isActive() && !platform::compositingActive(); }, 5.0))
+            << "a compositor that stops is not noticed";
+        EXPECT_EQ(changes, 2);
+    }
+    // Started before we look: read at once.
+    FakeCompositor running;
+    xcb_flush(conn->xcb());
+    pumpUntil([&] { return platform::compositingActive(); }, 5.0);
+    EXPECT_TRUE(x11::X11Compositor(conn).isActive());
+    running.stop();
+    pumpUntil([&] { return !platform::compositingActive(); }, 5.0);
+    platform::uninstall();
+}
+
+TEST_F(X11BarLookTest, OpaqueWithoutCompositorAndFollowsOneThatStartsAndStops) {
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    EXPECT_TRUE(conn->waitUntil([&] { return isOpaqueBackground(barBackground()); }, 5.0))
+        << "the bar is darkened by its opacity: " << std::hex << barBackground();
+
+    // Under a compositor the bar is translucent again; here nobody blends,
+    // so the darkened colour is what shows.
+    auto manager = std::make_unique<FakeCompositor>();
+    EXPECT_TRUE(conn->waitUntil([&] { return !isOpaqueBackground(barBackground()); }, 5.0))
+        << "a compositor that starts is not followed";
+    manager->stop();
+    EXPECT_TRUE(conn->waitUntil([&] { return isOpaqueBackground(barBackground()); }, 5.0))
+        << "a compositor that stops is not followed";
+}
+
+TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
+    terminals.push_back(openTerminal(*conn, "80x24+40+40", "menu-test"));
+    ASSERT_TRUE(terminals.back());
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    pumpFor(1.0);
+    struct Case {
+        const char* what;
+        int x;
+    };
+    // The bar itself (an empty stretch of the strip) and the terminal's task button.
+    for (const Case& c : {Case{"bar menu", 700}, Case{"task button menu", 110}}) {
+        SCOPED_TRACE(c.what);
+        xdotool({"mousemove", std::to_string(c.x), std::to_string(barTop + barHeight / 2)});
+        std::vector<QRect> menus;
+        for (int attempt = 0; attempt < 3 && menus.empty(); ++attempt) {
+            xdotool({"click", "3"});
+            conn->waitUntil([&] { return !(menus = openMenus()).empty(); }, 2.0);
+        }
+        ASSERT_FALSE(menus.empty()) << "no menu opened";
+        EXPECT_LE(menus.front().bottom() + 1, barTop) << "the menu covers the bar";
+        EXPECT_GT(menus.front().bottom() + 1, barTop - 4) << "the menu does not sit on the bar";
+        const QImage img = screenImage(conn->xcb(), conn->root(), menus.front());
+        ASSERT_FALSE(img.isNull());
+        // Opaque to its corners: no black square where a transparent corner was meant.
+        for (QPoint corner : {QPoint(0, 0), QPoint(img.width() - 1, 0), QPoint(0, img.height() - 1),
+                              QPoint(img.width() - 1, img.height() - 1)})
+            EXPECT_NE(img.pixel(corner) & 0xffffff, 0u) << "black corner at " << corner.x() << "," << corner.y();
+        xdotool({"key", "Escape"});
+        conn->waitUntil([&] { return openMenus().empty(); }, 2.0);
+    }
+}
+
+// ---- the pet's eyes ----------------------------------------------------------
+
+constexpr const char* petChildSwitch = "QUORVEL_X11_PET_CHILD";
+
+// The helper: shows the pet with idle motion off in a bar-like panel of its
+// own, moves the pointer over the root window above it (another program's
+// area: our windows receive no move there) and expects the eyes to turn.
+TEST(X11PetChild, EyesFollowThePointerOverOtherPrograms) {
+    if (!std::getenv(petChildSwitch)) GTEST_SKIP() << "runs as the helper of X11PetTest only";
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    QTemporaryDir prefs;
+    x11::BackendOptions options;
+    options.preferencesDirectory = prefs.path();
+    QString error;
+    auto services = x11::makeServices(options, &error);
+    ASSERT_TRUE(services) << error.toStdString();
+    platform::install(*services);
+    ASSERT_TRUE(xdotool({"mousemove", "600", "100"}));  // far from the pet
+    {
+        QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                   Qt::WindowDoesNotAcceptFocus);
+        panel.setAttribute(Qt::WA_ShowWithoutActivating);
+        panel.setGeometry(100, barTop, 36, barHeight);
+        auto* pet = new PetDrawingView(&panel);
+        pet->idleMotion = false;
+        pet->followsPointer = true;
+        pet->setGeometry(panel.rect());
+        panel.show();
+        ASSERT_TRUE(pumpUntil([&] { return pet->isActive(); }, 5.0));
+        // The manager places a new window as it likes; a move after mapping is kept.
+        panel.move(100, barTop);
+        ASSERT_TRUE(pumpUntil([&] { return pet->mapToGlobal(QPoint(0, 0)) == QPoint(100, barTop); }, 5.0));
+        EXPECT_EQ(pet->gazeTarget(), PetVector{});
+        EXPECT_FALSE(pet->idleTimerRunning());
+        // Above the panel, to the right of the pet's middle, within reach.
+        ASSERT_TRUE(xdotool({"mousemove", "150", std::to_string(barTop - 20)}));
+        EXPECT_TRUE(pumpUntil([&] { return pet->gazeTarget().x > 0.1 && pet->gazeTarget().y < -0.1; }, 4.0))
+            << "the eyes ignore the pointer over another program: target " << pet->gazeTarget().x << ","
+            << pet->gazeTarget().y << " poll " << pet->pointerPollRunning() << " active " << pet->isActive()
+            << " pet at " << pet->mapToGlobal(QPoint(0, 0)).x() << "," << pet->mapToGlobal(QPoint(0, 0)).y();
+        EXPECT_TRUE(pumpUntil([&] { return pet->gaze() == pet->gazeTarget(); }, 3.0)) << "the eyes never arrive";
+        ASSERT_TRUE(xdotool({"mousemove", "90", std::to_string(barTop - 20)}));
+        EXPECT_TRUE(pumpUntil([&] { return pet->gazeTarget().x < -0.1; }, 4.0)) << "the eyes do not follow to the left";
+        panel.hide();
+        EXPECT_TRUE(pumpUntil([&] { return !pet->isActive(); }, 3.0));
+        EXPECT_FALSE(pet->pointerPollRunning()) << "a hidden pet keeps looking";
+    }
+    platform::uninstall();
+}
+
+TEST(X11PetTest, EyesFollowThePointerOverOtherProgramsWithIdleMotionOff) {
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    Child helper;
+    ASSERT_TRUE(helper.start({self, "--gtest_filter=X11PetChild.*"}, x11test::Session::shared().display(), -1, -1,
+                             {"QT_QPA_PLATFORM=xcb", std::string(petChildSwitch) + "=1",
+                              "QUORVEL_X11_TEST_DISPLAY=" + x11test::Session::shared().display()}));
+    const pid_t pid = helper.pid();
+    int status = -1;
+    bool ended = false;
+    for (int i = 0; i < 2000 && !ended; ++i) {
+        ended = waitpid(pid, &status, WNOHANG) == pid;
+        if (!ended) usleep(10000);
+    }
+    ASSERT_TRUE(ended) << "the helper did not finish within 20 s";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the helper's checks failed (run it with " << petChildSwitch << "=1 to see)";
+}
+
+}  // namespace
+
+namespace {
+
+// Writes the picture of the live bar for the documentation when
+// QUORVEL_LIVE_BAR_SCREENSHOT names a file (scripts/render_live_bar_screenshot.sh):
+// the real program on Xvfb + openbox, no compositing manager, with real
+// applications running.
+TEST_F(X11BarLookTest, LiveScreenshot) {
+    const QString target = qEnvironmentVariable("QUORVEL_LIVE_BAR_SCREENSHOT");
+    if (target.isEmpty()) GTEST_SKIP() << "set QUORVEL_LIVE_BAR_SCREENSHOT to write the picture";
+    std::vector<std::unique_ptr<Child>> others;
+    terminals.push_back(openTerminal(*conn, "80x20+60+60", "xterm"));
+    ASSERT_TRUE(terminals.back());
+    // Other small X programs, where installed.
+    for (const char* program : {"xcalc", "xeyes", "xclock", "mousepad", "galculator", "gpicview"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty()) continue;
+        others.push_back(std::make_unique<Child>());
+        others.back()->start({program}, x11test::Session::shared().display());
+    }
+    // A desktop colour, so the picture shows the bar standing on something.
+    const std::uint32_t teal = 0x3b6e8f;
+    xcb_change_window_attributes(conn->xcb(), conn->root(), XCB_CW_BACK_PIXEL, &teal);
+    xcb_clear_area(conn->xcb(), 0, conn->root(), 0, 0, 0, 0);
+    conn->flush();
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    xdotool({"mousemove", "640", "300"});
+    pumpFor(3.0);  // the strip fills in and the icons arrive
+    const QImage img = screenImage(conn->xcb(), conn->root(), QRect(0, barTop - 80, x11test::Session::width, barHeight + 80));
+    ASSERT_FALSE(img.isNull());
+    ASSERT_TRUE(img.save(target)) << target.toStdString();
+}
+
+}  // namespace
