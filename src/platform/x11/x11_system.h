@@ -98,6 +98,8 @@ class DefaultButtonAlerts : public Alerts {
 public:
     int runModal(const Alert& alert) override;
     void beep() override;
+    // The button that cancels the alert, or -1 when it has none.
+    static int cancelButtonIndex(const Alert& alert);
 };
 
 }  // namespace platform::x11
