@@ -18,9 +18,10 @@ public:
             if (!script.open(QIODevice::WriteOnly)) continue;
             const QString record = dir_.filePath(QStringLiteral("record"));
             const QString status = dir_.filePath(QStringLiteral("status"));
+            // One write per run: stand-ins started together must not interleave their lines.
             script.write(QStringLiteral("#!/bin/sh\n"
-                                        "{ printf '%s' \"${0##*/}\"; for a in \"$@\"; do printf ' %s' \"$a\"; done; "
-                                        "printf '\\n'; } >> '%1'\n"
+                                        "line=\"${0##*/}\"; for a in \"$@\"; do line=\"$line $a\"; done\n"
+                                        "printf '%s\\n' \"$line\" >> '%1'\n"
                                         "exit \"$(cat '%2')\"\n")
                              .arg(record, status)
                              .toUtf8());
