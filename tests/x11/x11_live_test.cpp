@@ -370,8 +370,9 @@ TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
     };
     namespace wn = workspace_notifications;
 
-    ASSERT_TRUE(workspace().activate(b.pid(), false));
-    ASSERT_TRUE(workspace().activate(a.pid(), false));
+    // A loaded machine may list a fresh terminal's window a moment late.
+    ASSERT_TRUE(pumpUntil([&] { return workspace().activate(b.pid(), false); }, 5.0));
+    ASSERT_TRUE(pumpUntil([&] { return workspace().activate(a.pid(), false); }, 5.0));
     EXPECT_TRUE(pumpUntil([&] {
         auto front = workspace().frontmostApplication();
         return front && front->pid == a.pid();
