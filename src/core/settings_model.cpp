@@ -184,6 +184,11 @@ std::optional<QString> readOptionalString(const QString& key) {
 
 QString readString(const QString& key) { return readOptionalString(key).value_or(QString()); }
 
+QString defaultString(const QString& key) {
+    const QVariant d = defaultOf(key);
+    return d.typeId() == QMetaType::QString ? d.toString() : QString();
+}
+
 QStringList readStringArray(const QString& key) {
     if (auto v = platform::prefs::userDefaults().stringArrayValue(key)) return *v;
     const QVariant d = defaultOf(key);

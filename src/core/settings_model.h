@@ -120,6 +120,8 @@ const KeySpec* findKey(const QString& key);
 bool readBool(const QString& key);
 qint64 readInteger(const QString& key);
 QString readString(const QString& key);
+// The table's default text of a key; empty when it has none or it is not text.
+QString defaultString(const QString& key);
 // The stored text, else the default text; none when the table has no default.
 std::optional<QString> readOptionalString(const QString& key);
 // An array whose every element is text; any other value reads as the default.

@@ -96,7 +96,7 @@ DockPane::DockPane(Applier apply, QWidget* parent) : SettingsPane(parent), apply
 void DockPane::showRows() {
     if (!restoredNote_) return;  // still being built
     const bool on = settings::readBool(settings::keys::dockManageEnabled);
-    const auto mode = services::dockCoexistModeFromRawValue(storedRawText(settings::keys::dockCoexistMode))
+    const auto mode = services::dockCoexistModeFromRawValue(settings::readString(settings::keys::dockCoexistMode))
                           .value_or(DockCoexistMode::moveRight);
     positionRow_->setVisible(on);
     delayRow_->setVisible(on);

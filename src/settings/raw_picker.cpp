@@ -9,13 +9,6 @@
 #include "core/settings_model.h"
 #include "platform/preferences.h"
 
-QString storedRawText(const QString& key) {
-    if (const auto stored = platform::prefs::userDefaults().stringValue(key)) return *stored;
-    if (const auto* spec = settings::findKey(key); spec && spec->defaultValue.typeId() == QMetaType::QString)
-        return spec->defaultValue.toString();
-    return {};
-}
-
 SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<PickerRow> rows,
                               std::function<void(const QString&)> reaction) {
     {
@@ -24,7 +17,7 @@ SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<
         for (const auto& row : rows) combo->addItem(tr_(row.title), row.value);
     }
     auto* b = new SettingBinding(
-        combo, key, [key] { return QVariant(storedRawText(key)); },
+        combo, key, [key] { return QVariant(settings::readString(key)); },
         [key](const QVariant& v) { platform::prefs::userDefaults().setString(key, v.toString()); },
         // -1 (no row) for a text no row has.
         [combo](const QVariant& v) { combo->setCurrentIndex(combo->findData(v)); },
@@ -54,7 +47,7 @@ SettingBinding* bindRawRadioGroup(QButtonGroup* group, const QString& key,
     }
     QWidget* anchor = buttons.empty() ? nullptr : buttons.front().first;
     auto* b = new SettingBinding(
-        anchor, key, [key] { return QVariant(storedRawText(key)); },
+        anchor, key, [key] { return QVariant(settings::readString(key)); },
         [key](const QVariant& v) { platform::prefs::userDefaults().setString(key, v.toString()); },
         [group, buttons](const QVariant& v) {
             // An exclusive group cannot uncheck its last button.

@@ -12,9 +12,6 @@
 class QButtonGroup;
 class QComboBox;
 
-// The stored text of `key` (missing or not text: the key's default).
-QString storedRawText(const QString& key);
-
 // A combo box; rows may be separated later with insertSeparator (rows are
 // found by their stored text, not their index).
 SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<PickerRow> rows,

@@ -59,17 +59,11 @@ SettingBinding* SettingBinding::onShown(std::function<void(const QVariant&)> app
 
 namespace {
 
-QString defaultText(const QString& key) {
-    if (const auto* spec = settings::findKey(key); spec && spec->defaultValue.typeId() == QMetaType::QString)
-        return spec->defaultValue.toString();
-    return {};
-}
-
 // The stored text when one of `values` has it, else the default's, else the first.
 QString shownText(const QString& key, const QStringList& values) {
     const auto stored = platform::prefs::userDefaults().stringValue(key);
     if (stored && values.contains(*stored)) return *stored;
-    const QString fallback = defaultText(key);
+    const QString fallback = settings::defaultString(key);
     if (values.contains(fallback)) return fallback;
     return values.isEmpty() ? QString() : values.first();
 }

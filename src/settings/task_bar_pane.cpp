@@ -97,7 +97,7 @@ void TaskBarPane::buildStripSection() {
 
 void TaskBarPane::showClickAgainLabel() {
     // Only "grouped" combines; any other text means one button per window.
-    const bool grouped = storedRawText(settings::keys::interactionModel) == QStringLiteral("grouped");
+    const bool grouped = settings::readString(settings::keys::interactionModel) == QStringLiteral("grouped");
     clickAgain_->setText(grouped ? tr_("Click again to hide app") : tr_("Click again to minimize window"));
 }
 
