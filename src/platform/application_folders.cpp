@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include "platform/files.h"
 #include "platform/linux/property_list.h"
 
 namespace platform {
@@ -70,12 +71,11 @@ QString BundleFolders::displayName(const QString& path) {
 }
 
 std::optional<QString> BundleFolders::bundleIdentifier(const QString& path) {
-    QFile file(path + QStringLiteral("/Contents/Info.plist"));
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    // Read one byte past the cap to tell an oversized file from one that
-    // just fits; never read more.
-    const QByteArray bytes = file.read(maximumInfoPlistSize + 1);
-    if (bytes.size() > maximumInfoPlistSize) return std::nullopt;
+    // The shared bounded reader: capped, and a FIFO or device in the bundle never stalls the scan.
+    QByteArray bytes;
+    if (readBoundedFile(path + QStringLiteral("/Contents/Info.plist"), maximumInfoPlistSize, &bytes) !=
+        ReadOutcome::ok)
+        return std::nullopt;
     const auto root = plist::parse(bytes);
     if (!root || root->typeId() != QMetaType::QVariantMap) return std::nullopt;
     const QVariant id = root->toMap().value(QStringLiteral("CFBundleIdentifier"));
