@@ -7,6 +7,15 @@
 namespace {
 
 // The symbols in a 20 x 20 box, drawn at a 12-point size in the middle.
+// The outline of a screen, shared by the task bar's and the Dock's symbols.
+void drawScreenFrame(QPainter& p) {
+    QPainterPath frame;
+    frame.addRoundedRect(QRectF(3.5, 4.5, 13, 11), 2, 2);
+    QPainterPath inner;
+    inner.addRoundedRect(QRectF(5, 6, 10, 8), 1, 1);
+    p.drawPath(frame.subtracted(inner));
+}
+
 void paintSymbol(QPainter& p, SettingsCategory category) {
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
@@ -41,20 +50,12 @@ void paintSymbol(QPainter& p, SettingsCategory category) {
             break;
         }
         case SettingsCategory::taskBar: {
-            QPainterPath frame;
-            frame.addRoundedRect(QRectF(3.5, 4.5, 13, 11), 2, 2);
-            QPainterPath inner;
-            inner.addRoundedRect(QRectF(5, 6, 10, 8), 1, 1);
-            p.drawPath(frame.subtracted(inner));
+            drawScreenFrame(p);
             p.drawRoundedRect(QRectF(6, 11, 8, 2), 0.6, 0.6);
             break;
         }
         case SettingsCategory::dock: {
-            QPainterPath frame;
-            frame.addRoundedRect(QRectF(3.5, 4.5, 13, 11), 2, 2);
-            QPainterPath inner;
-            inner.addRoundedRect(QRectF(5, 6, 10, 8), 1, 1);
-            p.drawPath(frame.subtracted(inner));
+            drawScreenFrame(p);
             for (int i = 0; i < 3; ++i) p.drawRoundedRect(QRectF(6.6 + i * 2.5, 11.2, 1.8, 1.8), 0.4, 0.4);
             break;
         }
