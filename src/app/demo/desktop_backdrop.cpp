@@ -64,7 +64,7 @@ void DesktopBackdrop::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), wallpaper);
 
     ++paints_;
-    drawn_ = visibleWindows();
+    // What the last look found: a change since then schedules its own repaint.
     for (const DrawnWindow& window : drawn_) {
         const QRectF r(window.x, window.y, window.width, window.height);
         const bool focused = window.focused;
