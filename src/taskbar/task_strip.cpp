@@ -82,6 +82,9 @@ TaskStripView::TaskStripView(RunningAppsStore* store, std::shared_ptr<WindowServ
 }
 
 TaskStripView::~TaskStripView() {
+    // A running spring keeps itself alive until its last frame; one that can
+    // no longer come (the strip or the desktop goes first) must not outlive us.
+    if (dropSpring_) dropSpring_->stop();
     for (auto* button : std::as_const(buttons_)) button->retire();
 }
 
