@@ -205,25 +205,6 @@ TEST(X11DisplaysTest, ScreensFlipAroundThePrimary) {
     EXPECT_NE(twins[0].id, twins[1].id);
 }
 
-TEST(X11SystemTest, UnaskedAlertsCancelWhereTheyCan) {
-    struct Case {
-        QStringList buttons;
-        int answer;
-    } cases[] = {
-        {{"Log Out", "Cancel"}, 1},
-        {{"Unpin", "取消"}, 1},
-        {{"Move to right edge", "Keep current position", "Leave Dock unchanged"}, 0},
-        {{"OK"}, 0},
-        {{}, 0},
-    };
-    DefaultButtonAlerts alerts;
-    for (const auto& c : cases) {
-        Alert alert;
-        alert.buttons = c.buttons;
-        EXPECT_EQ(alerts.runModal(alert), alertFirstButtonReturn + c.answer) << c.buttons.join(',').toStdString();
-    }
-}
-
 TEST(X11SystemTest, PanelFlagsAndSessionCommands) {
     const int panel = int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
     EXPECT_TRUE(isPanelWindowFlags(panel));

@@ -6,8 +6,10 @@
 #include "platform/linux/systemd_session.h"
 #include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_compositor.h"
+#include "platform/x11/x11_alerts.h"
 #include "platform/x11/x11_displays.h"
 #include "platform/x11/x11_hotkeys.h"
+#include "platform/x11/x11_processes.h"
 #include "platform/x11/x11_system.h"
 #include "platform/x11/x11_window_server.h"
 #include "platform/x11/x11_workspace.h"
@@ -44,7 +46,8 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     s.application = std::make_shared<X11Application>(conn);
     s.session = std::make_shared<linux_backend::SystemdSession>(options.sessionCommandFolder,
                                                                qEnvironmentVariable("XDG_SESSION_ID"));
-    s.alerts = std::make_shared<DefaultButtonAlerts>();
+    s.alerts = std::make_shared<DialogAlerts>(conn);
+    s.processes = std::make_shared<DesktopProcesses>(s.processes);
     s.loginItems = linux_backend::AutostartLoginItems::forCurrentUser();
     s.powerSources = std::make_shared<linux_backend::PowerSupplySources>();
     s.updater = nullptr;

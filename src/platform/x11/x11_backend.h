@@ -65,12 +65,12 @@
 //   symbols, command to Super (Mod4), option to Alt (Mod1). A combination
 //   another client holds reports "taken".
 // - No Dock exists: the Dock's preference domain is an ordinary file and its
-//   restart command finds nothing to restart. The login item is an XDG
-//   autostart entry, power comes from /sys/class/power_supply, lock / sleep /
+//   restart command is not run (one log line says so). The login item is an
+//   XDG autostart entry, power comes from /sys/class/power_supply, lock / sleep /
 //   log out / restart / shut down go to loginctl and systemctl (only when the
 //   options name their folder), and there is no update
-//   framework. Alerts have no toolkit at this layer: they are logged and
-//   answered with their default button unless the program installs its own.
+//   framework. Alerts are modal message boxes the user answers; the beep is
+//   the X bell.
 // - Compositing: a compositing manager runs while the selection
 //   _NET_WM_CM_S<screen> has an owner; XFixes reports each change of owner.
 #include <QString>

@@ -294,24 +294,4 @@ void X11Application::terminate() {
     if (auto* app = QCoreApplication::instance()) QMetaObject::invokeMethod(app, "quit", Qt::QueuedConnection);
 }
 
-int DefaultButtonAlerts::runModal(const Alert& alert) {
-    platform::log(QStringLiteral("[Quorvel] alert: %1 %2").arg(alert.messageText, alert.informativeText));
-    // Nobody is asked, so an alert that can be cancelled is cancelled: a
-    // question such as "Log Out?" or "Unpin?" must never be answered yes for
-    // the user.
-    const int cancel = cancelButtonIndex(alert);
-    return alertFirstButtonReturn + (cancel >= 0 ? cancel : 0);
-}
-
-int DefaultButtonAlerts::cancelButtonIndex(const Alert& alert) {
-    for (int i = 0; i < alert.buttons.size(); ++i) {
-        const QString text = alert.buttons[i].trimmed();
-        if (text.compare(QStringLiteral("Cancel"), Qt::CaseInsensitive) == 0 || text == QStringLiteral("取消"))
-            return i;
-    }
-    return -1;
-}
-
-void DefaultButtonAlerts::beep() {}
-
 }  // namespace platform::x11

@@ -1,6 +1,6 @@
 #pragma once
-// The program as an application of a live X11 desktop and the alerts, for
-// the parts that the desktop itself has no answer to.
+// The program as an application of a live X11 desktop, for the parts that
+// the desktop itself has no answer to.
 #include <QObject>
 #include <functional>
 #include <map>
@@ -10,7 +10,6 @@
 #include <array>
 #include <vector>
 
-#include "platform/alerts.h"
 #include "platform/geometry.h"
 #include "platform/application.h"
 #include "platform/x11/x11_connection.h"
@@ -89,17 +88,6 @@ private:
     std::optional<Appearance> appearance_;
     std::map<int, std::function<void()>> observers_;
     int next_ = 1;
-};
-
-// Alerts without a window toolkit of their own at this layer: the text goes to
-// the system log and the default (first) button is the answer. The program
-// may install alerts drawn with its widgets instead.
-class DefaultButtonAlerts : public Alerts {
-public:
-    int runModal(const Alert& alert) override;
-    void beep() override;
-    // The button that cancels the alert, or -1 when it has none.
-    static int cancelButtonIndex(const Alert& alert);
 };
 
 }  // namespace platform::x11
