@@ -114,6 +114,11 @@ class X11Application::Filter : public QObject {
 public:
     explicit Filter(X11Application* owner) : owner_(owner) {}
     bool eventFilter(QObject* object, QEvent* event) override {
+        // The desktop's palette changed (a light/dark switch, a new theme).
+        if (object == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange) {
+            owner_->notify();
+            return false;
+        }
         auto* window = qobject_cast<QWindow*>(object);
         if (!window || !isPanelWindowFlags(int(window->flags()))) return false;
         if (event->type() == QEvent::PlatformSurface &&
@@ -158,9 +163,17 @@ X11Application::X11Application(std::shared_ptr<Connection> connection, std::func
             QObject::connect(releaseTimer_.get(), &QTimer::timeout, [] { releaseStartUpMemory(); });
         }
     }
+    self_ = std::make_shared<X11Application*>(this);
+    std::weak_ptr<X11Application*> weak = self_;
+    // Called on the main thread, where the application is destroyed too.
+    xsettings_ = std::make_unique<XSettingsWatcher>(conn_, [weak] {
+        if (auto self = weak.lock()) (*self)->notify();
+    });
 }
 
 X11Application::~X11Application() {
+    xsettings_.reset();
+    self_.reset();
     if (auto* app = QCoreApplication::instance(); app && filter_) app->removeEventFilter(filter_.get());
 }
 
@@ -255,12 +268,13 @@ std::optional<Appearance> X11Application::appearance() {
 
 Appearance X11Application::effectiveAppearance() {
     if (auto a = appearance()) return *a;
+    if (auto dark = xsettings_->look().dark) return *dark ? Appearance::darkAqua : Appearance::aqua;
     // The desktop's palette: a dark window background means a dark desktop.
     const QColor window = QGuiApplication::palette().color(QPalette::Window);
     return window.lightnessF() < 0.5 ? Appearance::darkAqua : Appearance::aqua;
 }
 
-bool X11Application::reduceMotion() { return false; }
+bool X11Application::reduceMotion() { return xsettings_->look().reduceMotion; }
 
 QColor X11Application::accentColor() { return QGuiApplication::palette().color(QPalette::Highlight); }
 

@@ -13,6 +13,7 @@
 #include "platform/geometry.h"
 #include "platform/application.h"
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_xsettings.h"
 
 class QTimer;
 class QWindow;
@@ -83,6 +84,10 @@ private:
     std::function<void()> quit_;
     std::unique_ptr<Filter> filter_;
     std::unique_ptr<QTimer> releaseTimer_;  // gives back start-up memory once the panels are quiet
+    // The desktop's theme and animation switches; its changes, and changes of
+    // the palette Qt takes from the desktop, reach the observers.
+    std::shared_ptr<X11Application*> self_;
+    std::unique_ptr<XSettingsWatcher> xsettings_;
     std::mutex mutex_;
     ActivationPolicy policy_ = ActivationPolicy::regular;
     std::optional<Appearance> appearance_;
