@@ -6,9 +6,11 @@
 // counterpart:
 //
 // - Applications are the window manager's clients (_NET_CLIENT_LIST)
-//   grouped by _NET_WM_PID; clients of another machine (WM_CLIENT_MACHINE)
-//   are left out, their process ids mean nothing here. Launch order is the
-//   processes' start time.
+//   grouped by _NET_WM_PID. Clients without one, and clients of another
+//   machine (WM_CLIENT_MACHINE), whose process ids mean nothing here, are
+//   grouped by client leader and WM_CLASS under an identifier outside the
+//   range of process ids (x11_client_groups.h). Launch order is the
+//   processes' start time, client groups last.
 // - Bundle identifier: the id of the matching .desktop file (by
 //   _GTK_APPLICATION_ID, StartupWMClass or WM_CLASS), else the WM_CLASS
 //   class. Bundle path: that .desktop file, else /proc/<pid>/exe. Name: the
@@ -22,7 +24,8 @@
 //   other means clears the flag.
 // - Activation: _NET_ACTIVE_WINDOW on the application's frontmost window.
 //   Quit: _NET_CLOSE_WINDOW on each window. Force quit: SIGKILL, only to a
-//   process that owns a window on this machine and is not ourselves.
+//   process that owns a window on this machine and is not ourselves; a
+//   client group's connections are killed by the X server instead.
 // - Workspace notifications are synthesised: launch and termination from
 //   the client list (a process's first window appears / its last one goes),
 //   activation from _NET_ACTIVE_WINDOW, space changes from

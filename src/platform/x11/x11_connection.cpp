@@ -11,6 +11,8 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/x11/x11_client_groups.h"
+
 namespace platform::x11 {
 namespace {
 
@@ -134,6 +136,7 @@ bool Connection::setUp(const QString& displayName, QString* error) {
     atoms_.gtkFrameExtents = intern(conn_, "_GTK_FRAME_EXTENTS");
     atoms_.gtkApplicationId = intern(conn_, "_GTK_APPLICATION_ID");
     atoms_.wakeUp = intern(conn_, "_QUORVEL_WAKE_UP");
+    atoms_.clientLeader = intern(conn_, "WM_CLIENT_LEADER");
 
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) hostName_ = QString::fromLocal8Bit(host);
@@ -205,7 +208,8 @@ bool Connection::isWindowInfoAtom(xcb_atom_t atom) const {
                                 ewmh_._NET_WM_STATE,       ewmh_._NET_WM_WINDOW_TYPE,   ewmh_._NET_WM_ALLOWED_ACTIONS,
                                 ewmh_._NET_FRAME_EXTENTS,  atoms_.gtkFrameExtents,      ewmh_._NET_WM_NAME,
                                 XCB_ATOM_WM_NAME,          XCB_ATOM_WM_CLASS,           atoms_.gtkApplicationId,
-                                XCB_ATOM_WM_TRANSIENT_FOR, atoms_.windowOpacity};
+                                XCB_ATOM_WM_TRANSIENT_FOR, atoms_.windowOpacity,     atoms_.clientLeader,
+                                XCB_ATOM_WM_HINTS};
     return std::find(std::begin(atoms), std::end(atoms), atom) != std::end(atoms);
 }
 
@@ -513,7 +517,7 @@ std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>&
 void Connection::readWindows(std::vector<WindowRead>& reads) {
     struct Cookies {
         xcb_get_property_cookie_t pid, machine, desktop, state, types, actions, frame, shadow, netName, wmName,
-            wmClass, gtkId, transient, opacity;
+            wmClass, gtkId, transient, opacity, leader, hints;
         xcb_get_window_attributes_cookie_t attrs;
         xcb_get_geometry_cookie_t geometry;
         xcb_translate_coordinates_cookie_t origin;
@@ -540,6 +544,8 @@ void Connection::readWindows(std::vector<WindowRead>& reads) {
             c.gtkId = prop(w, atoms_.gtkApplicationId, atoms_.utf8String, 256);
             c.transient = prop(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
             c.opacity = prop(w, atoms_.windowOpacity, XCB_ATOM_CARDINAL, 1);
+            c.leader = prop(w, atoms_.clientLeader, XCB_ATOM_WINDOW, 1);
+            c.hints = prop(w, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 9);
         }
         if (reads[i].geometry) {
             c.attrs = xcb_get_window_attributes(conn_, w);
@@ -569,6 +575,8 @@ void Connection::readWindows(std::vector<WindowRead>& reads) {
             auto gtkId = get(c.gtkId);
             auto transient = get(c.transient);
             auto opacity = get(c.opacity);
+            auto leader = get(c.leader);
+            auto hints = get(c.hints);
             // A property request on a gone window is answered with an error.
             exists = pid != nullptr;
             const xcb_window_t window = info.window;
@@ -613,6 +621,23 @@ void Connection::readWindows(std::vector<WindowRead>& reads) {
             info.gtkApplicationId = QString::fromUtf8(bytes(gtkId.get()));
             if (auto v = cardinals(transient.get()); !v.empty()) info.transientFor = v[0];
             if (auto v = cardinals(opacity.get()); !v.empty()) info.opacity = double(v[0]) / double(0xffffffffu);
+            // WM_HINTS: flags, input, initial state, icon pixmap, icon window, icon
+            // position (2), icon mask, window group.
+            const auto wmHints = cardinals(hints.get());
+            constexpr std::uint32_t windowGroupHint = 1u << 6, urgencyHint = 1u << 8;
+            info.urgencyHint = !wmHints.empty() && (wmHints[0] & urgencyHint);
+            if (auto v = cardinals(leader.get()); !v.empty() && v[0] != XCB_WINDOW_NONE)
+                info.clientLeader = v[0];
+            else if (wmHints.size() >= 9 && (wmHints[0] & windowGroupHint) && wmHints[8] != XCB_WINDOW_NONE)
+                info.clientLeader = wmHints[8];
+            // The application: the process for a client of this machine that
+            // names one, else the client group (read once with the properties,
+            // so an unchanged window costs nothing here).
+            info.processID = info.pid;
+            if (exists)
+                info.pid = applicationIdFor(info.processID, isLocalMachine(info.clientMachine, hostName_),
+                                            info.clientLeader != XCB_WINDOW_NONE ? info.clientLeader : info.window,
+                                            info.wmClassClass);
         }
         if (reads[i].geometry) {
             Reply<xcb_get_window_attributes_reply_t> attrs(xcb_get_window_attributes_reply(conn_, c.attrs, nullptr));

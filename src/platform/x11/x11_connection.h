@@ -51,7 +51,12 @@ Size clientSizeFor(const Size& visibleSize, const FrameExtents& decoration, cons
 struct WindowInfo {
     xcb_window_t window = XCB_WINDOW_NONE;
     bool exists = false;            // the window could be read at all
-    std::int32_t pid = 0;           // _NET_WM_PID; 0 when absent
+    // The application: _NET_WM_PID for a client of this machine, else its
+    // client group (x11_client_groups.h); 0 only for a window that is gone.
+    std::int32_t pid = 0;
+    std::int32_t processID = 0;     // _NET_WM_PID as given; 0 when absent
+    xcb_window_t clientLeader = XCB_WINDOW_NONE;  // WM_CLIENT_LEADER, else the WM_HINTS group
+    bool urgencyHint = false;       // WM_HINTS urgency (ICCCM)
     std::optional<QString> clientMachine;
     std::optional<std::uint32_t> desktop;  // 0xFFFFFFFF: all desktops
     std::vector<xcb_atom_t> state;
@@ -97,6 +102,7 @@ public:
         xcb_atom_t gtkFrameExtents = XCB_ATOM_NONE;
         xcb_atom_t gtkApplicationId = XCB_ATOM_NONE;
         xcb_atom_t wakeUp = XCB_ATOM_NONE;
+        xcb_atom_t clientLeader = XCB_ATOM_NONE;
     };
 
     // Connects to the display (the environment's DISPLAY when empty).

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/dispatch.h"
+#include "platform/x11/x11_client_groups.h"
 
 namespace platform::x11 {
 namespace wn = workspace_notifications;
@@ -99,7 +100,7 @@ X11Workspace::X11Workspace(std::shared_ptr<Connection> connection, std::shared_p
       hub_(std::make_shared<Hub>()) {
     auto clients = conn_->knownClients();
     for (const auto& info : conn_->windowInfos({clients.begin(), clients.end()}))
-        if (info.exists && info.pid > 0 && isLocal(info)) {
+        if (info.exists && info.pid > 0) {
             windowPids_[info.window] = info.pid;
             windowHidden_[info.window] = info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN);
         }
@@ -109,17 +110,13 @@ X11Workspace::X11Workspace(std::shared_ptr<Connection> connection, std::shared_p
 
 X11Workspace::~X11Workspace() { conn_->removeListener(this); }
 
-bool X11Workspace::isLocal(const WindowInfo& info) const {
-    // A client on another machine has a process id of that machine.
-    if (!info.clientMachine) return true;
-    return *info.clientMachine == conn_->hostName() || *info.clientMachine == QStringLiteral("localhost");
-}
-
 std::map<std::int32_t, std::vector<WindowInfo>> X11Workspace::localClientsByPid(std::int32_t only) {
     std::map<std::int32_t, std::vector<WindowInfo>> out;
-    // With one process asked for, only its windows are copied.
+    // With one application asked for, only its windows are copied. Clients
+    // of other machines and clients without a process id come as client
+    // groups (their `pid` is the group's), never under a process id of here.
     auto keep = [&](const WindowInfo& info) {
-        return info.exists && info.pid > 0 && (only == 0 || info.pid == only) && isLocal(info);
+        return info.exists && info.pid > 0 && (only == 0 || info.pid == only);
     };
     for (auto& info : conn_->windowInfos(conn_->clientList(), keep)) out[info.pid].push_back(std::move(info));
     return out;
@@ -129,13 +126,14 @@ std::int32_t X11Workspace::activePid() {
     const xcb_window_t active = conn_->activeWindow();
     if (active == XCB_WINDOW_NONE) return 0;
     WindowInfo info = conn_->windowInfo(active);
-    return info.exists && isLocal(info) ? info.pid : 0;
+    return info.exists ? info.pid : 0;
 }
 
 RunningApplication X11Workspace::describe(std::int32_t pid, const std::vector<WindowInfo>& windows,
                                           std::int32_t active) {
     RunningApplication app;
     app.pid = pid;
+    // A client group has no process here: no executable, never ours.
     const QString exe = processFacts(pid).executable;
     if (!exe.isEmpty()) app.executablePath = exe;
     app.isActive = pid == active;
@@ -179,6 +177,8 @@ RunningApplication X11Workspace::describe(std::int32_t pid, const std::vector<Wi
 }
 
 X11Workspace::ProcessFacts X11Workspace::processFacts(std::int32_t pid) {
+    // A client group names no process of this machine: nothing to read.
+    if (isClientGroup(pid)) return {};
     {
         std::lock_guard lock(mutex_);
         if (auto it = processFacts_.find(pid); it != processFacts_.end()) return it->second;
@@ -227,6 +227,13 @@ std::int32_t X11Workspace::ownProcessID() { return ::getpid(); }
 
 bool X11Workspace::isProcessAlive(std::int32_t pid) {
     if (pid <= 0) return false;
+    if (isClientGroup(pid)) {
+        // Alive while one of its windows is.
+        std::lock_guard lock(mutex_);
+        for (const auto& [w, app] : windowPids_)
+            if (app == pid) return true;
+        return false;
+    }
     return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
@@ -329,7 +336,16 @@ bool X11Workspace::forceTerminate(std::int32_t pid) {
     // Only a process that owns a window on this machine, and never ourselves
     // or init: a stale or foreign id must not kill an unrelated process.
     if (pid <= 1 || pid == ::getpid()) return false;
-    if (!localClientsByPid(pid).count(pid)) return false;
+    auto byPid = localClientsByPid(pid);
+    auto it = byPid.find(pid);
+    if (it == byPid.end()) return false;
+    if (isClientGroup(pid)) {
+        // No process of ours to signal: the X server drops the clients'
+        // connections instead, as xkill does.
+        for (const auto& w : it->second) xcb_kill_client(conn_->xcb(), w.window);
+        conn_->flush();
+        return true;
+    }
     return ::kill(pid, SIGKILL) == 0;
 }
 
@@ -442,7 +458,7 @@ void X11Workspace::clientsChanged(const std::vector<xcb_window_t>& added, const 
         std::set<std::int32_t> before;
         for (auto& [w, pid] : windowPids_) before.insert(pid);
         for (const auto& info : infos)
-            if (info.exists && info.pid > 0 && isLocal(info)) {
+            if (info.exists && info.pid > 0) {
                 windowPids_[info.window] = info.pid;
                 windowHidden_[info.window] = info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN);
             }

@@ -1,6 +1,7 @@
 #pragma once
 // Running applications of a live X11 desktop: the window manager's clients
-// grouped by the process that owns them, with launching, activation, hiding
+// grouped by the process that owns them (or by client group, for clients
+// that name no process of this machine), with launching, activation, hiding
 // and quitting mapped onto window-manager requests, and the workspace
 // notifications synthesised from the root window's property changes.
 #include <QString>
@@ -68,8 +69,7 @@ private:
         std::optional<unsigned long long> startTime;
     };
     ProcessFacts processFacts(std::int32_t pid);
-    bool isLocal(const WindowInfo& info) const;
-    // Local clients by process (only those of `only` when it is not 0).
+    // Clients by application (only those of `only` when it is not 0).
     std::map<std::int32_t, std::vector<WindowInfo>> localClientsByPid(std::int32_t only = 0);
     RunningApplication describe(std::int32_t pid, const std::vector<WindowInfo>& windows, std::int32_t activePid);
     std::int32_t activePid();
@@ -82,7 +82,7 @@ private:
     DesktopEntryIndex entries_;
     std::shared_ptr<Hub> hub_;
     std::mutex mutex_;
-    std::map<xcb_window_t, std::int32_t> windowPids_;  // local clients seen by the event thread
+    std::map<xcb_window_t, std::int32_t> windowPids_;  // clients seen by the event thread, by application
     std::map<xcb_window_t, bool> windowHidden_;
     std::set<std::int32_t> hiddenApps_;
     std::map<std::int32_t, std::set<xcb_window_t>> minimisedByHide_;
