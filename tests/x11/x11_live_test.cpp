@@ -328,7 +328,7 @@ TEST_F(X11LiveTest, WorkspaceGroupsClientsByProcess) {
 
     x11::X11Workspace::Options withEntry;
     withEntry.desktopDirectories = {apps.path()};
-    auto axImpl = std::static_pointer_cast<x11::X11Accessibility>(platform::installed().accessibility);
+    auto axImpl = std::make_shared<x11::X11Accessibility>(conn);
     x11::X11Workspace ws(conn, axImpl, withEntry);
     auto running = ws.runningApplications();
     std::vector<std::int32_t> pids;

@@ -9,6 +9,7 @@
 #include "platform/x11/x11_alerts.h"
 #include "platform/x11/x11_displays.h"
 #include "platform/x11/x11_hotkeys.h"
+#include "platform/x11/x11_launcher_entry.h"
 #include "platform/x11/x11_processes.h"
 #include "platform/x11/x11_system.h"
 #include "platform/x11/x11_window_server.h"
@@ -38,8 +39,13 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     X11Workspace::Options wsOptions;
     if (s.bundles)
         if (auto id = s.bundles->mainBundleIdentifier()) wsOptions.ownBundleID = *id;
-    s.accessibility = accessibility;
-    s.workspace = std::make_shared<X11Workspace>(conn, accessibility, wsOptions);
+    auto workspace = std::make_shared<X11Workspace>(conn, accessibility, wsOptions);
+    // Unread badges: the desktop's launcher entries and urgent windows, seen
+    // through the Dock's accessibility tree.
+    auto badges = std::make_shared<BadgeDock>(conn, workspace, std::make_shared<LauncherEntries>());
+    s.accessibility = std::make_shared<BadgeAccessibility>(accessibility, badges);
+    s.workspace = std::make_shared<BadgeWorkspace>(workspace, badges);
+    s.bundles = std::make_shared<BadgeBundles>(s.bundles, badges);
     s.windowServer = std::make_shared<X11WindowServer>(conn);
     s.displays = std::make_shared<X11Displays>(conn);
     s.hotKeys = std::make_shared<X11HotKeys>(conn);

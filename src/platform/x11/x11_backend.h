@@ -63,6 +63,10 @@
 //   reserved with struts: keeping windows off the bar is the constraint
 //   engine's job. Our bar panels (frameless, on top, never focused) become
 //   dock-type windows on all desktops, skipped by pagers and task bars.
+// - Unread badges: the session bus's launcher-entry signal and windows that
+//   ask for attention, offered as the Dock's accessibility tree
+//   (x11_launcher_entry.h); that Dock is listed among the running
+//   applications but is no process and never has a button.
 // - Global shortcuts: XGrabKey on the root window with every Caps Lock /
 //   Num Lock variant; the virtual key codes of the ANSI layout map to key
 //   symbols, command to Super (Mod4), option to Alt (Mod1). A combination
