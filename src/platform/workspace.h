@@ -39,6 +39,12 @@ inline const QString activeSpaceDidChange = QStringLiteral("NSWorkspaceActiveSpa
 inline const QString didWake = QStringLiteral("NSWorkspaceDidWakeNotification");
 }  // namespace workspace_notifications
 
+// The stand-in icon a platform gives for a file it has no icon for carries
+// this text key; a cache of icons leaves it out, so a later ask can still
+// find the real one.
+inline const QString genericIconKey = QStringLiteral("platform-generic-icon");
+inline bool isGenericIcon(const QImage& image) { return !image.text(genericIconKey).isEmpty(); }
+
 struct OpenResult {
     bool ok = false;
     QString errorDescription;  // localised reason when !ok

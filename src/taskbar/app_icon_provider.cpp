@@ -35,11 +35,27 @@ AppIconProvider::~AppIconProvider() {
         platform::workspace().removeObserver(observerToken_);
 }
 
-void AppIconProvider::applicationTerminated(std::int32_t pid) { iconByPid_.remove(pid); }
+void AppIconProvider::applicationTerminated(std::int32_t pid) {
+    iconByPid_.remove(pid);
+    failedAt_.remove(QStringLiteral("pid:%1").arg(pid));
+}
+
+namespace {
+constexpr double retryInterval = 1.0;
+}
+
+bool AppIconProvider::failedRecently(const QString& key) const {
+    auto it = failedAt_.constFind(key);
+    return it != failedAt_.constEnd() && platform::uptime() - it.value() < retryInterval;
+}
+
+void AppIconProvider::noteFailure(const QString& key) { failedAt_.insert(key, platform::uptime()); }
 
 std::optional<QImage> AppIconProvider::icon(std::int32_t pid) {
     if (pid <= 0) return std::nullopt;
     if (auto it = iconByPid_.constFind(pid); it != iconByPid_.constEnd()) return it.value();
+    const QString failureKey = QStringLiteral("pid:%1").arg(pid);
+    if (failedRecently(failureKey)) return std::nullopt;
     auto& ws = platform::workspace();
     const auto app = ws.application(pid);
     if (!app) return std::nullopt;
@@ -52,21 +68,31 @@ std::optional<QImage> AppIconProvider::icon(std::int32_t pid) {
                             app->bundleID.value_or(QStringLiteral("?")) + QStringLiteral(" pol=") +
                             QString::number(static_cast<int>(app->activationPolicy)));
         }
-        if (!app->bundlePath || app->bundlePath->isEmpty()) return std::nullopt;
-        image = ws.iconForFile(*app->bundlePath);
-        if (image->isNull()) return std::nullopt;
+        image.reset();
+        if (app->bundlePath && !app->bundlePath->isEmpty()) image = ws.iconForFile(*app->bundlePath);
+        if (!image || image->isNull() || platform::isGenericIcon(*image)) {
+            noteFailure(failureKey);
+            return std::nullopt;
+        }
     }
+    failedAt_.remove(failureKey);
     iconByPid_.insert(pid, *image);
     return image;
 }
 
 std::optional<QImage> AppIconProvider::iconForBundleID(const QString& bundleID) {
     if (auto it = iconByBundle_.constFind(bundleID); it != iconByBundle_.constEnd()) return it.value();
+    const QString failureKey = QStringLiteral("bundle:") + bundleID;
+    if (failedRecently(failureKey)) return std::nullopt;
     auto& ws = platform::workspace();
     const auto url = ws.urlForApplication(bundleID);
     if (!url) return std::nullopt;
     QImage image = ws.iconForFile(*url);
-    if (image.isNull()) return std::nullopt;
+    if (image.isNull() || platform::isGenericIcon(image)) {
+        noteFailure(failureKey);
+        return std::nullopt;
+    }
+    failedAt_.remove(failureKey);
     iconByBundle_.insert(bundleID, image);
     return image;
 }
@@ -76,6 +102,8 @@ std::optional<QImage> AppIconProvider::iconForPath(const QString& path) {
     if (auto it = iconByPath_.constFind(path); it != iconByPath_.constEnd()) return it.value();
     QImage image = platform::workspace().iconForFile(path);
     if (image.isNull()) return std::nullopt;
+    // The stand-in is shown but not kept: the next ask may find the real icon.
+    if (platform::isGenericIcon(image)) return image;
     iconByPath_.insert(path, image);
     return image;
 }

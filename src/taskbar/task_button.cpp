@@ -223,6 +223,9 @@ std::vector<TaskMenuAction> TaskButtonView::contextMenuEntries() const {
 void TaskButtonView::paintEvent(QPaintEvent*) {
     ++paintCount_;
     if (!hasContent_) return;
+    // The icon is looked up as the button is drawn: one that was missing
+    // may have arrived since (the provider keeps only found icons).
+    if (!icon_) reloadIcon();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMetaObject>
 #include <QPalette>
 #include <QPlatformSurfaceEvent>
@@ -19,6 +20,7 @@
 #include "platform/dispatch.h"
 #include "platform/log.h"
 #include "platform/process.h"
+#include "platform/x11/x11_icons.h"
 
 namespace platform::x11 {
 namespace {
@@ -167,8 +169,13 @@ X11Application::X11Application(std::shared_ptr<Connection> connection, std::func
     std::weak_ptr<X11Application*> weak = self_;
     // Called on the main thread, where the application is destroyed too.
     xsettings_ = std::make_unique<XSettingsWatcher>(conn_, [weak] {
-        if (auto self = weak.lock()) (*self)->notify();
+        if (auto self = weak.lock()) {
+            (*self)->followIconTheme();
+            (*self)->notify();
+        }
     });
+    prepareIconLookup();
+    followIconTheme();
 }
 
 X11Application::~X11Application() {
@@ -288,6 +295,14 @@ int X11Application::addObserver(std::function<void()> callback) {
 void X11Application::removeObserver(int token) {
     std::lock_guard lock(mutex_);
     observers_.erase(token);
+}
+
+void X11Application::followIconTheme() {
+    // Application icons come from the theme the desktop names; Qt's own
+    // platform theme may not know it.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
+    const QString theme = xsettings_ ? xsettings_->look().iconTheme : QString();
+    if (!theme.isEmpty() && theme != QIcon::themeName()) QIcon::setThemeName(theme);
 }
 
 void X11Application::notify() {

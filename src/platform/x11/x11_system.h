@@ -79,6 +79,7 @@ public:
 private:
     class Filter;
     void notify();
+    void followIconTheme();
 
     std::shared_ptr<Connection> conn_;
     std::function<void()> quit_;

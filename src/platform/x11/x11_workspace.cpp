@@ -15,6 +15,7 @@
 
 #include "platform/dispatch.h"
 #include "platform/x11/x11_client_groups.h"
+#include "platform/x11/x11_icons.h"
 
 namespace platform::x11 {
 namespace wn = workspace_notifications;
@@ -28,28 +29,6 @@ QString executableOf(std::int32_t pid) {
     return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
 }
 
-// An icon named by a desktop entry: an absolute file, or a file of that name
-// in the usual icon folders. Plain files only, so any thread may ask.
-std::optional<QImage> iconNamed(const QString& name) {
-    if (name.isEmpty()) return std::nullopt;
-    if (name.startsWith(u'/')) {
-        QImage img(name);
-        if (!img.isNull()) return img;
-        return std::nullopt;
-    }
-    static const char* const folders[] = {
-        "/usr/share/icons/hicolor/128x128/apps", "/usr/share/icons/hicolor/64x64/apps",
-        "/usr/share/icons/hicolor/48x48/apps",   "/usr/share/icons/hicolor/256x256/apps",
-        "/usr/share/icons/hicolor/32x32/apps",   "/usr/share/pixmaps",
-    };
-    for (const char* folder : folders)
-        for (const char* ext : {".png", ".xpm"}) {
-            QImage img(QString::fromLatin1(folder) + u'/' + name + QString::fromLatin1(ext));
-            if (!img.isNull()) return img;
-        }
-    return std::nullopt;
-}
-
 QImage genericIcon() {
     QImage img(64, 64, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
@@ -60,6 +39,8 @@ QImage genericIcon() {
     p.drawRoundedRect(QRectF(6, 6, 52, 52), 12, 12);
     p.setBrush(QColor(120, 130, 150));
     p.drawRect(QRectF(16, 18, 32, 6));
+    p.end();
+    img.setText(genericIconKey, QStringLiteral("1"));
     return img;
 }
 
@@ -389,25 +370,24 @@ std::optional<QImage> X11Workspace::iconForApplication(std::int32_t pid) {
     auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
     if (it == byPid.end()) return std::nullopt;
+    // The desktop entry's icon through the user's icon theme first: it is
+    // the one the desktop's menus show, drawn for any size.
+    for (const auto& w : it->second)
+        if (auto entry = entries_.match(w.gtkApplicationId, w.wmClassClass, w.wmClassInstance))
+            if (auto img = desktopIcon(entry->icon)) return img;
+    // Then the pixels the client gives itself.
     for (const auto& w : it->second) {
         int width = 0, height = 0;
         auto pixels = conn_->iconPixels(w.window, 64, width, height);
-        if (pixels.empty()) continue;
-        QImage img(width, height, QImage::Format_ARGB32);
-        for (int y = 0; y < height; ++y)
-            std::memcpy(img.scanLine(y), pixels.data() + std::size_t(y) * width, std::size_t(width) * 4);
-        return img;
+        if (auto img = imageFromPixels(pixels, width, height)) return img;
     }
-    for (const auto& w : it->second)
-        if (auto entry = entries_.match(w.gtkApplicationId, w.wmClassClass, w.wmClassInstance))
-            if (auto img = iconNamed(entry->icon)) return img;
     return std::nullopt;
 }
 
 QImage X11Workspace::iconForFile(const QString& path) {
     if (path.endsWith(QStringLiteral(".desktop")))
         if (auto entry = parseDesktopEntry(path, QFileInfo(path).completeBaseName()))
-            if (auto img = iconNamed(entry->icon)) return *img;
+            if (auto img = desktopIcon(entry->icon)) return *img;
     return genericIcon();
 }
 

@@ -99,6 +99,9 @@ DesktopLook desktopLookFrom(const std::map<QString, QVariant>& settings) {
     if (auto it = settings.find(QStringLiteral("Net/EnableAnimations"));
         it != settings.end() && it->second.typeId() == QMetaType::Int)
         look.reduceMotion = it->second.toInt() == 0;
+    if (auto it = settings.find(QStringLiteral("Net/IconThemeName"));
+        it != settings.end() && it->second.typeId() == QMetaType::QString)
+        look.iconTheme = it->second.toString();
     return look;
 }
 

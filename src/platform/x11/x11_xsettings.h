@@ -7,6 +7,7 @@
 // desktop publishes them:
 //  - "Net/ThemeName": the GTK theme; a dark desktop uses a dark variant
 //    ("Adwaita-dark", "Arc-Dark", ...).
+//  - "Net/IconThemeName": the icon theme of application icons.
 //  - "Net/EnableAnimations": 0 when the user turned animations off (GNOME's
 //    org.gnome.desktop.interface enable-animations, the reduce-motion
 //    switch of its accessibility settings, is published as this one).
@@ -31,6 +32,7 @@ std::map<QString, QVariant> parseXSettings(const QByteArray& data);
 struct DesktopLook {
     std::optional<bool> dark;   // from the theme name; absent: no opinion
     bool reduceMotion = false;  // animations switched off
+    QString iconTheme;          // empty: none published
     friend bool operator==(const DesktopLook&, const DesktopLook&) = default;
 };
 DesktopLook desktopLookFrom(const std::map<QString, QVariant>& settings);

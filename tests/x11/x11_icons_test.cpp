@@ -1,0 +1,163 @@
+// Application icons on a live desktop: the desktop entry's icon through the
+// icon theme (SVG included), then the window's own pixels, and a lookup that
+// found nothing is made again.
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "platform/x11/x11_backend.h"
+#include "platform/x11/x11_icons.h"
+#include "taskbar/app_icon_provider.h"
+#include "x11_bare_client.h"
+#include "x11_session.h"
+
+using namespace platform;
+using namespace x11test;
+
+namespace {
+
+// A 2 x 2 icon of one colour, as _NET_WM_ICON holds it.
+std::vector<std::uint32_t> pixelIcon(std::uint32_t argb) { return {2, 2, argb, argb, argb, argb}; }
+
+QRgb centre(const QImage& img) { return img.pixel(img.width() / 2, img.height() / 2); }
+
+class X11IconsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(x11test::Session::shared().isRunning());
+        ASSERT_TRUE(dir.isValid());
+        // A theme folder with an application icon that exists only as SVG,
+        // and a desktop entry naming it.
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("icons/hicolor/scalable/apps")));
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("data/applications")));
+        QFile svg(dir.filePath(QStringLiteral("icons/hicolor/scalable/apps/quorvel-test-red.svg")));
+        ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
+        svg.write("<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
+                  "<rect width='16' height='16' fill='#ff0000'/></svg>");
+        svg.close();
+        QFile entry(dir.filePath(QStringLiteral("data/applications/quorvel-svg.desktop")));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=Svg App\nExec=true\nIcon=quorvel-test-red\n"
+                    "StartupWMClass=SvgApp\n");
+        entry.close();
+        searchPaths = QIcon::themeSearchPaths();
+        QIcon::setThemeSearchPaths(QStringList{dir.filePath(QStringLiteral("icons"))} + searchPaths);
+        oldData = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+
+        x11::BackendOptions options;
+        options.display = QString::fromStdString(x11test::Session::shared().display());
+        options.preferencesDirectory = dir.filePath(QStringLiteral("prefs"));
+        QString error;
+        auto services = x11::makeServices(options, &error);
+        ASSERT_TRUE(services) << error.toStdString();
+        platform::install(*services);
+        conn = x11::Connection::open(options.display, &error);
+        ASSERT_TRUE(conn);
+    }
+    void TearDown() override {
+        platform::uninstall();
+        QIcon::setThemeSearchPaths(searchPaths);
+        if (oldData.isEmpty())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", oldData);
+    }
+    std::int32_t appOf(xcb_window_t w) {
+        std::int32_t pid = 0;
+        conn->waitUntil([&] {
+            pid = conn->windowInfo(w).pid;
+            return pid > 0 && workspace().application(pid).has_value();
+        }, 5.0);
+        return pid;
+    }
+
+    QTemporaryDir dir;
+    QStringList searchPaths;
+    QByteArray oldData;
+    std::shared_ptr<x11::Connection> conn;
+};
+
+// (Openbox gives a window without an icon one of its own, so the last step,
+// no icon at all, is checked with a pinned application below.)
+TEST_F(X11IconsTest, ThemeIconThenWindowIcon) {
+    BareClient client;
+    struct Case {
+        const char* name;
+        QByteArray cls;
+        std::vector<std::uint32_t> icon;
+        QRgb expected;
+    };
+    const Case cases[] = {
+        // The entry's theme icon (SVG) wins over the window's own pixels.
+        {"entry and window icon", "SvgApp", pixelIcon(0xff0000ffu), qRgb(255, 0, 0)},
+        {"window icon only", "Plain", pixelIcon(0xff0000ffu), qRgb(0, 0, 255)},
+    };
+    int x = 40;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BareClient::Options o;
+        o.cls = c.cls;
+        o.leaderIsSelf = true;
+        o.icon = c.icon;
+        const xcb_window_t w = client.open(o, x += 150, 80);
+        ASSERT_TRUE(waitForClient(*conn, w));
+        const auto pid = appOf(w);
+        ASSERT_GT(pid, 0);
+        const auto icon = workspace().iconForApplication(pid);
+        ASSERT_TRUE(icon);
+        EXPECT_EQ(centre(*icon) & 0xffffffu, c.expected & 0xffffffu);
+    }
+}
+
+TEST_F(X11IconsTest, XtermShowsItsDesktopEntrysSvgIcon) {
+    if (!QFile::exists(QStringLiteral("/usr/share/applications/debian-xterm.desktop")))
+        GTEST_SKIP() << "Debian's xterm entry is not installed";
+    auto t = openTerminal(*conn, "40x10+600+400");
+    ASSERT_TRUE(t);
+    // Its entry names "mini.xterm", which hicolor has only as SVG; xterm sets
+    // no _NET_WM_ICON of its own.
+    const auto icon = workspace().iconForApplication(t->pid());
+    ASSERT_TRUE(icon);
+    EXPECT_GE(icon->width(), 32);
+}
+
+TEST_F(X11IconsTest, AMissingIconIsAskedForAgain) {
+    // A pinned application whose icon file is not there yet.
+    const QString late = dir.filePath(QStringLiteral("late.svg"));
+    QFile entry(dir.filePath(QStringLiteral("data/applications/quorvel-late.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Late\nExec=true\nIcon=" + late.toUtf8() + "\n");
+    entry.close();
+    AppIconProvider::resetShared();
+    auto& provider = AppIconProvider::shared();
+    ASSERT_TRUE(workspace().urlForApplication(QStringLiteral("quorvel-late")));
+    EXPECT_FALSE(provider.iconForBundleID(QStringLiteral("quorvel-late"))) << "nothing yet: the placeholder is drawn";
+    EXPECT_EQ(provider.cachedBundleIcons(), 0) << "a stand-in is not kept";
+    QFile svg(late);
+    ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
+    svg.write("<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
+              "<rect width='16' height='16' fill='#00ff00'/></svg>");
+    svg.close();
+    std::optional<QImage> found;
+    EXPECT_TRUE(pumpUntil([&] { return (found = provider.iconForBundleID(QStringLiteral("quorvel-late"))).has_value(); },
+                          5.0));
+    if (found) {
+        EXPECT_EQ(centre(*found) & 0xffffffu, 0x00ff00u);
+    }
+    EXPECT_EQ(provider.cachedBundleIcons(), 1) << "a found icon is kept";
+    AppIconProvider::resetShared();
+}
+
+TEST(X11IconPixelsTest, RejectsShortData) {
+    EXPECT_FALSE(x11::imageFromPixels({1, 2, 3}, 2, 2));
+    EXPECT_FALSE(x11::imageFromPixels({}, 0, 0));
+    auto img = x11::imageFromPixels({0xff112233u}, 1, 1);
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->pixel(0, 0), 0xff112233u);
+}
+
+}  // namespace
