@@ -214,17 +214,18 @@ TEST(X11SettingsTest, ParsesWhatManagersPublish) {
             {{"Net/ThemeName", QStringLiteral("Adwaita-dark")}, {"Net/EnableAnimations", 0}, {"Xft/DPI", 98304}}, big));
         EXPECT_EQ(parsed.size(), 3u);
         EXPECT_EQ(parsed[QStringLiteral("Xft/DPI")].toInt(), 98304);
-        EXPECT_EQ(x11::desktopLookFrom(parsed), (x11::DesktopLook{true, true}));
+        EXPECT_EQ(x11::desktopLookFrom(parsed), (x11::DesktopLook{true, true, QString()}));
     }
     struct Case {
         QList<std::pair<QByteArray, QVariant>> entries;
         x11::DesktopLook look;
     };
     const Case cases[] = {
-        {{{"Net/ThemeName", QStringLiteral("Arc-Dark")}}, {true, false}},
-        {{{"Net/ThemeName", QStringLiteral("Adwaita")}, {"Net/EnableAnimations", 1}}, {false, false}},
-        {{{"Net/EnableAnimations", 0}}, {std::nullopt, true}},
-        {{{"Net/EnableAnimations", QStringLiteral("0")}}, {std::nullopt, false}},  // wrong type: the default
+        {{{"Net/ThemeName", QStringLiteral("Arc-Dark")}}, {true, false, {}}},
+        {{{"Net/ThemeName", QStringLiteral("Adwaita")}, {"Net/EnableAnimations", 1}}, {false, false, {}}},
+        {{{"Net/EnableAnimations", 0}}, {std::nullopt, true, {}}},
+        {{{"Net/EnableAnimations", QStringLiteral("0")}}, {std::nullopt, false, {}}},  // wrong type: the default
+        {{{"Net/IconThemeName", QStringLiteral("Papirus")}}, {std::nullopt, false, QStringLiteral("Papirus")}},
         {{}, {}},
     };
     for (const auto& c : cases) EXPECT_EQ(x11::desktopLookFrom(x11::parseXSettings(settingsProperty(c.entries))), c.look);
