@@ -12,8 +12,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "app/localization.h"
-#include "app/settings_model.h"
+#include "core/localization.h"
+#include "core/settings_model.h"
 #include "platform/platform.h"
 #include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_processes.h"
