@@ -35,27 +35,11 @@ AppIconProvider::~AppIconProvider() {
         platform::workspace().removeObserver(observerToken_);
 }
 
-void AppIconProvider::applicationTerminated(std::int32_t pid) {
-    iconByPid_.remove(pid);
-    failedAt_.remove(QStringLiteral("pid:%1").arg(pid));
-}
-
-namespace {
-constexpr double retryInterval = 1.0;
-}
-
-bool AppIconProvider::failedRecently(const QString& key) const {
-    auto it = failedAt_.constFind(key);
-    return it != failedAt_.constEnd() && platform::uptime() - it.value() < retryInterval;
-}
-
-void AppIconProvider::noteFailure(const QString& key) { failedAt_.insert(key, platform::uptime()); }
+void AppIconProvider::applicationTerminated(std::int32_t pid) { iconByPid_.remove(pid); }
 
 std::optional<QImage> AppIconProvider::icon(std::int32_t pid) {
     if (pid <= 0) return std::nullopt;
     if (auto it = iconByPid_.constFind(pid); it != iconByPid_.constEnd()) return it.value();
-    const QString failureKey = QStringLiteral("pid:%1").arg(pid);
-    if (failedRecently(failureKey)) return std::nullopt;
     auto& ws = platform::workspace();
     const auto app = ws.application(pid);
     if (!app) return std::nullopt;
@@ -71,28 +55,22 @@ std::optional<QImage> AppIconProvider::icon(std::int32_t pid) {
         image.reset();
         if (app->bundlePath && !app->bundlePath->isEmpty()) image = ws.iconForFile(*app->bundlePath);
         if (!image || image->isNull() || platform::isGenericIcon(*image)) {
-            noteFailure(failureKey);
             return std::nullopt;
         }
     }
-    failedAt_.remove(failureKey);
     iconByPid_.insert(pid, *image);
     return image;
 }
 
 std::optional<QImage> AppIconProvider::iconForBundleID(const QString& bundleID) {
     if (auto it = iconByBundle_.constFind(bundleID); it != iconByBundle_.constEnd()) return it.value();
-    const QString failureKey = QStringLiteral("bundle:") + bundleID;
-    if (failedRecently(failureKey)) return std::nullopt;
     auto& ws = platform::workspace();
     const auto url = ws.urlForApplication(bundleID);
     if (!url) return std::nullopt;
     QImage image = ws.iconForFile(*url);
     if (image.isNull() || platform::isGenericIcon(image)) {
-        noteFailure(failureKey);
         return std::nullopt;
     }
-    failedAt_.remove(failureKey);
     iconByBundle_.insert(bundleID, image);
     return image;
 }

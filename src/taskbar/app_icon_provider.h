@@ -3,9 +3,9 @@
 // application icons and display names. Answers come from in-memory caches;
 // a process's icon is forgotten when the process ends, because process ids
 // are reused. Only real icons are cached: a lookup that found none (or only
-// the platform's stand-in) is made again when the icon is next asked for, at
-// most once a second, so an icon that arrives later (a window that sets its
-// icon after mapping, a theme installed meanwhile) replaces the placeholder.
+// the platform's stand-in) is made again when the icon is next asked for, so
+// an icon that arrives later (a window that sets its icon after mapping, a
+// theme installed meanwhile) replaces the placeholder.
 #include <QHash>
 #include <QImage>
 #include <QString>
@@ -37,15 +37,11 @@ public:
 
 private:
     void applicationTerminated(std::int32_t pid);
-    // True when a failed lookup of the key was made less than a second ago.
-    bool failedRecently(const QString& key) const;
-    void noteFailure(const QString& key);
 
     QHash<std::int32_t, QImage> iconByPid_;
     QHash<QString, QImage> iconByBundle_;
     QHash<QString, QImage> iconByPath_;
     QHash<QString, QString> nameByBundle_;
-    QHash<QString, double> failedAt_;  // "pid:<n>" or "bundle:<id>" -> uptime
     int observerToken_ = 0;
     std::shared_ptr<bool> alive_;
 };
