@@ -205,7 +205,7 @@ QByteArray settingsProperty(const QList<std::pair<QByteArray, QVariant>>& entrie
     return d;
 }
 
-TEST(X11SettingsTest, ParsesWhatManagersPublish) {
+TEST(X11DesktopSettingsTest, ParsesWhatManagersPublish) {
     const auto dark = settingsProperty({{"Net/ThemeName", QStringLiteral("Adwaita-dark")},
                                         {"Net/EnableAnimations", 0},
                                         {"Xft/DPI", 98304}});
@@ -288,7 +288,7 @@ private:
     xcb_atom_t selection_, settings_;
 };
 
-TEST(X11SettingsTest, BarsFollowTheDesktopsThemeAndAnimationSwitch) {
+TEST(X11DesktopSettingsTest, BarsFollowTheDesktopsThemeAndAnimationSwitch) {
     QTemporaryDir prefs;
     ASSERT_TRUE(installLive(prefs.path()));
     auto& app = platform::application();
