@@ -47,23 +47,7 @@ protected:
                          "QUORVEL_SESSION_COMMANDS="}))
             return false;
         if (!conn->waitUntil([&] { return bar().exists; }, 20.0)) return false;
-        return answerFirstRunQuestion();
-    }
-    // The first run asks "Auto-hide the Dock?" in a dialog: Return chooses its
-    // default button, "Move to right edge".
-    bool answerFirstRunQuestion() {
-        xcb_window_t dialog = XCB_WINDOW_NONE;
-        auto find = [&] {
-            dialog = XCB_WINDOW_NONE;
-            for (const auto& info : conn->windowInfos(conn->clientList()))
-                if (app && info.pid == app->pid() && info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DIALOG) &&
-                    info.viewable)
-                    dialog = info.window;
-            return dialog != XCB_WINDOW_NONE;
-        };
-        if (!conn->waitUntil(find, 10.0)) return false;
-        if (!xdotool({"windowactivate", "--sync", std::to_string(dialog)}) || !xdotool({"key", "Return"})) return false;
-        return conn->waitUntil([&] { return !find(); }, 5.0);
+        return x11test::answerFirstRunQuestion(*conn, app->pid());
     }
     x11::WindowInfo bar() {
         for (const auto& info : conn->windowInfos(conn->clientList()))

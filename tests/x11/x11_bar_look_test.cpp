@@ -103,7 +103,8 @@ protected:
                         {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
                          "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h}))
             return false;
-        return conn->waitUntil([&] { return bar().exists; }, 20.0);
+        if (!conn->waitUntil([&] { return bar().exists; }, 20.0)) return false;
+        return x11test::answerFirstRunQuestion(*conn, app->pid());
     }
     x11::WindowInfo bar() {
         for (const auto& info : conn->windowInfos(conn->clientList()))

@@ -17,6 +17,8 @@
 #include <unistd.h>
 #include <xcb/xcb_icccm.h>
 
+#include "platform/linux/plist_backend.h"
+
 namespace x11test {
 
 Child::~Child() { stop(); }
@@ -244,6 +246,39 @@ bool xdotool(const std::vector<std::string>& args) {
     Child c;
     if (!c.start(argv, Session::shared().display())) return false;
     return c.waitForExit(5.0);
+}
+
+xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid) {
+    for (const auto& info : conn.windowInfos(conn.clientList()))
+        if (info.pid == pid && info.viewable && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DIALOG))
+            return info.window;
+    return XCB_WINDOW_NONE;
+}
+
+xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds) {
+    xcb_window_t dialog = XCB_WINDOW_NONE;
+    conn.waitUntil([&] { return (dialog = dialogOf(conn, pid)) != XCB_WINDOW_NONE; }, timeoutSeconds);
+    return dialog;
+}
+
+bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds) {
+    const xcb_window_t dialog = waitForDialog(conn, pid, timeoutSeconds);
+    if (dialog == XCB_WINDOW_NONE) return false;
+    if (!xdotool({"windowactivate", "--sync", std::to_string(dialog)}) || !xdotool({"key", key})) return false;
+    return conn.waitUntil([&] {
+        const auto info = conn.windowInfo(dialog);
+        return !info.exists || !info.viewable;
+    }, 5.0);
+}
+
+bool seedFirstRunAnswered(const QString& preferencesDirectory) {
+    const QString domain = QStringLiteral("app.quorvel.Quorvel");
+    platform::linux_backend::PlistFileBackend backend(preferencesDirectory);
+    auto values = backend.load(domain);
+    values.insert(QStringLiteral("dockSetupCompleted"), true);
+    values.insert(QStringLiteral("dockManageEnabled"), true);
+    values.insert(QStringLiteral("dockCoexistMode"), QStringLiteral("moveRight"));
+    return backend.save(domain, values);
 }
 
 OwnWindow::OwnWindow(int x, int y, int width, int height, bool fixedSize) {

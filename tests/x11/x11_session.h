@@ -90,6 +90,22 @@ private:
     xcb_window_t window_ = XCB_WINDOW_NONE;
 };
 
+// The viewable dialog (EWMH dialog type) of the process now, or XCB_WINDOW_NONE.
+xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid);
+// The same, waited for up to the timeout.
+xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds = 10.0);
+// Answers the process's dialog as a person would: activates it and presses
+// the key (xdotool). True when that dialog then went away.
+bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds = 10.0);
+// A fresh start of the program asks "Auto-hide the Dock?" in a dialog:
+// Return chooses its default button, "Move to right edge".
+inline bool answerFirstRunQuestion(platform::x11::Connection& conn, pid_t pid) {
+    return answerDialog(conn, pid, "Return");
+}
+// Or the question was answered in an earlier run ("Move to right edge"): the
+// preferences in the folder say so, and the program does not ask.
+bool seedFirstRunAnswered(const QString& preferencesDirectory);
+
 // Waits until the manager lists the window as a client.
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = 5.0);
 

@@ -1,8 +1,12 @@
-// The power row's actions on the live desktop's backend: the session commands
-// run as stand-ins from a folder of their own, never the machine's real
-// loginctl or systemctl.
+// The power row's actions on the live desktop's backend: log out, restart
+// and shut down ask in a real dialog, and only the user's own answer (given
+// here with xdotool) runs anything. The session commands are stand-ins from
+// a folder of their own, never the machine's real loginctl or systemctl.
+#include <QFile>
 #include <QTemporaryDir>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/platform.h"
 #include "platform/x11/x11_backend.h"
@@ -14,15 +18,13 @@ using namespace platform;
 
 namespace {
 
-// Notes every alert and answers it as a person who confirms; the live
-// desktop's own alerts, asked nobody, would cancel the question.
+// Notes every alert and lets the live desktop's dialog ask the user.
 class NotingAlerts : public Alerts {
 public:
     explicit NotingAlerts(std::shared_ptr<Alerts> inner) : inner_(std::move(inner)) {}
     int runModal(const Alert& alert) override {
         messages << alert.messageText;
-        inner_->runModal(alert);
-        return alertFirstButtonReturn;
+        return inner_->runModal(alert);
     }
     void beep() override { inner_->beep(); }
     QStringList messages;
@@ -37,60 +39,104 @@ public:
     QStringList lines;
 };
 
-class X11SessionActionsTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session"; }
-    void TearDown() override { platform::uninstall(); }
-    void installLive(const QString& commandFolder) {
-        x11::BackendOptions options;
-        options.display = QString::fromStdString(x11test::Session::shared().display());
-        options.preferencesDirectory = prefsDir.path();
-        options.sessionCommandFolder = commandFolder;
-        qputenv("XDG_SESSION_ID", "c9");
-        QString error;
-        auto services = x11::makeServices(options, &error);
-        qunsetenv("XDG_SESSION_ID");
-        ASSERT_TRUE(services) << error.toStdString();
-        alerts = std::make_shared<NotingAlerts>(services->alerts);
-        log = std::make_shared<NotingLog>();
-        services->alerts = alerts;
-        services->log = log;
-        platform::install(*services);
+constexpr const char* childSwitch = "QUORVEL_X11_SESSION_CHILD";
+
+// The helper: one action through the live backend on the X server (a real
+// widget application there, so its dialogs are real windows); it writes the
+// alerts it showed and the log, one per line.
+TEST(X11SessionActionsChild, Perform) {
+    const char* spec = std::getenv(childSwitch);
+    if (!spec) GTEST_SKIP() << "runs as the helper of X11SessionActionsTest only";
+    // "<action>|<command folder>|<result file>"
+    const QStringList parts = QString::fromLocal8Bit(spec).split(u'|');
+    ASSERT_EQ(parts.size(), 3);
+    const auto action = session_action::fromRawValue(parts[0]);
+    ASSERT_TRUE(action);
+    QTemporaryDir prefs;
+    x11::BackendOptions options;
+    options.display = QString::fromStdString(x11test::Session::shared().display());
+    options.preferencesDirectory = prefs.path();
+    options.sessionCommandFolder = parts[1];
+    qputenv("XDG_SESSION_ID", "c9");
+    QString error;
+    auto services = x11::makeServices(options, &error);
+    ASSERT_TRUE(services) << error.toStdString();
+    auto alerts = std::make_shared<NotingAlerts>(services->alerts);
+    auto log = std::make_shared<NotingLog>();
+    services->alerts = alerts;
+    services->log = log;
+    platform::install(*services);
+    {
+        SessionActions actions;
+        actions.perform(*action, [] {});
+        // A command's end (and a failure alert) arrives on the main thread.
+        x11test::pumpFor(1.5);
     }
+    QFile f(parts[2]);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write((alerts->messages + log->lines).join(u'\n').toUtf8());
+    f.close();
+    platform::uninstall();
+}
 
-    QTemporaryDir prefsDir;
-    std::shared_ptr<NotingAlerts> alerts;
-    std::shared_ptr<NotingLog> log;
-    SessionActions actions;
-};
-
-TEST_F(X11SessionActionsTest, RunsTheSessionCommandsAndReportsAFailedOne) {
-    FakeCommands commands{"loginctl", "systemctl"};
-    ASSERT_TRUE(commands.isValid());
-    installLive(commands.folder());
-    int closes = 0;
-    auto close = [&] { ++closes; };
-
-    actions.perform(SessionAction::lock, close);
-    actions.perform(SessionAction::logOut, close);  // confirmed
-    ASSERT_TRUE(x11test::pumpUntil([&] { return commands.runs().size() == 2; }, 10.0));
-    x11test::pumpFor(0.3);
-    QStringList runs = commands.runs();
-    runs.sort();  // both run at once, in either order
-    EXPECT_EQ(runs, (QStringList{"loginctl lock-session", "loginctl terminate-session c9"}));
-    EXPECT_EQ(alerts->messages, QStringList{"Log out of your account?"}) << "no failure for commands that succeeded";
-
-    // A command that exits with an error is reported, without the main
-    // thread ever waiting for it.
-    commands.setExitStatus(1);
-    actions.perform(SessionAction::shutDown, close);
-    ASSERT_TRUE(x11test::pumpUntil([&] { return alerts->messages.size() == 3; }, 10.0));
-    EXPECT_EQ(commands.runs().last(), QStringLiteral("systemctl poweroff"));
-    EXPECT_EQ(alerts->messages.mid(1), (QStringList{"Shut down your Mac?", "Couldn't shut down your Mac"}));
-    EXPECT_TRUE(log->lines.contains("Quorvel: loginwindow AE 1936225652 failed: " + commands.folder() +
-                                    "/systemctl poweroff exited with status 1"))
-        << log->lines.join('\n').toStdString();
-    EXPECT_EQ(closes, 3);
+TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
+    ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";
+    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+    ASSERT_TRUE(conn);
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    struct Case {
+        const char* action;
+        int exitStatus;
+        std::vector<std::string> keys;  // one per dialog, in order
+        QStringList runs;
+        QStringList shown;  // alerts, then log lines
+    };
+    const Case cases[] = {
+        // Escape, like Cancel, leaves the session alone.
+        {"logOut", 0, {"Escape"}, {}, {"Log out of your account?"}},
+        {"logOut", 0, {"Return"}, {"loginctl terminate-session c9"}, {"Log out of your account?"}},
+        {"restart", 0, {"Return"}, {"systemctl reboot"}, {"Restart your Mac?"}},
+        {"shutDown", 0, {"Escape"}, {}, {"Shut down your Mac?"}},
+        // A command that fails is reported in a dialog of its own.
+        {"shutDown", 1, {"Return", "Return"}, {"systemctl poweroff"},
+         {"Shut down your Mac?", "Couldn't shut down your Mac",
+          "Quorvel: loginwindow AE 1936225652 failed: %1/systemctl poweroff exited with status 1"}},
+        // The lock asks nothing.
+        {"lock", 0, {}, {"loginctl lock-session"}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.action) + " " + std::to_string(c.keys.size()) + " answer(s), status " +
+                     std::to_string(c.exitStatus));
+        FakeCommands commands{"loginctl", "systemctl"};
+        ASSERT_TRUE(commands.isValid());
+        commands.setExitStatus(c.exitStatus);
+        QTemporaryDir dir;
+        const QString result = dir.filePath(QStringLiteral("result"));
+        x11test::Child helper;
+        const std::string spec = std::string(c.action) + "|" + commands.folder().toStdString() + "|" +
+                                 result.toStdString();
+        ASSERT_TRUE(helper.start({self, "--gtest_filter=X11SessionActionsChild.Perform"},
+                                 x11test::Session::shared().display(), -1, -1,
+                                 {"QT_QPA_PLATFORM=xcb", std::string(childSwitch) + "=" + spec}));
+        for (std::size_t k = 0; k < c.keys.size(); ++k) {
+            ASSERT_NE(x11test::waitForDialog(*conn, helper.pid()), XCB_WINDOW_NONE) << "dialog " << k << " missing";
+            if (k == 0) {
+                // Nobody answered for the user: nothing ran while it asks.
+                x11test::pumpFor(0.3);
+                EXPECT_TRUE(helper.running());
+                EXPECT_TRUE(commands.runs().isEmpty());
+            }
+            ASSERT_TRUE(x11test::answerDialog(*conn, helper.pid(), c.keys[k])) << "dialog " << k;
+        }
+        ASSERT_TRUE(helper.waitForExit(15.0));
+        EXPECT_EQ(commands.runs(), c.runs);
+        QFile f(result);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QStringList expected;
+        for (const QString& line : c.shown) expected << (line.contains(u'%') ? line.arg(commands.folder()) : line);
+        EXPECT_EQ(QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts), expected);
+    }
 }
 
 }  // namespace

@@ -43,13 +43,7 @@ protected:
         // The bar, and a moment for the shortcuts to be grabbed.
         const bool up = conn->waitUntil([&] { return find([&](const x11::WindowInfo& i) { return isBar(i); }).exists; }, 20.0);
         if (up && !firstRunAnswered) {
-            // The first run asks "Auto-hide the Dock?" in a dialog; Return
-            // chooses its default button.
-            auto isDialog = [&](const x11::WindowInfo& i) { return i.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DIALOG); };
-            if (!conn->waitUntil([&] { return find(isDialog).exists; }, 10.0)) return false;
-            xdotool({"windowactivate", "--sync", std::to_string(find(isDialog).window)});
-            xdotool({"key", "Return"});
-            if (!conn->waitUntil([&] { return !find(isDialog).exists; }, 5.0)) return false;
+            if (!x11test::answerFirstRunQuestion(*conn, app->pid())) return false;
             firstRunAnswered = true;
         }
         pumpFor(1.0);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -29,7 +30,11 @@ bool isCancelTitle(const QString& title) {
 DialogAlerts::DialogAlerts(std::shared_ptr<Connection> connection) : conn_(std::move(connection)) {}
 
 int DialogAlerts::runModal(const Alert& alert) {
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    // Only a widget application on this X server can put a dialog in front of
+    // the user; anywhere else (no widgets, an off-screen platform) nobody
+    // would ever see it, so nobody answers.
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+        QGuiApplication::platformName() != QStringLiteral("xcb")) {
         platform::log(QStringLiteral("[Quorvel] 无法显示提示（没有窗口界面）：%1 %2")
                           .arg(alert.messageText, alert.informativeText));
         return alertNotAnswered;

@@ -17,8 +17,9 @@ public:
     explicit DialogAlerts(std::shared_ptr<Connection> connection);
     // A modal message box with the alert's texts and buttons, in their order;
     // the first button is the default (Return) and a button titled like the
-    // usual cancel text answers Escape. Without a widget application nothing
-    // can be shown and nobody answers: alertNotAnswered.
+    // usual cancel text answers Escape. Without a widget application on the
+    // X server (none at all, or an off-screen one) nothing can be shown and
+    // nobody answers: alertNotAnswered.
     int runModal(const Alert& alert) override;
     void beep() override;
 
