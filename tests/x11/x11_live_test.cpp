@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/x11/x11_accessibility.h"
 #include "platform/x11/x11_backend.h"
+#include "platform/x11/x11_launcher_entry.h"
 #include "platform/x11/x11_window_server.h"
 #include "platform/x11/x11_workspace.h"
 #include "x11_session.h"
@@ -447,6 +448,11 @@ TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
     Terminal& b = terminal("80x24+400+300");
     x11::X11WindowServer server(conn);
     x11::X11Accessibility axs(conn);
+    // The running applications (with their client groups) and the unread
+    // badges of urgent windows read the same kept window properties.
+    auto workspace = std::make_shared<x11::X11Workspace>(conn, std::make_shared<x11::X11Accessibility>(conn),
+                                                         x11::X11Workspace::Options{});
+    x11::BadgeDock badges(conn, workspace, nullptr);
     // Requests the reads make: the sequence numbers of two no-op requests
     // around them differ by one when the reads made none.
     auto requestsOf = [&](const std::function<void()>& reads) {
@@ -459,6 +465,8 @@ TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
         axs.windowsOf(a.pid());
         (void)conn->activeWindow();
         (void)conn->currentDesktop();
+        (void)workspace->runningApplications();
+        (void)badges.badges();
     };
     // Once the manager is done with the new windows, a poll costs nothing.
     EXPECT_TRUE(conn->waitUntil([&] { return requestsOf(poll) == 0; }, 5.0))
