@@ -15,6 +15,7 @@
 #include "core/localization.h"
 #include "core/settings_model.h"
 #include "platform/platform.h"
+#include "platform/x11/x11_alerts.h"
 #include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_processes.h"
 #include "platform/x11/x11_xsettings.h"
@@ -134,6 +135,28 @@ TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
         EXPECT_EQ(parts[2], QStringLiteral("取消固定")) << "the first button is the default";
         EXPECT_EQ(parts[3], QString::fromLatin1(c.outcome));
     }
+}
+
+TEST(X11AlertTest, BeepRingsTheXBellAndAnOffScreenAlertAnswersNobody) {
+    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+    ASSERT_TRUE(conn);
+    x11::DialogAlerts alerts(conn);
+    // One request (the bell) between two no-ops; a few tries, in case the
+    // connection's own reader asked something at the same moment.
+    unsigned requests = 0;
+    for (int attempt = 0; attempt < 5 && requests != 1; ++attempt) {
+        const unsigned before = xcb_no_operation(conn->xcb()).sequence;
+        alerts.beep();
+        requests = xcb_no_operation(conn->xcb()).sequence - before - 1;
+    }
+    EXPECT_EQ(requests, 1u) << "the beep rings the bell";
+    // This test program draws off-screen: no dialog could reach the user, so
+    // no button is the answer, not even the default one.
+    ASSERT_NE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    Alert alert;
+    alert.messageText = QStringLiteral("Log out of your account?");
+    alert.buttons = {QStringLiteral("Log Out"), QStringLiteral("Cancel")};
+    EXPECT_EQ(alerts.runModal(alert), x11::alertNotAnswered);
 }
 
 // ---- no Dock ---------------------------------------------------------------
