@@ -93,6 +93,10 @@ TEST_F(X11ClientsTest, ClientsWithoutALocalProcessGetAnApplication) {
     std::int32_t owner = 0;
     EXPECT_EQ(ax::api().pid(windowsOf(xeyes->pid).front(), owner), ax::Error::success);
     EXPECT_EQ(owner, xeyes->pid);
+    // The application itself answers for its group while it has windows.
+    owner = 0;
+    EXPECT_EQ(ax::api().pid(ax::api().applicationElement(xcalc->pid), owner), ax::Error::success);
+    EXPECT_EQ(owner, xcalc->pid);
 
     // Activated, minimised and closed like any other.
     ASSERT_TRUE(workspace().activate(xcalc->pid, false));

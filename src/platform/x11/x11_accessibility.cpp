@@ -7,6 +7,7 @@
 #include <csignal>
 
 #include "platform/dispatch.h"
+#include "platform/x11/x11_client_groups.h"
 
 namespace platform::x11 {
 
@@ -24,8 +25,10 @@ constexpr std::uint32_t moveResizeX = 1u << 8, moveResizeY = 1u << 9, moveResize
 constexpr std::uint32_t sourcePager = 2;
 constexpr std::uint32_t iconicState = 3;
 
+// A client group (x11_client_groups.h) names no process: it lives through
+// its windows alone, and is never asked about as a process.
 bool processAlive(std::int32_t pid) {
-    if (pid <= 0) return false;
+    if (pid <= 0 || isClientGroup(pid)) return false;
     return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
@@ -337,10 +340,12 @@ double X11Accessibility::waitFor(std::uint64_t identity) const {
 ax::Error X11Accessibility::pid(const ax::Element& element, std::int32_t& out) {
     const auto id = element.identity();
     switch (element_ids::kindOf(id)) {
-        case Kind::application:
-            if (!processAlive(std::int32_t(element_ids::valueOf(id)))) return ax::Error::invalidElement;
-            out = std::int32_t(element_ids::valueOf(id));
+        case Kind::application: {
+            const auto app = std::int32_t(element_ids::valueOf(id));
+            if (!processAlive(app) && windowsOf(app).empty()) return ax::Error::invalidElement;
+            out = app;
             return ax::Error::success;
+        }
         case Kind::window:
         case Kind::closeButton: {
             WindowInfo info;
