@@ -36,6 +36,10 @@ public:
     virtual ~WindowServer() = default;
     // Front to back. Absent when the window server gives no list.
     virtual std::optional<std::vector<WindowRecord>> copyWindowList(unsigned options, std::int64_t relativeTo) = 0;
+    // A number that moves whenever the window list may have changed. While
+    // it stays the same, a poll can take its last answer again. Absent when
+    // this window server cannot tell: every poll then reads afresh.
+    virtual std::optional<std::uint64_t> changeCount() { return std::nullopt; }
 };
 
 WindowServer& windowServer();

@@ -86,6 +86,7 @@ std::vector<std::uint64_t> Core::windowsOf(std::int32_t pid) const {
 }
 
 std::int32_t Core::addApplication(AppSpec given) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     if (given.pid <= 0 || apps.count(given.pid)) {
         auto taken = [&](std::int32_t p) { return apps.count(p) || p == ownPid || p == dockPid; };
@@ -107,6 +108,7 @@ std::int32_t Core::addApplication(AppSpec given) {
 }
 
 std::uint64_t Core::addWindow(std::int32_t pid, WindowSpec given) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return 0;
@@ -128,6 +130,7 @@ std::uint64_t Core::addWindow(std::int32_t pid, WindowSpec given) {
 }
 
 void Core::destroyElementTree(std::uint64_t identity) {
+    ChangeNote note(*this);
     ElementState* e = element(identity);
     if (!e || e->destroyed) return;
     e->destroyed = true;
@@ -136,6 +139,7 @@ void Core::destroyElementTree(std::uint64_t identity) {
 }
 
 bool Core::removeWindow(std::uint64_t number) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w) return false;
@@ -165,6 +169,7 @@ bool Core::removeWindow(std::uint64_t number) {
 }
 
 bool Core::activate(std::int32_t pid) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return false;
@@ -189,6 +194,7 @@ bool Core::activate(std::int32_t pid) {
 }
 
 bool Core::setHidden(std::int32_t pid, bool hidden) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return false;
@@ -206,6 +212,7 @@ bool Core::setHidden(std::int32_t pid, bool hidden) {
 }
 
 void Core::activateNextAfter(std::int32_t pid) {
+    ChangeNote note(*this);
     // The application that owns the frontmost visible window takes over.
     for (auto n : zOrder) {
         auto& w = windows[n];
@@ -217,6 +224,7 @@ void Core::activateNextAfter(std::int32_t pid) {
 }
 
 bool Core::terminate(std::int32_t pid, bool force) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return false;
@@ -241,6 +249,7 @@ bool Core::terminate(std::int32_t pid, bool force) {
 }
 
 bool Core::moveWindow(std::uint64_t number, Point origin) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w) return false;
@@ -252,6 +261,7 @@ bool Core::moveWindow(std::uint64_t number, Point origin) {
 }
 
 bool Core::resizeWindow(std::uint64_t number, Size size) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w) return false;
@@ -273,6 +283,7 @@ bool Core::resizeWindow(std::uint64_t number, Size size) {
 }
 
 void Core::setMinimized(std::uint64_t number, bool minimized) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w || w->given.minimized == minimized) return;
@@ -295,6 +306,7 @@ void Core::setMinimized(std::uint64_t number, bool minimized) {
 }
 
 void Core::focusWindow(std::int32_t pid, std::uint64_t number) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     WindowState* w = window(number);
@@ -310,6 +322,7 @@ void Core::focusWindow(std::int32_t pid, std::uint64_t number) {
 }
 
 void Core::raiseWindow(std::uint64_t number) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w) return;
@@ -319,6 +332,7 @@ void Core::raiseWindow(std::uint64_t number) {
 }
 
 void Core::setTitle(std::uint64_t number, const QString& title) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w || w->given.title == title) return;

@@ -13,6 +13,7 @@ class SimWindowServer : public WindowServer {
 public:
     explicit SimWindowServer(std::shared_ptr<Core> core) : core_(std::move(core)) {}
     std::optional<std::vector<WindowRecord>> copyWindowList(unsigned options, std::int64_t relativeTo) override;
+    std::optional<std::uint64_t> changeCount() override { return core_->changes.load(std::memory_order_acquire); }
 
     // The window server's descriptions (what copyWindowList converts), for
     // the same options: corrupted entries show as they are.

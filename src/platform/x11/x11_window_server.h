@@ -21,6 +21,7 @@ class X11WindowServer : public WindowServer {
 public:
     explicit X11WindowServer(std::shared_ptr<Connection> connection);
     std::optional<std::vector<WindowRecord>> copyWindowList(unsigned options, std::int64_t relativeTo) override;
+    std::optional<std::uint64_t> changeCount() override { return conn_->changeCount(); }
 
     // The layer of one client (exposed for tests).
     std::int64_t layerOf(const WindowInfo& info) const;
