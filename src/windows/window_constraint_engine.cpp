@@ -307,31 +307,44 @@ std::optional<WindowConstraintEngine::FrontmostGeometry> WindowConstraintEngine:
 void WindowConstraintEngine::startGeometryPoll() {
     if (geometryPollTimer_) geometryPollTimer_->invalidate();
     std::weak_ptr<WindowConstraintEngine> weak = weak_from_this();
-    geometryPollTimer_ = platform::Timer::scheduled(geometryPollInterval, true, [weak](platform::Timer&) {
-        if (auto self = weak.lock()) self->pollFrontmostGeometry();
-    });
+    geometryPollTimer_ = platform::Timer::scheduled(
+        geometryPollInterval, true,
+        [weak](platform::Timer&) {
+            if (auto self = weak.lock()) self->pollFrontmostGeometry();
+        },
+        geometryPollTolerance);
 }
 
 void WindowConstraintEngine::pollFrontmostGeometry() {
     if (!running_ || geometryPollInFlight_) return;
+    // Taken before anything is read, so a change while the sample is taken
+    // makes the next poll look again.
+    const auto stamp = ChangeStamp::now();
+    if (quietPoll_ && quietPoll_->generation == geometryGeneration_ && ChangeStamp::unchanged(quietPoll_->stamp, stamp))
+        return;
+    quietPoll_.reset();
+    const std::uint64_t generation = geometryGeneration_;
     const auto pid = frontmostOtherPid();
     if (!pid) {
         cancelWork(pendingGeometryConstrain_);
         lastFrontmostGeometry_.reset();
+        if (stamp) quietPoll_ = QuietPoll{*stamp, generation};
         return;
     }
     geometryPollInFlight_ = true;
-    const std::uint64_t generation = geometryGeneration_;
     std::weak_ptr<WindowConstraintEngine> weak = weak_from_this();
-    geometryQueue_.async([weak, generation, pid = *pid] {
+    geometryQueue_.async([weak, generation, stamp, pid = *pid] {
         if (weak.expired()) return;
         auto sample = frontmostWindowList(pid);
-        platform::MainQueue::async([weak, generation, pid, sample = std::move(sample)] {
+        platform::MainQueue::async([weak, generation, stamp, pid, sample = std::move(sample)] {
             auto self = weak.lock();
             if (!self || !self->running_ || generation != self->geometryGeneration_) return;
             self->geometryPollInFlight_ = false;
             if (self->frontmostOtherPid() != pid) return;
             self->handleGeometrySample(sample);
+            // The sample is remembered now: until something changes, every
+            // further sample would equal it.
+            if (stamp && generation == self->geometryGeneration_) self->quietPoll_ = QuietPoll{*stamp, generation};
         });
     });
 }

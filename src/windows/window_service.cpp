@@ -67,9 +67,14 @@ void WindowService::start() {
     scheduleScan();
 
     if (pollTimer_) pollTimer_->invalidate();
-    pollTimer_ = platform::Timer::scheduled(pollInterval, true, [weak](platform::Timer&) {
-        if (auto self = weak.lock()) self->scheduleScan();
-    });
+    // The poll needs no precision: its tick shares a wake-up with the other
+    // second-scale polls.
+    pollTimer_ = platform::Timer::scheduled(
+        pollInterval, true,
+        [weak](platform::Timer&) {
+            if (auto self = weak.lock()) self->scheduleScan();
+        },
+        pollTolerance);
 }
 
 void WindowService::stop() {
@@ -79,6 +84,7 @@ void WindowService::stop() {
         ++lifecycleGeneration_;
         clickIntent_.reset();
         lastRawSnapshot_.clear();
+        lastScan_.reset();
         if (workspaceObserver_) {
             platform::workspace().removeObserver(*workspaceObserver_);
             workspaceObserver_.reset();
@@ -202,10 +208,21 @@ void WindowService::scheduleScanFromAnyThread() {
 void WindowService::performScan() {
     if (!running_) return;
     const std::uint64_t generation = lifecycleGeneration_;
+    // Taken before anything is read, so a change during the scan shows at the next one.
+    const auto stamp = ChangeStamp::now();
+    const bool readsBadges = platform::prefs::userDefaults().boolValue(showUnreadBadgeKey).value_or(true);
+    if (lastScan_ && lastScan_->readsBadges == readsBadges && ChangeStamp::unchanged(lastScan_->stamp, stamp)) {
+        // Nothing the scan reads has changed since the last one: its list stands.
+        ++scansTakenAgain_;
+        const auto keep = lastScan_;
+        publish(std::vector<AppItem>(lastRawSnapshot_));
+        lastScan_ = keep;
+        return;
+    }
     auto descriptors = appDescriptors();
 
     std::optional<std::int32_t> dockPID;
-    if (platform::prefs::userDefaults().boolValue(showUnreadBadgeKey).value_or(true)) {
+    if (readsBadges) {
         for (const auto& app : platform::workspace().runningApplications()) {
             if (app.bundleID && *app.bundleID == dockBundleID) {
                 dockPID = app.pid;
@@ -215,7 +232,7 @@ void WindowService::performScan() {
     }
 
     std::weak_ptr<WindowService> weak = weak_from_this();
-    windowQueue_.async([weak, generation, descriptors = std::move(descriptors), dockPID] {
+    windowQueue_.async([weak, generation, stamp, readsBadges, descriptors = std::move(descriptors), dockPID] {
         auto self = weak.lock();
         if (!self) return;
         auto& q = self->q_;
@@ -225,16 +242,19 @@ void WindowService::performScan() {
         auto items = std::move(result.apps);
         if (dockPID) items = self->readDockBadges(std::move(items), *dockPID);
         self.reset();
-        platform::MainQueue::async([weak, generation, items = std::move(items)] {
+        platform::MainQueue::async([weak, generation, stamp, readsBadges, items = std::move(items)] {
             auto self = weak.lock();
             if (!self || !self->running_ || self->lifecycleGeneration_ != generation) return;
             self->publish(items);
+            if (stamp) self->lastScan_ = ScanStamp{*stamp, readsBadges};
         });
     });
 }
 
 void WindowService::publish(const std::vector<AppItem>& items) {
     if (!running_) return;
+    // A list that did not come from a scan says nothing about what a scan would find.
+    lastScan_.reset();
     lastRawSnapshot_ = items;
     if (onSnapshot_) emitSnapshot(applyClickIntent(lastRawSnapshot_));
 }
