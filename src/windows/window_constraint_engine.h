@@ -112,6 +112,7 @@ private:
     // Window-list poll.
     void startGeometryPoll();
     void pollFrontmostGeometry();
+    void windowListChanged();
     void handleGeometrySample(const std::optional<FrontmostGeometry>& sample);
     void confirmGeometry(std::uint64_t generation, std::int32_t pid, const std::vector<WindowGeometry>& windows);
     void constrainApp(std::int32_t pid, const std::vector<platform::Rect>& displays, double thickness);
@@ -143,6 +144,10 @@ private:
         std::uint64_t generation = 0;
     };
     std::optional<QuietPoll> quietPoll_;
+    // While resting, the poll's timer is stopped until the window list changes.
+    bool geometryPollResting_ = false;
+    double geometryPollOrigin_ = 0;
+    int windowListObserver_ = 0;
     bool geometryPollInFlight_ = false;
     std::uint64_t geometryGeneration_ = 0;
     bool running_ = false;

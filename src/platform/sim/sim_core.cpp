@@ -85,6 +85,27 @@ std::vector<std::uint64_t> Core::windowsOf(std::int32_t pid) const {
     return out;
 }
 
+void Core::changed() {
+    changes.fetch_add(1, std::memory_order_acq_rel);
+    std::lock_guard lock(mutex);
+    // One delivery for a burst: the changes that follow find it pending.
+    if (changeObservers.empty() || changeDeliveryPending) return;
+    changeDeliveryPending = true;
+    std::weak_ptr<Core> weak = weak_from_this();
+    dispatcher->mainQueue().async([weak] {
+        auto core = weak.lock();
+        if (!core) return;
+        std::vector<std::function<void()>> callbacks;
+        {
+            std::lock_guard lock(core->mutex);
+            core->changeDeliveryPending = false;
+            for (auto& [token, cb] : core->changeObservers) callbacks.push_back(cb);
+        }
+        for (auto& cb : callbacks)
+            if (cb) cb();
+    });
+}
+
 std::int32_t Core::addApplication(AppSpec given) {
     ChangeNote note(*this);
     std::lock_guard lock(mutex);

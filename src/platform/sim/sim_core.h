@@ -106,10 +106,15 @@ public:
     // Moves after every change of what the accessibility reads, the window
     // list or the workspace report (see changeCount() of those interfaces).
     std::atomic<std::uint64_t> changes{0};
+    // Moves the count and lets the change observers know on the main queue.
+    void changed();
+    std::map<int, std::function<void()>> changeObservers;
+    bool changeDeliveryPending = false;
+    int nextChangeObserver = 1;
     // Counts one change when it goes out of scope, after the change was made.
     struct ChangeNote {
         explicit ChangeNote(Core& core) : core_(core) {}
-        ~ChangeNote() { core_.changes.fetch_add(1, std::memory_order_acq_rel); }
+        ~ChangeNote() { core_.changed(); }
         ChangeNote(const ChangeNote&) = delete;
         ChangeNote& operator=(const ChangeNote&) = delete;
 

@@ -84,6 +84,8 @@ public:
     }
     // Every event as it arrives (after the client list was brought up to date).
     virtual void xEvent(const xcb_generic_event_t* event) { (void)event; }
+    // After every event, once changeCount() has moved.
+    virtual void counted() {}
 };
 
 class Connection {
