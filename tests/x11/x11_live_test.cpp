@@ -540,6 +540,34 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopAndScansTakeTheLastListA
     service->stop();
 }
 
+TEST_F(X11LiveTest, WindowServerTellsItsObserversOfChangesWhenTheyCanBeRead) {
+    Terminal& a = terminal("80x24+40+40");
+    int calls = 0;
+    QString titleSeen;
+    const int token = windowServer().addChangeObserver([&] {
+        ++calls;
+        for (const auto& r : windowServer().copyWindowList(windowListAll, 0).value_or(std::vector<WindowRecord>{}))
+            if (r.number == std::int64_t(a.window)) titleSeen = r.name.value_or(QString());
+    });
+    ASSERT_NE(token, 0);
+    // Quiet once the manager is done with the new window: no calls.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            const int before = calls;
+            pumpFor(0.3);
+            return calls == before;
+        },
+        10.0));
+    ASSERT_TRUE(xdotool({"set_window", "--name", "told", std::to_string(a.window)}));
+    EXPECT_TRUE(pumpUntil([&] { return titleSeen == QStringLiteral("told"); }, 5.0))
+        << "an observer called after the change reads the new title";
+    windowServer().removeChangeObserver(token);
+    const int after = calls;
+    ASSERT_TRUE(xdotool({"set_window", "--name", "untold", std::to_string(a.window)}));
+    pumpFor(0.3);
+    EXPECT_EQ(calls, after) << "a removed observer is not called";
+}
+
 TEST_F(X11LiveTest, TerminateAndForceTerminate) {
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300");
