@@ -1,5 +1,7 @@
 #include "taskbar/fullscreen_monitor.h"
 
+#include <cmath>
+
 #include "platform/platform.h"
 
 namespace {
@@ -141,14 +143,43 @@ void FullscreenMonitor::start() {
             return;
         if (auto self = weak.lock()) self->trigger();
     });
+    changeObserver_ = platform::windowServer().addChangeObserver([weak] {
+        if (auto self = weak.lock()) self->resumePoll();
+    });
     trigger();
+    startPoll();
+}
+
+void FullscreenMonitor::startPoll() {
     if (pollTimer_) pollTimer_->invalidate();
+    resting_ = false;
+    pollOrigin_ = platform::uptime();
+    std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
     // A safety net needs no precision: its tick shares a wake-up with the
     // other second-scale polls.
     pollTimer_ = platform::Timer::scheduled(
         pollInterval, true,
         [weak](platform::Timer&) {
             if (auto self = weak.lock()) self->pollTick();
+        },
+        pollTolerance);
+}
+
+void FullscreenMonitor::resumePoll() {
+    if (!running_ || !resting_) return;
+    resting_ = false;
+    // On at the old pace: the next tick comes when one of the old timer would have.
+    const double now = platform::uptime();
+    double next = pollOrigin_ + std::ceil((now - pollOrigin_) / pollInterval) * pollInterval;
+    if (next - now < 1e-6) next += pollInterval;
+    std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
+    pollTimer_ = platform::Timer::scheduled(
+        next - now, false,
+        [weak](platform::Timer&) {
+            auto self = weak.lock();
+            if (!self || !self->running_ || self->resting_) return;
+            self->startPoll();
+            self->pollTick();
         },
         pollTolerance);
 }
@@ -160,6 +191,10 @@ void FullscreenMonitor::stop() {
     if (platform::isInstalled() && platform::installed().workspace)
         platform::workspace().removeObserver(workspaceObserver_);
     workspaceObserver_ = 0;
+    if (changeObserver_ && platform::isInstalled() && platform::installed().windowServer)
+        platform::windowServer().removeChangeObserver(changeObserver_);
+    changeObserver_ = 0;
+    resting_ = false;
     ++pendingToken_;  // cancels the pending evaluation
     hasPending_ = false;
     if (pollTimer_) pollTimer_->invalidate();
@@ -175,6 +210,13 @@ void FullscreenMonitor::pollTick() {
             ++standingAnswers_;
             auto callback = onChange_;
             callback(*answer);
+            // Until the window server reports a change, every tick would say
+            // the same: the poll rests.
+            if (changeObserver_ && running_ && pollTimer_) {
+                pollTimer_->invalidate();
+                pollTimer_.reset();
+                resting_ = true;
+            }
             return;
         }
     trigger();
@@ -182,6 +224,7 @@ void FullscreenMonitor::pollTick() {
 
 void FullscreenMonitor::trigger() {
     if (!running_) return;
+    resumePoll();
     const std::uint64_t token = ++pendingToken_;
     hasPending_ = true;
     std::weak_ptr<FullscreenMonitor> weak = weak_from_this();

@@ -111,6 +111,13 @@ private:
     std::optional<Frontmost> frontmost_;
     std::optional<std::int32_t> frontmostPid();
     void pollTick();
+    void startPoll();
+    void resumePoll();
+    // While resting, the poll's timer is stopped until the window server
+    // reports a change or a trigger comes.
+    bool resting_ = false;
+    double pollOrigin_ = 0;
+    int changeObserver_ = 0;
     std::uint64_t standingAnswers_ = 0;
     bool hasPending_ = false;
     std::shared_ptr<platform::Timer> pollTimer_;
