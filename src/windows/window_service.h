@@ -8,6 +8,7 @@
 // Threads: the fields under "window queue" are touched only on the window
 // queue, where the accessibility elements live; everything else only on the
 // main thread. Hand-offs carry values only; closures hold the service weakly.
+#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -155,6 +156,17 @@ private:
     bool scanPending_ = false;
     std::uint64_t scanRequest_ = 0;
     std::shared_ptr<platform::Timer> pollTimer_;
+    // While resting, the poll's timer is stopped until the window server
+    // reports a change or a scan is asked for.
+    bool pollResting_ = false;
+    double pollOrigin_ = 0;
+    int changeObserver_ = 0;
+    std::unique_ptr<QObject> prefsContext_;  // receives the settings' change signal
+    void startPoll();
+    void pollTick();
+    void resumePoll();
+    bool standingList() const;
+    void publishStandingList();
     std::optional<int> workspaceObserver_;
     std::vector<AppItem> lastRawSnapshot_;
     // What the scan behind lastRawSnapshot_ read: while the platform's counts

@@ -108,6 +108,7 @@ void WindowService::minimizeWindow(WindowToken token) {
     // Show the result at once; the scan that follows the write confirms it
     // (a list changed here is not what a scan found).
     lastScan_.reset();
+    resumePoll();
     for (auto& app : lastRawSnapshot_)
         for (auto& w : app.windows)
             if (w.id == token) {
