@@ -116,6 +116,10 @@ public:
     virtual Error setMessagingTimeout(const Element& element, double seconds) = 0;
     virtual Error pid(const Element& element, std::int32_t& out) = 0;
     virtual std::shared_ptr<Observer> createObserver(std::int32_t pid, ObserverCallback callback) = 0;
+    // A number that moves whenever anything a read could return may have
+    // changed (elements, attributes, focus). While it stays the same, a poll
+    // can take its last answer again. Absent when the backend cannot tell.
+    virtual std::optional<std::uint64_t> changeCount() { return std::nullopt; }
 };
 
 // Convenience accessors on the installed accessibility backend.

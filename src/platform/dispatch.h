@@ -40,6 +40,14 @@ public:
     virtual double uptime() = 0;
     // A timer on the main thread. The first tick comes one interval from now.
     virtual std::shared_ptr<TimerBackend> scheduleTimer(double interval, bool repeats, Task tick) = 0;
+    // The same, allowed to fire up to `tolerance` seconds late, so that the
+    // system can wake once for several timers. A dispatcher without such
+    // coalescing fires on time.
+    virtual std::shared_ptr<TimerBackend> scheduleTimerWithTolerance(double interval, double tolerance, bool repeats,
+                                                                     Task tick) {
+        (void)tolerance;
+        return scheduleTimer(interval, repeats, std::move(tick));
+    }
     // Delivers each of the given signals to the handler, on a thread of the
     // dispatcher's own (never inside the signal handler itself).
     virtual void handleSignals(const std::vector<int>& signalNumbers, std::function<void(int)> handler) = 0;
@@ -70,10 +78,12 @@ public:
 };
 
 // A repeating or one-shot timer on the main thread. Dropping the last
-// reference does not stop it; invalidate() does.
+// reference does not stop it; invalidate() does. A tolerance lets a tick come
+// that much later, so that timers of the same pace share one wake-up.
 class Timer {
 public:
-    static std::shared_ptr<Timer> scheduled(double interval, bool repeats, std::function<void(Timer&)> block);
+    static std::shared_ptr<Timer> scheduled(double interval, bool repeats, std::function<void(Timer&)> block,
+                                            double tolerance = 0);
     void invalidate();
     bool isValid() const;
 

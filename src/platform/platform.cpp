@@ -114,12 +114,13 @@ void MainQueue::async(Task task) { dispatcher().mainQueue().async(std::move(task
 void MainQueue::sync(Task task) { dispatcher().mainQueue().sync(std::move(task)); }
 void MainQueue::asyncAfter(double seconds, Task task) { dispatcher().mainQueue().asyncAfter(seconds, std::move(task)); }
 
-std::shared_ptr<Timer> Timer::scheduled(double interval, bool repeats, std::function<void(Timer&)> block) {
+std::shared_ptr<Timer> Timer::scheduled(double interval, bool repeats, std::function<void(Timer&)> block,
+                                        double tolerance) {
     auto timer = std::shared_ptr<Timer>(new Timer());
     std::weak_ptr<Timer> weak = timer;
     // The timer keeps itself alive until it is invalidated, as the platform's do.
     auto self = std::make_shared<std::shared_ptr<Timer>>(timer);
-    timer->impl_ = dispatcher().scheduleTimer(interval, repeats, [weak, block, self, repeats]() {
+    timer->impl_ = dispatcher().scheduleTimerWithTolerance(interval, tolerance, repeats, [weak, block, self, repeats]() {
         auto t = weak.lock();
         if (!t) return;
         if (!t->isValid()) { self->reset(); return; }

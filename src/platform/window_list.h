@@ -2,6 +2,7 @@
 // The window server's list of windows.
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -36,6 +37,18 @@ public:
     virtual ~WindowServer() = default;
     // Front to back. Absent when the window server gives no list.
     virtual std::optional<std::vector<WindowRecord>> copyWindowList(unsigned options, std::int64_t relativeTo) = 0;
+    // A number that moves whenever the window list may have changed. While
+    // it stays the same, a poll can take its last answer again. Absent when
+    // this window server cannot tell: every poll then reads afresh.
+    virtual std::optional<std::uint64_t> changeCount() { return std::nullopt; }
+    // Calls back on the main thread soon after changeCount() moved (once for
+    // a burst of changes), so a poll that found nothing to do can rest until
+    // then. Returns 0 when this window server cannot tell.
+    virtual int addChangeObserver(std::function<void()> callback) {
+        (void)callback;
+        return 0;
+    }
+    virtual void removeChangeObserver(int token) { (void)token; }
 };
 
 WindowServer& windowServer();

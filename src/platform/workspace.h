@@ -85,6 +85,11 @@ public:
     using Callback = std::function<void(const QString& name, std::int32_t pid)>;
     virtual int addObserver(Callback callback) = 0;
     virtual void removeObserver(int token) = 0;
+
+    // A number that moves whenever the running applications or their states
+    // (active, hidden, frontmost) may have changed. While it stays the same, a
+    // poll can take its last answer again. Absent when the backend cannot tell.
+    virtual std::optional<std::uint64_t> changeCount() { return std::nullopt; }
 };
 
 Workspace& workspace();

@@ -1,5 +1,7 @@
 #include "taskbar/fullscreen_monitor.h"
 
+#include <cmath>
+
 #include "platform/platform.h"
 
 namespace {
@@ -29,14 +31,54 @@ bool AXFullscreenDetector::covers(const platform::Rect& w, const platform::Rect&
            w.maxY() >= d.maxY() - 2;
 }
 
-std::optional<platform::DisplayID> AXFullscreenDetector::detect(std::optional<std::int32_t> pid) {
-    if (!pid) return std::nullopt;
+std::uint64_t AXFullscreenDetector::readCount() const {
+    std::lock_guard lock(mutex_);
+    return reads_;
+}
 
+std::vector<AXFullscreenDetector::ActiveDisplay> AXFullscreenDetector::activeDisplays() {
     // An unreadable display list is empty: no display can be full screen.
     std::vector<ActiveDisplay> displays;
     auto& displayService = platform::displays();
     if (const auto ids = displayService.activeDisplayList())
         for (platform::DisplayID id : *ids) displays.push_back({id, displayService.displayBounds(id)});
+    return displays;
+}
+
+std::optional<std::optional<platform::DisplayID>> AXFullscreenDetector::standingAnswer(
+    std::optional<std::int32_t> pid) {
+    if (!pid) return std::optional<platform::DisplayID>();
+    const auto displays = activeDisplays();
+    const auto stamp = ChangeStamp::now();
+    std::lock_guard lock(mutex_);
+    if (memo_ && memo_->pid == pid && memo_->displays == displays && ChangeStamp::unchanged(memo_->stamp, stamp))
+        return memo_->answer;
+    return std::nullopt;
+}
+
+std::optional<platform::DisplayID> AXFullscreenDetector::detect(std::optional<std::int32_t> pid) {
+    if (!pid) return std::nullopt;
+    auto displays = activeDisplays();
+
+    // Taken before the reads, so a change during them shows at the next detection.
+    const auto stamp = ChangeStamp::now();
+    {
+        std::lock_guard lock(mutex_);
+        if (memo_ && memo_->pid == pid && memo_->displays == displays && ChangeStamp::unchanged(memo_->stamp, stamp))
+            return memo_->answer;
+        ++reads_;
+    }
+    const auto answer = read(pid, displays);
+    std::lock_guard lock(mutex_);
+    if (stamp)
+        memo_ = Memo{pid, *stamp, std::move(displays), answer};
+    else
+        memo_.reset();
+    return answer;
+}
+
+std::optional<platform::DisplayID> AXFullscreenDetector::read(std::optional<std::int32_t> pid,
+                                                              const std::vector<ActiveDisplay>& displays) {
 
     namespace ax = platform::ax;
     auto& api = ax::api();
@@ -101,11 +143,45 @@ void FullscreenMonitor::start() {
             return;
         if (auto self = weak.lock()) self->trigger();
     });
-    trigger();
-    if (pollTimer_) pollTimer_->invalidate();
-    pollTimer_ = platform::Timer::scheduled(pollInterval, true, [weak](platform::Timer&) {
-        if (auto self = weak.lock()) self->trigger();
+    changeObserver_ = platform::windowServer().addChangeObserver([weak] {
+        if (auto self = weak.lock()) self->resumePoll();
     });
+    trigger();
+    startPoll();
+}
+
+void FullscreenMonitor::startPoll() {
+    if (pollTimer_) pollTimer_->invalidate();
+    resting_ = false;
+    pollOrigin_ = platform::uptime();
+    std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
+    // A safety net needs no precision: its tick shares a wake-up with the
+    // other second-scale polls.
+    pollTimer_ = platform::Timer::scheduled(
+        pollInterval, true,
+        [weak](platform::Timer&) {
+            if (auto self = weak.lock()) self->pollTick();
+        },
+        pollTolerance);
+}
+
+void FullscreenMonitor::resumePoll() {
+    if (!running_ || !resting_) return;
+    resting_ = false;
+    // On at the old pace: the next tick comes when one of the old timer would have.
+    const double now = platform::uptime();
+    double next = pollOrigin_ + std::ceil((now - pollOrigin_) / pollInterval) * pollInterval;
+    if (next - now < 1e-6) next += pollInterval;
+    std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
+    pollTimer_ = platform::Timer::scheduled(
+        next - now, false,
+        [weak](platform::Timer&) {
+            auto self = weak.lock();
+            if (!self || !self->running_ || self->resting_) return;
+            self->startPoll();
+            self->pollTick();
+        },
+        pollTolerance);
 }
 
 void FullscreenMonitor::stop() {
@@ -115,14 +191,40 @@ void FullscreenMonitor::stop() {
     if (platform::isInstalled() && platform::installed().workspace)
         platform::workspace().removeObserver(workspaceObserver_);
     workspaceObserver_ = 0;
+    if (changeObserver_ && platform::isInstalled() && platform::installed().windowServer)
+        platform::windowServer().removeChangeObserver(changeObserver_);
+    changeObserver_ = 0;
+    resting_ = false;
     ++pendingToken_;  // cancels the pending evaluation
     hasPending_ = false;
     if (pollTimer_) pollTimer_->invalidate();
     pollTimer_.reset();
 }
 
+void FullscreenMonitor::pollTick() {
+    if (!running_) return;
+    // With nothing settling and nothing changed since the last detection,
+    // its answer stands: report it now, without a detection or a delay.
+    if (!hasPending_ && onChange_)
+        if (const auto answer = detector_->standingAnswer(frontmostPid())) {
+            ++standingAnswers_;
+            auto callback = onChange_;
+            callback(*answer);
+            // Until the window server reports a change, every tick would say
+            // the same: the poll rests.
+            if (changeObserver_ && running_ && pollTimer_) {
+                pollTimer_->invalidate();
+                pollTimer_.reset();
+                resting_ = true;
+            }
+            return;
+        }
+    trigger();
+}
+
 void FullscreenMonitor::trigger() {
     if (!running_) return;
+    resumePoll();
     const std::uint64_t token = ++pendingToken_;
     hasPending_ = true;
     std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
@@ -131,12 +233,24 @@ void FullscreenMonitor::trigger() {
     });
 }
 
+std::optional<std::int32_t> FullscreenMonitor::frontmostPid() {
+    auto& workspace = platform::workspace();
+    const auto count = workspace.changeCount();
+    if (count && frontmost_ && frontmost_->changeCount == *count) return frontmost_->pid;
+    std::optional<std::int32_t> pid;
+    if (auto front = workspace.frontmostApplication()) pid = front->pid;
+    if (count)
+        frontmost_ = Frontmost{*count, pid};
+    else
+        frontmost_.reset();
+    return pid;
+}
+
 void FullscreenMonitor::evaluate(std::uint64_t token) {
     if (token != pendingToken_ || !hasPending_) return;  // replaced or cancelled
     hasPending_ = false;
     if (!running_) return;
-    std::optional<std::int32_t> pid;
-    if (auto front = platform::workspace().frontmostApplication()) pid = front->pid;
+    const std::optional<std::int32_t> pid = frontmostPid();
     const std::uint64_t generation = generation_;
     std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
     auto detector = detector_;

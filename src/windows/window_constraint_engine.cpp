@@ -1,5 +1,6 @@
 #include "windows/window_constraint_engine.h"
 
+#include <cmath>
 #include <algorithm>
 #include <limits>
 #include <unordered_set>
@@ -93,6 +94,9 @@ void WindowConstraintEngine::start() {
     displaysObserver_ = platform::displays().addObserver([weak] {
         if (auto self = weak.lock()) self->triggerFullScan();
     });
+    windowListObserver_ = platform::windowServer().addChangeObserver([weak] {
+        if (auto self = weak.lock()) self->windowListChanged();
+    });
 
     observeFrontmost();
     scanAllApps();
@@ -126,8 +130,11 @@ void WindowConstraintEngine::removeNotificationObservers() {
     if (!platform::isInstalled()) return;
     if (workspaceObserver_) platform::workspace().removeObserver(*workspaceObserver_);
     if (displaysObserver_) platform::displays().removeObserver(*displaysObserver_);
+    if (windowListObserver_) platform::windowServer().removeChangeObserver(windowListObserver_);
     workspaceObserver_.reset();
     displaysObserver_.reset();
+    windowListObserver_ = 0;
+    geometryPollResting_ = false;
 }
 
 void WindowConstraintEngine::appActivated() { handleAppActivated(); }
@@ -140,6 +147,7 @@ void WindowConstraintEngine::handleAppActivated() {
     lastFrontmostGeometry_.reset();
     ++geometryGeneration_;
     geometryPollInFlight_ = false;
+    windowListChanged();
     observeFrontmost();
     scheduleFullScan();
     pollFrontmostGeometry();
@@ -306,34 +314,78 @@ std::optional<WindowConstraintEngine::FrontmostGeometry> WindowConstraintEngine:
 
 void WindowConstraintEngine::startGeometryPoll() {
     if (geometryPollTimer_) geometryPollTimer_->invalidate();
+    geometryPollResting_ = false;
+    geometryPollOrigin_ = platform::uptime();
     std::weak_ptr<WindowConstraintEngine> weak = weak_from_this();
-    geometryPollTimer_ = platform::Timer::scheduled(geometryPollInterval, true, [weak](platform::Timer&) {
-        if (auto self = weak.lock()) self->pollFrontmostGeometry();
-    });
+    geometryPollTimer_ = platform::Timer::scheduled(
+        geometryPollInterval, true,
+        [weak](platform::Timer&) {
+            if (auto self = weak.lock()) self->pollFrontmostGeometry();
+        },
+        geometryPollTolerance);
 }
 
 void WindowConstraintEngine::pollFrontmostGeometry() {
     if (!running_ || geometryPollInFlight_) return;
+    // Taken before anything is read, so a change while the sample is taken
+    // makes the next poll look again.
+    const auto stamp = ChangeStamp::now();
+    if (quietPoll_ && quietPoll_->generation == geometryGeneration_ &&
+        ChangeStamp::unchanged(quietPoll_->stamp, stamp)) {
+        // Nothing to sample until the window list changes; the window server
+        // says when, so the timer can rest until then.
+        if (windowListObserver_ && geometryPollTimer_) {
+            geometryPollTimer_->invalidate();
+            geometryPollTimer_.reset();
+            geometryPollResting_ = true;
+        }
+        return;
+    }
+    quietPoll_.reset();
+    const std::uint64_t generation = geometryGeneration_;
     const auto pid = frontmostOtherPid();
     if (!pid) {
         cancelWork(pendingGeometryConstrain_);
         lastFrontmostGeometry_.reset();
+        if (stamp) quietPoll_ = QuietPoll{*stamp, generation};
         return;
     }
     geometryPollInFlight_ = true;
-    const std::uint64_t generation = geometryGeneration_;
     std::weak_ptr<WindowConstraintEngine> weak = weak_from_this();
-    geometryQueue_.async([weak, generation, pid = *pid] {
+    geometryQueue_.async([weak, generation, stamp, pid = *pid] {
         if (weak.expired()) return;
         auto sample = frontmostWindowList(pid);
-        platform::MainQueue::async([weak, generation, pid, sample = std::move(sample)] {
+        platform::MainQueue::async([weak, generation, stamp, pid, sample = std::move(sample)] {
             auto self = weak.lock();
             if (!self || !self->running_ || generation != self->geometryGeneration_) return;
             self->geometryPollInFlight_ = false;
             if (self->frontmostOtherPid() != pid) return;
             self->handleGeometrySample(sample);
+            // The sample is remembered now: until something changes, every
+            // further sample would equal it.
+            if (stamp && generation == self->geometryGeneration_) self->quietPoll_ = QuietPoll{*stamp, generation};
         });
     });
+}
+
+void WindowConstraintEngine::windowListChanged() {
+    if (!running_ || !geometryPollResting_) return;
+    geometryPollResting_ = false;
+    // The poll goes on at its old pace, as if it had never rested: the next
+    // tick comes when a tick of the old timer would have.
+    const double now = platform::uptime();
+    double next = geometryPollOrigin_ + std::ceil((now - geometryPollOrigin_) / geometryPollInterval) * geometryPollInterval;
+    if (next - now < 1e-6) next += geometryPollInterval;
+    std::weak_ptr<WindowConstraintEngine> weak = weak_from_this();
+    geometryPollTimer_ = platform::Timer::scheduled(
+        next - now, false,
+        [weak](platform::Timer&) {
+            auto self = weak.lock();
+            if (!self || !self->running_ || self->geometryPollResting_) return;
+            self->startGeometryPoll();
+            self->pollFrontmostGeometry();
+        },
+        geometryPollTolerance);
 }
 
 void WindowConstraintEngine::handleGeometrySample(const std::optional<FrontmostGeometry>& sample) {

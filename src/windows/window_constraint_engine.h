@@ -27,6 +27,7 @@
 #include "platform/accessibility.h"
 #include "platform/dispatch.h"
 #include "platform/geometry.h"
+#include "windows/change_stamp.h"
 
 class WindowConstraintEngine : public std::enable_shared_from_this<WindowConstraintEngine> {
 public:
@@ -47,6 +48,8 @@ public:
     static constexpr double settleDelay = 0.18;
     static constexpr double fullScanDelay = 0.25;
     static constexpr double geometryPollInterval = 0.5;
+    // A poll tick may come this much later, so it can share a wake-up.
+    static constexpr double geometryPollTolerance = 0.05;
 
     // The engine must be owned by a shared pointer: delayed work holds it weakly.
     static std::shared_ptr<WindowConstraintEngine> create();
@@ -109,6 +112,7 @@ private:
     // Window-list poll.
     void startGeometryPoll();
     void pollFrontmostGeometry();
+    void windowListChanged();
     void handleGeometrySample(const std::optional<FrontmostGeometry>& sample);
     void confirmGeometry(std::uint64_t generation, std::int32_t pid, const std::vector<WindowGeometry>& windows);
     void constrainApp(std::int32_t pid, const std::vector<platform::Rect>& displays, double thickness);
@@ -133,6 +137,17 @@ private:
     WorkItem pendingGeometryConstrain_;
     std::shared_ptr<platform::Timer> geometryPollTimer_;
     std::optional<FrontmostGeometry> lastFrontmostGeometry_;
+    // What the last completed poll saw, and in which generation: a poll that
+    // finds the same again has nothing new to sample and returns at once.
+    struct QuietPoll {
+        ChangeStamp stamp;
+        std::uint64_t generation = 0;
+    };
+    std::optional<QuietPoll> quietPoll_;
+    // While resting, the poll's timer is stopped until the window list changes.
+    bool geometryPollResting_ = false;
+    double geometryPollOrigin_ = 0;
+    int windowListObserver_ = 0;
     bool geometryPollInFlight_ = false;
     std::uint64_t geometryGeneration_ = 0;
     bool running_ = false;

@@ -2,8 +2,10 @@
 #include "windows/window_service.h"
 
 #include <cassert>
+#include <cmath>
 
 #include "platform/bundle.h"
+#include "platform/platform.h"
 #include "platform/preferences.h"
 #include "windows/ax_element.h"
 #include "windows/task_items.h"
@@ -64,12 +66,81 @@ void WindowService::start() {
         if (auto self = weak.lock()) self->syncObservers(pidSet);
     });
 
-    scheduleScan();
-
-    if (pollTimer_) pollTimer_->invalidate();
-    pollTimer_ = platform::Timer::scheduled(pollInterval, true, [weak](platform::Timer&) {
-        if (auto self = weak.lock()) self->scheduleScan();
+    changeObserver_ = platform::windowServer().addChangeObserver([weak] {
+        if (auto self = weak.lock()) self->resumePoll();
     });
+    // The badge setting is read by every scan but moves no count.
+    prefsContext_ = std::make_unique<QObject>();
+    QObject::connect(&platform::prefs::userDefaults(), &platform::prefs::Domain::changed, prefsContext_.get(),
+                     [weak](const QString& key) {
+                         if (key != showUnreadBadgeKey) return;
+                         if (auto self = weak.lock()) self->resumePoll();
+                     });
+    scheduleScan();
+    startPoll();
+}
+
+void WindowService::startPoll() {
+    if (pollTimer_) pollTimer_->invalidate();
+    pollResting_ = false;
+    pollOrigin_ = platform::uptime();
+    std::weak_ptr<WindowService> weak = weak_from_this();
+    // The poll needs no precision: its tick shares a wake-up with the other
+    // second-scale polls.
+    pollTimer_ = platform::Timer::scheduled(
+        pollInterval, true,
+        [weak](platform::Timer&) {
+            if (auto self = weak.lock()) self->pollTick();
+        },
+        pollTolerance);
+}
+
+void WindowService::pollTick() {
+    if (!running_) return;
+    if (scanPending_ || clickIntent_ || !standingList()) {
+        scheduleScan();
+        return;
+    }
+    // Nothing a scan reads has changed since the last one: its list stands,
+    // and until the window server reports a change every tick would say so.
+    publishStandingList();
+    if (changeObserver_ && pollTimer_) {
+        pollTimer_->invalidate();
+        pollTimer_.reset();
+        pollResting_ = true;
+    }
+}
+
+void WindowService::resumePoll() {
+    if (!running_ || !pollResting_) return;
+    pollResting_ = false;
+    // On at the old pace: the next tick comes when one of the old timer would have.
+    const double now = platform::uptime();
+    double next = pollOrigin_ + std::ceil((now - pollOrigin_) / pollInterval) * pollInterval;
+    if (next - now < 1e-6) next += pollInterval;
+    std::weak_ptr<WindowService> weak = weak_from_this();
+    pollTimer_ = platform::Timer::scheduled(
+        next - now, false,
+        [weak](platform::Timer&) {
+            auto self = weak.lock();
+            if (!self || !self->running_ || self->pollResting_) return;
+            self->startPoll();
+            self->pollTick();
+        },
+        pollTolerance);
+}
+
+bool WindowService::standingList() const {
+    if (!lastScan_) return false;
+    const bool readsBadges = platform::prefs::userDefaults().boolValue(showUnreadBadgeKey).value_or(true);
+    return lastScan_->readsBadges == readsBadges && ChangeStamp::unchanged(lastScan_->stamp, ChangeStamp::now());
+}
+
+void WindowService::publishStandingList() {
+    ++scansTakenAgain_;
+    const auto keep = lastScan_;
+    publish(std::vector<AppItem>(lastRawSnapshot_));
+    lastScan_ = keep;
 }
 
 void WindowService::stop() {
@@ -79,6 +150,7 @@ void WindowService::stop() {
         ++lifecycleGeneration_;
         clickIntent_.reset();
         lastRawSnapshot_.clear();
+        lastScan_.reset();
         if (workspaceObserver_) {
             platform::workspace().removeObserver(*workspaceObserver_);
             workspaceObserver_.reset();
@@ -88,6 +160,11 @@ void WindowService::stop() {
             pollTimer_->invalidate();
             pollTimer_.reset();
         }
+        if (changeObserver_ && platform::isInstalled() && platform::installed().windowServer)
+            platform::windowServer().removeChangeObserver(changeObserver_);
+        changeObserver_ = 0;
+        prefsContext_.reset();
+        pollResting_ = false;
         std::weak_ptr<WindowService> weak = weak_from_this();
         windowQueue_.async([weak] {
             if (auto self = weak.lock()) self->dropAXState();
@@ -180,6 +257,7 @@ void WindowService::cancelPendingScan() {
 
 void WindowService::scheduleScan() {
     if (!running_) return;
+    resumePoll();
     cancelPendingScan();
     scanPending_ = true;
     const std::uint64_t request = scanRequest_;
@@ -202,10 +280,18 @@ void WindowService::scheduleScanFromAnyThread() {
 void WindowService::performScan() {
     if (!running_) return;
     const std::uint64_t generation = lifecycleGeneration_;
+    // Taken before anything is read, so a change during the scan shows at the next one.
+    const auto stamp = ChangeStamp::now();
+    const bool readsBadges = platform::prefs::userDefaults().boolValue(showUnreadBadgeKey).value_or(true);
+    if (lastScan_ && lastScan_->readsBadges == readsBadges && ChangeStamp::unchanged(lastScan_->stamp, stamp)) {
+        // Nothing the scan reads has changed since the last one: its list stands.
+        publishStandingList();
+        return;
+    }
     auto descriptors = appDescriptors();
 
     std::optional<std::int32_t> dockPID;
-    if (platform::prefs::userDefaults().boolValue(showUnreadBadgeKey).value_or(true)) {
+    if (readsBadges) {
         for (const auto& app : platform::workspace().runningApplications()) {
             if (app.bundleID && *app.bundleID == dockBundleID) {
                 dockPID = app.pid;
@@ -215,7 +301,7 @@ void WindowService::performScan() {
     }
 
     std::weak_ptr<WindowService> weak = weak_from_this();
-    windowQueue_.async([weak, generation, descriptors = std::move(descriptors), dockPID] {
+    windowQueue_.async([weak, generation, stamp, readsBadges, descriptors = std::move(descriptors), dockPID] {
         auto self = weak.lock();
         if (!self) return;
         auto& q = self->q_;
@@ -225,16 +311,20 @@ void WindowService::performScan() {
         auto items = std::move(result.apps);
         if (dockPID) items = self->readDockBadges(std::move(items), *dockPID);
         self.reset();
-        platform::MainQueue::async([weak, generation, items = std::move(items)] {
+        platform::MainQueue::async([weak, generation, stamp, readsBadges, items = std::move(items)] {
             auto self = weak.lock();
             if (!self || !self->running_ || self->lifecycleGeneration_ != generation) return;
             self->publish(items);
+            if (stamp) self->lastScan_ = ScanStamp{*stamp, readsBadges};
         });
     });
 }
 
 void WindowService::publish(const std::vector<AppItem>& items) {
     if (!running_) return;
+    // A list that did not come from a scan says nothing about what a scan would find.
+    lastScan_.reset();
+    resumePoll();
     lastRawSnapshot_ = items;
     if (onSnapshot_) emitSnapshot(applyClickIntent(lastRawSnapshot_));
 }

@@ -8,6 +8,7 @@
 // Threads: the fields under "window queue" are touched only on the window
 // queue, where the accessibility elements live; everything else only on the
 // main thread. Hand-offs carry values only; closures hold the service weakly.
+#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "platform/accessibility.h"
 #include "platform/dispatch.h"
 #include "platform/workspace.h"
+#include "windows/change_stamp.h"
 #include "windows/window_enumerator.h"
 #include "windows/window_layout_calculator.h"
 #include "windows/window_types.h"
@@ -28,6 +30,7 @@ class WindowService : public std::enable_shared_from_this<WindowService> {
 public:
     static constexpr double scanDebounce = 0.2;
     static constexpr double pollInterval = 5.0;
+    static constexpr double pollTolerance = 0.5;
     static constexpr double clickIntentLifetime = 0.6;
 
     // The accessibility notifications observed on every listed application,
@@ -59,6 +62,8 @@ public:
     // From any thread: queues a scheduleScan on the main queue.
     void scheduleScanFromAnyThread();
     bool isScanPending() const { return scanPending_; }
+    // Scans that found nothing changed since the last and published its list again.
+    std::uint64_t scansTakenAgain() const { return scansTakenAgain_; }
     std::vector<platform::RunningApplication> listedApps();
     std::vector<std::int32_t> listedPIDs();
     void publish(const std::vector<AppItem>& items);
@@ -151,8 +156,27 @@ private:
     bool scanPending_ = false;
     std::uint64_t scanRequest_ = 0;
     std::shared_ptr<platform::Timer> pollTimer_;
+    // While resting, the poll's timer is stopped until the window server
+    // reports a change or a scan is asked for.
+    bool pollResting_ = false;
+    double pollOrigin_ = 0;
+    int changeObserver_ = 0;
+    std::unique_ptr<QObject> prefsContext_;  // receives the settings' change signal
+    void startPoll();
+    void pollTick();
+    void resumePoll();
+    bool standingList() const;
+    void publishStandingList();
     std::optional<int> workspaceObserver_;
     std::vector<AppItem> lastRawSnapshot_;
+    // What the scan behind lastRawSnapshot_ read: while the platform's counts
+    // and the badge setting stay, a scan would find the same list.
+    struct ScanStamp {
+        ChangeStamp stamp;
+        bool readsBadges = true;
+    };
+    std::optional<ScanStamp> lastScan_;
+    std::uint64_t scansTakenAgain_ = 0;
     std::optional<ClickIntent> clickIntent_;
     std::map<QString, bool> agentDeclCache_;
     SnapshotCallback onSnapshot_;

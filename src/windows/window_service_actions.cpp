@@ -105,7 +105,10 @@ void WindowService::raiseToken(WindowToken token, bool scanWhenMissing) {
 
 void WindowService::minimizeWindow(WindowToken token) {
     if (!running_) return;
-    // Show the result at once; the scan that follows the write confirms it.
+    // Show the result at once; the scan that follows the write confirms it
+    // (a list changed here is not what a scan found).
+    lastScan_.reset();
+    resumePoll();
     for (auto& app : lastRawSnapshot_)
         for (auto& w : app.windows)
             if (w.id == token) {

@@ -172,3 +172,28 @@ TEST_F(RealQueues, SignalsReachTheNewestHandlerOffTheSignalContext) {
     for (int i = 0; i < 70000; ++i) ::raise(SIGUSR2);
     SUCCEED();
 }
+
+namespace {
+
+TEST(TimerTolerance, PicksTheCoarsestQtTimerWithinIt) {
+    using linux_backend::ThreadedDispatcher;
+    struct Case {
+        double interval, tolerance;
+        Qt::TimerType expected;
+    };
+    const Case cases[] = {
+        {1.0, 0.0, Qt::PreciseTimer},       // no tolerance: on time
+        {60.0, 0.0, Qt::PreciseTimer},      // a clock's minute tick
+        {0.5, 0.02, Qt::PreciseTimer},      // under Qt's 5 %
+        {0.5, 0.025, Qt::CoarseTimer},      // exactly 5 %
+        {1.0, 0.1, Qt::CoarseTimer},        // the pet's idle tick
+        {0.5, 0.5, Qt::CoarseTimer},        // whole seconds would double the interval
+        {1.0, 0.5, Qt::VeryCoarseTimer},    // second-scale polls share the whole second
+        {5.0, 0.5, Qt::VeryCoarseTimer},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ThreadedDispatcher::timerTypeFor(c.interval, c.tolerance), c.expected)
+            << c.interval << " s with " << c.tolerance << " s";
+}
+
+}  // namespace

@@ -108,6 +108,38 @@ TEST_F(FullscreenDetectorTest, UnreadableDisplayListMeansNotFullScreen) {
     EXPECT_EQ(detector.detect(player), std::nullopt);
 }
 
+TEST_F(FullscreenDetectorTest, AnswerStandsUntilWhatItReadChanges) {
+    const auto player = app("com.example.player");
+    const auto w = window(player, Rect(1440, 0, 1920, 1080), true);
+    const auto editor = app("com.example.editor", false);
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::optional<std::int32_t> pid;
+        bool readsAgain;
+        std::optional<platform::DisplayID> answer;
+    };
+    const std::vector<Step> steps{
+        {"first look", [] {}, player, true, second},
+        {"nothing changed", [] {}, player, false, second},
+        {"another application asked about", [] {}, editor, true, std::nullopt},
+        {"back to the player", [] {}, player, true, second},
+        {"the window leaves full screen", [&] { sim->setFullScreen(w, false); }, player, true, second},
+        {"and shrinks", [&] { sim->setWindowFrame(w, Rect(1500, 50, 800, 600)); }, player, true, std::nullopt},
+        {"the display moves", [&] { sim->setDisplayBounds(second, Rect(1440, 0, 800, 600)); }, player, true, std::nullopt},
+        {"nothing changed again", [] {}, player, false, std::nullopt},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        const auto reads = detector.readCount();
+        const auto standing = detector.standingAnswer(step.pid);
+        EXPECT_EQ(!standing, step.readsAgain) << step.what;
+        if (standing) EXPECT_EQ(*standing, step.answer) << step.what;
+        EXPECT_EQ(detector.detect(step.pid), step.answer) << step.what;
+        EXPECT_EQ(detector.readCount() - reads, step.readsAgain ? 1u : 0u) << step.what;
+    }
+}
+
 // ---- monitor -----------------------------------------------------------------
 
 class CountingDetector : public FullscreenDetecting {
@@ -175,6 +207,38 @@ TEST_F(FullscreenMonitorTest, SettlesAfterTriggersAndPollsEverySecond) {
     sim->advance(5.0);
     EXPECT_GE(detector->calls - quiet, 4);
     EXPECT_LE(detector->calls - quiet, 6);
+}
+
+TEST_F(FullscreenMonitorTest, QuietPollReportsTheStandingAnswerWithoutDetecting) {
+    AppSpec given;
+    given.bundleID = "com.example.a";
+    given.active = true;
+    const auto a = sim->addApplication(given);
+    WindowSpec full;
+    full.frame = platform::displays().screens().front().bounds;
+    full.fullScreen = true;
+    full.focused = true;
+    const auto w = sim->addWindow(a, full);
+    auto real = std::make_shared<AXFullscreenDetector>();
+    monitor = FullscreenMonitor::create(real);
+    monitor->setOnChange([this](std::optional<platform::DisplayID> d) { reports.push_back(d); });
+    monitor->start();
+    sim->advance(0.2);
+    ASSERT_EQ(real->readCount(), 1u);
+
+    const auto reported = reports.size();
+    sim->advance(5.0);
+    EXPECT_EQ(real->readCount(), 1u) << "nothing changed, nothing read";
+    // The first quiet tick reports the standing answer; then the poll rests.
+    EXPECT_EQ(monitor->standingAnswers(), 1u);
+    ASSERT_EQ(reports.size(), reported + 1);
+    EXPECT_EQ(reports.back(), std::optional(platform::displays().mainDisplayID()));
+
+    sim->setFullScreen(w, false);
+    sim->setWindowFrame(w, Rect(10, 10, 300, 200));
+    sim->advance(1.2);
+    EXPECT_EQ(real->readCount(), 2u);
+    EXPECT_EQ(reports.back(), std::nullopt);
 }
 
 TEST_F(FullscreenMonitorTest, SpaceChangeTriggersToo) {

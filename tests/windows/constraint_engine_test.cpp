@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/workspace.h"
+#include "platform/sim/sim_window_server.h"
 #include "support/sim_fixture.h"
 #include "windows/bar_metrics.h"
 #include "windows/window_constraint_engine.h"
@@ -278,6 +279,32 @@ TEST_F(ConstraintEngineTest, WindowListPollWaitsWhileTheWindowKeepsMoving) {
     EXPECT_EQ(frameOf(other), stillMoving);
     sim->advance(0.02);  // t = 1.69
     EXPECT_EQ(frameOf(other), Rect(0, 20, 1440, 836));
+}
+
+TEST_F(ConstraintEngineTest, QuietWindowListPollReadsNothingUntilSomethingChanges) {
+    const auto pid = addApp("Quiet", true);
+    addWindow(pid, kSmall, true);
+    const auto other = addWindow(pid, kSmall);
+    startEngine();
+    sim->advance(1.0);
+    const int settled = sim->windowServer().copies();
+
+    // Ten ticks over an unchanged desktop: not one read of the window list.
+    sim->advance(5.0);
+    EXPECT_EQ(sim->windowServer().copies(), settled);
+
+    // A change is sampled at the next tick and acted on as before.
+    sim->setWindowFrame(other, kMaximised);
+    sim->advance(0.5);
+    EXPECT_GT(sim->windowServer().copies(), settled);
+    sim->advance(0.2);
+    EXPECT_EQ(frameOf(other), kClamped);
+
+    // Another application coming to the front is looked at again at once.
+    const int before = sim->windowServer().copies();
+    sim->activateApplication(addApp("Next"));
+    sim->pump();
+    EXPECT_GT(sim->windowServer().copies(), before);
 }
 
 TEST_F(ConstraintEngineTest, NothingIsWrittenAfterStop) {

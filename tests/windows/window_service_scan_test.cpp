@@ -94,6 +94,56 @@ TEST_F(WindowServiceTest, StartTwiceRegistersEverythingOnce) {
     EXPECT_EQ(snapshots.size(), 3u);
 }
 
+TEST_F(WindowServiceTest, ScanOverAnUnchangedDesktopPublishesTheLastListAgain) {
+    const auto mail = addApp("Mail");
+    const auto inbox = sim->addWindow(mail, window("Inbox"));
+    service->start();
+    settle();
+    ASSERT_EQ(snapshots.size(), 1u);
+
+    // What must make the next scan read again, and what the list then shows.
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        bool readsAgain;
+    };
+    const std::vector<Step> steps{
+        {"nothing", [] {}, false},
+        {"a title", [&] { sim->setWindowTitle(inbox, "Outbox"); }, true},
+        {"nothing again", [] {}, false},
+        {"the badge setting", [] { platform::prefs::userDefaults().set(QStringLiteral("showUnreadBadge"), false); },
+         true},
+        {"a list published from outside", [&] { service->publish(service->lastRawSnapshot()); }, true},
+        {"a window minimised by a click", [&] { service->minimizeWindow(latestApp(mail)->windows.at(0).id); }, true},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        sim->pump();
+        const auto takenAgain = service->scansTakenAgain();
+        const auto published = snapshots.size();
+        sim->advance(WindowService::pollInterval);
+        // A scan that read is one that was not taken again.
+        const auto scans = snapshots.size() - published;
+        const auto reading = scans - (service->scansTakenAgain() - takenAgain);
+        if (step.readsAgain)
+            EXPECT_GE(reading, 1u) << step.what;
+        else
+            EXPECT_EQ(reading, 0u) << step.what;
+    }
+    EXPECT_EQ(latestApp(mail)->windows.at(0).title, "Outbox");
+    EXPECT_TRUE(latestApp(mail)->windows.at(0).isMinimized);
+
+    // A quiet desktop: the poll says once that the list stands, then rests
+    // until something changes.
+    sim->advance(WindowService::pollInterval);
+    const auto quiet = snapshots.size();
+    sim->advance(6 * WindowService::pollInterval);
+    EXPECT_EQ(snapshots.size(), quiet);
+    sim->setWindowTitle(inbox, "Drafts");
+    sim->advance(WindowService::pollInterval);
+    EXPECT_EQ(latestApp(mail)->windows.at(0).title, "Drafts");
+}
+
 TEST_F(WindowServiceTest, ABurstOfNotificationsGivesOneScanAfterTheLast) {
     const auto pid = addApp("Busy");
     const auto w = sim->addWindow(pid, window("t0"));

@@ -18,6 +18,8 @@
 #include "platform/x11/x11_launcher_entry.h"
 #include "platform/x11/x11_window_server.h"
 #include "platform/x11/x11_workspace.h"
+#include "windows/change_stamp.h"
+#include "windows/window_service.h"
 #include "x11_session.h"
 
 using namespace platform;
@@ -490,6 +492,88 @@ TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
     EXPECT_TRUE(seen) << "the new title never showed";
     EXPECT_LE(requests, 16u) << "the re-read after one title change";
     EXPECT_TRUE(conn->waitUntil([&] { return requestsOf(poll) == 0; }, 5.0));
+}
+
+TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopAndScansTakeTheLastListAgain) {
+    Terminal& a = terminal("80x24+40+40");
+    ASSERT_TRUE(ChangeStamp::now()) << "the live desktop can tell when nothing changed";
+    auto quiet = [] {
+        const auto before = ChangeStamp::now();
+        pumpFor(0.3);
+        return ChangeStamp::now() == before;
+    };
+    // Once the manager is done with the new window, nothing moves the counts.
+    ASSERT_TRUE(pumpUntil(quiet, 10.0)) << "the counts keep moving on a quiet desktop";
+
+    // A scan over the quiet desktop publishes its last list again without reading.
+    auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
+    std::vector<std::vector<AppItem>> snapshots;
+    service->setOnSnapshot([&](const std::vector<AppItem>& items) { snapshots.push_back(items); });
+    service->start();
+    auto listsTerminal = [&] {
+        if (snapshots.empty()) return false;
+        for (const auto& app : snapshots.back())
+            if (app.pid == a.pid()) return true;
+        return false;
+    };
+    ASSERT_TRUE(pumpUntil(listsTerminal, 10.0));
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            const auto before = service->scansTakenAgain();
+            service->scheduleScan();
+            pumpFor(WindowService::scanDebounce + 0.1);
+            return service->scansTakenAgain() > before;
+        },
+        10.0))
+        << "every scan of a quiet desktop read it again";
+
+    // A title change moves the counts, and whoever sees the new counts reads the new title.
+    const auto before = ChangeStamp::now();
+    ASSERT_TRUE(xdotool({"set_window", "--name", "renamed", std::to_string(a.window)}));
+    ASSERT_TRUE(pumpUntil([&] { return ChangeStamp::now() != before; }, 5.0));
+    QString title;
+    for (const auto& r : windowServer().copyWindowList(windowListOnScreenOnly, 0).value_or(std::vector<WindowRecord>{}))
+        if (r.number == std::int64_t(a.window)) title = r.name.value_or(QString());
+    EXPECT_EQ(title, QStringLiteral("renamed"));
+    service->scheduleScan();
+    EXPECT_TRUE(pumpUntil(
+        [&] {
+            for (const auto& app : snapshots.back())
+                for (const auto& w : app.windows)
+                    if (w.title == QStringLiteral("renamed")) return true;
+            return false;
+        },
+        5.0))
+        << "the scan after the change read the desktop";
+    service->stop();
+}
+
+TEST_F(X11LiveTest, WindowServerTellsItsObserversOfChangesWhenTheyCanBeRead) {
+    Terminal& a = terminal("80x24+40+40");
+    int calls = 0;
+    QString titleSeen;
+    const int token = windowServer().addChangeObserver([&] {
+        ++calls;
+        for (const auto& r : windowServer().copyWindowList(windowListAll, 0).value_or(std::vector<WindowRecord>{}))
+            if (r.number == std::int64_t(a.window)) titleSeen = r.name.value_or(QString());
+    });
+    ASSERT_NE(token, 0);
+    // Quiet once the manager is done with the new window: no calls.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            const int before = calls;
+            pumpFor(0.3);
+            return calls == before;
+        },
+        10.0));
+    ASSERT_TRUE(xdotool({"set_window", "--name", "told", std::to_string(a.window)}));
+    EXPECT_TRUE(pumpUntil([&] { return titleSeen == QStringLiteral("told"); }, 5.0))
+        << "an observer called after the change reads the new title";
+    windowServer().removeChangeObserver(token);
+    const int after = calls;
+    ASSERT_TRUE(xdotool({"set_window", "--name", "untold", std::to_string(a.window)}));
+    pumpFor(0.3);
+    EXPECT_EQ(calls, after) << "a removed observer is not called";
 }
 
 TEST_F(X11LiveTest, TerminateAndForceTerminate) {

@@ -102,7 +102,9 @@ int PowerSupplySources::addChangeObserver(std::function<void()> callback) {
     observers_[token] = std::move(callback);
     if (!timer_) {
         last_ = readDescriptions(root_);
-        timer_ = Timer::scheduled(pollSeconds_, true, [this](Timer&) { poll(); });
+        // A battery's charge moves slowly: the poll shares its wake-up with the
+        // program's other second-scale timers.
+        timer_ = Timer::scheduled(pollSeconds_, true, [this](Timer&) { poll(); }, 0.5);
     }
     return token;
 }

@@ -70,6 +70,8 @@ public:
     QString displayName(const QString& path) override { return inner_->displayName(path); }
     int addObserver(Callback callback) override { return inner_->addObserver(std::move(callback)); }
     void removeObserver(int token) override { inner_->removeObserver(token); }
+    // The lock's side of the list is settled when the lock is made.
+    std::optional<std::uint64_t> changeCount() override { return inner_->changeCount(); }
 
 private:
     std::shared_ptr<Workspace> inner_;

@@ -254,10 +254,12 @@ private:
 
 class QtTimer : public TimerBackend {
 public:
-    QtTimer(QueueBackend& mainQueue, double interval, bool repeats, Task tick) : main_(mainQueue) {
-        auto start = [this, interval, repeats, tick = std::move(tick)]() mutable {
+    QtTimer(QueueBackend& mainQueue, double interval, bool repeats, Task tick, Qt::TimerType type = Qt::PreciseTimer)
+        : main_(mainQueue) {
+        auto start = [this, interval, repeats, type, tick = std::move(tick)]() mutable {
             if (!valid_) return;
             timer_ = new QTimer(QCoreApplication::instance());
+            timer_->setTimerType(type);
             timer_->setSingleShot(!repeats);
             timer_->setInterval(int(interval * 1000.0 + 0.5));
             QObject::connect(timer_, &QTimer::timeout, timer_, std::move(tick));
@@ -366,6 +368,20 @@ QueueBackend& ThreadedDispatcher::mainQueue() { return impl_->main; }
 double ThreadedDispatcher::uptime() { return monotonicSeconds(); }
 std::shared_ptr<TimerBackend> ThreadedDispatcher::scheduleTimer(double interval, bool repeats, Task tick) {
     return std::make_shared<QtTimer>(mainQueue(), interval, repeats, std::move(tick));
+}
+
+Qt::TimerType ThreadedDispatcher::timerTypeFor(double interval, double tolerance) {
+    // Qt's very coarse timers fire on whole seconds, so every such timer of
+    // the process shares one wake-up; its coarse timers may be up to 5 % late.
+    if (interval >= 1.0 && tolerance >= 0.5) return Qt::VeryCoarseTimer;
+    if (interval > 0 && tolerance >= 0.05 * interval) return Qt::CoarseTimer;
+    return Qt::PreciseTimer;
+}
+
+std::shared_ptr<TimerBackend> ThreadedDispatcher::scheduleTimerWithTolerance(double interval, double tolerance,
+                                                                             bool repeats, Task tick) {
+    return std::make_shared<QtTimer>(mainQueue(), interval, repeats, std::move(tick),
+                                     timerTypeFor(interval, tolerance));
 }
 
 void ThreadedDispatcher::handleSignals(const std::vector<int>& signalNumbers, std::function<void(int)> handler) {

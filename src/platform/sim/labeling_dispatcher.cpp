@@ -48,9 +48,22 @@ std::shared_ptr<QueueBackend> LabelingDispatcher::makeQueue(const std::string& l
 QueueBackend& LabelingDispatcher::mainQueue() { return *main_; }
 double LabelingDispatcher::uptime() { return inner_->uptime(); }
 
+namespace {
+const std::shared_ptr<const std::string>& mainTimerLabel() {
+    static const auto label = std::make_shared<const std::string>("main");
+    return label;
+}
+}  // namespace
+
 std::shared_ptr<TimerBackend> LabelingDispatcher::scheduleTimer(double interval, bool repeats, Task tick) {
-    static const auto mainLabel = std::make_shared<const std::string>("main");
+    const auto& mainLabel = mainTimerLabel();
     return inner_->scheduleTimer(interval, repeats, labelled(mainLabel, std::move(tick)));
+}
+
+std::shared_ptr<TimerBackend> LabelingDispatcher::scheduleTimerWithTolerance(double interval, double tolerance,
+                                                                             bool repeats, Task tick) {
+    const auto& mainLabel = mainTimerLabel();
+    return inner_->scheduleTimerWithTolerance(interval, tolerance, repeats, labelled(mainLabel, std::move(tick)));
 }
 
 void LabelingDispatcher::handleSignals(const std::vector<int>& signalNumbers, std::function<void(int)> handler) {

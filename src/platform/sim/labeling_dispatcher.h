@@ -16,6 +16,8 @@ public:
     QueueBackend& mainQueue() override;
     double uptime() override;
     std::shared_ptr<TimerBackend> scheduleTimer(double interval, bool repeats, Task tick) override;
+    std::shared_ptr<TimerBackend> scheduleTimerWithTolerance(double interval, double tolerance, bool repeats,
+                                                             Task tick) override;
     void handleSignals(const std::vector<int>& signalNumbers, std::function<void(int)> handler) override;
     bool isMainThread() const override;
 

@@ -245,6 +245,7 @@ QString SimAccessibility::describeElement(const ElementState& e, std::uint64_t i
 }
 
 Error SimAccessibility::setAttribute(const ax::Element& element, const QString& attribute, const ax::Value& value) {
+    Core::ChangeNote note(*core_);
     double blockFor = 0;
     Error result = Error::success;
     {
@@ -299,6 +300,7 @@ Error SimAccessibility::setAttribute(const ax::Element& element, const QString& 
 }
 
 Error SimAccessibility::performAction(const ax::Element& element, const QString& action) {
+    Core::ChangeNote note(*core_);
     double blockFor = 0;
     Error result = Error::success;
     {

@@ -20,6 +20,7 @@ public:
     ax::Error setMessagingTimeout(const ax::Element& element, double seconds) override;
     ax::Error pid(const ax::Element& element, std::int32_t& out) override;
     std::shared_ptr<ax::Observer> createObserver(std::int32_t pid, ax::ObserverCallback callback) override;
+    std::optional<std::uint64_t> changeCount() override { return core_->changes.load(std::memory_order_acquire); }
 
 private:
     enum class Request { read, write, action };

@@ -85,7 +85,29 @@ std::vector<std::uint64_t> Core::windowsOf(std::int32_t pid) const {
     return out;
 }
 
+void Core::changed() {
+    changes.fetch_add(1, std::memory_order_acq_rel);
+    std::lock_guard lock(mutex);
+    // One delivery for a burst: the changes that follow find it pending.
+    if (changeObservers.empty() || changeDeliveryPending) return;
+    changeDeliveryPending = true;
+    std::weak_ptr<Core> weak = weak_from_this();
+    dispatcher->mainQueue().async([weak] {
+        auto core = weak.lock();
+        if (!core) return;
+        std::vector<std::function<void()>> callbacks;
+        {
+            std::lock_guard lock(core->mutex);
+            core->changeDeliveryPending = false;
+            for (auto& [token, cb] : core->changeObservers) callbacks.push_back(cb);
+        }
+        for (auto& cb : callbacks)
+            if (cb) cb();
+    });
+}
+
 std::int32_t Core::addApplication(AppSpec given) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     if (given.pid <= 0 || apps.count(given.pid)) {
         auto taken = [&](std::int32_t p) { return apps.count(p) || p == ownPid || p == dockPid; };
@@ -107,6 +129,7 @@ std::int32_t Core::addApplication(AppSpec given) {
 }
 
 std::uint64_t Core::addWindow(std::int32_t pid, WindowSpec given) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return 0;
@@ -128,6 +151,7 @@ std::uint64_t Core::addWindow(std::int32_t pid, WindowSpec given) {
 }
 
 void Core::destroyElementTree(std::uint64_t identity) {
+    ChangeNote note(*this);
     ElementState* e = element(identity);
     if (!e || e->destroyed) return;
     e->destroyed = true;
@@ -136,6 +160,7 @@ void Core::destroyElementTree(std::uint64_t identity) {
 }
 
 bool Core::removeWindow(std::uint64_t number) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w) return false;
@@ -165,6 +190,7 @@ bool Core::removeWindow(std::uint64_t number) {
 }
 
 bool Core::activate(std::int32_t pid) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return false;
@@ -189,6 +215,7 @@ bool Core::activate(std::int32_t pid) {
 }
 
 bool Core::setHidden(std::int32_t pid, bool hidden) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return false;
@@ -206,6 +233,7 @@ bool Core::setHidden(std::int32_t pid, bool hidden) {
 }
 
 void Core::activateNextAfter(std::int32_t pid) {
+    ChangeNote note(*this);
     // The application that owns the frontmost visible window takes over.
     for (auto n : zOrder) {
         auto& w = windows[n];
@@ -217,6 +245,7 @@ void Core::activateNextAfter(std::int32_t pid) {
 }
 
 bool Core::terminate(std::int32_t pid, bool force) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     if (!a || a->terminated) return false;
@@ -241,6 +270,7 @@ bool Core::terminate(std::int32_t pid, bool force) {
 }
 
 bool Core::moveWindow(std::uint64_t number, Point origin) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w) return false;
@@ -252,6 +282,7 @@ bool Core::moveWindow(std::uint64_t number, Point origin) {
 }
 
 bool Core::resizeWindow(std::uint64_t number, Size size) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w) return false;
@@ -273,6 +304,7 @@ bool Core::resizeWindow(std::uint64_t number, Size size) {
 }
 
 void Core::setMinimized(std::uint64_t number, bool minimized) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w || w->given.minimized == minimized) return;
@@ -295,6 +327,7 @@ void Core::setMinimized(std::uint64_t number, bool minimized) {
 }
 
 void Core::focusWindow(std::int32_t pid, std::uint64_t number) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     AppState* a = app(pid);
     WindowState* w = window(number);
@@ -310,6 +343,7 @@ void Core::focusWindow(std::int32_t pid, std::uint64_t number) {
 }
 
 void Core::raiseWindow(std::uint64_t number) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w) return;
@@ -319,6 +353,7 @@ void Core::raiseWindow(std::uint64_t number) {
 }
 
 void Core::setTitle(std::uint64_t number, const QString& title) {
+    ChangeNote note(*this);
     std::lock_guard lock(mutex);
     WindowState* w = window(number);
     if (!w || w->given.title == title) return;

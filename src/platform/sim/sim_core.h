@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 #include <QVariantMap>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -101,6 +102,25 @@ public:
     Core(std::shared_ptr<LabelingDispatcher> dispatcher, std::shared_ptr<ManualDispatcher> manual);
 
     mutable std::recursive_mutex mutex;
+
+    // Moves after every change of what the accessibility reads, the window
+    // list or the workspace report (see changeCount() of those interfaces).
+    std::atomic<std::uint64_t> changes{0};
+    // Moves the count and lets the change observers know on the main queue.
+    void changed();
+    std::map<int, std::function<void()>> changeObservers;
+    bool changeDeliveryPending = false;
+    int nextChangeObserver = 1;
+    // Counts one change when it goes out of scope, after the change was made.
+    struct ChangeNote {
+        explicit ChangeNote(Core& core) : core_(core) {}
+        ~ChangeNote() { core_.changed(); }
+        ChangeNote(const ChangeNote&) = delete;
+        ChangeNote& operator=(const ChangeNote&) = delete;
+
+    private:
+        Core& core_;
+    };
     std::shared_ptr<LabelingDispatcher> dispatcher;
     std::shared_ptr<ManualDispatcher> manual;  // null when threaded
 

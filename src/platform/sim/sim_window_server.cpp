@@ -138,6 +138,7 @@ std::optional<std::vector<QVariantMap>> SimWindowServer::describeWindowList(unsi
 }
 
 std::optional<std::vector<WindowRecord>> SimWindowServer::copyWindowList(unsigned options, std::int64_t relativeTo) {
+    copies_.fetch_add(1, std::memory_order_relaxed);
     auto described = describeWindowList(options, relativeTo);
     if (!described) return std::nullopt;
     std::vector<WindowRecord> out;

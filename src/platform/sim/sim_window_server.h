@@ -2,6 +2,7 @@
 // The window server's list, derived from the simulated windows (front to
 // back), with extra raw entries, per-entry corruption and list failure.
 #include <QVariantMap>
+#include <atomic>
 #include <memory>
 
 #include "platform/sim/sim_core.h"
@@ -13,6 +14,17 @@ class SimWindowServer : public WindowServer {
 public:
     explicit SimWindowServer(std::shared_ptr<Core> core) : core_(std::move(core)) {}
     std::optional<std::vector<WindowRecord>> copyWindowList(unsigned options, std::int64_t relativeTo) override;
+    std::optional<std::uint64_t> changeCount() override { return core_->changes.load(std::memory_order_acquire); }
+    int addChangeObserver(std::function<void()> callback) override {
+        std::lock_guard lock(core_->mutex);
+        const int token = core_->nextChangeObserver++;
+        core_->changeObservers[token] = std::move(callback);
+        return token;
+    }
+    void removeChangeObserver(int token) override {
+        std::lock_guard lock(core_->mutex);
+        core_->changeObservers.erase(token);
+    }
 
     // The window server's descriptions (what copyWindowList converts), for
     // the same options: corrupted entries show as they are.
@@ -22,8 +34,12 @@ public:
     // type is absent.
     static WindowRecord toRecord(const QVariantMap& entry);
 
+    // How many times the list was copied (tests count the reads of polls).
+    int copies() const { return copies_.load(std::memory_order_relaxed); }
+
 private:
     std::shared_ptr<Core> core_;
+    std::atomic<int> copies_{0};
 };
 
 }  // namespace platform::sim

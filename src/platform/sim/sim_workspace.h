@@ -31,6 +31,7 @@ public:
     QString displayName(const QString& path) override;
     int addObserver(Callback callback) override;
     void removeObserver(int token) override;
+    std::optional<std::uint64_t> changeCount() override { return core_->changes.load(std::memory_order_acquire); }
 
 private:
     std::shared_ptr<Core> core_;

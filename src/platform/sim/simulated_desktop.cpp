@@ -178,6 +178,7 @@ std::vector<QString> SimulatedDesktop::systemLog() const {
 // ---- applications
 
 std::int32_t SimulatedDesktop::addApplication(AppSpec given) {
+    Core::ChangeNote note(*core_);
     std::int32_t pid = core_->addApplication(given);
     if (!given.bundlePath.isEmpty()) {
         std::lock_guard lock(core_->mutex);
@@ -198,6 +199,7 @@ void SimulatedDesktop::activateApplication(std::int32_t pid) { core_->activate(p
 void SimulatedDesktop::setHidden(std::int32_t pid, bool hidden) { core_->setHidden(pid, hidden); }
 
 void SimulatedDesktop::setFinishedLaunching(std::int32_t pid, bool finished) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* a = c.app(pid)) a->given.finishedLaunching = finished;
         return 0;
@@ -205,6 +207,7 @@ void SimulatedDesktop::setFinishedLaunching(std::int32_t pid, bool finished) {
 }
 
 void SimulatedDesktop::setTerminateRefused(std::int32_t pid, bool refused) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* a = c.app(pid)) a->terminateRefused = refused;
         return 0;
@@ -245,6 +248,7 @@ void SimulatedDesktop::setFileViewerAvailable(bool available) {
 }
 
 void SimulatedDesktop::setDisplayName(const QString& path, const QString& name) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.displayNames[path] = name; return 0; });
 }
 
@@ -254,6 +258,7 @@ std::uint64_t SimulatedDesktop::addWindow(std::int32_t pid, WindowSpec given) { 
 void SimulatedDesktop::removeWindow(std::uint64_t w) { core_->removeWindow(w); }
 
 void SimulatedDesktop::setWindowFrame(std::uint64_t w, Rect frame) {
+    Core::ChangeNote note(*core_);
     std::lock_guard lock(core_->mutex);
     WindowState* win = core_->window(w);
     if (!win) return;
@@ -268,6 +273,7 @@ void SimulatedDesktop::setWindowTitle(std::uint64_t w, const QString& title) { c
 void SimulatedDesktop::setMinimized(std::uint64_t w, bool minimized) { core_->setMinimized(w, minimized); }
 
 void SimulatedDesktop::setFullScreen(std::uint64_t w, bool fullScreen) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* win = c.window(w)) win->given.fullScreen = fullScreen;
         return 0;
@@ -275,6 +281,7 @@ void SimulatedDesktop::setFullScreen(std::uint64_t w, bool fullScreen) {
 }
 
 void SimulatedDesktop::setOnScreen(std::uint64_t w, bool onScreen) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* win = c.window(w)) win->given.onScreen = onScreen;
         return 0;
@@ -282,6 +289,7 @@ void SimulatedDesktop::setOnScreen(std::uint64_t w, bool onScreen) {
 }
 
 void SimulatedDesktop::setWindowSpace(std::uint64_t w, int space) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* win = c.window(w)) win->given.space = space;
         return 0;
@@ -292,6 +300,7 @@ void SimulatedDesktop::setFocusedWindow(std::int32_t pid, std::uint64_t w) { cor
 void SimulatedDesktop::raiseWindow(std::uint64_t w) { core_->raiseWindow(w); }
 
 void SimulatedDesktop::setCurrentSpace(int space) {
+    Core::ChangeNote note(*core_);
     std::lock_guard lock(core_->mutex);
     if (core_->currentSpace == space) return;
     core_->currentSpace = space;
@@ -349,6 +358,7 @@ ax::Element SimulatedDesktop::closeButtonElement(std::uint64_t w) const {
 }
 
 ax::Element SimulatedDesktop::addElement(const ax::Element& parent, std::map<QString, ax::Value> attributes) {
+    Core::ChangeNote note(*core_);
     return locked([&](Core& c) {
         auto* p = c.element(parent.identity());
         if (!p || p->destroyed) return ax::Element();
@@ -363,6 +373,7 @@ ax::Element SimulatedDesktop::addElement(const ax::Element& parent, std::map<QSt
 }
 
 void SimulatedDesktop::removeElement(const ax::Element& element) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         auto* e = c.element(element.identity());
         if (!e || e->kind != ElementKind::generic) return 0;
@@ -373,6 +384,7 @@ void SimulatedDesktop::removeElement(const ax::Element& element) {
 }
 
 void SimulatedDesktop::setElementAttribute(const ax::Element& element, const QString& attribute, ax::Value value) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* e = c.element(element.identity())) e->attributes[attribute] = std::move(value);
         return 0;
@@ -380,6 +392,7 @@ void SimulatedDesktop::setElementAttribute(const ax::Element& element, const QSt
 }
 
 void SimulatedDesktop::clearElementAttribute(const ax::Element& element, const QString& attribute) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* e = c.element(element.identity())) e->attributes.erase(attribute);
         return 0;
@@ -394,6 +407,7 @@ double SimulatedDesktop::messagingTimeout(const ax::Element& element) const {
 }
 
 ax::Element SimulatedDesktop::addDockItem(const QString& title, const QString& path, const QString& badge) {
+    Core::ChangeNote note(*core_);
     if (!dockList_) return {};
     std::map<QString, ax::Value> attrs;
     attrs[names::role] = QStringLiteral("AXDockItem");
@@ -407,6 +421,7 @@ ax::Element SimulatedDesktop::addDockItem(const QString& title, const QString& p
 }
 
 void SimulatedDesktop::setDockBadge(const QString& path, const QString& badge) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         auto* list = c.element(dockList_);
         if (!list) return 0;
@@ -426,15 +441,19 @@ void SimulatedDesktop::setDockBadge(const QString& path, const QString& badge) {
 // ---- faults
 
 void SimulatedDesktop::setAttributeFault(const ax::Element& element, const QString& attribute, Fault fault) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.readFaults[{element.identity(), attribute}] = fault; return 0; });
 }
 void SimulatedDesktop::setWriteFault(const ax::Element& element, const QString& attribute, Fault fault) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.writeFaults[{element.identity(), attribute}] = fault; return 0; });
 }
 void SimulatedDesktop::setActionFault(const ax::Element& element, const QString& action, Fault fault) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.actionFaults[{element.identity(), action}] = fault; return 0; });
 }
 void SimulatedDesktop::clearFaults() {
+    Core::ChangeNote note(*core_);
     locked([](Core& c) {
         c.readFaults.clear();
         c.writeFaults.clear();
@@ -443,30 +462,35 @@ void SimulatedDesktop::clearFaults() {
     });
 }
 void SimulatedDesktop::setUnresponsive(std::int32_t pid, bool unresponsive) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* a = c.app(pid)) a->unresponsive = unresponsive;
         return 0;
     });
 }
 void SimulatedDesktop::setResizeRefused(std::uint64_t w, bool refused) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* win = c.window(w)) win->resizeRefused = refused;
         return 0;
     });
 }
 void SimulatedDesktop::setMoveRefused(std::uint64_t w, bool refused) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* win = c.window(w)) win->moveRefused = refused;
         return 0;
     });
 }
 void SimulatedDesktop::setMaxSize(std::uint64_t w, std::optional<Size> size) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* win = c.window(w)) win->maxSize = size;
         return 0;
     });
 }
 void SimulatedDesktop::setMinSize(std::uint64_t w, std::optional<Size> size) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) {
         if (auto* win = c.window(w)) win->minSize = size;
         return 0;
@@ -482,6 +506,7 @@ double SimulatedDesktop::blockedSeconds(const std::string& label) const {
 // ---- trust
 
 void SimulatedDesktop::setTrusted(bool trusted) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.trusted = trusted; return 0; });
 }
 int SimulatedDesktop::trustPrompts() const {
@@ -499,15 +524,19 @@ std::size_t SimulatedDesktop::liveObserverCount() const {
 // ---- window server
 
 void SimulatedDesktop::setWindowListUnavailable(bool unavailable) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.windowListUnavailable = unavailable; return 0; });
 }
 void SimulatedDesktop::addRawWindowEntry(QVariantMap entry, int position) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.rawEntries.emplace_back(position, std::move(entry)); return 0; });
 }
 void SimulatedDesktop::clearRawWindowEntries() {
+    Core::ChangeNote note(*core_);
     locked([](Core& c) { c.rawEntries.clear(); return 0; });
 }
 void SimulatedDesktop::corruptWindowEntry(std::uint64_t w, const QString& key, std::optional<QVariant> value) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.corruptions[w][key] = std::move(value); return 0; });
 }
 SimWindowServer& SimulatedDesktop::windowServer() const { return *windowServer_; }
@@ -515,6 +544,7 @@ SimWindowServer& SimulatedDesktop::windowServer() const { return *windowServer_;
 // ---- displays
 
 DisplayID SimulatedDesktop::addDisplay(Rect bounds, const QString& name, double scale) {
+    Core::ChangeNote note(*core_);
     std::lock_guard lock(core_->mutex);
     DisplayState d;
     d.id = core_->nextDisplay++;
@@ -529,6 +559,7 @@ DisplayID SimulatedDesktop::addDisplay(Rect bounds, const QString& name, double 
 }
 
 void SimulatedDesktop::removeDisplay(DisplayID id) {
+    Core::ChangeNote note(*core_);
     std::lock_guard lock(core_->mutex);
     auto before = core_->displays.size();
     std::erase_if(core_->displays, [id](const DisplayState& d) { return d.id == id; });
@@ -538,6 +569,7 @@ void SimulatedDesktop::removeDisplay(DisplayID id) {
 }
 
 void SimulatedDesktop::setDisplayBounds(DisplayID id, Rect bounds) {
+    Core::ChangeNote note(*core_);
     std::lock_guard lock(core_->mutex);
     for (auto& d : core_->displays) {
         if (d.id != id) continue;
@@ -548,6 +580,7 @@ void SimulatedDesktop::setDisplayBounds(DisplayID id, Rect bounds) {
 }
 
 void SimulatedDesktop::setMainScreen(DisplayID id) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.mainScreenID = id; return 0; });
 }
 
@@ -564,6 +597,7 @@ void SimulatedDesktop::pressMouseElsewhere() {
 }
 
 void SimulatedDesktop::setDisplayListUnavailable(bool unavailable) {
+    Core::ChangeNote note(*core_);
     locked([&](Core& c) { c.displayListUnavailable = unavailable; return 0; });
 }
 

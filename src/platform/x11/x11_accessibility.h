@@ -40,6 +40,7 @@ public:
     ax::Error setMessagingTimeout(const ax::Element& element, double seconds) override;
     ax::Error pid(const ax::Element& element, std::int32_t& out) override;
     std::shared_ptr<ax::Observer> createObserver(std::int32_t pid, ax::ObserverCallback callback) override;
+    std::optional<std::uint64_t> changeCount() override { return conn_->changeCount(); }
 
     ax::Element windowElement(xcb_window_t window, std::int32_t pid) const;
     // Application-level notifications that no window event carries (hide, unhide).

@@ -308,6 +308,10 @@ void Connection::handle(const xcb_generic_event_t* event) {
         if (!added.empty() || !removed.empty()) l->clientsChanged(added, removed);
         l->xEvent(event);
     }
+    // Last, so that a reader who sees the new count also sees what the
+    // event changed, in the caches and in every listener.
+    changes_.fetch_add(1, std::memory_order_acq_rel);
+    for (auto* l : targets) l->counted();
 }
 
 void Connection::addListener(EventListener* listener) {

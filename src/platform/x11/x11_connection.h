@@ -89,6 +89,8 @@ public:
     }
     // Every event as it arrives (after the client list was brought up to date).
     virtual void xEvent(const xcb_generic_event_t* event) { (void)event; }
+    // After every event, once changeCount() has moved.
+    virtual void counted() {}
 };
 
 class Connection {
@@ -185,6 +187,10 @@ public:
     // The clients currently in the window manager's list, as last seen.
     std::set<xcb_window_t> knownClients();
     bool isEventThread() const;
+    // Moves after every event, once the caches and the listeners have taken
+    // it in: while it stays the same, nothing read through this connection
+    // can have changed.
+    std::uint64_t changeCount() const { return changes_.load(std::memory_order_acquire); }
 
 private:
     // A managed client as last read, and whether events made parts of it stale.
@@ -245,6 +251,7 @@ private:
     std::shared_ptr<Dispatcher> dispatcher_;
     std::mutex dispatchMutex_;
     std::atomic<bool> stopping_{false};
+    std::atomic<std::uint64_t> changes_{0};
     std::thread thread_;
 };
 

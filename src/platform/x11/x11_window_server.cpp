@@ -4,7 +4,45 @@
 
 namespace platform::x11 {
 
-X11WindowServer::X11WindowServer(std::shared_ptr<Connection> connection) : conn_(std::move(connection)) {}
+X11WindowServer::X11WindowServer(std::shared_ptr<Connection> connection) : conn_(std::move(connection)) {
+    conn_->addListener(this);
+}
+
+X11WindowServer::~X11WindowServer() { conn_->removeListener(this); }
+
+int X11WindowServer::addChangeObserver(std::function<void()> callback) {
+    std::lock_guard lock(observers_->mutex);
+    const int token = observers_->next++;
+    observers_->callbacks[token] = std::move(callback);
+    return token;
+}
+
+void X11WindowServer::removeChangeObserver(int token) {
+    std::lock_guard lock(observers_->mutex);
+    observers_->callbacks.erase(token);
+}
+
+void X11WindowServer::counted() {
+    {
+        std::lock_guard lock(observers_->mutex);
+        // One delivery for a burst: the ones that follow find it pending.
+        if (observers_->callbacks.empty() || observers_->deliveryPending) return;
+        observers_->deliveryPending = true;
+    }
+    std::weak_ptr<Observers> weak = observers_;
+    conn_->postToMain([weak] {
+        auto observers = weak.lock();
+        if (!observers) return;
+        std::vector<std::function<void()>> callbacks;
+        {
+            std::lock_guard lock(observers->mutex);
+            observers->deliveryPending = false;
+            for (auto& [token, cb] : observers->callbacks) callbacks.push_back(cb);
+        }
+        for (auto& cb : callbacks)
+            if (cb) cb();
+    });
+}
 
 std::int64_t X11WindowServer::layerOf(const WindowInfo& info) const {
     auto* e = conn_->ewmh();

@@ -261,6 +261,7 @@ void X11Workspace::setHidden(std::int32_t pid, bool hidden, bool notify) {
         else
             hiddenApps_.erase(pid);
     }
+    hiddenChanges_.fetch_add(1, std::memory_order_acq_rel);
     if (!notify) return;
     post(hidden ? wn::didHideApplication : wn::didUnhideApplication, pid);
     ax_->postApplicationNotification(pid, hidden ? ax::names::applicationHidden : ax::names::applicationShown);

@@ -5,6 +5,7 @@
 // and quitting mapped onto window-manager requests, and the workspace
 // notifications synthesised from the root window's property changes.
 #include <QString>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -57,6 +58,11 @@ public:
 
     int addObserver(Callback callback) override;
     void removeObserver(int token) override;
+    // The connection's count, and a count of our own for hiding, which can
+    // change an application's state without any event.
+    std::optional<std::uint64_t> changeCount() override {
+        return conn_->changeCount() + hiddenChanges_.load(std::memory_order_acquire);
+    }
 
     // Event thread.
     void clientsChanged(const std::vector<xcb_window_t>& added, const std::vector<xcb_window_t>& removed) override;
@@ -89,6 +95,7 @@ private:
     std::set<xcb_window_t> restoring_;
     std::map<std::int32_t, ProcessFacts> processFacts_;  // asked back by unhide, not yet shown
     std::int32_t lastActivePid_ = 0;
+    std::atomic<std::uint64_t> hiddenChanges_{0};
 };
 
 }  // namespace platform::x11

@@ -27,6 +27,7 @@ namespace {
 
 constexpr double frameInterval = 1.0 / 30;
 constexpr double idleInterval = 1.0;
+constexpr double idleTolerance = 0.1;
 
 }  // namespace
 
@@ -196,9 +197,12 @@ void PetDrawingView::startFrameTimer() {
 
 void PetDrawingView::startIdleTimer() {
     QPointer<PetDrawingView> self(this);
-    idleTimer_ = platform::Timer::scheduled(idleInterval, true, [self](platform::Timer&) {
-        if (self) self->idleTick();
-    });
+    idleTimer_ = platform::Timer::scheduled(
+        idleInterval, true,
+        [self](platform::Timer&) {
+            if (self) self->idleTick();
+        },
+        idleTolerance);
 }
 
 void PetDrawingView::updateGaze() {
