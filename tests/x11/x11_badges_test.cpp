@@ -147,8 +147,19 @@ TEST_F(X11BadgesTest, LauncherEntriesAndUrgentWindowsAreUnread) {
         }
     EXPECT_TRUE(dockListed);
 
+    // A badge is a change of the desktop: polls resting on an unchanged
+    // desktop hear of it as of a window change.
+    int heard = 0;
+    const int token = windowServer().addChangeObserver([&] { ++heard; });
+    pumpUntil([] { return false; }, 0.3);  // what the start-up changed settles first
+    heard = 0;
+    const auto before = workspace().changeCount();
+    ASSERT_TRUE(before.has_value());
     send({{QStringLiteral("count"), qint64(3)}, {QStringLiteral("count-visible"), true}});
     EXPECT_TRUE(becomes({QStringLiteral("quorvel-badge")})) << "a visible count";
+    EXPECT_TRUE(pumpUntil([&] { return heard > 0; }, 5.0)) << "the window list's observers heard of the badge";
+    EXPECT_NE(workspace().changeCount(), before);
+    windowServer().removeChangeObserver(token);
     send({{QStringLiteral("count-visible"), false}});
     EXPECT_TRUE(becomes({})) << "a hidden count";
     send({{QStringLiteral("urgent"), true}});

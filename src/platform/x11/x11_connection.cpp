@@ -314,6 +314,18 @@ void Connection::handle(const xcb_generic_event_t* event) {
     for (auto* l : targets) l->counted();
 }
 
+void Connection::noteChange() {
+    std::unique_lock<std::mutex> dispatch;
+    if (!isEventThread()) dispatch = std::unique_lock(dispatchMutex_);
+    std::vector<EventListener*> targets;
+    {
+        std::lock_guard lock(mutex_);
+        targets = listeners_;
+    }
+    changes_.fetch_add(1, std::memory_order_acq_rel);
+    for (auto* l : targets) l->counted();
+}
+
 void Connection::addListener(EventListener* listener) {
     std::lock_guard lock(mutex_);
     listeners_.push_back(listener);

@@ -191,6 +191,10 @@ public:
     // it in: while it stays the same, nothing read through this connection
     // can have changed.
     std::uint64_t changeCount() const { return changes_.load(std::memory_order_acquire); }
+    // For what changes outside the X server but is read as part of the
+    // desktop (the session bus's badges): moves changeCount() and tells the
+    // listeners as an event would.
+    void noteChange();
 
 private:
     // A managed client as last read, and whether events made parts of it stale.

@@ -98,26 +98,47 @@ void LauncherEntries::update(const QString& appUri, const QVariantMap& propertie
     const QString id = desktopIdFromAppUri(appUri);
     if (id.isEmpty()) return;
     const QString sender = calledFromDBus() ? message().service() : QString();
+    bool moved = false;
     {
         std::lock_guard lock(mutex_);
         Entry& e = entries_[id];
         e.sender = sender;
-        e.badge = updatedBadge(e.badge, properties);
+        const LauncherBadge badge = updatedBadge(e.badge, properties);
+        moved = badge != e.badge;
+        e.badge = badge;
     }
+    if (moved && changed_) changed_();
     // Its badges go when the sender leaves the bus.
     if (watcher_ && !sender.isEmpty() && !watcher_->watchedServices().contains(sender)) watcher_->addWatchedService(sender);
 }
 
 void LauncherEntries::senderGone(const QString& service) {
-    std::lock_guard lock(mutex_);
-    for (auto it = entries_.begin(); it != entries_.end();)
-        it = it->second.sender == service ? entries_.erase(it) : std::next(it);
+    bool moved = false;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = entries_.begin(); it != entries_.end();) {
+            if (it->second.sender != service) {
+                ++it;
+                continue;
+            }
+            moved = moved || it->second.badge != LauncherBadge{};
+            it = entries_.erase(it);
+        }
+    }
     if (watcher_) watcher_->removeWatchedService(service);
+    if (moved && changed_) changed_();
 }
 
 BadgeDock::BadgeDock(std::shared_ptr<Connection> connection, std::shared_ptr<Workspace> workspace,
                      std::shared_ptr<LauncherEntries> entries)
-    : conn_(std::move(connection)), workspace_(std::move(workspace)), entries_(std::move(entries)) {}
+    : conn_(std::move(connection)), workspace_(std::move(workspace)), entries_(std::move(entries)) {
+    // A badge read through the desktop's change count: polls resting on an
+    // unchanged desktop must hear of it like of a window change.
+    if (entries_)
+        entries_->setChangeCallback([weak = std::weak_ptr<Connection>(conn_)] {
+            if (auto conn = weak.lock()) conn->noteChange();
+        });
+}
 
 std::vector<BadgeDock::Badge> BadgeDock::badges() {
     std::vector<Badge> out;

@@ -21,6 +21,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -61,6 +62,8 @@ public:
     bool isListening() const { return listening_; }
     // Desktop ids with an unread badge.
     std::vector<QString> unread() const;
+    // Called on the main thread after a badge changed or went.
+    void setChangeCallback(std::function<void()> callback) { changed_ = std::move(callback); }
 
 public slots:
     void update(const QString& appUri, const QVariantMap& properties);
@@ -77,6 +80,7 @@ private:
         LauncherBadge badge;
     };
     std::map<QString, Entry> entries_;
+    std::function<void()> changed_;
 };
 
 // The Dock application of the badges: its made-up process id, outside the
@@ -133,6 +137,7 @@ public:
     QImage iconForFile(const QString& path) override { return inner_->iconForFile(path); }
     QString displayName(const QString& path) override { return inner_->displayName(path); }
     int addObserver(Callback callback) override { return inner_->addObserver(std::move(callback)); }
+    std::optional<std::uint64_t> changeCount() override { return inner_->changeCount(); }
     void removeObserver(int token) override { inner_->removeObserver(token); }
 
 private:
@@ -155,6 +160,7 @@ public:
     std::shared_ptr<ax::Observer> createObserver(std::int32_t pid, ax::ObserverCallback callback) override {
         return inner_->createObserver(pid, std::move(callback));
     }
+    std::optional<std::uint64_t> changeCount() override { return inner_->changeCount(); }
 
 private:
     std::shared_ptr<ax::Accessibility> inner_;
