@@ -55,7 +55,7 @@ protected:
             const auto settings = settingsWindow();
             return settings.exists && conn->activeWindow() == settings.window;
         };
-        for (int attempt = 0; attempt < 3 && !active(); ++attempt) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
             xdotool({"mousemove", "700", std::to_string(barTop + barHeight / 2)});
             bool menu = false;
             for (int press = 0; press < 3 && !menu; ++press) {
@@ -65,7 +65,8 @@ protected:
             if (!menu) continue;
             xdotool({"key", "Down"});
             xdotool({"key", "Return"});
-            if (!conn->waitUntil(active, 10.0)) xdotool({"key", "Escape"});
+            if (conn->waitUntil([&] { return popups().empty() && active(); }, 10.0)) break;
+            xdotool({"key", "Escape"});
         }
         return active() ? settingsWindow() : x11::WindowInfo{};
     }
