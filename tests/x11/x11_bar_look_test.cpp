@@ -169,9 +169,8 @@ TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
 // here nobody blends them, so they show black); one that stops brings the
 // opaque square back.
 TEST_F(X11BarLookTest, StartMenuOpaqueToItsCornersWithoutCompositorAndFollowsOne) {
-    // Control-Option-Space opens the menu; the first-run Dock question is answered already.
+    // Control-Option-Space opens the menu.
     writeSettings("<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
-                  "<key>dockSetupCompleted</key><true/>\n"
                   "<key>launcherPinsSeeded</key><true/>");
     ASSERT_TRUE(launch()) << "no bar appeared";
     auto panel = [&] { return find([](const x11::WindowInfo& i) { return i.title == QStringLiteral("Quorvel Start"); }); };
