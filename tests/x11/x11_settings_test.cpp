@@ -1,6 +1,7 @@
 // The settings window on a live X11 desktop, driven as a person would: opened
 // from the bar's menu, a new start-menu shortcut recorded with real key
-// presses, and the shortcut still in force after the program restarts.
+// presses, and the shortcut still in force after the program restarts; a
+// running xterm hidden from the bar in the Task Bar pane and restored.
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
