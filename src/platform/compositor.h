@@ -45,4 +45,19 @@ bool compositingActive();
 // remove themselves from that same object.
 std::shared_ptr<Compositor> installedCompositor();
 
+// Runs a callback (main thread) each time the installed compositor starts or
+// stops, for as long as it lives; a backend without a compositor never calls.
+// The callback must not outlive what it captures: views hold one as a member.
+class CompositorObservation {
+public:
+    explicit CompositorObservation(std::function<void()> callback);
+    ~CompositorObservation();
+    CompositorObservation(const CompositorObservation&) = delete;
+    CompositorObservation& operator=(const CompositorObservation&) = delete;
+
+private:
+    std::weak_ptr<Compositor> compositor_;
+    int token_ = 0;
+};
+
 }  // namespace platform

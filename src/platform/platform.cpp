@@ -167,6 +167,18 @@ bool compositingActive() {
 
 std::shared_ptr<Compositor> installedCompositor() { return current().compositor; }
 
+CompositorObservation::CompositorObservation(std::function<void()> callback) {
+    auto compositor = installedCompositor();
+    if (!compositor) return;
+    token_ = compositor->addObserver(std::move(callback));
+    compositor_ = compositor;
+}
+
+CompositorObservation::~CompositorObservation() {
+    // Removed from the compositor it was added to, even after a backend change.
+    if (auto compositor = compositor_.lock()) compositor->removeObserver(token_);
+}
+
 // ---- notification centre --------------------------------------------------
 
 NotificationCenter& NotificationCenter::defaultCenter() {

@@ -80,7 +80,10 @@ QRect StartMenuController::panelGeometry(const platform::Rect& screenFrame, doub
 }
 
 bool StartMenuController::fadeApplies() {
-    return StartIconStore::shared().pet().has_value() && !platform::application().reduceMotion();
+    // Without a compositing manager a window's opacity is not shown, so a
+    // fade would only delay the panel.
+    return StartIconStore::shared().pet().has_value() && !platform::application().reduceMotion() &&
+           platform::compositingActive();
 }
 
 void StartMenuController::loadAppsIfNeeded() {

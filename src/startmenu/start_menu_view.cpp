@@ -356,6 +356,10 @@ StartMenuView::StartMenuView(StartMenuModel& model, Callbacks callbacks, QWidget
         self->update();
         self->list_->viewport()->update();
     });
+    // A compositor that starts or stops changes how the panel's shape is drawn.
+    compositorObservation_ = std::make_unique<platform::CompositorObservation>([self] {
+        if (self) self->update();
+    });
     retranslate();
     rebuild();
 }
@@ -570,12 +574,23 @@ void StartMenuView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const auto palette = bar_style::currentPalette();
-    QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
-    QColor material = palette.windowBackground;
-    material.setAlphaF(0.96f);
-    p.fillPath(shape, material);
-    p.strokePath(shape, QPen(QColor(255, 255, 255, 20), 1));
+    const QColor edge(255, 255, 255, 20);
+    if (bar_style::composited()) {
+        // A rounded, nearly opaque panel; the compositor blends its corners
+        // and its fill with the desktop behind it.
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
+        QColor material = palette.windowBackground;
+        material.setAlphaF(0.96f);
+        p.fillPath(shape, material);
+        p.strokePath(shape, QPen(edge, 1));
+    } else {
+        // Nothing blends: a transparent corner would show black, so the
+        // panel fills its whole square in the same colour, opaque.
+        p.fillRect(rect(), palette.windowBackground);
+        p.setPen(QPen(edge, 1));
+        p.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    }
     // The two dividers around the list.
     p.fillRect(QRectF(0, searchRowHeight, width, 1), palette.separator);
     p.fillRect(QRectF(0, height - bottomRowHeight - 1, width, 1), palette.separator);

@@ -19,6 +19,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/compositor.h"
 #include "platform/displays.h"
 #include "startmenu/start_menu_data.h"
 
@@ -177,4 +178,5 @@ private:
     std::shared_ptr<motion::ClockAnimation> scroll_;
     std::shared_ptr<motion::ClockAnimation> slide_;
     int appearanceToken_ = 0;
+    std::unique_ptr<platform::CompositorObservation> compositorObservation_;
 };

@@ -78,19 +78,15 @@ BarView::BarView(RunningAppsStore* store, std::shared_ptr<WindowService> service
         for (QWidget* child : self->findChildren<QWidget*>()) child->update();
     });
     // A compositor that starts or stops changes how the background is drawn.
-    if (auto compositor = platform::installedCompositor()) {
-        compositorObserver_ = compositor->addObserver([self] {
-            if (self) self->update();
-        });
-        compositor_ = compositor;
-    }
+    compositorObservation_ = std::make_unique<platform::CompositorObservation>([self] {
+        if (self) self->update();
+    });
     relayout();
 }
 
 BarView::~BarView() {
     if (platform::isInstalled() && platform::installed().application)
         platform::application().removeObserver(appearanceObserver_);
-    if (auto compositor = compositor_.lock()) compositor->removeObserver(compositorObserver_);
     if (lastMenu_) delete lastMenu_.data();
 }
 

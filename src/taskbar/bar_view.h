@@ -88,6 +88,5 @@ private:
     int contextMenuRequests_ = 0;
     QPointer<QMenu> lastMenu_;
     int appearanceObserver_ = 0;
-    int compositorObserver_ = 0;
-    std::weak_ptr<platform::Compositor> compositor_;
+    std::unique_ptr<platform::CompositorObservation> compositorObservation_;
 };

@@ -125,10 +125,17 @@ TEST_F(StartMenuControllerTest, FadesOnThePlatformClockOnlyWithAPetAndMotion) {
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(panel);
 
-    // Reduce motion, or no pet: shown and removed at full opacity at once.
-    for (bool reduce : {true, false}) {
-        sim->setReduceMotion(reduce);
-        if (!reduce) StartIconStore::shared().setPet(std::nullopt);
+    // Reduce motion, no compositor to show a fade, or no pet: shown and
+    // removed at full opacity at once.
+    struct Case {
+        bool reduceMotion;
+        bool compositing;
+        bool pet;
+    };
+    for (const Case& c : {Case{true, true, true}, Case{false, false, true}, Case{false, true, false}}) {
+        sim->setReduceMotion(c.reduceMotion);
+        sim->setCompositingActive(c.compositing);
+        StartIconStore::shared().setPet(c.pet ? std::optional(StartPet::mouse) : std::nullopt);
         menu().open();
         panel = menu().panel();
         EXPECT_DOUBLE_EQ(panel->windowOpacity(), 1.0);

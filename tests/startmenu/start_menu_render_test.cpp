@@ -136,4 +136,52 @@ TEST_F(StartMenuRenderTest, DraggedRowOutranksTheSelectedLook) {
     EXPECT_EQ(after.pixel(fillPoint), selected.pixel(fillPoint));
 }
 
+// Without a compositing manager nothing blends the panel with the desktop:
+// it is drawn opaque to its corners in the same colours, and it follows a
+// compositor that starts or stops while it is open.
+TEST_F(StartMenuRenderTest, OpaqueSquareWithoutACompositorRoundedWithOne) {
+    struct Case {
+        bool dark;
+        QColor background;
+    };
+    for (const Case& c : {Case{false, QColor(236, 236, 236)}, Case{true, QColor(50, 50, 50)}}) {
+        SCOPED_TRACE(c.dark ? "dark" : "light");
+        sim->setCompositingActive(false);
+        const QImage opaque = render(c.dark, "english");
+        sim->setCompositingActive(true);
+        const QImage composited = render(c.dark, "english");
+        const QPoint inside(180, 4);  // above the search field
+        for (QPoint corner : {QPoint(0, 0), QPoint(359, 0), QPoint(0, 419), QPoint(359, 419)}) {
+            EXPECT_EQ(qAlpha(opaque.pixel(corner)), 255) << corner.x() << "," << corner.y();
+            // The background under the faint edge line, never black.
+            EXPECT_LE(std::abs(qGray(opaque.pixel(corner)) - qGray(c.background.rgb())), 20);
+            EXPECT_EQ(qAlpha(composited.pixel(corner)), 0) << "the rounded corner is clear";
+        }
+        EXPECT_EQ(QColor(opaque.pixel(inside)), c.background) << "the same colour, opaque";
+        EXPECT_EQ(qAlpha(composited.pixel(inside)), 245);
+    }
+
+    // Live: the open panel is redrawn when the compositor stops and starts.
+    openLoaded();
+    auto* v = view();
+    ASSERT_TRUE(v);
+    menu().panel()->show();
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    QApplication::processEvents();
+    v->installEventFilter(&counter);
+    for (bool active : {false, true}) {
+        const int before = counter.paints;
+        sim->setCompositingActive(active);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > before; }, 2000)) << "not redrawn, active " << active;
+    }
+    v->removeEventFilter(&counter);
+    menu().close();
+}
+
 }  // namespace

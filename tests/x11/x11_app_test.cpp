@@ -2,75 +2,26 @@
 // window manager sees it: the bar, windows kept off it, shortcuts, full
 // screen and a clean exit on SIGTERM.
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/x11/x11_connection.h"
-#include "x11_session.h"
+#include "x11_program.h"
 
 using namespace platform;
 using namespace x11test;
 
 namespace {
 
-constexpr double barHeight = 44;  // the medium bar, the default
-constexpr double barTop = x11test::Session::height - barHeight;
-
-class X11AppTest : public ::testing::Test {
+class X11AppTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(x11test::Session::shared().isRunning());
-        conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
-        ASSERT_TRUE(conn);
-        ASSERT_TRUE(home.isValid());
-    }
-    void TearDown() override {
-        if (app) app->stop();
-        terminals.clear();
-    }
-    std::string binary() {
-        char self[4096] = {};
-        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
-        std::string path(self);
-        return path.substr(0, path.rfind('/')) + "/../quorvel";
-    }
-    // Starts the program and waits for its bar.
-    bool launch() {
-        app = std::make_unique<Child>();
-        const std::string h = home.path().toStdString();
-        if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
-                        {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
-                         "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h,
-                         // never the machine's own lock, suspend or power-off
-                         "QUORVEL_SESSION_COMMANDS="}))
-            return false;
-        if (!conn->waitUntil([&] { return bar().exists; }, 20.0)) return false;
-        return x11test::answerFirstRunQuestion(*conn, app->pid());
-    }
-    x11::WindowInfo bar() {
-        for (const auto& info : conn->windowInfos(conn->clientList()))
-            if (app && info.pid == app->pid() && info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DOCK) && info.viewable)
-                return info;
-        return {};
-    }
     Rect frameOf(xcb_window_t w) { return conn->windowInfo(w).frame(); }
-    Terminal& terminal(const std::string& geometry, const std::string& title = "quorvel-test") {
-        terminals.push_back(openTerminal(*conn, geometry, title));
-        if (!terminals.back()) throw std::runtime_error("no xterm");
-        return *terminals.back();
-    }
     void setState(xcb_window_t w, bool add, xcb_atom_t a, xcb_atom_t b = XCB_ATOM_NONE) {
         conn->sendRootMessage(w, conn->ewmh()->_NET_WM_STATE, add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, a,
                               b, 2);
         conn->flush();
     }
-
-    std::shared_ptr<x11::Connection> conn;
-    QTemporaryDir home;
-    std::unique_ptr<Child> app;
-    std::vector<std::unique_ptr<Terminal>> terminals;
 };
 
 TEST_F(X11AppTest, BarKeepsWindowsOffItAndFollowsFullScreen) {

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -21,34 +22,15 @@
 #include "platform/x11/x11_compositor.h"
 #include "platform/x11/x11_connection.h"
 #include "taskbar/pet/pet_drawing_view.h"
-#include "x11_session.h"
+#include "x11_program.h"
 
 using namespace platform;
 using namespace x11test;
 
 namespace {
 
-constexpr int barHeight = 44;  // the medium bar, the default
-constexpr int barTop = x11test::Session::height - barHeight;
-
 template <typename T>
 using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
-// What the X server shows in a rectangle of the root window (no compositor:
-// exactly what a person sees).
-QImage screenImage(xcb_connection_t* c, xcb_window_t root, const QRect& r) {
-    Reply<xcb_get_image_reply_t> img(
-        xcb_get_image_reply(c,
-                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, std::int16_t(r.x()), std::int16_t(r.y()),
-                                          std::uint16_t(r.width()), std::uint16_t(r.height()), ~0u),
-                            nullptr),
-        &std::free);
-    if (!img || img->depth != 24) return {};
-    const int bytes = xcb_get_image_data_length(img.get());
-    if (bytes < r.width() * r.height() * 4) return {};
-    QImage out(xcb_get_image_data(img.get()), r.width(), r.height(), r.width() * 4, QImage::Format_RGB32);
-    return out.copy();
-}
 
 // A stand-in compositing manager: it only takes the manager selection, as
 // every compositor does when it starts.
@@ -62,7 +44,7 @@ public:
                           XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
         Reply<xcb_intern_atom_reply_t> atom(
             xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, 13, "_NET_WM_CM_S0"), nullptr), &std::free);
-        xcb_set_selection_owner(conn_, window_, atom ? atom->atom : XCB_ATOM_NONE, XCB_CURRENT_TIME);
+        xcb_set_selection_owner(conn_, window_, atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE), XCB_CURRENT_TIME);
         xcb_flush(conn_);
     }
     ~FakeCompositor() { stop(); }
@@ -78,72 +60,13 @@ private:
     xcb_window_t window_ = XCB_WINDOW_NONE;
 };
 
-class X11BarLookTest : public ::testing::Test {
+class X11BarLookTest : public ProgramTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(x11test::Session::shared().isRunning());
-        conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
-        ASSERT_TRUE(conn);
-        ASSERT_TRUE(home.isValid());
-    }
-    void TearDown() override {
-        if (app) app->stop();
-        terminals.clear();
-    }
-    std::string binary() {
-        char self[4096] = {};
-        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
-        std::string path(self);
-        return path.substr(0, path.rfind('/')) + "/../quorvel";
-    }
-    bool launch() {
-        app = std::make_unique<Child>();
-        const std::string h = home.path().toStdString();
-        if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
-                        {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
-                         "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h}))
-            return false;
-        if (!conn->waitUntil([&] { return bar().exists; }, 20.0)) return false;
-        return x11test::answerFirstRunQuestion(*conn, app->pid());
-    }
-    x11::WindowInfo bar() {
-        for (const auto& info : conn->windowInfos(conn->clientList()))
-            if (app && info.pid == app->pid() && info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DOCK) && info.viewable)
-                return info;
-        return {};
-    }
     // The bar's background at a spot no button covers (below the buttons).
     QRgb barBackground() {
         const QImage img = screenImage(conn->xcb(), conn->root(), QRect(600, barTop + 41, 1, 1));
         return img.isNull() ? 0 : img.pixel(0, 0);
     }
-    // The program's mapped popups (override-redirect windows), in root coordinates.
-    std::vector<QRect> openMenus() {
-        std::vector<QRect> out;
-        xcb_connection_t* c = conn->xcb();
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, conn->root()), nullptr), &std::free);
-        if (!tree) return out;
-        auto* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            Reply<xcb_get_window_attributes_reply_t> attrs(
-                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr), &std::free);
-            if (!attrs || !attrs->override_redirect || attrs->map_state != XCB_MAP_STATE_VIEWABLE) continue;
-            // Qt marks every window of its process with the pid.
-            if (conn->windowInfo(children[i]).pid != app->pid()) continue;
-            Reply<xcb_get_geometry_reply_t> size(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr),
-                                                 &std::free);
-            if (!size || size->height < 40) continue;  // a tool tip
-            Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr),
-                                              &std::free);
-            if (g) out.emplace_back(g->x, g->y, g->width, g->height);
-        }
-        return out;
-    }
-
-    std::shared_ptr<x11::Connection> conn;
-    QTemporaryDir home;
-    std::unique_ptr<Child> app;
-    std::vector<std::unique_ptr<Terminal>> terminals;
 };
 
 // The opaque window background of the light or the dark appearance, never
@@ -224,7 +147,7 @@ TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
         std::vector<QRect> menus;
         for (int attempt = 0; attempt < 3 && menus.empty(); ++attempt) {
             xdotool({"click", "3"});
-            conn->waitUntil([&] { return !(menus = openMenus()).empty(); }, 2.0);
+            conn->waitUntil([&] { return !(menus = popups()).empty(); }, 2.0);
         }
         ASSERT_FALSE(menus.empty()) << "no menu opened";
         EXPECT_LE(menus.front().bottom() + 1, barTop) << "the menu covers the bar";
@@ -236,8 +159,59 @@ TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
                               QPoint(img.width() - 1, img.height() - 1)})
             EXPECT_NE(img.pixel(corner) & 0xffffff, 0u) << "black corner at " << corner.x() << "," << corner.y();
         xdotool({"key", "Escape"});
-        conn->waitUntil([&] { return openMenus().empty(); }, 2.0);
+        conn->waitUntil([&] { return popups().empty(); }, 2.0);
     }
+}
+
+// The start menu without a compositor: opaque to its corners in the light
+// window background, no black squares where rounded corners were meant. A
+// compositor that starts while it is open makes the corners clear again (and
+// here nobody blends them, so they show black); one that stops brings the
+// opaque square back.
+TEST_F(X11BarLookTest, StartMenuOpaqueToItsCornersWithoutCompositorAndFollowsOne) {
+    // Control-Option-Space opens the menu.
+    writeSettings("<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
+                  "<key>launcherPinsSeeded</key><true/>");
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    auto panel = [&] { return find([](const x11::WindowInfo& i) { return i.title == QStringLiteral("Quorvel Start"); }); };
+    // The shortcut's grab may come a moment after the bar: pressed again while the menu stays closed.
+    bool open = false;
+    for (int attempt = 0; attempt < 4 && !open; ++attempt) {
+        xdotool({"key", "ctrl+alt+space"});
+        open = conn->waitUntil([&] { return panel().exists; }, 3.0);
+    }
+    ASSERT_TRUE(open) << "the start menu did not open";
+    auto corners = [&] {
+        std::vector<QRgb> out;
+        const platform::Rect f = panel().frame();
+        const QImage img = screenImage(conn->xcb(), conn->root(),
+                                       QRect(int(f.minX()), int(f.minY()), int(f.width()), int(f.height())));
+        if (img.isNull()) return out;
+        for (QPoint c : {QPoint(0, 0), QPoint(img.width() - 1, 0), QPoint(0, img.height() - 1),
+                         QPoint(img.width() - 1, img.height() - 1)})
+            out.push_back(img.pixel(c) & 0xffffff);
+        return out;
+    };
+    auto light = [&] {
+        const auto c = corners();
+        return c.size() == 4 && std::all_of(c.begin(), c.end(), [](QRgb p) { return qGray(p) > 220; });
+    };
+    auto black = [&] {
+        const auto c = corners();
+        return c.size() == 4 && std::all_of(c.begin(), c.end(), [](QRgb p) { return p == 0; });
+    };
+    auto shown = [&] {
+        std::string out;
+        for (QRgb p : corners()) out += QString::number(p, 16).toStdString() + " ";
+        return out;
+    };
+    EXPECT_TRUE(conn->waitUntil(light, 5.0)) << "corners " << shown();
+
+    auto manager = std::make_unique<FakeCompositor>();
+    EXPECT_TRUE(conn->waitUntil(black, 5.0)) << "a compositor that starts is not followed: corners " << shown();
+    manager->stop();
+    EXPECT_TRUE(conn->waitUntil(light, 5.0)) << "a compositor that stops is not followed: corners " << shown();
+    EXPECT_TRUE(panel().exists) << "the menu closed on the way";
 }
 
 // ---- the pet's eyes ----------------------------------------------------------

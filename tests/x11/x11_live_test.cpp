@@ -63,8 +63,9 @@ protected:
         auto list = ax::as<ax::ElementList>(v).value_or(ax::ElementList{});
         EXPECT_EQ(list.size(), 1u);
         if (list.empty()) return ax::Element();
-        // Generous, as the suite may run on a busy machine; writes return sooner.
-        ax::api().setMessagingTimeout(list.front(), 3.0);
+        // The longest there is, as the suite may run on a busy machine (a
+        // restore from minimised took over 3 s there); writes return sooner.
+        ax::api().setMessagingTimeout(list.front(), 5.0);
         return list.front();
     }
     template <typename T>

@@ -291,7 +291,7 @@ OwnWindow::OwnWindow(int x, int y, int width, int height, bool fixedSize) {
                       screen->root_visual, XCB_CW_BACK_PIXEL, values);
     auto intern = [&](const char* name) {
         auto r = xcb_intern_atom_reply(conn_, xcb_intern_atom(conn_, 0, std::uint16_t(strlen(name)), name), nullptr);
-        xcb_atom_t a = r ? r->atom : XCB_ATOM_NONE;
+        xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
         free(r);
         return a;
     };

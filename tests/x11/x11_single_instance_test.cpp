@@ -184,9 +184,10 @@ TEST_F(X11Lifecycle, TheEndOfTheXServerGivesTheDockBackWithOrWithoutASignal) {
         out += QString::fromUtf8(p->readAll());
         EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << out.toStdString();
         EXPECT_EQ(p->exitCode(), 0) << out.toStdString();
-        if (!c.sigterm)
+        if (!c.sigterm) {
             EXPECT_TRUE(out.contains(QStringLiteral("[Quorvel] 与显示服务器的连接已断开，还原 Dock 后退出。")))
                 << out.toStdString();
+        }
         expectSeededDock();
     }
 }

@@ -5,36 +5,25 @@
 // desktop close it.
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "platform/x11/x11_connection.h"
-#include "x11_session.h"
+#include "x11_program.h"
 
 using namespace platform;
 using namespace x11test;
 
 namespace {
 
-constexpr double barHeight = 44;
-constexpr double barTop = x11test::Session::height - barHeight;
-
-class X11StartMenuTest : public ::testing::Test {
+class X11StartMenuTest : public ProgramTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x11test::Session::shared().isRunning());
-        conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
-        ASSERT_TRUE(conn);
-        ASSERT_TRUE(home.isValid());
+        ProgramTest::SetUp();
         // Control-Option-Space opens the menu (Option-Space is the window
         // manager's own); the first-run Dock question is answered already.
-        write(home.filePath("app.quorvel.Quorvel.plist"),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<plist version=\"1.0\"><dict>\n"
-              "<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
-              "<key>dockSetupCompleted</key><true/>\n"
-              "<key>launcherPinsSeeded</key><true/>\n"
-              "</dict></plist>\n");
+        writeSettings("<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
+                      "<key>dockSetupCompleted</key><true/>\n"
+                      "<key>launcherPinsSeeded</key><true/>");
         QDir().mkpath(home.filePath("data/applications"));
         QDir().mkpath(home.filePath("share"));
         write(home.filePath("data/applications/quorvel-fixture-term.desktop"),
@@ -44,7 +33,7 @@ protected:
               "[Desktop Entry]\nType=Application\nName=Other Fixture\nExec=xterm -T other\n");
     }
     void TearDown() override {
-        if (app) app->stop();
+        ProgramTest::TearDown();
         for (pid_t pid : launched) kill(pid, SIGKILL);
     }
     static void write(const QString& path, const char* text) {
@@ -52,21 +41,7 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
     }
-    std::string binary() {
-        char self[4096] = {};
-        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
-        std::string path(self);
-        return path.substr(0, path.rfind('/')) + "/../quorvel";
-    }
-    bool launch() {
-        app = std::make_unique<Child>();
-        const std::string h = home.path().toStdString();
-        if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
-                        {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
-                         "XDG_DATA_HOME=" + h + "/data", "XDG_DATA_DIRS=" + h + "/share", "XDG_RUNTIME_DIR=" + h}))
-            return false;
-        return conn->waitUntil([&] { return windowOf(app->pid(), "").exists; }, 20.0);
-    }
+    bool launch() { return ProgramTest::launch({"XDG_DATA_DIRS=" + home.path().toStdString() + "/share"}); }
     // A viewable client of the process whose title contains the text.
     x11::WindowInfo windowOf(pid_t pid, const QString& title) {
         for (const auto& info : conn->windowInfos(conn->clientList()))
@@ -84,9 +59,6 @@ protected:
         return conn->waitUntil([&] { return menuPanel().exists && conn->activeWindow() == menuPanel().window; }, 5.0);
     }
 
-    std::shared_ptr<x11::Connection> conn;
-    QTemporaryDir home;
-    std::unique_ptr<Child> app;
     std::vector<pid_t> launched;
 };
 

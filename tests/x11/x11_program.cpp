@@ -1,0 +1,117 @@
+#include "x11_program.h"
+
+#include <QFile>
+#include <cstdlib>
+#include <stdexcept>
+#include <string_view>
+#include <unistd.h>
+
+namespace x11test {
+
+using platform::x11::WindowInfo;
+
+namespace {
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+}  // namespace
+
+QImage screenImage(xcb_connection_t* c, xcb_window_t root, const QRect& r) {
+    Reply<xcb_get_image_reply_t> img(
+        xcb_get_image_reply(c,
+                            xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root, std::int16_t(r.x()), std::int16_t(r.y()),
+                                          std::uint16_t(r.width()), std::uint16_t(r.height()), ~0u),
+                            nullptr),
+        &std::free);
+    if (!img || img->depth != 24) return {};
+    const int bytes = xcb_get_image_data_length(img.get());
+    if (bytes < r.width() * r.height() * 4) return {};
+    QImage out(xcb_get_image_data(img.get()), r.width(), r.height(), r.width() * 4, QImage::Format_RGB32);
+    return out.copy();
+}
+
+void ProgramTest::SetUp() {
+    ASSERT_TRUE(Session::shared().isRunning());
+    conn = platform::x11::Connection::open(QString::fromStdString(Session::shared().display()), nullptr);
+    ASSERT_TRUE(conn);
+    ASSERT_TRUE(home.isValid());
+}
+
+void ProgramTest::TearDown() {
+    if (app) app->stop();
+    terminals.clear();
+}
+
+std::string ProgramTest::binary() {
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
+    std::string path(self);
+    return path.substr(0, path.rfind('/')) + "/../quorvel";
+}
+
+bool ProgramTest::launch(const std::vector<std::string>& extraEnvironment) {
+    if (app) app->stop();
+    app = std::make_unique<Child>();
+    const std::string h = home.path().toStdString();
+    std::vector<std::string> environment{"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h,
+                                         "XDG_CONFIG_HOME=" + h + "/config", "XDG_DATA_HOME=" + h + "/data",
+                                         "XDG_RUNTIME_DIR=" + h, "QUORVEL_SESSION_COMMANDS="};
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    if (!app->start({binary()}, Session::shared().display(), -1, -1, environment)) return false;
+    if (!conn->waitUntil([&] { return bar().exists; }, 20.0)) return false;
+    if (asksFirstRun) {
+        if (!answerFirstRunQuestion(*conn, app->pid())) return false;
+        asksFirstRun = false;
+    }
+    return true;
+}
+
+void ProgramTest::writeSettings(const char* entries) {
+    QFile f(home.filePath(QStringLiteral("app.quorvel.Quorvel.plist")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n");
+    f.write(entries);
+    if (std::string_view(entries).find("<key>dockSetupCompleted</key><true/>") != std::string_view::npos)
+        asksFirstRun = false;
+    f.write("\n</dict></plist>\n");
+}
+
+WindowInfo ProgramTest::find(const std::function<bool(const WindowInfo&)>& match) {
+    for (const auto& info : conn->windowInfos(conn->clientList()))
+        if (app && info.pid == app->pid() && info.viewable && match(info)) return info;
+    return {};
+}
+
+bool ProgramTest::isBar(const WindowInfo& info) { return info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DOCK); }
+
+WindowInfo ProgramTest::bar() {
+    return find([&](const WindowInfo& info) { return isBar(info); });
+}
+
+std::vector<QRect> ProgramTest::popups() {
+    std::vector<QRect> out;
+    xcb_connection_t* c = conn->xcb();
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, conn->root()), nullptr), &std::free);
+    if (!tree || !app) return out;
+    auto* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attrs(
+            xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr), &std::free);
+        if (!attrs || !attrs->override_redirect || attrs->map_state != XCB_MAP_STATE_VIEWABLE) continue;
+        // Qt marks every window of its process with the pid, and its tool tips as such.
+        const WindowInfo info = conn->windowInfo(children[i]);
+        if (info.pid != app->pid() || info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_TOOLTIP)) continue;
+        Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr),
+                                          &std::free);
+        if (!g) continue;
+        out.emplace_back(g->x, g->y, g->width, g->height);
+    }
+    return out;
+}
+
+Terminal& ProgramTest::terminal(const std::string& geometry, const std::string& title) {
+    terminals.push_back(openTerminal(*conn, geometry, title));
+    if (!terminals.back()) throw std::runtime_error("no xterm");
+    return *terminals.back();
+}
+
+}  // namespace x11test

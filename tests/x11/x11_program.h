@@ -1,0 +1,67 @@
+#pragma once
+// The real program started on the live-desktop tests' X session, in a home
+// of its own, and what the tests read back from the X server: its windows
+// and the pixels a person sees.
+#include <QImage>
+#include <QRect>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/x11/x11_connection.h"
+#include "x11_session.h"
+
+namespace x11test {
+
+// The medium bar, the default, along the bottom of the session's display.
+constexpr int barHeight = 44;
+constexpr int barTop = Session::height - barHeight;
+
+// What the X server shows in a rectangle of the root window (no compositor:
+// exactly what a person sees); null when it cannot be read.
+QImage screenImage(xcb_connection_t* c, xcb_window_t root, const QRect& r);
+
+// A fixture that runs the program (`launch`) and stops it at the end of the
+// test, with the terminals the test opened.
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The program built beside the test executable.
+    static std::string binary();
+    // Starts the program (ending a copy this test runs) with the home's
+    // folders and extra environment entries ("NAME=value"), and waits for
+    // its bar. The session commands are stand-ins that run nothing: a test
+    // never locks, suspends or ends the machine's session. A fresh home's
+    // first start asks whether to hide the Dock; it is answered here.
+    bool launch(const std::vector<std::string>& extraEnvironment = {});
+    // Writes the program's settings domain before it starts: the plist
+    // dictionary's entries as they stand ("<key>k</key><true/>...").
+    void writeSettings(const char* entries);
+
+    // A viewable client window of the program that matches; `exists` is
+    // false when there is none.
+    platform::x11::WindowInfo find(const std::function<bool(const platform::x11::WindowInfo&)>& match);
+    bool isBar(const platform::x11::WindowInfo& info);
+    platform::x11::WindowInfo bar();
+    // The program's mapped popups (override-redirect windows: menus), in
+    // root coordinates; tool tips left out.
+    std::vector<QRect> popups();
+    // An xterm of the test's, ended with the test.
+    Terminal& terminal(const std::string& geometry, const std::string& title = "quorvel-test");
+
+    std::shared_ptr<platform::x11::Connection> conn;
+    QTemporaryDir home;
+    std::unique_ptr<Child> app;
+    std::vector<std::unique_ptr<Terminal>> terminals;
+    // Whether the next start asks the first-run question: until it was
+    // answered once, or settings that say it was were written.
+    bool asksFirstRun = true;
+};
+
+}  // namespace x11test
