@@ -68,8 +68,7 @@ constexpr qint64 maximumImageFileBytes = 64 * 1024 * 1024;
 SelectionSwatch::SelectionSwatch(SelectionColor selection, QWidget* parent)
     : QAbstractButton(parent), selection_(selection) {
     setObjectName(rawValue(selection));
-    // Checked is "selected" to assistive technology; a click never unchecks it
-    // by itself, the setting decides.
+    // Checked is "selected" to assistive technology.
     setCheckable(true);
     setFocusPolicy(Qt::TabFocus);
     setFixedSize(sizeHint());

@@ -52,6 +52,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A click never checks or unchecks by itself: the setting decides.
+    void nextCheckState() override {}
 
 private:
     SelectionColor selection_;
@@ -74,6 +76,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A click never checks or unchecks by itself: the store decides.
+    void nextCheckState() override {}
 
 private:
     Content content_;

@@ -208,6 +208,8 @@ TEST_F(AppearancePaneTest, ChooserKeepsOneFaceAcrossSymbolPetPictureAndRemoval) 
         {"a pet", [&] { pane.petTile(StartPet::dog)->click(); }, {QStringLiteral("dog")}, StartPet::dog, false, false, nullptr},
         {"another pet replaces the card", [&] { pane.petTile(StartPet::mouse)->click(); }, {QStringLiteral("mouse")},
          StartPet::mouse, false, false, nullptr},
+        {"the same pet again", [&] { pane.petTile(StartPet::mouse)->click(); }, {QStringLiteral("mouse")},
+         StartPet::mouse, false, false, nullptr},
         {"a symbol clears the pet", [&] { pane.symbolTile(QStringLiteral("square.stack.fill"))->click(); },
          {QStringLiteral("square.stack.fill")}, std::nullopt, false, false, "square.stack.fill"},
         {"a pet again", [&] { pane.petTile(StartPet::cat)->click(); }, {QStringLiteral("cat")}, StartPet::cat, false,
@@ -229,6 +231,7 @@ TEST_F(AppearancePaneTest, ChooserKeepsOneFaceAcrossSymbolPetPictureAndRemoval) 
         EXPECT_EQ(store->pet(), s.preview);
         ASSERT_EQ(pane.petPreview() != nullptr, s.preview.has_value());
         if (s.preview) {
+            EXPECT_TRUE(pane.petTile(*s.preview)->isChecked());  // spoken as selected
             EXPECT_EQ(pane.petPreview()->pet(), *s.preview);
             EXPECT_EQ(pane.petPreview()->nameLabel()->text(), QString::fromUtf8(PetSettingsPreview::name(*s.preview)));
             // The switches show again with the values they kept.
