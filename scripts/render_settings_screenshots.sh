@@ -17,3 +17,10 @@ echo "wrote $root/docs/settings-general.png"
 QT_QPA_PLATFORM=offscreen QUORVEL_PANE_SCREENSHOT_DIR="$root/docs" \
   "$build/tests/test_settings" --gtest_filter='PaneRenderTest.*'
 echo "wrote $root/docs/settings-task-bar.png and $root/docs/settings-dock.png"
+
+# The Appearance pane with each start-button face (symbol in all four looks,
+# then a pet and a custom picture) and the crop sheet:
+# docs/settings-appearance.png and docs/settings-crop-sheet.png.
+QT_QPA_PLATFORM=offscreen QUORVEL_PANE_SCREENSHOT_DIR="$root/docs" \
+  "$build/tests/test_settings" --gtest_filter='AppearanceRenderTest.*'
+echo "wrote $root/docs/settings-appearance.png and $root/docs/settings-crop-sheet.png"

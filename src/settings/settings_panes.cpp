@@ -1,3 +1,4 @@
+#include "settings/appearance_pane.h"
 #include "settings/dock_pane.h"
 #include "settings/general_pane.h"
 #include "settings/settings_pane.h"
@@ -6,6 +7,7 @@
 // One line per category. A category left out shows an empty pane.
 void registerSettingsPanes() {
     settings_panes::registerPane(SettingsCategory::general, [] { return new GeneralPane; });
+    settings_panes::registerPane(SettingsCategory::appearance, [] { return new AppearancePane; });
     settings_panes::registerPane(SettingsCategory::taskBar, [] { return new TaskBarPane; });
     settings_panes::registerPane(SettingsCategory::dock, [] { return new DockPane; });
 }

@@ -167,3 +167,54 @@ TEST_F(X11SettingsTest, HidingARunningAppInTheTaskBarPaneTakesItsButtonOffTheBar
 }
 
 }  // namespace
+
+namespace {
+
+// The bar height chosen in the Appearance pane: the real bar takes the new
+// height, and a maximised window ends at the new bar top.
+TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedWindows) {
+    auto terminal = openTerminal(*conn, "80x24+40+40");
+    ASSERT_TRUE(terminal) << "no xterm";
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    auto* e = conn->ewmh();
+    conn->sendRootMessage(terminal->window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_MAXIMIZED_VERT,
+                          e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
+    conn->flush();
+    const auto bar = [&] { return find([&](const x11::WindowInfo& i) { return isBar(i); }); };
+    // xterm takes whole rows, so it may end a little above the bar. When the
+    // bar grows, its check of window frames can reach the window before the
+    // manager has maximised it again to the new work area; it then reshapes
+    // the window itself, and xterm's row rounding can leave up to 3 points
+    // lower than asked.
+    const auto endsAtBar = [&](double top) {
+        const double bottom = conn->windowInfo(terminal->window).frame().maxY();
+        return bottom <= top + 4 && bottom > top - 14;
+    };
+    ASSERT_TRUE(conn->waitUntil([&] { return endsAtBar(barTop); }, 10.0));
+
+    ASSERT_TRUE(openSettingsFromBar().exists) << "the bar's \"Settings…\" opened no settings window";
+    // From the sidebar down to Appearance, on to its first row, the height picker.
+    xdotool({"key", "Down"});
+    pumpFor(0.5);
+    xdotool({"key", "Tab"});
+    pumpFor(0.3);
+    struct Step {
+        const char* key;
+        double height;
+    };
+    // Short, back to medium, tall: each one row along the picker.
+    for (const Step step : {Step{"Up", 34}, Step{"Down", 44}, Step{"Down", 54}}) {
+        SCOPED_TRACE(step.height);
+        xdotool({"key", step.key});
+        const double top = x11test::Session::height - step.height;
+        EXPECT_TRUE(conn->waitUntil([&] {
+            const auto b = bar();
+            return b.exists && b.frame() == Rect(0, top, x11test::Session::width, step.height);
+        }, 10.0)) << "bar " << bar().frame().minY() << " + " << bar().frame().height();
+        EXPECT_TRUE(conn->waitUntil([&] { return endsAtBar(top); }, 10.0))
+            << "the maximised window ends at " << conn->windowInfo(terminal->window).frame().maxY() << ", maximised "
+            << conn->windowInfo(terminal->window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT);
+    }
+}
+
+}  // namespace
