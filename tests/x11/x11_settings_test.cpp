@@ -187,8 +187,9 @@ TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedW
     // the window itself, and xterm's row rounding can leave up to 3 points
     // lower than asked.
     const auto endsAtBar = [&](double top) {
-        const double bottom = conn->windowInfo(terminal->window).frame().maxY();
-        return bottom <= top + 4 && bottom > top - 14;
+        const auto info = conn->windowInfo(terminal->window);
+        const double bottom = info.frame().maxY();
+        return bottom <= top + 1 && bottom > top - 14 && info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT);
     };
     ASSERT_TRUE(conn->waitUntil([&] { return endsAtBar(barTop); }, 10.0));
 

@@ -8,6 +8,7 @@
 
 #include "platform/dispatch.h"
 #include "platform/x11/x11_client_groups.h"
+#include "platform/x11/x11_system.h"
 
 namespace platform::x11 {
 
@@ -375,6 +376,28 @@ ax::Error X11Accessibility::moveResize(xcb_window_t window, std::optional<Point>
     auto isMaximised = [e](const WindowInfo& i) {
         return i.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) || i.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
     };
+    // Asked to end a maximised window at the top of a strip our own panel
+    // reserves: the manager fits maximised windows to the work area by
+    // itself, only perhaps not yet (a bar that just grew). Leaving the state
+    // would lose the window's restore size for nothing, so the manager gets
+    // the time first; one that ignores reserved strips gets the write.
+    if (isMaximised(info)) {
+        const Rect asked(position.value_or(current.origin), size.value_or(current.size));
+        const auto strips = ownReservedAreas();
+        const bool endsAtOurStrip = std::any_of(strips.begin(), strips.end(), [&](const Rect& strip) {
+            return std::abs(asked.maxY() - strip.minY()) <= 1 && asked.minX() < strip.maxX() && strip.minX() < asked.maxX();
+        });
+        if (endsAtOurStrip &&
+            conn_->waitUntil(
+                [&] {
+                    info = conn_->windowInfo(window);
+                    return !info.exists || !isMaximised(info) || info.frame().maxY() <= asked.maxY() + 1;
+                },
+                wait) &&
+            info.exists && isMaximised(info))
+            return ax::Error::success;
+        if (!info.exists) return ax::Error::invalidElement;
+    }
     if (isMaximised(info)) {
         if (!position) position = current.origin;
         if (!size) size = current.size;

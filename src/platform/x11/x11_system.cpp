@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -212,9 +213,22 @@ void X11Application::announcePanel(QWindow* window) {
 }
 
 void X11Application::reservePanelArea(QWindow* window, bool shown) {
-    const QRect g = window->geometry();
+    QRect g = window->geometry();
+    const bool onX = QGuiApplication::platformName() == QStringLiteral("xcb");
+    // Qt can take a configure notification relative to the manager's frame
+    // for the window's place (a fresh panel then reads as at the top left);
+    // a strip reserved from that would push windows down from the top. The
+    // X server knows where the window really is.
+    if (onX && shown) {
+        auto cookie = xcb_translate_coordinates(conn_->xcb(), xcb_window_t(window->winId()), conn_->root(), 0, 0);
+        if (auto* r = xcb_translate_coordinates_reply(conn_->xcb(), cookie, nullptr)) {
+            const double dpr = window->devicePixelRatio();
+            g.moveTopLeft(QPoint(int(std::lround(r->dst_x / dpr)), int(std::lround(r->dst_y / dpr))));
+            std::free(r);
+        }
+    }
     if (shown) noteReserved(Rect(g.x(), g.y(), g.width(), g.height()));
-    if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    if (!onX) return;
     std::array<std::uint32_t, 12> values{};
     if (shown) {
         const double dpr = window->devicePixelRatio();
