@@ -476,12 +476,24 @@ ax::Error X11Accessibility::setMinimized(xcb_window_t window, bool minimized, do
     if (auto err = readWindow(window, info); err != ax::Error::success) return err;
     const xcb_atom_t hidden = conn_->ewmh()->_NET_WM_STATE_HIDDEN;
     if (info.hasState(hidden) == minimized) return ax::Error::success;
-    if (minimized)
+    // The manager marks a window hidden before it unmaps it. A map request
+    // for a window that is still mapped is no request at all, so a restore
+    // right after a minimise would be lost: a minimise waits a moment for
+    // the unmap too, and a restore waits for it first.
+    auto unmapped = [&] {
+        const WindowInfo now = conn_->windowInfo(window);
+        return !now.exists || !now.viewable;
+    };
+    if (minimized) {
         conn_->sendRootMessage(window, conn_->atoms().wmChangeState, iconicState);
-    else
+    } else {
+        conn_->waitUntil(unmapped, wait);
         xcb_map_window(conn_->xcb(), window);  // the manager turns this into a restore
+    }
     conn_->flush();
-    bool done = conn_->waitUntil([&] { return conn_->windowInfo(window).hasState(hidden) == minimized; }, wait);
+    const bool done = conn_->waitUntil([&] { return conn_->windowInfo(window).hasState(hidden) == minimized; }, wait);
+    // A manager that keeps minimised windows mapped is not waited for long.
+    if (done && minimized) conn_->waitUntil(unmapped, std::min(wait, 0.5));
     return done ? ax::Error::success : ax::Error::cannotComplete;
 }
 
