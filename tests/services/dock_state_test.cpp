@@ -100,7 +100,9 @@ TEST(DockStateTest, HostileDataNeverCrashes) {
         const int edits = 1 + int(rng.bounded(4));
         for (int e = 0; e < edits; ++e) data[int(rng.bounded(data.size()))] = char(rng.bounded(256));
         auto s = DockState::decode(data);
-        if (s) EXPECT_EQ(DockState::decode(*s->encoded()), s);
+        if (s) {
+            EXPECT_EQ(DockState::decode(*s->encoded()), s);
+        }
     }
     EXPECT_FALSE(DockState::decode(QByteArray(100000, '[')));
 }

@@ -83,7 +83,9 @@ TEST_F(BarScreenshotTest, BarOnA1440By900Display) {
 
     EXPECT_EQ(out.size(), QSize(1440, 280));
     const QString path = qEnvironmentVariable("QUORVEL_BAR_SCREENSHOT");
-    if (!path.isEmpty()) ASSERT_TRUE(out.save(path, "png")) << path.toStdString();
+    if (!path.isEmpty()) {
+        ASSERT_TRUE(out.save(path, "png")) << path.toStdString();
+    }
 }
 
 }  // namespace

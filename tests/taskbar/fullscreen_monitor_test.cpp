@@ -87,7 +87,9 @@ TEST_F(FullscreenDetectorTest, BorderlessWindowCoveringADisplayWithinTwoPoints) 
         EXPECT_EQ(detector.detect(pid).has_value(), c.expected)
             << c.frame.origin.x << "," << c.frame.origin.y << " " << c.frame.size.width << "x" << c.frame.size.height
             << " layer " << c.layer << " alpha " << c.alpha;
-        if (c.expected) EXPECT_EQ(detector.detect(pid), std::optional(second));
+        if (c.expected) {
+            EXPECT_EQ(detector.detect(pid), std::optional(second));
+        }
         sim->terminateApplication(pid);
     }
 }
@@ -134,7 +136,9 @@ TEST_F(FullscreenDetectorTest, AnswerStandsUntilWhatItReadChanges) {
         const auto reads = detector.readCount();
         const auto standing = detector.standingAnswer(step.pid);
         EXPECT_EQ(!standing, step.readsAgain) << step.what;
-        if (standing) EXPECT_EQ(*standing, step.answer) << step.what;
+        if (standing) {
+            EXPECT_EQ(*standing, step.answer) << step.what;
+        }
         EXPECT_EQ(detector.detect(step.pid), step.answer) << step.what;
         EXPECT_EQ(detector.readCount() - reads, step.readsAgain ? 1u : 0u) << step.what;
     }

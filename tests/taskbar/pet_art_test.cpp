@@ -342,10 +342,11 @@ TEST(PetArtPictures, WritesEveryPoseWhenAsked) {
                 for (int i = 0; i < cells; ++i) {
                     const QImage cell = barCell(pet, docPoses[i].pose, dark, r);
                     sp.drawImage(int(36 * 4) * i + (int(36 * 4) - cell.width()) / 2, y, cell);
-                    if (r == 2)
+                    if (r == 2) {
                         ASSERT_TRUE(cell.save(out.filePath(QStringLiteral("%1-%2-%3.png")
                                                                .arg(rawValue(pet), QString::fromLatin1(docPoses[i].name),
                                                                     appearance))));
+                    }
                 }
                 y += int(44 * r);
             }

@@ -104,7 +104,9 @@ TEST_F(EnumeratorTest, KeptWindowRule) {
         }
         apps = pass();
         ASSERT_EQ(apps[0].windows.size(), c.keptSecond ? 1u : 0u);
-        if (c.keptSecond && c.minimizeAndChangeSubrole) EXPECT_TRUE(apps[0].windows[0].isMinimized);
+        if (c.keptSecond && c.minimizeAndChangeSubrole) {
+            EXPECT_TRUE(apps[0].windows[0].isMinimized);
+        }
     }
 }
 
