@@ -47,7 +47,7 @@ std::vector<TaskButtonItem> perWindow(const std::vector<AppItem>& apps, const QS
 const TaskButtonItem& byID(const std::vector<TaskButtonItem>& items, const QString& id) {
     for (const auto& i : items)
         if (i.id == id) return i;
-    static TaskButtonItem none{.id = {}, .kind = TaskButtonKind::app(-1)};
+    static const TaskButtonItem none{.id = {}, .kind = TaskButtonKind::app(-1), .pid = 0, .bundleID = {}, .label = {}};
     ADD_FAILURE() << "no item " << id.toStdString();
     return none;
 }
