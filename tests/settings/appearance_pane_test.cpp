@@ -36,8 +36,8 @@ protected:
     // Every stored key and value, to compare before and after.
     QVariantMap snapshot() {
         QVariantMap all;
-        for (const auto& spec : settings::keyTable())
-            if (auto v = defaults().value(spec.key)) all.insert(spec.key, *v);
+        for (const auto& entry : settings::keyTable())
+            if (auto v = defaults().value(entry.key)) all.insert(entry.key, *v);
         return all;
     }
     static QImage picture(int w, int h, QColor c = Qt::green) {

@@ -45,10 +45,10 @@ constexpr const char* childSwitch = "QUORVEL_X11_SESSION_CHILD";
 // widget application there, so its dialogs are real windows); it writes the
 // alerts it showed and the log, one per line.
 TEST(X11SessionActionsChild, Perform) {
-    const char* spec = std::getenv(childSwitch);
-    if (!spec) GTEST_SKIP() << "runs as the helper of X11SessionActionsTest only";
+    const char* job = std::getenv(childSwitch);
+    if (!job) GTEST_SKIP() << "runs as the helper of X11SessionActionsTest only";
     // "<action>|<command folder>|<result file>"
-    const QStringList parts = QString::fromLocal8Bit(spec).split(u'|');
+    const QStringList parts = QString::fromLocal8Bit(job).split(u'|');
     ASSERT_EQ(parts.size(), 3);
     const auto action = session_action::fromRawValue(parts[0]);
     ASSERT_TRUE(action);
@@ -114,11 +114,11 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
         QTemporaryDir dir;
         const QString result = dir.filePath(QStringLiteral("result"));
         x11test::Child helper;
-        const std::string spec = std::string(c.action) + "|" + commands.folder().toStdString() + "|" +
+        const std::string job = std::string(c.action) + "|" + commands.folder().toStdString() + "|" +
                                  result.toStdString();
         ASSERT_TRUE(helper.start({self, "--gtest_filter=X11SessionActionsChild.Perform"},
                                  x11test::Session::shared().display(), -1, -1,
-                                 {"QT_QPA_PLATFORM=xcb", std::string(childSwitch) + "=" + spec}));
+                                 {"QT_QPA_PLATFORM=xcb", std::string(childSwitch) + "=" + job}));
         for (std::size_t k = 0; k < c.keys.size(); ++k) {
             ASSERT_NE(x11test::waitForDialog(*conn, helper.pid()), XCB_WINDOW_NONE) << "dialog " << k << " missing";
             if (k == 0) {

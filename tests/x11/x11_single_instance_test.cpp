@@ -45,6 +45,8 @@ protected:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        // Empty: session requests are refused, never the machine's own.
+        env.insert(QStringLiteral("QUORVEL_SESSION_COMMANDS"), QString());
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::MergedChannels);
         p->start(binary(), {});
