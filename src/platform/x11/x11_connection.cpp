@@ -310,6 +310,10 @@ void Connection::handle(const xcb_generic_event_t* event) {
     }
     // Last, so that a reader who sees the new count also sees what the
     // event changed, in the caches and in every listener.
+    count(targets);
+}
+
+void Connection::count(const std::vector<EventListener*>& targets) {
     changes_.fetch_add(1, std::memory_order_acq_rel);
     for (auto* l : targets) l->counted();
 }
@@ -322,8 +326,7 @@ void Connection::noteChange() {
         std::lock_guard lock(mutex_);
         targets = listeners_;
     }
-    changes_.fetch_add(1, std::memory_order_acq_rel);
-    for (auto* l : targets) l->counted();
+    count(targets);
 }
 
 void Connection::addListener(EventListener* listener) {

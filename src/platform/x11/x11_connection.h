@@ -197,6 +197,8 @@ public:
     void noteChange();
 
 private:
+    // Moves changeCount() and tells the listeners, under the dispatch lock.
+    void count(const std::vector<EventListener*>& targets);
     // A managed client as last read, and whether events made parts of it stale.
     struct CachedWindow {
         WindowInfo info;
