@@ -157,17 +157,30 @@ void WindowConstraintEngine::handleAppActivated() {
 
 void WindowConstraintEngine::constrainWindow(const ax::Element& window, const std::vector<Rect>& displays,
                                              double thickness) {
-    const auto frame = AXElement::frame(window);
+    auto frame = AXElement::frame(window);
     if (!frame) return;
-    const auto display = WindowFit::chooseDisplay(*frame, displays);
-    if (!display) return;
     const bool minimized = AXElement::isMinimized(window);
     const bool fullScreen = AXElement::isFullScreen(window);
     std::optional<Rect> last;
     if (auto it = lastApplied_.find(window); it != lastApplied_.end()) last = it->second;
 
-    const auto target = WindowFit::clampAboveBar(*frame, *display, thickness, minimized, fullScreen, last);
-    if (!target) return;
+    // Position and size are two reads: while the window manager moves and
+    // resizes a window (a maximise in progress) they can come from before and
+    // after the change, a frame the window never had. A write computed from
+    // it would undo the manager's work, so a frame is acted on only once a
+    // second read agrees with it.
+    std::optional<Rect> display, target;
+    for (int reads = 1;; ++reads) {
+        display = WindowFit::chooseDisplay(*frame, displays);
+        if (!display) return;
+        target = WindowFit::clampAboveBar(*frame, *display, thickness, minimized, fullScreen, last);
+        if (!target) return;
+        const auto again = AXElement::frame(window);
+        if (!again) return;
+        if (*again == *frame) break;
+        if (reads == 3) return;  // still moving: its next change notification comes back here
+        frame = again;
+    }
 
     // The read-back, not the write's result, decides what happens next.
     AXElement::setFrame(window, *target);

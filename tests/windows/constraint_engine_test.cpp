@@ -92,6 +92,22 @@ TEST_F(ConstraintEngineTest, MaximisedWindowEndsAtTheBarTopAfterSettling) {
     EXPECT_EQ(frameOf(w), kClamped);
 }
 
+TEST_F(ConstraintEngineTest, FrameReadWhileTheManagerMovesTheWindowIsNotActedOn) {
+    const auto pid = addApp("Editor", true);
+    const auto w = addWindow(pid, kSmall, true);
+    startEngine();
+    sim->clearLog();
+
+    // The manager maximises the window to the room above the bar, moving it
+    // just after the engine reads its position: position from before and
+    // size from after make a frame that reaches into the bar.
+    sim->setWindowFrame(w, Rect(0, 60, 1440, 600));
+    sim->setFrameAfterNextPositionRead(w, kClamped);
+    sim->advance(1);
+    EXPECT_TRUE(writes().empty());
+    EXPECT_EQ(frameOf(w), kClamped);
+}
+
 TEST_F(ConstraintEngineTest, WindowThatRefusesTheSizeIsMovedUp) {
     const auto pid = addApp("Stubborn", true);
     const auto w = addWindow(pid, Rect(0, 60, 1440, 840), true);  // bottom at 900, covers 93 %

@@ -176,8 +176,13 @@ Error SimAccessibility::readLocked(ElementState& e, std::uint64_t identity, cons
             WindowState* w = core_->window(e.window);
             if (!w) return Error::invalidElement;
             const auto& s = w->given;
-            if (attribute == names::position) out = s.frame.origin;
-            else if (attribute == names::size) out = s.frame.size;
+            if (attribute == names::position) {
+                out = s.frame.origin;
+                if (w->frameAfterPositionRead) {
+                    core_->moveWindowFrame(*w, *w->frameAfterPositionRead);
+                    w->frameAfterPositionRead.reset();
+                }
+            } else if (attribute == names::size) out = s.frame.size;
             else if (attribute == names::minimized) out = s.minimized;
             else if (attribute == names::fullScreen) out = s.fullScreen;
             else if (attribute == names::title) out = s.title;

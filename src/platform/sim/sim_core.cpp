@@ -361,6 +361,13 @@ void Core::setTitle(std::uint64_t number, const QString& title) {
     postAx(w->element, w->pid, names::titleChanged);
 }
 
+void Core::moveWindowFrame(WindowState& win, Rect frame) {
+    const Rect before = win.given.frame;
+    win.given.frame = frame;
+    if (!(before.origin == frame.origin)) postAx(win.element, win.pid, names::windowMoved);
+    if (!(before.size == frame.size)) postAx(win.element, win.pid, names::windowResized);
+}
+
 void Core::postAx(std::uint64_t elementIdentity, std::int32_t pid, const QString& notification) {
     std::lock_guard lock(mutex);
     std::uint64_t appEl = appElementFor(pid);

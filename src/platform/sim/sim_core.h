@@ -50,6 +50,9 @@ struct WindowState {
     std::uint64_t closeButton = 0;
     bool resizeRefused = false;
     bool moveRefused = false;
+    // The frame the window manager gives the window right after the next
+    // read of its position (a move and resize in progress).
+    std::optional<Rect> frameAfterPositionRead;
     std::optional<Size> minSize;
     std::optional<Size> maxSize;
 };
@@ -180,6 +183,9 @@ public:
     std::map<std::string, double> blocked;
     std::vector<std::weak_ptr<ObserverState>> observers;
     void postAx(std::uint64_t elementIdentity, std::int32_t pid, const QString& notification);
+    // Gives the window a new frame and posts the moved and resized
+    // notifications the change calls for. The mutex is held.
+    void moveWindowFrame(WindowState& window, Rect frame);
 
     // ---- workspace
     std::map<int, Workspace::Callback> workspaceObservers;

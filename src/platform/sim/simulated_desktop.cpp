@@ -260,13 +260,14 @@ void SimulatedDesktop::removeWindow(std::uint64_t w) { core_->removeWindow(w); }
 void SimulatedDesktop::setWindowFrame(std::uint64_t w, Rect frame) {
     Core::ChangeNote note(*core_);
     std::lock_guard lock(core_->mutex);
-    WindowState* win = core_->window(w);
-    if (!win) return;
     // A change the application makes itself: no refusal, no clamping.
-    Rect before = win->given.frame;
-    win->given.frame = frame;
-    if (!(before.origin == frame.origin)) core_->postAx(win->element, win->pid, names::windowMoved);
-    if (!(before.size == frame.size)) core_->postAx(win->element, win->pid, names::windowResized);
+    if (WindowState* win = core_->window(w)) core_->moveWindowFrame(*win, frame);
+}
+
+void SimulatedDesktop::setFrameAfterNextPositionRead(std::uint64_t w, Rect frame) {
+    Core::ChangeNote note(*core_);
+    std::lock_guard lock(core_->mutex);
+    if (WindowState* win = core_->window(w)) win->frameAfterPositionRead = frame;
 }
 
 void SimulatedDesktop::setWindowTitle(std::uint64_t w, const QString& title) { core_->setTitle(w, title); }

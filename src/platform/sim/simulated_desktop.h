@@ -129,6 +129,10 @@ public:
     std::uint64_t addWindow(std::int32_t pid, WindowSpec given = {});
     void removeWindow(std::uint64_t window);
     void setWindowFrame(std::uint64_t window, Rect frame);
+    // A window manager mid-way through a move and resize: the window takes
+    // `frame` right after its position is next read, so a reader that asks
+    // for position and then size sees a frame the window never had.
+    void setFrameAfterNextPositionRead(std::uint64_t window, Rect frame);
     void setWindowTitle(std::uint64_t window, const QString& title);
     void setMinimized(std::uint64_t window, bool minimized);
     void setFullScreen(std::uint64_t window, bool fullScreen);

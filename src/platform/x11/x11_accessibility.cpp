@@ -376,22 +376,26 @@ ax::Error X11Accessibility::moveResize(xcb_window_t window, std::optional<Point>
     auto isMaximised = [e](const WindowInfo& i) {
         return i.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) || i.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
     };
-    // Asked to end a maximised window at the top of a strip our own panel
-    // reserves: the manager fits maximised windows to the work area by
-    // itself, only perhaps not yet (a bar that just grew). Leaving the state
-    // would lose the window's restore size for nothing, so the manager gets
-    // the time first; one that ignores reserved strips gets the write.
+    // A frame write to a maximised window only ever comes to keep it off our
+    // own panels. A manager that honours the strips they reserve fits
+    // maximised windows to the rest of the screen by itself, only perhaps not
+    // yet (a bar that just grew, a maximise half done), and the frame the
+    // caller worked from may be one of those moments. So the manager gets the
+    // time first: a window it keeps clear of our strips stays maximised, with
+    // its restore size. One that ignores reserved strips gets the write.
     if (isMaximised(info)) {
-        const Rect asked(position.value_or(current.origin), size.value_or(current.size));
         const auto strips = ownReservedAreas();
-        const bool endsAtOurStrip = std::any_of(strips.begin(), strips.end(), [&](const Rect& strip) {
-            return std::abs(asked.maxY() - strip.minY()) <= 1 && asked.minX() < strip.maxX() && strip.minX() < asked.maxX();
-        });
-        if (endsAtOurStrip &&
+        auto clearOfStrips = [&](const Rect& frame) {
+            return std::none_of(strips.begin(), strips.end(), [&](const Rect& strip) {
+                return frame.maxY() > strip.minY() + 1 && frame.minY() < strip.maxY() - 1 &&
+                       frame.minX() < strip.maxX() && strip.minX() < frame.maxX();
+            });
+        };
+        if (!strips.empty() &&
             conn_->waitUntil(
                 [&] {
                     info = conn_->windowInfo(window);
-                    return !info.exists || !isMaximised(info) || info.frame().maxY() <= asked.maxY() + 1;
+                    return !info.exists || !isMaximised(info) || clearOfStrips(info.frame());
                 },
                 wait) &&
             info.exists && isMaximised(info))
