@@ -484,20 +484,25 @@ ax::Error X11Accessibility::setMinimized(xcb_window_t window, bool minimized, do
     // for a window that is still mapped is no request at all, so a restore
     // right after a minimise would be lost: a minimise waits a moment for
     // the unmap too, and a restore waits for it first.
-    auto unmapped = [&] {
-        const WindowInfo now = conn_->windowInfo(window);
-        return !now.exists || !now.viewable;
+    // A manager that keeps minimised windows mapped is not waited for long,
+    // either way.
+    auto waitForUnmap = [&] {
+        conn_->waitUntil(
+            [&] {
+                const WindowInfo now = conn_->windowInfo(window);
+                return !now.exists || !now.viewable;
+            },
+            std::min(wait, 0.5));
     };
     if (minimized) {
         conn_->sendRootMessage(window, conn_->atoms().wmChangeState, iconicState);
     } else {
-        conn_->waitUntil(unmapped, wait);
+        waitForUnmap();
         xcb_map_window(conn_->xcb(), window);  // the manager turns this into a restore
     }
     conn_->flush();
     const bool done = conn_->waitUntil([&] { return conn_->windowInfo(window).hasState(hidden) == minimized; }, wait);
-    // A manager that keeps minimised windows mapped is not waited for long.
-    if (done && minimized) conn_->waitUntil(unmapped, std::min(wait, 0.5));
+    if (done && minimized) waitForUnmap();
     return done ? ax::Error::success : ax::Error::cannotComplete;
 }
 
