@@ -62,35 +62,21 @@ protected:
                               x11test::Session::shared().display()))
             << "dbus-daemon is missing";
         ASSERT_TRUE(pumpUntil([&] { return QFile::exists(socket); }, 5.0));
-        oldAddress = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-        oldData = qgetenv("XDG_DATA_HOME");
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+        busAddress.emplace("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
         // The badged application's desktop entry.
         ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("data/applications")));
         QFile entry(dir.filePath(QStringLiteral("data/applications/quorvel-badge.desktop")));
         ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
         entry.write("[Desktop Entry]\nType=Application\nName=Badged\nExec=true\nStartupWMClass=BadgeApp\n");
         entry.close();
-        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
-
-        x11::BackendOptions options;
-        options.display = QString::fromStdString(x11test::Session::shared().display());
-        options.preferencesDirectory = dir.filePath(QStringLiteral("prefs"));
-        QString error;
-        auto services = x11::makeServices(options, &error);
-        ASSERT_TRUE(services) << error.toStdString();
-        platform::install(*services);
-        conn = x11::Connection::open(options.display, &error);
+        dataHome.emplace("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+        ASSERT_EQ(installLiveBackend(dir.filePath(QStringLiteral("prefs"))), "");
+        conn = openSessionConnection();
         ASSERT_TRUE(conn);
     }
     void TearDown() override {
         platform::uninstall();
         QDBusConnection::disconnectFromBus(QStringLiteral("badge-sender"));
-        qputenv("DBUS_SESSION_BUS_ADDRESS", oldAddress);
-        if (oldData.isEmpty())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", oldData);
     }
 
     // What the window service sees: the bundle identifiers with a badge.
@@ -120,7 +106,7 @@ protected:
 
     QTemporaryDir dir;
     QString address;
-    QByteArray oldAddress, oldData;
+    std::optional<EnvironmentOverride> busAddress, dataHome;
     Child bus;
     std::shared_ptr<x11::Connection> conn;
 };

@@ -78,16 +78,11 @@ bool isOpaqueBackground(QRgb p) {
 }
 
 TEST(X11CompositorTest, FollowsTheManagerSelection) {
-    QString error;
-    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), &error);
-    ASSERT_TRUE(conn) << error.toStdString();
+    std::string error;
+    auto conn = openSessionConnection(&error);
+    ASSERT_TRUE(conn) << error;
     QTemporaryDir prefs;
-    x11::BackendOptions options;
-    options.display = QString::fromStdString(x11test::Session::shared().display());
-    options.preferencesDirectory = prefs.path();
-    auto services = x11::makeServices(options, &error);
-    ASSERT_TRUE(services) << error.toStdString();
-    platform::install(*services);
+    ASSERT_EQ(installLiveBackend(prefs.path()), "");
     conn->setDispatcher(platform::installed().dispatcher);
     ASSERT_TRUE(platform::installedCompositor());
     EXPECT_FALSE(platform::compositingActive()) << "openbox alone composites nothing";
@@ -225,12 +220,7 @@ TEST(X11PetChild, EyesFollowThePointerOverOtherPrograms) {
     if (!std::getenv(petChildSwitch)) GTEST_SKIP() << "runs as the helper of X11PetTest only";
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     QTemporaryDir prefs;
-    x11::BackendOptions options;
-    options.preferencesDirectory = prefs.path();
-    QString error;
-    auto services = x11::makeServices(options, &error);
-    ASSERT_TRUE(services) << error.toStdString();
-    platform::install(*services);
+    ASSERT_EQ(installLiveBackend(prefs.path()), "");
     ASSERT_TRUE(xdotool({"mousemove", "600", "100"}));  // far from the pet
     {
         QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |

@@ -20,14 +20,8 @@ class X11ClientsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(x11test::Session::shared().isRunning());
-        x11::BackendOptions options;
-        options.display = QString::fromStdString(x11test::Session::shared().display());
-        options.preferencesDirectory = prefs.path();
-        QString error;
-        auto services = x11::makeServices(options, &error);
-        ASSERT_TRUE(services) << error.toStdString();
-        platform::install(*services);
-        conn = x11::Connection::open(options.display, &error);
+        ASSERT_EQ(installLiveBackend(prefs.path()), "");
+        conn = openSessionConnection();
         ASSERT_TRUE(conn);
     }
     void TearDown() override { platform::uninstall(); }

@@ -45,18 +45,11 @@ public:
 
 // The live backend with its log recorded.
 std::shared_ptr<RecordingLog> installLive(const QString& preferences) {
-    x11::BackendOptions options;
-    options.display = QString::fromStdString(x11test::Session::shared().display());
-    options.preferencesDirectory = preferences;
-    QString error;
-    auto services = x11::makeServices(options, &error);
-    if (!services) {
-        ADD_FAILURE() << error.toStdString();
+    auto log = std::make_shared<RecordingLog>();
+    if (auto error = installLiveBackend(preferences, [&](Services& s) { s.log = log; }); !error.empty()) {
+        ADD_FAILURE() << error;
         return nullptr;
     }
-    auto log = std::make_shared<RecordingLog>();
-    services->log = log;
-    platform::install(*services);
     return log;
 }
 

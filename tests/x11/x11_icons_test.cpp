@@ -45,26 +45,14 @@ protected:
         entry.close();
         searchPaths = QIcon::themeSearchPaths();
         QIcon::setThemeSearchPaths(QStringList{dir.filePath(QStringLiteral("icons"))} + searchPaths);
-        oldData = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
-
-        x11::BackendOptions options;
-        options.display = QString::fromStdString(x11test::Session::shared().display());
-        options.preferencesDirectory = dir.filePath(QStringLiteral("prefs"));
-        QString error;
-        auto services = x11::makeServices(options, &error);
-        ASSERT_TRUE(services) << error.toStdString();
-        platform::install(*services);
-        conn = x11::Connection::open(options.display, &error);
+        dataHome.emplace("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+        ASSERT_EQ(installLiveBackend(dir.filePath(QStringLiteral("prefs"))), "");
+        conn = openSessionConnection();
         ASSERT_TRUE(conn);
     }
     void TearDown() override {
         platform::uninstall();
         QIcon::setThemeSearchPaths(searchPaths);
-        if (oldData.isEmpty())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", oldData);
     }
     std::int32_t appOf(xcb_window_t w) {
         std::int32_t pid = 0;
@@ -77,7 +65,7 @@ protected:
 
     QTemporaryDir dir;
     QStringList searchPaths;
-    QByteArray oldData;
+    std::optional<EnvironmentOverride> dataHome;
     std::shared_ptr<x11::Connection> conn;
 };
 

@@ -14,23 +14,9 @@
 #include "startmenu/installed_app.h"
 #include "x11_session.h"
 
+using x11test::EnvironmentOverride;
+
 namespace {
-
-class EnvironmentOverride {
-public:
-    EnvironmentOverride(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
-        qputenv(name, value);
-    }
-    ~EnvironmentOverride() {
-        if (had_) qputenv(name_, old_);
-        else qunsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    QByteArray old_;
-    bool had_;
-};
 
 void write(const QString& path, const QByteArray& text) {
     QDir().mkpath(QFileInfo(path).path());
@@ -58,13 +44,7 @@ TEST(X11InstalledAppsTest, DesktopEntriesAreTheApplicationsAndOpenWithoutAShell)
     EnvironmentOverride dirs("XDG_DATA_DIRS", QFile::encodeName(dir.path() + "/usr/share"));
     EnvironmentOverride lang("LC_ALL", "de_DE.UTF-8");
     QTemporaryDir prefs;
-    platform::x11::BackendOptions options;
-    options.display = QString::fromStdString(x11test::Session::shared().display());
-    options.preferencesDirectory = prefs.path();
-    QString error;
-    auto services = platform::x11::makeServices(options, &error);
-    ASSERT_TRUE(services) << error.toStdString();
-    platform::install(*services);
+    ASSERT_EQ(x11test::installLiveBackend(prefs.path()), "");
 
     const auto apps = InstalledAppScanner::scan({});
     QStringList found;

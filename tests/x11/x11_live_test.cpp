@@ -33,15 +33,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";
         ASSERT_TRUE(prefsDir.isValid());
-        x11::BackendOptions options;
-        options.display = QString::fromStdString(x11test::Session::shared().display());
-        options.preferencesDirectory = prefsDir.path();
-        QString error;
-        auto services = x11::makeServices(options, &error);
-        ASSERT_TRUE(services) << error.toStdString();
-        platform::install(*services);
-        conn = x11::Connection::open(options.display, &error);
-        ASSERT_TRUE(conn) << error.toStdString();
+        ASSERT_EQ(installLiveBackend(prefsDir.path()), "");
+        std::string error;
+        conn = openSessionConnection(&error);
+        ASSERT_TRUE(conn) << error;
         conn->setDispatcher(platform::installed().dispatcher);
     }
     void TearDown() override {

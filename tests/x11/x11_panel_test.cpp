@@ -26,12 +26,7 @@ TEST(X11PanelChild, ShowPanel) {
     if (!std::getenv(childSwitch)) GTEST_SKIP() << "runs as the helper of X11PanelTest only";
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));
     QTemporaryDir prefs;
-    x11::BackendOptions options;
-    options.preferencesDirectory = prefs.path();
-    QString error;
-    auto services = x11::makeServices(options, &error);
-    ASSERT_TRUE(services) << error.toStdString();
-    platform::install(*services);
+    ASSERT_EQ(installLiveBackend(prefs.path()), "");
     QWidget panel(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint);
     panel.setAttribute(Qt::WA_ShowWithoutActivating);

@@ -342,4 +342,41 @@ public:
 
 }  // namespace
 
+EnvironmentOverride::EnvironmentOverride(const char* name, const QByteArray& value)
+    : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+    qputenv(name, value);
+}
+
+EnvironmentOverride::~EnvironmentOverride() {
+    if (had_)
+        qputenv(name_, old_);
+    else
+        qunsetenv(name_);
+}
+
+std::string installLiveBackend(const QString& preferencesDirectory,
+                               const std::function<void(platform::Services&)>& adjust) {
+    platform::x11::BackendOptions options;
+    options.preferencesDirectory = preferencesDirectory;
+    return installLiveBackend(std::move(options), adjust);
+}
+
+std::string installLiveBackend(platform::x11::BackendOptions options,
+                               const std::function<void(platform::Services&)>& adjust) {
+    options.display = QString::fromStdString(Session::shared().display());
+    QString error;
+    auto services = platform::x11::makeServices(options, &error);
+    if (!services) return error.isEmpty() ? std::string("no live backend") : error.toStdString();
+    if (adjust) adjust(*services);
+    platform::install(*services);
+    return {};
+}
+
+std::shared_ptr<platform::x11::Connection> openSessionConnection(std::string* error) {
+    QString why;
+    auto conn = platform::x11::Connection::open(QString::fromStdString(Session::shared().display()), &why);
+    if (!conn && error) *error = why.toStdString();
+    return conn;
+}
+
 }  // namespace x11test

@@ -13,6 +13,7 @@
 #include <xcb/xcb.h>
 
 #include "platform/platform.h"
+#include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_connection.h"
 
 namespace x11test {
@@ -108,5 +109,31 @@ bool seedFirstRunAnswered(const QString& preferencesDirectory);
 
 // Waits until the manager lists the window as a client.
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = 5.0);
+
+// Sets an environment variable for the life of the object.
+class EnvironmentOverride {
+public:
+    EnvironmentOverride(const char* name, const QByteArray& value);
+    ~EnvironmentOverride();
+    EnvironmentOverride(const EnvironmentOverride&) = delete;
+    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
+
+private:
+    const char* name_;
+    QByteArray old_;
+    bool had_;
+};
+
+// Installs the live backend of the shared session as the program does, with
+// preferences in the folder. `adjust` may change the services (a log, the
+// alerts) before they are installed. Empty on success, else why not.
+std::string installLiveBackend(const QString& preferencesDirectory,
+                               const std::function<void(platform::Services&)>& adjust = {});
+// The same with options of the test's own; the display is the session's.
+std::string installLiveBackend(platform::x11::BackendOptions options,
+                               const std::function<void(platform::Services&)>& adjust = {});
+// A connection of the test's own to the shared session: null, with the
+// reason in `error`, when it cannot be opened.
+std::shared_ptr<platform::x11::Connection> openSessionConnection(std::string* error = nullptr);
 
 }  // namespace x11test

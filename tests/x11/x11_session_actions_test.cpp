@@ -15,6 +15,7 @@
 #include "x11_session.h"
 
 using namespace platform;
+using x11test::installLiveBackend;
 
 namespace {
 
@@ -54,18 +55,18 @@ TEST(X11SessionActionsChild, Perform) {
     ASSERT_TRUE(action);
     QTemporaryDir prefs;
     x11::BackendOptions options;
-    options.display = QString::fromStdString(x11test::Session::shared().display());
     options.preferencesDirectory = prefs.path();
     options.sessionCommandFolder = parts[1];
     qputenv("XDG_SESSION_ID", "c9");
-    QString error;
-    auto services = x11::makeServices(options, &error);
-    ASSERT_TRUE(services) << error.toStdString();
-    auto alerts = std::make_shared<NotingAlerts>(services->alerts);
+    std::shared_ptr<NotingAlerts> alerts;
     auto log = std::make_shared<NotingLog>();
-    services->alerts = alerts;
-    services->log = log;
-    platform::install(*services);
+    ASSERT_EQ(installLiveBackend(options,
+                                 [&](Services& s) {
+                                     alerts = std::make_shared<NotingAlerts>(s.alerts);
+                                     s.alerts = alerts;
+                                     s.log = log;
+                                 }),
+              "");
     {
         SessionActions actions;
         actions.perform(*action, [] {});
