@@ -52,7 +52,18 @@ extern "C" void terminateEarly(int) {
     ::_exit(0);
 }
 
-void handleTerminationSignalsFromNowOn() {
+// A write to a connection whose other end has gone (the X server, the
+// session bus) fails with EPIPE instead of killing the process before it can
+// give the Dock back. A handler rather than SIG_IGN, because an ignored
+// signal stays ignored in the programs we launch, and a caught one does not.
+extern "C" void brokenPipe(int) {}
+
+void handleSignalsFromNowOn() {
+    struct sigaction pipe {};
+    pipe.sa_handler = brokenPipe;
+    sigemptyset(&pipe.sa_mask);
+    pipe.sa_flags = SA_RESTART;
+    ::sigaction(SIGPIPE, &pipe, nullptr);
     for (int signo : {SIGTERM, SIGINT, SIGHUP}) {
         struct sigaction sa {};
         sa.sa_handler = terminateEarly;
@@ -154,7 +165,7 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
 }  // namespace
 
 int main(int argc, char** argv) {
-    handleTerminationSignalsFromNowOn();
+    handleSignalsFromNowOn();
     if (helpAsked(argc, argv)) return 0;
     // Before anything else: the lock decides whether this is the running copy.
     auto lock = std::make_shared<SingleInstanceLock>(SingleInstanceLock::defaultPath());
