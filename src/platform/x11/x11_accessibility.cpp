@@ -369,9 +369,9 @@ ax::Error X11Accessibility::moveResize(xcb_window_t window, std::optional<Point>
     if (size && *size == current.size) size.reset();
     if (!position && !size) return ax::Error::success;
 
-    // A maximised window keeps its maximised frame whatever it is asked;
-    // a frame write is meant to apply, so the window leaves that state first
-    // (its decoration may change with it) and then gets the whole frame, as
+    // A maximised window keeps its maximised frame whatever it is asked; a
+    // write that is to apply takes the window out of that state first (its
+    // decoration may change with it) and then gives it the whole frame, as
     // the restore would move it elsewhere.
     auto isMaximised = [e](const WindowInfo& i) {
         return i.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) || i.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
