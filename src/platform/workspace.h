@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -90,6 +91,40 @@ public:
     // (active, hidden, frontmost) may have changed. While it stays the same, a
     // poll can take its last answer again. Absent when the backend cannot tell.
     virtual std::optional<std::uint64_t> changeCount() { return std::nullopt; }
+};
+
+// A workspace that passes every call on to another one; a wrapper overrides
+// only what it changes.
+class ForwardingWorkspace : public Workspace {
+public:
+    explicit ForwardingWorkspace(std::shared_ptr<Workspace> inner) : inner_(std::move(inner)) {}
+    std::vector<RunningApplication> runningApplications() override { return inner_->runningApplications(); }
+    std::optional<RunningApplication> application(std::int32_t pid) override { return inner_->application(pid); }
+    std::optional<RunningApplication> frontmostApplication() override { return inner_->frontmostApplication(); }
+    std::int32_t ownProcessID() override { return inner_->ownProcessID(); }
+    bool isProcessAlive(std::int32_t pid) override { return inner_->isProcessAlive(pid); }
+    bool activate(std::int32_t pid, bool allWindows) override { return inner_->activate(pid, allWindows); }
+    bool hide(std::int32_t pid) override { return inner_->hide(pid); }
+    bool unhide(std::int32_t pid) override { return inner_->unhide(pid); }
+    bool terminate(std::int32_t pid) override { return inner_->terminate(pid); }
+    bool forceTerminate(std::int32_t pid) override { return inner_->forceTerminate(pid); }
+    void openApplication(const QString& path, std::function<void(OpenResult)> completion) override {
+        inner_->openApplication(path, std::move(completion));
+    }
+    bool openURL(const QString& url) override { return inner_->openURL(url); }
+    bool revealInFileViewer(const QString& path) override { return inner_->revealInFileViewer(path); }
+    std::optional<QString> urlForApplication(const QString& bundleID) override {
+        return inner_->urlForApplication(bundleID);
+    }
+    std::optional<QImage> iconForApplication(std::int32_t pid) override { return inner_->iconForApplication(pid); }
+    QImage iconForFile(const QString& path) override { return inner_->iconForFile(path); }
+    QString displayName(const QString& path) override { return inner_->displayName(path); }
+    int addObserver(Callback callback) override { return inner_->addObserver(std::move(callback)); }
+    void removeObserver(int token) override { inner_->removeObserver(token); }
+    std::optional<std::uint64_t> changeCount() override { return inner_->changeCount(); }
+
+protected:
+    std::shared_ptr<Workspace> inner_;
 };
 
 Workspace& workspace();

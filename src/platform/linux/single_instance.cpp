@@ -75,7 +75,7 @@ SingleInstanceLock::~SingleInstanceLock() {
 
 InstanceAwareWorkspace::InstanceAwareWorkspace(std::shared_ptr<Workspace> inner,
                                                std::shared_ptr<SingleInstanceLock> lock, QString bundleID)
-    : inner_(std::move(inner)), lock_(std::move(lock)), bundleID_(std::move(bundleID)) {}
+    : ForwardingWorkspace(std::move(inner)), lock_(std::move(lock)), bundleID_(std::move(bundleID)) {}
 
 std::vector<RunningApplication> InstanceAwareWorkspace::runningApplications() {
     auto apps = inner_->runningApplications();
@@ -98,8 +98,6 @@ std::vector<RunningApplication> InstanceAwareWorkspace::runningApplications() {
     apps.push_back(copy);
     return apps;
 }
-
-std::int32_t InstanceAwareWorkspace::ownProcessID() { return inner_->ownProcessID(); }
 
 int LoggingAlerts::runModal(const Alert& alert) {
     const int answer = inner_->runModal(alert);

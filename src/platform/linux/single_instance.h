@@ -43,38 +43,15 @@ private:
 // A workspace whose copies of this program (the given bundle identifier)
 // are decided by the lock: without it, the holder is listed (by its id, or
 // -1 when the file does not name it); with it, no other copy is listed.
-class InstanceAwareWorkspace : public Workspace {
+class InstanceAwareWorkspace : public ForwardingWorkspace {
 public:
     InstanceAwareWorkspace(std::shared_ptr<Workspace> inner, std::shared_ptr<SingleInstanceLock> lock,
                            QString bundleID);
+    // The lock's side of the list is settled when the lock is made, so the
+    // inner workspace's change count stands for this list too.
     std::vector<RunningApplication> runningApplications() override;
-    std::optional<RunningApplication> application(std::int32_t pid) override { return inner_->application(pid); }
-    std::optional<RunningApplication> frontmostApplication() override { return inner_->frontmostApplication(); }
-    std::int32_t ownProcessID() override;
-    bool isProcessAlive(std::int32_t pid) override { return inner_->isProcessAlive(pid); }
-    bool activate(std::int32_t pid, bool allWindows) override { return inner_->activate(pid, allWindows); }
-    bool hide(std::int32_t pid) override { return inner_->hide(pid); }
-    bool unhide(std::int32_t pid) override { return inner_->unhide(pid); }
-    bool terminate(std::int32_t pid) override { return inner_->terminate(pid); }
-    bool forceTerminate(std::int32_t pid) override { return inner_->forceTerminate(pid); }
-    void openApplication(const QString& path, std::function<void(OpenResult)> completion) override {
-        inner_->openApplication(path, std::move(completion));
-    }
-    bool openURL(const QString& url) override { return inner_->openURL(url); }
-    bool revealInFileViewer(const QString& path) override { return inner_->revealInFileViewer(path); }
-    std::optional<QString> urlForApplication(const QString& bundleID) override {
-        return inner_->urlForApplication(bundleID);
-    }
-    std::optional<QImage> iconForApplication(std::int32_t pid) override { return inner_->iconForApplication(pid); }
-    QImage iconForFile(const QString& path) override { return inner_->iconForFile(path); }
-    QString displayName(const QString& path) override { return inner_->displayName(path); }
-    int addObserver(Callback callback) override { return inner_->addObserver(std::move(callback)); }
-    void removeObserver(int token) override { inner_->removeObserver(token); }
-    // The lock's side of the list is settled when the lock is made.
-    std::optional<std::uint64_t> changeCount() override { return inner_->changeCount(); }
 
 private:
-    std::shared_ptr<Workspace> inner_;
     std::shared_ptr<SingleInstanceLock> lock_;
     QString bundleID_;
 };

@@ -177,7 +177,7 @@ std::optional<QString> BadgeDock::bundleIDForPath(const QString& path) const {
 }
 
 BadgeWorkspace::BadgeWorkspace(std::shared_ptr<Workspace> inner, std::shared_ptr<BadgeDock> dock)
-    : inner_(std::move(inner)), dock_(std::move(dock)) {}
+    : ForwardingWorkspace(std::move(inner)), dock_(std::move(dock)) {}
 
 RunningApplication BadgeWorkspace::dockApplication() {
     RunningApplication dock;

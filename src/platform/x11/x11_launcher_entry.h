@@ -112,37 +112,15 @@ private:
 };
 
 // The workspace with the badges' Dock among the running applications.
-class BadgeWorkspace : public Workspace {
+class BadgeWorkspace : public ForwardingWorkspace {
 public:
     BadgeWorkspace(std::shared_ptr<Workspace> inner, std::shared_ptr<BadgeDock> dock);
     std::vector<RunningApplication> runningApplications() override;
     std::optional<RunningApplication> application(std::int32_t pid) override;
-    std::optional<RunningApplication> frontmostApplication() override { return inner_->frontmostApplication(); }
-    std::int32_t ownProcessID() override { return inner_->ownProcessID(); }
     bool isProcessAlive(std::int32_t pid) override;
-    bool activate(std::int32_t pid, bool allWindows) override { return inner_->activate(pid, allWindows); }
-    bool hide(std::int32_t pid) override { return inner_->hide(pid); }
-    bool unhide(std::int32_t pid) override { return inner_->unhide(pid); }
-    bool terminate(std::int32_t pid) override { return inner_->terminate(pid); }
-    bool forceTerminate(std::int32_t pid) override { return inner_->forceTerminate(pid); }
-    void openApplication(const QString& path, std::function<void(OpenResult)> completion) override {
-        inner_->openApplication(path, std::move(completion));
-    }
-    bool openURL(const QString& url) override { return inner_->openURL(url); }
-    bool revealInFileViewer(const QString& path) override { return inner_->revealInFileViewer(path); }
-    std::optional<QString> urlForApplication(const QString& bundleID) override {
-        return inner_->urlForApplication(bundleID);
-    }
-    std::optional<QImage> iconForApplication(std::int32_t pid) override { return inner_->iconForApplication(pid); }
-    QImage iconForFile(const QString& path) override { return inner_->iconForFile(path); }
-    QString displayName(const QString& path) override { return inner_->displayName(path); }
-    int addObserver(Callback callback) override { return inner_->addObserver(std::move(callback)); }
-    std::optional<std::uint64_t> changeCount() override { return inner_->changeCount(); }
-    void removeObserver(int token) override { inner_->removeObserver(token); }
 
 private:
     static RunningApplication dockApplication();
-    std::shared_ptr<Workspace> inner_;
     std::shared_ptr<BadgeDock> dock_;
 };
 
