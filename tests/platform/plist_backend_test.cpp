@@ -14,25 +14,12 @@
 #include "platform/linux/property_list.h"
 #include "platform/platform.h"
 #include "platform/sim/manual_dispatcher.h"
+#include "support/recording_log.h"
 
 using namespace platform;
 using linux_backend::PlistFileBackend;
 
 namespace {
-
-class RecordingLog : public SystemLog {
-public:
-    void write(const QString& line) override {
-        std::lock_guard lock(mutex);
-        lines << line;
-    }
-    QStringList all() {
-        std::lock_guard lock(mutex);
-        return lines;
-    }
-    std::mutex mutex;
-    QStringList lines;
-};
 
 QByteArray readAll(const QString& path) {
     QFile f(path);

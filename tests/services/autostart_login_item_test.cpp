@@ -110,7 +110,7 @@ TEST_F(AutostartTest, UnwritableFolderReportsFailureThroughTheService) {
     blocker.close();
     auto items = std::make_shared<AutostartLoginItems>(folder(), QStringLiteral("/opt/q/quorvel"));
     auto dispatcher = std::make_shared<platform::sim::ManualDispatcher>();
-    auto log = std::make_shared<services_test::RecordingLog>();
+    auto log = std::make_shared<RecordingLog>();
     platform::Services s;
     s.dispatcher = dispatcher;
     s.loginItems = items;

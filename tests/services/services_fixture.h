@@ -13,24 +13,9 @@
 
 #include "platform/platform.h"
 #include "platform/sim/manual_dispatcher.h"
+#include "support/recording_log.h"
 
 namespace services_test {
-
-class RecordingLog : public platform::SystemLog {
-public:
-    void write(const QString& line) override {
-        std::lock_guard lock(mutex);
-        lines << line;
-    }
-    QStringList take() {
-        std::lock_guard lock(mutex);
-        QStringList out = lines;
-        lines.clear();
-        return out;
-    }
-    std::mutex mutex;
-    QStringList lines;
-};
 
 class ScriptedHotKeys : public platform::HotKeys {
 public:

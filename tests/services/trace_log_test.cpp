@@ -7,16 +7,11 @@
 #include "platform/platform.h"
 #include "platform/sim/manual_dispatcher.h"
 #include "services/trace_log.h"
+#include "support/recording_log.h"
 
 using namespace platform;
 
 namespace {
-
-class RecordingLog : public SystemLog {
-public:
-    void write(const QString& line) override { lines << line; }
-    QStringList lines;
-};
 
 QByteArray readAll(const QString& path) {
     QFile f(path);

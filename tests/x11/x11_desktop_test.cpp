@@ -23,25 +23,12 @@
 #include "taskbar/bar_view.h"
 #include "windows/pin_store.h"
 #include "x11_session.h"
+#include "support/recording_log.h"
 
 using namespace platform;
 using namespace x11test;
 
 namespace {
-
-class RecordingLog : public SystemLog {
-public:
-    void write(const QString& line) override {
-        std::lock_guard lock(mutex);
-        lines << line;
-    }
-    QStringList all() {
-        std::lock_guard lock(mutex);
-        return lines;
-    }
-    std::mutex mutex;
-    QStringList lines;
-};
 
 // The live backend with its log recorded.
 std::shared_ptr<RecordingLog> installLive(const QString& preferences) {

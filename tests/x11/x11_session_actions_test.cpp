@@ -13,6 +13,7 @@
 #include "startmenu/session_actions.h"
 #include "support/fake_commands.h"
 #include "x11_session.h"
+#include "support/recording_log.h"
 
 using namespace platform;
 using x11test::installLiveBackend;
@@ -34,12 +35,6 @@ private:
     std::shared_ptr<Alerts> inner_;
 };
 
-class NotingLog : public SystemLog {
-public:
-    void write(const QString& line) override { lines << line; }
-    QStringList lines;
-};
-
 constexpr const char* childSwitch = "QUORVEL_X11_SESSION_CHILD";
 
 // The helper: one action through the live backend on the X server (a real
@@ -59,7 +54,7 @@ TEST(X11SessionActionsChild, Perform) {
     options.sessionCommandFolder = parts[1];
     qputenv("XDG_SESSION_ID", "c9");
     std::shared_ptr<NotingAlerts> alerts;
-    auto log = std::make_shared<NotingLog>();
+    auto log = std::make_shared<RecordingLog>();
     ASSERT_EQ(installLiveBackend(options,
                                  [&](Services& s) {
                                      alerts = std::make_shared<NotingAlerts>(s.alerts);
