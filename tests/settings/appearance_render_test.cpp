@@ -36,21 +36,8 @@ protected:
         qputenv("QUORVEL_HOME", previousHome);
         SettingsTest::TearDown();
     }
-    void setLook(AppLanguage language, bool dark) {
-        defaults().setString(settings::keys::appLanguage, rawValue(language));
-        sim->setSystemAppearance(dark ? platform::Appearance::darkAqua : platform::Appearance::aqua);
-    }
-    QImage renderPane() {
-        SettingsView view;
-        view.setSelection(SettingsCategory::appearance);
-        view.resize(viewSize);
-        view.show();
-        QApplication::processEvents();
-        QImage img(view.size(), QImage::Format_ARGB32);
-        img.fill(Qt::transparent);
-        view.render(&img);
-        return img;
-    }
+    void setLook(AppLanguage language, bool dark) { setSettingsLook(*sim, language, dark); }
+    QImage renderPane() { return renderSettingsView(viewSize, SettingsCategory::appearance); }
     static QImage photo() {
         // A sun over the sea.
         QImage img(640, 400, QImage::Format_ARGB32);

@@ -10,23 +10,15 @@
 
 #include "core/localization.h"
 #include "settings/settings_view.h"
-#include "support/sim_fixture.h"
+#include "settings_test_support.h"
 
 namespace {
 
 class SettingsRenderTest : public SimDesktopTest {
 protected:
     QImage render(AppLanguage language, bool dark) {
-        platform::prefs::userDefaults().setString(settings::keys::appLanguage, rawValue(language));
-        sim->setSystemAppearance(dark ? platform::Appearance::darkAqua : platform::Appearance::aqua);
-        SettingsView view;
-        view.resize(720, 470);
-        view.show();
-        QApplication::processEvents();
-        QImage img(view.size(), QImage::Format_ARGB32);
-        img.fill(Qt::transparent);
-        view.render(&img);
-        return img;
+        setSettingsLook(*sim, language, dark);
+        return renderSettingsView(QSize(720, 470));
     }
 };
 

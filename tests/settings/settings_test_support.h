@@ -2,11 +2,34 @@
 // Shared by the settings tests: a fresh simulated desktop with the settings
 // window's state cleared before and after, and a shown, active window.
 #include <QApplication>
+#include <QImage>
 #include <QTest>
 #include <QWidget>
+#include <optional>
 
+#include "core/localization.h"
+#include "settings/settings_view.h"
 #include "settings/settings_window.h"
 #include "support/sim_fixture.h"
+
+// The language and the system's light or dark look the settings are drawn in.
+inline void setSettingsLook(platform::sim::SimulatedDesktop& sim, AppLanguage language, bool dark) {
+    platform::prefs::userDefaults().setString(settings::keys::appLanguage, rawValue(language));
+    sim.setSystemAppearance(dark ? platform::Appearance::darkAqua : platform::Appearance::aqua);
+}
+
+// The settings view at the size, on the category (else its first), as drawn.
+inline QImage renderSettingsView(QSize size, std::optional<SettingsCategory> category = std::nullopt) {
+    SettingsView view;
+    if (category) view.setSelection(*category);
+    view.resize(size);
+    view.show();
+    QApplication::processEvents();
+    QImage img(view.size(), QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    view.render(&img);
+    return img;
+}
 
 class SettingsTest : public SimDesktopTest {
 protected:

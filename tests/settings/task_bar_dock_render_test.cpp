@@ -12,7 +12,7 @@
 
 #include "core/localization.h"
 #include "settings/settings_view.h"
-#include "support/sim_fixture.h"
+#include "settings_test_support.h"
 #include "windows/blacklist_store.h"
 
 namespace {
@@ -22,17 +22,8 @@ constexpr QSize viewSize(720, 640);
 class PaneRenderTest : public SimDesktopTest {
 protected:
     QImage render(SettingsCategory category, AppLanguage language, bool dark) {
-        platform::prefs::userDefaults().setString(settings::keys::appLanguage, rawValue(language));
-        sim->setSystemAppearance(dark ? platform::Appearance::darkAqua : platform::Appearance::aqua);
-        SettingsView view;
-        view.setSelection(category);
-        view.resize(viewSize);
-        view.show();
-        QApplication::processEvents();
-        QImage img(view.size(), QImage::Format_ARGB32);
-        img.fill(Qt::transparent);
-        view.render(&img);
-        return img;
+        setSettingsLook(*sim, language, dark);
+        return renderSettingsView(viewSize, category);
     }
 };
 
