@@ -168,21 +168,16 @@ TEST_F(X11ClientsTest, OpeningARunningApplicationBringsItForward) {
             o.cls = c.cls;
             o.leaderIsSelf = true;
             if (c.byProcess) o.pid = std::uint32_t(sleeper.pid());
+            if (c.property) o.texts = {{c.property, c.value.toUtf8()}};
             w = clients.open(o, 60 + int(k) * 40, 60);
-            if (c.property) {
-                const QByteArray v = c.value.toUtf8();
-                xcb_change_property(clients.connection(), XCB_PROP_MODE_REPLACE, w, clients.atom(c.property),
-                                    clients.atom("UTF8_STRING"), 8, std::uint32_t(v.size()), v.constData());
-                xcb_flush(clients.connection());
-            }
             ASSERT_TRUE(waitForClient(*conn, w));
+            // Known to the backend's own connection too.
+            ASSERT_TRUE(pumpUntil([&] { return workspace().application(conn->windowInfo(w).pid).has_value(); }, 5.0));
         }
         conn->sendRootMessage(distraction, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
         conn->flush();
         ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == distraction; }, 5.0));
         std::optional<OpenResult> result;
-        // The new window's properties reach the backend's reads a moment later.
-        ASSERT_TRUE(pumpUntil([&] { return w == XCB_WINDOW_NONE || conn->windowInfo(w).exists; }, 5.0));
         workspace().openApplication(path, [&](OpenResult r) { result = r; });
         ASSERT_TRUE(pumpUntil([&] { return result.has_value(); }, 5.0));
         EXPECT_TRUE(result->ok) << result->errorDescription.toStdString();

@@ -370,11 +370,11 @@ TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
 
     // The application outlives the process it is named by while another of
     // its windows is open.
+    const std::int32_t app = a.pid();
     a.process->stop();
     ASSERT_TRUE(conn->waitUntil([&] { return !conn->windowInfo(a.window).exists; }, 5.0));
-    EXPECT_TRUE(conn->waitUntil([&] { return ws.isProcessAlive(a.pid()) && axImpl->windowsOf(a.pid()).size() == 1; },
-                                5.0));
-    auto left = ws.application(a.pid());
+    EXPECT_TRUE(conn->waitUntil([&] { return ws.isProcessAlive(app) && axImpl->windowsOf(app).size() == 1; }, 5.0));
+    auto left = ws.application(app);
     ASSERT_TRUE(left);
     EXPECT_EQ(left->bundleID, QStringLiteral("test-term"));
     EXPECT_TRUE(left->executablePath && left->executablePath->endsWith(QStringLiteral("xterm")))
@@ -436,7 +436,9 @@ TEST_F(X11LiveTest, OneApplicationsProcessesAreOneTaskStripApplication) {
                                                               [](const WindowItem& w) { return w.hasUnread; }); },
                           10.0));
     for (const auto& item : TaskStripItems::build(last, false, QStringList{}, {}, {}))
-        if (item.bundleID == id) EXPECT_TRUE(item.hasUnread) << "the combined button";
+        if (item.bundleID == id) {
+            EXPECT_TRUE(item.hasUnread) << "the combined button";
+        }
     std::size_t marked = 0;
     for (const auto& item : TaskStripItems::build(last, true, QStringList{}, {}, {}))
         if (item.bundleID == id) marked += item.hasUnread ? 1 : 0;
