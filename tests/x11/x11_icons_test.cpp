@@ -212,34 +212,6 @@ TEST(X11IconThemeTest, ThemeWithoutASettingsDaemon) {
     QIcon::setThemeName(themeBefore);
 }
 
-TEST(X11IconThemeTest, SettingsFilesAndThemeFiles) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    auto write = [&](const QString& name, const QByteArray& text) {
-        QFile f(dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-        return dir.filePath(name);
-    };
-    const QString none = write(QStringLiteral("none.ini"), "[Settings]\ngtk-theme-name=Adwaita\n");
-    const QString other = write(QStringLiteral("other.ini"), "[Other]\ngtk-icon-theme-name=Wrong\n");
-    const QString named = write(QStringLiteral("named.ini"), "[Settings]\ngtk-icon-theme-name=Papirus\n");
-    EXPECT_EQ(x11::gtkIconThemeName({dir.filePath(QStringLiteral("missing.ini")), none, other, named}),
-              QStringLiteral("Papirus")) << "the first file that names one";
-    EXPECT_EQ(x11::gtkIconThemeName({none, other}), QString());
-    // The file nearest the size, in the theme's own folders.
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("T/16x16/apps")));
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("T/48x48/apps")));
-    write(QStringLiteral("T/index.theme"), "[Icon Theme]\nDirectories=16x16/apps,48x48/apps,256x256/apps\n");
-    write(QStringLiteral("T/16x16/apps/a.png"), "x");
-    write(QStringLiteral("T/48x48/apps/a.png"), "x");
-    EXPECT_EQ(x11::themeIconFile(QStringLiteral("T"), QStringLiteral("a"), 32, {dir.path()}),
-              dir.filePath(QStringLiteral("T/48x48/apps/a.png")));
-    EXPECT_EQ(x11::themeIconFile(QStringLiteral("T"), QStringLiteral("a"), 128, {dir.path()}),
-              dir.filePath(QStringLiteral("T/48x48/apps/a.png")));
-    EXPECT_EQ(x11::themeIconFile(QStringLiteral("T"), QStringLiteral("b"), 32, {dir.path()}), QString());
-}
-
 TEST(X11IconPixelsTest, RejectsShortData) {
     EXPECT_FALSE(x11::imageFromPixels({1, 2, 3}, 2, 2));
     EXPECT_FALSE(x11::imageFromPixels({}, 0, 0));

@@ -108,8 +108,8 @@ std::vector<QRect> ProgramTest::popups() {
     return out;
 }
 
-Terminal& ProgramTest::terminal(const std::string& geometry, const std::string& title) {
-    terminals.push_back(openTerminal(*conn, geometry, title));
+Terminal& ProgramTest::terminal(const std::string& geometry, const std::string& title, const std::string& cls) {
+    terminals.push_back(openTerminal(*conn, geometry, title, cls));
     if (!terminals.back()) throw std::runtime_error("no xterm");
     return *terminals.back();
 }
