@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-xfixes0-dev
   xvfb openbox xterm xdotool x11-utils imagemagick
-  libqt6svg6 dbus-daemon
+  libqt6svg6 dbus-daemon adwaita-icon-theme
   fonts-dejavu-core fonts-noto-cjk
 )
 

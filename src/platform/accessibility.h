@@ -75,6 +75,9 @@ inline const QString url = QStringLiteral("AXURL");
 inline const QString press = QStringLiteral("AXPress");
 inline const QString raise = QStringLiteral("AXRaise");
 inline const QString standardWindow = QStringLiteral("AXStandardWindow");
+// A window that asks for the user's attention (on X11 its urgency hint or the
+// manager's attention state); unsupported where windows cannot ask.
+inline const QString demandsAttention = QStringLiteral("AXDemandsAttention");
 // Notifications
 inline const QString windowCreated = QStringLiteral("AXWindowCreated");
 inline const QString uiElementDestroyed = QStringLiteral("AXUIElementDestroyed");

@@ -76,6 +76,7 @@ static bool boolAttribute(const Element& element, const QString& name) {
 
 bool isMinimized(const Element& window) { return boolAttribute(window, names::minimized); }
 bool isFullScreen(const Element& window) { return boolAttribute(window, names::fullScreen); }
+bool demandsAttention(const Element& window) { return boolAttribute(window, names::demandsAttention); }
 
 std::optional<QString> stringAttribute(const Element& element, const QString& name) {
     auto value = read(element, name);

@@ -33,6 +33,8 @@ std::optional<Element> focusedWindow(const Element& app);
 std::optional<platform::Rect> frame(const Element& window);
 bool isMinimized(const Element& window);
 bool isFullScreen(const Element& window);
+// False where the window cannot say.
+bool demandsAttention(const Element& window);
 std::optional<QString> title(const Element& window);
 std::optional<QString> subrole(const Element& window);
 // Any text attribute, in Unicode canonical composition (NFC) so that texts

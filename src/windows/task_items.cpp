@@ -66,7 +66,8 @@ TaskButtonItem appItem(const AppItem& app, std::int64_t badge, bool pinned, cons
         .isDimmed = !app.hasVisibleWindow || app.isHidden,
         .isPinned = pinned,
         .isRunning = true,
-        .hasUnread = app.hasUnread,
+        .hasUnread = app.hasUnread || std::any_of(app.windows.begin(), app.windows.end(),
+                                                  [](const WindowItem& w) { return w.hasUnread; }),
     };
 }
 
@@ -214,7 +215,7 @@ std::vector<TaskButtonItem> windowItems(const AppItem& app) {
             .isDimmed = w->isMinimized || app.isHidden,
             .isPinned = false,
             .isRunning = true,
-            .hasUnread = app.hasUnread,
+            .hasUnread = app.hasUnread || w->hasUnread,
         });
     }
     return items;

@@ -171,7 +171,8 @@ Result enumerate(const std::vector<AppDescriptor>& descriptors, const ElementMap
             } else if (auto it = titleCache.find(token); it != titleCache.end()) {
                 shownTitle = it->second;
             }
-            kept.push_back(KeptWindow{token, w, AXElement::frame(w), minimized, isFocused, shownTitle});
+            kept.push_back(KeptWindow{token, w, AXElement::frame(w), minimized, isFocused, shownTitle,
+                                      AXElement::demandsAttention(w)});
         }
 
         const auto survivors = collapseSameFrame(kept);
@@ -188,7 +189,7 @@ Result enumerate(const std::vector<AppDescriptor>& descriptors, const ElementMap
             if (!survivors.count(k.token)) continue;
             result.elements.emplace(k.token, k.win);
             currentIndex.add(k.win, k.token);
-            item.windows.push_back(WindowItem{k.token, k.title, k.isMinimized, k.isFocused});
+            item.windows.push_back(WindowItem{k.token, k.title, k.isMinimized, k.isFocused, k.demandsAttention});
         }
         result.apps.push_back(std::move(item));
     }

@@ -43,6 +43,7 @@ struct KeptWindow {
     bool isMinimized = false;
     bool isFocused = false;
     QString title;
+    bool demandsAttention = false;
 };
 
 struct Result {

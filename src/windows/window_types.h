@@ -15,6 +15,9 @@ struct WindowItem {
     QString title;
     bool isMinimized = false;
     bool isFocused = false;
+    // The window itself asks for attention: its own button shows the unread
+    // dot, not every window's of its application.
+    bool hasUnread = false;
     friend bool operator==(const WindowItem&, const WindowItem&) = default;
 };
 

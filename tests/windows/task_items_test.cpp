@@ -184,6 +184,16 @@ TEST(TaskStripItems, PerWindowItems) {
     ASSERT_EQ(focused.size(), 1u);
     EXPECT_TRUE(focused[0].isActive);
     EXPECT_FALSE(focused[0].isDimmed);
+
+    // A window that asks for attention marks its own button; combined, the application's.
+    WindowItem asking = win(2, "y");
+    asking.hasUnread = true;
+    const auto term = app(5, "x.term", "Term", {win(1, "x"), asking});
+    const auto windows = perWindow({term});
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_FALSE(byID(windows, "win:1").hasUnread);
+    EXPECT_TRUE(byID(windows, "win:2").hasUnread);
+    EXPECT_TRUE(grouped({term}).front().hasUnread);
 }
 
 TEST(AppBundleInfo, AgentDeclaration) {

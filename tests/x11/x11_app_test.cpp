@@ -138,8 +138,9 @@ TEST_F(X11AppTest, WindowThatRefusesToShrinkIsMovedUp) {
 }
 
 TEST_F(X11AppTest, TaskButtonClickActivatesThenMinimises) {
-    terminal("80x24+40+40", "one");
-    Terminal& b = terminal("80x24+500+200", "two");
+    // Two applications (two xterms would be one).
+    terminal("80x24+40+40", "one", "XTerm1");
+    Terminal& b = terminal("80x24+500+200", "two", "XTerm2");
     ASSERT_TRUE(launch()) << "no bar appeared";
     auto* e = conn->ewmh();
     // The strip lists one button per running application in launch order,

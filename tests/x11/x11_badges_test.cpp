@@ -154,11 +154,26 @@ TEST_F(X11BadgesTest, LauncherEntriesAndUrgentWindowsAreUnread) {
     QDBusConnection::disconnectFromBus(QStringLiteral("badge-sender"));
     EXPECT_TRUE(becomes({})) << "the sender left";
 
-    // The ICCCM urgency hint, then the window manager's attention state.
+    // The ICCCM urgency hint, then the window manager's attention state: the
+    // window asks, not its whole application (whose other windows have
+    // buttons of their own), so the Dock's badges stay as they are.
+    auto asks = [&] {
+        ax::Value list;
+        const auto app = ax::api().applicationElement(conn->windowInfo(ping).pid);
+        if (ax::api().copyAttribute(app, ax::names::windows, list) != ax::Error::success) return false;
+        for (const auto& w : ax::as<ax::ElementList>(list).value_or(ax::ElementList{})) {
+            ax::Value attention;
+            if (ax::api().copyAttribute(w, ax::names::demandsAttention, attention) == ax::Error::success &&
+                ax::as<bool>(attention).value_or(false))
+                return true;
+        }
+        return false;
+    };
     pinger.setUrgent(ping, true);
-    EXPECT_TRUE(becomes({QStringLiteral("Pinger")}));
+    EXPECT_TRUE(pumpUntil(asks, 5.0));
+    EXPECT_TRUE(unread().empty());
     pinger.setUrgent(ping, false);
-    EXPECT_TRUE(becomes({}));
+    EXPECT_TRUE(pumpUntil([&] { return !asks(); }, 5.0));
     // The manager lets only a window without the focus ask for attention.
     auto* e = conn->ewmh();
     conn->sendRootMessage(mail, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
@@ -166,7 +181,8 @@ TEST_F(X11BadgesTest, LauncherEntriesAndUrgentWindowsAreUnread) {
     ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == mail; }, 5.0));
     conn->sendRootMessage(ping, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_DEMANDS_ATTENTION, 0, 2);
     conn->flush();
-    EXPECT_TRUE(becomes({QStringLiteral("Pinger")}));
+    EXPECT_TRUE(pumpUntil(asks, 5.0));
+    EXPECT_TRUE(unread().empty());
 }
 
 }  // namespace

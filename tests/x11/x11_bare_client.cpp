@@ -40,6 +40,8 @@ xcb_window_t BareClient::open(const Options& o, int x, int y) {
     const xcb_window_t leader = o.leaderIsSelf ? w : o.leader;
     if (leader != XCB_WINDOW_NONE) set(atom("WM_CLIENT_LEADER"), XCB_ATOM_WINDOW, 32, 1, &leader);
     if (!o.icon.empty()) set(atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32, std::uint32_t(o.icon.size()), o.icon.data());
+    for (const auto& [name, text] : o.texts)
+        set(atom(name.constData()), atom("UTF8_STRING"), 8, std::uint32_t(text.size()), text.constData());
     xcb_map_window(conn_, w);
     xcb_flush(conn_);
     windows_.push_back(w);

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace x11test {
@@ -27,6 +28,7 @@ public:
         xcb_window_t leader = XCB_WINDOW_NONE;  // none: no WM_CLIENT_LEADER
         bool leaderIsSelf = false;
         std::vector<std::uint32_t> icon;  // _NET_WM_ICON as given
+        std::vector<std::pair<QByteArray, QByteArray>> texts;  // UTF-8 properties by name
     };
     // Creates and maps a window; returns it.
     xcb_window_t open(const Options& options, int x = 100, int y = 100);

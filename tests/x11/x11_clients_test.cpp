@@ -1,5 +1,6 @@
 // Clients that name no process of this machine on a live desktop: programs
 // that never set _NET_WM_PID (xcalc, xeyes) and clients of another host.
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -117,6 +118,79 @@ TEST_F(X11ClientsTest, ClientsWithoutALocalProcessGetAnApplication) {
     EXPECT_TRUE(gone(first) && gone(second)) << "closed through the window manager";
 }
 
+// Opening an application that runs already brings it forward: the entry is
+// matched to a running window by its StartupWMClass, the desktop file the
+// window names, or the program its process runs. Only when none runs does
+// the entry's command start.
+TEST_F(X11ClientsTest, OpeningARunningApplicationBringsItForward) {
+    QTemporaryDir apps;
+    ASSERT_TRUE(apps.isValid());
+    Child sleeper;
+    ASSERT_TRUE(sleeper.start({"sleep", "61"}, x11test::Session::shared().display()));
+    struct Case {
+        const char* name;
+        QByteArray entry;     // after the Exec line
+        QByteArray exec;      // empty: one that leaves a marker
+        QByteArray cls;       // the running window's class; empty: none runs
+        const char* property; // a text property the window sets to `value`
+        QString value;
+        bool byProcess;       // the window names the sleeper as its process
+    };
+    const QString idFile = QStringLiteral("quorvel-reopen-%1.desktop");
+    const Case cases[] = {
+        {"StartupWMClass", "StartupWMClass=QuorvelReopen\n", {}, "QuorvelReopen", nullptr, {}, false},
+        {"GTK application id", {}, {}, "Gtkish", "_GTK_APPLICATION_ID", QStringLiteral("quorvel-reopen-1"), false},
+        {"KDE desktop file", {}, {}, "Kdeish", "_KDE_NET_WM_DESKTOP_FILE", QStringLiteral("quorvel-reopen-2"), false},
+        {"BAMF desktop file", {}, {}, "Bamfish", "_BAMF_DESKTOP_FILE", apps.filePath(idFile.arg(3)), false},
+        {"the program", {}, "sleep 61", "Sleepy", nullptr, {}, true},
+        {"none runs: a new copy", "StartupWMClass=QuorvelNobody\n", {}, {}, nullptr, {}, false},
+    };
+    BareClient clients;
+    BareClient::Options d;
+    d.cls = "Distraction";
+    d.leaderIsSelf = true;
+    const xcb_window_t distraction = clients.open(d, 700, 400);
+    ASSERT_TRUE(waitForClient(*conn, distraction));
+    auto* e = conn->ewmh();
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        const Case& c = cases[k];
+        SCOPED_TRACE(c.name);
+        const QString path = apps.filePath(idFile.arg(k));
+        const QString marker = apps.filePath(QStringLiteral("started-%1").arg(k));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[Desktop Entry]\nType=Application\nName=Reopen\nExec=" +
+                (c.exec.isEmpty() ? "touch " + QFile::encodeName(marker) : c.exec) + "\n" + c.entry);
+        f.close();
+        xcb_window_t w = XCB_WINDOW_NONE;
+        if (!c.cls.isEmpty()) {
+            BareClient::Options o;
+            o.cls = c.cls;
+            o.leaderIsSelf = true;
+            if (c.byProcess) o.pid = std::uint32_t(sleeper.pid());
+            if (c.property) o.texts = {{c.property, c.value.toUtf8()}};
+            w = clients.open(o, 60 + int(k) * 40, 60);
+            ASSERT_TRUE(waitForClient(*conn, w));
+            // Known to the backend's own connection too.
+            ASSERT_TRUE(pumpUntil([&] { return workspace().application(conn->windowInfo(w).pid).has_value(); }, 5.0));
+        }
+        conn->sendRootMessage(distraction, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
+        conn->flush();
+        ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == distraction; }, 5.0));
+        std::optional<OpenResult> result;
+        workspace().openApplication(path, [&](OpenResult r) { result = r; });
+        ASSERT_TRUE(pumpUntil([&] { return result.has_value(); }, 5.0));
+        EXPECT_TRUE(result->ok) << result->errorDescription.toStdString();
+        if (w != XCB_WINDOW_NONE) {
+            EXPECT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == w; }, 5.0)) << "brought forward";
+            EXPECT_FALSE(QFile::exists(marker)) << "a second copy started";
+        } else {
+            EXPECT_TRUE(pumpUntil([&] { return QFile::exists(marker); }, 5.0)) << "none ran, none started";
+        }
+    }
+    EXPECT_TRUE(sleeper.running()) << "matched by its program, never signalled";
+}
+
 TEST(X11ClientGroupsTest, IdentifiersStayApartFromProcesses) {
     using x11::applicationIdFor;
     EXPECT_EQ(applicationIdFor(1234, true, 0x200001, QStringLiteral("XTerm")), 1234);
@@ -130,6 +204,30 @@ TEST(X11ClientGroupsTest, IdentifiersStayApartFromProcesses) {
     EXPECT_TRUE(x11::isLocalMachine(std::nullopt, QStringLiteral("here")));
     EXPECT_TRUE(x11::isLocalMachine(QStringLiteral("here"), QStringLiteral("here")));
     EXPECT_FALSE(x11::isLocalMachine(QStringLiteral("there"), QStringLiteral("here")));
+}
+
+TEST(X11ClientGroupsTest, WindowsOfOneKeyAreOneApplicationWhileAnyIsHeld) {
+    x11::ApplicationGroups groups;
+    const int first = 0, second = 0;  // two connections holding windows
+    const void* a = &first;
+    const void* b = &second;
+    const QString xterm = QStringLiteral("entry:xterm"), byClass = QStringLiteral("class:xterm");
+    EXPECT_EQ(groups.join(a, 0x101, xterm, 100), 100) << "a new key: the window's own process";
+    EXPECT_EQ(groups.join(a, 0x201, xterm, 200), 100) << "another process of the key";
+    EXPECT_EQ(groups.join(a, 0x301, QString(), 300), 300) << "no key: its process";
+    EXPECT_EQ(groups.join(a, 0x302, QStringLiteral("class:other"), 300), 300) << "a process keeps its other keys";
+    // Another connection names the same window by another key: both lead there.
+    EXPECT_EQ(groups.join(b, 0x201, byClass, 200), 100);
+    EXPECT_EQ(groups.peek(0x999, byClass, 900), 100);
+    groups.leave(a, 0x101);
+    EXPECT_EQ(groups.join(a, 0x401, xterm, 400), 100) << "the application outlives the process it is named by";
+    groups.leave(a, 0x201);
+    groups.leave(a, 0x401);
+    EXPECT_EQ(groups.peek(0x201, xterm, 500), 100) << "still held by the other connection";
+    groups.leaveAll(b);
+    EXPECT_EQ(groups.peek(0x501, xterm, 500), 500) << "the last window went: the key starts afresh";
+    EXPECT_EQ(groups.peek(0x501, byClass, 500), 500);
+    EXPECT_EQ(groups.size(), 2u);
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
         xcb_window_t dialog = XCB_WINDOW_NONE;
         ASSERT_TRUE(conn->waitUntil([&] {
             for (const auto& info : conn->windowInfos(conn->clientList()))
-                if (info.pid == helper.pid() && info.viewable) dialog = info.window;
+                if (info.processID == helper.pid() && info.viewable) dialog = info.window;
             return dialog != XCB_WINDOW_NONE;
         }, 10.0)) << "no dialog appeared";
         // Nobody answered for the user: the helper is still waiting.

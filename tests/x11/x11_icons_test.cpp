@@ -141,6 +141,77 @@ TEST_F(X11IconsTest, AMissingIconIsAskedForAgain) {
     AppIconProvider::resetShared();
 }
 
+// Without an XSETTINGS daemon the icon theme is GTK's (its settings.ini),
+// else an installed desktop theme, and what the user's theme lacks comes from
+// those before hicolor: entries of terminals and editors get real icons.
+TEST(X11IconThemeTest, ThemeWithoutASettingsDaemon) {
+    ASSERT_TRUE(x11test::Session::shared().isRunning());
+    if (!QFile::exists(QStringLiteral("/usr/share/icons/Adwaita/index.theme")))
+        GTEST_SKIP() << "the Adwaita icon theme is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A theme of the user's own with one icon, naming only hicolor as parent.
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("data/icons/QuorvelBlue/48x48/apps")));
+    QFile index(dir.filePath(QStringLiteral("data/icons/QuorvelBlue/index.theme")));
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=QuorvelBlue\nInherits=hicolor\nDirectories=48x48/apps\n\n"
+                "[48x48/apps]\nSize=48\nType=Fixed\n");
+    index.close();
+    QImage blue(48, 48, QImage::Format_ARGB32);
+    blue.fill(QColor(0, 0, 255));
+    ASSERT_TRUE(blue.save(dir.filePath(QStringLiteral("data/icons/QuorvelBlue/48x48/apps/quorvel-blue.png"))));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("data/applications")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("config/gtk-3.0")));
+    auto entry = [&](const char* id, const char* icon) {
+        const QString path = dir.filePath(QStringLiteral("data/applications/%1.desktop").arg(QLatin1String(id)));
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("[Desktop Entry]\nType=Application\nName=") + id + "\nExec=true\nIcon=" + icon + "\n");
+        return path;
+    };
+    const QString terminal = entry("quorvel-qterminal", "utilities-terminal");
+    const QString editor = entry("quorvel-editor", "accessories-text-editor");
+    const QString themed = entry("quorvel-blue", "quorvel-blue");
+    EnvironmentOverride dataHome("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+    EnvironmentOverride configHome("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+    EnvironmentOverride configDirs("XDG_CONFIG_DIRS", dir.filePath(QStringLiteral("none")).toUtf8());
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeBefore = QIcon::themeName();
+    struct Case {
+        const char* name;
+        QByteArray settings;  // the user's gtk-3.0/settings.ini; empty: none
+        QString theme;
+        bool themedIcon;      // the user's own theme's icon is found
+    };
+    const Case cases[] = {
+        {"GTK's settings name the theme", "[Settings]\ngtk-icon-theme-name = \"QuorvelBlue\"\n",
+         QStringLiteral("QuorvelBlue"), true},
+        {"no settings: an installed desktop theme", {}, QStringLiteral("Adwaita"), false},
+        {"settings name a theme that is not installed", "[Settings]\ngtk-icon-theme-name=Nowhere\n",
+         QStringLiteral("Adwaita"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(dir.filePath(QStringLiteral("config/gtk-3.0/settings.ini")));
+        if (!c.settings.isEmpty()) {
+            QFile ini(dir.filePath(QStringLiteral("config/gtk-3.0/settings.ini")));
+            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+            ini.write(c.settings);
+        }
+        // What Qt names when no desktop told it a theme.
+        QIcon::setThemeName(QStringLiteral("hicolor"));
+        ASSERT_EQ(installLiveBackend(dir.filePath(QStringLiteral("prefs"))), "");
+        EXPECT_EQ(QIcon::themeName(), c.theme);
+        for (const QString& path : {terminal, editor})
+            EXPECT_FALSE(isGenericIcon(workspace().iconForFile(path))) << path.toStdString();
+        const QImage own = workspace().iconForFile(themed);
+        EXPECT_EQ(!isGenericIcon(own) && (centre(own) & 0xffffffu) == 0x0000ffu, c.themedIcon);
+        platform::uninstall();
+    }
+    QIcon::setThemeSearchPaths(searchPaths);
+    QIcon::setThemeName(themeBefore);
+}
+
 TEST(X11IconPixelsTest, RejectsShortData) {
     EXPECT_FALSE(x11::imageFromPixels({1, 2, 3}, 2, 2));
     EXPECT_FALSE(x11::imageFromPixels({}, 0, 0));

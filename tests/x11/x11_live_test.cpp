@@ -9,6 +9,7 @@
 #include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include "platform/x11/x11_window_server.h"
 #include "platform/x11/x11_workspace.h"
 #include "windows/change_stamp.h"
+#include "windows/task_items.h"
 #include "windows/window_service.h"
 #include "x11_session.h"
 
@@ -44,8 +46,9 @@ protected:
         platform::uninstall();
     }
 
-    Terminal& terminal(const std::string& geometry = "80x24+40+40") {
-        auto t = openTerminal(*conn, geometry);
+    // `cls` makes it an application of its own, apart from the other xterms.
+    Terminal& terminal(const std::string& geometry = "80x24+40+40", const std::string& cls = {}) {
+        auto t = openTerminal(*conn, geometry, "quorvel-test", cls);
         EXPECT_TRUE(t) << "xterm did not come up";
         if (!t) throw std::runtime_error("no xterm");
         terminals.push_back(std::move(t));
@@ -273,7 +276,7 @@ TEST_F(X11LiveTest, ObserverSeesWindowsComeAndGo) {
 
 TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
     Terminal& a = terminal("80x24+40+40");
-    Terminal& b = terminal("80x24+400+300");
+    Terminal& b = terminal("80x24+400+300", "QuorvelOther");
     ASSERT_TRUE(workspace().activate(a.pid(), false));
     // The activation returns at once; the list follows when the manager answered.
     std::optional<std::vector<WindowRecord>> list;
@@ -316,14 +319,17 @@ TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
         2.0));
 }
 
-TEST_F(X11LiveTest, WorkspaceGroupsClientsByProcess) {
+TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
     QTemporaryDir apps;
     QFile entry(apps.path() + QStringLiteral("/test-term.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
     entry.write("[Desktop Entry]\nType=Application\nName=Test Terminal\nExec=xterm\nStartupWMClass=XTerm\n");
     entry.close();
+    // Two xterms are two processes and one application; an xterm of another
+    // class is another.
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300");
+    Terminal& c = terminal("80x24+200+200", "QuorvelOther");
 
     x11::X11Workspace::Options withEntry;
     withEntry.desktopDirectories = {apps.path()};
@@ -333,10 +339,14 @@ TEST_F(X11LiveTest, WorkspaceGroupsClientsByProcess) {
     std::vector<std::int32_t> pids;
     for (const auto& app : running) pids.push_back(app.pid);
     auto ia = std::find(pids.begin(), pids.end(), a.pid());
-    auto ib = std::find(pids.begin(), pids.end(), b.pid());
-    ASSERT_NE(ia, pids.end());
-    ASSERT_NE(ib, pids.end());
-    EXPECT_LT(ia, ib) << "launch order";
+    auto ic = std::find(pids.begin(), pids.end(), c.pid());
+    ASSERT_NE(ia, pids.end()) << "named by its first process";
+    ASSERT_NE(ic, pids.end());
+    EXPECT_EQ(std::find(pids.begin(), pids.end(), b.pid()), pids.end()) << "the second xterm is no application of its own";
+    EXPECT_LT(ia, ic) << "launch order";
+    std::set<xcb_window_t> windows;
+    for (const auto& w : axImpl->windowsOf(a.pid())) windows.insert(w.window);
+    EXPECT_EQ(windows, (std::set<xcb_window_t>{a.window, b.window}));
     const auto& appA = running[std::size_t(ia - pids.begin())];
     EXPECT_EQ(appA.bundleID, QStringLiteral("test-term"));
     EXPECT_EQ(appA.bundlePath, entry.fileName());
@@ -357,11 +367,88 @@ TEST_F(X11LiveTest, WorkspaceGroupsClientsByProcess) {
     EXPECT_EQ(plain->localizedName, QStringLiteral("XTerm"));
     EXPECT_TRUE(plain->bundlePath && plain->bundlePath->endsWith(QStringLiteral("xterm")));
     EXPECT_FALSE(bare.application(999999));
+
+    // The application outlives the process it is named by while another of
+    // its windows is open.
+    const std::int32_t app = a.pid();
+    a.process->stop();
+    ASSERT_TRUE(conn->waitUntil([&] { return !conn->windowInfo(a.window).exists; }, 5.0));
+    EXPECT_TRUE(conn->waitUntil([&] { return ws.isProcessAlive(app) && axImpl->windowsOf(app).size() == 1; }, 5.0));
+    auto left = ws.application(app);
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->bundleID, QStringLiteral("test-term"));
+    EXPECT_TRUE(left->executablePath && left->executablePath->endsWith(QStringLiteral("xterm")))
+        << "read through the process that still runs";
+}
+
+// What the task strip makes of two xterms: one application, whether combined,
+// pinned or shown window by window.
+TEST_F(X11LiveTest, OneApplicationsProcessesAreOneTaskStripApplication) {
+    Terminal& a = terminal("80x24+40+40");
+    Terminal& b = terminal("80x24+400+300");
+    auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
+    std::vector<AppItem> last;
+    service->setOnSnapshot([&](const std::vector<AppItem>& items) { last = items; });
+    service->start();
+    auto xterm = [&]() -> const AppItem* {
+        for (const auto& app : last)
+            if (app.pid == a.pid() && app.windows.size() == 2) return &app;
+        return nullptr;
+    };
+    ASSERT_TRUE(pumpUntil([&] { return xterm() != nullptr; }, 10.0)) << "both windows under the first process";
+    ASSERT_TRUE(xterm()->bundleID);
+    const QString id = *xterm()->bundleID;
+    EXPECT_TRUE(std::none_of(last.begin(), last.end(), [&](const AppItem& app) { return app.pid == b.pid(); }));
+    struct Case {
+        const char* name;
+        bool perWindow;
+        QStringList pinned;
+        std::size_t buttons;
+        std::int64_t badge;
+    };
+    const Case cases[] = {
+        {"combined by app", false, {}, 1, 2},
+        {"pinned: one button reaching both windows", false, {id}, 1, 2},
+        {"one button per window", true, {}, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::size_t buttons = 0;
+        for (const auto& item : TaskStripItems::build(last, c.perWindow, QStringList{}, c.pinned, {})) {
+            if (item.bundleID != id) continue;
+            ++buttons;
+            EXPECT_EQ(item.pid, a.pid());
+            EXPECT_EQ(item.badge, c.badge);
+            EXPECT_EQ(item.isPinned, !c.pinned.isEmpty());
+        }
+        EXPECT_EQ(buttons, c.buttons);
+    }
+
+    // An urgency hint marks its own window's button (and the application's), not its sibling's.
+    const std::uint32_t urgent[9] = {1u << 8};
+    xcb_change_property(conn->xcb(), XCB_PROP_MODE_REPLACE, b.window, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9,
+                        urgent);
+    conn->flush();
+    const ax::Element windowB = x11::X11Accessibility(conn).windowElement(b.window, a.pid());
+    ASSERT_TRUE(pumpUntil([&] { return read<bool>(windowB, names::demandsAttention); }, 5.0));
+    service->scheduleScan();
+    ASSERT_TRUE(pumpUntil([&] { return xterm() && std::any_of(xterm()->windows.begin(), xterm()->windows.end(),
+                                                              [](const WindowItem& w) { return w.hasUnread; }); },
+                          10.0));
+    for (const auto& item : TaskStripItems::build(last, false, QStringList{}, {}, {}))
+        if (item.bundleID == id) {
+            EXPECT_TRUE(item.hasUnread) << "the combined button";
+        }
+    std::size_t marked = 0;
+    for (const auto& item : TaskStripItems::build(last, true, QStringList{}, {}, {}))
+        if (item.bundleID == id) marked += item.hasUnread ? 1 : 0;
+    EXPECT_EQ(marked, 1u) << "only the urgent window's button";
+    service->stop();
 }
 
 TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
     Terminal& a = terminal("80x24+40+40");
-    Terminal& b = terminal("80x24+400+300");
+    Terminal& b = terminal("80x24+400+300", "QuorvelOther");
     std::vector<std::pair<QString, std::int32_t>> notes;
     int token = workspace().addObserver([&](const QString& n, std::int32_t pid) { notes.emplace_back(n, pid); });
     auto saw = [&](const QString& n, std::int32_t pid) {
@@ -419,7 +506,7 @@ private:
 
 TEST_F(X11LiveTest, RequestsToTheManagerReturnWithoutWaitingForIt) {
     Terminal& a = terminal("80x24+40+40");
-    Terminal& b = terminal("80x24+400+300");
+    Terminal& b = terminal("80x24+400+300", "QuorvelOther");
     const ax::Element windowA = windowOf(a);
     ASSERT_TRUE(workspace().activate(b.pid(), false));
     ASSERT_TRUE(pumpUntil([&] { return conn->activeWindow() == b.window; }));
@@ -578,7 +665,7 @@ TEST_F(X11LiveTest, WindowServerTellsItsObserversOfChangesWhenTheyCanBeRead) {
 
 TEST_F(X11LiveTest, TerminateAndForceTerminate) {
     Terminal& a = terminal("80x24+40+40");
-    Terminal& b = terminal("80x24+400+300");
+    Terminal& b = terminal("80x24+400+300", "QuorvelOther");
     std::vector<std::pair<QString, std::int32_t>> notes;
     int token = workspace().addObserver([&](const QString& n, std::int32_t pid) { notes.emplace_back(n, pid); });
     namespace wn = workspace_notifications;

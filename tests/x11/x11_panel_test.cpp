@@ -54,7 +54,7 @@ TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
     x11::WindowInfo panel, plain;
     ASSERT_TRUE(conn->waitUntil([&] {
         for (const auto& info : conn->windowInfos(conn->clientList())) {
-            if (info.pid != helper.pid()) continue;
+            if (info.processID != helper.pid()) continue;
             if (info.title == QStringLiteral("panel")) panel = info;
             if (info.title == QStringLiteral("plain")) plain = info;
         }

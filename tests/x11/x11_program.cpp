@@ -77,7 +77,7 @@ void ProgramTest::writeSettings(const char* entries) {
 
 WindowInfo ProgramTest::find(const std::function<bool(const WindowInfo&)>& match) {
     for (const auto& info : conn->windowInfos(conn->clientList()))
-        if (app && info.pid == app->pid() && info.viewable && match(info)) return info;
+        if (app && info.processID == app->pid() && info.viewable && match(info)) return info;
     return {};
 }
 
@@ -99,7 +99,7 @@ std::vector<QRect> ProgramTest::popups() {
         if (!attrs || !attrs->override_redirect || attrs->map_state != XCB_MAP_STATE_VIEWABLE) continue;
         // Qt marks every window of its process with the pid, and its tool tips as such.
         const WindowInfo info = conn->windowInfo(children[i]);
-        if (info.pid != app->pid() || info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_TOOLTIP)) continue;
+        if (info.processID != app->pid() || info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_TOOLTIP)) continue;
         Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr),
                                           &std::free);
         if (!g) continue;
@@ -108,8 +108,8 @@ std::vector<QRect> ProgramTest::popups() {
     return out;
 }
 
-Terminal& ProgramTest::terminal(const std::string& geometry, const std::string& title) {
-    terminals.push_back(openTerminal(*conn, geometry, title));
+Terminal& ProgramTest::terminal(const std::string& geometry, const std::string& title, const std::string& cls) {
+    terminals.push_back(openTerminal(*conn, geometry, title, cls));
     if (!terminals.back()) throw std::runtime_error("no xterm");
     return *terminals.back();
 }

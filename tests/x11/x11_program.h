@@ -53,7 +53,9 @@ protected:
     // root coordinates; tool tips left out.
     std::vector<QRect> popups();
     // An xterm of the test's, ended with the test.
-    Terminal& terminal(const std::string& geometry, const std::string& title = "quorvel-test");
+    // `cls`: a WM_CLASS class of its own, for an application apart from the other xterms.
+    Terminal& terminal(const std::string& geometry, const std::string& title = "quorvel-test",
+                       const std::string& cls = {});
 
     std::shared_ptr<platform::x11::Connection> conn;
     QTemporaryDir home;

@@ -219,17 +219,19 @@ bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double 
 }
 
 std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const std::string& geometry,
-                                       const std::string& title) {
+                                       const std::string& title, const std::string& cls) {
     auto term = std::make_unique<Terminal>();
     term->process = std::make_unique<Child>();
-    if (!term->process->start({"xterm", "-geometry", geometry, "-title", title, "-e", "sleep", "120"},
-                              Session::shared().display()))
+    std::vector<std::string> argv{"xterm", "-geometry", geometry, "-title", title};
+    if (!cls.empty()) argv.insert(argv.end(), {"-class", cls});
+    argv.insert(argv.end(), {"-e", "sleep", "120"});
+    if (!term->process->start(argv, Session::shared().display()))
         return nullptr;
     const auto pid = term->process->pid();
     bool found = conn.waitUntil(
         [&] {
             for (const auto& info : conn.windowInfos(conn.clientList()))
-                if (info.exists && info.pid == pid && info.viewable) {
+                if (info.exists && info.processID == pid && info.viewable) {
                     term->window = info.window;
                     return true;
                 }
@@ -250,7 +252,7 @@ bool xdotool(const std::vector<std::string>& args) {
 
 xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid) {
     for (const auto& info : conn.windowInfos(conn.clientList()))
-        if (info.pid == pid && info.viewable && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DIALOG))
+        if (info.processID == pid && info.viewable && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DIALOG))
             return info.window;
     return XCB_WINDOW_NONE;
 }

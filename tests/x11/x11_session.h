@@ -64,14 +64,15 @@ bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = 5
 // Processes Qt events for a while.
 void pumpFor(double seconds);
 
-// An xterm at the given geometry ("80x24+40+40"); waits for its window.
+// An xterm at the given geometry ("80x24+40+40"); waits for its window. Every
+// xterm is one application (XTerm) unless given a WM_CLASS class of its own.
 struct Terminal {
     std::unique_ptr<Child> process;
     xcb_window_t window = XCB_WINDOW_NONE;
     pid_t pid() const { return process ? process->pid() : -1; }
 };
 std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const std::string& geometry,
-                                       const std::string& title = "quorvel-test");
+                                       const std::string& title = "quorvel-test", const std::string& cls = {});
 
 // Runs xdotool with the arguments and waits for it (bounded).
 bool xdotool(const std::vector<std::string>& args);

@@ -55,7 +55,7 @@ protected:
     static int bars(platform::x11::Connection& conn, qint64 pid) {
         int n = 0;
         for (const auto& info : conn.windowInfos(conn.clientList()))
-            if (info.pid == pid && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DOCK) && info.viewable) ++n;
+            if (info.processID == pid && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DOCK) && info.viewable) ++n;
         return n;
     }
     static bool waitFor(QProcess& p, QString& output, const QString& text, int ms = 20000) {

@@ -45,7 +45,7 @@ protected:
     // A viewable client of the process whose title contains the text.
     x11::WindowInfo windowOf(pid_t pid, const QString& title) {
         for (const auto& info : conn->windowInfos(conn->clientList()))
-            if (info.pid == pid && info.viewable && info.title.contains(title)) return info;
+            if (info.processID == pid && info.viewable && info.title.contains(title)) return info;
         return {};
     }
     x11::WindowInfo menuPanel() { return windowOf(app->pid(), QStringLiteral("Quorvel Start")); }

@@ -221,6 +221,8 @@ ax::Error X11Accessibility::copyAttribute(const ax::Element& element, const QStr
                 out = info.hasState(e->_NET_WM_STATE_FULLSCREEN);
             } else if (attribute == names::title) {
                 out = info.title;
+            } else if (attribute == names::demandsAttention) {
+                out = info.urgencyHint || info.hasState(e->_NET_WM_STATE_DEMANDS_ATTENTION);
             } else if (attribute == names::role) {
                 out = QStringLiteral("AXWindow");
             } else if (attribute == names::subrole) {

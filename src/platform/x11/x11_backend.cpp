@@ -35,8 +35,13 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     Services s;
     linux_backend::fillHostServices(s, options.preferencesDirectory);
     conn->setDispatcher(s.dispatcher);
-    auto accessibility = std::make_shared<X11Accessibility>(conn);
+    // Windows are one application by their desktop entry, from the first read on.
     X11Workspace::Options wsOptions;
+    wsOptions.entries = std::make_shared<DesktopEntryIndex>(wsOptions.desktopDirectories);
+    conn->setApplicationKey([entries = wsOptions.entries](const WindowInfo& info) {
+        return X11Workspace::applicationKey(*entries, info);
+    });
+    auto accessibility = std::make_shared<X11Accessibility>(conn);
     if (s.bundles)
         if (auto id = s.bundles->mainBundleIdentifier()) wsOptions.ownBundleID = *id;
     auto workspace = std::make_shared<X11Workspace>(conn, accessibility, wsOptions);

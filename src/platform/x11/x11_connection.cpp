@@ -137,6 +137,8 @@ bool Connection::setUp(const QString& displayName, QString* error) {
     atoms_.gtkApplicationId = intern(conn_, "_GTK_APPLICATION_ID");
     atoms_.wakeUp = intern(conn_, "_QUORVEL_WAKE_UP");
     atoms_.clientLeader = intern(conn_, "WM_CLIENT_LEADER");
+    atoms_.kdeDesktopFile = intern(conn_, "_KDE_NET_WM_DESKTOP_FILE");
+    atoms_.bamfDesktopFile = intern(conn_, "_BAMF_DESKTOP_FILE");
 
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) hostName_ = QString::fromLocal8Bit(host);
@@ -154,6 +156,17 @@ bool Connection::setUp(const QString& displayName, QString* error) {
     return true;
 }
 
+void Connection::setApplicationKey(ApplicationKey key) {
+    std::lock_guard lock(mutex_);
+    applicationKey_ = std::move(key);
+}
+
+QString Connection::defaultApplicationKey(const WindowInfo& info) {
+    if (!info.gtkApplicationId.isEmpty()) return QStringLiteral("gtk:") + info.gtkApplicationId;
+    if (!info.wmClassClass.isEmpty()) return QStringLiteral("class:") + info.wmClassClass.toLower();
+    return {};
+}
+
 Connection::~Connection() {
     if (thread_.joinable()) {
         stopping_ = true;
@@ -169,6 +182,8 @@ Connection::~Connection() {
         else
             thread_.join();
     }
+    // Windows no other connection holds are no application any more.
+    ApplicationGroups::shared().leaveAll(this);
     if (ewmhReady_) xcb_ewmh_connection_wipe(&ewmh_);
     if (conn_) xcb_disconnect(conn_);
 }
@@ -291,7 +306,10 @@ void Connection::handle(const xcb_generic_event_t* event) {
         {
             std::lock_guard lock(mutex_);
             for (auto w : added) cache_[w] = CachedWindow{};
-            for (auto w : removed) cache_.erase(w);
+            for (auto w : removed) {
+                cache_.erase(w);
+                ApplicationGroups::shared().leave(this, w);
+            }
             clients_ = std::move(fresh);
             clientOrder_ = std::move(now);
         }
@@ -370,7 +388,10 @@ void Connection::refreshClients() {
     for (auto w : now) watchWindow(w);
     flush();
     std::lock_guard lock(mutex_);
-    clients_ = std::set<xcb_window_t>(now.begin(), now.end());
+    std::set<xcb_window_t> fresh(now.begin(), now.end());
+    for (auto w : clients_)
+        if (!fresh.count(w)) ApplicationGroups::shared().leave(this, w);
+    clients_ = std::move(fresh);
     cache_.clear();
     for (auto w : clients_) cache_[w] = CachedWindow{};
     clientOrder_ = std::move(now);
@@ -517,9 +538,24 @@ std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>&
         return kept;
     };
     if (reads.empty()) return result();
+    ApplicationKey key;
+    {
+        std::lock_guard lock(mutex_);
+        key = applicationKey_;
+    }
     readWindows(reads);
+    for (auto& r : reads)
+        if (r.properties && r.info.exists) r.info.applicationKey = key ? key(r.info) : defaultApplicationKey(r.info);
     std::unique_lock lock(mutex_);
     for (std::size_t k = 0; k < reads.size(); ++k) {
+        // Freshly read properties give the window's own identifier; its
+        // application is the one its key already has.
+        WindowInfo& info = reads[k].info;
+        if (reads[k].properties && info.exists) {
+            auto& groups = ApplicationGroups::shared();
+            info.pid = clients_.count(info.window) ? groups.join(this, info.window, info.applicationKey, info.pid)
+                                                   : groups.peek(info.window, info.applicationKey, info.pid);
+        }
         if (changesAt[k] && !isBroken()) {
             auto it = cache_.find(reads[k].info.window);
             if (it != cache_.end() && it->second.changes == *changesAt[k]) {
@@ -681,6 +717,21 @@ void Connection::readWindows(std::vector<WindowRead>& reads) {
 }
 
 WindowInfo Connection::windowInfo(xcb_window_t window) { return windowInfos({window}).front(); }
+
+std::vector<QString> Connection::textProperties(const std::vector<xcb_window_t>& windows, xcb_atom_t property) {
+    std::vector<xcb_get_property_cookie_t> cookies;
+    cookies.reserve(windows.size());
+    for (auto w : windows) cookies.push_back(xcb_get_property(conn_, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024));
+    std::vector<QString> out;
+    out.reserve(windows.size());
+    for (auto cookie : cookies) {
+        Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(conn_, cookie, nullptr));
+        QByteArray b = bytes(r.get());
+        if (const int nul = b.indexOf('\0'); nul >= 0) b.truncate(nul);
+        out.push_back(QString::fromUtf8(b));
+    }
+    return out;
+}
 
 std::vector<std::uint32_t> Connection::iconPixels(xcb_window_t window, int preferredSize, int& width, int& height) {
     width = height = 0;

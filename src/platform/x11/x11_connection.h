@@ -51,9 +51,11 @@ Size clientSizeFor(const Size& visibleSize, const FrameExtents& decoration, cons
 struct WindowInfo {
     xcb_window_t window = XCB_WINDOW_NONE;
     bool exists = false;            // the window could be read at all
-    // The application: _NET_WM_PID for a client of this machine, else its
-    // client group (x11_client_groups.h); 0 only for a window that is gone.
+    // The application (x11_client_groups.h): every window of one desktop
+    // entry (else WM_CLASS class) has the same one, named by the process of
+    // its first window (else by a client group); 0 only for a window that is gone.
     std::int32_t pid = 0;
+    QString applicationKey;         // what makes windows one application; empty: their process
     std::int32_t processID = 0;     // _NET_WM_PID as given; 0 when absent
     xcb_window_t clientLeader = XCB_WINDOW_NONE;  // WM_CLIENT_LEADER, else the WM_HINTS group
     bool urgencyHint = false;       // WM_HINTS urgency (ICCCM)
@@ -105,6 +107,8 @@ public:
         xcb_atom_t gtkApplicationId = XCB_ATOM_NONE;
         xcb_atom_t wakeUp = XCB_ATOM_NONE;
         xcb_atom_t clientLeader = XCB_ATOM_NONE;
+        xcb_atom_t kdeDesktopFile = XCB_ATOM_NONE;   // _KDE_NET_WM_DESKTOP_FILE
+        xcb_atom_t bamfDesktopFile = XCB_ATOM_NONE;  // _BAMF_DESKTOP_FILE
     };
 
     // Connects to the display (the environment's DISPLAY when empty).
@@ -126,6 +130,12 @@ public:
     bool isBroken() const;
     // The host name, to tell local clients from remote ones.
     const QString& hostName() const { return hostName_; }
+    // What names a window's application (the window's desktop entry, say);
+    // by default its GTK application id, else its WM_CLASS class. Set before
+    // windows are read; called on any thread, with no lock of ours held.
+    using ApplicationKey = std::function<QString(const WindowInfo&)>;
+    void setApplicationKey(ApplicationKey key);
+    static QString defaultApplicationKey(const WindowInfo& info);
 
     // True when an EWMH window manager answers within the timeout.
     bool hasWindowManager(double timeoutSeconds);
@@ -152,6 +162,10 @@ public:
     // True when the window is in the manager's client list as last seen.
     bool isClient(xcb_window_t window);
     WindowInfo windowInfo(xcb_window_t window);
+    // A text property of each window (any type, up to 4 KiB; empty when
+    // unset), all requests sent before any reply is awaited. Read when asked,
+    // never kept.
+    std::vector<QString> textProperties(const std::vector<xcb_window_t>& windows, xcb_atom_t property);
     // The client's icon (_NET_WM_ICON) closest to the size, as ARGB pixels.
     std::vector<std::uint32_t> iconPixels(xcb_window_t window, int preferredSize, int& width, int& height);
 
@@ -241,6 +255,7 @@ private:
     xcb_window_t wakeWindow_ = XCB_WINDOW_NONE;
     int screenNumber_ = 0;
     QString hostName_;
+    ApplicationKey applicationKey_;
 
     mutable std::mutex mutex_;
     std::condition_variable eventCv_;

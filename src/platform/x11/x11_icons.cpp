@@ -2,11 +2,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPixmap>
 #include <QThread>
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 namespace platform::x11 {
 namespace {
@@ -33,12 +37,123 @@ std::optional<QImage> fromIconFolders(const QString& name) {
     return std::nullopt;
 }
 
+// The size a theme folder holds ("48x48/apps", "scalable/legacy"), from its name.
+int folderSize(const QString& folder) {
+    if (folder.startsWith(QLatin1String("scalable"))) return 4096;
+    int n = 0;
+    for (QChar c : folder) {
+        if (!c.isDigit()) break;
+        n = n * 10 + c.digitValue();
+    }
+    return n;
+}
+
+QStringList readThemeFolders(const QString& themeDir) {
+    QFile f(themeDir + QStringLiteral("/index.theme"));
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    QStringList folders;
+    bool inTheme = false;
+    while (!f.atEnd()) {
+        const QString line = QString::fromUtf8(f.readLine(64 * 1024)).trimmed();
+        if (line.startsWith(u'[')) {
+            inTheme = line == QStringLiteral("[Icon Theme]");
+            continue;
+        }
+        const int eq = line.indexOf(u'=');
+        if (!inTheme || eq < 0) continue;
+        const QString key = line.left(eq).trimmed();
+        if (key == QStringLiteral("Directories") || key == QStringLiteral("ScaledDirectories"))
+            for (const QString& d : line.mid(eq + 1).split(u',', Qt::SkipEmptyParts))
+                if (!folders.contains(d.trimmed())) folders << d.trimmed();
+    }
+    return folders;
+}
+
+// A theme's folders are read once: misses are asked about again and again.
+QStringList themeFolders(const QString& themeDir) {
+    static std::mutex mutex;
+    static std::map<QString, QStringList> known;
+    std::lock_guard lock(mutex);
+    auto it = known.find(themeDir);
+    if (it == known.end()) it = known.emplace(themeDir, readThemeFolders(themeDir)).first;
+    return it->second;
+}
+
 bool onGuiThread() {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     return app && QThread::currentThread() == app->thread();
 }
 
 }  // namespace
+
+QStringList gtkSettingsFiles() {
+    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (home.isEmpty()) home = QDir::homePath() + QStringLiteral("/.config");
+    QStringList files{home + QStringLiteral("/gtk-3.0/settings.ini")};
+    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (dirs.isEmpty()) dirs = QStringLiteral("/etc/xdg");
+    for (const QString& d : dirs.split(u':', Qt::SkipEmptyParts)) files << d + QStringLiteral("/gtk-3.0/settings.ini");
+    files << QStringLiteral("/etc/gtk-3.0/settings.ini");
+    files.removeDuplicates();
+    return files;
+}
+
+QString gtkIconThemeName(const QStringList& settingsFiles) {
+    for (const QString& path : settingsFiles) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) continue;
+        bool inSettings = false;
+        while (!f.atEnd()) {
+            const QString line = QString::fromUtf8(f.readLine(64 * 1024)).trimmed();
+            if (line.startsWith(u'[')) {
+                inSettings = line == QStringLiteral("[Settings]");
+                continue;
+            }
+            const int eq = line.indexOf(u'=');
+            if (!inSettings || eq < 0 || line.left(eq).trimmed() != QStringLiteral("gtk-icon-theme-name")) continue;
+            QString value = line.mid(eq + 1).trimmed();
+            if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"')) value = value.mid(1, value.size() - 2);
+            if (!value.isEmpty()) return value;
+        }
+    }
+    return {};
+}
+
+QStringList installedFallbackThemes(const QStringList& searchPaths) {
+    static const char* const usual[] = {"Adwaita", "breeze", "Papirus", "elementary", "gnome", "Tango", "oxygen"};
+    QStringList out;
+    for (const char* theme : usual)
+        for (const QString& p : searchPaths)
+            if (QFile::exists(p + u'/' + QLatin1String(theme) + QStringLiteral("/index.theme"))) {
+                out << QLatin1String(theme);
+                break;
+            }
+    return out;
+}
+
+QString themeIconFile(const QString& theme, const QString& name, int size, const QStringList& searchPaths) {
+    QString best;
+    int bestSize = 0;
+    for (const QString& p : searchPaths) {
+        const QString dir = p + u'/' + theme;
+        for (const QString& folder : themeFolders(dir)) {
+            const int s = folderSize(folder);
+            // The smallest at least as large as asked for, else the largest.
+            const bool better = best.isEmpty() || (bestSize < size ? s > bestSize : (s >= size && s < bestSize));
+            if (!better) continue;
+            for (const char* ext : {".png", ".svg", ".xpm"}) {
+                const QString file = dir + u'/' + folder + u'/' + name + QLatin1String(ext);
+                if (QFile::exists(file)) {
+                    best = file;
+                    bestSize = s;
+                    break;
+                }
+            }
+        }
+        if (!best.isEmpty()) break;
+    }
+    return best;
+}
 
 void prepareIconLookup() {
     if (!onGuiThread()) return;
@@ -53,8 +168,21 @@ void prepareIconLookup() {
     for (const QString& p : wanted)
         if (!paths.contains(p)) paths << p;
     QIcon::setThemeSearchPaths(paths);
-    if (QIcon::themeName().isEmpty()) QIcon::setThemeName(QStringLiteral("hicolor"));
-    if (QIcon::fallbackThemeName().isEmpty()) QIcon::setFallbackThemeName(QStringLiteral("hicolor"));
+    // Qt names hicolor (or nothing) when no desktop told it a theme: GTK's
+    // choice, else an installed desktop theme, has the icons entries name
+    // ("utilities-terminal"), which hicolor lacks.
+    const QStringList fallbacks = installedFallbackThemes(paths);
+    const QString current = QIcon::themeName();
+    if (current.isEmpty() || current == QStringLiteral("hicolor")) {
+        QString chosen = gtkIconThemeName(gtkSettingsFiles());
+        const bool installed = std::any_of(paths.begin(), paths.end(), [&](const QString& p) {
+            return !chosen.isEmpty() && QFile::exists(p + u'/' + chosen + QStringLiteral("/index.theme"));
+        });
+        if (!installed) chosen = fallbacks.value(0, QStringLiteral("hicolor"));
+        QIcon::setThemeName(chosen);
+    }
+    if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QStringLiteral("hicolor"))
+        QIcon::setFallbackThemeName(fallbacks.value(0, QStringLiteral("hicolor")));
     QStringList fallback = QIcon::fallbackSearchPaths();
     if (!fallback.contains(QStringLiteral("/usr/share/pixmaps"))) {
         fallback << QStringLiteral("/usr/share/pixmaps");
@@ -79,6 +207,15 @@ std::optional<QImage> desktopIcon(const QString& name, int size) {
         for (const char* ext : {".png", ".svg", ".xpm"})
             if (themeName.endsWith(QLatin1String(ext))) themeName.chop(4);
         if (auto img = rendered(QIcon::fromTheme(themeName), size)) return img;
+        // A theme that names its own parents never reaches Qt's fallback:
+        // the installed desktop themes are looked in before giving up.
+        const QStringList paths = QIcon::themeSearchPaths();
+        for (const QString& theme : installedFallbackThemes(paths)) {
+            if (theme == QIcon::themeName()) continue;
+            const QString file = themeIconFile(theme, themeName, size, paths);
+            if (!file.isEmpty())
+                if (auto img = rendered(QIcon(file), size)) return img;
+        }
     }
     return fromIconFolders(name);
 }

@@ -5,15 +5,31 @@
 // client may carry its own pixels in _NET_WM_ICON.
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace platform::x11 {
 
 // Lets Qt's icon loader find the desktop's icons whatever Qt platform theme
 // runs: the XDG icon folders ($XDG_DATA_HOME/icons, ~/.icons, each of
-// $XDG_DATA_DIRS/icons) are searched, the theme is hicolor when none is set,
-// and /usr/share/pixmaps holds icons outside any theme. GUI thread.
+// $XDG_DATA_DIRS/icons) are searched, and /usr/share/pixmaps holds icons
+// outside any theme. With no theme named (an XSETTINGS daemon names one
+// later), the theme is the one GTK programs use, else the first installed
+// desktop theme, else hicolor. GUI thread.
 void prepareIconLookup();
+
+// The icon theme GTK reads when no XSETTINGS daemon runs: gtk-icon-theme-name
+// of [Settings] in the first of the files that names one; empty when none does.
+QString gtkIconThemeName(const QStringList& settingsFiles);
+// $XDG_CONFIG_HOME/gtk-3.0/settings.ini, then each $XDG_CONFIG_DIRS one, then /etc's.
+QStringList gtkSettingsFiles();
+// The usual desktop themes (Adwaita first) that have an index.theme in one
+// of the folders, in that order: where an icon the user's theme lacks is
+// looked for before hicolor.
+QStringList installedFallbackThemes(const QStringList& searchPaths);
+// The file of the icon in the theme itself (not its parents), the one
+// nearest the size: empty when the theme has none.
+QString themeIconFile(const QString& theme, const QString& name, int size, const QStringList& searchPaths);
 
 // The icon a desktop entry names, rendered at the size; none when neither
 // the icon theme nor the file system has it. Theme lookups need the GUI

@@ -152,14 +152,6 @@ std::vector<BadgeDock::Badge> BadgeDock::badges() {
     if (entries_)
         for (const QString& id : entries_->unread())
             if (auto path = workspace_->urlForApplication(id)) add(id, *path, QStringLiteral("1"));
-    auto* e = conn_->ewmh();
-    for (const auto& info : conn_->windowInfos(conn_->clientList())) {
-        if (!info.exists || info.pid <= 0) continue;
-        if (!info.urgencyHint && !info.hasState(e->_NET_WM_STATE_DEMANDS_ATTENTION)) continue;
-        auto app = workspace_->application(info.pid);
-        if (!app || !app->bundleID) continue;
-        add(*app->bundleID, app->bundlePath.value_or(app->executablePath.value_or(QString())), QStringLiteral("!"));
-    }
     std::lock_guard lock(mutex_);
     for (const auto& b : out) bundleByPath_[b.path] = b.bundleID;
     // Forget paths of long-gone badges, but keep a few for readers between calls.

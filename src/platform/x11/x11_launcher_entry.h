@@ -8,7 +8,8 @@
 // "count-visible" (bool) and "urgent" (bool), and a later signal changes only
 // the keys it carries. A window that asks for attention
 // (_NET_WM_STATE_DEMANDS_ATTENTION, or the ICCCM urgency hint of WM_HINTS)
-// makes its application unread too.
+// says so itself, on its window (X11Accessibility): it marks that window,
+// not every window of its application.
 //
 // The program reads unread badges from the Dock's accessibility tree: an
 // application with the Dock's bundle identifier whose children carry a
@@ -97,7 +98,7 @@ public:
         QString path;
         QString label;
     };
-    // Reads the urgent windows and the launcher entries (any thread).
+    // Reads the launcher entries (any thread).
     std::vector<Badge> badges();
     // The badged application of a path given out by badges().
     std::optional<QString> bundleIDForPath(const QString& path) const;

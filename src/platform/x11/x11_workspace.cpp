@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 #include <algorithm>
 #include <cerrno>
@@ -77,7 +79,7 @@ X11Workspace::X11Workspace(std::shared_ptr<Connection> connection, std::shared_p
     : conn_(std::move(connection)),
       ax_(std::move(accessibility)),
       options_(std::move(options)),
-      entries_(options_.desktopDirectories),
+      entries_(options_.entries ? options_.entries : std::make_shared<DesktopEntryIndex>(options_.desktopDirectories)),
       hub_(std::make_shared<Hub>()) {
     auto clients = conn_->knownClients();
     for (const auto& info : conn_->windowInfos({clients.begin(), clients.end()}))
@@ -90,6 +92,22 @@ X11Workspace::X11Workspace(std::shared_ptr<Connection> connection, std::shared_p
 }
 
 X11Workspace::~X11Workspace() { conn_->removeListener(this); }
+
+QString X11Workspace::applicationKey(DesktopEntryIndex& entries, const WindowInfo& info) {
+    if (auto entry = entries.match(info.gtkApplicationId, info.wmClassClass, info.wmClassInstance))
+        return QStringLiteral("entry:") + entry->id;
+    return Connection::defaultApplicationKey(info);
+}
+
+std::int32_t X11Workspace::memberProcess(std::int32_t app, const std::vector<WindowInfo>& windows) {
+    auto alive = [](std::int32_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); };
+    if (!isClientGroup(app) && alive(app)) return app;
+    for (const auto& w : windows)
+        if (w.processID > 0 && !isClientGroup(w.processID) && isLocalMachine(w.clientMachine, conn_->hostName()) &&
+            alive(w.processID))
+            return w.processID;
+    return 0;
+}
 
 std::map<std::int32_t, std::vector<WindowInfo>> X11Workspace::localClientsByPid(std::int32_t only) {
     std::map<std::int32_t, std::vector<WindowInfo>> out;
@@ -114,8 +132,10 @@ RunningApplication X11Workspace::describe(std::int32_t pid, const std::vector<Wi
                                           std::int32_t active) {
     RunningApplication app;
     app.pid = pid;
-    // A client group has no process here: no executable, never ours.
-    const QString exe = processFacts(pid).executable;
+    // A client group has no process here: no executable, never ours. An
+    // application of several processes is read through one that still runs.
+    const std::int32_t member = pid == ::getpid() ? pid : memberProcess(pid, windows);
+    const QString exe = member > 0 ? processFacts(member).executable : QString();
     if (!exe.isEmpty()) app.executablePath = exe;
     app.isActive = pid == active;
     {
@@ -134,7 +154,7 @@ RunningApplication X11Workspace::describe(std::int32_t pid, const std::vector<Wi
     QString cls, inst;
     bool regular = false;
     for (const auto& w : windows) {
-        if (!entry) entry = entries_.match(w.gtkApplicationId, w.wmClassClass, w.wmClassInstance);
+        if (!entry) entry = entries_->match(w.gtkApplicationId, w.wmClassClass, w.wmClassInstance);
         if (cls.isEmpty()) cls = w.wmClassClass;
         if (inst.isEmpty()) inst = w.wmClassInstance;
         const bool special = w.hasType(e->_NET_WM_WINDOW_TYPE_DOCK) || w.hasType(e->_NET_WM_WINDOW_TYPE_DESKTOP) ||
@@ -180,7 +200,9 @@ std::vector<RunningApplication> X11Workspace::runningApplications() {
     std::vector<std::pair<unsigned long long, RunningApplication>> apps;
     for (const auto& [pid, windows] : byPid) {
         if (pid != ::getpid() && !isProcessAlive(pid)) continue;
-        apps.emplace_back(processFacts(pid).startTime.value_or(~0ull), describe(pid, windows, active));
+        const std::int32_t member = pid == ::getpid() ? pid : memberProcess(pid, windows);
+        apps.emplace_back(member > 0 ? processFacts(member).startTime.value_or(~0ull) : ~0ull,
+                          describe(pid, windows, active));
     }
     std::stable_sort(apps.begin(), apps.end(), [](const auto& a, const auto& b) {
         return a.first != b.first ? a.first < b.first : a.second.pid < b.second.pid;
@@ -208,13 +230,14 @@ std::int32_t X11Workspace::ownProcessID() { return ::getpid(); }
 
 bool X11Workspace::isProcessAlive(std::int32_t pid) {
     if (pid <= 0) return false;
-    if (isClientGroup(pid)) {
-        // Alive while one of its windows is.
+    {
+        // An application is alive while one of its windows is, whichever of
+        // its processes is gone.
         std::lock_guard lock(mutex_);
         for (const auto& [w, app] : windowPids_)
             if (app == pid) return true;
-        return false;
     }
+    if (isClientGroup(pid)) return false;
     return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
@@ -249,6 +272,20 @@ bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
     conn_->sendRootMessage(visible.front(), e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->flush();
     return true;
+}
+
+void X11Workspace::reopen(std::int32_t pid) {
+    activate(pid, false);
+    // Unlike activating it, reopening an application whose windows are all
+    // minimised shows one of them again: the user asked for the application.
+    auto* e = conn_->ewmh();
+    const auto windows = ax_->windowsOf(pid);
+    if (windows.empty() || std::any_of(windows.begin(), windows.end(), [&](const WindowInfo& w) {
+            return !w.hasState(e->_NET_WM_STATE_HIDDEN);
+        }))
+        return;
+    conn_->sendRootMessage(windows.front().window, e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+    conn_->flush();
 }
 
 void X11Workspace::setHidden(std::int32_t pid, bool hidden, bool notify) {
@@ -321,19 +358,83 @@ bool X11Workspace::forceTerminate(std::int32_t pid) {
     auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
     if (it == byPid.end()) return false;
-    if (isClientGroup(pid)) {
-        // No process of ours to signal: the X server drops the clients'
-        // connections instead, as xkill does.
-        for (const auto& w : it->second) xcb_kill_client(conn_->xcb(), w.window);
-        conn_->flush();
-        return true;
+    // Every process of the application that owns one of its windows here;
+    // a window without one (or of another machine) has no process of ours
+    // to signal: the X server drops its client's connection, as xkill does.
+    std::set<std::int32_t> processes;
+    bool dropped = false;
+    for (const auto& w : it->second) {
+        const bool local = w.processID > 1 && !isClientGroup(w.processID) &&
+                           isLocalMachine(w.clientMachine, conn_->hostName());
+        if (local && w.processID != ::getpid()) {
+            processes.insert(w.processID);
+        } else if (!local) {
+            xcb_kill_client(conn_->xcb(), w.window);
+            dropped = true;
+        }
     }
-    return ::kill(pid, SIGKILL) == 0;
+    if (dropped) conn_->flush();
+    bool killed = false;
+    for (auto p : processes) killed = ::kill(p, SIGKILL) == 0 || killed;
+    return killed || dropped;
+}
+
+std::optional<std::int32_t> X11Workspace::runningApplicationOf(const DesktopEntry& entry) {
+    auto* e = conn_->ewmh();
+    std::vector<WindowInfo> windows;
+    for (auto& w : conn_->windowInfos(conn_->clientList()))
+        if (w.exists && w.pid > 0 && w.pid != ::getpid() && !w.hasType(e->_NET_WM_WINDOW_TYPE_DOCK) &&
+            !w.hasType(e->_NET_WM_WINDOW_TYPE_DESKTOP))
+            windows.push_back(std::move(w));
+    if (windows.empty()) return std::nullopt;
+    std::vector<xcb_window_t> ids;
+    for (const auto& w : windows) ids.push_back(w.window);
+    // Read only now: a launch is rare, and most windows name no file.
+    const auto kde = conn_->textProperties(ids, conn_->atoms().kdeDesktopFile);
+    const auto bamf = conn_->textProperties(ids, conn_->atoms().bamfDesktopFile);
+    const QString fileName = entry.id + QStringLiteral(".desktop");
+    auto namesEntry = [&](const QString& named) {
+        return !named.isEmpty() && (named == entry.id || named == fileName || named == entry.path ||
+                                    QFileInfo(named).fileName() == fileName);
+    };
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const auto& w = windows[i];
+        const bool byClass = !entry.startupWMClass.isEmpty() &&
+                             (w.wmClassClass == entry.startupWMClass || w.wmClassInstance == entry.startupWMClass);
+        if (byClass || namesEntry(w.gtkApplicationId) || namesEntry(kde[i]) || namesEntry(bamf[i])) return w.pid;
+    }
+    // The program the entry runs, unless it only starts another one (a
+    // shell, an interpreter, a sandbox), whose process says nothing of which.
+    const QStringList args = desktopExecArguments(entry.exec);
+    if (args.isEmpty()) return std::nullopt;
+    static const QRegularExpression launcher(
+        QStringLiteral("^(env|sh|bash|dash|zsh|python[0-9.]*|perl|ruby|node|java|gjs|mono|wine|flatpak|snap|"
+                       "sudo|pkexec|xdg-open|gio|exo-open)$"));
+    const QString program = QStandardPaths::findExecutable(args.front());
+    if (program.isEmpty() || launcher.match(QFileInfo(program).fileName()).hasMatch()) return std::nullopt;
+    const QString canonical = QFileInfo(program).canonicalFilePath();
+    for (const auto& w : windows) {
+        if (w.processID <= 0 || isClientGroup(w.processID) || !isLocalMachine(w.clientMachine, conn_->hostName()))
+            continue;
+        const QString exe = processFacts(w.processID).executable;
+        if (!exe.isEmpty() && (exe == program || exe == canonical)) return w.pid;
+    }
+    return std::nullopt;
 }
 
 void X11Workspace::openApplication(const QString& path, std::function<void(OpenResult)> completion) {
     OpenResult result;
     QFileInfo fi(path);
+    // An application that runs already is brought forward, as opening it
+    // does on any desktop; a second copy starts only when none runs.
+    if (path.endsWith(QStringLiteral(".desktop")))
+        if (auto entry = parseDesktopEntry(path, fi.completeBaseName()))
+            if (auto running = runningApplicationOf(*entry)) {
+                reopen(*running);
+                result.ok = true;
+                if (completion) conn_->postToMain([completion, result] { completion(result); });
+                return;
+            }
     QString program;
     QStringList args;
     if (path.endsWith(QStringLiteral(".desktop"))) {
@@ -363,7 +464,7 @@ bool X11Workspace::openURL(const QString& url) {
 bool X11Workspace::revealInFileViewer(const QString& path) { return linux_backend::revealInFileManager(path); }
 
 std::optional<QString> X11Workspace::urlForApplication(const QString& bundleID) {
-    if (auto e = entries_.byId(bundleID)) return e->path;
+    if (auto e = entries_->byId(bundleID)) return e->path;
     return std::nullopt;
 }
 
@@ -374,7 +475,7 @@ std::optional<QImage> X11Workspace::iconForApplication(std::int32_t pid) {
     // The desktop entry's icon through the user's icon theme first: it is
     // the one the desktop's menus show, drawn for any size.
     for (const auto& w : it->second)
-        if (auto entry = entries_.match(w.gtkApplicationId, w.wmClassClass, w.wmClassInstance))
+        if (auto entry = entries_->match(w.gtkApplicationId, w.wmClassClass, w.wmClassInstance))
             if (auto img = desktopIcon(entry->icon)) return img;
     // Then the pixels the client gives itself.
     for (const auto& w : it->second) {
@@ -441,9 +542,19 @@ void X11Workspace::clientsChanged(const std::vector<xcb_window_t>& added, const 
         for (const auto& info : infos)
             if (info.exists && info.pid > 0) {
                 windowPids_[info.window] = info.pid;
+                windowProcesses_[info.window] = info.processID;
                 windowHidden_[info.window] = info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN);
             }
         for (auto w : removed) {
+            // What was read of a process goes with its last window: its id
+            // may name another program later.
+            if (auto p = windowProcesses_.find(w); p != windowProcesses_.end()) {
+                const std::int32_t process = p->second;
+                windowProcesses_.erase(p);
+                if (std::none_of(windowProcesses_.begin(), windowProcesses_.end(),
+                                 [&](const auto& e) { return e.second == process; }))
+                    processFacts_.erase(process);
+            }
             windowPids_.erase(w);
             windowHidden_.erase(w);
             restoring_.erase(w);

@@ -1,7 +1,7 @@
 #pragma once
 // Running applications of a live X11 desktop: the window manager's clients
-// grouped by the process that owns them (or by client group, for clients
-// that name no process of this machine), with launching, activation, hiding
+// grouped by application (their desktop entry, else their WM_CLASS, across
+// all their processes; x11_client_groups.h), with launching, activation, hiding
 // and quitting mapped onto window-manager requests, and the workspace
 // notifications synthesised from the root window's property changes.
 #include <QString>
@@ -30,7 +30,11 @@ public:
         QString ownBundleID = QStringLiteral("app.quorvel.Quorvel");
         QString ownName = QStringLiteral("Quorvel");
         QStringList desktopDirectories = DesktopEntryIndex::defaultDirectories();
+        // Shared with the connection's application key; made from the folders when null.
+        std::shared_ptr<DesktopEntryIndex> entries;
     };
+    // A window's application key: its desktop entry, else the connection's default.
+    static QString applicationKey(DesktopEntryIndex& entries, const WindowInfo& info);
     X11Workspace(std::shared_ptr<Connection> connection, std::shared_ptr<X11Accessibility> accessibility,
                  Options options);
     ~X11Workspace() override;
@@ -51,6 +55,11 @@ public:
     bool openURL(const QString& url) override;
     bool revealInFileViewer(const QString& path) override;
     std::optional<QString> urlForApplication(const QString& bundleID) override;
+    // The running application of a desktop entry: a window whose WM_CLASS is
+    // the entry's StartupWMClass, or that names the entry (_GTK_APPLICATION_ID,
+    // _KDE_NET_WM_DESKTOP_FILE, _BAMF_DESKTOP_FILE), else one whose process
+    // runs the entry's program. Absent when none runs.
+    std::optional<std::int32_t> runningApplicationOf(const DesktopEntry& entry);
 
     std::optional<QImage> iconForApplication(std::int32_t pid) override;
     QImage iconForFile(const QString& path) override;
@@ -75,20 +84,25 @@ private:
         std::optional<unsigned long long> startTime;
     };
     ProcessFacts processFacts(std::int32_t pid);
+    // A live process of this machine among the application's windows (the
+    // one it is named by first), or 0.
+    std::int32_t memberProcess(std::int32_t app, const std::vector<WindowInfo>& windows);
     // Clients by application (only those of `only` when it is not 0).
     std::map<std::int32_t, std::vector<WindowInfo>> localClientsByPid(std::int32_t only = 0);
     RunningApplication describe(std::int32_t pid, const std::vector<WindowInfo>& windows, std::int32_t activePid);
     std::int32_t activePid();
     void post(const QString& name, std::int32_t pid);
     void setHidden(std::int32_t pid, bool hidden, bool notify);
+    void reopen(std::int32_t pid);
 
     std::shared_ptr<Connection> conn_;
     std::shared_ptr<X11Accessibility> ax_;
     Options options_;
-    DesktopEntryIndex entries_;
+    std::shared_ptr<DesktopEntryIndex> entries_;
     std::shared_ptr<Hub> hub_;
     std::mutex mutex_;
     std::map<xcb_window_t, std::int32_t> windowPids_;  // clients seen by the event thread, by application
+    std::map<xcb_window_t, std::int32_t> windowProcesses_;  // their _NET_WM_PID
     std::map<xcb_window_t, bool> windowHidden_;
     std::set<std::int32_t> hiddenApps_;
     std::map<std::int32_t, std::set<xcb_window_t>> minimisedByHide_;
