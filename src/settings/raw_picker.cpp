@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "core/localization.h"
 #include "core/settings_model.h"
@@ -19,8 +20,11 @@ SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<
     auto* b = new SettingBinding(
         combo, key, [key] { return QVariant(settings::readString(key)); },
         [key](const QVariant& v) { platform::prefs::userDefaults().setString(key, v.toString()); },
-        // -1 (no row) for a text no row has.
-        [combo](const QVariant& v) { combo->setCurrentIndex(combo->findData(v)); },
+        // A text no row has shows the default the program uses in its place.
+        [combo, key](const QVariant& v) {
+            const int row = combo->findData(v);
+            combo->setCurrentIndex(row >= 0 ? row : combo->findData(settings::defaultString(key)));
+        },
         [reaction](const QVariant& v) {
             if (reaction) reaction(v.toString());
         });
@@ -49,12 +53,15 @@ SettingBinding* bindRawRadioGroup(QButtonGroup* group, const QString& key,
     auto* b = new SettingBinding(
         anchor, key, [key] { return QVariant(settings::readString(key)); },
         [key](const QVariant& v) { platform::prefs::userDefaults().setString(key, v.toString()); },
-        [group, buttons](const QVariant& v) {
+        [group, buttons, key](const QVariant& v) {
+            QString shown = v.toString();
+            if (std::none_of(buttons.begin(), buttons.end(), [&](const auto& b) { return b.second == shown; }))
+                shown = settings::defaultString(key);
             // An exclusive group cannot uncheck its last button.
             group->setExclusive(false);
             for (auto& [button, value] : buttons) {
                 const QSignalBlocker block(button);
-                button->setChecked(value == v.toString());
+                button->setChecked(value == shown);
             }
             group->setExclusive(true);
         },

@@ -1,7 +1,7 @@
 #pragma once
 // Pickers over a text key whose stored text is kept exactly as stored: a text
-// that names no row selects no row and stays stored until the person picks
-// one. (bindPicker instead shows the default row for such a text.)
+// that names no row stays stored until the person picks one, and meanwhile
+// the key's default row is shown, as the program uses it in its place.
 #include <QString>
 #include <functional>
 #include <utility>
@@ -17,8 +17,8 @@ class QComboBox;
 SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<PickerRow> rows,
                               std::function<void(const QString&)> reaction = {});
 
-// Radio buttons, each standing for a stored text; none is checked while the
-// stored text names none of them.
+// Radio buttons, each standing for a stored text; the default's button is
+// checked while the stored text names none of them.
 SettingBinding* bindRawRadioGroup(QButtonGroup* group, const QString& key,
                                   std::vector<std::pair<QAbstractButton*, QString>> buttons,
                                   std::function<void(const QString&)> reaction = {});
