@@ -514,9 +514,8 @@ void AppearancePane::showStartButton() {
     const auto pet = iconStore_.pet();
     const bool useCustom = iconStore_.useCustom();
     const bool hasPicture = iconStore_.customImage().has_value();
-    QString symbol = settings::readString(keys::appearanceStartIconSymbol);
-    // A name no tile has: the bar draws the default in its place.
-    if (!symbolTiles_.count(symbol)) symbol = settings::defaultString(keys::appearanceStartIconSymbol);
+    // The symbol the bar draws: the default in place of a name it cannot draw.
+    const QString symbol = symbols::SymbolPainter::resolvedName(settings::readString(keys::appearanceStartIconSymbol));
     for (auto& [name, tile] : symbolTiles_) tile->setSelected(!pet && !useCustom && symbol == name);
     for (auto& [p, tile] : petTiles_) tile->setSelected(pet == p);
     chooseTile_->setVisible(!hasPicture);

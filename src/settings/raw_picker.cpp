@@ -4,7 +4,6 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QSignalBlocker>
-#include <algorithm>
 
 #include "core/localization.h"
 #include "core/settings_model.h"
@@ -53,15 +52,12 @@ SettingBinding* bindRawRadioGroup(QButtonGroup* group, const QString& key,
     auto* b = new SettingBinding(
         anchor, key, [key] { return QVariant(settings::readString(key)); },
         [key](const QVariant& v) { platform::prefs::userDefaults().setString(key, v.toString()); },
-        [group, buttons, key](const QVariant& v) {
-            QString shown = v.toString();
-            if (std::none_of(buttons.begin(), buttons.end(), [&](const auto& b) { return b.second == shown; }))
-                shown = settings::defaultString(key);
+        [group, buttons](const QVariant& v) {
             // An exclusive group cannot uncheck its last button.
             group->setExclusive(false);
             for (auto& [button, value] : buttons) {
                 const QSignalBlocker block(button);
-                button->setChecked(value == shown);
+                button->setChecked(value == v.toString());
             }
             group->setExclusive(true);
         },

@@ -17,8 +17,8 @@ class QComboBox;
 SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<PickerRow> rows,
                               std::function<void(const QString&)> reaction = {});
 
-// Radio buttons, each standing for a stored text; the default's button is
-// checked while the stored text names none of them.
+// Radio buttons, each standing for a stored text; none is checked while the
+// stored text names none of them.
 SettingBinding* bindRawRadioGroup(QButtonGroup* group, const QString& key,
                                   std::vector<std::pair<QAbstractButton*, QString>> buttons,
                                   std::function<void(const QString&)> reaction = {});

@@ -27,6 +27,9 @@ public:
     // refused value can be cut out of it by the reader's offsets.
     Reader(const QString& text, DomainDocument* domain) : xml_(text), text_(&text), domain_(domain) {
         xml_.setEntityExpansionLimit(1024);
+        // A kept text must mean the same when written into another document:
+        // no prefix may depend on a declaration outside it.
+        xml_.setNamespaceProcessing(false);
     }
 
     std::optional<QVariant> document() {
@@ -440,7 +443,8 @@ std::optional<DomainDocument> parseDomain(const QByteArray& document, QString* e
         return std::nullopt;
     }
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(document);
+    QString text = utf8(document);
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);  // a byte-order mark some writers put first
     if (utf8.hasError()) {
         // Not UTF-8 (another encoding, or broken): read it whole, strictly.
         auto value = parse(document, error);
