@@ -261,9 +261,11 @@ void DockController::restore() {
             // write. Ours goes back; the stored copy and the flag stay.
             platform::log(QStringLiteral("[Quorvel] Dock 存档已被另一进程替换，只还原本次保存的状态。"));
             const auto own = decodeSaved(*ownSave_);
-            ownSave_.reset();
-            if (own && readCurrent() != *own && writeState(*own))
+            if (own && readCurrent() != *own) {
+                if (!writeState(*own)) return;  // kept for the next restore
                 platform::log(QStringLiteral("[Quorvel] Dock 还原 → ") + own->describe());
+            }
+            ownSave_.reset();
             return;
         }
         if (saved) {

@@ -292,6 +292,9 @@ bool PlistFileBackend::saveLocked(const QString& domain, const QString& path, co
         ::fsync(dirFd);
         ::close(dirFd);
     }
+    // A key written with a value of its own no longer keeps its old text.
+    if (kept != unreadable_.end())
+        for (auto it = values.cbegin(); it != values.cend(); ++it) kept->second.remove(it.key());
     return true;
 }
 

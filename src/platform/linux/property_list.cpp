@@ -485,7 +485,7 @@ QVariantMap salvageEntries(const QByteArray& document) {
     QVariantMap found;
     if (document.size() > maximumDocumentSize) return found;
     static const QRegularExpression entry(QStringLiteral(
-        R"(<key>([^<]{0,1000})</key>\s*(<(?:true|false)\s*/>|<(string|integer|real|data|date)>[^<]{0,1048576}</\3>))"));
+        R"(<key>([^<]{0,1000})</key>\s*(<(?:true|false)\s*/>|<(string|integer|real|data|date)>[^<]*</\3>))"));
     const QString text = QString::fromUtf8(document);
     for (auto it = entry.globalMatch(text); it.hasNext();) {
         const auto m = it.next();
