@@ -284,7 +284,7 @@ TEST(PropertyList, ADomainLosesOnlyTheKeyOfAValueThatCannotBeRead) {
     // A document cut short still gives up its simple entries.
     const QByteArray full = *plist::serialize(
         QVariantMap{{QStringLiteral("DockIsManaging"), true}, {QStringLiteral("saved"), QByteArray("{\"a\":1}")},
-                    {QStringLiteral("list"), QVariantList{QStringLiteral("x")}}});
-    const QVariantMap salvaged = plist::salvageEntries(full.left(full.indexOf("<key>list")));
+                    {QStringLiteral("zlist"), QVariantList{QStringLiteral("x")}}});
+    const QVariantMap salvaged = plist::salvageEntries(full.left(full.indexOf("<key>zlist")));
     EXPECT_EQ(salvaged, (QVariantMap{{QStringLiteral("DockIsManaging"), true}, {QStringLiteral("saved"), QByteArray("{\"a\":1}")}}));
 }

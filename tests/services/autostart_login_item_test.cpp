@@ -118,6 +118,7 @@ TEST_F(AutostartTest, ExecQuotingOfAwkwardPaths) {
     }
     // A path that cannot be written is refused, and nothing is written.
     AutostartLoginItems items(folder(), QStringLiteral("/x/line\nbreak"));
+    QFile::remove(items.entryPath());
     EXPECT_TRUE(items.registerItem());
     EXPECT_FALSE(QFile::exists(items.entryPath()));
 }
