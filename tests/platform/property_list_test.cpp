@@ -209,6 +209,7 @@ TEST(PropertyList, AcceptsWhatOtherWritersProduce) {
 TEST(PropertyList, RandomMutationsNeverCrashAndRoundTripWhenAccepted) {
     const QByteArray valid = *plist::serialize(QVariantMap{
         {QStringLiteral("list"), QVariantList{qint64(1), 2.5, QStringLiteral("three"), QVariantMap{{QStringLiteral("x"), true}}}},
+        {QStringLiteral("unsigned"), qint64(1844674407370955161)},  // one digit more and it is refused
         {QStringLiteral("data"), QByteArray("payload")},
         {QStringLiteral("date"), QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9), Qt::UTC)},
     });
@@ -233,6 +234,15 @@ TEST(PropertyList, RandomMutationsNeverCrashAndRoundTripWhenAccepted) {
             if (!again) continue;  // e.g. a control character arrived through a reference
             auto back = plist::parse(*again);
             ASSERT_TRUE(back.has_value()) << doc.toStdString();
+        }
+        // A domain's document, with its kept texts, writes back the same way twice.
+        if (auto domain = plist::parseDomain(doc)) {
+            auto written = plist::serializeDomain(domain->values, domain->unreadable);
+            if (!written) continue;
+            auto again = plist::parseDomain(*written);
+            ASSERT_TRUE(again.has_value()) << doc.toStdString();
+            EXPECT_EQ(again->unreadable, domain->unreadable) << doc.toStdString();
+            EXPECT_EQ(plist::serializeDomain(again->values, again->unreadable), written) << doc.toStdString();
         }
     }
 }
