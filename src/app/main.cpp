@@ -107,14 +107,17 @@ bool helpAsked(int argc, char** argv) {
     return true;
 }
 
-// The lock is decided; a copy without it reads the settings but never writes them.
-void prepareSettingsFolder(const std::shared_ptr<platform::prefs::Backend>& backend, const SingleInstanceLock& lock) {
+// The lock is decided; a copy without it reads the settings but never
+// writes them. Before the platform is installed, so nothing is written first.
+void protectSettingsFolder(const std::shared_ptr<platform::prefs::Backend>& backend, const SingleInstanceLock& lock) {
     auto files = std::dynamic_pointer_cast<PlistFileBackend>(backend);
-    if (!files) return;
-    if (lock.isHeld())
-        files->removeInterruptedSaves();
-    else
-        files->setReadOnly(true);
+    if (files && !lock.isHeld()) files->setReadOnly(true);
+}
+
+// Once the log is installed, so the line about removed leftovers is seen.
+void tidySettingsFolder(const std::shared_ptr<platform::prefs::Backend>& backend, const SingleInstanceLock& lock) {
+    auto files = std::dynamic_pointer_cast<PlistFileBackend>(backend);
+    if (files && lock.isHeld()) files->removeInterruptedSaves();
 }
 
 std::atomic<bool> mainReturned{false};
@@ -143,7 +146,7 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
     platform::sim::SimulatedDesktop::Options options;
     options.threaded = true;
     options.preferences = std::make_shared<PlistFileBackend>(PlistFileBackend::defaultDirectory());
-    prepareSettingsFolder(options.preferences, *lock);
+    protectSettingsFolder(options.preferences, *lock);
     QString error;
     auto desktop = platform::sim::SimulatedDesktop::fromScenarioFile(scenario, options, &error);
     if (!desktop) {
@@ -158,6 +161,7 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
     const QString bundleID = services.bundles->mainBundleIdentifier().value_or(QStringLiteral("app.quorvel.Quorvel"));
     services.workspace = std::make_shared<InstanceAwareWorkspace>(services.workspace, lock, bundleID);
     platform::install(services);
+    tidySettingsFolder(options.preferences, *lock);
     desktop->setTerminateHandler([] { QCoreApplication::quit(); });
     return desktop;
 }
@@ -169,8 +173,12 @@ int main(int argc, char** argv) {
     if (helpAsked(argc, argv)) return 0;
     // Before anything else: the lock decides whether this is the running copy.
     auto lock = std::make_shared<SingleInstanceLock>(SingleInstanceLock::defaultPath());
-    if (!lock->isHeld() && !lock->problem().isEmpty())
-        std::fprintf(stderr, "[Quorvel] single-instance lock: %s\n", qPrintable(lock->problem()));
+    if (!lock->isHeld() && !lock->problem().isEmpty()) {
+        // Not a second copy: the lock could not be taken at all, and saying
+        // "already running" would send the user looking for a copy that is not there.
+        std::fprintf(stderr, "quorvel: cannot take the single-instance lock: %s\n", qPrintable(lock->problem()));
+        return 1;
+    }
 
     QElapsedTimer sinceStart;
     sinceStart.start();
@@ -198,12 +206,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(error));
             return 2;
         }
-        prepareSettingsFolder(services->preferences, *lock);
+        protectSettingsFolder(services->preferences, *lock);
         const QString bundleID =
             services->bundles ? services->bundles->mainBundleIdentifier().value_or(platform::prefs::applicationDomain)
                               : platform::prefs::applicationDomain;
         services->workspace = std::make_shared<InstanceAwareWorkspace>(services->workspace, lock, bundleID);
         platform::install(*services);
+        tidySettingsFolder(services->preferences, *lock);
         QuorvelApp app;
         if (!app.launch()) return 0;
         // Losing the display is how a desktop session ends: give the Dock back, status 0.

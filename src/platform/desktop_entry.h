@@ -34,7 +34,8 @@ QString localizedValue(const Group& group, const QString& key, const QStringList
 // Splits an Exec value into program and arguments by the desktop-entry
 // rules: arguments are separated by spaces; double quotes group, and inside
 // them a backslash makes the next of `"`, "`", "$" and "\" literal; field
-// codes (%f, %U, %i, %c, %k, ...) are removed and "%%" is a percent sign.
+// codes (%f, %U, %i, %c, %k, ...) are removed and "%%" is a percent sign
+// (also inside quotes, as launchers read it).
 // Empty when the value is malformed (an open quote) or holds no argument.
 // The result is meant to be started directly, never by a shell.
 QStringList execArguments(const QString& exec);

@@ -32,4 +32,15 @@ enum class ReadOutcome { ok, missing, unreadable };
 // reason in `error`. `missing`: nothing exists at the path.
 ReadOutcome readBoundedFile(const QString& path, qint64 maximumBytes, QByteArray* out, QString* error = nullptr);
 
+// Creates the folder and every missing folder above it with exactly `mode`
+// (0700 or 0755), whatever the process's umask; folders that exist are left
+// as they are. False with the reason when a folder could not be made.
+bool makeFolders(const QString& path, unsigned mode, QString* error = nullptr);
+
+// Replaces the file at `path` with `data` in one rename, the new file having
+// exactly `mode` (0600 or 0644) from its creation on, whatever the umask; a
+// symbolic link at the path is replaced, never followed. The parent folder
+// must exist. False with the reason when nothing was replaced.
+bool replaceFile(const QString& path, const QByteArray& data, unsigned mode, QString* error = nullptr);
+
 }  // namespace platform

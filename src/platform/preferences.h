@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 namespace platform::prefs {
 
@@ -42,6 +43,10 @@ public:
     // A backend shared between processes keeps the read and the write
     // together. False when nothing could be written.
     virtual bool update(const QString& domain, const std::function<void(QVariantMap&)>& change, QVariantMap* stored);
+    // What can still be read from copies of the domain that were set aside
+    // as unreadable, newest first. Each copy is offered once: afterwards it
+    // is marked as read and stays where it is.
+    virtual std::vector<QVariantMap> takeSetAsideValues(const QString&) { return {}; }
 };
 
 // One preference domain. Reads and writes are safe from any thread; the
@@ -83,6 +88,8 @@ public:
     bool update(const std::function<void(QVariantMap&)>& change);
     // Re-reads the stored values (another process may have written them).
     void reload();
+    // The backend's values from set-aside copies of this domain (see Backend).
+    std::vector<QVariantMap> takeSetAsideValues() { return backend_->takeSetAsideValues(name_); }
 
 signals:
     void changed(const QString& key);

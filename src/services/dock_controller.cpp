@@ -2,6 +2,7 @@
 #include "services/dock_controller.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 #include <chrono>
 #include <csignal>
@@ -127,10 +128,41 @@ bool DockController::relaunchDock() {
     return false;
 }
 
+std::optional<DockState> DockController::decodeSaved(const QByteArray& data) {
+    auto state = DockState::decode(data);
+    // The Dock pane offers delays up to "never" (1000 s); a copy holding more
+    // (or less than none) was not written by us and is not given to the Dock.
+    if (state && state->autohideDelay)
+        state->autohideDelay = std::clamp(*state->autohideDelay, 0.0, DockState::longestRevealDelay);
+    return state;
+}
+
 std::optional<DockState> DockController::loadSaved() {
     auto data = defaults().dataValue(kSavedOriginal);
     if (!data) return std::nullopt;
-    return DockState::decode(*data);
+    return decodeSaved(*data);
+}
+
+void DockController::recoverSetAsideSave() {
+    auto& d = defaults();
+    if (d.boolValue(kIsManaging).value_or(false)) return;
+    for (const QVariantMap& values : d.takeSetAsideValues()) {
+        if (values.value(kIsManaging) != QVariant(true)) continue;
+        const QVariant data = values.value(kSavedOriginal);
+        if (platform::prefs::kindOf(data) != platform::prefs::Kind::data) continue;
+        const auto saved = decodeSaved(data.toByteArray());
+        if (!saved) continue;
+        // Back under the flag, so the recovery below gives it to the Dock.
+        bool placed = false;
+        d.update([&](QVariantMap& now) {
+            if (now.value(kIsManaging) == QVariant(true)) return;
+            now.insert(kSavedOriginal, data);
+            now.insert(kIsManaging, QVariant(true));
+            placed = true;
+        });
+        if (placed) platform::log(QStringLiteral("[Quorvel] 从移开的偏好设置文件中找回 Dock 存档：") + saved->describe());
+        return;
+    }
 }
 
 bool DockController::migrateV1() {
@@ -160,26 +192,43 @@ bool DockController::migrateV1() {
 
 std::optional<DockState> DockController::captureOriginal() {
     auto& d = defaults();
-    if (d.boolValue(kIsManaging).value_or(false)) {
-        if (auto saved = loadSaved()) return saved;  // a second takeover keeps the first save
-    }
     const DockState current = readCurrent();
     auto encoded = current.encoded();
-    // Without a stored copy of the user's settings the takeover must not
-    // happen. The copy and the flag are one write: there is never a flag
-    // without its copy, nor a copy a later run would take for a stale one.
     if (!encoded) return std::nullopt;
+    std::optional<DockState> kept;
+    std::optional<QByteArray> keptData;
+    bool refused = false;
+    // The flag is read inside the same locked update as the save: while it is
+    // set, the Dock may be taken over (by this run, or by another copy), and
+    // the state read above is never saved as the user's own. The copy and
+    // the flag are one write: there is never a flag without its copy.
     if (!d.update([&](QVariantMap& values) {
+            if (values.value(kIsManaging) == QVariant(true)) {
+                const QVariant data = values.value(kSavedOriginal);
+                if (platform::prefs::kindOf(data) == platform::prefs::Kind::data) {
+                    keptData = data.toByteArray();
+                    kept = decodeSaved(*keptData);
+                }
+                if (!kept) refused = true;
+                return;  // a second takeover in a row keeps the first save
+            }
             values.insert(kSavedOriginal, QVariant(*encoded));
             values.insert(kIsManaging, QVariant(true));
         }))
         return std::nullopt;
+    if (refused) return std::nullopt;
+    if (kept) {
+        if (!ownSave_) ownSave_ = keptData;
+        return kept;
+    }
+    ownSave_ = *encoded;
     return current;
 }
 
 void DockController::takeOver(DockCoexistMode mode) {
     defaults().reload();  // a run before this one may have left its flag and copy
     migrateV1();
+    if (!hasAppliedThisRun_) recoverSetAsideSave();
     if (!hasAppliedThisRun_ && defaults().boolValue(kIsManaging).value_or(false)) {
         platform::log(QStringLiteral("[Quorvel] 检测到上次异常退出，先还原 Dock 再重新接管。"));
         restore();
@@ -202,9 +251,24 @@ void DockController::restore() {
     auto& d = defaults();
     d.reload();
     migrateV1();
-    bool dropSaved = false;
+    std::optional<QByteArray> restored;
     if (d.boolValue(kIsManaging).value_or(false)) {
-        if (auto saved = loadSaved()) {
+        auto data = d.dataValue(kSavedOriginal);
+        std::optional<DockState> saved = data ? decodeSaved(*data) : std::nullopt;
+        if (ownSave_ && (!data || *data != *ownSave_)) {
+            // The stored copy is no longer the one this run saved (another
+            // process replaced or removed it): that state is not ours to
+            // write. Ours goes back; the stored copy and the flag stay.
+            platform::log(QStringLiteral("[Quorvel] Dock 存档已被另一进程替换，只还原本次保存的状态。"));
+            const auto own = decodeSaved(*ownSave_);
+            if (own && readCurrent() != *own) {
+                if (!writeState(*own)) return;  // kept for the next restore
+                platform::log(QStringLiteral("[Quorvel] Dock 还原 → ") + own->describe());
+            }
+            ownSave_.reset();
+            return;
+        }
+        if (saved) {
             if (readCurrent() != *saved) {
                 if (!writeState(*saved)) {
                     // Keep the saved copy and the flag so the next restore
@@ -213,13 +277,19 @@ void DockController::restore() {
                 }
                 platform::log(QStringLiteral("[Quorvel] Dock 还原 → ") + saved->describe());
             }
-            dropSaved = true;
+            restored = data;
         }
     }
+    ownSave_.reset();
     // Only once the Dock has its settings back do the copy and the flag go,
-    // together: a kill before this write leaves both for the next run.
+    // together: a kill before this write leaves both for the next run. A
+    // copy saved in between by another process is left with its flag.
     d.update([&](QVariantMap& values) {
-        if (dropSaved) values.remove(kSavedOriginal);
+        if (restored) {
+            const QVariant now = values.value(kSavedOriginal);
+            if (platform::prefs::kindOf(now) == platform::prefs::Kind::data && now.toByteArray() != *restored) return;
+            values.remove(kSavedOriginal);
+        }
         values.insert(kIsManaging, QVariant(false));
     });
 }

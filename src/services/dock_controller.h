@@ -4,6 +4,7 @@
 // workspace stops, on a termination signal, when the user turns management
 // off, and after a crash at the next takeover. All Dock work runs on one
 // serial queue, so a takeover and a restore never interleave.
+#include <QByteArray>
 #include <QString>
 #include <atomic>
 #include <memory>
@@ -66,11 +67,17 @@ private:
     bool writeState(const DockState& state);
     bool relaunchDock();
     std::optional<DockState> loadSaved();
+    static std::optional<DockState> decodeSaved(const QByteArray& data);
+    // Before the first takeover of a run finds no saved copy: brings one back
+    // from a set-aside copy of the settings that still holds it.
+    void recoverSetAsideSave();
     // False when an older save could not be brought forward (it is then kept).
     bool migrateV1();
 
     platform::SerialQueue queue_;
     bool hasAppliedThisRun_ = false;
+    // The stored form of the copy this run saved (or kept), until it is restored.
+    std::optional<QByteArray> ownSave_;
     bool signalHandlersInstalled_ = false;
     std::atomic<bool> terminating_{false};
 };

@@ -22,6 +22,9 @@ struct DockState {
     // Absent: the Dock's own default is in force (the preference is unset).
     std::optional<double> autohideDelay;
 
+    // The longest delay the Dock pane offers ("never").
+    static constexpr double longestRevealDelay = 1000.0;
+
     // A present delay of 0 differs from an absent one.
     bool operator==(const DockState&) const = default;
 

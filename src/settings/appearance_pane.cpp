@@ -280,12 +280,15 @@ void AppearancePane::buildLookSection() {
     }
     swatches->addStretch(1);
     form->addRow(translated(new QLabel, "Selection color"), swatchRow);
-    // Selected only by the exact stored text: a text that names no colour marks none.
+    // A text that names no colour marks the default, the colour drawn in its place.
     colorBinding_ = new SettingBinding(
         swatchRow, keys::appearanceSelectionColor, [] { return QVariant(settings::readString(keys::appearanceSelectionColor)); },
         [](const QVariant& v) { platform::prefs::userDefaults().setString(keys::appearanceSelectionColor, v.toString()); },
         [this](const QVariant& v) {
-            for (auto& [c, swatch] : swatches_) swatch->setSelected(rawValue(c) == v.toString());
+            const QString shown = fromRawValue<SelectionColor>(v.toString())
+                                      ? v.toString()
+                                      : settings::defaultString(keys::appearanceSelectionColor);
+            for (auto& [c, swatch] : swatches_) swatch->setSelected(rawValue(c) == shown);
         },
         {});
 
@@ -511,7 +514,8 @@ void AppearancePane::showStartButton() {
     const auto pet = iconStore_.pet();
     const bool useCustom = iconStore_.useCustom();
     const bool hasPicture = iconStore_.customImage().has_value();
-    const QString symbol = settings::readString(keys::appearanceStartIconSymbol);
+    // The symbol the bar draws: the default in place of a name it cannot draw.
+    const QString symbol = symbols::SymbolPainter::resolvedName(settings::readString(keys::appearanceStartIconSymbol));
     for (auto& [name, tile] : symbolTiles_) tile->setSelected(!pet && !useCustom && symbol == name);
     for (auto& [p, tile] : petTiles_) tile->setSelected(pet == p);
     chooseTile_->setVisible(!hasPicture);

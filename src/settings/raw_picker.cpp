@@ -19,8 +19,11 @@ SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<
     auto* b = new SettingBinding(
         combo, key, [key] { return QVariant(settings::readString(key)); },
         [key](const QVariant& v) { platform::prefs::userDefaults().setString(key, v.toString()); },
-        // -1 (no row) for a text no row has.
-        [combo](const QVariant& v) { combo->setCurrentIndex(combo->findData(v)); },
+        // A text no row has shows the default the program uses in its place.
+        [combo, key](const QVariant& v) {
+            const int row = combo->findData(v);
+            combo->setCurrentIndex(row >= 0 ? row : combo->findData(settings::defaultString(key)));
+        },
         [reaction](const QVariant& v) {
             if (reaction) reaction(v.toString());
         });

@@ -1,7 +1,7 @@
 #pragma once
 // Pickers over a text key whose stored text is kept exactly as stored: a text
-// that names no row selects no row and stays stored until the person picks
-// one. (bindPicker instead shows the default row for such a text.)
+// that names no row stays stored until the person picks one, and meanwhile
+// the key's default row is shown, as the program uses it in its place.
 #include <QString>
 #include <functional>
 #include <utility>

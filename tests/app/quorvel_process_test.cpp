@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <csignal>
+#include <functional>
 #include <sys/stat.h>
 
 #include "platform/linux/plist_backend.h"
@@ -20,19 +21,28 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
         // The Dock as the user left it, in the file the program will take over.
+        settings = home.path();
         platform::linux_backend::PlistFileBackend files(home.path());
-        ASSERT_TRUE(files.save(QStringLiteral("com.apple.dock"),
-                               {{QStringLiteral("autohide"), false},
-                                {QStringLiteral("orientation"), QStringLiteral("bottom")},
-                                {QStringLiteral("autohide-delay"), 0.5}}));
+        ASSERT_TRUE(files.save(QStringLiteral("com.apple.dock"), seededDock));
     }
-    std::unique_ptr<QProcess> start(const QStringList& arguments = {QStringLiteral("--demo")}) {
+    const QVariantMap seededDock{{QStringLiteral("autohide"), false},
+                                 {QStringLiteral("orientation"), QStringLiteral("bottom")},
+                                 {QStringLiteral("autohide-delay"), 0.5}};
+    QString settings;  // the folder the copies keep their settings in
+    // `runtime`: instead of QUORVEL_HOME, the settings under
+    // $XDG_CONFIG_HOME/quorvel and this session's own runtime folder.
+    std::unique_ptr<QProcess> start(const QStringList& arguments = {QStringLiteral("--demo")},
+                                    const QString& runtime = QString()) {
         auto p = std::make_unique<QProcess>();
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("QUORVEL_HOME"), home.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+        if (!runtime.isEmpty()) {
+            env.remove(QStringLiteral("QUORVEL_HOME"));
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        }
         env.remove(QStringLiteral("DISPLAY"));
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::MergedChannels);
@@ -66,21 +76,26 @@ protected:
         EXPECT_EQ(dock.value(QStringLiteral("autohide")), QVariant(false));
         EXPECT_EQ(dock.value(QStringLiteral("orientation")), QVariant(QStringLiteral("bottom")));
         EXPECT_EQ(dock.value(QStringLiteral("autohide-delay")), QVariant(0.5));
-        const auto defaults = platform::linux_backend::PlistFileBackend(home.path()).load(QStringLiteral("app.quorvel.Quorvel"));
+        const auto defaults = platform::linux_backend::PlistFileBackend(settings).load(QStringLiteral("app.quorvel.Quorvel"));
         EXPECT_NE(defaults.value(QStringLiteral("DockIsManaging")), QVariant(true));
         EXPECT_FALSE(defaults.contains(QStringLiteral("DockSavedOriginalStateV2")));
     }
     QVariantMap dockFile() {
-        platform::linux_backend::PlistFileBackend files(home.path());
+        platform::linux_backend::PlistFileBackend files(settings);
         return files.load(QStringLiteral("com.apple.dock"));
     }
     QTemporaryDir home;
 };
 
 TEST_F(QuorvelProcess, ShowsABarPerDisplayAndGivesTheDockBackOnSigterm) {
+    {
+        QFile leftover(home.filePath(QStringLiteral(".app.quorvel.Quorvel.plist.Ab12Cd")));  // an interrupted save
+        ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    }
     auto p = start();
     QString out;
     ASSERT_TRUE(waitFor(*p, out, QStringLiteral("bars shown"))) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("[Quorvel] 已清理 1 个中断保存留下的临时文件"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("2 displays, 2 bars shown"))) << out.toStdString();
     ASSERT_TRUE(waitFor(*p, out, QStringLiteral("Dock 接管"))) << out.toStdString();
     EXPECT_EQ(dockFile().value(QStringLiteral("autohide")), QVariant(true));
@@ -116,9 +131,20 @@ TEST_F(QuorvelProcess, ASecondCopyShowsItsAlertAndExitsWithoutTouchingTheDock) {
 }
 
 TEST_F(QuorvelProcess, TwoCopiesStartedAtTheSameInstantLeaveOneRunningAndTheDockAsSeeded) {
-    for (int round = 0; round < 12; ++round) {
+    // Rounds 12 on: one settings folder, two sessions with runtime folders of
+    // their own (a desktop and su, cron or ssh without a login session).
+    const QString runtimes[] = {home.filePath(QStringLiteral("run-a")), home.filePath(QStringLiteral("run-b"))};
+    for (const QString& r : runtimes) ASSERT_TRUE(QDir().mkpath(r));
+    for (int round = 0; round < 32; ++round) {
         SCOPED_TRACE(round);
-        std::unique_ptr<QProcess> copies[] = {start(), start()};
+        if (round == 12) {
+            // The same Dock, now in the settings folder under XDG_CONFIG_HOME.
+            settings = home.filePath(QStringLiteral("quorvel"));
+            ASSERT_TRUE(platform::linux_backend::PlistFileBackend(settings).save(QStringLiteral("com.apple.dock"), seededDock));
+        }
+        const bool sessions = round >= 12;
+        std::unique_ptr<QProcess> copies[] = {start({QStringLiteral("--demo")}, sessions ? runtimes[0] : QString()),
+                                              start({QStringLiteral("--demo")}, sessions ? runtimes[1] : QString())};
         QString out[2];
         // The second copy leaves at once; the one left running takes the Dock over.
         QElapsedTimer t;
@@ -166,6 +192,29 @@ TEST_F(QuorvelProcess, ACopyStartedWhileTheLockFileHoldsAStaleIdOrNothingStillLe
     stop(*first);
     EXPECT_EQ(first->exitCode(), 0);
     expectSeededDock();
+}
+
+// What stands at the lock's place and cannot be a lock is an error that says
+// so: no copy is running, and the person is not told one is.
+TEST_F(QuorvelProcess, ALockThatCannotBeTakenIsAnErrorNotAnotherCopy) {
+    const QString lockFile = home.filePath(QStringLiteral("quorvel.lock"));
+    const std::function<bool()> plant[] = {
+        [&] { return ::mkfifo(QFile::encodeName(lockFile).constData(), 0666) == 0; },
+        [&] { return QDir().mkpath(lockFile); },
+        [&] { return QFile::link(home.filePath(QStringLiteral("elsewhere")), lockFile); },
+    };
+    for (const auto& planted : plant) {
+        ASSERT_TRUE(planted());
+        auto p = start();
+        ASSERT_TRUE(p->waitForFinished(15000));
+        const QString out = QString::fromUtf8(p->readAll());
+        EXPECT_NE(p->exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains(QStringLiteral("cannot take the single-instance lock"))) << out.toStdString();
+        EXPECT_FALSE(out.contains(QStringLiteral("already running"))) << out.toStdString();
+        EXPECT_EQ(dockFile().value(QStringLiteral("autohide")), QVariant(false));
+        QFile::remove(lockFile);
+        QDir().rmdir(lockFile);
+    }
 }
 
 TEST_F(QuorvelProcess, KilledAtAnyMomentOfTakeoverOrRestoreTheDockComesBack) {

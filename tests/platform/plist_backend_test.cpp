@@ -10,7 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/files.h"
 #include "platform/linux/plist_backend.h"
+#include "platform/linux/single_instance.h"
 #include "platform/linux/property_list.h"
 #include "platform/platform.h"
 #include "platform/sim/manual_dispatcher.h"
@@ -357,4 +359,71 @@ TEST(PlistConcurrency, UpdatesOfManyProcessesAreNeverLost) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     EXPECT_EQ(PlistFileBackend(dir.path()).load(domain).value(QStringLiteral("count")), QVariant(qint64(processes * rounds)));
+}
+
+TEST_F(PlistFiles, AValueThatCannotBeReadCostsOnlyItsKeyAndIsWrittenBackAsItStood) {
+    writeFile(path(), "<plist><dict><key>appearanceMode</key><string>dark</string>"
+                      "<key>counter</key><integer>18446744073709551615</integer></dict></plist>");
+    EXPECT_EQ(backend->load(QStringLiteral("app.quorvel.Quorvel")),
+              (QVariantMap{{QStringLiteral("appearanceMode"), QStringLiteral("dark")}}));
+    EXPECT_TRUE(asideCopies().isEmpty());
+    ASSERT_EQ(log->all().size(), 1);
+    EXPECT_TRUE(log->all()[0].contains(QStringLiteral("counter"))) << log->all()[0].toStdString();
+    backend->load(QStringLiteral("app.quorvel.Quorvel"));
+    EXPECT_EQ(log->all().size(), 1);  // logged once, not at every read
+
+    ASSERT_TRUE(backend->update(QStringLiteral("app.quorvel.Quorvel"),
+                                [](QVariantMap& v) { v.insert(QStringLiteral("trayShowDate"), false); }, nullptr));
+    EXPECT_TRUE(readAll(path()).contains("<key>counter</key>\n\t<integer>18446744073709551615</integer>"))
+        << readAll(path()).toStdString();
+    EXPECT_EQ(PlistFileBackend(dir.path()).load(QStringLiteral("app.quorvel.Quorvel")).value(QStringLiteral("trayShowDate")),
+              QVariant(false));
+}
+
+TEST_F(PlistFiles, ASetAsideCopyGivesUpWhatCanStillBeReadOnce) {
+    const QByteArray full = *plist::serialize(
+        QVariantMap{{QStringLiteral("DockIsManaging"), true}, {QStringLiteral("z"), QVariantList{qint64(1)}}});
+    writeFile(path(), full.left(full.indexOf("<key>z")));
+    EXPECT_TRUE(backend->load(QStringLiteral("app.quorvel.Quorvel")).isEmpty());
+    ASSERT_EQ(asideCopies().size(), 1);
+    const auto found = backend->takeSetAsideValues(QStringLiteral("app.quorvel.Quorvel"));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0], (QVariantMap{{QStringLiteral("DockIsManaging"), true}}));
+    EXPECT_TRUE(backend->takeSetAsideValues(QStringLiteral("app.quorvel.Quorvel")).empty());
+    ASSERT_EQ(asideCopies().size(), 1);  // kept, marked as read
+    EXPECT_TRUE(asideCopies()[0].endsWith(QStringLiteral(".read")));
+}
+
+// Every folder and file written gets its own mode whatever the umask: the
+// settings folder (and missing folders above it), the domain files, the
+// single-instance lock, and files replaced in one rename.
+TEST(FileModes, FoldersAndFilesHaveTheirModesWhateverTheUmask) {
+    auto modeOf = [](const QString& p) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(p).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    };
+    for (mode_t umask : {mode_t(0000), mode_t(0022), mode_t(0077)}) {
+        SCOPED_TRACE(umask);
+        QTemporaryDir dir;
+        const mode_t before = ::umask(umask);
+        const QString settings = dir.filePath(QStringLiteral("config/quorvel"));
+        {
+            linux_backend::SingleInstanceLock lock(settings + QStringLiteral("/quorvel.lock"));
+            EXPECT_TRUE(lock.isHeld());
+        }
+        PlistFileBackend files(settings);
+        const bool saved = files.save(QStringLiteral("app.quorvel.Quorvel"), {{QStringLiteral("k"), true}});
+        const QString entry = dir.filePath(QStringLiteral("autostart/entry.desktop"));
+        const bool folders = makeFolders(dir.filePath(QStringLiteral("autostart")), 0700);
+        const bool replaced = replaceFile(entry, "[Desktop Entry]\n", 0644);
+        ::umask(before);
+        ASSERT_TRUE(saved && folders && replaced);
+        EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("config"))), 0700);
+        EXPECT_EQ(modeOf(settings), 0700);
+        EXPECT_EQ(modeOf(settings + QStringLiteral("/quorvel.lock")), 0600);
+        EXPECT_EQ(modeOf(files.filePath(QStringLiteral("app.quorvel.Quorvel"))), 0600);
+        EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("autostart"))), 0700);
+        EXPECT_EQ(modeOf(entry), 0644);
+        EXPECT_EQ(readAll(entry), QByteArray("[Desktop Entry]\n"));
+    }
 }

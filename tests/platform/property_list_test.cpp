@@ -209,6 +209,7 @@ TEST(PropertyList, AcceptsWhatOtherWritersProduce) {
 TEST(PropertyList, RandomMutationsNeverCrashAndRoundTripWhenAccepted) {
     const QByteArray valid = *plist::serialize(QVariantMap{
         {QStringLiteral("list"), QVariantList{qint64(1), 2.5, QStringLiteral("three"), QVariantMap{{QStringLiteral("x"), true}}}},
+        {QStringLiteral("unsigned"), qint64(1844674407370955161)},  // one digit more and it is refused
         {QStringLiteral("data"), QByteArray("payload")},
         {QStringLiteral("date"), QDateTime(QDate(2020, 5, 6), QTime(7, 8, 9), Qt::UTC)},
     });
@@ -234,5 +235,66 @@ TEST(PropertyList, RandomMutationsNeverCrashAndRoundTripWhenAccepted) {
             auto back = plist::parse(*again);
             ASSERT_TRUE(back.has_value()) << doc.toStdString();
         }
+        // A domain's document, with its kept texts, writes back the same way twice.
+        if (auto domain = plist::parseDomain(doc)) {
+            auto written = plist::serializeDomain(domain->values, domain->unreadable);
+            if (!written) continue;
+            auto again = plist::parseDomain(*written);
+            ASSERT_TRUE(again.has_value()) << doc.toStdString();
+            EXPECT_EQ(again->unreadable, domain->unreadable) << doc.toStdString();
+            EXPECT_EQ(plist::serializeDomain(again->values, again->unreadable), written) << doc.toStdString();
+        }
     }
+}
+
+// In a domain's document a value the reader refuses costs only its key: the
+// other keys are read, the refused value's text is written back as it stood
+// (also after the domain changed), and it reads the same way again.
+TEST(PropertyList, ADomainLosesOnlyTheKeyOfAValueThatCannotBeRead) {
+    struct Case {
+        const char* name;
+        QByteArray value;
+    };
+    const Case cases[] = {
+        {"unsigned 64-bit integer", "<integer>18446744073709551615</integer>"},
+        {"real beyond double range", "<real>1e400</real>"},
+        {"bad base64", "<data>@@@@</data>"},
+        {"impossible date", "<date>2024-13-45T99:00:00Z</date>"},
+        {"deep inside an array", "<array><dict><key>x</key><integer>99999999999999999999</integer></dict>\n"
+                                 "  <string>a &amp; b</string></array>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray doc = wrap("<dict><key>a</key><string>kept</string>\n<key>bad</key> " + c.value +
+                                    "\n<key>z</key><integer>7</integer></dict>");
+        EXPECT_FALSE(plist::parse(doc).has_value());  // the plain reader still refuses the document
+        QString error;
+        auto read = plist::parseDomain(doc, &error);
+        ASSERT_TRUE(read.has_value()) << error.toStdString();
+        EXPECT_EQ(read->values, (QVariantMap{{QStringLiteral("a"), QStringLiteral("kept")}, {QStringLiteral("z"), qint64(7)}}));
+        EXPECT_EQ(read->unreadable.value(QStringLiteral("bad")), QString::fromUtf8(c.value));
+        EXPECT_FALSE(read->reasons.value(QStringLiteral("bad")).isEmpty());
+
+        QVariantMap changed = read->values;
+        changed.insert(QStringLiteral("new"), true);
+        auto written = plist::serializeDomain(changed, read->unreadable);
+        ASSERT_TRUE(written.has_value());
+        EXPECT_TRUE(written->contains(c.value)) << written->toStdString();
+        auto again = plist::parseDomain(*written);
+        ASSERT_TRUE(again.has_value());
+        EXPECT_EQ(again->values, changed);
+        EXPECT_EQ(again->unreadable, read->unreadable);
+        // A value set for the key replaces the kept text.
+        changed.insert(QStringLiteral("bad"), qint64(1));
+        EXPECT_FALSE(plist::serializeDomain(changed, read->unreadable)->contains(c.value));
+    }
+    // Not a property list, or not a dictionary at the root: no domain at all.
+    for (const QByteArray& doc : {QByteArray("garbage"), wrap("<array/>"), wrap("<dict><key>a</key></dict>")})
+        EXPECT_FALSE(plist::parseDomain(doc).has_value()) << doc.toStdString();
+    // A document cut short still gives up its simple entries.
+    const QByteArray full = *plist::serialize(
+        QVariantMap{{QStringLiteral("DockIsManaging"), true}, {QStringLiteral("saved"), QByteArray("{\"a\":1}")},
+                    {QStringLiteral("zlist"), QVariantList{QStringLiteral("x")}}});
+    const QVariantMap salvaged = plist::salvageEntries(full.left(full.indexOf("<key>zlist")));
+    EXPECT_EQ(salvaged, (QVariantMap{{QStringLiteral("DockIsManaging"), true}, {QStringLiteral("saved"), QByteArray("{\"a\":1}")}}));
 }

@@ -4,8 +4,10 @@
 // applications; the holder sees no other copy.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/linux/single_instance.h"
@@ -73,15 +75,48 @@ TEST_F(SingleInstance, TheLockDecidesWhateverTheFileHolds) {
     }
 }
 
-TEST_F(SingleInstance, AFileThatCannotBeALockMakesASecondCopy) {
+TEST_F(SingleInstance, AFileThatCannotBeALockIsAProblemNotASecondCopy) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString link = dir.filePath(QStringLiteral("link.lock"));
     ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("elsewhere")), link));
-    SingleInstanceLock viaLink(link);
-    EXPECT_FALSE(viaLink.isHeld());
-    EXPECT_FALSE(viaLink.problem().isEmpty());
+    const QString fifo = dir.filePath(QStringLiteral("fifo.lock"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0666), 0);
+    const QString folder = dir.filePath(QStringLiteral("folder.lock"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString underAFile = dir.filePath(QStringLiteral("link.lock/quorvel.lock"));
+    for (const QString& path : {link, fifo, folder, underAFile}) {
+        SCOPED_TRACE(path.toStdString());
+        SingleInstanceLock lock(path);
+        EXPECT_FALSE(lock.isHeld());
+        EXPECT_FALSE(lock.problem().isEmpty());
+        EXPECT_FALSE(lock.otherProcess());
+    }
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("elsewhere"))));  // never followed
+}
+
+// The lock guards the settings, so it lives where they do, whatever runtime
+// folder the session has (or none).
+TEST_F(SingleInstance, TheLockLivesInTheSettingsFolder) {
+    const QByteArray saved[] = {qgetenv("QUORVEL_HOME"), qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_RUNTIME_DIR")};
+    const bool had[] = {qEnvironmentVariableIsSet("QUORVEL_HOME"), qEnvironmentVariableIsSet("XDG_CONFIG_HOME"),
+                        qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")};
+    qunsetenv("QUORVEL_HOME");
+    qputenv("XDG_CONFIG_HOME", "/home/u/.config");
+    for (const char* runtime : {"/run/user/1000", "/run/user/other", ""}) {
+        if (*runtime)
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        else
+            qunsetenv("XDG_RUNTIME_DIR");
+        EXPECT_EQ(SingleInstanceLock::defaultPath(), QStringLiteral("/home/u/.config/quorvel/quorvel.lock")) << runtime;
+    }
+    const char* names[] = {"QUORVEL_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"};
+    for (int i = 0; i < 3; ++i) {
+        if (had[i])
+            qputenv(names[i], saved[i]);
+        else
+            qunsetenv(names[i]);
+    }
 }
 
 }  // namespace

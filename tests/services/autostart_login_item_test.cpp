@@ -2,6 +2,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
+#include "platform/desktop_entry.h"
 #include "platform/linux/autostart_login_item.h"
 #include "services/launch_at_login_service.h"
 #include "services_fixture.h"
@@ -61,6 +64,10 @@ TEST_F(AutostartTest, EntriesThatDoNotStartThisProgram) {
         {QStringLiteral("[Desktop Entry]\nExec=\"/elsewhere/quorvel\"\n"), LoginItemStatus::notRegistered},
         {QStringLiteral("[Other]\nExec=\"/opt/q/quorvel\"\n"), LoginItemStatus::notRegistered},
         {QStringLiteral("\x01\x02 binary junk"), LoginItemStatus::notRegistered},
+        // Judged by what a launcher would run, however it is spelt.
+        {QStringLiteral("[Desktop Entry]\nExec=/opt/q/quorvel\n"), LoginItemStatus::enabled},
+        {QStringLiteral("[Desktop Entry]\nExec=/usr/bin/env /opt/q/quorvel\n"), LoginItemStatus::enabled},
+        {QStringLiteral("[Desktop Entry]\nExec=\"/opt/q/quorvel\" --other\n"), LoginItemStatus::notRegistered},
     };
     for (const auto& c : cases) {
         writeEntry(items, c.text);
@@ -82,7 +89,10 @@ TEST_F(AutostartTest, ExecQuotingOfAwkwardPaths) {
         {"/x/\"q\"", R"("/x/\\"q\\"")"},
         {"/x/$HOME`id`", R"("/x/\\$HOME\\`id\\`")"},
         {"/x/back\\slash", R"("/x/back\\\\slash")"},
-        {"/x/100%u", R"("/x/100%%u")"},
+        // GLib and systemd look the first argument up before reading %% as %.
+        {"/x/100%u", R"(/usr/bin/env "/x/100%%u")"},
+        {"/x/a b%\"c\\", R"(/usr/bin/env "/x/a b%%\\"c\\\\")"},
+        {"/x/a=b%c", nullptr},  // env would take it for a variable
         {"/x/line\nbreak", nullptr},
         {"/x/tab\there", nullptr},
         {"relative/quorvel", nullptr},
@@ -96,11 +106,40 @@ TEST_F(AutostartTest, ExecQuotingOfAwkwardPaths) {
         }
         ASSERT_TRUE(exec) << c.path;
         EXPECT_EQ(*exec, QString::fromUtf8(c.exec));
+        // Written and read back, the entry runs the path itself, and counts as ours.
+        AutostartLoginItems items(folder(), QString::fromUtf8(c.path));
+        ASSERT_FALSE(items.registerItem()) << c.path;
+        const auto group = platform::desktop_entry::readMainGroup(items.entryPath());
+        ASSERT_TRUE(group);
+        QStringList run = platform::desktop_entry::execArguments(group->value(QStringLiteral("Exec")));
+        if (run.size() == 2 && run[0] == QStringLiteral("/usr/bin/env")) run.removeFirst();
+        EXPECT_EQ(run, QStringList{QString::fromUtf8(c.path)});
+        EXPECT_EQ(items.status(), LoginItemStatus::enabled) << c.path;
     }
     // A path that cannot be written is refused, and nothing is written.
     AutostartLoginItems items(folder(), QStringLiteral("/x/line\nbreak"));
+    QFile::remove(items.entryPath());
     EXPECT_TRUE(items.registerItem());
     EXPECT_FALSE(QFile::exists(items.entryPath()));
+}
+
+// Under any umask the entry and its folder can be changed by this user only:
+// anyone who could edit the Exec would run code as this user at login.
+TEST_F(AutostartTest, TheEntryAndItsFolderAreNeverWritableByOthers) {
+    for (mode_t mask : {mode_t(0000), mode_t(0022), mode_t(0077)}) {
+        SCOPED_TRACE(mask);
+        QDir(folder()).removeRecursively();
+        AutostartLoginItems items(folder(), QStringLiteral("/opt/q/quorvel"));
+        const mode_t before = ::umask(mask);
+        const bool failed = bool(items.registerItem());
+        ::umask(before);
+        ASSERT_FALSE(failed);
+        struct stat entry {}, dirStat {};
+        ASSERT_EQ(::stat(QFile::encodeName(items.entryPath()).constData(), &entry), 0);
+        ASSERT_EQ(::stat(QFile::encodeName(folder()).constData(), &dirStat), 0);
+        EXPECT_EQ(entry.st_mode & 07777, 0644u);
+        EXPECT_EQ(dirStat.st_mode & 07777, 0700u);
+    }
 }
 
 TEST_F(AutostartTest, UnwritableFolderReportsFailureThroughTheService) {

@@ -137,14 +137,53 @@ TEST_F(DockControllerTest, FlagWithoutUsableSaveRestoresNothing) {
     }
 }
 
-TEST_F(DockControllerTest, LaterTakeoverReplacesAnUndecodableSave) {
-    setDock(false, QStringLiteral("bottom"), std::nullopt);
-    apply(DockCoexistMode::moveRight);
-    defaults().set(kSaved, QVariant(QByteArray("garbage")));
-    apply(DockCoexistMode::moveLeft);
-    // The save is taken afresh from what the Dock has now.
-    EXPECT_EQ(saved(), (DockState{true, DockEdge::right, {}}));
-    EXPECT_EQ(flag(), true);
+// While the flag is set the Dock may be taken over (by this run or another
+// copy): its state is never saved as the user's own, and a restore writes
+// only the copy this run saved, never one another process put in its place.
+TEST_F(DockControllerTest, ACopyThatIsNotOursIsNeitherReplacedNorWritten) {
+    const QByteArray othersCopy = *DockState{true, DockEdge::left, 5.0}.encoded();
+    struct Case {
+        const char* name;
+        QByteArray stored;        // what stands in place of this run's copy
+        bool secondTakeover;      // a second takeover before the restore
+    };
+    const Case cases[] = {
+        {"an undecodable copy, then a second takeover", QByteArray("garbage"), true},
+        {"another process's copy", othersCopy, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        controller = DockController::create();
+        setDock(false, QStringLiteral("bottom"), std::nullopt);
+        apply(DockCoexistMode::moveRight);
+        defaults().set(kSaved, QVariant(c.stored));
+        log->take();
+        if (c.secondTakeover) {
+            apply(DockCoexistMode::moveLeft);
+            expectDock(true, "right", std::nullopt);  // no takeover without a copy of ours
+            EXPECT_EQ(defaults().dataValue(kSaved), c.stored);
+        }
+        controller->restoreSynchronously();
+        expectDock(false, "bottom", std::nullopt);  // this run's own copy went back
+        EXPECT_EQ(defaults().dataValue(kSaved), c.stored);
+        EXPECT_EQ(flag(), true);  // left for whoever saved that copy
+        defaults().remove(kSaved);
+        defaults().setBool(kFlag, false);
+    }
+}
+
+// The Dock pane offers delays up to "never" (1000 s); a saved copy beyond
+// that range is not given to the Dock as it stands.
+TEST_F(DockControllerTest, ASavedDelayIsClampedToWhatTheDockPaneOffers) {
+    const std::pair<double, double> cases[] = {{1e308, 1000.0}, {-3.0, 0.0}, {0.4, 0.4}};
+    for (const auto& [stored, restored] : cases) {
+        SCOPED_TRACE(stored);
+        setDock(true, QStringLiteral("right"), std::nullopt);
+        defaults().setBool(kFlag, true);
+        presetSaved(DockState{false, DockEdge::left, stored});
+        controller->restoreSynchronously();
+        expectDock(false, "left", restored);
+    }
 }
 
 TEST_F(DockControllerTest, CrashRecoveryRestoresFirstThenTakesOverAgain) {

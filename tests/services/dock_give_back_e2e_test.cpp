@@ -149,4 +149,51 @@ TEST_F(DockGiveBackTest, KilledRunIsRecoveredByTheNextFirstTakeover) {
     expectOriginalDock();
 }
 
+// The settings of a killed takeover hold a value the reader refuses (what
+// other writers produce for unsigned 64-bit integers, a real beyond double
+// range), or are cut short: the next run still finds the saved copy and
+// gives the Dock back, and keeps every other key.
+TEST_F(DockGiveBackTest, AKilledTakeoverIsGivenBackThoughItsSettingsCannotAllBeRead) {
+    const QByteArray refused = "<key>counter</key>\n\t<integer>18446744073709551615</integer>\n"
+                               "\t<key>huge</key>\n\t<real>1e400</real>\n";
+    struct Case {
+        const char* name;
+        bool cutShort;
+    };
+    for (const Case& c : {Case{"values that cannot be read", false}, Case{"a file cut short", true}}) {
+        SCOPED_TRACE(c.name);
+        auto first = startChild();
+        ASSERT_TRUE(first);
+        first->kill();
+        ASSERT_TRUE(first->waitForFinished(20000));
+        expectTakenOver();
+        const QString file = home.filePath(QStringLiteral("app.quorvel.Quorvel.plist"));
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        QByteArray text = f.readAll();
+        f.close();
+        text.replace("<dict>\n", "<dict>\n\t<key>appearanceMode</key>\n\t<string>dark</string>\n\t" + refused);
+        if (c.cutShort) text.chop(int(qstrlen("</dict>\n</plist>\n")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(text);
+        f.close();
+
+        auto second = startChild();
+        ASSERT_TRUE(second);
+        ASSERT_EQ(::kill(pid_t(second->processId()), SIGTERM), 0);
+        ASSERT_TRUE(second->waitForFinished(20000));
+        EXPECT_EQ(second->exitCode(), 0);
+        expectOriginalDock();
+        if (!c.cutShort) {
+            EXPECT_EQ(defaultsFile().value(QStringLiteral("appearanceMode")), QVariant(QStringLiteral("dark")));
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QByteArray kept = f.readAll();
+            f.close();
+            EXPECT_TRUE(kept.contains("<integer>18446744073709551615</integer>")) << kept.toStdString();
+            EXPECT_TRUE(kept.contains("<real>1e400</real>")) << kept.toStdString();
+        }
+        QFile::remove(file);
+    }
+}
+
 }  // namespace

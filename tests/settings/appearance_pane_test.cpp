@@ -103,13 +103,14 @@ TEST_F(AppearancePaneTest, TransparencyMapsLevelsToThreePositionsAndBack) {
     EXPECT_EQ(pane.transparencySlider()->value(), 3);
 }
 
-TEST_F(AppearancePaneTest, SwatchesAreSelectedOnlyByTheExactStoredText) {
+TEST_F(AppearancePaneTest, SwatchesShowTheColourTheStoredTextStandsFor) {
     const std::pair<std::optional<QString>, std::optional<SelectionColor>> cases[] = {
         {std::nullopt, SelectionColor::blue},
         {QStringLiteral("cyberGinger"), SelectionColor::cyberGinger},
-        {QStringLiteral("Cyan"), std::nullopt},
-        {QStringLiteral(" blue"), std::nullopt},
-        {QStringLiteral("purple"), std::nullopt},
+        // A text that names no colour marks the one drawn in its place.
+        {QStringLiteral("Cyan"), SelectionColor::blue},
+        {QStringLiteral(" blue"), SelectionColor::blue},
+        {QStringLiteral("purple"), SelectionColor::blue},
     };
     for (const auto& [text, selected] : cases) {
         SCOPED_TRACE(text.value_or(QStringLiteral("(nothing)")).toStdString());
@@ -158,7 +159,8 @@ TEST_F(AppearancePaneTest, HeightPostsOnceForEveryRealChangeAndThemeSetsTheAppea
         BarMetrics::barHeightChangedNotification(), [&](const QString&) { ++posts; });
     defaults().setString(keys::appearanceBarHeight, QStringLiteral("huge"));
     AppearancePane pane(store.get());
-    EXPECT_EQ(pane.barHeightPicker()->currentIndex(), -1);
+    // The height the bar uses in its place.
+    EXPECT_EQ(pane.barHeightPicker()->currentData(), QVariant(QStringLiteral("medium")));
     struct Step {
         int row;
         const char* stored;
@@ -252,11 +254,11 @@ TEST_F(AppearancePaneTest, ChooserKeepsOneFaceAcrossSymbolPetPictureAndRemoval) 
     pane.shapeButton(StartIconShape::circle)->click();
     EXPECT_EQ(store->shape(), StartIconShape::circle);
     EXPECT_EQ(defaults().stringValue(keys::appearanceStartIconShape), QStringLiteral("circle"));
-    // A symbol that is not offered marks no tile.
+    // A symbol the bar cannot draw marks the default it draws instead.
     defaults().setString(keys::appearanceStartIconSymbol, QStringLiteral("star.fill"));
     pane.petTile(StartPet::cat)->click();
     pane.selectSymbol(QStringLiteral("star.fill"));
-    EXPECT_TRUE(selectedTiles(pane).isEmpty());
+    EXPECT_EQ(selectedTiles(pane), QStringList{QStringLiteral("square.grid.2x2.fill")});
 }
 
 TEST_F(AppearancePaneTest, CancellingTheSheetOrThePanelLeavesEverythingAsItWas) {

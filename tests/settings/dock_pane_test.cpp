@@ -53,7 +53,8 @@ TEST_F(DockPaneTest, WhatEachStoredStateShowsAndApplies) {
          QStringLiteral("Never"), false, DockCoexistMode::moveLeft},
         {"stored off with the switch on", true, QStringLiteral("off"), std::nullopt, Position::none,
          QStringLiteral("System default"), false, DockCoexistMode::off},
-        {"unknown mode and delay", true, QStringLiteral("bottom"), QStringLiteral("s3"), Position::none, QString(),
+        {"unknown mode and delay", true, QStringLiteral("bottom"), QStringLiteral("s3"), Position::none,
+         QStringLiteral("System default"),
          false, DockCoexistMode::moveRight},
     };
     for (const auto& c : cases) {

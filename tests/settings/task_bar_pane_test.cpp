@@ -70,7 +70,7 @@ TEST_F(TaskBarPaneTest, StoredTextsAndTheClickAgainLabel) {
         const char* name;
         std::optional<QString> interaction;
         std::optional<QVariant> displayMode;
-        int interactionRow;  // -1: none
+        int interactionRow;
         int displayRow;
         const char* clickLabel;
     };
@@ -78,7 +78,8 @@ TEST_F(TaskBarPaneTest, StoredTextsAndTheClickAgainLabel) {
         {"nothing stored", std::nullopt, std::nullopt, 1, 0, "Click again to minimize window"},
         {"grouped, main display", QStringLiteral("grouped"), QVariant(QStringLiteral("mainDisplay")), 0, 1,
          "Click again to hide app"},
-        {"unknown texts", QStringLiteral("stacked"), QVariant(QStringLiteral("everywhere")), -1, -1,
+        // Texts that name no case show the defaults the program uses.
+        {"unknown texts", QStringLiteral("stacked"), QVariant(QStringLiteral("everywhere")), 1, 0,
          "Click again to minimize window"},
         {"wrongly typed display mode", QStringLiteral("perWindow"), QVariant(7), 1, 0,
          "Click again to minimize window"},

@@ -1,13 +1,12 @@
 #include "platform/linux/autostart_login_item.h"
 
+#include "platform/desktop_entry.h"
 #include "platform/files.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <map>
 
 namespace platform::linux_backend {
 namespace {
@@ -15,31 +14,10 @@ namespace {
 // English descriptions; the service shows them in the chosen language.
 QString tr(const char* text) { return QString::fromUtf8(text); }
 
-// Values of the [Desktop Entry] group; unknown groups and comments skipped.
-std::optional<std::map<QString, QString>> readEntry(const QString& path) {
-    QByteArray bytes;
-    switch (readBoundedFile(path, 64 * 1024, &bytes)) {
-        case ReadOutcome::missing: return std::nullopt;
-        case ReadOutcome::unreadable: return std::map<QString, QString>{};  // not a desktop entry of ours
-        case ReadOutcome::ok: break;
-    }
-    std::map<QString, QString> values;
-    bool inGroup = false;
-    const QStringList lines = QString::fromUtf8(bytes).split(u'\n');
-    for (QString line : lines) {
-        line = line.trimmed();
-        if (line.isEmpty() || line.startsWith(u'#')) continue;
-        if (line.startsWith(u'[')) {
-            inGroup = line == QStringLiteral("[Desktop Entry]");
-            continue;
-        }
-        if (!inGroup) continue;
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq <= 0) continue;
-        values.emplace(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
-    }
-    return values;
-}
+// GLib and systemd's autostart generator look for the program named by the
+// first argument as written, before "%%" is read as a percent sign: a path
+// with a percent sign is started through env, which they do find.
+const QString envProgram = QStringLiteral("/usr/bin/env");
 
 }  // namespace
 
@@ -84,31 +62,32 @@ std::optional<QString> AutostartLoginItems::execValue(const QString& executable)
             default: quoted += c;
         }
     }
+    // env would take a first argument holding '=' for a variable to set.
+    if (executable.contains(u'%') && executable.contains(u'=')) return std::nullopt;
+    if (executable.contains(u'%')) return envProgram + QStringLiteral(" \"") + quoted + u'"';
     return u'"' + quoted + u'"';
 }
 
 LoginItemStatus AutostartLoginItems::status() {
     if (!executable_) return LoginItemStatus::notFound;
-    auto entry = readEntry(entryPath());
+    const auto entry = desktop_entry::readMainGroup(entryPath());
     if (!entry) return LoginItemStatus::notRegistered;
-    auto value = [&](const char* key) {
-        auto it = entry->find(QLatin1String(key));
-        return it == entry->end() ? QString() : it->second;
-    };
-    if (value("Hidden") == QStringLiteral("true")) return LoginItemStatus::notRegistered;
-    if (value("X-GNOME-Autostart-enabled") == QStringLiteral("false")) return LoginItemStatus::notRegistered;
-    const auto exec = execValue(*executable_);
-    if (!exec || value("Exec") != *exec) return LoginItemStatus::notRegistered;
-    return LoginItemStatus::enabled;
+    if (entry->value(QStringLiteral("Hidden")) == QStringLiteral("true")) return LoginItemStatus::notRegistered;
+    if (entry->value(QStringLiteral("X-GNOME-Autostart-enabled")) == QStringLiteral("false"))
+        return LoginItemStatus::notRegistered;
+    // What a launcher would run, however the entry spells it.
+    const QStringList run = desktop_entry::execArguments(entry->value(QStringLiteral("Exec")));
+    if (run == QStringList{*executable_} || run == QStringList{envProgram, *executable_}) return LoginItemStatus::enabled;
+    return LoginItemStatus::notRegistered;
 }
 
 std::optional<QString> AutostartLoginItems::registerItem() {
     if (!executable_) return tr("The program's location could not be determined.");
     const auto exec = execValue(*executable_);
     if (!exec) return tr("The program's location cannot be used for starting at login.");
-    if (!QDir().mkpath(folder_)) return tr("The autostart folder could not be created.");
-    QSaveFile file(entryPath());
-    if (!file.open(QIODevice::WriteOnly)) return tr("The autostart entry could not be written.");
+    // Modes of our own, whatever the umask: an entry others could change
+    // would run their command as this user at the next login.
+    if (!makeFolders(folder_, 0700)) return tr("The autostart folder could not be created.");
     const QString text = QStringLiteral(
                              "[Desktop Entry]\n"
                              "Type=Application\n"
@@ -119,8 +98,7 @@ std::optional<QString> AutostartLoginItems::registerItem() {
                              "\n"
                              "Terminal=false\n"
                              "X-GNOME-Autostart-enabled=true\n");
-    file.write(text.toUtf8());
-    if (!file.commit()) return tr("The autostart entry could not be written.");
+    if (!replaceFile(entryPath(), text.toUtf8(), 0644)) return tr("The autostart entry could not be written.");
     return std::nullopt;
 }
 

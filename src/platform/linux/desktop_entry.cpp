@@ -124,6 +124,10 @@ QStringList execArguments(const QString& exec) {
                 }
             } else if (c == u'"') {
                 inQuotes = false;
+            } else if (c == u'%' && i + 1 < exec.size() && exec[i + 1] == u'%') {
+                // A percent sign inside quotes too, as launchers read it.
+                current += c;
+                ++i;
             } else {
                 current += c;
             }

@@ -1,6 +1,7 @@
 #include "platform/linux/plist_backend.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 #include <cerrno>
@@ -50,13 +51,8 @@ bool validDomainName(const QString& domain) {
            !domain.startsWith(QLatin1Char('.'));
 }
 
-bool makeFolder(const QString& dir) {
-    QDir d(dir);
-    if (d.exists()) return true;
-    if (!QDir().mkpath(dir)) return false;
-    ::chmod(native(dir).constData(), 0700);
-    return true;
-}
+// The folder and any missing parents are the user's alone, whatever the umask.
+bool makeFolder(const QString& dir) { return makeFolders(dir, 0700); }
 
 // An exclusive lock on the preferences folder between processes (and between
 // backends of one process: each holds its own open folder). Held while a
@@ -144,24 +140,63 @@ QVariantMap PlistFileBackend::loadLocked(const QString& domain, const QString& p
     QByteArray data;
     QString why;
     switch (readBoundedFile(path, plist::maximumDocumentSize, &data, &why)) {
-        case ReadOutcome::missing: refused_.erase(domain); return {};
+        case ReadOutcome::missing:
+            refused_.erase(domain);
+            unreadable_.erase(domain);
+            return {};
         case ReadOutcome::unreadable: setAside(domain, path, why); return {};
         case ReadOutcome::ok: break;
     }
-    auto value = plist::parse(data, &why);
-    if (!value) {
+    auto document = plist::parseDomain(data, &why);
+    if (!document) {
         setAside(domain, path, why);
         return {};
     }
-    if (prefs::kindOf(*value) != prefs::Kind::dictionary) {
-        setAside(domain, path, QStringLiteral("the root is not a dictionary"));
-        return {};
-    }
     refused_.erase(domain);
-    return value->toMap();
+    // A value that cannot be read costs only its key: the key reads as
+    // missing (its default), and its text goes back into the file untouched.
+    auto& kept = unreadable_[domain];
+    if (kept != document->unreadable) {
+        for (auto it = document->reasons.cbegin(); it != document->reasons.cend(); ++it)
+            if (!kept.contains(it.key()))
+                platform::log(QStringLiteral("[Quorvel] 偏好设置值无法读取（%1），使用默认值并原样保留: %2 %3")
+                                  .arg(it.value(), domain, it.key()));
+        kept = document->unreadable;
+    }
+    return document->values;
+}
+
+std::vector<QVariantMap> PlistFileBackend::takeSetAsideValues(const QString& domain) {
+    std::vector<QVariantMap> found;
+    if (readOnly_ || filePath(domain).isEmpty()) return found;
+    std::lock_guard lock(mutex_);
+    FolderLock folder(directory_);
+    const QString prefix = domain + QStringLiteral(".plist.corrupt-");
+    QStringList names = QDir(directory_).entryList({prefix + u'*'}, QDir::Files | QDir::System);
+    names.removeIf([](const QString& n) { return n.endsWith(QStringLiteral(".read")); });
+    // "<time>" then "<time>-1", "<time>-2"...: by time, then by the number; the newest first.
+    auto age = [&](const QString& n) {
+        const QString rest = n.mid(prefix.size());
+        const qsizetype dash = rest.indexOf(u'-');
+        return std::make_pair(dash < 0 ? rest : rest.left(dash), dash < 0 ? 0 : rest.mid(dash + 1).toInt());
+    };
+    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return age(a) > age(b); });
+    for (const QString& name : names) {
+        const QString path = QDir(directory_).filePath(name);
+        QByteArray data;
+        if (readBoundedFile(path, plist::maximumDocumentSize, &data) != ReadOutcome::ok) continue;
+        const QVariantMap values = plist::salvageEntries(data);
+        // Marked whatever it held, so a later run is never offered it again.
+        if (::renameat2(AT_FDCWD, native(path).constData(), AT_FDCWD, native(path + QStringLiteral(".read")).constData(),
+                        RENAME_NOREPLACE) != 0)
+            continue;
+        if (!values.isEmpty()) found.push_back(values);
+    }
+    return found;
 }
 
 void PlistFileBackend::setAside(const QString& domain, const QString& path, const QString& reason) {
+    unreadable_.erase(domain);
     if (readOnly_) {
         // Another copy owns these files: leave them exactly as they are.
         platform::log(QStringLiteral("[Quorvel] 偏好设置文件无法读取（%1），使用默认值: %2").arg(reason, path));
@@ -211,7 +246,9 @@ bool PlistFileBackend::update(const QString& domain, const std::function<void(QV
 bool PlistFileBackend::saveLocked(const QString& domain, const QString& path, const QVariantMap& values) {
     if (readOnly_) return false;
     QString why;
-    auto document = plist::serialize(QVariant(values), &why);
+    const auto kept = unreadable_.find(domain);
+    auto document = kept == unreadable_.end() ? plist::serialize(QVariant(values), &why)
+                                              : plist::serializeDomain(values, kept->second, &why);
     if (!document) {
         platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(why, domain));
         return false;
@@ -224,6 +261,12 @@ bool PlistFileBackend::saveLocked(const QString& domain, const QString& path, co
 
     QByteArray tempName = native(QDir(directory_).filePath(QStringLiteral(".") + domain + QStringLiteral(".plist.XXXXXX")));
     int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    // mkostemp's 0600 is still cut by the umask; the mode is set before any byte is written.
+    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
+        ::close(fd);
+        ::unlink(tempName.constData());
+        fd = -1;
+    }
     if (fd < 0) {
         platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(systemError(errno), path));
         return false;
@@ -249,6 +292,9 @@ bool PlistFileBackend::saveLocked(const QString& domain, const QString& path, co
         ::fsync(dirFd);
         ::close(dirFd);
     }
+    // A key written with a value of its own no longer keeps its old text.
+    if (kept != unreadable_.end())
+        for (auto it = values.cbegin(); it != values.cend(); ++it) kept->second.remove(it.key());
     return true;
 }
 

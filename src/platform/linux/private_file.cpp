@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include "platform/files.h"
 
 namespace platform {
@@ -106,6 +109,76 @@ ReadOutcome readBoundedFile(const QString& path, qint64 maximumBytes, QByteArray
     }
     if (out) *out = std::move(data);
     return ReadOutcome::ok;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+bool makeFolders(const QString& path, unsigned mode, QString* error) {
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    const QStringList parts = absolute.split(u'/', Qt::SkipEmptyParts);
+    QString at;
+    for (const QString& part : parts) {
+        at += u'/' + part;
+        const QByteArray native = QFile::encodeName(at);
+        if (::mkdir(native.constData(), mode_t(mode)) == 0) {
+            // The umask may have taken bits away; the mode is ours to set.
+            ::chmod(native.constData(), mode_t(mode));
+            continue;
+        }
+        if (errno == EEXIST) {
+            struct stat st {};
+            if (::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode)) continue;
+            if (error) *error = QStringLiteral("%1 is not a folder").arg(at);
+            return false;
+        }
+        if (error) *error = QStringLiteral("cannot create %1: %2").arg(at, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    return true;
+}
+
+bool replaceFile(const QString& path, const QByteArray& data, unsigned mode, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    const QFileInfo info(path);
+    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                                        QStringLiteral(".XXXXXX"));
+    // mkostemp creates the file 0600 (less the umask) and only for us; the
+    // final mode is set before any content is written.
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    bool ok = ::fchmod(fd, mode_t(mode)) == 0;
+    const char* p = data.constData();
+    qsizetype left = data.size();
+    while (ok && left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= n;
+    }
+    if (ok) ok = ::fsync(fd) == 0;
+    int err = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok && ::rename(temp.constData(), QFile::encodeName(path).constData()) != 0) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        ::unlink(temp.constData());
+        return fail(QString::fromLocal8Bit(std::strerror(err)));
+    }
+    return true;
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
 #include "platform/linux/property_list.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
+#include <QStringDecoder>
 #include <QTimeZone>
 #include <QVariantList>
 #include <QVariantMap>
@@ -20,6 +22,14 @@ public:
     explicit Reader(const QByteArray& data) : xml_(data) {
         // Internal entities of a hostile DTD must not expand without bound.
         xml_.setEntityExpansionLimit(1024);
+    }
+    // A domain's document, read from its decoded text so that the text of a
+    // refused value can be cut out of it by the reader's offsets.
+    Reader(const QString& text, DomainDocument* domain) : xml_(text), text_(&text), domain_(domain) {
+        xml_.setEntityExpansionLimit(1024);
+        // A kept text must mean the same when written into another document:
+        // no prefix may depend on a declaration outside it.
+        xml_.setNamespaceProcessing(false);
     }
 
     std::optional<QVariant> document() {
@@ -53,6 +63,15 @@ private:
             error += QStringLiteral(" (line %1)").arg(xml_.lineNumber());
         }
         return std::nullopt;
+    }
+
+    // A well-formed value whose text cannot be taken. Inside a domain's root
+    // dictionary it costs only its key (the reader goes on); anywhere else
+    // the document is unreadable.
+    std::optional<QVariant> refuseValue(const QString& why) {
+        if (!inRootValue_) return fail(why);
+        if (valueError_.isEmpty()) valueError_ = why;
+        return QVariant();
     }
 
     bool ignorable(QXmlStreamReader::TokenType t) const {
@@ -116,12 +135,12 @@ private:
         if (name == QLatin1String("integer")) {
             bool ok = false;
             qint64 v = text->trimmed().toLongLong(&ok, 10);
-            if (!ok) return fail(QStringLiteral("bad integer \"%1\"").arg(text->left(40)));
+            if (!ok) return refuseValue(QStringLiteral("bad integer \"%1\"").arg(text->left(40)));
             return QVariant(v);
         }
         if (name == QLatin1String("real")) {
             auto v = parseReal(text->trimmed());
-            if (!v) return fail(QStringLiteral("bad real \"%1\"").arg(text->left(40)));
+            if (!v) return refuseValue(QStringLiteral("bad real \"%1\"").arg(text->left(40)));
             return QVariant(*v);
         }
         if (name == QLatin1String("data")) {
@@ -130,12 +149,12 @@ private:
             for (QChar c : *text)
                 if (!c.isSpace()) compact.append(char(c.unicode() < 128 ? c.unicode() : '!'));
             auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
-            if (!decoded) return fail(QStringLiteral("bad base64 data"));
+            if (!decoded) return refuseValue(QStringLiteral("bad base64 data"));
             return QVariant(decoded.decoded);
         }
         if (name == QLatin1String("date")) {
             auto v = parseDate(text->trimmed());
-            if (!v) return fail(QStringLiteral("bad date \"%1\"").arg(text->left(40)));
+            if (!v) return refuseValue(QStringLiteral("bad date \"%1\"").arg(text->left(40)));
             return QVariant(*v);
         }
         return fail(QStringLiteral("unknown element <%1>").arg(name.left(40)));
@@ -166,9 +185,28 @@ private:
                 return fail(QStringLiteral("<dict> entry without a <key>"));
             auto key = leafText();
             if (!key) return fail(QStringLiteral("element inside <key>"));
+            const bool root = domain_ && depth == 1;
+            const qint64 valueStart = xml_.characterOffset();
+            if (root) inRootValue_ = true;
             if (!nextElement()) return fail(QStringLiteral("<key> without a value"));
             auto v = readValue(depth + 1);
             if (!v) return std::nullopt;
+            if (root) {
+                inRootValue_ = false;
+                if (!valueError_.isEmpty()) {
+                    // The value's text as it stands, from the end of its key
+                    // to the end of its last element.
+                    const qint64 end = xml_.characterOffset();
+                    const QString raw = text_->mid(valueStart, end - valueStart).trimmed();
+                    map.remove(*key);
+                    domain_->unreadable.insert(*key, raw);
+                    domain_->reasons.insert(*key, valueError_);
+                    valueError_.clear();
+                    continue;
+                }
+                domain_->unreadable.remove(*key);  // a later entry of the key wins, as in `map`
+                domain_->reasons.remove(*key);
+            }
             map.insert(*key, std::move(*v));
         }
     }
@@ -196,6 +234,10 @@ private:
     }
 
     QXmlStreamReader xml_;
+    const QString* text_ = nullptr;
+    DomainDocument* domain_ = nullptr;
+    bool inRootValue_ = false;  // reading the value of a domain's root key
+    QString valueError_;        // why a value under that key was refused
 };
 
 // ---- writing ----------------------------------------------------------------
@@ -203,6 +245,9 @@ private:
 class Writer {
 public:
     QString error;
+
+    // Kept texts of refused values, written at the root beside the values.
+    const QMap<QString, QString>* unreadable = nullptr;
 
     bool write(const QVariant& value) {
         out_ += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -329,6 +374,7 @@ private:
             case prefs::Kind::dictionary: {
                 if (level + 1 > maximumDepth) return refuse(QStringLiteral("nested too deeply"));
                 const QVariantMap map = v.toMap();
+                if (level == 0 && unreadable && !unreadable->isEmpty()) return writeDomain(map);
                 indent(level);
                 if (map.isEmpty()) {
                     out_ += "<dict/>\n";
@@ -351,6 +397,30 @@ private:
         return refuse(QStringLiteral("value of unsupported type %1").arg(QString::fromLatin1(v.typeName())));
     }
 
+    // The root dictionary of a domain with the kept texts merged in key order.
+    bool writeDomain(const QVariantMap& map) {
+        QStringList keys = map.keys();
+        for (auto it = unreadable->cbegin(); it != unreadable->cend(); ++it)
+            if (!map.contains(it.key())) keys << it.key();
+        keys.sort();
+        out_ += "<dict>\n";
+        for (const QString& key : keys) {
+            indent(1);
+            out_ += "<key>";
+            if (!appendText(key)) return false;
+            out_ += "</key>\n";
+            if (map.contains(key)) {
+                if (!writeValue(map.value(key), 1)) return false;
+                continue;
+            }
+            indent(1);
+            out_ += unreadable->value(key).toUtf8();
+            out_ += '\n';
+        }
+        out_ += "</dict>\n";
+        return true;
+    }
+
     QByteArray out_;
 };
 
@@ -365,6 +435,65 @@ std::optional<QVariant> parse(const QByteArray& document, QString* error) {
     auto value = reader.document();
     if (!value && error) *error = reader.error.isEmpty() ? QStringLiteral("unreadable") : reader.error;
     return value;
+}
+
+std::optional<DomainDocument> parseDomain(const QByteArray& document, QString* error) {
+    if (document.size() > maximumDocumentSize) {
+        if (error) *error = QStringLiteral("document larger than %1 bytes").arg(maximumDocumentSize);
+        return std::nullopt;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(document);
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);  // a byte-order mark some writers put first
+    if (utf8.hasError()) {
+        // Not UTF-8 (another encoding, or broken): read it whole, strictly.
+        auto value = parse(document, error);
+        if (!value) return std::nullopt;
+        if (prefs::kindOf(*value) != prefs::Kind::dictionary) {
+            if (error) *error = QStringLiteral("the root is not a dictionary");
+            return std::nullopt;
+        }
+        return DomainDocument{value->toMap(), {}, {}};
+    }
+    DomainDocument result;
+    Reader reader(text, &result);
+    auto value = reader.document();
+    if (!value) {
+        if (error) *error = reader.error.isEmpty() ? QStringLiteral("unreadable") : reader.error;
+        return std::nullopt;
+    }
+    if (prefs::kindOf(*value) != prefs::Kind::dictionary) {
+        if (error) *error = QStringLiteral("the root is not a dictionary");
+        return std::nullopt;
+    }
+    result.values = value->toMap();
+    return result;
+}
+
+std::optional<QByteArray> serializeDomain(const QVariantMap& values, const QMap<QString, QString>& unreadable,
+                                          QString* error) {
+    Writer writer;
+    writer.unreadable = &unreadable;
+    if (!writer.write(QVariant(values))) {
+        if (error) *error = writer.error;
+        return std::nullopt;
+    }
+    return writer.take();
+}
+
+QVariantMap salvageEntries(const QByteArray& document) {
+    QVariantMap found;
+    if (document.size() > maximumDocumentSize) return found;
+    static const QRegularExpression entry(QStringLiteral(
+        R"(<key>([^<]{0,1000})</key>\s*(<(?:true|false)\s*/>|<(string|integer|real|data|date)>[^<]*</\3>))"));
+    const QString text = QString::fromUtf8(document);
+    for (auto it = entry.globalMatch(text); it.hasNext();) {
+        const auto m = it.next();
+        auto key = parse((QStringLiteral("<string>") + m.captured(1) + QStringLiteral("</string>")).toUtf8());
+        auto value = parse(m.captured(2).toUtf8());
+        if (key && value) found.insert(key->toString(), *value);
+    }
+    return found;
 }
 
 std::optional<QByteArray> serialize(const QVariant& value, QString* error) {

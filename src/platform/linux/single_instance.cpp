@@ -13,20 +13,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/files.h"
+#include "platform/linux/plist_backend.h"
 #include "platform/log.h"
 
 namespace platform::linux_backend {
 
 QString SingleInstanceLock::defaultPath() {
-    QByteArray home = qgetenv("QUORVEL_HOME");
-    if (!home.isEmpty()) return QString::fromLocal8Bit(home) + QStringLiteral("/quorvel.lock");
-    QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) return QString::fromLocal8Bit(runtime) + QStringLiteral("/quorvel.lock");
-    return QStringLiteral("/tmp/quorvel-%1.lock").arg(::getuid());
+    // Beside the settings it guards: two sessions of one user with different
+    // runtime folders still share these settings, so they must share the lock.
+    return QDir(PlistFileBackend::defaultDirectory()).filePath(QStringLiteral("quorvel.lock"));
 }
 
 SingleInstanceLock::SingleInstanceLock(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    QString why;
+    if (!makeFolders(QFileInfo(path).absolutePath(), 0700, &why)) {
+        problem_ = why;
+        return;
+    }
     const QByteArray native = QFile::encodeName(path);
     int fd = -1;
     do fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
@@ -42,6 +46,7 @@ SingleInstanceLock::SingleInstanceLock(const QString& path) {
         ::close(fd);
         return;
     }
+    if ((st.st_mode & 07777) != 0600) ::fchmod(fd, 0600);
     int taken;
     do taken = ::flock(fd, LOCK_EX | LOCK_NB);
     while (taken != 0 && errno == EINTR);
@@ -56,8 +61,11 @@ SingleInstanceLock::SingleInstanceLock(const QString& path) {
         }
         return;
     }
-    if (errno != EWOULDBLOCK)
+    if (errno != EWOULDBLOCK) {
         problem_ = QStringLiteral("cannot lock %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        ::close(fd);
+        return;
+    }
     // Held by another copy. What the file says may be stale or not yet
     // written; it only names that copy when it names a live process.
     char buffer[32] = {};

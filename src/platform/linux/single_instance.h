@@ -1,6 +1,6 @@
 #pragma once
 // The single-instance rule across real processes: the copy that holds an
-// exclusive lock on one file per user (or per QUORVEL_HOME) is the running
+// exclusive lock on one file in the settings folder is the running
 // copy; every other copy is a second copy, whatever the file holds. The
 // lock is taken before anything else happens and released only when the
 // process ends. The holder writes its process id into the file so the
@@ -28,10 +28,13 @@ public:
     bool isHeld() const { return fd_ >= 0; }
     // The process that holds the lock, when it is not us.
     std::optional<std::int32_t> otherProcess() const { return other_; }
-    // Why the lock could not even be tried (empty when another copy holds it).
+    // Why the lock could not be taken when no other copy holds it (a file
+    // that is not ours, a folder that cannot be made): an error of its own,
+    // never a second copy. Empty when held, or held by another copy.
     const QString& problem() const { return problem_; }
 
-    // Where the lock lives: $QUORVEL_HOME, else $XDG_RUNTIME_DIR, else /tmp (per user).
+    // Where the lock lives: in the settings folder it guards, whatever the
+    // runtime folder of this session is.
     static QString defaultPath();
 
 private:

@@ -145,6 +145,9 @@ public:
     QVariantMap load(const QString& domain) override;
     bool save(const QString& domain, const QVariantMap& values) override;
     bool update(const QString& domain, const std::function<void(QVariantMap&)>& change, QVariantMap* stored) override;
+    std::vector<QVariantMap> takeSetAsideValues(const QString& domain) override {
+        return inner_->takeSetAsideValues(domain);
+    }
     const std::shared_ptr<prefs::Backend>& inner() const { return inner_; }
 
 private:

@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include "platform/files.h"
@@ -63,9 +62,10 @@ std::optional<QString> StartIconStore::customImageURL(bool createFolder) const {
     // The application-support folder itself is made when missing, as the
     // system's file manager does when asked for it.
     QDir support(applicationSupport_);
-    if (applicationSupport_.isEmpty() || !support.mkpath(QStringLiteral("."))) return std::nullopt;
+    // Folders of the user's own, whatever the umask.
+    if (applicationSupport_.isEmpty() || !platform::makeFolders(applicationSupport_, 0700)) return std::nullopt;
     const QString folder = support.filePath(folderName);
-    if (createFolder) QDir().mkpath(folder);
+    if (createFolder) platform::makeFolders(folder, 0700);
     return QDir(folder).filePath(fileName);
 }
 
@@ -138,12 +138,9 @@ void StartIconStore::setCustomImage(const QImage& image, StartIconShape shape) {
             return;
         }
     }
-    QSaveFile file(*url);
-    bool ok = file.open(QIODevice::WriteOnly) && file.write(png) == png.size();
-    if (ok) ok = file.commit();
-    else file.cancelWriting();
-    if (!ok) {
-        platform::log(QStringLiteral("Quorvel: 写自定义开始图标失败 ") + file.errorString());
+    QString error;
+    if (!platform::replaceFile(*url, png, 0600, &error)) {
+        platform::log(QStringLiteral("Quorvel: 写自定义开始图标失败 ") + error);
         platform::alerts().beep();
         return;
     }
