@@ -157,6 +157,34 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
         ASSERT_TRUE(conn.waitUntil([&] { return twoBars(conn, app.pid()); }, 20.0))
             << barsOf(conn, app.pid()).size() << " bars";
 
+        // Stable and idle: the same two bar windows, and almost no CPU, over a
+        // measured stretch of idle time once the start-up work is done.
+        // The CPU share over `seconds` from now; stops early when a bar goes.
+        auto cpuShare = [&](double seconds) {
+            const double cpuBefore = cpuNanoseconds(app.pid());
+            QElapsedTimer idle;
+            idle.start();
+            conn.waitUntil([&] { return !twoBars(conn, app.pid()) || idle.elapsed() >= seconds * 1000; },
+                           seconds + 2);
+            return (cpuNanoseconds(app.pid()) - cpuBefore) / (double(idle.elapsed()) * 1e6);
+        };
+        // The start-up (icons, applications, memory given back) settles first.
+        QElapsedTimer settling;
+        settling.start();
+        while (cpuShare(1.0) > 0.01 && settling.elapsed() < 20000) {
+        }
+        const auto before = barsOf(conn, app.pid());
+        const double share = cpuShare(5.0);
+        const auto after = barsOf(conn, app.pid());
+        ASSERT_EQ(after.size(), 2u);
+        EXPECT_EQ(after[0].window, before[0].window) << "the left bar was rebuilt";
+        EXPECT_EQ(after[1].window, before[1].window) << "the right bar was rebuilt";
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        // Bars rebuilt in a loop cost over half a core; the idle bars' own
+        // second-scale polls stay well under 1 % even on a loaded machine.
+        EXPECT_LT(share, 0.01) << "idle CPU share";
+#endif
+
         // A maximised window on each monitor stops at that monitor's bar (xterm
         // takes whole rows, so it may end a little above).
         Child leftTerm, rightTerm;
@@ -173,32 +201,6 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
             << "left window ends at " << conn.windowInfo(l).frame().maxY();
         EXPECT_TRUE(conn.waitUntil([&] { return stopsAt(r, rightBar); }, 10.0))
             << "right window ends at " << conn.windowInfo(r).frame().maxY();
-
-        // Stable and idle: the same two bar windows, and almost no CPU, over a
-        // measured stretch of idle time once the start-up work is done.
-        // The CPU share over `seconds` from now; stops early when a bar goes.
-        auto cpuShare = [&](double seconds) {
-            const double cpuBefore = cpuNanoseconds(app.pid());
-            QElapsedTimer idle;
-            idle.start();
-            conn.waitUntil([&] { return !twoBars(conn, app.pid()) || idle.elapsed() >= seconds * 1000; },
-                           seconds + 2);
-            return (cpuNanoseconds(app.pid()) - cpuBefore) / (double(idle.elapsed()) * 1e6);
-        };
-        // The start-up (icons, applications, memory given back) settles first.
-        QElapsedTimer settling;
-        settling.start();
-        while (cpuShare(1.0) > 0.003 && settling.elapsed() < 20000) {
-        }
-        const auto before = barsOf(conn, app.pid());
-        const double share = cpuShare(5.0);
-        const auto after = barsOf(conn, app.pid());
-        ASSERT_EQ(after.size(), 2u);
-        EXPECT_EQ(after[0].window, before[0].window) << "the left bar was rebuilt";
-        EXPECT_EQ(after[1].window, before[1].window) << "the right bar was rebuilt";
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-        EXPECT_LT(share, 0.003) << "idle CPU share";
-#endif
 
         // The picture of the two bars, when asked for (scripts/render_mixed_monitors_screenshot.sh).
         if (const QByteArray out = qgetenv("QUORVEL_MIXED_MONITORS_SCREENSHOT"); !out.isEmpty() && c.splitBeforeStart) {
