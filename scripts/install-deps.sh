@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools linguist-qt6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libicu-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-xfixes0-dev
-  xvfb openbox xterm xdotool x11-utils imagemagick
+  xvfb openbox xterm xdotool x11-utils x11-xserver-utils imagemagick
   libqt6svg6 dbus-daemon adwaita-icon-theme
   fonts-dejavu-core fonts-noto-cjk
 )

@@ -16,8 +16,8 @@
         <translation>隐藏</translation>
     </message>
     <message>
-        <source>Show in Finder</source>
-        <translation>在访达中显示</translation>
+        <source>Show in Files</source>
+        <translation>在文件管理器中显示</translation>
     </message>
     <message>
         <source>Quit</source>

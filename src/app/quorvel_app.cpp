@@ -14,21 +14,38 @@ QuorvelApp::QuorvelApp() : delegate_(std::make_unique<AppDelegate>()) {
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { delegate_->applicationWillTerminate(); });
 }
 
-QuorvelApp::~QuorvelApp() = default;
+QuorvelApp::~QuorvelApp() {
+    if (auto host = trayHost_.lock()) host->removeObserver(trayToken_);
+}
 
 bool QuorvelApp::launch() {
     if (delegate_->applicationDidFinishLaunching() == AppDelegate::LaunchOutcome::anotherCopyRunning) return false;
 
     menu_ = std::make_unique<MenuBarMenu>([this] { openSettings(); }, [this] { terminate(); });
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    showInTray();
+    // A tray host that starts (or starts again) later gets the item too.
+    if (auto host = platform::installed().systemTray) {
+        trayHost_ = host;
+        trayToken_ = host->addObserver([this] {
+            if (auto h = trayHost_.lock(); h && h->isActive()) showInTray();
+        });
+    }
+    return true;
+}
+
+void QuorvelApp::showInTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        if (!tray_) platform::log(QStringLiteral("[Quorvel] no system tray host: the menu-bar item is not shown"));
+        return;
+    }
+    if (!tray_) {
         tray_ = std::make_unique<QSystemTrayIcon>(MenuBarMenu::trayIcon());
         tray_->setToolTip(tr_("Quorvel"));
         menu_->attachTo(*tray_);
-        tray_->show();
-    } else {
-        platform::log(QStringLiteral("[Quorvel] no system tray host: the menu-bar item is not shown"));
     }
-    return true;
+    // Shown afresh: the icon docks into the host that runs now.
+    tray_->hide();
+    tray_->show();
 }
 
 void QuorvelApp::terminate() {

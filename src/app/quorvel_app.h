@@ -7,6 +7,9 @@
 #include "app/app_delegate.h"
 
 class MenuBarMenu;
+namespace platform {
+class Compositor;
+}
 class QSystemTrayIcon;
 
 class QuorvelApp : public QObject {
@@ -26,7 +29,12 @@ public:
     void openSettings();
 
 private:
+    // Docks the menu-bar item into the system tray when a host runs.
+    void showInTray();
+
     std::unique_ptr<AppDelegate> delegate_;
     std::unique_ptr<MenuBarMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
+    std::weak_ptr<platform::Compositor> trayHost_;
+    int trayToken_ = 0;
 };

@@ -46,10 +46,14 @@ struct Services {
     // May be null: no installed applications are found.
     std::shared_ptr<ApplicationFolders> applicationFolders;
     std::shared_ptr<Compositor> compositor;  // may be null: windows are composited
+    // Whether a system-tray host (the notification area our menu-bar item
+    // docks into) runs, with the same shape: present or not, told on every
+    // change. May be null: the host is asked once, at start.
+    std::shared_ptr<Compositor> systemTray;
 };
 
-// Installs the backend; every member must be set except `updater` and
-// `compositor`.
+// Installs the backend; every member must be set except `updater`,
+// `compositor` and `systemTray`.
 // Replaces an earlier installation and forgets its preference domains.
 void install(Services services);
 void uninstall();

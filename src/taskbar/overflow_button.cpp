@@ -125,10 +125,11 @@ void OverflowButtonView::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(r, 6, 6);
 
     const QRectF square(r.left() + padding, r.center().y() - iconSize_ / 2.0, iconSize_, iconSize_);
+    // In the bar's text colour, as the task buttons' labels and counts: white
+    // would vanish on the light bar.
+    const QColor text = bar_style::currentPalette().primary;
     p.setFont(chevronFont());
-    QColor white(255, 255, 255);
-    white.setAlphaF(0.85f);
-    p.setPen(white);
+    p.setPen(text);
     p.drawText(square, Qt::AlignCenter, chevron);
 
     if (items_.empty()) return;
@@ -138,12 +139,12 @@ void OverflowButtonView::paintEvent(QPaintEvent*) {
     const double w = std::ceil(fm.horizontalAdvance(count)) + 8;
     const double h = fm.height() + 2;
     const QRectF capsule(square.right() + spacing, r.center().y() - h / 2.0, w, h);
-    QColor fill(255, 255, 255);
-    fill.setAlphaF(0.28f);
+    QColor fill = text;
+    fill.setAlphaF(0.16f * text.alphaF());
     p.setPen(Qt::NoPen);
     p.setBrush(fill);
     p.drawRoundedRect(capsule, h / 2.0, h / 2.0);
     p.setFont(font);
-    p.setPen(QColor(255, 255, 255));
+    p.setPen(text);
     p.drawText(capsule, Qt::AlignCenter, count);
 }

@@ -61,7 +61,7 @@ std::vector<TaskMenuAction> WindowService::menuItems(const TaskButtonKind& kind)
     items.push_back(entry(tr_("Hide"), false, [weak, pid] {
         if (auto self = weak.lock()) self->hideApp(pid);
     }));
-    items.push_back(entry(tr_("Show in Finder"), false, [weak, pid] {
+    items.push_back(entry(tr_("Show in Files"), false, [weak, pid] {
         if (auto self = weak.lock()) self->showInFinder(pid);
     }));
     // The window the placement entries act on unless another one is focused

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <cstdlib>
+
+#include "taskbar/bar_style.h"
 
 #include "task_strip_test_support.h"
 
@@ -139,6 +142,30 @@ TEST_F(OverflowTest, RenderedStripsOfFiveAndFortyAtEveryBarHeight) {
             EXPECT_GT(raw.pixelColor(dot.toPoint()).alpha(), 100);
             strips.clear();
         }
+}
+
+// The » and its count stand out from the bar's own background, light and dark.
+TEST_F(OverflowTest, FaceIsDrawnInTheBarsTextColourInBothAppearances) {
+    auto luminance = [](QRgb c) { return (qRed(c) * 299 + qGreen(c) * 587 + qBlue(c) * 114) / 1000; };
+    for (auto appearance : {platform::Appearance::aqua, platform::Appearance::darkAqua}) {
+        SCOPED_TRACE(appearance == platform::Appearance::aqua ? "light" : "dark");
+        sim->setSystemAppearance(appearance);
+        store->setApps(apps(40, 1));
+        auto* strip = makeStrip(1000, 44);
+        auto* over = strip->overflowButton();
+        ASSERT_TRUE(over->isVisibleTo(strip));
+        const QColor ground = bar_style::backgroundColor("system", 1, appearance, false);
+        QImage img(strip->size(), QImage::Format_ARGB32);
+        img.fill(ground);
+        strip->render(&img, QPoint(), QRegion(), QWidget::DrawChildren);
+        int marks = 0;
+        const QRect r = over->geometry();
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (std::abs(luminance(img.pixel(x, y)) - luminance(ground.rgb())) > 100) ++marks;
+        EXPECT_GT(marks, 30) << "the chevron and count are barely visible";
+        strips.clear();
+    }
 }
 
 }  // namespace

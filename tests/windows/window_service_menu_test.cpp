@@ -35,9 +35,9 @@ protected:
 
 const Shape windowShape{{"Minimize", false}, {"Close", false}, {"Maximize", true}, {"Tile Left", false},
                         {"Tile Right", false}};
-const Shape appShape{{"Hide", false}, {"Show in Finder", false}, {"Maximize", true}, {"Tile Left", false},
+const Shape appShape{{"Hide", false}, {"Show in Files", false}, {"Maximize", true}, {"Tile Left", false},
                      {"Tile Right", false}, {"Quit", true}, {"Force Quit", false}};
-const Shape appWithoutWindowsShape{{"Hide", false}, {"Show in Finder", false}, {"Quit", true}, {"Force Quit", false}};
+const Shape appWithoutWindowsShape{{"Hide", false}, {"Show in Files", false}, {"Quit", true}, {"Force Quit", false}};
 
 TEST_F(MenuTest, MenuShapes) {
     const auto w = sim->addWindow(pid, window("Doc"));
@@ -183,7 +183,7 @@ TEST_F(PlacementTest, AWindowThatIsGoneOrFullScreenBeeps) {
 TEST_F(MenuTest, QuitForceQuitAndShowInFinder) {
     auto items = service->menuItems(TaskButtonKind::app(pid));
     sim->clearLog();
-    choose(items, "Show in Finder");
+    choose(items, "Show in Files");
     choose(items, "Quit");
     sim->pump();
     EXPECT_EQ(sim->logLines("workspace."),
@@ -198,11 +198,11 @@ TEST_F(MenuTest, QuitForceQuitAndShowInFinder) {
 
 TEST_F(MenuTest, ShowInFinderBeepsWhereNoFileViewerAnswers) {
     auto items = service->menuItems(TaskButtonKind::app(pid));
-    choose(items, "Show in Finder");
+    choose(items, "Show in Files");
     sim->pump();
     EXPECT_EQ(sim->beepCount(), 0);
     sim->setFileViewerAvailable(false);
-    choose(items, "Show in Finder");
+    choose(items, "Show in Files");
     sim->pump();
     EXPECT_EQ(sim->beepCount(), 1);
 }

@@ -2,6 +2,8 @@
 // window manager sees it: the bar, windows kept off it, shortcuts, full
 // screen and a clean exit on SIGTERM.
 #include <QFile>
+#include <cstdlib>
+#include <string>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -188,6 +190,54 @@ TEST_F(X11AppTest, MinimiseAllShortcutAndSigtermExit) {
     ASSERT_TRUE(ended) << "still running 5 s after SIGTERM";
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A system-tray host that starts after the program still gets its menu-bar
+// item: the test becomes the host (owns the tray selection and says so, as
+// a panel does) and waits for the program's request to dock an icon.
+TEST_F(X11AppTest, TrayHostStartedLaterGetsTheMenuBarItem) {
+    // No first-run question: the start is over once the bar shows.
+    writeSettings("<key>dockSetupCompleted</key><true/>");
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    xcb_connection_t* c = xcb_connect(x11test::Session::shared().display().c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    auto intern = [&](const std::string& name) {
+        auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(name.size()), name.c_str()), nullptr);
+        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+        std::free(r);
+        return a;
+    };
+    const xcb_atom_t selection = intern("_NET_SYSTEM_TRAY_S0"), opcode = intern("_NET_SYSTEM_TRAY_OPCODE"),
+                     manager = intern("MANAGER");
+    const xcb_window_t host = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, host, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, 0, nullptr);
+    xcb_set_selection_owner(c, host, selection, XCB_CURRENT_TIME);
+    xcb_client_message_event_t announce{};
+    announce.response_type = XCB_CLIENT_MESSAGE;
+    announce.format = 32;
+    announce.window = screen->root;
+    announce.type = manager;
+    announce.data.data32[0] = XCB_CURRENT_TIME;
+    announce.data.data32[1] = selection;
+    announce.data.data32[2] = host;
+    xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&announce));
+    xcb_flush(c);
+
+    bool docked = false;
+    EXPECT_TRUE(pumpUntil([&] {
+        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+            if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+                // SYSTEM_TRAY_REQUEST_DOCK (0) with the icon's window.
+                if (m->type == opcode && m->data.data32[1] == 0 && m->data.data32[2] != XCB_WINDOW_NONE) docked = true;
+            }
+            std::free(e);
+        }
+        return docked;
+    }, 10.0)) << "the program never asked the new tray host to dock its item";
+    xcb_disconnect(c);
 }
 
 }  // namespace

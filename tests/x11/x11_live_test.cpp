@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "windows/change_stamp.h"
 #include "windows/task_items.h"
 #include "windows/window_service.h"
+#include "support/recording_log.h"
 #include "x11_session.h"
 
 using namespace platform;
@@ -488,6 +490,38 @@ TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
     workspace().removeObserver(token);
 }
 
+// A window that enters or leaves full screen, is minimised in it or closes
+// in it is told at once, as a switch of desktops is: the bars follow it
+// without waiting for their slow poll.
+TEST_F(X11LiveTest, FullScreenChangesAreToldAsTheyHappen) {
+    Terminal& t = terminal("80x24+40+40");
+    int spaces = 0;
+    int token = workspace().addObserver([&](const QString& n, std::int32_t) {
+        if (n == workspace_notifications::activeSpaceDidChange) ++spaces;
+    });
+    auto* e = conn->ewmh();
+    auto setState = [&](std::uint32_t action, xcb_atom_t state) {
+        conn->sendRootMessage(t.window, e->_NET_WM_STATE, action, state, 0, 2);
+        conn->flush();
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    } steps[] = {
+        {"enters full screen", [&] { setState(XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN); }},
+        {"leaves full screen", [&] { setState(XCB_EWMH_WM_STATE_REMOVE, e->_NET_WM_STATE_FULLSCREEN); }},
+        {"enters again", [&] { setState(XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN); }},
+        {"closes in full screen", [&] { terminals.clear(); }},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        const int before = spaces;
+        step.act();
+        EXPECT_TRUE(pumpUntil([&] { return spaces > before; }, 5.0));
+    }
+    workspace().removeObserver(token);
+}
+
 // Stops the window manager for a while: whatever waits for its answer waits
 // until the object is gone.
 class FrozenWindowManager {
@@ -797,30 +831,50 @@ TEST_F(X11LiveTest, ThreadedReadsWhileWindowsChange) {
 
 namespace {
 
-// "Show in Finder" on the live desktop: the folder goes to xdg-open (no
+// "Show in Files" on the live desktop: the folder goes to xdg-open (no
 // shell); with no file manager on the session bus and no xdg-open there is
 // nothing to ask, and the caller is told so.
 TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
-    QTemporaryDir bin;
-    ASSERT_TRUE(bin.isValid());
+    // What xdg-open says when it cannot open a folder reaches the log.
+    auto log = std::make_shared<RecordingLog>();
+    platform::uninstall();
+    ASSERT_EQ(installLiveBackend(prefsDir.path(), [&](platform::Services& s) { s.log = log; }), "");
+    QTemporaryDir bin, failing;
+    ASSERT_TRUE(bin.isValid() && failing.isValid());
     const QString record = bin.filePath(QStringLiteral("opened"));
-    QFile script(bin.filePath(QStringLiteral("xdg-open")));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record).toUtf8());
-    script.close();
-    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    auto writeScript = [](const QString& path, const QString& text) {
+        QFile script(path);
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(text.toUtf8());
+        script.close();
+        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    };
+    writeScript(bin.filePath(QStringLiteral("xdg-open")),
+                QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record));
+    // As xdg-open ends on a desktop with no file manager.
+    writeScript(failing.filePath(QStringLiteral("xdg-open")),
+                QStringLiteral("#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n"));
 
     const QByteArray savedPath = qgetenv("PATH"), savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     struct Case {
         QByteArray path;
         bool revealed;
+        bool failsLater;
     };
-    for (const Case& c : {Case{bin.path().toUtf8(), true}, Case{"/nonexistent", false}}) {
+    for (const Case& c : {Case{bin.path().toUtf8(), true, false}, Case{"/nonexistent", false, false},
+                          Case{failing.path().toUtf8() + ":/usr/bin:/bin", true, true}}) {
+        SCOPED_TRACE(c.path.toStdString());
         qputenv("PATH", c.path);
         QFile::remove(record);
+        log->take();
         EXPECT_EQ(platform::workspace().revealInFileViewer(QStringLiteral("/usr/share/applications/debian-xterm.desktop")),
                   c.revealed);
+        if (c.failsLater) {
+            EXPECT_TRUE(pumpUntil([&] { return log->all().join('\n').contains("no method available"); }, 5.0))
+                << "xdg-open's error was lost";
+            continue;
+        }
         if (!c.revealed) continue;
         QFile out(record);
         EXPECT_TRUE(pumpUntil([&] { return out.exists() && out.size() > 0; }, 5.0)) << "xdg-open never ran";

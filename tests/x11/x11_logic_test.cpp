@@ -265,7 +265,11 @@ TEST(X11Struts, OwnStripIsGivenBackToTheUsableArea) {
         {"stops at our bar", Rect(0, 0, 1920, 1036), ours, Rect(0, 0, 1920, 1080)},
         {"another dock below ours keeps its part", Rect(0, 0, 1920, 1000), ours, Rect(0, 0, 1920, 1000)},
         {"bar hidden: nothing reserved", bounds, ours, bounds},
-        {"a strip on another display", Rect(0, 0, 1920, 1036), {Rect(1920, 1036, 1280, 44)}, Rect(0, 0, 1920, 1036)},
+        // The manager's one work area: a shorter display's bar cuts this one too.
+        {"a strip on another display", Rect(0, 0, 1920, 1036), {Rect(1920, 1036, 1280, 44)}, bounds},
+        {"a shorter display's strip", Rect(0, 0, 1920, 980), {Rect(1920, 980, 1280, 44), ours[0]}, bounds},
+        {"another display's strip at another height", Rect(0, 0, 1920, 1000), {Rect(1920, 980, 1280, 44)},
+         Rect(0, 0, 1920, 1000)},
         {"top panel", Rect(0, 30, 1920, 1050), {Rect(0, 0, 1920, 30)}, bounds},
     };
     for (const auto& c : cases) EXPECT_EQ(giveBackOwnReservation(bounds, c.available, c.reserved), c.expected) << c.what;

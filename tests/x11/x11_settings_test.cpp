@@ -219,3 +219,55 @@ TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedW
 }
 
 }  // namespace
+
+namespace {
+
+// With the settings window open, the start button and the start-menu
+// shortcut open the menu (it keeps the focus, it is not brought forward and
+// closed again by the settings window), and Escape gives the focus back to
+// the window that had it.
+TEST_F(X11SettingsTest, StartMenuOpensOverAnOpenSettingsWindowAndGivesTheFocusBack) {
+    writeSettings("<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
+                  "<key>dockSetupCompleted</key><true/>\n<key>launcherPinsSeeded</key><true/>");
+    Terminal& other = terminal("80x24+600+40", "focused-app");
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    const x11::WindowInfo settings = openSettingsFromBar();
+    ASSERT_TRUE(settings.exists) << "the bar's \"Settings…\" opened no settings window";
+    const auto menu = [&] { return find([&](const x11::WindowInfo& i) { return isStartMenu(i); }); };
+    const std::string barMiddle = std::to_string(barTop + barHeight / 2);
+    struct Case {
+        const char* what;
+        xcb_window_t focused;
+        bool startButton;
+    } cases[] = {
+        {"settings focused, shortcut", settings.window, false},
+        {"another application focused, shortcut", other.window, false},
+        {"another application focused, start button", other.window, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(xdotool({"windowactivate", "--sync", std::to_string(c.focused)}));
+        ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == c.focused; }, 5.0));
+        bool opened = false;
+        // A press on a freshly focused desktop may not reach the bar yet: pressed again while the menu stays closed.
+        for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
+            if (c.startButton) {
+                xdotool({"mousemove", "24", barMiddle});
+                xdotool({"click", "1"});
+            } else {
+                xdotool({"key", "ctrl+alt+space"});
+            }
+            opened = conn->waitUntil([&] { return menu().exists && conn->activeWindow() == menu().window; }, 3.0);
+        }
+        ASSERT_TRUE(opened) << "the menu did not open with the focus; active " << conn->activeWindow();
+        // It stays open: the settings window does not take the focus from it.
+        EXPECT_FALSE(conn->waitUntil([&] { return !menu().exists || conn->activeWindow() != menu().window; }, 1.0))
+            << "the menu lost the focus to " << conn->activeWindow();
+        xdotool({"key", "Escape"});
+        EXPECT_TRUE(conn->waitUntil([&] { return !menu().exists; }, 5.0)) << "Escape leaves the menu open";
+        EXPECT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == c.focused; }, 5.0))
+            << "the focus went to " << conn->activeWindow() << ", not back to " << c.focused;
+    }
+}
+
+}  // namespace

@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "platform/log.h"
+
 namespace platform::linux_backend {
 namespace {
 
@@ -25,7 +27,7 @@ bool fileManagerOnBus(QDBusConnection& bus) {
 
 }  // namespace
 
-bool revealInFileManager(const QString& path) {
+bool revealInFileManager(const QString& path, std::function<void()> failed) {
     const QFileInfo file(path);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (fileManagerOnBus(bus)) {
@@ -37,7 +39,28 @@ bool revealInFileManager(const QString& path) {
     }
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (opener.isEmpty()) return false;
-    return QProcess::startDetached(opener, {QUrl::fromLocalFile(file.absolutePath()).toString()});
+    // xdg-open finds out only as it runs that nothing can open a folder (it
+    // then ends with an error), and may run as long as the file manager it
+    // started: it is watched, not awaited, and what it said is logged.
+    auto* process = new QProcess();
+    process->setStandardOutputFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, failed](int code, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || code != 0) {
+                             const QString said = QString::fromLocal8Bit(process->readAllStandardError()).trimmed();
+                             platform::log(QStringLiteral("[Quorvel] xdg-open could not show the folder (exit %1): %2")
+                                               .arg(code)
+                                               .arg(said));
+                             if (failed) failed();
+                         }
+                         process->deleteLater();
+                     });
+    process->start(opener, {QUrl::fromLocalFile(file.absolutePath()).toString()});
+    if (!process->waitForStarted(2000)) {
+        delete process;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace platform::linux_backend

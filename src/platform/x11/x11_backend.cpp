@@ -63,6 +63,7 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     s.powerSources = std::make_shared<linux_backend::PowerSupplySources>();
     s.updater = nullptr;
     s.compositor = std::make_shared<X11Compositor>(conn);
+    s.systemTray = std::make_shared<X11Compositor>(conn, systemTraySelection);
     return s;
 }
 

@@ -13,10 +13,10 @@ using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
 }  // namespace
 
-X11Compositor::X11Compositor(std::shared_ptr<Connection> conn)
+X11Compositor::X11Compositor(std::shared_ptr<Connection> conn, const char* selectionPrefix)
     : conn_(std::move(conn)), self_(std::make_shared<X11Compositor*>(this)) {
     xcb_connection_t* c = conn_->xcb();
-    const std::string name = "_NET_WM_CM_S" + std::to_string(conn_->screenNumber());
+    const std::string name = selectionPrefix + std::to_string(conn_->screenNumber());
     Reply<xcb_intern_atom_reply_t> atom(
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(name.size()), name.c_str()), nullptr), &std::free);
     if (atom) selection_ = atom->atom;

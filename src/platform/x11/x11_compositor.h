@@ -13,9 +13,15 @@
 
 namespace platform::x11 {
 
+// The same watch follows any manager selection of the screen: the system
+// tray's host owns _NET_SYSTEM_TRAY_S<screen> while it runs.
+constexpr const char* compositorSelection = "_NET_WM_CM_S";
+constexpr const char* systemTraySelection = "_NET_SYSTEM_TRAY_S";
+
 class X11Compositor : public Compositor, private EventListener {
 public:
-    explicit X11Compositor(std::shared_ptr<Connection> conn);
+    // `selectionPrefix`: the selection's name without the screen number.
+    explicit X11Compositor(std::shared_ptr<Connection> conn, const char* selectionPrefix = compositorSelection);
     ~X11Compositor() override;
 
     bool isActive() override;

@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/dispatch.h"
@@ -24,15 +25,17 @@ DisplayID displayIDForName(const QString& name, int index) {
 
 Rect giveBackOwnReservation(const Rect& bounds, const Rect& available, const std::vector<Rect>& reserved) {
     Rect out = available;
+    // The manager's work area is one rectangle for the whole screen, so a
+    // strip of ours on any display cuts the usable area of every display it
+    // spans in height: a usable area that stops exactly at the near edge of
+    // one of our strips lost that part to us alone.
     for (const Rect& r : reserved) {
-        if (r.maxX() <= bounds.minX() || r.minX() >= bounds.maxX()) continue;
-        if (r.maxY() <= bounds.minY() || r.minY() >= bounds.maxY()) continue;
-        // A strip along the display's bottom edge that the usable area stops at.
-        if (r.maxY() >= bounds.maxY() && r.minY() > bounds.minY() && out.maxY() <= r.minY() + 0.5 &&
+        // Stops at the top edge of a strip along a bottom edge.
+        if (out.maxY() < bounds.maxY() && r.minY() > bounds.minY() && out.maxY() <= r.minY() + 0.5 &&
             out.maxY() >= r.minY() - 0.5)
             out.size.height = bounds.maxY() - out.minY();
-        // And along the top edge.
-        else if (r.minY() <= bounds.minY() && r.maxY() < bounds.maxY() && out.minY() >= r.maxY() - 0.5 &&
+        // Starts at the bottom edge of a strip along a top edge.
+        else if (out.minY() > bounds.minY() && r.maxY() < bounds.maxY() && out.minY() >= r.maxY() - 0.5 &&
                  out.minY() <= r.maxY() + 0.5) {
             const double bottom = out.maxY();
             out.origin.y = bounds.minY();
@@ -40,6 +43,13 @@ Rect giveBackOwnReservation(const Rect& bounds, const Rect& available, const std
         }
     }
     return out;
+}
+
+bool sameMonitors(const std::vector<Screen>& a, const std::vector<Screen>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Screen& x, const Screen& y) {
+        return x.id == y.id && x.name == y.name && x.bounds == y.bounds && x.frame == y.frame &&
+               x.backingScale == y.backingScale;
+    });
 }
 
 std::vector<Screen> makeScreens(const std::vector<ScreenSource>& sources) {
@@ -139,7 +149,12 @@ void X11Displays::refresh() {
     {
         std::lock_guard lock(shared_->mutex);
         if (fresh == shared_->screens) return;
+        // Only a display's own geometry or the set of displays is news: the
+        // usable areas move whenever a panel (ours among them) reserves or
+        // frees a strip, and the bars are built from the full geometry.
+        const bool news = !sameMonitors(fresh, shared_->screens);
         shared_->screens = std::move(fresh);
+        if (!news) return;
         for (auto& [token, cb] : shared_->observers) targets.push_back(cb);
     }
     for (auto& cb : targets)

@@ -31,6 +31,8 @@ std::vector<Screen> makeScreens(const std::vector<ScreenSource>& sources);
 // the bar's own strip is no loss of space to the bar, and a usable area that
 // moved with every bar shown or hidden would rebuild the bars in a loop.
 Rect giveBackOwnReservation(const Rect& bounds, const Rect& available, const std::vector<Rect>& reserved);
+// The same displays with the same geometry, whatever their usable areas.
+bool sameMonitors(const std::vector<Screen>& a, const std::vector<Screen>& b);
 
 class X11Displays : public Displays, public EventListener {
 public:

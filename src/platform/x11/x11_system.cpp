@@ -123,6 +123,7 @@ public:
             return false;
         }
         auto* window = qobject_cast<QWindow*>(object);
+        if (window && event->type() == QEvent::Show) owner_->noteShown(window);
         if (!window || !isPanelWindowFlags(int(window->flags()))) return false;
         if (event->type() == QEvent::PlatformSurface &&
             static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
@@ -264,10 +265,28 @@ ActivationPolicy X11Application::activationPolicy() {
     return policy_;
 }
 
+void X11Application::noteShown(QWindow* window) {
+    if (!window->isTopLevel()) return;
+    std::erase_if(shown_, [window](const QPointer<QWindow>& w) { return !w || w == window; });
+    shown_.emplace_back(window);
+}
+
 void X11Application::activateIgnoringOtherApps() {
-    // The topmost of our windows that may take the focus (never a panel).
+    // X11 has no active application, only an active window: the one of ours
+    // shown last that may take the focus (never a bar), which is the one the
+    // caller is bringing up. Another of ours (an open settings window) would
+    // take the focus from it, and a menu that loses the focus closes.
+    auto takesFocus = [](QWindow* w) {
+        return w && w->isVisible() && !isPanelWindowFlags(int(w->flags())) &&
+               !(w->flags() & Qt::WindowDoesNotAcceptFocus);
+    };
+    for (auto it = shown_.rbegin(); it != shown_.rend(); ++it)
+        if (takesFocus(*it)) {
+            (*it)->requestActivate();
+            return;
+        }
     for (QWindow* w : QGuiApplication::topLevelWindows())
-        if (w->isVisible() && !isPanelWindowFlags(int(w->flags())) && !(w->flags() & Qt::WindowDoesNotAcceptFocus)) {
+        if (takesFocus(w)) {
             w->requestActivate();
             return;
         }

@@ -2,6 +2,8 @@
 // The program as an application of a live X11 desktop, for the parts that
 // the desktop itself has no answer to.
 #include <QObject>
+#include <QPointer>
+#include <QWindow>
 #include <functional>
 #include <map>
 #include <memory>
@@ -75,6 +77,8 @@ public:
     // Reserves the panel's strip at its display's edge (or releases it when
     // the panel is hidden), so maximised windows stop at the bar.
     void reservePanelArea(QWindow* window, bool shown);
+    // Our top-level windows in the order they were last shown.
+    void noteShown(QWindow* window);
 
 private:
     class Filter;
@@ -94,6 +98,7 @@ private:
     std::optional<Appearance> appearance_;
     std::map<int, std::function<void()>> observers_;
     int next_ = 1;
+    std::vector<QPointer<QWindow>> shown_;  // main thread
 };
 
 }  // namespace platform::x11

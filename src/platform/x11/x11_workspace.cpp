@@ -86,6 +86,7 @@ X11Workspace::X11Workspace(std::shared_ptr<Connection> connection, std::shared_p
         if (info.exists && info.pid > 0) {
             windowPids_[info.window] = info.pid;
             windowHidden_[info.window] = info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN);
+            noteFullScreen(info);
         }
     lastActivePid_ = activePid();
     conn_->addListener(this);
@@ -461,7 +462,13 @@ bool X11Workspace::openURL(const QString& url) {
     return QProcess::startDetached(QStringLiteral("xdg-open"), {u.toString()});
 }
 
-bool X11Workspace::revealInFileViewer(const QString& path) { return linux_backend::revealInFileManager(path); }
+bool X11Workspace::revealInFileViewer(const QString& path) {
+    // A failure found out later is heard, as one found at once is by the caller.
+    return linux_backend::revealInFileManager(path, [conn = conn_] {
+        xcb_bell(conn->xcb(), 0);
+        conn->flush();
+    });
+}
 
 std::optional<QString> X11Workspace::urlForApplication(const QString& bundleID) {
     if (auto e = entries_->byId(bundleID)) return e->path;
@@ -532,8 +539,28 @@ void X11Workspace::post(const QString& name, std::int32_t pid) {
     });
 }
 
+bool X11Workspace::noteFullScreen(const WindowInfo& info, bool gone) {
+    auto* e = conn_->ewmh();
+    const bool now = !gone && info.hasState(e->_NET_WM_STATE_FULLSCREEN) && !info.hasState(e->_NET_WM_STATE_HIDDEN);
+    std::lock_guard lock(fullScreenMutex_);
+    const bool before = fullScreen_.count(info.window) > 0;
+    if (now) fullScreen_.insert(info.window);
+    else fullScreen_.erase(info.window);
+    return now != before;
+}
+
 void X11Workspace::clientsChanged(const std::vector<xcb_window_t>& added, const std::vector<xcb_window_t>& removed) {
     auto infos = conn_->windowInfos(added);
+    // A window that opens in full screen, or closes in it, changes what
+    // covers the displays as a switch of desktops does.
+    bool fullScreenChanged = false;
+    for (const auto& info : infos) fullScreenChanged |= info.exists && noteFullScreen(info);
+    for (auto w : removed) {
+        WindowInfo gone;
+        gone.window = w;
+        fullScreenChanged |= noteFullScreen(gone, true);
+    }
+    if (fullScreenChanged) post(wn::activeSpaceDidChange, 0);
     std::set<std::int32_t> launched, terminated;
     {
         std::lock_guard lock(mutex_);
@@ -597,6 +624,11 @@ void X11Workspace::xEvent(const xcb_generic_event_t* event) {
         return;
     }
     if (p->atom != e->_NET_WM_STATE) return;
+    // A window entering or leaving full screen (or minimised in it) is
+    // noticed at once, not by the next poll.
+    if (conn_->isClient(p->window))
+        if (const WindowInfo state = conn_->windowInfo(p->window); state.exists && noteFullScreen(state))
+            post(wn::activeSpaceDidChange, 0);
     std::int32_t pid = 0;
     bool wasHidden = false;
     {

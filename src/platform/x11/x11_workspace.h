@@ -92,6 +92,8 @@ private:
     RunningApplication describe(std::int32_t pid, const std::vector<WindowInfo>& windows, std::int32_t activePid);
     std::int32_t activePid();
     void post(const QString& name, std::int32_t pid);
+    // Notes whether the window shows in full screen now; true when that changed.
+    bool noteFullScreen(const WindowInfo& info, bool gone = false);
     void setHidden(std::int32_t pid, bool hidden, bool notify);
     void reopen(std::int32_t pid);
 
@@ -104,6 +106,10 @@ private:
     std::map<xcb_window_t, std::int32_t> windowPids_;  // clients seen by the event thread, by application
     std::map<xcb_window_t, std::int32_t> windowProcesses_;  // their _NET_WM_PID
     std::map<xcb_window_t, bool> windowHidden_;
+    // Clients shown in full screen (not minimised); under its own lock, as
+    // the constructor and the event thread both keep it.
+    std::mutex fullScreenMutex_;
+    std::set<xcb_window_t> fullScreen_;
     std::set<std::int32_t> hiddenApps_;
     std::map<std::int32_t, std::set<xcb_window_t>> minimisedByHide_;
     std::set<xcb_window_t> restoring_;
