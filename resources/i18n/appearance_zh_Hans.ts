@@ -155,5 +155,9 @@
         <source>“Three minutes still counts as love.”</source>
         <translation>“三分钟也算是爱。”</translation>
     </message>
+    <message>
+        <source>Images</source>
+        <translation>图像</translation>
+    </message>
 </context>
 </TS>

@@ -49,7 +49,7 @@
     </message>
     <message>
         <source>Log Out</source>
-        <translation>注销</translation>
+        <translation>退出登录</translation>
     </message>
     <message>
         <source>Restart</source>

@@ -3,7 +3,12 @@
 // is looked up in.
 //
 // English text is the lookup key. Translations ship as compiled Qt Linguist
-// files ":/i18n/<area>_<localisation>.qm" (context "Quorvel"); a
+// files ":/i18n/<area>_<localisation>.qm", all in the context "Quorvel": the
+// files of one localisation together are its one catalogue, split by area
+// only to keep each file small. A text used in several areas ("Log Out" in
+// the start menu and in its confirmation) therefore has one translation, and
+// the files must agree on it (the test over resources/i18n checks this); add
+// a translation to the file of the area that first shows the text. A
 // localisation counts as present when at least one such file exists for it.
 // English is always present: it is the text itself.
 #include <QLocale>

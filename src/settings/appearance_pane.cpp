@@ -587,13 +587,16 @@ void AppearancePane::setImageChooser(ImageChooser chooser) { imageChooser() = st
 
 std::optional<QImage> AppearancePane::chooseImage() {
     if (imageChooser()) return imageChooser()();
+    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), imageFileFilter());
+    if (path.isEmpty()) return std::nullopt;
+    return readImageFile(path);
+}
+
+QString AppearancePane::imageFileFilter() {
     QStringList patterns;
     for (const QByteArray& format : QImageReader::supportedImageFormats())
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(),
-                                                      QStringLiteral("Images (%1)").arg(patterns.join(QLatin1Char(' '))));
-    if (path.isEmpty()) return std::nullopt;
-    return readImageFile(path);
+    return tr_("Images") + QStringLiteral(" (%1)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 std::optional<QImage> AppearancePane::readImageFile(const QString& path) {

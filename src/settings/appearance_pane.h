@@ -139,6 +139,9 @@ public:
     std::optional<QImage> chooseImage();
     // Reads an image file (bounded); none when it is not a readable image.
     static std::optional<QImage> readImageFile(const QString& path);
+    // The open panel's file filter: "Images" in the chosen language and the
+    // patterns of every readable image format.
+    static QString imageFileFilter();
 
     // The crop sheet for a picked picture, and its two answers.
     StartIconCropSheet* cropSheet(const PickedImage& item);

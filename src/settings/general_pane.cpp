@@ -79,8 +79,18 @@ void GeneralPane::buildLoginSection() {
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState s) {
         if (s == Qt::ApplicationActive) refreshStatus();
     });
+    // The desktop's own notice that this application became active (the
+    // simulated desktop activates it without Qt seeing a window change).
+    const auto ownPid = platform::workspace().ownProcessID();
+    workspaceObserver_ = platform::workspace().addObserver([ownPid](const QString& name, std::int32_t pid) {
+        if (name == platform::workspace_notifications::didActivateApplication && pid == ownPid) refreshStatus();
+    });
     showLoginStatus();
     presentFailureAlert();
+}
+
+GeneralPane::~GeneralPane() {
+    if (workspaceObserver_ && platform::isInstalled()) platform::workspace().removeObserver(workspaceObserver_);
 }
 
 void GeneralPane::showLoginStatus() {

@@ -18,6 +18,7 @@ class GeneralPane : public SettingsPane {
     Q_OBJECT
 public:
     explicit GeneralPane(QWidget* parent = nullptr);
+    ~GeneralPane() override;
 
     // "v" and the short version string; "—" when it is missing, not text or empty.
     static QString appVersion();
@@ -63,4 +64,5 @@ private:
     QLabel* version_ = nullptr;
     QPushButton* checkForUpdates_ = nullptr;
     bool alertPending_ = false;
+    int workspaceObserver_ = 0;
 };

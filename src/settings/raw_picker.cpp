@@ -16,6 +16,8 @@ SettingBinding* bindRawPicker(QComboBox* combo, const QString& key, std::vector<
         combo->clear();
         for (const auto& row : rows) combo->addItem(tr_(row.title), row.value);
     }
+    // Measured again whenever a row's title changes (a language switch).
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto* b = new SettingBinding(
         combo, key, [key] { return QVariant(settings::readString(key)); },
         [key](const QVariant& v) { platform::prefs::userDefaults().setString(key, v.toString()); },

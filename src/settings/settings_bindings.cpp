@@ -93,6 +93,8 @@ SettingBinding* bindPicker(QComboBox* combo, const QString& key, std::vector<Pic
         combo->clear();
         for (const auto& row : rows) combo->addItem(tr_(row.title), row.value);
     }
+    // Measured again whenever a row's title changes (a language switch).
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto* b = new SettingBinding(
         combo, key, [key, values] { return QVariant(shownText(key, values)); },
         [key](const QVariant& v) { platform::prefs::userDefaults().setString(key, v.toString()); },

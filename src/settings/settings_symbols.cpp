@@ -40,6 +40,13 @@ void paint(QPainter& p, const QString& name, const QRectF& rect, const QColor& c
         cross.moveTo(at(0.66, 0.34));
         cross.lineTo(at(0.34, 0.66));
         p.fillPath(disc.subtracted(stroker.createStroke(cross)), color);
+    } else if (name == QLatin1String("minus.circle.fill")) {
+        // A filled disc with a bar cut out of it.
+        QPainterPath disc;
+        disc.addEllipse(box.adjusted(s * 0.04, s * 0.04, -s * 0.04, -s * 0.04));
+        QPainterPath bar;
+        bar.addRoundedRect(QRectF(at(0.26, 0.44), at(0.74, 0.56)), s * 0.06, s * 0.06);
+        p.fillPath(disc.subtracted(bar), color);
     } else if (name == QLatin1String("minus.magnifyingglass") || name == QLatin1String("plus.magnifyingglass")) {
         pen.setWidthF(s * 0.09);
         p.setPen(pen);

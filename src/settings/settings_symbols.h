@@ -1,6 +1,6 @@
 #pragma once
-// The few system symbols the Appearance pane and the crop sheet draw that the
-// bar does not: "checkmark", "plus", "xmark.circle.fill",
+// The few system symbols the settings panes and the crop sheet draw that the
+// bar does not: "checkmark", "plus", "xmark.circle.fill", "minus.circle.fill",
 // "minus.magnifyingglass" and "plus.magnifyingglass". Anything else goes to
 // the bar's symbol painter.
 #include <QColor>

@@ -1,6 +1,8 @@
 #include "settings/settings_view.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
+#include <algorithm>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -28,7 +30,6 @@ SettingsView::SettingsView(QWidget* parent) : QWidget(parent) {
     sidebar_->setObjectName(QStringLiteral("SettingsSidebar"));
     sidebar_->setMinimumWidth(sidebarWidth);
     sidebar_->setMaximumWidth(sidebarMaximumWidth);
-    sidebar_->setFixedWidth(sidebarWidth);
     sidebar_->setIconSize(QSize(20, 20));
     sidebar_->setSpacing(2);
     sidebar_->setFrameShape(QFrame::NoFrame);
@@ -36,8 +37,9 @@ SettingsView::SettingsView(QWidget* parent) : QWidget(parent) {
     for (auto category : settings_category::allCases()) {
         auto* item = new QListWidgetItem(categoryBadge(category), QString(), sidebar_);
         item->setData(Qt::UserRole, settings_category::rawValue(category));
-        item->setSizeHint(QSize(sidebarWidth - 8, 30));
+        item->setSizeHint(QSize(sidebarWidth - rowInset, 30));
     }
+    sidebar_->setFixedWidth(sidebarWidth);
     split->addWidget(sidebar_);
 
     auto* detail = new QWidget(this);
@@ -56,14 +58,19 @@ SettingsView::SettingsView(QWidget* parent) : QWidget(parent) {
     column->addWidget(stack_, 1);
     split->addWidget(detail, 1);
 
-    connect(sidebar_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row < 0) {
-            selection_.reset();
-        } else {
-            selection_ = settings_category::allCases().at(std::size_t(row));
-        }
+    // The selection, not the current row, is what the person chose: a
+    // Ctrl+click on the selected row clears it and leaves the row current.
+    auto followSidebar = [this] {
+        const QList<QListWidgetItem*> selected = sidebar_->selectedItems();
+        std::optional<SettingsCategory> chosen;
+        if (!selected.isEmpty() && sidebar_->currentRow() >= 0)
+            chosen = settings_category::allCases().at(std::size_t(sidebar_->row(selected.first())));
+        if (chosen == selection_) return;
+        selection_ = chosen;
         showSelection();
-    });
+    };
+    connect(sidebar_, &QListWidget::currentRowChanged, this, followSidebar);
+    connect(sidebar_, &QListWidget::itemSelectionChanged, this, followSidebar);
     connect(&platform::prefs::userDefaults(), &platform::prefs::Domain::changed, this, [this](const QString& key) {
         if (key == settings::keys::appLanguage) retranslate();
     });
@@ -195,6 +202,28 @@ void SettingsView::retranslate() {
         if (auto* p = pane(category)) p->retranslate();
     title_->setText(title());
     setWindowTitle(title());
+    fitSidebar();
+}
+
+int SettingsView::sidebarWidthFor(const QFontMetrics& metrics, const QStringList& titles) {
+    int widest = 0;
+    for (const QString& t : titles) widest = std::max(widest, metrics.horizontalAdvance(t));
+    // Row inset, the badge and the gaps around it and after the text.
+    const int needed = rowInset + 8 + 20 + 8 + widest + 12;
+    return std::clamp(needed, int(sidebarWidth), int(sidebarMaximumWidth));
+}
+
+void SettingsView::fitSidebar() {
+    QStringList titles;
+    for (int row = 0; row < sidebar_->count(); ++row) titles << sidebar_->item(row)->text();
+    const int width = sidebarWidthFor(sidebar_->fontMetrics(), titles);
+    for (int row = 0; row < sidebar_->count(); ++row) sidebar_->item(row)->setSizeHint(QSize(width - rowInset, 30));
+    sidebar_->setFixedWidth(width);
+}
+
+void SettingsView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && sidebar_) fitSidebar();
 }
 
 void SettingsView::showEvent(QShowEvent* event) {

@@ -2,12 +2,14 @@
 // The settings window's content: a sidebar of the four categories and, beside
 // it, the selected category's pane under its title. Everything in it follows
 // the "appLanguage" setting at once.
+#include <QStringList>
 #include <QWidget>
 #include <map>
 #include <optional>
 
 #include "settings/settings_category.h"
 
+class QFontMetrics;
 class QLabel;
 class QListWidget;
 class QStackedWidget;
@@ -18,6 +20,9 @@ class SettingsView : public QWidget {
 public:
     static constexpr int sidebarWidth = 165;
     static constexpr int sidebarMaximumWidth = 200;
+    // The sidebar's width for these titles: as wide as the widest row needs,
+    // never below the ideal width nor above the maximum.
+    static int sidebarWidthFor(const QFontMetrics& metrics, const QStringList& titles);
     static constexpr int minimumWidth = 720;
     static constexpr int minimumHeight = 470;
 
@@ -42,11 +47,14 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    static constexpr int rowInset = 8;
     void showSelection();
+    void fitSidebar();
 
-    QListWidget* sidebar_;
+    QListWidget* sidebar_ = nullptr;
     QLabel* title_;
     QStackedWidget* stack_;
     int appearanceObserver_ = 0;

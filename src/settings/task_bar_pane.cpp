@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCollator>
 #include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,7 +21,9 @@
 #include "settings/hot_key_recorder.h"
 #include "settings/raw_picker.h"
 #include "settings/settings_bindings.h"
+#include "settings/settings_symbols.h"
 #include "taskbar/app_icon_provider.h"
+#include "taskbar/bar_style.h"
 #include "windows/bar_metrics.h"
 #include "windows/blacklist_store.h"
 
@@ -172,7 +175,7 @@ void TaskBarPane::buildHiddenSection() {
 
     hideApp_ = new QToolButton;
     hideApp_->setObjectName(QStringLiteral("hideApp"));
-    hideApp_->setIcon(QIcon::fromTheme(QStringLiteral("list-add")));
+    showHideAppSymbol();
     hideApp_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     hideApp_->setPopupMode(QToolButton::InstantPopup);
     hideApp_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -193,6 +196,17 @@ void TaskBarPane::buildHiddenSection() {
     onRetranslate([this] { showHiddenList(); });
 }
 
+void TaskBarPane::showHideAppSymbol() {
+    hideApp_->setIcon(settings_symbols::icon(QStringLiteral("plus"), 12, palette().color(QPalette::ButtonText)));
+}
+
+void TaskBarPane::changeEvent(QEvent* event) {
+    SettingsPane::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange || !hideApp_) return;
+    showHideAppSymbol();
+    showHiddenList();
+}
+
 void TaskBarPane::showHiddenList() {
     // Later: the click of a row's own remove button may be what got us here.
     while (QLayoutItem* item = hiddenRows_->takeAt(0)) {
@@ -210,6 +224,7 @@ void TaskBarPane::showHiddenList() {
         return;
     }
     auto& icons = AppIconProvider::shared();
+    const QColor secondary = palette().color(QPalette::PlaceholderText);
     for (const QString& id : ids) {
         auto* row = new QWidget;
         row->setObjectName(id);
@@ -222,15 +237,14 @@ void TaskBarPane::showHiddenList() {
             icon->setPixmap(QPixmap::fromImage(image->scaled(16, 16, Qt::KeepAspectRatioByExpanding,
                                                              Qt::SmoothTransformation)));
         else
-            icon->setPixmap(QIcon::fromTheme(QStringLiteral("application-x-executable")).pixmap(16, 16, QIcon::Disabled));
+            icon->setPixmap(settings_symbols::icon(QStringLiteral("app.dashed"), 16, secondary).pixmap(16, 16));
         layout->addWidget(icon, 0, Qt::AlignVCenter);
         layout->addWidget(new QLabel(icons.displayName(id)), 0, Qt::AlignVCenter);
         layout->addStretch(1);
         auto* remove = new QToolButton;
         remove->setObjectName(QStringLiteral("remove"));
         remove->setAutoRaise(true);
-        remove->setIcon(QIcon::fromTheme(QStringLiteral("list-remove")));
-        if (remove->icon().isNull()) remove->setText(QStringLiteral("−"));
+        remove->setIcon(settings_symbols::icon(QStringLiteral("minus.circle.fill"), 16, secondary));
         remove->setToolTip(tr_("Remove"));
         connect(remove, &QToolButton::clicked, this, [id] { BlacklistStore::shared().remove(id); });
         layout->addWidget(remove, 0, Qt::AlignVCenter);
@@ -252,7 +266,7 @@ void TaskBarPane::rebuildHideMenu() {
         return;
     }
     for (const auto& app : apps)
-        hideMenu_->addAction(app.name, this, [id = app.id] { BlacklistStore::shared().add(id); });
+        hideMenu_->addAction(bar_style::menuEntryText(app.name), this, [id = app.id] { BlacklistStore::shared().add(id); });
 }
 
 std::vector<TaskBarPane::AddableApp> TaskBarPane::addableApps(const std::vector<platform::RunningApplication>& running,

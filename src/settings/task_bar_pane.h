@@ -57,8 +57,14 @@ public:
     // Fills the menu afresh (done each time it opens).
     void rebuildHideMenu();
 
+protected:
+    // The symbols are drawn in the palette's colours, so a new palette (light
+    // or dark) draws them again.
+    void changeEvent(QEvent* event) override;
+
 private:
     void buildDisplaysSection();
+    void showHideAppSymbol();
     void buildStripSection();
     void buildShowDesktopSection();
     void buildHiddenSection();

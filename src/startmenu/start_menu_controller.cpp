@@ -29,7 +29,8 @@ const QStringList seedBundleIDs = {QStringLiteral("com.apple.finder"), QStringLi
 // ---- panel ---------------------------------------------------------------------
 
 StartMenuPanel::StartMenuPanel(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint) {
+    // No shadow opt-out: where a compositor draws window shadows the panel has one.
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setAttribute(Qt::WA_TranslucentBackground);
     setObjectName(QStringLiteral("StartMenuPanel"));
     setWindowTitle(QStringLiteral("Quorvel Start"));
@@ -321,6 +322,8 @@ void StartMenuController::close() {
     // The closed view no longer follows the model, which may serve the next opening.
     if (panel->view()) panel->view()->detach();
     if (fadeApplies()) {
+        // The fading panel takes no more typing: the keyboard focus leaves it first.
+        if (QWidget* focused = panel->focusWidget()) focused->clearFocus();
         const double from = panel->windowOpacity();
         motion::ClockAnimation::linear(
             fadeOutDuration,

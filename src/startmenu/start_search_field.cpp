@@ -38,20 +38,38 @@ void StartSearchField::requestFocusSoon() {
     });
 }
 
+namespace {
+
+// Only the plain keys are menu commands; with Shift, Control, Alt or Meta
+// they stay text editing (selecting, moving to the start or the end). The
+// keypad's own Enter and arrows are plain keys too.
+bool isMenuCommand(const QKeyEvent* event) {
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    switch (event->key()) {
+        case Qt::Key_Down:
+        case Qt::Key_Up:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape: return true;
+        default: return false;
+    }
+}
+
+}  // namespace
+
 void StartSearchField::keyPressEvent(QKeyEvent* event) {
+    if (!isMenuCommand(event)) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
     std::function<void()> action;
-    bool command = true;
     switch (event->key()) {
         case Qt::Key_Down: action = actions_.onMoveDown; break;
         case Qt::Key_Up: action = actions_.onMoveUp; break;
         case Qt::Key_Return:
         case Qt::Key_Enter: action = actions_.onSubmit; break;
         case Qt::Key_Escape: action = actions_.onCancel; break;
-        default: command = false; break;
-    }
-    if (!command) {
-        QLineEdit::keyPressEvent(event);
-        return;
+        default: break;
     }
     event->accept();
     if (action) action();
@@ -59,13 +77,9 @@ void StartSearchField::keyPressEvent(QKeyEvent* event) {
 
 bool StartSearchField::event(QEvent* event) {
     // Escape and the arrows must reach keyPressEvent, not a shortcut.
-    if (event->type() == QEvent::ShortcutOverride) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Escape || key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Return ||
-            key == Qt::Key_Enter) {
-            event->accept();
-            return true;
-        }
+    if (event->type() == QEvent::ShortcutOverride && isMenuCommand(static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
     }
     return QLineEdit::event(event);
 }

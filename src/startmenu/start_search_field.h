@@ -2,7 +2,8 @@
 // The start menu's search field: one line of text that takes the keyboard
 // focus as soon as the menu shows it, reports every edit, and turns Down, Up,
 // Return and Escape into start-menu actions instead of editing. Those four
-// keys are always consumed, also while an action is not set.
+// keys, pressed without a modifier, are always consumed, also while an action
+// is not set; with a modifier they edit as in any field.
 #include <QLineEdit>
 #include <functional>
 

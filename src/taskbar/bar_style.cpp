@@ -60,6 +60,11 @@ QPoint popupPosition(const QSize& menuSize, const QPoint& pointer, const QRect& 
     return QPoint(x, y);
 }
 
+QString menuEntryText(const QString& text) {
+    QString escaped = text;
+    return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QWidget* barWidget) {
     if (!composited()) {
         // Nothing would blend transparent corners or a translucent fill.

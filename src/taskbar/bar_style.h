@@ -48,6 +48,9 @@ bool composited();
 void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QWidget* barWidget);
 // Where such a menu of the given size goes.
 QPoint popupPosition(const QSize& menuSize, const QPoint& pointer, const QRect& barWindow, const QRect& screen);
+// A menu entry's text for a name or title shown as it is: a menu reads "&" as
+// the mark of a keyboard mnemonic, so "AT&T Connect" would lose it.
+QString menuEntryText(const QString& text);
 
 QFont font(double pixelSize, QFont::Weight weight = QFont::Normal);
 

@@ -139,7 +139,7 @@ void CatcherView::showMenu(std::vector<TaskMenuAction> actions, const QPoint& gl
     menu->setAttribute(Qt::WA_DeleteOnClose);
     for (int i = 0; i < int(actions_.size()); ++i) {
         if (actions_[std::size_t(i)].isSeparatorBefore) menu->addSeparator();
-        QAction* action = menu->addAction(actions_[std::size_t(i)].title);
+        QAction* action = menu->addAction(bar_style::menuEntryText(actions_[std::size_t(i)].title));
         QPointer<CatcherView> self(this);
         // Run after the menu has closed, on the main thread.
         connect(action, &QAction::triggered, this, [self, i] {

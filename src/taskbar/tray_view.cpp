@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include "core/settings_model.h"
 #include "platform/platform.h"
 #include "services/power_source_monitor.h"
 #include "taskbar/bar_style.h"
@@ -81,7 +82,8 @@ void TrayView::setTimeZone(const QTimeZone& zone) {
 }
 
 void TrayView::settingsChanged(const QString& key) {
-    if (key != kShowTime && key != kShowDate && key != kShowBattery) return;
+    // A language switch redraws the bar: its texts are formatted and measured again.
+    if (key != kShowTime && key != kShowDate && key != kShowBattery && key != settings::keys::appLanguage) return;
     updateGeometry();
     update();
     emit contentChanged();

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <map>
 
 #include "core/localization.h"
 #include "platform/platform.h"
@@ -128,4 +132,34 @@ TEST(LanguagesWithoutPlatform, EnglishWhenNothingIsInstalled) {
     uninstall();
     EXPECT_EQ(app_language::current(), AppLanguage::system);
     EXPECT_EQ(tr_(quitEnglish), QString::fromUtf8(quitEnglish));
+}
+
+// Every translation file feeds one catalogue, so a source text translated
+// two ways would show whichever file happens to load first.
+TEST(ShippedTranslations, EachTextHasOneTranslationInTheOneContext) {
+    const QDir folder(QStringLiteral(QUORVEL_TEST_SOURCE_DIR "/resources/i18n"));
+    const QStringList files = folder.entryList({QStringLiteral("*.ts")}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(files.isEmpty());
+    std::map<QString, std::pair<QString, QString>> seen;  // source -> (file, translation)
+    for (const QString& name : files) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        QXmlStreamReader xml(&file);
+        QString context, source;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+            if (xml.name() == QLatin1String("name")) context = xml.readElementText();
+            else if (xml.name() == QLatin1String("source")) source = xml.readElementText();
+            else if (xml.name() == QLatin1String("translation")) {
+                const QString translation = xml.readElementText();
+                EXPECT_EQ(context, QStringLiteral("Quorvel")) << name.toStdString() << ": " << source.toStdString();
+                const auto [it, fresh] = seen.try_emplace(source, name, translation);
+                EXPECT_TRUE(fresh || it->second.second == translation)
+                    << '"' << source.toStdString() << "\" is \"" << it->second.second.toStdString() << "\" in "
+                    << it->second.first.toStdString() << " but \"" << translation.toStdString() << "\" in "
+                    << name.toStdString();
+            }
+        }
+        EXPECT_FALSE(xml.hasError()) << name.toStdString() << ": " << xml.errorString().toStdString();
+    }
 }

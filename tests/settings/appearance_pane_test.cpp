@@ -393,14 +393,17 @@ TEST_F(AppearancePaneTest, ApplyRendersTheVisibleSquareWithTheChosenShape) {
     }
 }
 
-TEST_F(AppearancePaneTest, CropSheetSpeaksTheChosenLanguage) {
+TEST_F(AppearancePaneTest, CropSheetAndPictureChooserSpeakTheChosenLanguage) {
     defaults().setString(keys::appLanguage, QStringLiteral("simplifiedChinese"));
+    EXPECT_TRUE(AppearancePane::imageFileFilter().startsWith(QStringLiteral("图像 (*.")))
+        << AppearancePane::imageFileFilter().toStdString();
     StartIconCropSheet sheet(picture(10, 10), StartIconShape::square, {}, {});
     EXPECT_EQ(sheet.applyButton()->text(), QStringLiteral("应用"));
     EXPECT_EQ(sheet.shapeButton(StartIconShape::roundedSquare)->text(), QStringLiteral("圆角方形"));
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("裁剪图标"));
     defaults().setString(keys::appLanguage, QStringLiteral("english"));
     EXPECT_EQ(sheet.applyButton()->text(), QStringLiteral("Apply"));
+    EXPECT_TRUE(AppearancePane::imageFileFilter().startsWith(QStringLiteral("Images (*.")));
 }
 
 }  // namespace

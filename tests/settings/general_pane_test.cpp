@@ -2,10 +2,12 @@
 // section with its shortcut, and the version text.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include "services/global_hot_key_monitor.h"
 #include "services/launch_at_login_service.h"
@@ -83,6 +85,20 @@ TEST_F(GeneralPaneTest, ApprovalGivenElsewhereShowsWhenThePaneAppearsAgain) {
     pane.show();
     EXPECT_FALSE(shown(pane.approvalWarning()));
     EXPECT_TRUE(pane.launchAtLoginSwitch()->isChecked());
+    // Waiting again, approved again: coming back to the application (the
+    // desktop's notice that it became active) is enough, and another
+    // application's activation is not.
+    sim->setLoginItemStatus(LoginItemStatus::requiresApproval);
+    GeneralPane::refreshStatus();
+    ASSERT_TRUE(shown(pane.approvalWarning()));
+    sim->setLoginItemStatus(LoginItemStatus::enabled);
+    const auto other = sim->addApplication({.bundleID = QStringLiteral("com.example.other"), .name = QStringLiteral("Other")});
+    sim->activateApplication(other);
+    sim->pump();
+    EXPECT_TRUE(shown(pane.approvalWarning()));
+    sim->activateApplication(sim->ownPid());
+    sim->pump();
+    EXPECT_FALSE(shown(pane.approvalWarning()));
 }
 
 TEST_F(GeneralPaneTest, FailedChangeShowsTheAlertOnceAndClearsTheMessage) {
@@ -151,6 +167,13 @@ TEST_F(GeneralPaneTest, ChoosingALanguageRetranslatesTheWholeWindowAtOnce) {
         EXPECT_EQ(pane->powerRowSwitch()->text(), c.powerRow);
         EXPECT_EQ(pane->languagePicker()->itemText(0), c.followSystem);
         EXPECT_EQ(pane->languagePicker()->currentIndex(), c.row);
+        // The pop-up list is measured again for the new row titles: as wide
+        // as a list made afresh with them.
+        QComboBox* picker = pane->languagePicker();
+        QComboBox fresh;
+        fresh.setFont(picker->font());
+        for (int row = 0; row < picker->count(); ++row) fresh.addItem(picker->itemText(row));
+        EXPECT_EQ(picker->sizeHint().width(), fresh.sizeHint().width());
     }
     // English wins over the Chinese system.
     emit pane->languagePicker()->activated(1);
@@ -172,6 +195,36 @@ TEST_F(GeneralPaneTest, ClearedSelectionShowsTheGeneralPane) {
     EXPECT_EQ(view.shownCategory(), SettingsCategory::appearance);
     view.sidebar()->setCurrentRow(-1);
     EXPECT_EQ(view.title(), QStringLiteral("General"));
+    // Ctrl+click on the selected row clears the selection and leaves the row current.
+    view.sidebar()->setCurrentRow(3);
+    ASSERT_EQ(view.title(), QStringLiteral("Dock"));
+    QListWidget* list = view.sidebar();
+    const QPoint dockRow = list->visualItemRect(list->item(3)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, dockRow);
+    ASSERT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(view.selection(), std::nullopt);
+    EXPECT_EQ(view.title(), QStringLiteral("General"));
+    EXPECT_NE(qobject_cast<GeneralPane*>(view.currentPane()), nullptr);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, dockRow);
+    EXPECT_EQ(view.title(), QStringLiteral("Dock"));
+}
+
+TEST_F(GeneralPaneTest, TheSidebarWidensWithItsTitlesUpToTheMaximum) {
+    const QFontMetrics metrics(QApplication::font());
+    EXPECT_EQ(SettingsView::sidebarWidthFor(metrics, {QStringLiteral("General")}), SettingsView::sidebarWidth);
+    const QString longer(40, QLatin1Char('W'));
+    EXPECT_EQ(SettingsView::sidebarWidthFor(metrics, {QStringLiteral("Dock"), longer}),
+              SettingsView::sidebarMaximumWidth);
+    // A larger font widens the window's sidebar, a normal one narrows it again.
+    SettingsView view;
+    view.show();
+    EXPECT_EQ(view.sidebar()->width(), SettingsView::sidebarWidth);
+    QFont big = view.font();
+    big.setPixelSize(40);
+    view.setFont(big);
+    EXPECT_EQ(view.sidebar()->width(), SettingsView::sidebarMaximumWidth);
+    view.setFont(QFont());
+    EXPECT_EQ(view.sidebar()->width(), SettingsView::sidebarWidth);
 }
 
 TEST_F(GeneralPaneTest, StartMenuSectionWithNothingStoredAndWithUnparsableCombos) {

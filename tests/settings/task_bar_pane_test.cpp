@@ -50,7 +50,8 @@ protected:
     QStringList menuTitles(TaskBarPane& pane) {
         pane.rebuildHideMenu();
         QStringList titles;
-        for (auto* a : pane.hideAppMenu()->actions()) titles << a->text();
+        // As the menu shows them: "&" marks a mnemonic, "&&" shows one "&".
+        for (auto* a : pane.hideAppMenu()->actions()) titles << a->iconText();
         return titles;
     }
 };
@@ -254,6 +255,33 @@ TEST_F(TaskBarPaneTest, HidingAndRestoringAnApplication) {
     EXPECT_TRUE(BlacklistStore::shared().blockedBundleIDs().isEmpty());
     EXPECT_EQ(hiddenRows(pane), QStringList{QStringLiteral("No apps hidden")});
     EXPECT_EQ(menuTitles(pane), (QStringList{QStringLiteral("Editor"), QStringLiteral("Mail")}));
+
+    // A name with an ampersand shows as it is.
+    sim->addApplication({.bundleID = QStringLiteral("com.att.connect"), .name = QStringLiteral("AT&T Connect")});
+    EXPECT_EQ(menuTitles(pane).first(), QStringLiteral("AT&T Connect"));
+}
+
+// Drawn by the program itself, so they show without an icon theme.
+TEST_F(TaskBarPaneTest, SymbolsAreDrawnWithoutAnIconTheme) {
+    auto painted = [](const QPixmap& pixmap) {
+        const QImage image = pixmap.toImage();
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qAlpha(image.pixel(x, y)) > 0) return true;
+        return false;
+    };
+    BlacklistStore::shared().add(QStringLiteral("gone.app"));
+    TaskBarPane pane;
+    EXPECT_TRUE(painted(pane.hideAppButton()->icon().pixmap(12, 12))) << "plus";
+    auto* remove = pane.hiddenList()->findChild<QToolButton*>(QStringLiteral("remove"));
+    ASSERT_NE(remove, nullptr);
+    EXPECT_TRUE(remove->text().isEmpty());
+    EXPECT_TRUE(painted(remove->icon().pixmap(16, 16))) << "remove";
+    QLabel* missingIcon = nullptr;
+    for (auto* label : pane.hiddenList()->findChildren<QLabel*>())
+        if (label->text().isEmpty()) missingIcon = label;
+    ASSERT_NE(missingIcon, nullptr);
+    EXPECT_TRUE(painted(missingIcon->pixmap())) << "the missing application's icon";
 }
 
 }  // namespace

@@ -115,8 +115,12 @@ TEST_F(StartMenuControllerTest, FadesOnThePlatformClockOnlyWithAPetAndMotion) {
     sim->advance(0.09);
     EXPECT_DOUBLE_EQ(panel->windowOpacity(), 1.0);
 
+    ASSERT_NE(panel->focusWidget(), nullptr);
+    EXPECT_FALSE(panel->windowFlags() & Qt::NoDropShadowWindowHint) << "a compositor may draw its shadow";
+
     menu().close();
     EXPECT_FALSE(menu().isOpen());  // closed at once for every caller
+    EXPECT_EQ(panel->focusWidget(), nullptr) << "the fading panel takes no typing";
     sim->advance(0.06);
     ASSERT_TRUE(panel);
     EXPECT_NEAR(panel->windowOpacity(), 0.5, 0.1);

@@ -2,6 +2,7 @@
 // search field, the row menus, the power row and the Settings button.
 #include <gtest/gtest.h>
 
+#include <QKeySequence>
 #include <QScrollBar>
 #include <QTest>
 
@@ -91,6 +92,18 @@ TEST_F(StartMenuViewTest, KeysUpDownReturnEscapeAreAlwaysConsumedByTheField) {
     EXPECT_EQ(field->text(), QString());
     EXPECT_EQ(model->selection(), 0);
 
+    // With a modifier they are editing keys, not menu commands.
+    type("a");
+    for (auto [k, m] : {std::pair{Qt::Key_Down, Qt::ShiftModifier}, {Qt::Key_Up, Qt::AltModifier},
+                        {Qt::Key_Return, Qt::ControlModifier}, {Qt::Key_Escape, Qt::ShiftModifier}}) {
+        SCOPED_TRACE(QKeySequence(QKeyCombination(m, k)).toString().toStdString());
+        QTest::keyClick(field, k, m);
+        EXPECT_EQ(model->selection(), 0);
+        EXPECT_TRUE(menu().isOpen());
+    }
+    EXPECT_TRUE(sim->logLines("workspace.openApplication").empty());
+    field->clear();
+
     // Return with no match is consumed and launches nothing; Escape closes.
     type("qqq");
     key(Qt::Key_Return);
@@ -98,6 +111,11 @@ TEST_F(StartMenuViewTest, KeysUpDownReturnEscapeAreAlwaysConsumedByTheField) {
     EXPECT_TRUE(sim->logLines("workspace.openApplication").empty());
     key(Qt::Key_Escape);
     EXPECT_FALSE(menu().isOpen());
+    // The keypad's Enter is the plain key.
+    openLoaded();
+    type("a");
+    QTest::keyClick(view()->searchField(), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(sim->logLines("workspace.openApplication").empty());
 }
 
 TEST_F(StartMenuViewTest, TypingResetsTheSelectionAndScrollsOnlyWhenItMoved) {

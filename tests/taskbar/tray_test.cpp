@@ -163,6 +163,12 @@ TEST_F(TrayViewTest, PartsFollowSettingsAndReading) {
     EXPECT_EQ(l.dateFontSize, 11);
     EXPECT_FALSE(l.dateIsSecondary);
 
+    // A language switch lays the tray out again.
+    int relaid = 0;
+    QObject::connect(&tray, &TrayView::contentChanged, [&] { ++relaid; });
+    platform::prefs::userDefaults().setString(QStringLiteral("appLanguage"), QStringLiteral("simplifiedChinese"));
+    EXPECT_EQ(relaid, 1);
+
     setFlag("trayShowDate", false);
     setFlag("trayShowBattery", false);
     l = tray.layout();
