@@ -4,7 +4,9 @@
 // Return and Escape into start-menu actions instead of editing. Those four
 // keys are always consumed, also while an action is not set.
 #include <QLineEdit>
+#include <QTimer>
 #include <functional>
+#include <optional>
 
 class StartSearchField : public QLineEdit {
     Q_OBJECT
@@ -17,7 +19,12 @@ public:
         std::function<void()> onCancel;
     };
 
+    // Seconds after the last key press (or the focus) that the caret stops blinking.
+    static constexpr double caretBlinkSeconds = 10.0;
+
     explicit StartSearchField(QWidget* parent = nullptr);
+    ~StartSearchField() override;
+    bool isCaretBlinking() const { return !stoppedFlashTime_; }
     // Copies the actions in (every update copies them again).
     void setActions(Actions actions) { actions_ = std::move(actions); }
     // Looks the placeholder up again in the language chosen now; the typed text stays.
@@ -31,7 +38,13 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void stopBlinking();
+    void resumeBlinking();
     Actions actions_;
+    QTimer blinkTimeout_;
+    std::optional<int> stoppedFlashTime_;
 };
