@@ -10,7 +10,9 @@
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
 #include "startmenu/start_menu_controller.h"
+#include "taskbar/app_icon_provider.h"
 #include "taskbar/bar_view.h"
+#include "taskbar/clock_text.h"
 #include "taskbar/fullscreen_monitor.h"
 #include "taskbar/pet/start_icon_store.h"
 #include "taskbar/tray_view.h"
@@ -78,6 +80,40 @@ void BM_FullscreenDetect(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(detector.detect(front));
 }
 BENCHMARK(BM_FullscreenDetect)->Unit(benchmark::kMicrosecond);
+
+// Icons of 100 terminals of one application on a fresh provider, as the
+// task strip asks for them at start.
+void BM_TaskIconsOfOneApplication(benchmark::State& state) {
+    auto sim = desktop();
+    static const std::vector<std::int32_t> pids = [&] {
+        std::vector<std::int32_t> out;
+        for (int i = 0; i < 100; ++i) {
+            platform::sim::AppSpec given;
+            given.bundleID = QStringLiteral("org.example.terminal");
+            given.name = QStringLiteral("Terminal");
+            out.push_back(sim->addApplication(given));
+        }
+        return out;
+    }();
+    for (auto _ : state) {
+        AppIconProvider provider;
+        for (auto pid : pids) benchmark::DoNotOptimize(provider.icon(pid));
+    }
+}
+BENCHMARK(BM_TaskIconsOfOneApplication)->Unit(benchmark::kMicrosecond);
+
+// The tray clock's text for one minute: time and date in the user's locale.
+void BM_ClockText(benchmark::State& state) {
+    const QLocale locale(QStringLiteral("de_DE"));
+    const QTimeZone zone("Europe/Berlin");
+    QDateTime at = QDateTime::currentDateTime();
+    for (auto _ : state) {
+        at = at.addSecs(60);
+        benchmark::DoNotOptimize(ClockText::time(at, locale, zone));
+        benchmark::DoNotOptimize(ClockText::date(at, locale, zone));
+    }
+}
+BENCHMARK(BM_ClockText)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -60,6 +60,26 @@ void BM_ModelSearchKeystroke(benchmark::State& state) {
 }
 BENCHMARK(BM_ModelSearchKeystroke)->Arg(300)->Arg(2000)->Arg(20000)->Unit(benchmark::kMicrosecond);
 
+// One arrow key over a typed query's results: the selection steps and the
+// view reads the selected row back.
+void BM_ModelArrowKey(benchmark::State& state) {
+    desktop();
+    LauncherPinStore pins;
+    LauncherRecentsStore recents;
+    StartMenuModel model(makeApps(int(state.range(0))), false, &pins, &recents);
+    model.setQuery(QStringLiteral("s"));
+    benchmark::DoNotOptimize(model.listApps());
+    int step = 1;
+    for (auto _ : state) {
+        if (model.selection() >= 50) step = -1;
+        if (model.selection() <= 0) step = 1;
+        model.moveSelection(step);
+        benchmark::DoNotOptimize(model.selectedApp());
+    }
+    state.SetLabel("search results, selection moved and read");
+}
+BENCHMARK(BM_ModelArrowKey)->Arg(2000)->Arg(20000)->Unit(benchmark::kMicrosecond);
+
 void BM_RankIndices(benchmark::State& state) {
     const LauncherSearchIndex index(makeApps(int(state.range(0))));
     qsizetype k = 0;

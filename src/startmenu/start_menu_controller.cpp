@@ -1,6 +1,8 @@
 #include "startmenu/start_menu_controller.h"
 
 #include <QApplication>
+#include <QStringList>
+#include <algorithm>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -9,6 +11,7 @@
 #include "core/settings_model.h"
 #include "platform/platform.h"
 #include "startmenu/start_menu_view.h"
+#include "taskbar/app_icon_provider.h"
 #include "taskbar/pet/start_icon_store.h"
 #include "taskbar/screen_geometry.h"
 #include "windows/bar_metrics.h"
@@ -130,9 +133,34 @@ void StartMenuController::applyScannedApps(std::vector<InstalledApp> result) {
     launcherPins_->prune(paths);
     launcherPins_->seedIfNeeded(InstalledApp::seedPaths(seedBundleIDs, apps_));
     launcherRecents_->prune(paths);
+    // A changed list may bring the icons that were missing.
+    AppIconProvider::shared().forgetMissingPathIcons();
+    warmIcons();
     if (!menuModel_) return;
     menuModel_->setApps(apps_);
     menuModel_->setIsLoadingApps(false);
+}
+
+void StartMenuController::warmIcons() {
+    const std::uint64_t generation = ++iconWarmGeneration_;
+    // The rows a first opening shows come first: the pins, then the list in name order.
+    auto paths = std::make_shared<QStringList>(launcherPins_->pinnedPaths());
+    for (const auto& a : InstalledApp::sortByName(apps_)) paths->append(a.path);
+    warmIconsFrom(std::move(paths), 0, generation);
+}
+
+void StartMenuController::warmIconsFrom(std::shared_ptr<const QStringList> paths, qsizetype from,
+                                        std::uint64_t generation) {
+    // A few icons a turn, each turn after whatever input came meanwhile, so
+    // that the bar stays responsive while the menu's icons are decoded before
+    // its first opening instead of during it.
+    std::weak_ptr<bool> weak = alive_;
+    platform::MainQueue::asyncAfter(iconWarmPause, [this, weak, paths, from, generation] {
+        if (weak.expired() || generation != iconWarmGeneration_) return;
+        const qsizetype end = std::min(from + iconWarmChunk, paths->size());
+        for (qsizetype i = from; i < end; ++i) AppIconProvider::shared().iconForPath(paths->at(i));
+        if (end < paths->size()) warmIconsFrom(paths, end, generation);
+    });
 }
 
 void StartMenuController::toggle(bool fromClick) {

@@ -113,6 +113,12 @@ private:
     std::vector<InstalledApp> apps_;
     bool didLoadApps_ = false;
     bool scanning_ = false;
+    // Decoding the rows' icons ahead of the first opening, a chunk a turn.
+    static constexpr qsizetype iconWarmChunk = 8;
+    static constexpr double iconWarmPause = 0.005;
+    std::uint64_t iconWarmGeneration_ = 0;
+    void warmIcons();
+    void warmIconsFrom(std::shared_ptr<const QStringList> paths, qsizetype from, std::uint64_t generation);
     QPointer<StartMenuModel> menuModel_;
     // The last opening's model, kept for the next one while the applications
     // stay the same, so its search index is not built again.

@@ -12,13 +12,23 @@ StartMenuModel::StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApp
       recentsStore_(recentsStore),
       query_(std::move(query)),
       selection_(selection) {
-    if (pinStore_) connect(pinStore_, &LauncherPinStore::pinnedPathsChanged, this, &StartMenuModel::changed);
-    if (recentsStore_) connect(recentsStore_, &LauncherRecentsStore::pathsChanged, this, &StartMenuModel::changed);
+    auto storeChanged = [this] {
+        forgetRows();
+        emit changed();
+    };
+    if (pinStore_) connect(pinStore_, &LauncherPinStore::pinnedPathsChanged, this, storeChanged);
+    if (recentsStore_) connect(recentsStore_, &LauncherRecentsStore::pathsChanged, this, storeChanged);
+}
+
+void StartMenuModel::forgetRows() {
+    list_.reset();
+    flat_.reset();
 }
 
 void StartMenuModel::setApps(const std::vector<InstalledApp>& apps) {
     if (apps == index_->apps()) return;
     index_ = std::make_shared<LauncherSearchIndex>(apps);
+    forgetRows();
     emit appsChanged();
     emit changed();
 }
@@ -33,6 +43,7 @@ void StartMenuModel::setIsLoadingApps(bool loading) {
 void StartMenuModel::setQuery(const QString& query) {
     if (query == query_) return;
     query_ = query;
+    forgetRows();
     emit queryChanged();
     emit changed();
 }
@@ -62,6 +73,11 @@ std::vector<InstalledApp> StartMenuModel::recentApps() const {
 }
 
 std::vector<InstalledApp> StartMenuModel::listApps() const {
+    if (!list_) list_ = makeListApps();
+    return *list_;
+}
+
+std::vector<InstalledApp> StartMenuModel::makeListApps() const {
     if (isSearching()) return index_->rank(query_);
     // Hidden by path: marked at the first application of each path, which
     // every application of that path points to.
@@ -83,16 +99,26 @@ std::vector<InstalledApp> StartMenuModel::listApps() const {
     return out;
 }
 
-std::vector<InstalledApp> StartMenuModel::flatList() const {
-    if (isSearching()) return listApps();
+std::vector<InstalledApp> StartMenuModel::flatList() const { return flatRows(); }
+
+const std::vector<InstalledApp>& StartMenuModel::flatRows() const {
+    if (flat_) return *flat_;
+    if (!list_) list_ = makeListApps();
+    if (isSearching()) {
+        flat_ = *list_;
+        return *flat_;
+    }
     std::vector<InstalledApp> out = pinnedApps();
     for (auto&& a : recentApps()) out.push_back(std::move(a));
-    for (auto&& a : listApps()) out.push_back(std::move(a));
-    return out;
+    out.insert(out.end(), list_->begin(), list_->end());
+    flat_ = std::move(out);
+    return *flat_;
 }
 
 void StartMenuModel::moveSelection(int step) {
-    const auto rows = flatList();
+    // The rows are kept until an input changes: a key press neither ranks
+    // nor copies them again.
+    const auto& rows = flatRows();
     if (rows.empty()) return;
     const qint64 last = qint64(rows.size()) - 1;
     const qint64 next = std::clamp(qint64(selection_) + step, qint64(0), last);
@@ -100,7 +126,7 @@ void StartMenuModel::moveSelection(int step) {
 }
 
 std::optional<InstalledApp> StartMenuModel::selectedApp() const {
-    const auto rows = flatList();
+    const auto& rows = flatRows();
     if (selection_ < 0 || std::size_t(selection_) >= rows.size()) return std::nullopt;
     return rows[std::size_t(selection_)];
 }

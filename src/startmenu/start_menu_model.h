@@ -70,4 +70,10 @@ private:
     QPointer<LauncherRecentsStore> recentsStore_;
     QString query_;
     int selection_;
+    // The derived lists as last made; forgotten when an input they read changes.
+    mutable std::optional<std::vector<InstalledApp>> list_;
+    mutable std::optional<std::vector<InstalledApp>> flat_;
+    void forgetRows();
+    std::vector<InstalledApp> makeListApps() const;
+    const std::vector<InstalledApp>& flatRows() const;
 };

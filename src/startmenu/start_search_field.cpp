@@ -1,6 +1,8 @@
 #include "startmenu/start_search_field.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QStyleHints>
 #include <QPointer>
 
 #include "core/localization.h"
@@ -17,6 +19,39 @@ StartSearchField::StartSearchField(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (actions_.onChangeText) actions_.onChangeText(text);
     });
+    blinkTimeout_.setSingleShot(true);
+    blinkTimeout_.setInterval(int(caretBlinkSeconds * 1000));
+    connect(&blinkTimeout_, &QTimer::timeout, this, [this] { stopBlinking(); });
+}
+
+StartSearchField::~StartSearchField() { resumeBlinking(); }
+
+// Like GTK's text fields, the caret stops blinking (and stays shown) some
+// seconds after the last key press: an idle open menu then repaints nothing.
+// The blink is the application's hint, so it is given back whenever the
+// field is used again or loses the focus.
+void StartSearchField::stopBlinking() {
+    auto* hints = QGuiApplication::styleHints();
+    if (!hasFocus() || stoppedFlashTime_ || hints->cursorFlashTime() <= 0) return;
+    stoppedFlashTime_ = hints->cursorFlashTime();
+    hints->setCursorFlashTime(0);
+}
+
+void StartSearchField::resumeBlinking() {
+    if (!stoppedFlashTime_) return;
+    QGuiApplication::styleHints()->setCursorFlashTime(*stoppedFlashTime_);
+    stoppedFlashTime_.reset();
+}
+
+void StartSearchField::focusInEvent(QFocusEvent* event) {
+    QLineEdit::focusInEvent(event);
+    blinkTimeout_.start();
+}
+
+void StartSearchField::focusOutEvent(QFocusEvent* event) {
+    blinkTimeout_.stop();
+    resumeBlinking();
+    QLineEdit::focusOutEvent(event);
 }
 
 void StartSearchField::applyColors() {
@@ -58,6 +93,8 @@ bool isMenuCommand(const QKeyEvent* event) {
 }  // namespace
 
 void StartSearchField::keyPressEvent(QKeyEvent* event) {
+    resumeBlinking();
+    if (hasFocus()) blinkTimeout_.start();
     if (!isMenuCommand(event)) {
         QLineEdit::keyPressEvent(event);
         return;

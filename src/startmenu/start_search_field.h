@@ -5,7 +5,9 @@
 // keys, pressed without a modifier, are always consumed, also while an action
 // is not set; with a modifier they edit as in any field.
 #include <QLineEdit>
+#include <QTimer>
 #include <functional>
+#include <optional>
 
 class StartSearchField : public QLineEdit {
     Q_OBJECT
@@ -18,7 +20,12 @@ public:
         std::function<void()> onCancel;
     };
 
+    // Seconds after the last key press (or the focus) that the caret stops blinking.
+    static constexpr double caretBlinkSeconds = 10.0;
+
     explicit StartSearchField(QWidget* parent = nullptr);
+    ~StartSearchField() override;
+    bool isCaretBlinking() const { return !stoppedFlashTime_; }
     // Copies the actions in (every update copies them again).
     void setActions(Actions actions) { actions_ = std::move(actions); }
     // Looks the placeholder up again in the language chosen now; the typed text stays.
@@ -32,7 +39,13 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool event(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void stopBlinking();
+    void resumeBlinking();
     Actions actions_;
+    QTimer blinkTimeout_;
+    std::optional<int> stoppedFlashTime_;
 };

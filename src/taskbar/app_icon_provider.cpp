@@ -35,7 +35,26 @@ AppIconProvider::~AppIconProvider() {
         platform::workspace().removeObserver(observerToken_);
 }
 
-void AppIconProvider::applicationTerminated(std::int32_t pid) { iconByPid_.remove(pid); }
+void AppIconProvider::applicationTerminated(std::int32_t pid) {
+    iconByPid_.remove(pid);
+    const QString appID = appOfPid_.take(pid);
+    if (appID.isEmpty()) return;
+    // The application's icon goes with its last process.
+    if (auto it = processesOfApp_.find(appID); it != processesOfApp_.end() && --it.value() <= 0) {
+        processesOfApp_.erase(it);
+        iconByApp_.remove(appID);
+    }
+}
+
+void AppIconProvider::keep(std::int32_t pid, const QString& appID, const QImage& image) {
+    iconByPid_.insert(pid, image);
+    if (appID.isEmpty()) return;
+    iconByApp_.insert(appID, image);
+    if (!appOfPid_.contains(pid)) {
+        appOfPid_.insert(pid, appID);
+        ++processesOfApp_[appID];
+    }
+}
 
 std::optional<QImage> AppIconProvider::icon(std::int32_t pid) {
     if (pid <= 0) return std::nullopt;
@@ -43,6 +62,15 @@ std::optional<QImage> AppIconProvider::icon(std::int32_t pid) {
     auto& ws = platform::workspace();
     const auto app = ws.application(pid);
     if (!app) return std::nullopt;
+    // Every process of one application shows its icon: a hundred terminals
+    // decode it once.
+    const QString appID = app->bundleID.value_or(QString());
+    if (!appID.isEmpty())
+        if (auto it = iconByApp_.constFind(appID); it != iconByApp_.constEnd()) {
+            const QImage image = it.value();
+            keep(pid, appID, image);
+            return image;
+        }
     std::optional<QImage> image = ws.iconForApplication(pid);
     if (!image || image->isNull()) {
         if (TraceLog::isEnabled()) {
@@ -58,7 +86,7 @@ std::optional<QImage> AppIconProvider::icon(std::int32_t pid) {
             return std::nullopt;
         }
     }
-    iconByPid_.insert(pid, *image);
+    keep(pid, appID, *image);
     return image;
 }
 
@@ -78,13 +106,21 @@ std::optional<QImage> AppIconProvider::iconForBundleID(const QString& bundleID) 
 std::optional<QImage> AppIconProvider::iconForPath(const QString& path) {
     if (path.isEmpty()) return std::nullopt;
     if (auto it = iconByPath_.constFind(path); it != iconByPath_.constEnd()) return it.value();
+    if (auto it = missingByPath_.constFind(path); it != missingByPath_.constEnd())
+        return it->isNull() ? std::nullopt : std::optional<QImage>(*it);
     QImage image = platform::workspace().iconForFile(path);
-    if (image.isNull()) return std::nullopt;
-    // The stand-in is shown but not kept: the next ask may find the real icon.
-    if (platform::isGenericIcon(image)) return image;
+    // A missing icon (or the stand-in) is kept too, apart, so that a row
+    // without one is not looked up on every paint; the start menu forgets
+    // these when its list of applications changes.
+    if (image.isNull() || platform::isGenericIcon(image)) {
+        missingByPath_.insert(path, image);
+        return image.isNull() ? std::nullopt : std::optional<QImage>(image);
+    }
     iconByPath_.insert(path, image);
     return image;
 }
+
+void AppIconProvider::forgetMissingPathIcons() { missingByPath_.clear(); }
 
 QString AppIconProvider::displayName(const QString& bundleID) {
     if (auto it = nameByBundle_.constFind(bundleID); it != nameByBundle_.constEnd()) return it.value();

@@ -1,8 +1,10 @@
 #pragma once
 // The one place where the bar, the start menu and the settings obtain
 // application icons and display names. Answers come from in-memory caches;
+// a path without an icon is remembered as such until told to look again;
 // a process's icon is forgotten when the process ends, because process ids
-// are reused. Only real icons are cached: a lookup that found none (or only
+// are reused, and an application's (shared by its processes) when its last
+// known process ends. Only real icons are cached: a lookup that found none (or only
 // the platform's stand-in) is made again when the icon is next asked for, so
 // an icon that arrives later (a window that sets its icon after mapping, a
 // theme installed meanwhile) replaces the placeholder.
@@ -28,6 +30,8 @@ public:
     std::optional<QImage> icon(std::int32_t pid);
     std::optional<QImage> iconForBundleID(const QString& bundleID);
     std::optional<QImage> iconForPath(const QString& path);
+    // The next iconForPath of a path that had no icon (or only the stand-in) looks again.
+    void forgetMissingPathIcons();
     QString displayName(const QString& bundleID);
 
     // Cache sizes, for tests and diagnostics.
@@ -37,10 +41,15 @@ public:
 
 private:
     void applicationTerminated(std::int32_t pid);
+    void keep(std::int32_t pid, const QString& appID, const QImage& image);
 
     QHash<std::int32_t, QImage> iconByPid_;
+    QHash<QString, QImage> iconByApp_;
+    QHash<std::int32_t, QString> appOfPid_;
+    QHash<QString, int> processesOfApp_;
     QHash<QString, QImage> iconByBundle_;
     QHash<QString, QImage> iconByPath_;
+    QHash<QString, QImage> missingByPath_;  // the stand-in, or null for none
     QHash<QString, QString> nameByBundle_;
     int observerToken_ = 0;
     std::shared_ptr<bool> alive_;

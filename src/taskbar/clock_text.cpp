@@ -30,15 +30,35 @@ icu::Locale icuLocale(const QLocale& locale) {
 }
 
 QString format(const QDateTime& date, const QLocale& locale, const QTimeZone& zone, const QString& skeleton) {
-    UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale loc = icuLocale(locale);
-    const QString pat = ClockText::pattern(skeleton, locale);
-    icu::SimpleDateFormat formatter(toIcu(pat), loc, status);
-    if (U_FAILURE(status)) return date.toTimeZone(zone).toString(Qt::ISODate);
+    // Building a formatter loads the locale's and the zone's data, which costs
+    // far more than a format; the clock asks every minute and every bar at
+    // start, so the last formatter of each skeleton is kept until the locale
+    // or the time zone it was built for changes. A formatter is not safe to
+    // share between threads: the lock is held while it formats.
+    struct Kept {
+        QString key;
+        std::unique_ptr<icu::SimpleDateFormat> formatter;
+    };
+    static std::mutex mutex;
+    static std::map<QString, Kept> kept;
     const QByteArray zoneID = zone.isValid() ? zone.id() : QByteArray("UTC");
-    formatter.adoptTimeZone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zoneID.constData())));
+    const QString key = locale.bcp47Name() + QLatin1Char('|') + locale.name() + QLatin1Char('|') +
+                        QString::fromLatin1(zoneID);
+    std::lock_guard lock(mutex);
+    Kept& slot = kept[skeleton];
+    if (!slot.formatter || slot.key != key) {
+        UErrorCode status = U_ZERO_ERROR;
+        auto formatter = std::make_unique<icu::SimpleDateFormat>(toIcu(ClockText::pattern(skeleton, locale)),
+                                                                 icuLocale(locale), status);
+        if (U_FAILURE(status)) {
+            slot = Kept{};
+            return date.toTimeZone(zone).toString(Qt::ISODate);
+        }
+        formatter->adoptTimeZone(icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(zoneID.constData())));
+        slot = Kept{key, std::move(formatter)};
+    }
     icu::UnicodeString out;
-    formatter.format(UDate(date.toMSecsSinceEpoch()), out);
+    slot.formatter->format(UDate(date.toMSecsSinceEpoch()), out);
     return fromIcu(out);
 }
 

@@ -1,7 +1,5 @@
 #include "taskbar/fullscreen_monitor.h"
 
-#include <cmath>
-
 #include "platform/platform.h"
 
 namespace {
@@ -151,37 +149,16 @@ void FullscreenMonitor::start() {
 }
 
 void FullscreenMonitor::startPoll() {
-    if (pollTimer_) pollTimer_->invalidate();
-    resting_ = false;
-    pollOrigin_ = platform::uptime();
     std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
     // A safety net needs no precision: its tick shares a wake-up with the
     // other second-scale polls.
-    pollTimer_ = platform::Timer::scheduled(
-        pollInterval, true,
-        [weak](platform::Timer&) {
-            if (auto self = weak.lock()) self->pollTick();
-        },
-        pollTolerance);
+    poll_.start([weak] {
+        if (auto self = weak.lock()) self->pollTick();
+    });
 }
 
 void FullscreenMonitor::resumePoll() {
-    if (!running_ || !resting_) return;
-    resting_ = false;
-    // On at the old pace: the next tick comes when one of the old timer would have.
-    const double now = platform::uptime();
-    double next = pollOrigin_ + std::ceil((now - pollOrigin_) / pollInterval) * pollInterval;
-    if (next - now < 1e-6) next += pollInterval;
-    std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
-    pollTimer_ = platform::Timer::scheduled(
-        next - now, false,
-        [weak](platform::Timer&) {
-            auto self = weak.lock();
-            if (!self || !self->running_ || self->resting_) return;
-            self->startPoll();
-            self->pollTick();
-        },
-        pollTolerance);
+    if (running_) poll_.resume();
 }
 
 void FullscreenMonitor::stop() {
@@ -194,11 +171,10 @@ void FullscreenMonitor::stop() {
     if (changeObserver_ && platform::isInstalled() && platform::installed().windowServer)
         platform::windowServer().removeChangeObserver(changeObserver_);
     changeObserver_ = 0;
-    resting_ = false;
     ++pendingToken_;  // cancels the pending evaluation
     hasPending_ = false;
-    if (pollTimer_) pollTimer_->invalidate();
-    pollTimer_.reset();
+    settle_.clear();
+    poll_.stop();
 }
 
 void FullscreenMonitor::pollTick() {
@@ -212,11 +188,7 @@ void FullscreenMonitor::pollTick() {
             callback(*answer);
             // Until the window server reports a change, every tick would say
             // the same: the poll rests.
-            if (changeObserver_ && running_ && pollTimer_) {
-                pollTimer_->invalidate();
-                pollTimer_.reset();
-                resting_ = true;
-            }
+            if (changeObserver_ && running_) poll_.rest();
             return;
         }
     trigger();
@@ -225,10 +197,12 @@ void FullscreenMonitor::pollTick() {
 void FullscreenMonitor::trigger() {
     if (!running_) return;
     resumePoll();
+    // A steady stream of triggers still gets an evaluation every settleMaxWait.
+    const double wait = settle_.trigger(platform::uptime());
     const std::uint64_t token = ++pendingToken_;
     hasPending_ = true;
     std::weak_ptr<FullscreenMonitor> weak = weak_from_this();
-    platform::MainQueue::asyncAfter(settleDelay, [weak, token] {
+    platform::MainQueue::asyncAfter(wait, [weak, token] {
         if (auto self = weak.lock()) self->evaluate(token);
     });
 }
@@ -249,6 +223,7 @@ std::optional<std::int32_t> FullscreenMonitor::frontmostPid() {
 void FullscreenMonitor::evaluate(std::uint64_t token) {
     if (token != pendingToken_ || !hasPending_) return;  // replaced or cancelled
     hasPending_ = false;
+    settle_.clear();
     if (!running_) return;
     const std::optional<std::int32_t> pid = frontmostPid();
     const std::uint64_t generation = generation_;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/resting_poll.h"
 #include "platform/dispatch.h"
 #include "platform/displays.h"
 #include "platform/geometry.h"
@@ -74,6 +75,8 @@ private:
 class FullscreenMonitor : public std::enable_shared_from_this<FullscreenMonitor> {
 public:
     static constexpr double settleDelay = 0.15;
+    // The longest an evaluation waits however often it is triggered again.
+    static constexpr double settleMaxWait = 0.5;
     static constexpr double pollInterval = 1.0;
     static constexpr double pollTolerance = 0.5;
     using ChangeHandler = std::function<void(std::optional<platform::DisplayID>)>;
@@ -84,7 +87,8 @@ public:
     void setOnChange(ChangeHandler handler) { onChange_ = std::move(handler); }
     void start();
     void stop();
-    // Schedules an evaluation 0.15 s from now, replacing a pending one.
+    // Schedules an evaluation 0.15 s from now, replacing a pending one, but
+    // never more than settleMaxWait after the first trigger it answers.
     void trigger();
     bool isRunning() const { return running_; }
     // Poll ticks that reported the last answer again without a detection.
@@ -113,14 +117,13 @@ private:
     void pollTick();
     void startPoll();
     void resumePoll();
-    // While resting, the poll's timer is stopped until the window server
-    // reports a change or a trigger comes.
-    bool resting_ = false;
-    double pollOrigin_ = 0;
+    // Rests while the answer stands, until the window server reports a
+    // change or a trigger comes.
+    RestingPoll poll_{pollInterval, pollTolerance};
+    CappedDebounce settle_{settleDelay, settleMaxWait};
     int changeObserver_ = 0;
     std::uint64_t standingAnswers_ = 0;
     bool hasPending_ = false;
-    std::shared_ptr<platform::Timer> pollTimer_;
     int workspaceObserver_ = 0;
     ChangeHandler onChange_;
 };

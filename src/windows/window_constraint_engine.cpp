@@ -41,7 +41,6 @@ WindowConstraintEngine::~WindowConstraintEngine() {
     // No queued block can reach us any more (they hold us weakly), so what
     // is left can be released here.
     removeNotificationObservers();
-    if (geometryPollTimer_) geometryPollTimer_->invalidate();
     for (auto& [pid, observer] : observers_)
         if (observer) observer->invalidate();
 }
@@ -49,8 +48,9 @@ WindowConstraintEngine::~WindowConstraintEngine() {
 // ---- work items -----------------------------------------------------------
 
 template <typename F>
-void WindowConstraintEngine::scheduleWork(WorkItem WindowConstraintEngine::*member, double delay, F work) {
+void WindowConstraintEngine::scheduleWork(WorkItem WindowConstraintEngine::*member, F work) {
     WorkItem& item = this->*member;
+    const double delay = item.wait.trigger(platform::uptime());
     const std::uint64_t sequence = ++item.sequence;
     item.pending = true;
     std::weak_ptr<WindowConstraintEngine> weak = weak_from_this();
@@ -60,6 +60,7 @@ void WindowConstraintEngine::scheduleWork(WorkItem WindowConstraintEngine::*memb
         WorkItem& current = self.get()->*member;
         if (current.sequence != sequence || !current.pending) return;
         current.pending = false;
+        current.wait.clear();
         work(*self);
     });
 }
@@ -67,6 +68,7 @@ void WindowConstraintEngine::scheduleWork(WorkItem WindowConstraintEngine::*memb
 void WindowConstraintEngine::cancelWork(WorkItem& item) {
     ++item.sequence;
     item.pending = false;
+    item.wait.clear();
 }
 
 std::optional<std::int32_t> WindowConstraintEngine::frontmostOtherPid() const {
@@ -111,8 +113,7 @@ void WindowConstraintEngine::stop() {
     cancelWork(pendingItem_);
     cancelWork(pendingFullScan_);
     cancelWork(pendingGeometryConstrain_);
-    if (geometryPollTimer_) geometryPollTimer_->invalidate();
-    geometryPollTimer_.reset();
+    geometryPoll_.stop();
     lastFrontmostGeometry_.reset();
     ++geometryGeneration_;
     geometryPollInFlight_ = false;
@@ -134,7 +135,7 @@ void WindowConstraintEngine::removeNotificationObservers() {
     workspaceObserver_.reset();
     displaysObserver_.reset();
     windowListObserver_ = 0;
-    geometryPollResting_ = false;
+    geometryPoll_.stop();
 }
 
 void WindowConstraintEngine::appActivated() { handleAppActivated(); }
@@ -244,7 +245,7 @@ void WindowConstraintEngine::removeAllObservers() {
 
 void WindowConstraintEngine::handleAXEvent() {
     if (!running_) return;
-    scheduleWork(&WindowConstraintEngine::pendingItem_, settleDelay, [](WindowConstraintEngine& self) {
+    scheduleWork(&WindowConstraintEngine::pendingItem_, [](WindowConstraintEngine& self) {
         if (!self.running_) return;
         const auto pid = self.frontmostOtherPid();
         if (!pid) return;
@@ -268,8 +269,7 @@ void WindowConstraintEngine::constrainFocusedWindow(std::int32_t pid, const std:
 
 void WindowConstraintEngine::scheduleFullScan() {
     if (!running_) return;
-    scheduleWork(&WindowConstraintEngine::pendingFullScan_, fullScanDelay,
-                 [](WindowConstraintEngine& self) { self.scanAllApps(); });
+    scheduleWork(&WindowConstraintEngine::pendingFullScan_, [](WindowConstraintEngine& self) { self.scanAllApps(); });
 }
 
 void WindowConstraintEngine::scanAllApps() {
@@ -326,16 +326,10 @@ std::optional<WindowConstraintEngine::FrontmostGeometry> WindowConstraintEngine:
 }
 
 void WindowConstraintEngine::startGeometryPoll() {
-    if (geometryPollTimer_) geometryPollTimer_->invalidate();
-    geometryPollResting_ = false;
-    geometryPollOrigin_ = platform::uptime();
     std::weak_ptr<WindowConstraintEngine> weak = weak_from_this();
-    geometryPollTimer_ = platform::Timer::scheduled(
-        geometryPollInterval, true,
-        [weak](platform::Timer&) {
-            if (auto self = weak.lock()) self->pollFrontmostGeometry();
-        },
-        geometryPollTolerance);
+    geometryPoll_.start([weak] {
+        if (auto self = weak.lock()) self->pollFrontmostGeometry();
+    });
 }
 
 void WindowConstraintEngine::pollFrontmostGeometry() {
@@ -347,11 +341,7 @@ void WindowConstraintEngine::pollFrontmostGeometry() {
         ChangeStamp::unchanged(quietPoll_->stamp, stamp)) {
         // Nothing to sample until the window list changes; the window server
         // says when, so the timer can rest until then.
-        if (windowListObserver_ && geometryPollTimer_) {
-            geometryPollTimer_->invalidate();
-            geometryPollTimer_.reset();
-            geometryPollResting_ = true;
-        }
+        if (windowListObserver_) geometryPoll_.rest();
         return;
     }
     quietPoll_.reset();
@@ -382,23 +372,8 @@ void WindowConstraintEngine::pollFrontmostGeometry() {
 }
 
 void WindowConstraintEngine::windowListChanged() {
-    if (!running_ || !geometryPollResting_) return;
-    geometryPollResting_ = false;
-    // The poll goes on at its old pace, as if it had never rested: the next
-    // tick comes when a tick of the old timer would have.
-    const double now = platform::uptime();
-    double next = geometryPollOrigin_ + std::ceil((now - geometryPollOrigin_) / geometryPollInterval) * geometryPollInterval;
-    if (next - now < 1e-6) next += geometryPollInterval;
-    std::weak_ptr<WindowConstraintEngine> weak = weak_from_this();
-    geometryPollTimer_ = platform::Timer::scheduled(
-        next - now, false,
-        [weak](platform::Timer&) {
-            auto self = weak.lock();
-            if (!self || !self->running_ || self->geometryPollResting_) return;
-            self->startGeometryPoll();
-            self->pollFrontmostGeometry();
-        },
-        geometryPollTolerance);
+    // The poll goes on at its old pace, as if it had never rested.
+    if (running_) geometryPoll_.resume();
 }
 
 void WindowConstraintEngine::handleGeometrySample(const std::optional<FrontmostGeometry>& sample) {
@@ -412,8 +387,7 @@ void WindowConstraintEngine::handleGeometrySample(const std::optional<FrontmostG
     if (!previous) return;  // the first sample is only remembered
     if (*previous == *sample) return;
 
-    scheduleWork(&WindowConstraintEngine::pendingGeometryConstrain_, settleDelay,
-                 [generation = geometryGeneration_, pid = sample->pid,
+    scheduleWork(&WindowConstraintEngine::pendingGeometryConstrain_, [generation = geometryGeneration_, pid = sample->pid,
                   windows = sample->windows](WindowConstraintEngine& self) {
                      self.confirmGeometry(generation, pid, windows);
                  });

@@ -18,12 +18,14 @@
 // "app.quorvel.geometry". Delayed work holds the engine weakly and is
 // discarded by `running`, cancelled work items and `geometryGeneration`.
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
+#include "core/resting_poll.h"
 #include "platform/accessibility.h"
 #include "platform/dispatch.h"
 #include "platform/geometry.h"
@@ -47,6 +49,10 @@ public:
     // Settle time of accessibility notifications and window-list changes.
     static constexpr double settleDelay = 0.18;
     static constexpr double fullScanDelay = 0.25;
+    // However often it is asked for again, a full scan waits no longer than
+    // this. The settle of the frontmost window's own moves has no cap: while
+    // they go on, the user is still dragging it.
+    static constexpr double fullScanMaxWait = 0.5;
     static constexpr double geometryPollInterval = 0.5;
     // A poll tick may come this much later, so it can share a wake-up.
     static constexpr double geometryPollTolerance = 0.05;
@@ -88,11 +94,12 @@ private:
     // A cancellable piece of delayed main-thread work: scheduling or
     // cancelling bumps the sequence, so only the latest scheduled run fires.
     struct WorkItem {
+        CappedDebounce wait;
         std::uint64_t sequence = 0;
         bool pending = false;
     };
     template <typename F>
-    void scheduleWork(WorkItem WindowConstraintEngine::*item, double delay, F work);
+    void scheduleWork(WorkItem WindowConstraintEngine::*item, F work);
     void cancelWork(WorkItem& item);
 
     std::optional<std::int32_t> frontmostOtherPid() const;
@@ -132,10 +139,10 @@ private:
     std::unordered_map<platform::ax::Element, platform::Rect> lastApplied_;
 
     // Main thread.
-    WorkItem pendingItem_;
-    WorkItem pendingFullScan_;
-    WorkItem pendingGeometryConstrain_;
-    std::shared_ptr<platform::Timer> geometryPollTimer_;
+    static constexpr double uncapped = std::numeric_limits<double>::infinity();
+    WorkItem pendingItem_{CappedDebounce(settleDelay, uncapped)};
+    WorkItem pendingFullScan_{CappedDebounce(fullScanDelay, fullScanMaxWait)};
+    WorkItem pendingGeometryConstrain_{CappedDebounce(settleDelay, uncapped)};
     std::optional<FrontmostGeometry> lastFrontmostGeometry_;
     // What the last completed poll saw, and in which generation: a poll that
     // finds the same again has nothing new to sample and returns at once.
@@ -144,9 +151,8 @@ private:
         std::uint64_t generation = 0;
     };
     std::optional<QuietPoll> quietPoll_;
-    // While resting, the poll's timer is stopped until the window list changes.
-    bool geometryPollResting_ = false;
-    double geometryPollOrigin_ = 0;
+    // Rests while the last sample stands, until the window list changes.
+    RestingPoll geometryPoll_{geometryPollInterval, geometryPollTolerance};
     int windowListObserver_ = 0;
     bool geometryPollInFlight_ = false;
     std::uint64_t geometryGeneration_ = 0;

@@ -2,7 +2,6 @@
 #include "windows/window_service.h"
 
 #include <cassert>
-#include <cmath>
 
 #include "platform/bundle.h"
 #include "platform/platform.h"
@@ -38,7 +37,6 @@ WindowService::~WindowService() {
     // Observers still registered (the service was never stopped) must not
     // call into a destroyed service; invalidating stops their delivery.
     for (auto& [pid, observer] : q_.observers) observer->invalidate();
-    if (pollTimer_) pollTimer_->invalidate();
 }
 
 // ---- lifecycle -------------------------------------------------------------
@@ -81,18 +79,12 @@ void WindowService::start() {
 }
 
 void WindowService::startPoll() {
-    if (pollTimer_) pollTimer_->invalidate();
-    pollResting_ = false;
-    pollOrigin_ = platform::uptime();
     std::weak_ptr<WindowService> weak = weak_from_this();
     // The poll needs no precision: its tick shares a wake-up with the other
     // second-scale polls.
-    pollTimer_ = platform::Timer::scheduled(
-        pollInterval, true,
-        [weak](platform::Timer&) {
-            if (auto self = weak.lock()) self->pollTick();
-        },
-        pollTolerance);
+    poll_.start([weak] {
+        if (auto self = weak.lock()) self->pollTick();
+    });
 }
 
 void WindowService::pollTick() {
@@ -104,30 +96,11 @@ void WindowService::pollTick() {
     // Nothing a scan reads has changed since the last one: its list stands,
     // and until the window server reports a change every tick would say so.
     publishStandingList();
-    if (changeObserver_ && pollTimer_) {
-        pollTimer_->invalidate();
-        pollTimer_.reset();
-        pollResting_ = true;
-    }
+    if (changeObserver_) poll_.rest();
 }
 
 void WindowService::resumePoll() {
-    if (!running_ || !pollResting_) return;
-    pollResting_ = false;
-    // On at the old pace: the next tick comes when one of the old timer would have.
-    const double now = platform::uptime();
-    double next = pollOrigin_ + std::ceil((now - pollOrigin_) / pollInterval) * pollInterval;
-    if (next - now < 1e-6) next += pollInterval;
-    std::weak_ptr<WindowService> weak = weak_from_this();
-    pollTimer_ = platform::Timer::scheduled(
-        next - now, false,
-        [weak](platform::Timer&) {
-            auto self = weak.lock();
-            if (!self || !self->running_ || self->pollResting_) return;
-            self->startPoll();
-            self->pollTick();
-        },
-        pollTolerance);
+    if (running_) poll_.resume();
 }
 
 bool WindowService::standingList() const {
@@ -156,15 +129,11 @@ void WindowService::stop() {
             workspaceObserver_.reset();
         }
         cancelPendingScan();
-        if (pollTimer_) {
-            pollTimer_->invalidate();
-            pollTimer_.reset();
-        }
+        poll_.stop();
         if (changeObserver_ && platform::isInstalled() && platform::installed().windowServer)
             platform::windowServer().removeChangeObserver(changeObserver_);
         changeObserver_ = 0;
         prefsContext_.reset();
-        pollResting_ = false;
         std::weak_ptr<WindowService> weak = weak_from_this();
         windowQueue_.async([weak] {
             if (auto self = weak.lock()) self->dropAXState();
@@ -253,19 +222,24 @@ std::vector<WindowEnumerator::AppDescriptor> WindowService::appDescriptors() {
 void WindowService::cancelPendingScan() {
     scanPending_ = false;
     ++scanRequest_;
+    scanWait_.clear();
 }
 
 void WindowService::scheduleScan() {
     if (!running_) return;
     resumePoll();
-    cancelPendingScan();
+    // Each request replaces the pending one, but the scan is never put off
+    // past the cap: a window retitled several times a second must not keep
+    // every other change off the strip.
+    const double wait = scanWait_.trigger(platform::uptime());
     scanPending_ = true;
-    const std::uint64_t request = scanRequest_;
+    const std::uint64_t request = ++scanRequest_;
     std::weak_ptr<WindowService> weak = weak_from_this();
-    platform::MainQueue::asyncAfter(scanDebounce, [weak, request] {
+    platform::MainQueue::asyncAfter(wait, [weak, request] {
         auto self = weak.lock();
         if (!self || !self->scanPending_ || self->scanRequest_ != request) return;
         self->scanPending_ = false;
+        self->scanWait_.clear();
         self->performScan();
     });
 }

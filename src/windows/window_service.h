@@ -18,6 +18,7 @@
 #include <set>
 #include <vector>
 
+#include "core/resting_poll.h"
 #include "platform/accessibility.h"
 #include "platform/dispatch.h"
 #include "platform/workspace.h"
@@ -29,6 +30,8 @@
 class WindowService : public std::enable_shared_from_this<WindowService> {
 public:
     static constexpr double scanDebounce = 0.2;
+    // The longest a requested scan waits however often it is asked for again.
+    static constexpr double scanMaxWait = 0.5;
     static constexpr double pollInterval = 5.0;
     static constexpr double pollTolerance = 0.5;
     static constexpr double clickIntentLifetime = 0.6;
@@ -57,7 +60,8 @@ public:
     void setOnSnapshot(SnapshotCallback callback) { onSnapshot_ = std::move(callback); }
 
     // ---- scanning
-    // Debounced: one scan `scanDebounce` after the last request.
+    // Debounced: one scan `scanDebounce` after the last request, and no later
+    // than `scanMaxWait` after the first one it answers.
     void scheduleScan();
     // From any thread: queues a scheduleScan on the main queue.
     void scheduleScanFromAnyThread();
@@ -155,11 +159,10 @@ private:
     std::uint64_t lifecycleGeneration_ = 0;
     bool scanPending_ = false;
     std::uint64_t scanRequest_ = 0;
-    std::shared_ptr<platform::Timer> pollTimer_;
-    // While resting, the poll's timer is stopped until the window server
-    // reports a change or a scan is asked for.
-    bool pollResting_ = false;
-    double pollOrigin_ = 0;
+    CappedDebounce scanWait_{scanDebounce, scanMaxWait};
+    // Rests while the last list stands, until the window server reports a
+    // change or a scan is asked for.
+    RestingPoll poll_{pollInterval, pollTolerance};
     int changeObserver_ = 0;
     std::unique_ptr<QObject> prefsContext_;  // receives the settings' change signal
     void startPoll();

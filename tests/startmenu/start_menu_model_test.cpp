@@ -68,6 +68,15 @@ TEST_F(StartMenuModelTest, SectionsAndSearch) {
         EXPECT_EQ(names(m.listApps()), c.list);
         EXPECT_EQ(names(m.flatList()), c.pinned + c.recent + c.list);
     }
+    // The rows kept between key presses follow the pins, the recents and the applications.
+    m.setQuery("");
+    EXPECT_EQ(m.flatList().size(), 6u);
+    pins->setPinnedPaths({app("Zed").path});
+    EXPECT_EQ(names(m.flatList()), (QStringList{"Zed", "Notes", "Mail", "Alpha", "beta", "Beta"}));
+    recents->setPaths({});
+    EXPECT_EQ(names(m.flatList()), (QStringList{"Zed", "Alpha", "beta", "Beta", "Mail", "Notes"}));
+    m.setApps({app("Zed"), app("Notes")});
+    EXPECT_EQ(names(m.flatList()), (QStringList{"Zed", "Notes"}));
 }
 
 TEST_F(StartMenuModelTest, SelectionStepsStopAtTheEnds) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 #include "support/sim_fixture.h"
 #include "qt_print.h"
@@ -49,8 +50,10 @@ public:
     }
     // Stands in for a new process that was given a reused process id.
     std::map<std::int32_t, QImage> iconOverride;
+    std::set<QString> pathsWithoutIcon;
     QImage iconForFile(const QString& path) override {
         ++fileIconQueries;
+        if (pathsWithoutIcon.count(path)) return {};
         return inner_->iconForFile(path);
     }
     QString displayName(const QString& path) override {
@@ -102,6 +105,12 @@ TEST_F(AppIconProviderTest, SecondRequestForAProcessComesFromTheCache) {
     EXPECT_FALSE(provider->icon(0));
     EXPECT_FALSE(provider->icon(-5));
     EXPECT_EQ(workspace->applicationQueries, 1);
+
+    // Another process of the same application shares the decoded icon.
+    const auto other = app("com.example.a", true, "/Applications/A.app");
+    ASSERT_TRUE(provider->icon(other));
+    EXPECT_EQ(workspace->iconQueries, 1);
+    EXPECT_EQ(provider->cachedPidIcons(), 2);
 }
 
 TEST_F(AppIconProviderTest, AReusedProcessIDGetsItsOwnIcon) {
@@ -161,6 +170,16 @@ TEST_F(AppIconProviderTest, BundleAndPathIconsAndNames) {
     EXPECT_TRUE(provider->iconForPath("/Applications/Notes Plus.app"));
     EXPECT_TRUE(provider->iconForPath("/Applications/Notes Plus.app"));
     EXPECT_EQ(workspace->fileIconQueries, before + 1);
+
+    // A path without an icon is looked up once until told to look again.
+    workspace->pathsWithoutIcon.insert("/Applications/Nowhere.app");
+    EXPECT_FALSE(provider->iconForPath("/Applications/Nowhere.app"));
+    EXPECT_FALSE(provider->iconForPath("/Applications/Nowhere.app"));
+    EXPECT_EQ(workspace->fileIconQueries, before + 2);
+    provider->forgetMissingPathIcons();
+    EXPECT_FALSE(provider->iconForPath("/Applications/Nowhere.app"));
+    EXPECT_EQ(workspace->fileIconQueries, before + 3);
+    EXPECT_EQ(provider->cachedPathIcons(), 1);
 }
 
 }  // namespace

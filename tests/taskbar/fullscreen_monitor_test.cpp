@@ -1,9 +1,13 @@
 // Full-screen detection on the simulated desktop, and the monitor's timing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/sim_fixture.h"
 #include "qt_print.h"
 #include "taskbar/fullscreen_monitor.h"
+#include "windows/window_constraint_engine.h"
+#include "windows/window_service.h"
 
 namespace {
 
@@ -282,6 +286,96 @@ TEST_F(FullscreenMonitorTest, ResultOfAnEarlierStartIsDropped) {
     EXPECT_EQ(detector->calls, 2);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0], std::optional<platform::DisplayID>(7));
+}
+
+}  // namespace
+
+// ---- the three debounced observers under a steady stream of triggers ---------
+
+namespace {
+
+// One observer as the table drives it: a trigger, and how many answers
+// (scans, evaluations) it has given so far.
+struct DebouncedObserver {
+    std::function<void()> trigger;
+    std::function<int()> answers;
+    std::function<void()> stop;
+};
+
+TEST(SteadyTriggers, EachDebouncedObserverStillAnswersEveryHalfSecond) {
+    using Make = std::function<DebouncedObserver(platform::sim::SimulatedDesktop&)>;
+    struct Case {
+        const char* name;
+        Make make;
+    };
+    const Case cases[] = {
+        {"window service scan",
+         [](platform::sim::SimulatedDesktop&) {
+             auto queue = std::make_shared<platform::SerialQueue>("app.quorvel.windows");
+             auto service = WindowService::create(*queue);
+             auto count = std::make_shared<int>(0);
+             service->setOnSnapshot([count](const std::vector<AppItem>&) { ++*count; });
+             service->start();
+             return DebouncedObserver{[service] { service->scheduleScan(); }, [count] { return *count; },
+                                      [service, queue] { service->stop(); }};
+         }},
+        {"constraint engine full scan",
+         [](platform::sim::SimulatedDesktop& sim) {
+             // A hung application costs one timed-out read per full scan: a counter of scans.
+             AppSpec hung;
+             hung.bundleID = "com.test.hung";
+             const auto pid = sim.addApplication(hung);
+             WindowSpec w;
+             w.frame = Rect(0, 25, 1440, 875);
+             sim.addWindow(pid, w);
+             sim.setUnresponsive(pid, true);
+             auto engine = WindowConstraintEngine::create();
+             engine->start();
+             sim.pump();
+             const double perScan = sim.blockedSeconds("app.quorvel.ax");
+             EXPECT_GT(perScan, 0);
+             auto* desktop = &sim;
+             return DebouncedObserver{
+                 [engine] { engine->scheduleFullScan(); },
+                 [desktop, perScan] { return int(desktop->blockedSeconds("app.quorvel.ax") / perScan + 0.5); },
+                 [engine] { engine->stop(); }};
+         }},
+        {"full-screen monitor",
+         [](platform::sim::SimulatedDesktop&) {
+             auto detector = std::make_shared<CountingDetector>();
+             auto monitor = FullscreenMonitor::create(detector);
+             monitor->setOnChange([](std::optional<platform::DisplayID>) {});
+             monitor->start();
+             return DebouncedObserver{[monitor] { monitor->trigger(); }, [detector] { return detector->calls; },
+                                      [monitor] { monitor->stop(); }};
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto sim = platform::sim::SimulatedDesktop::create();
+        sim->install();
+        auto observer = c.make(*sim);
+        sim->advance(1.0);  // the start's own answer is given
+
+        // A trigger every 0.1 s for 3 s: no stretch without an answer is
+        // longer than half a second.
+        const double step = 0.01;
+        int seen = observer.answers();
+        double lastAnswer = sim->now(), longest = 0;
+        for (int i = 0; i < 300; ++i) {
+            if (i % 10 == 0) observer.trigger();
+            sim->advance(step);
+            if (observer.answers() != seen) {
+                seen = observer.answers();
+                lastAnswer = sim->now();
+            }
+            longest = std::max(longest, sim->now() - lastAnswer);
+        }
+        EXPECT_LE(longest, 0.5 + step);
+        observer.stop();
+        sim->pump();
+        platform::uninstall();
+    }
 }
 
 }  // namespace

@@ -5,8 +5,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
@@ -24,6 +26,7 @@
 #include "windows/task_items.h"
 #include "windows/window_service.h"
 #include "support/recording_log.h"
+#include "x11_bare_client.h"
 #include "x11_session.h"
 
 using namespace platform;
@@ -666,6 +669,62 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopAndScansTakeTheLastListA
         },
         5.0))
         << "the scan after the change read the desktop";
+    service->stop();
+}
+
+TEST_F(X11LiveTest, AWindowRetitledAllTheTimeKeepsNoOtherChangeOffTheStrip) {
+    Terminal& busy = terminal("80x24+40+40");
+    Terminal& other = terminal("80x24+600+40");
+    auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
+    std::vector<AppItem> latest;
+    service->setOnSnapshot([&](const std::vector<AppItem>& items) { latest = items; });
+    service->start();
+    auto shows = [&](const QString& title) {
+        for (const auto& app : latest)
+            if (app.pid == other.pid())
+                for (const auto& w : app.windows)
+                    if (w.title == title) return true;
+        return false;
+    };
+    // Retitled on a connection of the test's own, ten times a second: each
+    // change comes well inside the scan's debounce.
+    BareClient writer;
+    xcb_connection_t* c = writer.connection();
+    const xcb_atom_t netName = writer.atom("_NET_WM_NAME"), utf8 = writer.atom("UTF8_STRING");
+    int n = 0;
+    QElapsedTimer sinceRetitle;
+    sinceRetitle.start();
+    auto churn = [&] {
+        if (sinceRetitle.elapsed() < 100) return;
+        sinceRetitle.restart();
+        const QByteArray title = "busy-" + QByteArray::number(++n);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, busy.window, netName, utf8, 8, title.size(), title.constData());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, busy.window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            title.size(), title.constData());
+        xcb_flush(c);
+    };
+    ASSERT_TRUE(pumpUntil([&] { return !latest.empty(); }, 10.0));
+    double worst = 0;
+    for (int round = 1; round <= 3; ++round) {
+        const QString title = QStringLiteral("other-%1").arg(round);
+        const QByteArray bytes = title.toUtf8();
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, other.window, netName, utf8, 8, bytes.size(), bytes.constData());
+        xcb_flush(c);
+        QElapsedTimer seen;
+        seen.start();
+        // The busy window goes on changing while the strip catches up.
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                churn();
+                return shows(title);
+            },
+            10.0))
+            << "round " << round << ": the other window's new title never reached the strip";
+        worst = std::max(worst, seen.elapsed() / 1000.0);
+    }
+    // Half a second at most on an idle machine; a loaded one adds the scan's own time.
+    EXPECT_LT(worst, 2.0) << "the longest wait for the other window's change";
+    std::printf("longest wait for the other window's change: %.3f s\n", worst);
     service->stop();
 }
 

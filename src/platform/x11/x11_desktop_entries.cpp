@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
 #include <chrono>
 
@@ -57,6 +58,10 @@ void DesktopEntryIndex::scanIfStale() {
     scannedAt_ = now;
     entries_.clear();
     byId_.clear();
+    // Only a file whose modification time moved is read again; the rest
+    // keep what the last scan read from them.
+    std::map<QString, ReadEntry> previous;
+    previous.swap(read_);
     // Earlier folders win: the user's own entries shadow the system's.
     for (const QString& dir : directories_) {
         QDirIterator it(dir, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
@@ -67,7 +72,15 @@ void DesktopEntryIndex::scanIfStale() {
             rel.chop(int(sizeof(".desktop") - 1));
             const QString id = rel.replace(u'/', u'-');
             if (byId_.count(id)) continue;
-            if (auto e = parseDesktopEntry(path, id)) {
+            const qint64 modified = it.fileInfo().lastModified().toMSecsSinceEpoch();
+            std::optional<DesktopEntry> e;
+            if (auto was = previous.find(path); was != previous.end() && was->second.modified == modified &&
+                                                (!was->second.entry || was->second.entry->id == id))
+                e = std::move(was->second.entry);
+            else
+                e = parseDesktopEntry(path, id);
+            read_[path] = ReadEntry{modified, e};
+            if (e) {
                 byId_[id] = entries_.size();
                 entries_.push_back(std::move(*e));
             }

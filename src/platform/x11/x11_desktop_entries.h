@@ -52,6 +52,12 @@ private:
     std::vector<DesktopEntry> entries_;
     std::map<QString, std::size_t> byId_;
     double scannedAt_ = -1;
+    // What each file read as at the last scan, by path, with its modification time.
+    struct ReadEntry {
+        qint64 modified = 0;
+        std::optional<DesktopEntry> entry;
+    };
+    std::map<QString, ReadEntry> read_;
 };
 
 }  // namespace platform::x11
