@@ -249,6 +249,10 @@ void AppDelegate::toggleStartMenuFromHotKey() {
 void AppDelegate::minimizeAllFromHotKey() { windowService_->minimizeAll(); }
 
 void AppDelegate::applyDockSetup() {
+    // Without a Dock there is nothing to ask about, take over or give back:
+    // the Dock's settings and the first-run answer stay unwritten, so a
+    // later start on a desktop with a Dock still asks.
+    if (!platform::desktopTraits().hasDock) return;
     auto& defaults = platform::prefs::userDefaults();
     auto dock = services::DockController::shared();
     if (defaults.boolValue(settings::keys::dockSetupCompleted).value_or(false)) {

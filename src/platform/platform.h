@@ -11,6 +11,7 @@
 #include "platform/application.h"
 #include "platform/bundle.h"
 #include "platform/compositor.h"
+#include "platform/desktop_traits.h"
 #include "platform/dispatch.h"
 #include "platform/displays.h"
 #include "platform/hotkeys.h"
@@ -46,6 +47,7 @@ struct Services {
     // May be null: no installed applications are found.
     std::shared_ptr<ApplicationFolders> applicationFolders;
     std::shared_ptr<Compositor> compositor;  // may be null: windows are composited
+    DesktopTraits desktop;
 };
 
 // Installs the backend; every member must be set except `updater` and

@@ -1,6 +1,7 @@
 // The whole program on a live X11 desktop, checked from outside as a user's
 // window manager sees it: the bar, windows kept off it, shortcuts, full
 // screen and a clean exit on SIGTERM.
+#include <QElapsedTimer>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -163,14 +164,50 @@ TEST_F(X11AppTest, TaskButtonClickActivatesThenMinimises) {
         << "clicking the active button does not minimise its window";
 }
 
+// A new user's first start: this desktop has no Dock, so nothing asks about
+// one and the bar answers at once.
+TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    const double deadline = 5.0;
+    auto left = [&] { return std::max(0.1, deadline - sinceStart.elapsed() / 1000.0); };
+
+    xdotool({"mousemove", "700", std::to_string(barTop + barHeight / 2)});
+    bool menu = false;
+    while (!menu && left() > 0.1) {
+        xdotool({"click", "3"});
+        menu = conn->waitUntil([&] { return !popups().empty(); }, std::min(1.0, left()));
+    }
+    EXPECT_TRUE(menu) << "no bar menu within 5 s of start";
+    xdotool({"key", "Escape"});
+    conn->waitUntil([&] { return popups().empty(); }, 2.0);
+
+    auto startMenu = [&] { return find([](const x11::WindowInfo& i) { return i.title == "Quorvel Start"; }); };
+    xdotool({"mousemove", "20", std::to_string(barTop + barHeight / 2)});
+    bool opened = false;
+    while (!opened && left() > 0.1) {
+        xdotool({"click", "1"});
+        opened = conn->waitUntil([&] { return startMenu().exists; }, std::min(1.5, left()));
+    }
+    EXPECT_TRUE(opened) << "no start menu within 5 s of start";
+    EXPECT_LT(sinceStart.elapsed(), 5000);
+    EXPECT_EQ(dialogOf(*conn, app->pid()), XCB_WINDOW_NONE) << "a dialog opened on the first start";
+
+    app->stop();
+    EXPECT_FALSE(QFile::exists(home.filePath("com.apple.dock.plist"))) << "the Dock's settings were written";
+    QFile settings(home.filePath("app.quorvel.Quorvel.plist"));
+    if (settings.open(QIODevice::ReadOnly)) EXPECT_FALSE(settings.readAll().contains("dockSetupCompleted"));
+}
+
 TEST_F(X11AppTest, MinimiseAllShortcutAndSigtermExit) {
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300");
     ASSERT_TRUE(launch()) << "no bar appeared";
     auto* e = conn->ewmh();
-    // Control-D minimises every window.
+    // Super+D, the desktop's own key for it, minimises every window.
     pumpFor(1.0);
-    xdotool({"key", "ctrl+d"});
+    xdotool({"key", "super+d"});
     EXPECT_TRUE(conn->waitUntil([&] {
         return conn->windowInfo(a.window).hasState(e->_NET_WM_STATE_HIDDEN) &&
                conn->windowInfo(b.window).hasState(e->_NET_WM_STATE_HIDDEN);

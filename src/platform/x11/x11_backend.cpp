@@ -58,6 +58,10 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     s.powerSources = std::make_shared<linux_backend::PowerSupplySources>();
     s.updater = nullptr;
     s.compositor = std::make_shared<X11Compositor>(conn);
+    // A Linux desktop has no Dock to hide or give back, and its window
+    // manager and terminals own Alt+Space and Ctrl+D.
+    s.desktop.hasDock = false;
+    s.desktop.shortcutStyle = ShortcutStyle::words;
     return s;
 }
 
