@@ -20,6 +20,10 @@ struct ProcessResult {
 // "<executable> <arguments> exited with status 1" and the like.
 QString describeProcessFailure(const QString& executable, const QStringList& arguments, const ProcessResult& result);
 
+// Whether a command is the Dock's restart as the Dock controller asks for
+// it ("killall Dock"): a desktop without that Dock process answers it itself.
+bool isDockRestart(const QString& executable, const QStringList& arguments);
+
 // Receives how a started process ended, on the main thread.
 using ProcessExited = std::function<void(const ProcessResult&)>;
 
