@@ -25,7 +25,6 @@
 
 using services::DockCoexistMode;
 using services::HotKeyCombo;
-using services::HotKeyModifiers;
 
 namespace {
 
@@ -48,11 +47,11 @@ bool readSwitch(const QString& key) {
 }
 
 HotKeyCombo readStartMenuHotKey() {
-    return readCombo(settings::keys::startMenuHotKeyCombo, HotKeyCombo{49, HotKeyModifiers::option()});
+    return readCombo(settings::keys::startMenuHotKeyCombo, HotKeyCombo::defaultStartMenu());
 }
 
 HotKeyCombo readMinimizeAllHotKey() {
-    return readCombo(settings::keys::minimizeAllHotKeyCombo, HotKeyCombo{2, HotKeyModifiers::control()});
+    return readCombo(settings::keys::minimizeAllHotKeyCombo, HotKeyCombo::defaultMinimizeAll());
 }
 
 DockCoexistMode currentDockMode() { return services::effectiveDockMode(platform::prefs::userDefaults()); }

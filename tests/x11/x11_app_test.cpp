@@ -194,6 +194,17 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
     EXPECT_LT(sinceStart.elapsed(), 5000);
     EXPECT_EQ(dialogOf(*conn, app->pid()), XCB_WINDOW_NONE) << "a dialog opened on the first start";
 
+    // The start menu's default shortcut is Super+Space (Alt+Space is
+    // openbox's window menu).
+    xdotool({"key", "Escape"});
+    ASSERT_TRUE(conn->waitUntil([&] { return !startMenu().exists; }, 5.0));
+    bool byShortcut = false;
+    for (int press = 0; press < 3 && !byShortcut; ++press) {
+        xdotool({"key", "super+space"});
+        byShortcut = conn->waitUntil([&] { return startMenu().exists; }, 3.0);
+    }
+    EXPECT_TRUE(byShortcut) << "Super+Space does not open the start menu";
+
     app->stop();
     EXPECT_FALSE(QFile::exists(home.filePath("com.apple.dock.plist"))) << "the Dock's settings were written";
     QFile settings(home.filePath("app.quorvel.Quorvel.plist"));
