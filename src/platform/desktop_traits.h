@@ -16,6 +16,10 @@ enum class ShortcutStyle {
 
 struct DesktopTraits {
     bool hasDock = true;
+    // The machine is a Mac: session texts name it, and a refused session
+    // request points to the Automation permission. Elsewhere the texts say
+    // "computer" and a failure gives the system's own reason.
+    bool isMac = true;
     ShortcutStyle shortcutStyle = ShortcutStyle::symbols;
 };
 

@@ -13,6 +13,9 @@ struct ProcessResult {
     int exitStatus = -1;     // valid when launched and exited normally
     int terminationSignal = 0;  // non-zero when it ended by a signal
     QString error;           // why it could not be started
+    // What a process started with launch() wrote to its standard error, in
+    // its own words (the first few kilobytes); empty for run().
+    QString errorOutput;
     bool succeeded() const { return launched && terminationSignal == 0 && exitStatus == 0; }
 };
 

@@ -61,6 +61,7 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     // A Linux desktop has no Dock to hide or give back, and its window
     // manager and terminals own Alt+Space and Ctrl+D.
     s.desktop.hasDock = false;
+    s.desktop.isMac = false;
     s.desktop.shortcutStyle = ShortcutStyle::words;
     return s;
 }
