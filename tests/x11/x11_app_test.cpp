@@ -2,11 +2,13 @@
 // window manager sees it: the bar, windows kept off it, shortcuts, full
 // screen and a clean exit on SIGTERM.
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/linux/plist_backend.h"
 #include "platform/x11/x11_connection.h"
 #include "x11_program.h"
 
@@ -209,6 +211,44 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
     EXPECT_FALSE(QFile::exists(home.filePath("com.apple.dock.plist"))) << "the Dock's settings were written";
     QFile settings(home.filePath("app.quorvel.Quorvel.plist"));
     if (settings.open(QIODevice::ReadOnly)) EXPECT_FALSE(settings.readAll().contains("dockSetupCompleted"));
+}
+
+// The start menu's first pins are this desktop's everyday applications: the
+// user's defaults where set, else the first entry of each kind.
+TEST_F(X11AppTest, FirstPinsAreTheDesktopsBrowserFileManagerTerminalAndEditor) {
+    const QString apps = home.filePath("data/applications");
+    QDir().mkpath(apps);
+    QDir().mkpath(home.filePath("config"));
+    QDir().mkpath(home.filePath("share"));
+    auto entry = [&](const char* id, const char* categories) {
+        QFile f(apps + "/" + id + ".desktop");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("[Desktop Entry]\nType=Application\nName=") + id + "\nExec=true " + id +
+                "\nCategories=" + categories + "\n");
+    };
+    entry("a-browser", "Network;WebBrowser;");
+    entry("b-browser", "Network;WebBrowser;");
+    entry("files", "System;FileManager;");
+    entry("a-editor", "Utility;TextEditor;");
+    entry("b-editor", "Utility;TextEditor;");
+    entry("console", "System;TerminalEmulator;");
+    entry("game", "Game;");
+    QFile mimeapps(home.filePath("config/mimeapps.list"));
+    ASSERT_TRUE(mimeapps.open(QIODevice::WriteOnly));
+    mimeapps.write("[Added Associations]\ntext/plain=a-editor.desktop;\n"
+                   "[Default Applications]\nx-scheme-handler/https=b-browser.desktop;\n"
+                   "text/plain=gone.desktop;b-editor.desktop;\n");
+    mimeapps.close();
+
+    ASSERT_TRUE(launch({"XDG_DATA_DIRS=" + home.path().toStdString() + "/share"})) << "no bar appeared";
+    QStringList pins;
+    EXPECT_TRUE(conn->waitUntil([&] {
+        const auto values = platform::linux_backend::PlistFileBackend(home.path()).load("app.quorvel.Quorvel");
+        pins = values.value("launcherPinnedPaths").toStringList();
+        return values.value("launcherPinsSeeded").toBool();
+    }, 15.0)) << "the pins were never seeded";
+    EXPECT_EQ(pins, (QStringList{apps + "/b-browser.desktop", apps + "/files.desktop", apps + "/console.desktop",
+                                 apps + "/b-editor.desktop"}));
 }
 
 TEST_F(X11AppTest, MinimiseAllShortcutAndSigtermExit) {
