@@ -30,6 +30,7 @@
 #include "platform/linux/single_instance.h"
 #include "platform/linux/system_log.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_system.h"
 #include "platform/sim/simulated_desktop.h"
 #include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_connection.h"
