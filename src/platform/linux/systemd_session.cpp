@@ -18,8 +18,7 @@ const QSet<QString>& screenLockers() {
         QStringLiteral("gnome-screensav"),  QStringLiteral("gnome-shell"),      QStringLiteral("cinnamon-screen"),
         QStringLiteral("mate-screensave"),  QStringLiteral("xfce4-screensav"),  QStringLiteral("kscreenlocker_g"),
         QStringLiteral("ksmserver"),        QStringLiteral("xautolock"),        QStringLiteral("xsecurelock"),
-        QStringLiteral("lxqt-powermanag"),  QStringLiteral("xfce4-power-man"),  QStringLiteral("slock"),
-        QStringLiteral("i3lock"),
+        QStringLiteral("slock"),            QStringLiteral("i3lock"),
     };
     return names;  // as /proc/<pid>/comm gives them: at most 15 characters
 }
