@@ -157,7 +157,10 @@ TEST_F(SimServices, DemoProcessesLeaveTheDockRestartToTheSimulatedDesktop) {
         std::vector<QString> runs;
         ProcessResult run(const QString& executable, const QStringList& arguments) override {
             runs.push_back(executable + ' ' + arguments.join(' '));
-            return ProcessResult{true, 0, 0, {}};
+            ProcessResult done;
+            done.launched = true;
+            done.exitStatus = 0;
+            return done;
         }
         ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited) override {
             return run(executable, arguments);
