@@ -210,7 +210,9 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
     app->stop();
     EXPECT_FALSE(QFile::exists(home.filePath("com.apple.dock.plist"))) << "the Dock's settings were written";
     QFile settings(home.filePath("app.quorvel.Quorvel.plist"));
-    if (settings.open(QIODevice::ReadOnly)) EXPECT_FALSE(settings.readAll().contains("dockSetupCompleted"));
+    if (settings.open(QIODevice::ReadOnly)) {
+        EXPECT_FALSE(settings.readAll().contains("dockSetupCompleted"));
+    }
 }
 
 // The start menu's first pins are this desktop's everyday applications: the
