@@ -3,6 +3,7 @@
 #include <QRandomGenerator>
 #include <set>
 
+#include "platform/platform.h"
 #include "services/hot_key_combo.h"
 
 using services::HotKeyCombo;
@@ -84,6 +85,20 @@ TEST(HotKeyComboTest, DisplayStrings) {
         EXPECT_EQ(combo.displayString(), QString::fromUtf8(c.shown)) << c.keyCode << ":" << c.mask;
         EXPECT_EQ(combo.displayString(platform::ShortcutStyle::words), QString::fromUtf8(c.inWords))
             << c.keyCode << ":" << c.mask;
+    }
+}
+
+// Where Alt+Space and Ctrl+D belong to the window manager and the terminal,
+// the defaults take the Super key.
+TEST(HotKeyComboTest, DefaultsFollowTheDesktopsShortcutStyle) {
+    for (const auto style : {platform::ShortcutStyle::symbols, platform::ShortcutStyle::words}) {
+        platform::Services services;
+        services.desktop.shortcutStyle = style;
+        platform::install(services);
+        const bool words = style == platform::ShortcutStyle::words;
+        EXPECT_EQ(HotKeyCombo::defaultStartMenu().displayString(), words ? "Super+Space" : QString::fromUtf8("⌥Space"));
+        EXPECT_EQ(HotKeyCombo::defaultMinimizeAll().displayString(), words ? "Super+D" : QString::fromUtf8("⌃D"));
+        platform::uninstall();
     }
 }
 
