@@ -206,7 +206,7 @@ TEST_F(SessionActionsTest, AlertsSpeakTheChosenLanguageWhileTheLogStaysEnglish) 
                 << text.toStdString();
 
     // The language is read at every text: switching back shows English at once.
-    defaults.setString(settings::keys::appLanguage, QStringLiteral("english"));
+    prefs::userDefaults().setString(settings::keys::appLanguage, QStringLiteral("english"));
     session_action::showFailure(SessionAction::logOut);
     EXPECT_EQ(shown().back(), logOutFailed);
 }
@@ -359,7 +359,7 @@ TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFails) {
     perform(SessionAction::shutDown);
     sim->pump();
     EXPECT_EQ(commands.runs().size(), runs);
-    EXPECT_EQ(shown(), std::vector<Shown>{confirmShutDown});
+    EXPECT_EQ(shown(), std::vector<Shown>{confirmShutDownPC});
 }
 
 TEST_F(LinuxSessionActionsTest, CommandsThatCannotRunFailAtOnce) {
