@@ -63,5 +63,33 @@
         <source>Allow Quorvel in System Settings ▸ Privacy &amp; Security ▸ Automation.</source>
         <translation>请在“系统设置 ▸ 隐私与安全性 ▸ 自动化”中允许 Quorvel。</translation>
     </message>
+    <message>
+        <source>Restart your computer?</source>
+        <translation>要重新启动这台电脑吗？</translation>
+    </message>
+    <message>
+        <source>Shut down your computer?</source>
+        <translation>要关闭这台电脑吗？</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t put your computer to sleep</source>
+        <translation>无法让电脑进入睡眠</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t restart your computer</source>
+        <translation>无法重新启动电脑</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t shut down your computer</source>
+        <translation>无法关闭电脑</translation>
+    </message>
+    <message>
+        <source>No screen locker is running.</source>
+        <translation>没有正在运行的屏幕锁定程序。</translation>
+    </message>
+    <message>
+        <source>session requests are turned off</source>
+        <translation>会话请求已关闭</translation>
+    </message>
 </context>
 </TS>

@@ -173,6 +173,10 @@
         <translation>没有可添加的应用</translation>
     </message>
     <message>
+        <source>This desktop has no Dock. These settings apply on a desktop that has one.</source>
+        <translation>此桌面没有程序坞。这些设置在有程序坞的桌面上生效。</translation>
+    </message>
+    <message>
         <source>Auto-hide the Dock</source>
         <translation>自动隐藏程序坞</translation>
     </message>

@@ -25,7 +25,6 @@
 
 using services::DockCoexistMode;
 using services::HotKeyCombo;
-using services::HotKeyModifiers;
 
 namespace {
 
@@ -48,11 +47,11 @@ bool readSwitch(const QString& key) {
 }
 
 HotKeyCombo readStartMenuHotKey() {
-    return readCombo(settings::keys::startMenuHotKeyCombo, HotKeyCombo{49, HotKeyModifiers::option()});
+    return readCombo(settings::keys::startMenuHotKeyCombo, HotKeyCombo::defaultStartMenu());
 }
 
 HotKeyCombo readMinimizeAllHotKey() {
-    return readCombo(settings::keys::minimizeAllHotKeyCombo, HotKeyCombo{2, HotKeyModifiers::control()});
+    return readCombo(settings::keys::minimizeAllHotKeyCombo, HotKeyCombo::defaultMinimizeAll());
 }
 
 DockCoexistMode currentDockMode() { return services::effectiveDockMode(platform::prefs::userDefaults()); }
@@ -249,6 +248,10 @@ void AppDelegate::toggleStartMenuFromHotKey() {
 void AppDelegate::minimizeAllFromHotKey() { windowService_->minimizeAll(); }
 
 void AppDelegate::applyDockSetup() {
+    // Without a Dock there is nothing to ask about, take over or give back:
+    // the Dock's settings and the first-run answer stay unwritten, so a
+    // later start on a desktop with a Dock still asks.
+    if (!platform::desktopTraits().hasDock) return;
     auto& defaults = platform::prefs::userDefaults();
     auto dock = services::DockController::shared();
     if (defaults.boolValue(settings::keys::dockSetupCompleted).value_or(false)) {

@@ -30,6 +30,7 @@
 #include "platform/linux/single_instance.h"
 #include "platform/linux/system_log.h"
 #include "platform/platform.h"
+#include "platform/sim/sim_system.h"
 #include "platform/sim/simulated_desktop.h"
 #include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_connection.h"
@@ -155,8 +156,10 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
     }
     auto services = desktop->services();
     services.log = std::make_shared<platform::linux_backend::StderrLog>();
-    // Child processes and the immediate exit after a termination signal are real.
-    services.processes = std::make_shared<platform::linux_backend::PosixProcesses>();
+    // Child processes and the immediate exit after a termination signal are
+    // real; the Dock's restart stays simulated.
+    services.processes = std::make_shared<platform::sim::DemoProcesses>(
+        std::make_shared<platform::linux_backend::PosixProcesses>(), services.processes);
     services.alerts = std::make_shared<platform::linux_backend::LoggingAlerts>(services.alerts);
     const QString bundleID = services.bundles->mainBundleIdentifier().value_or(QStringLiteral("app.quorvel.Quorvel"));
     services.workspace = std::make_shared<InstanceAwareWorkspace>(services.workspace, lock, bundleID);

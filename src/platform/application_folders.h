@@ -39,6 +39,10 @@ public:
     // The application's identifier; none when it cannot be read or declares
     // none.
     virtual std::optional<QString> bundleIdentifier(const QString& path) = 0;
+    // The identifiers of this desktop's own everyday applications that are
+    // installed (web browser, file manager, terminal, text editor, in that
+    // order); none where the program's own list of them applies.
+    virtual std::optional<QStringList> everydayApplications() { return std::nullopt; }
 };
 
 // Plain application bundles in real folders: an entry is an application when

@@ -51,4 +51,10 @@ bool isShownApplication(const Group& group, const QStringList& currentDesktops,
 bool programExists(const QString& program);
 QStringList currentDesktops();
 
+// The command that runs `command` (program and arguments) in the user's
+// terminal, for an entry with Terminal=true: "x-terminal-emulator" (the
+// system's choice), else the first of the usual terminals found in $PATH,
+// each with the option that hands it a command. Empty when none is found.
+QStringList inTerminal(const QStringList& command);
+
 }  // namespace platform::desktop_entry

@@ -75,6 +75,7 @@ void uninstall() {
 
 bool isInstalled() { return current().dispatcher != nullptr; }
 const Services& installed() { return current(); }
+const DesktopTraits& desktopTraits() { return current().desktop; }
 std::uint64_t installationGeneration() { return generation().load(); }
 
 ax::Accessibility& ax::api() { return require(current().accessibility, "accessibility"); }

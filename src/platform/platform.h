@@ -11,6 +11,7 @@
 #include "platform/application.h"
 #include "platform/bundle.h"
 #include "platform/compositor.h"
+#include "platform/desktop_traits.h"
 #include "platform/dispatch.h"
 #include "platform/displays.h"
 #include "platform/hotkeys.h"
@@ -50,6 +51,7 @@ struct Services {
     // docks into) runs, with the same shape: present or not, told on every
     // change. May be null: the host is asked once, at start.
     std::shared_ptr<Compositor> systemTray;
+    DesktopTraits desktop;
 };
 
 // Installs the backend; every member must be set except `updater`,

@@ -1,6 +1,12 @@
 #include "platform/process.h"
 
+#include <QFileInfo>
+
 namespace platform {
+
+bool isDockRestart(const QString& executable, const QStringList& arguments) {
+    return QFileInfo(executable).fileName() == QStringLiteral("killall") && arguments.contains(QStringLiteral("Dock"));
+}
 
 QString describeProcessFailure(const QString& executable, const QStringList& arguments, const ProcessResult& result) {
     QString command = executable;

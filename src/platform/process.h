@@ -13,12 +13,19 @@ struct ProcessResult {
     int exitStatus = -1;     // valid when launched and exited normally
     int terminationSignal = 0;  // non-zero when it ended by a signal
     QString error;           // why it could not be started
+    // What a process started with launch() wrote to its standard error, in
+    // its own words (the first few kilobytes); empty for run().
+    QString errorOutput;
     bool succeeded() const { return launched && terminationSignal == 0 && exitStatus == 0; }
 };
 
 // How a process ended, or why it did not start, in words for a log line:
 // "<executable> <arguments> exited with status 1" and the like.
 QString describeProcessFailure(const QString& executable, const QStringList& arguments, const ProcessResult& result);
+
+// Whether a command is the Dock's restart as the Dock controller asks for
+// it ("killall Dock"): a desktop without that Dock process answers it itself.
+bool isDockRestart(const QString& executable, const QStringList& arguments);
 
 // Receives how a started process ended, on the main thread.
 using ProcessExited = std::function<void(const ProcessResult&)>;

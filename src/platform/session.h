@@ -39,15 +39,19 @@ struct SessionReply {
     bool taken = false;        // the system took the request
     bool unavailable = false;  // the means itself is missing (no screen-lock function)
     QString error;             // why it was not taken, in the system's words
-    static SessionReply ok() { return {true, false, {}}; }
-    static SessionReply failed(QString why) { return {false, false, std::move(why)}; }
-    static SessionReply missing(QString why) { return {false, true, std::move(why)}; }
+    // Why, for the person who asked (a refusal, an inhibitor, no session);
+    // empty when the system gives nothing better than `error`.
+    QString reason;
+    static SessionReply ok() { return {true, false, {}, {}}; }
+    static SessionReply failed(QString why, QString reason = {}) { return {false, false, std::move(why), std::move(reason)}; }
+    static SessionReply missing(QString why, QString reason = {}) { return {false, true, std::move(why), std::move(reason)}; }
 };
 
 // How a taken request ended, when the system carries it out afterwards.
 struct SessionOutcome {
     bool succeeded = true;
-    QString error;  // why not
+    QString error;   // why not
+    QString reason;  // the same for the person who asked, as in SessionReply
 };
 // Runs at most once, on the main thread, and only after a taken request.
 // A backend with nothing to watch after the answer never calls it.

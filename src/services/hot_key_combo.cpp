@@ -35,20 +35,54 @@ std::optional<HotKeyCombo> HotKeyCombo::fromRawValue(const QString& text) {
     return HotKeyCombo{*key, HotKeyModifiers{*mask}};
 }
 
-QString HotKeyCombo::displayString() const {
+QString HotKeyCombo::displayString() const { return displayString(platform::desktopTraits().shortcutStyle); }
+
+QString HotKeyCombo::displayString(platform::ShortcutStyle style) const {
     QString out;
+    if (style == platform::ShortcutStyle::words) {
+        if (modifiers.contains(HotKeyModifiers::control())) out += QStringLiteral("Ctrl+");
+        if (modifiers.contains(HotKeyModifiers::option())) out += QStringLiteral("Alt+");
+        if (modifiers.contains(HotKeyModifiers::shift())) out += QStringLiteral("Shift+");
+        if (modifiers.contains(HotKeyModifiers::command())) out += QStringLiteral("Super+");
+        return out + keyName(style);
+    }
     if (modifiers.contains(HotKeyModifiers::control())) out += QStringLiteral("⌃");
     if (modifiers.contains(HotKeyModifiers::option())) out += QStringLiteral("⌥");
     if (modifiers.contains(HotKeyModifiers::shift())) out += QStringLiteral("⇧");
     if (modifiers.contains(HotKeyModifiers::command())) out += QStringLiteral("⌘");
-    return out + keyName();
+    return out + keyName(style);
 }
 
-QString HotKeyCombo::keyName() const {
+QString HotKeyCombo::keyName() const { return keyName(platform::desktopTraits().shortcutStyle); }
+
+QString HotKeyCombo::keyName(platform::ShortcutStyle style) const {
+    if (style == platform::ShortcutStyle::words) {
+        // The keys whose names are symbols, in the words a Linux desktop uses.
+        static const std::unordered_map<std::uint32_t, QString> words = {
+            {36, QStringLiteral("Return")},  {48, QStringLiteral("Tab")},      {51, QStringLiteral("Backspace")},
+            {53, QStringLiteral("Esc")},     {117, QStringLiteral("Del")},     {123, QStringLiteral("Left")},
+            {124, QStringLiteral("Right")},  {125, QStringLiteral("Down")},    {126, QStringLiteral("Up")},
+            {115, QStringLiteral("Home")},   {119, QStringLiteral("End")},     {116, QStringLiteral("PgUp")},
+            {121, QStringLiteral("PgDown")},
+        };
+        if (auto it = words.find(keyCode); it != words.end()) return it->second;
+    }
     const auto& names = keyNames();
     auto it = names.find(keyCode);
     if (it != names.end()) return it->second;
     return QStringLiteral("Key ") + QString::number(keyCode);
+}
+
+HotKeyCombo HotKeyCombo::defaultStartMenu() {
+    if (platform::desktopTraits().shortcutStyle == platform::ShortcutStyle::words)
+        return HotKeyCombo{49, HotKeyModifiers::command()};
+    return HotKeyCombo{49, HotKeyModifiers::option()};
+}
+
+HotKeyCombo HotKeyCombo::defaultMinimizeAll() {
+    if (platform::desktopTraits().shortcutStyle == platform::ShortcutStyle::words)
+        return HotKeyCombo{2, HotKeyModifiers::command()};
+    return HotKeyCombo{2, HotKeyModifiers::control()};
 }
 
 const std::unordered_map<std::uint32_t, QString>& HotKeyCombo::keyNames() {

@@ -7,6 +7,8 @@
 #include <optional>
 #include <unordered_map>
 
+#include "platform/desktop_traits.h"
+
 namespace services {
 
 // A set of modifier flags over one 32-bit mask. Bits other than the four
@@ -48,11 +50,23 @@ struct HotKeyCombo {
     // Parses the text form; absent for anything but two non-empty decimal
     // numbers that fit in 32 bits, separated by one colon.
     static std::optional<HotKeyCombo> fromRawValue(const QString& text);
-    // Modifier symbols in the order control, option, shift, command, then the
-    // key name: "⌥Space", "⇧⌘A".
+    // The combination as the installed desktop writes it (its shortcut style).
     QString displayString() const;
+    // symbols: modifier symbols in the order control, option, shift, command,
+    // then the key name: "⌥Space", "⇧⌘A". words: modifier names in the order
+    // Ctrl, Alt, Shift, Super joined by '+', then the key's name in words:
+    // "Alt+Space", "Shift+Super+A", "Ctrl+Return".
+    QString displayString(platform::ShortcutStyle style) const;
     // The name of the key alone; "Key <code>" for codes without a name.
     QString keyName() const;
+    QString keyName(platform::ShortcutStyle style) const;
+
+    // The default shortcuts on the installed desktop: Option-Space and
+    // Control-D where those are free, else Super+Space and Super+D (the keys
+    // Linux desktops give such actions; Alt+Space is the window manager's
+    // window menu and Ctrl+D the terminal's end of input).
+    static HotKeyCombo defaultStartMenu();
+    static HotKeyCombo defaultMinimizeAll();
     // Key code to name, built once and never changed.
     static const std::unordered_map<std::uint32_t, QString>& keyNames();
 };

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "core/settings_model.h"
+#include "platform/desktop_traits.h"
 #include "platform/preferences.h"
 #include "services/dock_controller.h"
 #include "settings/raw_picker.h"
@@ -32,8 +33,19 @@ QLabel* note(QLabel* label, int pixelSize) {
 }  // namespace
 
 DockPane::DockPane(Applier apply, QWidget* parent) : SettingsPane(parent), apply_(std::move(apply)) {
-    if (!apply_) apply_ = [](DockCoexistMode mode) { services::DockController::shared()->apply(mode); };
+    const bool hasDock = platform::desktopTraits().hasDock;
+    if (!apply_)
+        apply_ = [hasDock](DockCoexistMode mode) {
+            // Without a Dock there is nothing to hide or to give back.
+            if (hasDock) services::DockController::shared()->apply(mode);
+        };
     QFormLayout* form = addSection();
+
+    noDockNote_ = note(translated(new QLabel, "This desktop has no Dock. These settings apply on a desktop that has one."),
+                       13);
+    noDockNote_->setObjectName(QStringLiteral("noDockNote"));
+    noDockNote_->setVisible(!hasDock);
+    form->addRow(noDockNote_);
 
     manage_ = translated(new QCheckBox, "Auto-hide the Dock");
     manage_->setObjectName(QStringLiteral("dockManageEnabled"));
@@ -102,7 +114,7 @@ void DockPane::showRows() {
     delayRow_->setVisible(on);
     hideNote_->setVisible(on && mode == DockCoexistMode::hide);
     restoredNote_->setVisible(!on);
-    footer_->setVisible(on);
+    footer_->setVisible(on && platform::desktopTraits().hasDock);
 }
 
 void DockPane::applyDockMode() { apply_(services::effectiveDockMode(platform::prefs::userDefaults())); }

@@ -1,7 +1,8 @@
 #pragma once
 // The Dock pane: whether the program keeps the system Dock out of the bar's
 // way, at which edge the Dock then lives, and how long it waits before it
-// shows. Every change is handed to the Dock controller at once.
+// shows. Every change is handed to the Dock controller at once. A desktop
+// without a Dock keeps the settings and says plainly that they wait for one.
 #include <functional>
 
 #include "services/dock_state.h"
@@ -33,6 +34,8 @@ public:
     QLabel* hideNote() const { return hideNote_; }
     QLabel* restoredNote() const { return restoredNote_; }
     QLabel* footer() const { return footer_; }
+    // Shown on a desktop without a Dock.
+    QLabel* noDockNote() const { return noDockNote_; }
 
 private:
     void showRows();
@@ -49,4 +52,5 @@ private:
     QLabel* hideNote_ = nullptr;
     QLabel* restoredNote_ = nullptr;
     QLabel* footer_ = nullptr;
+    QLabel* noDockNote_ = nullptr;
 };

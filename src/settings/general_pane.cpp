@@ -22,7 +22,6 @@ using services::HotKeyModifiers;
 
 namespace {
 
-const HotKeyCombo defaultStartMenuCombo{49, HotKeyModifiers::option()};
 const QColor warningOrange(255, 149, 0);
 
 // An orange warning: the triangle and a text in the callout size.
@@ -174,7 +173,7 @@ void GeneralPane::buildStartMenuSection() {
 
     bindSwitch(hotKeyEnabled_, settings::keys::startMenuHotKeyEnabled, [this](bool) { reregisterStartMenuShortcut(); })
         ->onShown([this](const QVariant&) { showShortcutRows(); });
-    bindRecorder(recorder_, settings::keys::startMenuHotKeyCombo, defaultStartMenuCombo,
+    bindRecorder(recorder_, settings::keys::startMenuHotKeyCombo, HotKeyCombo::defaultStartMenu(),
                  [this](HotKeyCombo) { reregisterStartMenuShortcut(); });
     connect(&services::GlobalHotKeyMonitor::shared(), &services::GlobalHotKeyMonitor::lastRegistrationFailedChanged,
             this, &GeneralPane::showShortcutRows);
@@ -190,7 +189,7 @@ void GeneralPane::showShortcutRows() {
 
 void GeneralPane::reregisterStartMenuShortcut() {
     auto& monitor = services::GlobalHotKeyMonitor::shared();
-    const bool ok = monitor.registerCombo(readHotKeyCombo(settings::keys::startMenuHotKeyCombo, defaultStartMenuCombo),
+    const bool ok = monitor.registerCombo(readHotKeyCombo(settings::keys::startMenuHotKeyCombo, HotKeyCombo::defaultStartMenu()),
                                           settings::readBool(settings::keys::startMenuHotKeyEnabled), false);
     monitor.setLastRegistrationFailed(!ok);
     showShortcutRows();

@@ -59,7 +59,7 @@ private:
     void capture(services::HotKeyCombo combo);
     void endRecording();
 
-    services::HotKeyCombo combo_{49, services::HotKeyModifiers::option()};
+    services::HotKeyCombo combo_ = services::HotKeyCombo::defaultStartMenu();
     std::function<void(services::HotKeyCombo)> onCapture_;
     bool recording_ = false;
     bool monitoring_ = false;

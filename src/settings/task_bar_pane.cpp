@@ -32,9 +32,6 @@ using services::HotKeyModifiers;
 
 namespace {
 
-// Control-D.
-const HotKeyCombo defaultMinimizeAllCombo{2, HotKeyModifiers::control()};
-
 QLabel* secondaryText(QLabel* label, int pixelSize) {
     label->setWordWrap(true);
     label->setForegroundRole(QPalette::PlaceholderText);
@@ -141,7 +138,7 @@ void TaskBarPane::buildShowDesktopSection() {
 
     bindSwitch(minimizeAll_, settings::keys::minimizeAllHotKeyEnabled, [this](bool) { reregisterMinimizeAll(); })
         ->onShown([this](const QVariant&) { showShortcutRows(); });
-    bindRecorder(recorder_, settings::keys::minimizeAllHotKeyCombo, defaultMinimizeAllCombo,
+    bindRecorder(recorder_, settings::keys::minimizeAllHotKeyCombo, HotKeyCombo::defaultMinimizeAll(),
                  [this](HotKeyCombo) { reregisterMinimizeAll(); });
     connect(&services::GlobalHotKeyMonitor::shared(),
             &services::GlobalHotKeyMonitor::lastMinimizeAllRegistrationFailedChanged, this,
@@ -159,7 +156,7 @@ void TaskBarPane::showShortcutRows() {
 void TaskBarPane::reregisterMinimizeAll() {
     auto& monitor = services::GlobalHotKeyMonitor::shared();
     const bool ok =
-        monitor.registerCombo(readHotKeyCombo(settings::keys::minimizeAllHotKeyCombo, defaultMinimizeAllCombo),
+        monitor.registerCombo(readHotKeyCombo(settings::keys::minimizeAllHotKeyCombo, HotKeyCombo::defaultMinimizeAll()),
                               settings::readBool(settings::keys::minimizeAllHotKeyEnabled), true);
     monitor.setLastMinimizeAllRegistrationFailed(!ok);
     showShortcutRows();

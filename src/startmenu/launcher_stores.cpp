@@ -38,6 +38,8 @@ void LauncherPinStore::prune(const QSet<QString>& scannedPaths) {
     write();
 }
 
+bool LauncherPinStore::isSeeded() const { return defaults().boolValue(pinsSeededKey).value_or(false); }
+
 void LauncherPinStore::seedIfNeeded(const QStringList& seedPaths) {
     if (defaults().boolValue(pinsSeededKey).value_or(false)) return;
     if (pinnedPaths_.isEmpty()) {

@@ -34,6 +34,8 @@ public:
     // Once per user: gives empty pins the seed list, then marks the pins as
     // seeded whatever happened.
     void seedIfNeeded(const QStringList& seedPaths);
+    // Whether the pins had their seed (in this or an earlier run).
+    bool isSeeded() const;
     // Appends an unpinned path, removes a pinned one; always publishes and
     // writes.
     void toggle(const QString& path);

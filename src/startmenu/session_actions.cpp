@@ -3,6 +3,7 @@
 #include "core/localization.h"
 #include "platform/alerts.h"
 #include "platform/application.h"
+#include "platform/desktop_traits.h"
 #include "platform/log.h"
 #include "platform/session.h"
 
@@ -19,7 +20,28 @@ struct Texts {
     const char* failureMessage;
 };
 
+// The same texts where the machine is not a Mac.
+Texts computerTextsOf(SessionAction action) {
+    switch (action) {
+        case SessionAction::lock:
+            return {nullptr, nullptr, QT_TRANSLATE_NOOP("Quorvel", "Couldn't lock the screen")};
+        case SessionAction::sleep:
+            return {nullptr, nullptr, QT_TRANSLATE_NOOP("Quorvel", "Couldn't put your computer to sleep")};
+        case SessionAction::logOut:
+            return {QT_TRANSLATE_NOOP("Quorvel", "Log out of your account?"), QT_TRANSLATE_NOOP("Quorvel", "Log Out"),
+                    QT_TRANSLATE_NOOP("Quorvel", "Couldn't log out")};
+        case SessionAction::restart:
+            return {QT_TRANSLATE_NOOP("Quorvel", "Restart your computer?"), QT_TRANSLATE_NOOP("Quorvel", "Restart"),
+                    QT_TRANSLATE_NOOP("Quorvel", "Couldn't restart your computer")};
+        case SessionAction::shutDown:
+            return {QT_TRANSLATE_NOOP("Quorvel", "Shut down your computer?"), QT_TRANSLATE_NOOP("Quorvel", "Shut Down"),
+                    QT_TRANSLATE_NOOP("Quorvel", "Couldn't shut down your computer")};
+    }
+    return {};
+}
+
 Texts textsOf(SessionAction action) {
+    if (!platform::desktopTraits().isMac) return computerTextsOf(action);
     switch (action) {
         case SessionAction::lock:
             return {nullptr, nullptr, QT_TRANSLATE_NOOP("Quorvel", "Couldn't lock the screen")};
@@ -85,11 +107,16 @@ bool confirm(SessionAction action) {
     return platform::alerts().runModal(alert) == platform::alertFirstButtonReturn;
 }
 
-void showFailure(SessionAction action) {
+void showFailure(SessionAction action, const QString& reason) {
     platform::Alert alert;
     alert.style = platform::AlertStyle::warning;
     alert.messageText = tr_(textsOf(action).failureMessage);
-    if (endsSession(action)) alert.informativeText = tr_(automationHint);
+    if (platform::desktopTraits().isMac) {
+        if (endsSession(action)) alert.informativeText = tr_(automationHint);
+    } else if (!reason.isEmpty()) {
+        // The system's own reason; our own fixed ones have translations.
+        alert.informativeText = tr_(reason.toUtf8().constData());
+    }
     alert.buttons = {tr_(QT_TRANSLATE_NOOP("Quorvel", "OK"))};
     platform::application().activateIgnoringOtherApps();
     platform::alerts().runModal(alert);
@@ -108,9 +135,11 @@ platform::SessionFinished onFailure(std::function<QString(const QString& error)>
     return [logText = std::move(logText), failedLater = std::move(failedLater)](const platform::SessionOutcome& outcome) {
         if (outcome.succeeded) return;
         if (logText) logLine(logText(outcome.error));
-        if (failedLater) failedLater();
+        if (failedLater) failedLater(outcome.reason.isEmpty() ? outcome.error : outcome.reason);
     };
 }
+
+QString reasonOf(const platform::SessionReply& reply) { return reply.reason.isEmpty() ? reply.error : reply.reason; }
 
 const QString lockFunction = QString::fromUtf8(platform::screen_lock::functionName);
 
@@ -121,6 +150,7 @@ SessionService::LockResult SessionService::lockScreen(FailedLater failedLater) {
     // alert only.
     const platform::SessionReply reply = platform::session().lockScreen(onFailure({}, std::move(failedLater)));
     if (reply.taken) return LockResult::locked;
+    lastFailure_ = reasonOf(reply);
     if (reply.unavailable) {
         logLine(lockFunction + QStringLiteral(" unavailable"));
         return LockResult::unavailable;
@@ -132,6 +162,7 @@ bool SessionService::sleepNow(FailedLater failedLater) {
     auto text = [](const QString& error) { return QStringLiteral("pmset sleepnow failed: ") + error; };
     const platform::SessionReply reply = platform::session().sleepNow(onFailure(text, std::move(failedLater)));
     if (reply.taken) return true;
+    lastFailure_ = reasonOf(reply);
     logLine(text(reply.error));
     return false;
 }
@@ -143,6 +174,7 @@ bool SessionService::sendLoginWindowEvent(std::uint32_t eventID, FailedLater fai
     const platform::SessionReply reply =
         platform::session().sendLoginWindowEvent(eventID, onFailure(text, std::move(failedLater)));
     if (reply.taken) return true;
+    lastFailure_ = reasonOf(reply);
     logLine(text(reply.error));
     return false;
 }
@@ -150,19 +182,20 @@ bool SessionService::sendLoginWindowEvent(std::uint32_t eventID, FailedLater fai
 void SessionActions::perform(SessionAction action, const std::function<void()>& closeMenu) {
     // The menu is gone before any question or failure shows.
     if (closeMenu) closeMenu();
-    auto failed = [action] { session_action::showFailure(action); };
+    auto failed = [action](const QString& reason) { session_action::showFailure(action, reason); };
     switch (action) {
         case SessionAction::logOut:
         case SessionAction::restart:
         case SessionAction::shutDown:
             if (!session_action::confirm(action)) return;
-            if (!service_.sendLoginWindowEvent(*session_action::appleEventID(action), failed)) failed();
+            if (!service_.sendLoginWindowEvent(*session_action::appleEventID(action), failed))
+                failed(service_.lastFailure());
             return;
         case SessionAction::lock:
-            if (service_.lockScreen(failed) != SessionService::LockResult::locked) failed();
+            if (service_.lockScreen(failed) != SessionService::LockResult::locked) failed(service_.lastFailure());
             return;
         case SessionAction::sleep:
-            if (!service_.sleepNow(failed)) failed();
+            if (!service_.sleepNow(failed)) failed(service_.lastFailure());
             return;
     }
 }

@@ -29,19 +29,22 @@ std::optional<std::uint32_t> appleEventID(SessionAction action);
 
 // True when the user confirmed. Lock and sleep: true at once, nothing shown.
 bool confirm(SessionAction action);
-// Shows the action's failure alert and returns when it was dismissed.
-void showFailure(SessionAction action);
+// Shows the action's failure alert and returns when it was dismissed. Where
+// the machine is not a Mac the alert says why, in `reason` (the system's own
+// words).
+void showFailure(SessionAction action, const QString& reason = {});
 
 }  // namespace session_action
 
-// Talks to the system for the power row. Keeps nothing between calls.
+// Talks to the system for the power row. Keeps only why the last request
+// that failed at once failed.
 //
 // A request the system took may still fail afterwards (a command that
-// exits with an error); then `failedLater` runs on the main thread, after
-// the same log line an immediate failure writes.
+// exits with an error); then `failedLater` runs on the main thread with the
+// system's reason, after the same log line an immediate failure writes.
 class SessionService {
 public:
-    using FailedLater = std::function<void()>;
+    using FailedLater = std::function<void(const QString& reason)>;
     enum class LockResult { locked, unavailable, refused };
 
     // Locks the screen. `unavailable`: there is no screen-lock function
@@ -51,6 +54,11 @@ public:
     bool sleepNow(FailedLater failedLater = {});
     // True when the event was sent.
     bool sendLoginWindowEvent(std::uint32_t eventID, FailedLater failedLater = {});
+    // Why the last request that failed at once failed, in the system's words.
+    const QString& lastFailure() const { return lastFailure_; }
+
+private:
+    QString lastFailure_;
 };
 
 // Runs a power-row action for the start menu.

@@ -23,7 +23,8 @@ std::unique_ptr<StartMenuController>& sharedSlot() {
     return slot;
 }
 
-// The applications whose bundles seed the pins on the first scan, in order.
+// The applications whose bundles seed the pins on the first scan, in order,
+// where the desktop names no everyday applications of its own.
 const QStringList seedBundleIDs = {QStringLiteral("com.apple.finder"), QStringLiteral("com.apple.Safari"),
                                    QStringLiteral("com.apple.systempreferences"), QStringLiteral("com.apple.AppStore")};
 
@@ -97,15 +98,22 @@ void StartMenuController::loadAppsIfNeeded() {
     // One copy of the known list travels with the scan, shared by its hops.
     auto known = std::make_shared<const std::vector<InstalledApp>>(apps_);
     Scanner scanner = scanner_;
+    // The desktop's own choice of applications is asked for (off the main
+    // thread: it reads files) only while the pins still wait for their seed.
+    const bool wantSeed = !launcherPins_->isSeeded();
     if (!scanQueue_) scanQueue_.emplace("app.quorvel.startmenu.scan");
     // Hop through the main queue first so the caller returns at once.
-    platform::MainQueue::async([this, weak, known, scanner] {
+    platform::MainQueue::async([this, weak, known, scanner, wantSeed] {
         if (weak.expired()) return;
-        scanQueue_->async([this, weak, known, scanner] {
+        scanQueue_->async([this, weak, known, scanner, wantSeed] {
             auto found = std::make_shared<std::vector<InstalledApp>>(scanner ? scanner(*known)
                                                                              : std::vector<InstalledApp>{});
-            platform::MainQueue::async([this, weak, found] {
+            std::optional<QStringList> everyday;
+            if (wantSeed && platform::installed().applicationFolders)
+                everyday = platform::installed().applicationFolders->everydayApplications();
+            platform::MainQueue::async([this, weak, found, everyday] {
                 if (weak.expired()) return;
+                if (everyday) seedBundleIDs_ = *everyday;
                 applyScannedApps(std::move(*found));
             });
         });
@@ -131,7 +139,7 @@ void StartMenuController::applyScannedApps(std::vector<InstalledApp> result) {
     QSet<QString> paths;
     for (const auto& a : apps_) paths.insert(a.path);
     launcherPins_->prune(paths);
-    launcherPins_->seedIfNeeded(InstalledApp::seedPaths(seedBundleIDs, apps_));
+    launcherPins_->seedIfNeeded(InstalledApp::seedPaths(seedBundleIDs_ ? *seedBundleIDs_ : seedBundleIDs, apps_));
     launcherRecents_->prune(paths);
     // A changed list may bring the icons that were missing.
     AppIconProvider::shared().forgetMissingPathIcons();

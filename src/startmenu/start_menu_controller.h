@@ -137,6 +137,8 @@ private:
     Scanner scanner_;
     OpenSettings openSettings_;
     std::optional<platform::SerialQueue> scanQueue_;
+    // The desktop's everyday applications, once it named them: the pins' seed.
+    std::optional<QStringList> seedBundleIDs_;
     std::shared_ptr<motion::ClockAnimation> fadeIn_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

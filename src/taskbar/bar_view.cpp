@@ -40,7 +40,7 @@ services::HotKeyCombo minimizeAllCombo() {
     const auto stored = platform::prefs::userDefaults().stringValue(keys::minimizeAllHotKeyCombo);
     if (stored)
         if (auto combo = services::HotKeyCombo::fromRawValue(*stored)) return *combo;
-    return services::HotKeyCombo{2, services::HotKeyModifiers::control()};
+    return services::HotKeyCombo::defaultMinimizeAll();
 }
 
 }  // namespace
@@ -185,10 +185,15 @@ QMenu* BarView::makeContextMenu() {
     QAction* minimizeAll = menu->addAction(tr_("Minimize All Windows"));
     if (settings::readBool(keys::minimizeAllHotKeyEnabled) &&
         !services::GlobalHotKeyMonitor::shared().lastMinimizeAllRegistrationFailed()) {
-        if (auto shortcut = keyboardShortcut(minimizeAllCombo())) {
+        const auto combo = minimizeAllCombo();
+        if (auto shortcut = keyboardShortcut(combo)) {
             minimizeAll->setShortcut(*shortcut);
             minimizeAll->setShortcutContext(Qt::WidgetShortcut);  // shown, never a live shortcut
             minimizeAll->setShortcutVisibleInContextMenu(true);
+            // Qt would write the Super key "Meta": the menu shows the
+            // desktop's own spelling after the tab instead.
+            if (platform::desktopTraits().shortcutStyle == platform::ShortcutStyle::words)
+                minimizeAll->setText(minimizeAll->text() + u'\t' + combo.displayString());
         }
     }
     connect(minimizeAll, &QAction::triggered, this, [self] {

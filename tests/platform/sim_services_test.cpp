@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "platform/platform.h"
+#include "platform/sim/sim_system.h"
 #include "support/sim_fixture.h"
 
 using namespace platform;
@@ -147,6 +148,34 @@ TEST_F(SimServices, ProcessesRunWithScriptedOutcomesAndLoggedArguments) {
     auto f = processes().loadFunction("/lib/login.framework", "SACLockScreenImmediate");
     ASSERT_TRUE(f);
     EXPECT_EQ(f(), 0);
+}
+
+// The demo runs real child processes but must never restart a real Dock:
+// that command ends every process of the name on the machine.
+TEST_F(SimServices, DemoProcessesLeaveTheDockRestartToTheSimulatedDesktop) {
+    struct Recording : Processes {
+        std::vector<QString> runs;
+        ProcessResult run(const QString& executable, const QStringList& arguments) override {
+            runs.push_back(executable + ' ' + arguments.join(' '));
+            ProcessResult done;
+            done.launched = true;
+            done.exitStatus = 0;
+            return done;
+        }
+        ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited) override {
+            return run(executable, arguments);
+        }
+        std::function<int()> loadFunction(const QString&, const QString&) override { return {}; }
+    };
+    auto real = std::make_shared<Recording>();
+    sim::DemoProcesses demo(real, installed().processes);
+    EXPECT_TRUE(demo.run("/usr/bin/killall", {"Dock"}).succeeded());
+    EXPECT_TRUE(demo.launch("killall", {"Dock"}, nullptr).launched);
+    EXPECT_TRUE(demo.run("/usr/bin/xterm", {"-e", "top"}).succeeded());
+    EXPECT_TRUE(demo.run("/usr/bin/killall", {"xterm"}).succeeded());
+    EXPECT_EQ(real->runs, (std::vector<QString>{"/usr/bin/xterm -e top", "/usr/bin/killall xterm"}));
+    EXPECT_EQ(sim->logLines("process."),
+              (std::vector<QString>{"process.run /usr/bin/killall Dock", "process.launch killall Dock"}));
 }
 
 TEST_F(SimServices, LoginItemSessionAndPowerAreScriptable) {

@@ -3,6 +3,7 @@
 #include <QRandomGenerator>
 #include <set>
 
+#include "platform/platform.h"
 #include "services/hot_key_combo.h"
 
 using services::HotKeyCombo;
@@ -60,24 +61,44 @@ TEST(HotKeyComboTest, DisplayStrings) {
         std::uint32_t keyCode;
         std::uint32_t mask;
         const char* shown;
+        const char* inWords;  // as a Linux desktop writes it
     };
     const Case cases[] = {
-        {49, 0x800, "⌥Space"},
-        {2, 0x1000, "⌃D"},
-        {0, 6912, "⌃⌥⇧⌘A"},
-        {0, 0x200 | 0x100, "⇧⌘A"},
-        {49, 2049, "⌥Space"},
-        {10, 0, "Key 10"},
-        {36, 0x100, "⌘↩"},
-        {42, 0, "\\"},
-        {50, 0x1000, "⌃`"},
-        {111, 0, "F12"},
-        {65, 0x800, "⌥Key 65"},
-        {4294967295u, 0, "Key 4294967295"},
+        {49, 0x800, "⌥Space", "Alt+Space"},
+        {2, 0x1000, "⌃D", "Ctrl+D"},
+        {49, 0x100, "⌘Space", "Super+Space"},
+        {0, 6912, "⌃⌥⇧⌘A", "Ctrl+Alt+Shift+Super+A"},
+        {0, 0x200 | 0x100, "⇧⌘A", "Shift+Super+A"},
+        {49, 2049, "⌥Space", "Alt+Space"},
+        {10, 0, "Key 10", "Key 10"},
+        {36, 0x100, "⌘↩", "Super+Return"},
+        {53, 0x1000, "⌃⎋", "Ctrl+Esc"},
+        {123, 0x200, "⇧←", "Shift+Left"},
+        {42, 0, "\\", "\\"},
+        {50, 0x1000, "⌃`", "Ctrl+`"},
+        {111, 0, "F12", "F12"},
+        {65, 0x800, "⌥Key 65", "Alt+Key 65"},
+        {4294967295u, 0, "Key 4294967295", "Key 4294967295"},
     };
     for (const auto& c : cases) {
         HotKeyCombo combo{c.keyCode, HotKeyModifiers{c.mask}};
         EXPECT_EQ(combo.displayString(), QString::fromUtf8(c.shown)) << c.keyCode << ":" << c.mask;
+        EXPECT_EQ(combo.displayString(platform::ShortcutStyle::words), QString::fromUtf8(c.inWords))
+            << c.keyCode << ":" << c.mask;
+    }
+}
+
+// Where Alt+Space and Ctrl+D belong to the window manager and the terminal,
+// the defaults take the Super key.
+TEST(HotKeyComboTest, DefaultsFollowTheDesktopsShortcutStyle) {
+    for (const auto style : {platform::ShortcutStyle::symbols, platform::ShortcutStyle::words}) {
+        platform::Services services;
+        services.desktop.shortcutStyle = style;
+        platform::install(services);
+        const bool words = style == platform::ShortcutStyle::words;
+        EXPECT_EQ(HotKeyCombo::defaultStartMenu().displayString(), words ? "Super+Space" : QString::fromUtf8("⌥Space"));
+        EXPECT_EQ(HotKeyCombo::defaultMinimizeAll().displayString(), words ? "Super+D" : QString::fromUtf8("⌃D"));
+        platform::uninstall();
     }
 }
 

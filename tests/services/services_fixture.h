@@ -74,7 +74,7 @@ public:
     }
     std::function<int()> loadFunction(const QString&, const QString&) override { return {}; }
     void exitImmediately(int status) override { exits.push_back(status); }
-    platform::ProcessResult outcome{true, 0, 0, {}};
+    platform::ProcessResult outcome{true, 0, 0, {}, {}};
     QStringList runs;
     std::vector<int> exits;
 };

@@ -125,3 +125,24 @@ TEST_F(DockPaneTest, PositionAndSwitchChanges) {
 }
 
 }  // namespace
+
+// A desktop without a Dock: the pane keeps its settings, says why they wait,
+// and a change takes nothing over.
+TEST_F(DockPaneTest, WithoutADockThePaneSaysSoAndAChangeTouchesNoDock) {
+    auto services = sim->services();
+    services.desktop.hasDock = false;
+    platform::install(services);
+    DockPane pane;
+    pane.show();
+    EXPECT_TRUE(shown(pane.noDockNote()));
+    EXPECT_FALSE(shown(pane.footer()));
+    pane.keepPosition()->click();
+    sim->pump();
+    EXPECT_EQ(defaults().stringValue(settings::keys::dockCoexistMode), QStringLiteral("hide"));
+    for (const auto& line : sim->log()) EXPECT_FALSE(line.contains(QStringLiteral("com.apple.dock"))) << line.toStdString();
+
+    sim->install();
+    DockPane withDock(recorder());
+    withDock.show();
+    EXPECT_FALSE(shown(withDock.noDockNote()));
+}

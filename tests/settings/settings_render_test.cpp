@@ -14,8 +14,13 @@
 
 namespace {
 
+// As a person on a Linux desktop sees it.
 class SettingsRenderTest : public SimDesktopTest {
 protected:
+    void SetUp() override {
+        SimDesktopTest::SetUp();
+        useLinuxDesktopTraits(*sim);
+    }
     QImage render(AppLanguage language, bool dark) {
         setSettingsLook(*sim, language, dark);
         return renderSettingsView(QSize(720, 470));

@@ -18,6 +18,16 @@ inline void setSettingsLook(platform::sim::SimulatedDesktop& sim, AppLanguage la
     sim.setSystemAppearance(dark ? platform::Appearance::darkAqua : platform::Appearance::aqua);
 }
 
+// The simulated desktop as a Linux desktop shows the settings: no Dock, and
+// shortcuts written in words with the Super key's defaults.
+inline void useLinuxDesktopTraits(platform::sim::SimulatedDesktop& sim) {
+    auto services = sim.services();
+    services.desktop.hasDock = false;
+    services.desktop.isMac = false;
+    services.desktop.shortcutStyle = platform::ShortcutStyle::words;
+    platform::install(services);
+}
+
 // The settings view at the size, on the category (else its first), as drawn.
 inline QImage renderSettingsView(QSize size, std::optional<SettingsCategory> category = std::nullopt) {
     SettingsView view;

@@ -19,8 +19,13 @@ namespace {
 
 constexpr QSize viewSize(720, 640);
 
+// As a person on a Linux desktop sees them.
 class PaneRenderTest : public SimDesktopTest {
 protected:
+    void SetUp() override {
+        SimDesktopTest::SetUp();
+        useLinuxDesktopTraits(*sim);
+    }
     QImage render(SettingsCategory category, AppLanguage language, bool dark) {
         setSettingsLook(*sim, language, dark);
         return renderSettingsView(viewSize, category);

@@ -189,10 +189,16 @@ TEST_F(SessionActionsTest, AlertsSpeakTheChosenLanguageWhileTheLogStaysEnglish) 
 
     // Every other text has its translation too: no alert shows English.
     const std::size_t before = sim->alertsShown().size();
-    for (SessionAction a : session_action::allCases) {
-        session_action::confirm(a);
-        session_action::showFailure(a);
+    for (bool mac : {true, false}) {
+        auto services = sim->services();
+        services.desktop.isMac = mac;
+        platform::install(services);
+        for (SessionAction a : session_action::allCases) {
+            session_action::confirm(a);
+            session_action::showFailure(a);
+        }
     }
+    sim->install();
     const auto all = shown();
     for (std::size_t i = before; i < all.size(); ++i)
         for (const QString& text : QStringList{all[i].message, all[i].informative} + all[i].buttons)
@@ -200,7 +206,7 @@ TEST_F(SessionActionsTest, AlertsSpeakTheChosenLanguageWhileTheLogStaysEnglish) 
                 << text.toStdString();
 
     // The language is read at every text: switching back shows English at once.
-    defaults.setString(settings::keys::appLanguage, QStringLiteral("english"));
+    prefs::userDefaults().setString(settings::keys::appLanguage, QStringLiteral("english"));
     session_action::showFailure(SessionAction::logOut);
     EXPECT_EQ(shown().back(), logOutFailed);
 }
@@ -259,14 +265,22 @@ TEST_F(SessionActionsTest, LocksThroughALibraryLoadedAtRunTime) {
     EXPECT_TRUE(shown().empty());
 }
 
-// The Linux session commands, run as stand-ins from a folder of their own.
+// The Linux session commands, run as stand-ins from a folder of their own,
+// on a desktop that is not a Mac: the texts say "computer" and a failure
+// says why in the command's own words.
+const Shown confirmRestartPC{QStringLiteral("Restart your computer?"), quitWarning, {"Restart", "Cancel"}};
+const Shown confirmShutDownPC{QStringLiteral("Shut down your computer?"), quitWarning, {"Shut Down", "Cancel"}};
+Shown failedBecause(const char* message, const QString& why) { return {QString::fromUtf8(message), why, {"OK"}}; }
+
 class LinuxSessionActionsTest : public SessionActionsTest {
 protected:
-    void useCommands(const QString& folder, const QString& sessionID = QStringLiteral("c7")) {
+    void useCommands(const QString& folder, const QString& sessionID = QStringLiteral("c7"), bool lockerRuns = true) {
         auto services = sim->services();
         launcher = std::make_shared<CountingProcesses>();
         services.processes = launcher;
-        services.session = std::make_shared<linux_backend::SystemdSession>(folder, sessionID);
+        services.session =
+            std::make_shared<linux_backend::SystemdSession>(folder, sessionID, [lockerRuns] { return lockerRuns; });
+        services.desktop.isMac = false;
         platform::install(services);
     }
     // Waits (in real time: the stand-ins are real processes) until `count`
@@ -288,31 +302,38 @@ TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFails) {
     FakeCommands commands{"loginctl", "systemctl"};
     ASSERT_TRUE(commands.isValid());
     const QString folder = commands.folder();
+    const QString refusal = QStringLiteral("Call to Reboot failed: Interactive authentication required.");
     struct Row {
         SessionAction action;
+        QString sessionID;
         QString commandLine;
         std::vector<Shown> asked;
-        Shown failure;
+        const char* failure;
         QString failureLog;  // empty: the alert only
     };
     const Row rows[] = {
-        {SessionAction::lock, "loginctl lock-session", {}, lockFailed, {}},
-        {SessionAction::sleep, "systemctl suspend", {}, sleepFailed,
+        {SessionAction::lock, "c7", "loginctl lock-session", {}, "Couldn't lock the screen", {}},
+        {SessionAction::sleep, "c7", "systemctl suspend", {}, "Couldn't put your computer to sleep",
          "Quorvel: pmset sleepnow failed: " + folder + "/systemctl suspend exited with status 1"},
-        {SessionAction::logOut, "loginctl terminate-session c7", {confirmLogOut}, logOutFailed,
+        {SessionAction::logOut, "c7", "loginctl terminate-session c7", {confirmLogOut}, "Couldn't log out",
          "Quorvel: loginwindow AE 1919706991 failed: " + folder + "/loginctl terminate-session c7 exited with status 1"},
-        {SessionAction::restart, "systemctl reboot", {confirmRestart}, restartFailed,
+        // Without XDG_SESSION_ID logind finds the user's graphical session.
+        {SessionAction::logOut, "", "loginctl terminate-session auto", {confirmLogOut}, "Couldn't log out",
+         "Quorvel: loginwindow AE 1919706991 failed: " + folder + "/loginctl terminate-session auto exited with status 1"},
+        {SessionAction::restart, "c7", "systemctl reboot", {confirmRestartPC}, "Couldn't restart your computer",
          "Quorvel: loginwindow AE 1919251316 failed: " + folder + "/systemctl reboot exited with status 1"},
-        {SessionAction::shutDown, "systemctl poweroff", {confirmShutDown}, shutDownFailed,
+        {SessionAction::shutDown, "c7", "systemctl poweroff", {confirmShutDownPC}, "Couldn't shut down your computer",
          "Quorvel: loginwindow AE 1936225652 failed: " + folder + "/systemctl poweroff exited with status 1"},
     };
     int runs = 0;
-    for (int status : {0, 1}) {
-        commands.setExitStatus(status);
+    // Succeeding, failing silently, failing with the command's own reason.
+    for (int variant : {0, 1, 2}) {
+        commands.setExitStatus(variant == 0 ? 0 : 1);
+        commands.setErrorText(variant == 2 ? refusal.toUtf8() + "\n" : QByteArray());
         for (const auto& row : rows) {
-            SCOPED_TRACE(row.commandLine.toStdString() + " exiting with " + std::to_string(status));
+            SCOPED_TRACE(row.commandLine.toStdString() + " variant " + std::to_string(variant));
             freshDesktop();
-            useCommands(folder);
+            useCommands(folder, row.sessionID);
             perform(row.action);
             expectClosedFirst();
             ASSERT_TRUE(awaitEnds(1)) << "the command's end never reached the main thread";
@@ -321,9 +342,10 @@ TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFails) {
             EXPECT_EQ(commands.runs().last(), row.commandLine);
             std::vector<Shown> expected = row.asked;
             std::vector<QString> log;
-            if (status != 0) {
-                expected.push_back(row.failure);
-                if (!row.failureLog.isEmpty()) log.push_back(row.failureLog);
+            if (variant != 0) {
+                const QString why = variant == 2 ? refusal : folder + "/" + row.commandLine + " exited with status 1";
+                expected.push_back(failedBecause(row.failure, why));
+                if (!row.failureLog.isEmpty()) log.push_back(row.failureLog + (variant == 2 ? ": " + refusal : QString()));
             }
             EXPECT_EQ(shown(), expected);
             EXPECT_EQ(ourLogLines(), log);
@@ -337,7 +359,7 @@ TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFails) {
     perform(SessionAction::shutDown);
     sim->pump();
     EXPECT_EQ(commands.runs().size(), runs);
-    EXPECT_EQ(shown(), std::vector<Shown>{confirmShutDown});
+    EXPECT_EQ(shown(), std::vector<Shown>{confirmShutDownPC});
 }
 
 TEST_F(LinuxSessionActionsTest, CommandsThatCannotRunFailAtOnce) {
@@ -347,31 +369,45 @@ TEST_F(LinuxSessionActionsTest, CommandsThatCannotRunFailAtOnce) {
     struct Row {
         const char* name;
         QString folder;
-        QString sessionID;
+        bool lockerRuns;
         SessionAction action;
         std::vector<Shown> alerts;
         QString log;  // empty: none
     };
     const Row rows[] = {
-        {"no loginctl to lock with", folder, "c7", SessionAction::lock, {lockFailed},
+        {"no loginctl to lock with", folder, true, SessionAction::lock,
+         {failedBecause("Couldn't lock the screen", folder + "/loginctl lock-session could not be started: No such file or directory")},
          "Quorvel: SACLockScreenImmediate unavailable"},
-        {"no systemctl to sleep with", folder, "c7", SessionAction::sleep, {sleepFailed},
+        // loginctl would answer success with nothing there to lock.
+        {"no screen locker running", folder, false, SessionAction::lock,
+         {failedBecause("Couldn't lock the screen", "No screen locker is running.")},
+         "Quorvel: SACLockScreenImmediate unavailable"},
+        {"no systemctl to sleep with", folder, true, SessionAction::sleep,
+         {failedBecause("Couldn't put your computer to sleep",
+                        folder + "/systemctl suspend could not be started: No such file or directory")},
          "Quorvel: pmset sleepnow failed: " + folder + "/systemctl suspend could not be started: No such file or directory"},
-        {"no session to log out of", folder, "", SessionAction::logOut, {confirmLogOut, logOutFailed},
-         "Quorvel: loginwindow AE 1919706991 failed: no login session to end (XDG_SESSION_ID is not set)"},
-        {"session requests turned off", "", "c7", SessionAction::restart, {confirmRestart, restartFailed},
+        {"session requests turned off", "", true, SessionAction::restart,
+         {confirmRestartPC, failedBecause("Couldn't restart your computer", "session requests are turned off")},
          "Quorvel: loginwindow AE 1919251316 failed: session requests are turned off"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         freshDesktop();
-        useCommands(row.folder, row.sessionID);
+        useCommands(row.folder, QStringLiteral("c7"), row.lockerRuns);
         perform(row.action);
         expectClosedFirst();
         EXPECT_EQ(shown(), row.alerts);
         EXPECT_EQ(ourLogLines(), std::vector<QString>{row.log});
         EXPECT_EQ(launcher->ends, 0);
     }
+
+    // The same in Chinese: our own reasons are translated too.
+    freshDesktop();
+    useCommands(folder, QStringLiteral("c7"), false);
+    platform::prefs::userDefaults().setString(settings::keys::appLanguage, QStringLiteral("simplifiedChinese"));
+    perform(SessionAction::lock);
+    ASSERT_EQ(shown().size(), 1u);
+    EXPECT_EQ(shown()[0].informative, QString::fromUtf8("没有正在运行的屏幕锁定程序。"));
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #pragma once
 // A folder of stand-in commands, for tests of code that would otherwise run
 // system commands (lock, suspend, power off...). Each stand-in appends its
-// name and arguments as one line to a record and exits with the status the
-// folder was given. Only the named commands exist in the folder.
+// name and arguments as one line to a record, writes the folder's error
+// text (if any) to its standard error and exits with the status the folder
+// was given. Only the named commands exist in the folder.
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -18,12 +19,14 @@ public:
             if (!script.open(QIODevice::WriteOnly)) continue;
             const QString record = dir_.filePath(QStringLiteral("record"));
             const QString status = dir_.filePath(QStringLiteral("status"));
+            const QString error = dir_.filePath(QStringLiteral("error"));
             // One write per run: stand-ins started together must not interleave their lines.
             script.write(QStringLiteral("#!/bin/sh\n"
                                         "line=\"${0##*/}\"; for a in \"$@\"; do line=\"$line $a\"; done\n"
                                         "printf '%s\\n' \"$line\" >> '%1'\n"
+                                        "[ -s '%3' ] && cat '%3' >&2\n"
                                         "exit \"$(cat '%2')\"\n")
-                             .arg(record, status)
+                             .arg(record, status, error)
                              .toUtf8());
             script.close();
             script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -34,6 +37,11 @@ public:
     void setExitStatus(int status) {
         QFile f(dir_.filePath(QStringLiteral("status")));
         if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(QByteArray::number(status));
+    }
+    // What each stand-in then writes to its standard error; empty: nothing.
+    void setErrorText(const QByteArray& text) {
+        QFile f(dir_.filePath(QStringLiteral("error")));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(text);
     }
     // "name arg1 arg2", one per run, oldest first.
     QStringList runs() const {

@@ -1,6 +1,8 @@
 // The whole program on a live X11 desktop, checked from outside as a user's
 // window manager sees it: the bar, windows kept off it, shortcuts, full
 // screen and a clean exit on SIGTERM.
+#include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <cstdlib>
 #include <string>
@@ -8,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/linux/plist_backend.h"
 #include "platform/x11/x11_connection.h"
 #include "x11_program.h"
 
@@ -166,12 +169,102 @@ TEST_F(X11AppTest, TaskButtonClickActivatesThenMinimises) {
         << "clicking the active button does not minimise its window";
 }
 
+// A new user's first start: this desktop has no Dock, so nothing asks about
+// one and the bar answers at once.
+TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    const double deadline = 5.0;
+    auto left = [&] { return std::max(0.1, deadline - sinceStart.elapsed() / 1000.0); };
+
+    xdotool({"mousemove", "700", std::to_string(barTop + barHeight / 2)});
+    bool menu = false;
+    while (!menu && left() > 0.1) {
+        xdotool({"click", "3"});
+        menu = conn->waitUntil([&] { return !popups().empty(); }, std::min(1.0, left()));
+    }
+    EXPECT_TRUE(menu) << "no bar menu within 5 s of start";
+    xdotool({"key", "Escape"});
+    conn->waitUntil([&] { return popups().empty(); }, 2.0);
+
+    auto startMenu = [&] { return find([](const x11::WindowInfo& i) { return i.title == "Quorvel Start"; }); };
+    xdotool({"mousemove", "20", std::to_string(barTop + barHeight / 2)});
+    bool opened = false;
+    while (!opened && left() > 0.1) {
+        xdotool({"click", "1"});
+        opened = conn->waitUntil([&] { return startMenu().exists; }, std::min(1.5, left()));
+    }
+    EXPECT_TRUE(opened) << "no start menu within 5 s of start";
+    EXPECT_LT(sinceStart.elapsed(), 5000);
+    EXPECT_EQ(dialogOf(*conn, app->pid()), XCB_WINDOW_NONE) << "a dialog opened on the first start";
+
+    // The start menu's default shortcut is Super+Space (Alt+Space is
+    // openbox's window menu).
+    xdotool({"key", "Escape"});
+    ASSERT_TRUE(conn->waitUntil([&] { return !startMenu().exists; }, 5.0));
+    bool byShortcut = false;
+    for (int press = 0; press < 3 && !byShortcut; ++press) {
+        xdotool({"key", "super+space"});
+        byShortcut = conn->waitUntil([&] { return startMenu().exists; }, 3.0);
+    }
+    EXPECT_TRUE(byShortcut) << "Super+Space does not open the start menu";
+
+    app->stop();
+    EXPECT_FALSE(QFile::exists(home.filePath("com.apple.dock.plist"))) << "the Dock's settings were written";
+    QFile settings(home.filePath("app.quorvel.Quorvel.plist"));
+    if (settings.open(QIODevice::ReadOnly)) {
+        EXPECT_FALSE(settings.readAll().contains("dockSetupCompleted"));
+    }
+}
+
+// The start menu's first pins are this desktop's everyday applications: the
+// user's defaults where set, else the first entry of each kind.
+TEST_F(X11AppTest, FirstPinsAreTheDesktopsBrowserFileManagerTerminalAndEditor) {
+    const QString apps = home.filePath("data/applications");
+    QDir().mkpath(apps);
+    QDir().mkpath(home.filePath("config"));
+    QDir().mkpath(home.filePath("share"));
+    auto entry = [&](const char* id, const char* categories) {
+        QFile f(apps + "/" + id + ".desktop");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("[Desktop Entry]\nType=Application\nName=") + id + "\nExec=true " + id +
+                "\nCategories=" + categories + "\n");
+    };
+    entry("a-browser", "Network;WebBrowser;");
+    entry("b-browser", "Network;WebBrowser;");
+    entry("files", "System;FileManager;");
+    entry("a-editor", "Utility;TextEditor;");
+    entry("b-editor", "Utility;TextEditor;");
+    entry("console", "System;TerminalEmulator;");
+    entry("game", "Game;");
+    QFile mimeapps(home.filePath("config/mimeapps.list"));
+    ASSERT_TRUE(mimeapps.open(QIODevice::WriteOnly));
+    mimeapps.write("[Added Associations]\ntext/plain=a-editor.desktop;\n"
+                   "[Default Applications]\nx-scheme-handler/https=b-browser.desktop;\n"
+                   "text/plain=gone.desktop;b-editor.desktop;\n");
+    mimeapps.close();
+
+    ASSERT_TRUE(launch({"XDG_DATA_DIRS=" + home.path().toStdString() + "/share"})) << "no bar appeared";
+    QStringList pins;
+    EXPECT_TRUE(conn->waitUntil([&] {
+        const auto values = platform::linux_backend::PlistFileBackend(home.path()).load("app.quorvel.Quorvel");
+        pins = values.value("launcherPinnedPaths").toStringList();
+        return values.value("launcherPinsSeeded").toBool();
+    }, 15.0)) << "the pins were never seeded";
+    EXPECT_EQ(pins, (QStringList{apps + "/b-browser.desktop", apps + "/files.desktop", apps + "/console.desktop",
+                                 apps + "/b-editor.desktop"}));
+}
+
 TEST_F(X11AppTest, MinimiseAllShortcutAndSigtermExit) {
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300");
+    // A stored shortcut is kept as it is on this desktop too (the default,
+    // Super+D, is openbox's own show-desktop key in its stock configuration).
+    writeSettings("<key>minimizeAllHotKeyCombo</key><string>2:4096</string>");
     ASSERT_TRUE(launch()) << "no bar appeared";
     auto* e = conn->ewmh();
-    // Control-D minimises every window.
+    // The stored Control-D minimises every window.
     pumpFor(1.0);
     xdotool({"key", "ctrl+d"});
     EXPECT_TRUE(conn->waitUntil([&] {

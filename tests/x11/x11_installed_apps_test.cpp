@@ -68,4 +68,71 @@ TEST(X11InstalledAppsTest, DesktopEntriesAreTheApplicationsAndOpenWithoutAShell)
     platform::uninstall();
 }
 
+// Terminal=true entries run in the user's terminal; a launch that cannot
+// start (no terminal, a missing program) reports the failure.
+TEST(X11InstalledAppsTest, TerminalEntriesRunInTheUsersTerminalAndUnstartableOnesFail) {
+    ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString apps = dir.path() + "/data/applications";
+    const QString ran = dir.path() + "/ran";
+    write(apps + "/top.desktop", "[Desktop Entry]\nType=Application\nName=Top\nTerminal=true\n"
+                                 "Exec=/usr/bin/touch " + ran.toUtf8() + "\n");
+    write(apps + "/gone.desktop", "[Desktop Entry]\nType=Application\nName=Gone\nTerminal=true\n"
+                                  "Exec=quorvel-no-such-program\n");
+    write(apps + "/plain-gone.desktop", "[Desktop Entry]\nType=Application\nName=Plain\n"
+                                        "Exec=quorvel-no-such-program\n");
+    EnvironmentOverride home("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/data"));
+    EnvironmentOverride dirs("XDG_DATA_DIRS", QFile::encodeName(dir.path() + "/none"));
+    QTemporaryDir prefs;
+    ASSERT_EQ(x11test::installLiveBackend(prefs.path()), "");
+
+    // A stand-in terminal notes how it was called, then runs the command.
+    auto terminal = [&](const QString& name) {
+        const QString bin = dir.path() + "/bin-" + name;
+        write(bin + "/" + name, "#!/bin/sh\necho \"$0 $*\" > " + QFile::encodeName(dir.path()) +
+                                    "/called\nshift\nexec \"$@\"\n");
+        QFile::setPermissions(bin + "/" + name, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        return bin;
+    };
+    struct Case {
+        const char* what;
+        QString path;  // $PATH while it opens
+        QString entry;
+        bool ok;
+        QString called;  // how the terminal was called; empty: not at all
+    };
+    const QString emptyBin = dir.path() + "/bin-empty";
+    QDir().mkpath(emptyBin);
+    const Case cases[] = {
+        {"the system's terminal", terminal("x-terminal-emulator") + ":" + terminal("xterm"), "top", true,
+         dir.path() + "/bin-x-terminal-emulator/x-terminal-emulator -e /usr/bin/touch " + ran},
+        {"a usual terminal when the system names none", terminal("xterm"), "top", true,
+         dir.path() + "/bin-xterm/xterm -e /usr/bin/touch " + ran},
+        {"no terminal at all", emptyBin, "top", false, {}},
+        {"a terminal entry whose program is missing", terminal("xterm"), "gone", false, {}},
+        {"a plain entry whose program is missing", emptyBin, "plain-gone", false, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(ran);
+        QFile::remove(dir.path() + "/called");
+        EnvironmentOverride path("PATH", QFile::encodeName(c.path));
+        std::optional<platform::OpenResult> result;
+        platform::workspace().openApplication(apps + "/" + c.entry + ".desktop",
+                                              [&](platform::OpenResult r) { result = r; });
+        for (int i = 0; i < 200 && !(result && (!c.ok || QFileInfo::exists(ran))); ++i) {
+            QCoreApplication::processEvents();
+            ::usleep(25 * 1000);
+        }
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->ok, c.ok) << result->errorDescription.toStdString();
+        QFile called(dir.path() + "/called");
+        EXPECT_EQ(called.open(QIODevice::ReadOnly) ? QString::fromUtf8(called.readAll()).trimmed() : QString(),
+                  c.called);
+        EXPECT_EQ(QFileInfo::exists(ran), c.ok);
+    }
+    platform::uninstall();
+}
+
 }  // namespace

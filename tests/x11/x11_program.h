@@ -37,8 +37,7 @@ protected:
     // Starts the program (ending a copy this test runs) with the home's
     // folders and extra environment entries ("NAME=value"), and waits for
     // its bar. The session commands are stand-ins that run nothing: a test
-    // never locks, suspends or ends the machine's session. A fresh home's
-    // first start asks whether to hide the Dock; it is answered here.
+    // never locks, suspends or ends the machine's session.
     bool launch(const std::vector<std::string>& extraEnvironment = {});
     // Writes the program's settings domain before it starts: the plist
     // dictionary's entries as they stand ("<key>k</key><true/>...").
@@ -61,9 +60,6 @@ protected:
     QTemporaryDir home;
     std::unique_ptr<Child> app;
     std::vector<std::unique_ptr<Terminal>> terminals;
-    // Whether the next start asks the first-run question: until it was
-    // answered once, or settings that say it was were written.
-    bool asksFirstRun = true;
 };
 
 }  // namespace x11test

@@ -99,13 +99,8 @@ xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double ti
 // Answers the process's dialog as a person would: activates it and presses
 // the key (xdotool). True when that dialog then went away.
 bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds = 10.0);
-// A fresh start of the program asks "Auto-hide the Dock?" in a dialog:
-// Return chooses its default button, "Move to right edge".
-inline bool answerFirstRunQuestion(platform::x11::Connection& conn, pid_t pid) {
-    return answerDialog(conn, pid, "Return");
-}
-// Or the question was answered in an earlier run ("Move to right edge"): the
-// preferences in the folder say so, and the program does not ask.
+// Settings of a user whose Dock question was answered on a desktop with a
+// Dock ("Move to right edge"); a desktop without one ignores them.
 bool seedFirstRunAnswered(const QString& preferencesDirectory);
 
 // Waits until the manager lists the window as a client.

@@ -26,6 +26,7 @@ public:
     explicit NotingAlerts(std::shared_ptr<Alerts> inner) : inner_(std::move(inner)) {}
     int runModal(const Alert& alert) override {
         messages << alert.messageText;
+        if (!alert.informativeText.isEmpty()) messages << alert.informativeText;
         return inner_->runModal(alert);
     }
     void beep() override { inner_->beep(); }
@@ -43,16 +44,19 @@ constexpr const char* childSwitch = "QUORVEL_X11_SESSION_CHILD";
 TEST(X11SessionActionsChild, Perform) {
     const char* job = std::getenv(childSwitch);
     if (!job) GTEST_SKIP() << "runs as the helper of X11SessionActionsTest only";
-    // "<action>|<command folder>|<result file>"
+    // "<action>|<command folder>|<result file>|<session id, empty: none>"
     const QStringList parts = QString::fromLocal8Bit(job).split(u'|');
-    ASSERT_EQ(parts.size(), 3);
+    ASSERT_EQ(parts.size(), 4);
     const auto action = session_action::fromRawValue(parts[0]);
     ASSERT_TRUE(action);
     QTemporaryDir prefs;
     x11::BackendOptions options;
     options.preferencesDirectory = prefs.path();
     options.sessionCommandFolder = parts[1];
-    qputenv("XDG_SESSION_ID", "c9");
+    if (parts[3].isEmpty())
+        qunsetenv("XDG_SESSION_ID");
+    else
+        qputenv("XDG_SESSION_ID", parts[3].toLocal8Bit());
     std::shared_ptr<NotingAlerts> alerts;
     auto log = std::make_shared<RecordingLog>();
     ASSERT_EQ(installLiveBackend(options,
@@ -86,20 +90,32 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
         int exitStatus;
         std::vector<std::string> keys;  // one per dialog, in order
         QStringList runs;
-        QStringList shown;  // alerts, then log lines
+        QStringList shown;  // alerts (message, then informative text), then log lines
+        const char* sessionID = "c9";
+        const char* errorText = "";  // what the command says on failing
     };
     const Case cases[] = {
         // Escape, like Cancel, leaves the session alone.
-        {"logOut", 0, {"Escape"}, {}, {"Log out of your account?"}},
-        {"logOut", 0, {"Return"}, {"loginctl terminate-session c9"}, {"Log out of your account?"}},
-        {"restart", 0, {"Return"}, {"systemctl reboot"}, {"Restart your Mac?"}},
-        {"shutDown", 0, {"Escape"}, {}, {"Shut down your Mac?"}},
-        // A command that fails is reported in a dialog of its own.
+        {"logOut", 0, {"Escape"}, {}, {"Log out of your account?", "Apps will quit. Unsaved work may be lost."}},
+        {"logOut", 0, {"Return"}, {"loginctl terminate-session c9"},
+         {"Log out of your account?", "Apps will quit. Unsaved work may be lost."}},
+        // Without XDG_SESSION_ID logind is asked for the user's graphical session.
+        {"logOut", 0, {"Return"}, {"loginctl terminate-session auto"},
+         {"Log out of your account?", "Apps will quit. Unsaved work may be lost."}, ""},
+        {"restart", 0, {"Return"}, {"systemctl reboot"},
+         {"Restart your computer?", "Apps will quit. Unsaved work may be lost."}},
+        {"shutDown", 0, {"Escape"}, {}, {"Shut down your computer?", "Apps will quit. Unsaved work may be lost."}},
+        // A command that fails is reported in a dialog of its own, in its own words.
         {"shutDown", 1, {"Return", "Return"}, {"systemctl poweroff"},
-         {"Shut down your Mac?", "Couldn't shut down your Mac",
-          "Quorvel: loginwindow AE 1936225652 failed: %1/systemctl poweroff exited with status 1"}},
-        // The lock asks nothing.
-        {"lock", 0, {}, {"loginctl lock-session"}, {}},
+         {"Shut down your computer?", "Apps will quit. Unsaved work may be lost.", "Couldn't shut down your computer",
+          "Call to PowerOff failed: Access denied",
+          "Quorvel: loginwindow AE 1936225652 failed: %1/systemctl poweroff exited with status 1: "
+          "Call to PowerOff failed: Access denied"},
+         "c9", "Call to PowerOff failed: Access denied\n"},
+        // The lock asks nothing; with no screen locker running it cannot lock
+        // and says so, without running anything.
+        {"lock", 0, {"Return"}, {},
+         {"Couldn't lock the screen", "No screen locker is running.", "Quorvel: SACLockScreenImmediate unavailable"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.action) + " " + std::to_string(c.keys.size()) + " answer(s), status " +
@@ -107,11 +123,12 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
         FakeCommands commands{"loginctl", "systemctl"};
         ASSERT_TRUE(commands.isValid());
         commands.setExitStatus(c.exitStatus);
+        commands.setErrorText(c.errorText);
         QTemporaryDir dir;
         const QString result = dir.filePath(QStringLiteral("result"));
         x11test::Child helper;
         const std::string job = std::string(c.action) + "|" + commands.folder().toStdString() + "|" +
-                                 result.toStdString();
+                                 result.toStdString() + "|" + c.sessionID;
         ASSERT_TRUE(helper.start({self, "--gtest_filter=X11SessionActionsChild.Perform"},
                                  x11test::Session::shared().display(), -1, -1,
                                  {"QT_QPA_PLATFORM=xcb", std::string(childSwitch) + "=" + job}));

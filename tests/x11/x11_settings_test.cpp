@@ -177,6 +177,19 @@ TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedW
     ASSERT_TRUE(terminal) << "no xterm";
     ASSERT_TRUE(launch()) << "no bar appeared";
     auto* e = conn->ewmh();
+    // The first start asks nothing, so the bar can still be reserving its
+    // strip: maximise once the manager's work area ends at the bar.
+    const auto workAreaEndsAtBar = [&] {
+        bool ends = false;
+        auto cookie = xcb_get_property(conn->xcb(), 0, conn->root(), e->_NET_WORKAREA, XCB_ATOM_CARDINAL, 0, 4);
+        if (auto* r = xcb_get_property_reply(conn->xcb(), cookie, nullptr)) {
+            auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
+            ends = xcb_get_property_value_length(r) >= 16 && v[1] + v[3] == std::uint32_t(barTop);
+            std::free(r);
+        }
+        return ends;
+    };
+    ASSERT_TRUE(conn->waitUntil(workAreaEndsAtBar, 10.0)) << "the bar's strip is never reserved";
     conn->sendRootMessage(terminal->window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_MAXIMIZED_VERT,
                           e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
     conn->flush();

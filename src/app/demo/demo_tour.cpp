@@ -31,7 +31,7 @@ void DemoTour::start() {
         auto combo = services::HotKeyCombo::fromRawValue(
                          platform::prefs::userDefaults().stringValue(settings::keys::startMenuHotKeyCombo).value_or(
                              QString()))
-                         .value_or(services::HotKeyCombo{49, services::HotKeyModifiers::option()});
+                         .value_or(services::HotKeyCombo::defaultStartMenu());
         platform::log(QStringLiteral("tour: pressing the start-menu shortcut %1").arg(combo.displayString()));
         desktop_->pressHotKey(combo.keyCode, combo.modifiers.rawValue);
     });
@@ -52,7 +52,7 @@ void DemoTour::start() {
         auto combo = services::HotKeyCombo::fromRawValue(
                          platform::prefs::userDefaults().stringValue(settings::keys::startMenuHotKeyCombo).value_or(
                              QString()))
-                         .value_or(services::HotKeyCombo{49, services::HotKeyModifiers::option()});
+                         .value_or(services::HotKeyCombo::defaultStartMenu());
         desktop_->pressHotKey(combo.keyCode, combo.modifiers.rawValue);
         clickFirstTaskButton();
     });

@@ -173,6 +173,26 @@ bool programExists(const QString& program) {
     return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
+QStringList inTerminal(const QStringList& command) {
+    if (command.isEmpty()) return {};
+    // Each takes the command after the option as program and arguments.
+    static const std::pair<const char*, const char*> terminals[] = {
+        {"x-terminal-emulator", "-e"}, {"xdg-terminal-exec", nullptr}, {"gnome-terminal", "--"},
+        {"konsole", "-e"},             {"xfce4-terminal", "-x"},        {"mate-terminal", "-x"},
+        {"lxterminal", "-e"},          {"qterminal", "-e"},             {"terminator", "-x"},
+        {"alacritty", "-e"},           {"kitty", nullptr},              {"foot", nullptr},
+        {"urxvt", "-e"},               {"xterm", "-e"},
+    };
+    for (const auto& [name, option] : terminals) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (path.isEmpty()) continue;
+        QStringList out{path};
+        if (option) out << QString::fromLatin1(option);
+        return out + command;
+    }
+    return {};
+}
+
 QStringList currentDesktops() {
     return qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts);
 }

@@ -8,11 +8,14 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <algorithm>
 #include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 extern char** environ;
@@ -22,7 +25,8 @@ namespace platform::linux_backend {
 namespace {
 
 // Starts the child; its pid, or -1 with result.error set.
-pid_t spawnChild(const QString& executable, const QStringList& arguments, ProcessResult& result) {
+// `errorPipe` >= 0: the child's standard error goes there.
+pid_t spawnChild(const QString& executable, const QStringList& arguments, ProcessResult& result, int errorPipe = -1) {
     if (executable.isEmpty()) {
         result.error = QStringLiteral("no executable given");
         return -1;
@@ -45,6 +49,7 @@ pid_t spawnChild(const QString& executable, const QStringList& arguments, Proces
     posix_spawn_file_actions_init(&actions);
     // The child reads nothing of ours.
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (errorPipe >= 0) posix_spawn_file_actions_adddup2(&actions, errorPipe, STDERR_FILENO);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Start the child with default dispositions and nothing blocked, whatever
@@ -70,6 +75,11 @@ pid_t spawnChild(const QString& executable, const QStringList& arguments, Proces
     return pid;
 }
 
+void recordStatus(int status, ProcessResult& result) {
+    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status)) result.terminationSignal = WTERMSIG(status);
+}
+
 // Waits for the child to end and records how it did.
 void awaitChild(pid_t pid, ProcessResult& result) {
     int status = 0;
@@ -80,8 +90,37 @@ void awaitChild(pid_t pid, ProcessResult& result) {
         result.error = QString::fromLocal8Bit(std::strerror(errno));
         return;
     }
-    if (WIFEXITED(status)) result.exitStatus = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status)) result.terminationSignal = WTERMSIG(status);
+    recordStatus(status, result);
+}
+
+constexpr qsizetype keptErrorOutput = 4096;
+
+// Reads the child's standard error (keeping the start) while it runs, so a
+// chatty child never blocks on a full pipe, until it has ended; a
+// grandchild that keeps the pipe open does not hold the report back.
+void awaitChildReadingErrors(pid_t pid, int fd, ProcessResult& result) {
+    QByteArray kept;
+    char buffer[1024];
+    auto readSome = [&] {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0 && kept.size() < keptErrorOutput) kept.append(buffer, std::min<qsizetype>(n, keptErrorOutput - kept.size()));
+        return n;
+    };
+    bool ended = false;
+    for (bool open = true; open;) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) > 0 && readSome() == 0) open = false;
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            recordStatus(status, result);
+            ended = true;
+            while (readSome() > 0) {}  // what is left in the pipe (non-blocking)
+            open = false;
+        }
+    }
+    ::close(fd);
+    if (!ended) awaitChild(pid, result);
+    result.errorOutput = QString::fromLocal8Bit(kept).trimmed();
 }
 
 }  // namespace
@@ -95,17 +134,28 @@ ProcessResult PosixProcesses::run(const QString& executable, const QStringList& 
 
 ProcessResult PosixProcesses::launch(const QString& executable, const QStringList& arguments, ProcessExited exited) {
     ProcessResult started;
-    const pid_t pid = spawnChild(executable, arguments, started);
-    if (pid <= 0) return started;
+    int errors[2] = {-1, -1};
+    if (::pipe2(errors, O_CLOEXEC) != 0) errors[0] = errors[1] = -1;
+    const pid_t pid = spawnChild(executable, arguments, started, errors[1]);
+    if (errors[1] >= 0) ::close(errors[1]);
+    if (pid <= 0) {
+        if (errors[0] >= 0) ::close(errors[0]);
+        return started;
+    }
+    const int errorPipe = errors[0];
+    if (errorPipe >= 0) ::fcntl(errorPipe, F_SETFL, O_NONBLOCK);
     // One small thread per child waits for its end (the child is always
     // reaped, also when nobody wants to hear of it); the end travels to the
     // main thread through the dispatcher of the installation that started
     // it, and is dropped there once another backend has been installed.
     std::shared_ptr<Dispatcher> dispatcher = isInstalled() ? installed().dispatcher : nullptr;
     const std::uint64_t generation = installationGeneration();
-    auto wait = [pid, started, dispatcher, generation, exited = std::move(exited)]() mutable {
+    auto wait = [pid, errorPipe, started, dispatcher, generation, exited = std::move(exited)]() mutable {
         ProcessResult ended = started;
-        awaitChild(pid, ended);
+        if (errorPipe >= 0)
+            awaitChildReadingErrors(pid, errorPipe, ended);
+        else
+            awaitChild(pid, ended);
         if (!exited || !dispatcher) return;
         dispatcher->mainQueue().async([ended, generation, exited = std::move(exited)] {
             if (installationGeneration() == generation) exited(ended);
@@ -114,6 +164,7 @@ ProcessResult PosixProcesses::launch(const QString& executable, const QStringLis
     try {
         std::thread(std::move(wait)).detach();
     } catch (const std::system_error&) {
+        if (errorPipe >= 0) ::close(errorPipe);  // the child's writes fail rather than block
         // No thread to spare: the child runs on unwatched and stays a zombie
         // until this process ends; that it started is still true.
     }

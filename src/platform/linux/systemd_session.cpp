@@ -1,12 +1,54 @@
 #include "platform/linux/systemd_session.h"
 
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <unistd.h>
+
 #include "platform/process.h"
 
 namespace platform::linux_backend {
 
-SystemdSession::SystemdSession(QString commandFolder, QString sessionID)
-    : folder_(std::move(commandFolder)), sessionID_(std::move(sessionID)) {
+namespace {
+
+// Programs that lock the screen themselves or on logind's Lock signal.
+const QSet<QString>& screenLockers() {
+    static const QSet<QString> names = {
+        QStringLiteral("xscreensaver"),     QStringLiteral("light-locker"),     QStringLiteral("xss-lock"),
+        QStringLiteral("gnome-screensav"),  QStringLiteral("gnome-shell"),      QStringLiteral("cinnamon-screen"),
+        QStringLiteral("mate-screensave"),  QStringLiteral("xfce4-screensav"),  QStringLiteral("kscreenlocker_g"),
+        QStringLiteral("ksmserver"),        QStringLiteral("xautolock"),        QStringLiteral("xsecurelock"),
+        QStringLiteral("slock"),            QStringLiteral("i3lock"),
+    };
+    return names;  // as /proc/<pid>/comm gives them: at most 15 characters
+}
+
+// The reason a command gave on its standard error, else none.
+QString reasonOf(const ProcessResult& result) { return result.errorOutput.section(u'\n', 0, 2); }
+
+}  // namespace
+
+bool SystemdSession::screenLockerRunning() {
+    const QString uid = QString::number(::getuid());
+    const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& pid : pids) {
+        if (pid.isEmpty() || !pid[0].isDigit()) continue;
+        QFile comm(QStringLiteral("/proc/") + pid + QStringLiteral("/comm"));
+        if (!comm.open(QIODevice::ReadOnly)) continue;
+        if (!screenLockers().contains(QString::fromLocal8Bit(comm.readAll()).trimmed())) continue;
+        QFile status(QStringLiteral("/proc/") + pid + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Uid:") && QString::fromLatin1(line.mid(4)).simplified().section(u' ', 0, 0) == uid)
+                return true;
+    }
+    return false;
+}
+
+SystemdSession::SystemdSession(QString commandFolder, QString sessionID, std::function<bool()> lockerRunning)
+    : folder_(std::move(commandFolder)), sessionID_(std::move(sessionID)), lockerRunning_(std::move(lockerRunning)) {
     while (folder_.size() > 1 && folder_.endsWith(u'/')) folder_.chop(1);
+    if (!lockerRunning_) lockerRunning_ = &SystemdSession::screenLockerRunning;
 }
 
 QStringList SystemdSession::commandFor(Request request) const {
@@ -17,8 +59,8 @@ QStringList SystemdSession::commandFor(Request request) const {
         case Request::lock: return {loginctl, QStringLiteral("lock-session")};
         case Request::sleep: return {systemctl, QStringLiteral("suspend")};
         case Request::logOut:
-            if (sessionID_.isEmpty()) return {};
-            return {loginctl, QStringLiteral("terminate-session"), sessionID_};
+            return {loginctl, QStringLiteral("terminate-session"),
+                    sessionID_.isEmpty() ? QStringLiteral("auto") : sessionID_};
         case Request::restart: return {systemctl, QStringLiteral("reboot")};
         case Request::shutDown: return {systemctl, QStringLiteral("poweroff")};
     }
@@ -27,17 +69,20 @@ QStringList SystemdSession::commandFor(Request request) const {
 
 SessionReply SystemdSession::start(Request request, SessionFinished finished) {
     QStringList command = commandFor(request);
-    if (command.isEmpty()) {
-        if (folder_.isEmpty()) return SessionReply::failed(QStringLiteral("session requests are turned off"));
-        return SessionReply::failed(QStringLiteral("no login session to end (XDG_SESSION_ID is not set)"));
-    }
+    if (command.isEmpty()) return SessionReply::failed(QStringLiteral("session requests are turned off"));
     const QString executable = command.takeFirst();
     const QStringList arguments = command;
     ProcessExited exited = [executable, arguments, finished = std::move(finished)](const ProcessResult& ended) {
         if (!finished) return;
         SessionOutcome outcome;
         outcome.succeeded = ended.succeeded();
-        if (!outcome.succeeded) outcome.error = describeProcessFailure(executable, arguments, ended);
+        if (!outcome.succeeded) {
+            // The command's own words say what stood in the way (a refusal
+            // of the authorisation, an inhibitor, no such session).
+            outcome.reason = reasonOf(ended);
+            outcome.error = describeProcessFailure(executable, arguments, ended);
+            if (!outcome.reason.isEmpty()) outcome.error += QStringLiteral(": ") + outcome.reason;
+        }
         finished(outcome);
     };
     const ProcessResult started = processes().launch(executable, arguments, std::move(exited));
@@ -46,6 +91,11 @@ SessionReply SystemdSession::start(Request request, SessionFinished finished) {
 }
 
 SessionReply SystemdSession::lockScreen(SessionFinished finished) {
+    // logind passes a lock request on to whoever listens, and answers
+    // success also when nobody does.
+    if (!folder_.isEmpty() && !lockerRunning_())
+        return SessionReply::missing(QStringLiteral("no screen locker is running"),
+                                     QStringLiteral("No screen locker is running."));
     SessionReply reply = start(Request::lock, std::move(finished));
     // A lock command that cannot start leaves no way to lock the screen.
     if (!reply.taken) reply.unavailable = true;

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <sys/stat.h>
 
 namespace platform::linux_backend {
@@ -99,6 +101,9 @@ std::optional<XdgApplicationFolders::Entry> XdgApplicationFolders::entry(const Q
     if (const auto group = desktop_entry::readMainGroup(path)) {
         e.shown = desktop_entry::isShownApplication(*group, desktops_, nullptr);
         e.name = desktop_entry::localizedValue(*group, QStringLiteral("Name"), locales_);
+        e.categories = group->value(QStringLiteral("Categories")).split(u';', Qt::SkipEmptyParts);
+        const QStringList exec = desktop_entry::execArguments(group->value(QStringLiteral("Exec")));
+        if (!exec.isEmpty()) e.program = exec.first().section(u'/', -1);
     }
     std::lock_guard lock(mutex_);
     ++filesRead_;
@@ -129,6 +134,119 @@ std::optional<QString> XdgApplicationFolders::bundleIdentifier(const QString& pa
     const auto e = entry(path);
     if (!e || !e->shown) return std::nullopt;
     return where->second;
+}
+
+namespace {
+
+// The [Default Applications] of the mimeapps.list files, most important
+// first: the user's configuration, the system's, then the data folders'.
+QStringList defaultHandlers(const QString& mimeType) {
+    QStringList files;
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
+    QStringList configDirs{config};
+    QString systemConfig = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (systemConfig.isEmpty()) systemConfig = QStringLiteral("/etc/xdg");
+    configDirs += systemConfig.split(u':', Qt::SkipEmptyParts);
+    for (const QString& dir : configDirs) {
+        for (const QString& desktop : desktop_entry::currentDesktops())
+            files << dir + u'/' + desktop.toLower() + QStringLiteral("-mimeapps.list");
+        files << dir + QStringLiteral("/mimeapps.list");
+    }
+    for (const QString& dir : XdgApplicationFolders::defaultApplicationFolders()) files << dir + QStringLiteral("/mimeapps.list");
+    QStringList ids;
+    for (const QString& path : files) {
+        QFile f(path);
+        if (f.size() > desktop_entry::maximumFileSize || !f.open(QIODevice::ReadOnly)) continue;
+        bool inDefaults = false;
+        for (const QByteArray& raw : f.readAll().split('\n')) {
+            const QString line = QString::fromUtf8(raw).trimmed();
+            if (line.startsWith(u'[')) {
+                inDefaults = line == QStringLiteral("[Default Applications]");
+                continue;
+            }
+            if (!inDefaults || line.section(u'=', 0, 0).trimmed() != mimeType) continue;
+            for (const QString& id : line.section(u'=', 1).split(u';', Qt::SkipEmptyParts)) ids << id.trimmed();
+        }
+    }
+    return ids;
+}
+
+// What a Debian alternative ("x-www-browser") finally names: its program's file name.
+QString alternativeProgram(const QString& name) {
+    const QString found = QStandardPaths::findExecutable(name);
+    if (found.isEmpty()) return {};
+    return QFileInfo(found).canonicalFilePath().section(u'/', -1);
+}
+
+}  // namespace
+
+QString XdgApplicationFolders::pathOfId(const QString& id) {
+    QString plain = id;
+    if (plain.endsWith(suffix)) plain.chop(suffix.size());
+    for (const QString& root : roots_) {
+        const QString path = root + u'/' + plain + suffix;
+        const auto where = locate(path);
+        if (!where || shadowed(where->first, where->second)) continue;
+        if (const auto e = entry(path); e && e->shown) return path;
+    }
+    return {};
+}
+
+QString XdgApplicationFolders::firstEntry(const std::function<bool(const QString&, const Entry&)>& match) {
+    for (const QString& root : roots_) {
+        QStringList names = QDir(root).entryList({QStringLiteral("*.desktop")}, QDir::Files, QDir::Name);
+        for (const QString& name : names) {
+            const QString path = root + u'/' + name;
+            const auto where = locate(path);
+            if (!where || shadowed(where->first, where->second)) continue;
+            if (const auto e = entry(path); e && e->shown && match(where->second, *e)) return where->second;
+        }
+    }
+    return {};
+}
+
+std::optional<QStringList> XdgApplicationFolders::everydayApplications() {
+    struct Role {
+        QStringList mimeTypes;
+        QString alternative;
+        QString category;
+    };
+    const Role roles[] = {
+        {{QStringLiteral("x-scheme-handler/https"), QStringLiteral("x-scheme-handler/http")},
+         QStringLiteral("x-www-browser"), QStringLiteral("WebBrowser")},
+        {{QStringLiteral("inode/directory")}, {}, QStringLiteral("FileManager")},
+        {{}, QStringLiteral("x-terminal-emulator"), QStringLiteral("TerminalEmulator")},
+        {{QStringLiteral("text/plain")}, {}, QStringLiteral("TextEditor")},
+    };
+    QStringList out;
+    auto idOf = [this](const QString& path) { return locate(path).value_or(std::pair{0, QString()}).second; };
+    for (const Role& role : roles) {
+        QString chosen;
+        for (const QString& mime : role.mimeTypes) {
+            for (const QString& id : defaultHandlers(mime)) {
+                const QString path = pathOfId(id);
+                // A handler already taken (a browser that also opens text) is no one's second role.
+                if (!path.isEmpty() && !out.contains(idOf(path))) {
+                    chosen = idOf(path);
+                    break;
+                }
+            }
+            if (!chosen.isEmpty()) break;
+        }
+        if (chosen.isEmpty() && !role.alternative.isEmpty()) {
+            const QString program = alternativeProgram(role.alternative);
+            if (!program.isEmpty())
+                chosen = firstEntry([&](const QString& id, const Entry& e) {
+                    return !out.contains(id) && (e.program == program || id == program);
+                });
+        }
+        if (chosen.isEmpty())
+            chosen = firstEntry(
+                [&](const QString& id, const Entry& e) { return !out.contains(id) && e.categories.contains(role.category); });
+        if (!chosen.isEmpty()) out << chosen;
+    }
+    return out;
 }
 
 int XdgApplicationFolders::filesRead() const {

@@ -11,6 +11,7 @@
 // and inode stay the same, so a rescan of unchanged folders reads no file.
 // Safe to use from any thread.
 #include <QHash>
+#include <functional>
 #include <mutex>
 
 #include "platform/application_folders.h"
@@ -33,6 +34,12 @@ public:
     bool isApplicationEntry(const QString& folder, const QString& name) override;
     QString displayName(const QString& path) override;
     std::optional<QString> bundleIdentifier(const QString& path) override;
+    // Each the user's default where one is set: the handler of https (else
+    // http), of folders and of plain text in the mimeapps.list files, the
+    // system's x-www-browser and x-terminal-emulator; else the first shown
+    // entry of the role's category (WebBrowser, FileManager,
+    // TerminalEmulator, TextEditor). Roles with neither are left out.
+    std::optional<QStringList> everydayApplications() override;
 
     // How many entry files were read so far (each read parses one file).
     int filesRead() const;
@@ -44,7 +51,13 @@ private:
         quint64 inode = 0;
         bool shown = false;
         QString name;
+        QStringList categories;
+        QString program;  // the file name of the Exec program
     };
+    // The shown entry of a desktop-file id, by its path; empty when none.
+    QString pathOfId(const QString& id);
+    // The first shown entry (roots in order, names sorted) that matches.
+    QString firstEntry(const std::function<bool(const QString& id, const Entry&)>& match);
     // The root holding a path directly or one folder below, and the id.
     std::optional<std::pair<int, QString>> locate(const QString& path) const;
     bool shadowed(int rootIndex, const QString& id) const;

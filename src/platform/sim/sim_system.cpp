@@ -186,6 +186,14 @@ std::function<int()> SimProcesses::loadFunction(const QString& libraryPath, cons
     return it == core_->loadableFunctions.end() ? std::function<int()>() : it->second;
 }
 
+ProcessResult DemoProcesses::run(const QString& executable, const QStringList& arguments) {
+    return (isDockRestart(executable, arguments) ? simulated_ : real_)->run(executable, arguments);
+}
+
+ProcessResult DemoProcesses::launch(const QString& executable, const QStringList& arguments, ProcessExited exited) {
+    return (isDockRestart(executable, arguments) ? simulated_ : real_)->launch(executable, arguments, std::move(exited));
+}
+
 // ---- alerts
 
 int SimAlerts::runModal(const Alert& alert) {

@@ -83,6 +83,25 @@ private:
     std::shared_ptr<Core> core_;
 };
 
+// The demo's child processes: real ones, except the Dock's restart, which
+// belongs to the simulated desktop (the real command would end any process
+// of that name on the machine).
+class DemoProcesses : public Processes {
+public:
+    DemoProcesses(std::shared_ptr<Processes> real, std::shared_ptr<Processes> simulated)
+        : real_(std::move(real)), simulated_(std::move(simulated)) {}
+    ProcessResult run(const QString& executable, const QStringList& arguments) override;
+    ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited exited) override;
+    std::function<int()> loadFunction(const QString& libraryPath, const QString& symbol) override {
+        return real_->loadFunction(libraryPath, symbol);
+    }
+    void exitImmediately(int status) override { real_->exitImmediately(status); }
+
+private:
+    std::shared_ptr<Processes> real_;
+    std::shared_ptr<Processes> simulated_;
+};
+
 class SimAlerts : public Alerts {
 public:
     explicit SimAlerts(std::shared_ptr<Core> core) : core_(std::move(core)) {}

@@ -64,6 +64,11 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     s.updater = nullptr;
     s.compositor = std::make_shared<X11Compositor>(conn);
     s.systemTray = std::make_shared<X11Compositor>(conn, systemTraySelection);
+    // A Linux desktop has no Dock to hide or give back, and its window
+    // manager and terminals own Alt+Space and Ctrl+D.
+    s.desktop.hasDock = false;
+    s.desktop.isMac = false;
+    s.desktop.shortcutStyle = ShortcutStyle::words;
     return s;
 }
 

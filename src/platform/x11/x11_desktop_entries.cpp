@@ -33,6 +33,7 @@ std::optional<DesktopEntry> parseDesktopEntry(const QString& path, const QString
     entry.startupWMClass = group->value(QStringLiteral("StartupWMClass"));
     entry.icon = group->value(QStringLiteral("Icon"));
     entry.exec = group->value(QStringLiteral("Exec"));
+    entry.terminal = group->value(QStringLiteral("Terminal")) == QStringLiteral("true");
     if (group->value(QStringLiteral("Type")) != QStringLiteral("Application") ||
         group->value(QStringLiteral("Hidden")) == QStringLiteral("true") || entry.name.isEmpty())
         return std::nullopt;

@@ -18,6 +18,7 @@ struct DesktopEntry {
     QString startupWMClass;
     QString icon;
     QString exec;
+    bool terminal = false;  // Terminal=true: runs in a terminal window
     friend bool operator==(const DesktopEntry&, const DesktopEntry&) = default;
 };
 

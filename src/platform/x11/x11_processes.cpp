@@ -9,7 +9,7 @@ namespace platform::x11 {
 DesktopProcesses::DesktopProcesses(std::shared_ptr<Processes> inner) : inner_(std::move(inner)) {}
 
 bool DesktopProcesses::isDockRestart(const QString& executable, const QStringList& arguments) {
-    return QFileInfo(executable).fileName() == QStringLiteral("killall") && arguments.contains(QStringLiteral("Dock"));
+    return platform::isDockRestart(executable, arguments);
 }
 
 ProcessResult DesktopProcesses::run(const QString& executable, const QStringList& arguments) {

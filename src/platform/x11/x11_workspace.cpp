@@ -15,6 +15,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/desktop_entry.h"
 #include "platform/dispatch.h"
 #include "platform/x11/x11_client_groups.h"
 #include "platform/x11/x11_icons.h"
@@ -438,18 +439,32 @@ void X11Workspace::openApplication(const QString& path, std::function<void(OpenR
             }
     QString program;
     QStringList args;
+    bool inTerminal = false;
     if (path.endsWith(QStringLiteral(".desktop"))) {
         if (auto entry = parseDesktopEntry(path, fi.completeBaseName())) {
             args = desktopExecArguments(entry->exec);
             if (!args.isEmpty()) program = args.takeFirst();
+            inTerminal = entry->terminal;
         }
     } else if (fi.isFile() && fi.isExecutable()) {
         program = fi.absoluteFilePath();
     }
+    const QString name = fi.fileName();
+    if (!program.isEmpty() && inTerminal) {
+        // A terminal starts even when the program it is to run is missing:
+        // look first, so that such a launch fails as any other would.
+        QStringList command =
+            desktop_entry::programExists(program) ? desktop_entry::inTerminal(QStringList{program} + args) : QStringList();
+        if (command.isEmpty() && desktop_entry::programExists(program))
+            result.errorDescription = QStringLiteral("No terminal was found to run “%1”.").arg(name);
+        program = command.isEmpty() ? QString() : command.takeFirst();
+        args = command;
+    }
     if (program.isEmpty()) {
-        result.errorDescription = QStringLiteral("The application “%1” can’t be opened.").arg(fi.fileName());
+        if (result.errorDescription.isEmpty())
+            result.errorDescription = QStringLiteral("The application “%1” can’t be opened.").arg(name);
     } else if (!QProcess::startDetached(program, args)) {
-        result.errorDescription = QStringLiteral("The application “%1” could not be launched.").arg(fi.fileName());
+        result.errorDescription = QStringLiteral("The application “%1” could not be launched.").arg(name);
     } else {
         result.ok = true;
     }
