@@ -66,8 +66,14 @@ class Session:
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", f"{W}x{H}x24", "-nolisten", "tcp"],
                                      pass_fds=(w,), stderr=subprocess.DEVNULL)
         os.close(w)
-        self.name = ":" + os.read(r, 16).decode().strip()
+        number = b""
+        while not number.endswith(b"\n"):
+            chunk = os.read(r, 16)
+            if not chunk:
+                break
+            number += chunk
         os.close(r)
+        self.name = ":" + number.decode().strip()
         self.env = dict(os.environ, DISPLAY=self.name, HOME=self.home, XDG_CONFIG_HOME=self.home + "/.config",
                         XDG_CACHE_HOME=self.home + "/.cache", XDG_DATA_HOME=self.home + "/.local/share")
         self.children = []
@@ -211,7 +217,7 @@ def quorvel_row(manager, build):
         b = xterm(s, "60x10+700+200")
         s.send(b, "_NET_ACTIVE_WINDOW", [2, 0, 0])
         wait(lambda: (s.prop(s.root, "_NET_ACTIVE_WINDOW") or [0])[0] == b, 3)
-        button = (78, H - BAR // 2)
+        button = (78, H - BAR + 8)  # above a stock panel along the same edge
         hidden = s.atom("_NET_WM_STATE_HIDDEN")
         active = lambda w: (s.prop(s.root, "_NET_ACTIVE_WINDOW") or [0])[0] == w
         wait(lambda: False, 1.0)  # the task buttons of the new windows
@@ -231,7 +237,7 @@ def quorvel_row(manager, build):
         strut_back = wait(lambda: (s.prop(s.win(bar), "_NET_WM_STRUT_PARTIAL") or [0] * 12)[3] == BAR, 2)
         row["fullscreen"] = f"{ms(hide)}/{ms(show)}" + ("" if strut_back is not None else " strut lost")
         # Start menu.
-        s.xdotool("mousemove", "20", str(H - BAR // 2))
+        s.xdotool("mousemove", "20", str(H - BAR + 8))
         s.xdotool("click", "1")
         menus = []
         opened = wait(lambda: menus.extend(w for w in s.clients() if s.pid_of(w) == app.pid and s.viewable(w) and
@@ -249,7 +255,7 @@ def quorvel_row(manager, build):
         else:
             row["menu"] = "none"
         # Settings.
-        s.xdotool("mousemove", "700", str(H - BAR // 2))
+        s.xdotool("mousemove", "700", str(H - BAR + 8))
         s.xdotool("click", "3")
         time.sleep(0.5)
         s.xdotool("key", "Down")
@@ -260,7 +266,10 @@ def quorvel_row(manager, build):
         if found:
             time.sleep(0.5)
             f = s.frame(found[0])
-            dx, dy = f[0] + f[2] / 2 - W / 2, f[1] + f[3] / 2 - (H - BAR) / 2
+            # Centred on the display (the bar's own strip is not taken from
+            # it) or on the work area above the bar.
+            dx = f[0] + f[2] / 2 - W / 2
+            dy = min(f[1] + f[3] / 2 - H / 2, f[1] + f[3] / 2 - (H - BAR) / 2, key=abs)
             clipped = f[4] < 720 or f[5] < 470
             row["settings"] = ("centred" if max(abs(dx), abs(dy)) <= 2 else f"off {dx:+.0f},{dy:+.0f}") + (
                 f" clipped {f[4]}x{f[5]}" if clipped else "")

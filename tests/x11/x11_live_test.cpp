@@ -762,7 +762,8 @@ TEST_F(X11LiveTest, MaximizeAsksTheManagerAndTilingRestores) {
     EXPECT_TRUE(read<bool>(w, names::maximized));
     ASSERT_TRUE(WindowEnumerator::place(w, displays, WindowLayoutCalculator::Placement::leftHalf));
     EXPECT_TRUE(conn->waitUntil([&] { return !maximised(); }, 5.0));
-    EXPECT_NEAR(conn->windowInfo(t.window).frame().width(), x11test::Session::width / 2.0, 2);
+    // Within the terminal's character cell.
+    EXPECT_NEAR(conn->windowInfo(t.window).frame().width(), x11test::Session::width / 2.0, 12);
 }
 
 }  // namespace
