@@ -148,6 +148,13 @@ TEST_P(RestoreTest, MinimisedWindowAndHiddenApplicationComeBack) {
     EXPECT_TRUE(conn->waitUntil([&] { return shown(window); }, 5.0));
 
     const std::int32_t pid = terminal->pid();
+    // The backend's own view has the window back before it hides it again.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            ax::Value v;
+            return ax::api().copyAttribute(w, names::minimized, v) == ax::Error::success && !ax::as<bool>(v).value_or(true);
+        },
+        5.0));
     ASSERT_TRUE(pumpUntil([&] { return workspace().hide(pid); }, 5.0));
     ASSERT_TRUE(conn->waitUntil([&] { return !shown(window); }, 5.0));
     ASSERT_TRUE(workspace().unhide(pid));
