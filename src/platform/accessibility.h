@@ -65,6 +65,9 @@ inline const QString position = QStringLiteral("AXPosition");
 inline const QString size = QStringLiteral("AXSize");
 inline const QString minimized = QStringLiteral("AXMinimized");
 inline const QString fullScreen = QStringLiteral("AXFullScreen");
+// Maximised by the window manager itself (its own restore and title bar then
+// agree); unsupported where the system has no such state.
+inline const QString maximized = QStringLiteral("AXMaximized");
 inline const QString title = QStringLiteral("AXTitle");
 inline const QString subrole = QStringLiteral("AXSubrole");
 inline const QString role = QStringLiteral("AXRole");

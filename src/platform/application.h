@@ -7,6 +7,8 @@
 
 #include "platform/workspace.h"
 
+class QWindow;
+
 namespace platform {
 
 enum class Appearance { aqua, darkAqua };
@@ -29,6 +31,18 @@ public:
     virtual void removeObserver(int token) = 0;
     // Ends the program's run loop (the termination path runs first).
     virtual void terminate() = 0;
+
+    // Asks the window manager for the frame (title bar, borders) it will give
+    // one of our windows, best before it is shown, and calls `changed` on the
+    // main thread whenever that frame arrives or changes, so a window placed
+    // by its frame can be placed again. A null callback stops following.
+    // Nothing to do where frames are known at once.
+    virtual void followFrame(QWindow* window, std::function<void()> changed) {
+        (void)window;
+        (void)changed;
+    }
+    // Brings one of our windows to the virtual desktop the user is on.
+    virtual void moveToCurrentDesktop(QWindow* window) { (void)window; }
 };
 
 Application& application();

@@ -1,6 +1,8 @@
 #include "settings/settings_window.h"
 
 #include <QEvent>
+#include <QPointer>
+#include <QWindow>
 #include <QTimer>
 #include <cmath>
 
@@ -44,24 +46,36 @@ QSize centreWindow(QWidget* w, const platform::Rect& visible) {
 // A window manager adds its frame (the title bar) a moment after a new
 // window is shown, so the first centring measured the window without it.
 // When the frame arrives soon after, the window is centred once more with it.
+// The frame size can also arrive alone, with no move or resize of the
+// window: the window manager's word on the frame is followed too.
 class FrameCentring : public QObject {
 public:
     FrameCentring(QWidget* window, platform::Rect visible, QSize measured)
         : QObject(window), window_(window), visible_(visible), measured_(measured) {
         window->installEventFilter(this);
+        if (QWindow* handle = window->windowHandle())
+            platform::application().followFrame(handle, [guard = QPointer<FrameCentring>(this)] {
+                if (guard) guard->frameMayHaveChanged();
+            });
         QTimer::singleShot(2000, this, [this] { deleteLater(); });
     }
+    ~FrameCentring() override {
+        if (window_)
+            if (QWindow* handle = window_->windowHandle()) platform::application().followFrame(handle, {});
+    }
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) {
-            const QSize now = window_->frameGeometry().size();
-            if (now != measured_ && now.width() >= window_->width() && now.height() >= window_->height())
-                measured_ = centreWindow(window_, visible_);
-        }
+        if (event->type() == QEvent::Move || event->type() == QEvent::Resize) frameMayHaveChanged();
         return false;
+    }
+    void frameMayHaveChanged() {
+        if (!window_) return;
+        const QSize now = window_->frameGeometry().size();
+        if (now != measured_ && now.width() >= window_->width() && now.height() >= window_->height())
+            measured_ = centreWindow(window_, visible_);
     }
 
 private:
-    QWidget* window_;
+    QPointer<QWidget> window_;
     platform::Rect visible_;
     QSize measured_;
 };
@@ -134,9 +148,19 @@ void SettingsWindow::openScene() {
     if (!w) {
         auto* v = new SettingsView;
         v->setAttribute(Qt::WA_DeleteOnClose, false);
-        v->setWindowFlag(Qt::Window, true);
+        // A preferences window is a dialog to the desktop: tiling window
+        // managers float it at its own size instead of squeezing it into a
+        // tile below its minimum; it keeps every button of a window.
+        v->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
         v->resize(defaultWidth, defaultHeight);
         w = v;
+    }
+    // The frame the manager will give is asked for before the window is
+    // shown, so the first centring can count it.
+    if (!w->isVisible()) {
+        w->winId();
+        if (QWindow* handle = w->windowHandle()) platform::application().followFrame(handle, [] {});
     }
     // Showing it reports the window (viewDidMoveToWindow).
     w->show();
@@ -172,6 +196,8 @@ void SettingsWindow::bringToFront(const QPointer<QWidget>& weak) {
         s.centring = new FrameCentring(w, visible, size);
     }
     w->show();
+    // Open on another virtual desktop, it comes to the user's.
+    if (QWindow* handle = w->windowHandle()) platform::application().moveToCurrentDesktop(handle);
     w->raise();
     platform::application().activateIgnoringOtherApps();
     w->activateWindow();

@@ -214,6 +214,14 @@ bool place(const Element& window, const std::vector<WindowLayoutCalculator::Disp
            WindowLayoutCalculator::Placement placement) {
     if (AXElement::isFullScreen(window)) return false;
     if (AXElement::isMinimized(window)) ax::api().setAttribute(window, names::minimized, ax::Value(false));
+    // Where the window manager maximises windows itself, it is asked to, so
+    // its own restore and title bar agree; the fitted frame is the fallback
+    // for a manager that refuses.
+    if (placement == WindowLayoutCalculator::Placement::maximize &&
+        ax::api().setAttribute(window, names::maximized, ax::Value(true)) == ax::Error::success) {
+        ax::api().performAction(window, names::raise);
+        return true;
+    }
     auto current = AXElement::frame(window);
     if (!current) return false;
     auto target = WindowLayoutCalculator::frame(placement, *current, displays);

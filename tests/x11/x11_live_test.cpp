@@ -24,6 +24,7 @@
 #include "platform/x11/x11_workspace.h"
 #include "windows/change_stamp.h"
 #include "windows/task_items.h"
+#include "windows/window_enumerator.h"
 #include "windows/window_service.h"
 #include "support/recording_log.h"
 #include "x11_bare_client.h"
@@ -942,6 +943,27 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     }
     qputenv("PATH", savedPath);
     if (!savedBus.isNull()) qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
+}
+
+// "Maximize" from a window's menu asks the manager, so its own restore and
+// title bar agree with it; tiling the window afterwards takes it out again.
+TEST_F(X11LiveTest, MaximizeAsksTheManagerAndTilingRestores) {
+    Terminal& t = terminal("80x24+100+100");
+    const ax::Element w = windowOf(t);
+    const Rect screen(0, 0, x11test::Session::width, x11test::Session::height);
+    const std::vector<WindowLayoutCalculator::DisplayArea> displays{{screen, Rect(0, 0, x11test::Session::width, x11test::Session::height - 40)}};
+    auto* e = conn->ewmh();
+    auto maximised = [&] {
+        const auto info = conn->windowInfo(t.window);
+        return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    };
+    ASSERT_TRUE(WindowEnumerator::place(w, displays, WindowLayoutCalculator::Placement::maximize));
+    EXPECT_TRUE(conn->waitUntil(maximised, 5.0)) << "the manager was never asked to maximise";
+    EXPECT_TRUE(read<bool>(w, names::maximized));
+    ASSERT_TRUE(WindowEnumerator::place(w, displays, WindowLayoutCalculator::Placement::leftHalf));
+    EXPECT_TRUE(conn->waitUntil([&] { return !maximised(); }, 5.0));
+    // Within the terminal's character cell.
+    EXPECT_NEAR(conn->windowInfo(t.window).frame().width(), x11test::Session::width / 2.0, 12);
 }
 
 }  // namespace

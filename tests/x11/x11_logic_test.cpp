@@ -215,7 +215,11 @@ TEST(X11SystemTest, PanelFlagsAndSessionCommands) {
                                         Qt::WindowDoesNotAcceptFocus)));
     EXPECT_FALSE(isPanelWindowFlags(int(Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                                         Qt::WindowDoesNotAcceptFocus)));
-
+    // The start menu is the popup panel; a bar is not one.
+    EXPECT_TRUE(isPopupPanelWindowFlags(int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                            Qt::NoDropShadowWindowHint)));
+    EXPECT_FALSE(isPopupPanelWindowFlags(panel));
+    EXPECT_FALSE(isPopupPanelWindowFlags(int(Qt::Tool | Qt::WindowStaysOnTopHint)));
 
     // The session commands (each one is also run through stand-ins by the
     // start menu's tests): the live desktop's folder, and none without one.

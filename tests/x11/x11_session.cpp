@@ -1,6 +1,7 @@
 #include "x11_session.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QThread>
@@ -95,12 +96,75 @@ void Child::stop(double timeoutSeconds) {
     waitForExit(timeoutSeconds);
 }
 
+namespace {
+
+// CI skips the managers too heavy to install there (QUORVEL_SKIP_WINDOW_MANAGERS
+// is a space-separated list of names).
+bool skippedHere(const std::string& name) {
+    const QStringList skipped = qEnvironmentVariable("QUORVEL_SKIP_WINDOW_MANAGERS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return skipped.contains(QString::fromStdString(name));
+}
+
+}  // namespace
+
+const WindowManager* windowManagerNamed(const std::string& name) {
+    // Stock configurations only; a manager that needs a session bus gets a
+    // private one.
+    static const std::vector<WindowManager> managers{
+        {"openbox", "openbox", {"openbox", "--sm-disable"}, "openbox"},
+        {"mutter", "mutter", {"dbus-run-session", "--", "mutter", "--x11", "--replace"}, "mutter"},
+        {"kwin", "kwin_x11", {"dbus-run-session", "--", "kwin_x11", "--replace"}, "kwin-x11"},
+        {"xfwm4", "xfwm4", {"xfwm4", "--replace", "--compositor=off"}, "xfwm4"},
+        {"metacity", "metacity", {"dbus-run-session", "--", "metacity", "--replace"}, "metacity"},
+        {"marco", "marco", {"dbus-run-session", "--", "marco", "--replace"}, "marco"},
+        {"fluxbox", "fluxbox", {"fluxbox"}, "fluxbox"},
+        {"icewm", "icewm", {"icewm"}, "icewm"},
+        {"jwm", "jwm", {"jwm"}, "jwm"},
+        {"fvwm", "fvwm", {"fvwm"}, "fvwm"},
+        {"awesome", "awesome", {"awesome"}, "awesome"},
+        {"i3", "i3", {"i3"}, "i3-wm"},
+        {"herbstluftwm", "herbstluftwm", {"herbstluftwm", "--locked"}, "herbstluftwm"},
+    };
+    for (const auto& m : managers)
+        if (m.name == name) return &m;
+    return nullptr;
+}
+
+const WindowManager& defaultWindowManager() { return *windowManagerNamed("openbox"); }
+
+ManagerSession::ManagerSession(const std::string& name) {
+    const WindowManager* manager = windowManagerNamed(name);
+    if (!manager) {
+        error = "no window manager named " + name;
+        return;
+    }
+    if (skippedHere(name)) {
+        skipReason = name + " is not tested here (QUORVEL_SKIP_WINDOW_MANAGERS)";
+        return;
+    }
+    if (QStandardPaths::findExecutable(QString::fromStdString(manager->program)).isEmpty()) {
+        skipReason = name + " is not installed (Debian package " + manager->package + ")";
+        return;
+    }
+    auto& session = Session::shared();
+    session.stop();
+    if (!session.start(error, *manager)) session.stop();
+}
+
+ManagerSession::~ManagerSession() {
+    auto& session = Session::shared();
+    if (session.windowManagerName() == defaultWindowManager().name) return;
+    session.stop();
+    std::string ignored;
+    session.start(ignored);
+}
+
 Session& Session::shared() {
     static Session s;
     return s;
 }
 
-bool Session::start(std::string& error) {
+bool Session::start(std::string& error, const WindowManager& manager) {
     if (isRunning()) return true;
     // A helper process of a test runs on its parent's session.
     if (const char* given = std::getenv("QUORVEL_X11_TEST_DISPLAY"); given && *given) {
@@ -112,8 +176,8 @@ bool Session::start(std::string& error) {
         error = "Xvfb is not installed (Debian package xvfb); the live-desktop tests need it";
         return false;
     }
-    if (QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty()) {
-        error = "openbox is not installed (Debian package openbox); the live-desktop tests need it";
+    if (QStandardPaths::findExecutable(QString::fromStdString(manager.program)).isEmpty()) {
+        error = manager.name + " is not installed (Debian package " + manager.package + "); the live-desktop tests need it";
         return false;
     }
     int fds[2];
@@ -155,15 +219,24 @@ bool Session::start(std::string& error) {
     }
     display_ = ":" + number;
     setenv("DISPLAY", display_.c_str(), 1);
+    manager_ = manager.name;
     windowManager_ = std::make_unique<Child>();
-    if (!windowManager_->start({"openbox", "--sm-disable"}, display_)) {
-        error = "cannot start openbox";
+    // A manager's own files (configuration it writes on first start) go to a
+    // home of the session's own, never the user's.
+    const std::string home = QDir::tempPath().toStdString() + "/quorvel-wm-" + manager.name + "-" + number;
+    QDir().mkpath(QString::fromStdString(home));
+    std::vector<std::string> environment;
+    if (manager.name != defaultWindowManager().name)
+        environment = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
+                       "XDG_DATA_HOME=" + home + "/.local/share"};
+    if (!windowManager_->start(manager.argv, display_, -1, -1, environment)) {
+        error = "cannot start " + manager.name;
         stop();
         return false;
     }
     auto conn = platform::x11::Connection::open(QString::fromStdString(display_), nullptr);
-    if (!conn || !conn->hasWindowManager(10.0)) {
-        error = "openbox did not come up on " + display_;
+    if (!conn || !conn->hasWindowManager(15.0)) {
+        error = manager.name + " did not come up on " + display_;
         stop();
         return false;
     }
@@ -178,7 +251,7 @@ bool Session::start(std::string& error) {
         ready = waitForClient(*conn, probe.window(), 1.0);
     }
     if (!ready) {
-        error = "openbox does not manage windows on " + display_;
+        error = manager.name + " does not manage windows on " + display_;
         stop();
         return false;
     }
@@ -190,6 +263,7 @@ void Session::stop() {
     windowManager_.reset();
     server_.reset();
     display_.clear();
+    manager_.clear();
 }
 
 bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds) {

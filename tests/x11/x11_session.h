@@ -39,13 +39,30 @@ private:
     pid_t pid_ = -1;
 };
 
-// The X server (Xvfb) and window manager (openbox) of this test executable.
+// How one window manager is started in a test session, with its stock
+// configuration. `program` is looked for in PATH; `package` names the Debian
+// package a missing program comes from.
+struct WindowManager {
+    std::string name;
+    std::string program;
+    std::vector<std::string> argv;
+    std::string package;
+};
+// The managers the live tests know by name ("openbox", "mutter", "kwin",
+// "jwm", "fvwm", "awesome", "i3", "herbstluftwm", ...); null for an unknown one.
+const WindowManager* windowManagerNamed(const std::string& name);
+// The manager every session runs unless a test asks for another.
+const WindowManager& defaultWindowManager();
+
+// The X server (Xvfb) and window manager (openbox unless asked) of this test executable.
 class Session {
 public:
     static Session& shared();
     // Starts both; on failure `error` says which program is missing or failed.
-    bool start(std::string& error);
+    bool start(std::string& error, const WindowManager& manager = defaultWindowManager());
     void stop();
+    // The manager the running session started with.
+    const std::string& windowManagerName() const { return manager_; }
     const std::string& display() const { return display_; }
     // The window manager's process (to freeze it in a test); -1 when not running.
     pid_t windowManagerPid() const;
@@ -55,9 +72,31 @@ public:
 
 private:
     std::string display_;
+    std::string manager_;
     std::unique_ptr<Child> server_;
     std::unique_ptr<Child> windowManager_;
 };
+
+// For the life of the object the shared session runs another window manager
+// on a fresh X server; the default session comes back afterwards. `skipReason`
+// is set (and nothing started) when the manager is not installed, so the test
+// can skip with it; `error` when it is installed but did not come up.
+class ManagerSession {
+public:
+    explicit ManagerSession(const std::string& name);
+    ~ManagerSession();
+    ManagerSession(const ManagerSession&) = delete;
+    ManagerSession& operator=(const ManagerSession&) = delete;
+    bool ready() const { return skipReason.empty() && error.empty(); }
+    std::string skipReason;
+    std::string error;
+};
+// Skips the test (with the reason) when the manager is absent, fails it when
+// it did not start; use as the first line of a test body.
+#define QUORVEL_USE_WINDOW_MANAGER(session, name)                                 \
+    x11test::ManagerSession session(name);                                        \
+    if (!session.skipReason.empty()) GTEST_SKIP() << session.skipReason;          \
+    ASSERT_TRUE(session.error.empty()) << session.error
 
 // Processes Qt events (the main queue) until the predicate holds or the time runs out.
 bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = 5.0);

@@ -20,7 +20,8 @@ protected:
     bool isStartMenu(const x11::WindowInfo& i) { return i.title == QStringLiteral("Quorvel Start"); }
     // The settings window, whichever pane it shows.
     bool isSettings(const x11::WindowInfo& i) {
-        return i.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_NORMAL) && !isBar(i) && !isStartMenu(i);
+        return (i.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_NORMAL) || i.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DIALOG)) &&
+               !isBar(i) && !isStartMenu(i);
     }
     bool startMenuOpen() {
         return find([&](const x11::WindowInfo& i) { return isStartMenu(i); }).exists;
@@ -229,6 +230,19 @@ TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedW
             << "the maximised window ends at " << conn->windowInfo(terminal->window).frame().maxY() << ", maximised "
             << conn->windowInfo(terminal->window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT);
     }
+}
+
+// "Settings…" from a bar on another virtual desktop brings the open window to
+// that desktop, in front and focused.
+TEST_F(X11SettingsTest, SettingsOpenOnAnotherDesktopComeToTheCurrentOne) {
+    ASSERT_TRUE(launch()) << "no bar appeared";
+    ASSERT_TRUE(openSettingsFromBar().exists);
+    ASSERT_TRUE(xdotool({"set_desktop", "2"}));
+    ASSERT_TRUE(conn->waitUntil([&] { return conn->currentDesktop() == 2; }, 5.0));
+    const x11::WindowInfo settings = openSettingsFromBar();
+    ASSERT_TRUE(settings.exists) << "the settings window stayed on its desktop, unseen";
+    EXPECT_EQ(conn->windowInfo(settings.window).desktop.value_or(0), 2u);
+    EXPECT_EQ(conn->activeWindow(), settings.window);
 }
 
 }  // namespace

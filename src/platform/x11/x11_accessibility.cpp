@@ -219,6 +219,8 @@ ax::Error X11Accessibility::copyAttribute(const ax::Element& element, const QStr
                 out = info.hasState(e->_NET_WM_STATE_HIDDEN);
             } else if (attribute == names::fullScreen) {
                 out = info.hasState(e->_NET_WM_STATE_FULLSCREEN);
+            } else if (attribute == names::maximized) {
+                out = info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
             } else if (attribute == names::title) {
                 out = info.title;
             } else if (attribute == names::demandsAttention) {
@@ -290,6 +292,11 @@ ax::Error X11Accessibility::setAttribute(const ax::Element& element, const QStri
         auto b = ax::as<bool>(value);
         if (!b) return ax::Error::illegalArgument;
         return setFullScreen(window, *b, wait);
+    }
+    if (attribute == names::maximized) {
+        auto b = ax::as<bool>(value);
+        if (!b) return ax::Error::illegalArgument;
+        return setMaximized(window, *b, wait);
     }
     if (attribute == QStringLiteral("AXMain") || attribute == QStringLiteral("AXFocused")) {
         auto b = ax::as<bool>(value);
@@ -482,30 +489,49 @@ ax::Error X11Accessibility::setMinimized(xcb_window_t window, bool minimized, do
     if (auto err = readWindow(window, info); err != ax::Error::success) return err;
     const xcb_atom_t hidden = conn_->ewmh()->_NET_WM_STATE_HIDDEN;
     if (info.hasState(hidden) == minimized) return ax::Error::success;
-    // The manager marks a window hidden before it unmaps it. A map request
-    // for a window that is still mapped is no request at all, so a restore
-    // right after a minimise would be lost: a minimise waits a moment for
-    // the unmap too, and a restore waits for it first.
-    // A manager that keeps minimised windows mapped is not waited for long,
-    // either way.
-    auto waitForUnmap = [&] {
-        conn_->waitUntil(
-            [&] {
-                const WindowInfo now = conn_->windowInfo(window);
-                return !now.exists || !now.viewable;
-            },
-            std::min(wait, 0.5));
-    };
     if (minimized) {
         conn_->sendRootMessage(window, conn_->atoms().wmChangeState, iconicState);
-    } else {
-        waitForUnmap();
-        xcb_map_window(conn_->xcb(), window);  // the manager turns this into a restore
+        conn_->flush();
+        const bool done = conn_->waitUntil([&] { return conn_->windowInfo(window).hasState(hidden); }, wait);
+        // The manager marks a window hidden before it unmaps it; a caller that
+        // reads the window next finds it unmapped too. A manager that keeps
+        // minimised windows mapped is not waited for long.
+        if (done)
+            conn_->waitUntil(
+                [&] {
+                    const WindowInfo now = conn_->windowInfo(window);
+                    return !now.exists || !now.viewable;
+                },
+                std::min(wait, 0.5));
+        return done ? ax::Error::success : ax::Error::cannotComplete;
     }
+    return restoreMinimized(window, wait) ? ax::Error::success : ax::Error::cannotComplete;
+}
+
+bool X11Accessibility::restoreMinimized(xcb_window_t window, double wait) {
+    const xcb_atom_t hidden = conn_->ewmh()->_NET_WM_STATE_HIDDEN;
+    auto restored = [&] {
+        const WindowInfo now = conn_->windowInfo(window);
+        return !now.exists || !now.hasState(hidden);
+    };
+    // Activation is how a pager restores a window: every manager that
+    // minimises answers it at once, and none waits for the unmap first.
+    conn_->sendRootMessage(window, conn_->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->flush();
-    const bool done = conn_->waitUntil([&] { return conn_->windowInfo(window).hasState(hidden) == minimized; }, wait);
-    if (done && minimized) waitForUnmap();
-    return done ? ax::Error::success : ax::Error::cannotComplete;
+    if (conn_->waitUntil(restored, std::min(wait, restoreByActivationSeconds))) return true;
+    // A manager that only activates shown windows restores one it is asked
+    // to map (ICCCM); a map request for a window that is still mapped is no
+    // request at all, so this one waits for the unmap first.
+    conn_->waitUntil(
+        [&] {
+            const WindowInfo now = conn_->windowInfo(window);
+            return !now.exists || !now.viewable || !now.hasState(hidden);
+        },
+        std::min(wait, 0.5));
+    if (restored()) return true;
+    xcb_map_window(conn_->xcb(), window);
+    conn_->flush();
+    return conn_->waitUntil(restored, wait);
 }
 
 ax::Error X11Accessibility::setFullScreen(xcb_window_t window, bool fullScreen, double wait) {
@@ -517,6 +543,31 @@ ax::Error X11Accessibility::setFullScreen(xcb_window_t window, bool fullScreen, 
                            fullScreen ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, fs, 0, sourcePager);
     conn_->flush();
     bool done = conn_->waitUntil([&] { return conn_->windowInfo(window).hasState(fs) == fullScreen; }, wait);
+    return done ? ax::Error::success : ax::Error::cannotComplete;
+}
+
+ax::Error X11Accessibility::setMaximized(xcb_window_t window, bool maximized, double wait) {
+    WindowInfo info;
+    if (auto err = readWindow(window, info); err != ax::Error::success) return err;
+    auto* e = conn_->ewmh();
+    auto isMaximized = [e](const WindowInfo& i) {
+        return i.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && i.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    };
+    auto isRestored = [e](const WindowInfo& i) {
+        return !i.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && !i.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    };
+    if (maximized ? isMaximized(info) : isRestored(info)) return ax::Error::success;
+    conn_->sendRootMessage(window, e->_NET_WM_STATE, maximized ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE,
+                           e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ, sourcePager);
+    conn_->flush();
+    // A manager that refuses (a fixed-size window, a tiling manager) leaves
+    // the state as it was: the caller then places the window itself.
+    const bool done = conn_->waitUntil(
+        [&] {
+            const WindowInfo now = conn_->windowInfo(window);
+            return now.exists && (maximized ? isMaximized(now) : isRestored(now));
+        },
+        wait);
     return done ? ax::Error::success : ax::Error::cannotComplete;
 }
 

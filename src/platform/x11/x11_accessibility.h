@@ -56,6 +56,14 @@ public:
     // How long a write waits for the window manager when no messaging
     // timeout was set on the element.
     static constexpr double defaultWriteWait = 0.5;
+    // How long a restore asked by activation gets before the map request of
+    // the fallback goes too.
+    static constexpr double restoreByActivationSeconds = 0.25;
+
+    // Restores a minimised window: by activation as a pager does, else with
+    // a map request for a manager that ignores that. Blocks (bounded by
+    // `wait`); true once the window is no longer hidden.
+    bool restoreMinimized(xcb_window_t window, double wait);
 
 private:
     struct Seen {
@@ -70,6 +78,7 @@ private:
                 double wait);
     ax::Error setMinimized(xcb_window_t window, bool minimized, double wait);
     ax::Error setFullScreen(xcb_window_t window, bool fullScreen, double wait);
+    ax::Error setMaximized(xcb_window_t window, bool maximized, double wait);
     ax::Error raise(xcb_window_t window, double wait);
     double waitFor(std::uint64_t identity) const;
     bool isClosable(const WindowInfo& info) const;

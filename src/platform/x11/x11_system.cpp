@@ -1,6 +1,8 @@
 #include "platform/x11/x11_system.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -15,6 +17,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #include <algorithm>
+#include <set>
 #include <cmath>
 #include <cstdlib>
 
@@ -33,6 +36,8 @@ const char* const qtWindowTypeProperty = "_q_xcb_wm_window_type";
 constexpr int qtDockType = 0x000004;
 const char* const announcedProperty = "_quorvel_panel_announced";
 const char* const strutProperty = "_quorvel_panel_strut";
+const char* const placedProperty = "_quorvel_popup_placed";
+const char* const requestedProperty = "_quorvel_popup_requested";
 
 // Every strip a panel of ours reserved in this run. Kept after the panel is
 // hidden or rebuilt: a usable area is given back only where it stops exactly
@@ -50,6 +55,38 @@ void noteReserved(const Rect& area) {
     if (std::find(areas.begin(), areas.end(), area) != areas.end()) return;
     if (areas.size() >= 64) areas.erase(areas.begin());
     areas.push_back(area);
+}
+
+// Withdraws one of our mapped windows (ICCCM: unmap, and the synthetic
+// unmap notification for the manager), and waits, briefly, until the
+// manager let go of it: back on the root window, its WM_STATE gone.
+void withdraw(Connection& conn, xcb_window_t w) {
+    xcb_connection_t* c = conn.xcb();
+    xcb_unmap_window(c, w);
+    xcb_unmap_notify_event_t unmap{};
+    unmap.response_type = XCB_UNMAP_NOTIFY;
+    unmap.event = conn.root();
+    unmap.window = w;
+    xcb_send_event(c, 0, conn.root(), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&unmap));
+    conn.flush();
+    auto wmState = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, 8, "WM_STATE"), nullptr);
+    const xcb_atom_t stateAtom = wmState ? wmState->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(wmState);
+    auto released = [&] {
+        auto tree = xcb_query_tree_reply(c, xcb_query_tree(c, w), nullptr);
+        const bool onRoot = tree && tree->parent == conn.root();
+        std::free(tree);
+        if (!onRoot || stateAtom == XCB_ATOM_NONE) return onRoot;
+        auto state = xcb_get_property_reply(c, xcb_get_property(c, 0, w, stateAtom, stateAtom, 0, 1), nullptr);
+        const bool managed = state && xcb_get_property_value_length(state) >= 4 &&
+                             *static_cast<const std::uint32_t*>(xcb_get_property_value(state)) != 0;
+        std::free(state);
+        return !managed;
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (!released() && waited.elapsed() < 500) QThread::msleep(5);
 }
 
 }  // namespace
@@ -111,6 +148,69 @@ bool isPanelWindowFlags(int windowFlags) {
            f.testFlag(Qt::WindowStaysOnTopHint) && f.testFlag(Qt::WindowDoesNotAcceptFocus);
 }
 
+// On the event thread: configure notifications of our own panels and frame
+// changes of our own windows, handed to the main thread.
+class X11Application::Watcher : public EventListener {
+public:
+    Watcher(std::shared_ptr<Connection> conn, std::weak_ptr<X11Application*> owner)
+        : conn_(std::move(conn)), owner_(std::move(owner)) {
+        conn_->addListener(this);
+    }
+    ~Watcher() override { conn_->removeListener(this); }
+    void watch(xcb_window_t window, bool watched) {
+        {
+            std::lock_guard lock(mutex_);
+            if (watched)
+                windows_.insert(window);
+            else
+                windows_.erase(window);
+        }
+        if (watched) {
+            conn_->watchWindow(window);
+            conn_->flush();
+        }
+    }
+    void xEvent(const xcb_generic_event_t* event) override {
+        const std::uint8_t type = event->response_type & 0x7f;
+        xcb_window_t window = XCB_WINDOW_NONE;
+        bool frame = false;
+        if (type == XCB_CONFIGURE_NOTIFY) {
+            window = reinterpret_cast<const xcb_configure_notify_event_t*>(event)->window;
+        } else if (type == XCB_PROPERTY_NOTIFY) {
+            auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
+            if (p->atom != conn_->ewmh()->_NET_FRAME_EXTENTS) return;
+            window = p->window;
+            frame = true;
+        } else {
+            return;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (!windows_.count(window)) return;
+        }
+        conn_->postToMain([owner = owner_, window, frame] {
+            if (auto self = owner.lock()) {
+                if (frame)
+                    (*self)->ownFrameChanged(window);
+                else
+                    (*self)->ownWindowConfigured(window);
+            }
+        });
+    }
+
+private:
+    std::shared_ptr<Connection> conn_;
+    std::weak_ptr<X11Application*> owner_;
+    std::mutex mutex_;
+    std::set<xcb_window_t> windows_;
+};
+
+bool isPopupPanelWindowFlags(int windowFlags) {
+    const Qt::WindowFlags f = Qt::WindowFlags::fromInt(windowFlags);
+    return (f & Qt::WindowType_Mask) == Qt::Tool && f.testFlag(Qt::FramelessWindowHint) &&
+           f.testFlag(Qt::WindowStaysOnTopHint) && !f.testFlag(Qt::WindowDoesNotAcceptFocus);
+}
+
 // Watches our own windows: a panel gets its type before it is mapped and is
 // announced to the window manager once it is shown.
 class X11Application::Filter : public QObject {
@@ -124,6 +224,16 @@ public:
         }
         auto* window = qobject_cast<QWindow*>(object);
         if (window && event->type() == QEvent::Show) owner_->noteShown(window);
+        if (window && isPopupPanelWindowFlags(int(window->flags()))) {
+            if (event->type() == QEvent::PlatformSurface &&
+                static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
+                    QPlatformSurfaceEvent::SurfaceCreated)
+                owner_->preparePopup(window);
+            else if (event->type() == QEvent::Expose && window->isVisible() &&
+                     !window->property(placedProperty).toBool())
+                owner_->placePopup(window);
+            return false;
+        }
         if (!window || !isPanelWindowFlags(int(window->flags()))) return false;
         if (event->type() == QEvent::PlatformSurface &&
             static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
@@ -145,6 +255,7 @@ public:
                    static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
                        QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed) {
             window->setProperty(strutProperty, QVariant());
+            owner_->forgetPanel(window);
         }
         return false;
     }
@@ -169,6 +280,7 @@ X11Application::X11Application(std::shared_ptr<Connection> connection, std::func
     }
     self_ = std::make_shared<X11Application*>(this);
     std::weak_ptr<X11Application*> weak = self_;
+    watcher_ = std::make_unique<Watcher>(conn_, weak);
     // Called on the main thread, where the application is destroyed too.
     xsettings_ = std::make_unique<XSettingsWatcher>(conn_, [weak] {
         if (auto self = weak.lock()) {
@@ -181,6 +293,7 @@ X11Application::X11Application(std::shared_ptr<Connection> connection, std::func
 }
 
 X11Application::~X11Application() {
+    watcher_.reset();
     xsettings_.reset();
     self_.reset();
     if (auto* app = QCoreApplication::instance(); app && filter_) app->removeEventFilter(filter_.get());
@@ -198,6 +311,117 @@ void X11Application::preparePanel(QWindow* window) {
     xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, e->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
                         &allDesktops);
     conn_->flush();
+    // The manager's moves of the panel come as configure notifications; the
+    // strip it reserves is checked again on each.
+    panels_[w] = window;
+    watcher_->watch(w, true);
+}
+
+void X11Application::preparePopup(QWindow* window) {
+    window->setProperty(requestedProperty, window->geometry());
+    if (!popupsUnmanaged_ || QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    const std::uint32_t overrideRedirect = 1;
+    xcb_change_window_attributes(conn_->xcb(), xcb_window_t(window->winId()), XCB_CW_OVERRIDE_REDIRECT,
+                                 &overrideRedirect);
+    conn_->flush();
+}
+
+void X11Application::placePopup(QWindow* window) {
+    window->setProperty(placedProperty, true);
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    const xcb_window_t w = xcb_window_t(window->winId());
+    auto focus = [&] {
+        // No manager gives the focus to a window outside its care.
+        xcb_set_input_focus(conn_->xcb(), XCB_INPUT_FOCUS_PARENT, w, XCB_CURRENT_TIME);
+        conn_->flush();
+    };
+    auto attributes = xcb_get_window_attributes_reply(conn_->xcb(), xcb_get_window_attributes(conn_->xcb(), w), nullptr);
+    const bool unmanaged = attributes && attributes->override_redirect;
+    std::free(attributes);
+    if (unmanaged) {
+        focus();
+        return;
+    }
+    const QRect requested = window->property(requestedProperty).toRect();
+    auto cookie = xcb_translate_coordinates(conn_->xcb(), w, conn_->root(), 0, 0);
+    auto* r = xcb_translate_coordinates_reply(conn_->xcb(), cookie, nullptr);
+    if (!r || requested.isNull()) {
+        std::free(r);
+        return;
+    }
+    const double dpr = window->devicePixelRatio();
+    const QPoint wanted(int(std::lround(requested.x() * dpr)), int(std::lround(requested.y() * dpr)));
+    const bool moved = std::abs(r->dst_x - wanted.x()) > 8 || std::abs(r->dst_y - wanted.y()) > 8;
+    std::free(r);
+    if (!moved) return;
+    popupsUnmanaged_ = true;
+    // Withdrawn, then shown again where it belongs, outside the manager's care.
+    withdraw(*conn_, w);
+    const std::uint32_t overrideRedirect = 1;
+    xcb_change_window_attributes(conn_->xcb(), w, XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
+    const std::uint32_t place[] = {std::uint32_t(wanted.x()), std::uint32_t(wanted.y())};
+    xcb_configure_window(conn_->xcb(), w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+    xcb_map_window(conn_->xcb(), w);
+    focus();
+}
+
+void X11Application::forgetPanel(QWindow* window) {
+    for (auto it = panels_.begin(); it != panels_.end();)
+        if (it->second == window) {
+            watcher_->watch(it->first, false);
+            it = panels_.erase(it);
+        } else {
+            ++it;
+        }
+}
+
+void X11Application::ownWindowConfigured(xcb_window_t window) {
+    auto it = panels_.find(window);
+    if (it == panels_.end()) return;
+    QWindow* panel = it->second;
+    if (panel->isVisible() && panel->property(announcedProperty).toBool()) reservePanelArea(panel, true);
+}
+
+void X11Application::ownFrameChanged(xcb_window_t window) {
+    auto it = frameFollowers_.find(window);
+    if (it == frameFollowers_.end()) return;
+    auto changed = it->second;  // the callback may stop following
+    changed();
+}
+
+void X11Application::followFrame(QWindow* window, std::function<void()> changed) {
+    if (!window || QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    const xcb_window_t w = xcb_window_t(window->winId());
+    if (!changed) {
+        frameFollowers_.erase(w);
+        if (!panels_.count(w)) watcher_->watch(w, false);
+        return;
+    }
+    frameFollowers_[w] = std::move(changed);
+    watcher_->watch(w, true);
+    // A manager that knows the frame it will give says so before the window
+    // is mapped (EWMH), so the first placement already has it.
+    if (!window->isVisible()) {
+        conn_->sendRootMessage(w, conn_->ewmh()->_NET_REQUEST_FRAME_EXTENTS, 0);
+        conn_->flush();
+    }
+    QObject::connect(window, &QObject::destroyed, [weak = std::weak_ptr<X11Application*>(self_), w] {
+        if (auto self = weak.lock()) {
+            (*self)->frameFollowers_.erase(w);
+            if (!(*self)->panels_.count(w)) (*self)->watcher_->watch(w, false);
+        }
+    });
+}
+
+void X11Application::moveToCurrentDesktop(QWindow* window) {
+    if (!window || QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    const xcb_window_t w = xcb_window_t(window->winId());
+    const std::uint32_t current = conn_->currentDesktop();
+    const WindowInfo info = conn_->windowInfo(w);
+    if (!info.exists || !info.desktop || *info.desktop == current || *info.desktop == allDesktops) return;
+    // Asked of the manager (EWMH); it moves the window and updates the property.
+    conn_->sendRootMessage(w, conn_->ewmh()->_NET_WM_DESKTOP, current, sourcePager);
+    conn_->flush();
 }
 
 void X11Application::announcePanel(QWindow* window) {
@@ -205,6 +429,23 @@ void X11Application::announcePanel(QWindow* window) {
     if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
     const xcb_window_t w = xcb_window_t(window->winId());
     auto* e = conn_->ewmh();
+    // Qt marks every tool window transient for its client leader as it maps
+    // it, and a manager can take a transient dock for a dialog (awesome
+    // gives it a title bar and keeps it off the edge). A bar is a dock and
+    // nothing else: the hint goes, and a panel the manager framed for it is
+    // withdrawn and mapped again (ICCCM), to be managed as the dock it is.
+    auto transient = xcb_get_property_reply(
+        conn_->xcb(), xcb_get_property(conn_->xcb(), 0, w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1), nullptr);
+    const bool wasTransient = transient && xcb_get_property_value_length(transient) > 0;
+    std::free(transient);
+    if (wasTransient) {
+        xcb_delete_property(conn_->xcb(), w, XCB_ATOM_WM_TRANSIENT_FOR);
+        const FrameExtents frame = conn_->windowInfo(w).decoration;
+        if (frame.top > 0 || frame.left > 0 || frame.right > 0 || frame.bottom > 0) {
+            withdraw(*conn_, w);
+            xcb_map_window(conn_->xcb(), w);
+        }
+    }
     conn_->sendRootMessage(w, e->_NET_WM_DESKTOP, allDesktops, sourcePager);
     conn_->sendRootMessage(w, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_STICKY,
                            e->_NET_WM_STATE_SKIP_TASKBAR, sourcePager);
@@ -216,24 +457,53 @@ void X11Application::announcePanel(QWindow* window) {
 void X11Application::reservePanelArea(QWindow* window, bool shown) {
     QRect g = window->geometry();
     const bool onX = QGuiApplication::platformName() == QStringLiteral("xcb");
-    // Qt can take a configure notification relative to the manager's frame
-    // for the window's place (a fresh panel then reads as at the top left);
-    // a strip reserved from that would push windows down from the top. The
-    // X server knows where the window really is.
-    if (onX && shown) {
+    if (!onX) {
+        if (shown) noteReserved(Rect(g.x(), g.y(), g.width(), g.height()));
+        return;
+    }
+    if (shown) {
+        // A bar sits along the bottom edge of its display, and its strip
+        // follows that display and edge, never a passing position: Qt can
+        // take a configure notification relative to the manager's frame for
+        // the window's place (a fresh panel then reads as at the top left),
+        // a manager can hold the frame at the origin for a moment as it
+        // shows the window again, or move a dock where it likes. The X
+        // server knows where the window is now; where neither that nor Qt's
+        // geometry is on a display's bottom edge, the strip already reserved
+        // stays, and the next configure notification checks again.
+        auto bottomEdgeScreen = [](const QRect& r) -> QScreen* {
+            for (QScreen* screen : QGuiApplication::screens()) {
+                const QRect d = screen->geometry();
+                if (r.bottom() == d.bottom() && r.left() >= d.left() && r.right() <= d.right()) return screen;
+            }
+            return nullptr;
+        };
+        QRect atX = g;
         auto cookie = xcb_translate_coordinates(conn_->xcb(), xcb_window_t(window->winId()), conn_->root(), 0, 0);
         if (auto* r = xcb_translate_coordinates_reply(conn_->xcb(), cookie, nullptr)) {
             const double dpr = window->devicePixelRatio();
-            g.moveTopLeft(QPoint(int(std::lround(r->dst_x / dpr)), int(std::lround(r->dst_y / dpr))));
+            atX.moveTopLeft(QPoint(int(std::lround(r->dst_x / dpr)), int(std::lround(r->dst_y / dpr))));
             std::free(r);
         }
+        if (bottomEdgeScreen(atX)) {
+            g = atX;
+        } else if (!bottomEdgeScreen(g)) {
+            const QVariantList reserved = window->property(strutProperty).toList();
+            if (std::any_of(reserved.begin(), reserved.end(), [](const QVariant& v) { return v.toUInt() != 0; }))
+                return;
+            // Nothing reserved yet: the bottom of the display Qt puts it on.
+            const QRect d = window->screen() ? window->screen()->geometry() : g;
+            g = QRect(std::clamp(g.x(), d.left(), std::max(d.left(), d.right() + 1 - g.width())),
+                      d.bottom() + 1 - g.height(), std::min(g.width(), d.width()), g.height());
+        }
+        noteReserved(Rect(g.x(), g.y(), g.width(), g.height()));
     }
-    if (shown) noteReserved(Rect(g.x(), g.y(), g.width(), g.height()));
-    if (!onX) return;
     std::array<std::uint32_t, 12> values{};
     if (shown) {
         const double dpr = window->devicePixelRatio();
-        const QRect d = window->screen() ? window->screen()->geometry() : g;
+        QScreen* screen = QGuiApplication::screenAt(g.center());
+        if (!screen) screen = window->screen();
+        const QRect d = screen ? screen->geometry() : g;
         auto device = [dpr](const QRect& r) {
             return Rect(r.x() * dpr, r.y() * dpr, r.width() * dpr, r.height() * dpr);
         };

@@ -27,6 +27,12 @@ namespace platform::x11 {
 // every desktop, skipped by task bars and pagers, so the window manager keeps
 // it above normal windows, never focuses it and never lists it.
 bool isPanelWindowFlags(int windowFlags);
+// A popup panel of ours (the start menu) is a frameless top-level tool window
+// that stays on top and takes the keyboard. It opens where we put it: under
+// a manager that places such windows itself (herbstluftwm puts every window
+// it floats at its own spot), it is shown again outside the manager's care
+// (override-redirect, as the menus of other panels are), focused by us.
+bool isPopupPanelWindowFlags(int windowFlags);
 
 // The area a panel reserves at the screen edge it sits on, as the twelve
 // values of _NET_WM_STRUT_PARTIAL (left, right, top, bottom, then the start
@@ -68,6 +74,8 @@ public:
     int addObserver(std::function<void()> callback) override;
     void removeObserver(int token) override;
     void terminate() override;
+    void followFrame(QWindow* window, std::function<void()> changed) override;
+    void moveToCurrentDesktop(QWindow* window) override;
 
     // Makes a window of ours a panel (see above); done for every panel-like
     // window by itself as soon as its native window exists.
@@ -82,7 +90,18 @@ public:
 
 private:
     class Filter;
+    class Watcher;
     void notify();
+    // Main thread: the manager configured one of our windows, or changed the
+    // frame it gives one.
+    void ownWindowConfigured(xcb_window_t window);
+    void ownFrameChanged(xcb_window_t window);
+    void forgetPanel(QWindow* window);
+    void preparePopup(QWindow* window);
+    void placePopup(QWindow* window);
+    // The manager moved a popup panel away from where we put it once: every
+    // later one is shown outside its care from the start.
+    bool popupsUnmanaged_ = false;
     void followIconTheme();
 
     std::shared_ptr<Connection> conn_;
@@ -99,6 +118,11 @@ private:
     std::map<int, std::function<void()>> observers_;
     int next_ = 1;
     std::vector<QPointer<QWindow>> shown_;  // main thread
+    // Main thread: our panels and the windows whose frame is followed, by
+    // their X window.
+    std::map<xcb_window_t, QWindow*> panels_;
+    std::map<xcb_window_t, std::function<void()>> frameFollowers_;
+    std::unique_ptr<Watcher> watcher_;
 };
 
 }  // namespace platform::x11

@@ -337,9 +337,25 @@ bool X11Workspace::unhide(std::int32_t pid) {
         restoring_.insert(restore.begin(), restore.end());
     }
     setHidden(pid, false, true);
-    // Windows the user minimised on their own stay minimised.
-    for (auto w : restore) xcb_map_window(conn_->xcb(), w);
+    // Windows the user minimised on their own stay minimised. The others are
+    // restored as a pager restores them, by activation; a manager that
+    // ignores that for a minimised window gets a map request a moment later.
+    for (auto w : restore) conn_->sendRootMessage(w, conn_->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->flush();
+    if (restore.empty()) return true;
+    MainQueue::asyncAfter(X11Accessibility::restoreByActivationSeconds,
+                        [weak = std::weak_ptr<Connection>(conn_), restore = std::move(restore)] {
+                            auto conn = weak.lock();
+                            if (!conn || conn->isBroken()) return;
+                            bool mapped = false;
+                            for (const auto& info : conn->windowInfos({restore.begin(), restore.end()}))
+                                if (info.exists && !info.viewable &&
+                                    info.hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN)) {
+                                    xcb_map_window(conn->xcb(), info.window);
+                                    mapped = true;
+                                }
+                            if (mapped) conn->flush();
+                        });
     return true;
 }
 
