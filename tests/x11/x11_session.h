@@ -18,6 +18,11 @@
 
 namespace x11test {
 
+// The one deadline of a live test's waits for an event or a state: generous,
+// because a busy machine may take long to deliver what always comes. A test
+// that passes never waits for it.
+inline constexpr double patience = 30.0;
+
 // A child process that dies with the test and is ended by the destructor.
 class Child {
 public:
@@ -60,7 +65,7 @@ private:
 };
 
 // Processes Qt events (the main queue) until the predicate holds or the time runs out.
-bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = 5.0);
+bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = patience);
 // Processes Qt events for a while.
 void pumpFor(double seconds);
 
@@ -80,7 +85,8 @@ bool xdotool(const std::vector<std::string>& args);
 // process (its _NET_WM_PID), with optional fixed size hints.
 class OwnWindow {
 public:
-    OwnWindow(int x, int y, int width, int height, bool fixedSize = false);
+    // On the shared session, or on the X server of `display` when given.
+    OwnWindow(int x, int y, int width, int height, bool fixedSize = false, const std::string& display = {});
     ~OwnWindow();
     xcb_window_t window() const { return window_; }
     xcb_connection_t* connection() const { return conn_; }
@@ -94,10 +100,10 @@ private:
 // The viewable dialog (EWMH dialog type) of the process now, or XCB_WINDOW_NONE.
 xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid);
 // The same, waited for up to the timeout.
-xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds = 10.0);
+xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds = patience);
 // Answers the process's dialog as a person would: activates it and presses
 // the key (xdotool). True when that dialog then went away.
-bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds = 10.0);
+bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds = patience);
 // A fresh start of the program asks "Auto-hide the Dock?" in a dialog:
 // Return chooses its default button, "Move to right edge".
 inline bool answerFirstRunQuestion(platform::x11::Connection& conn, pid_t pid) {
@@ -108,7 +114,7 @@ inline bool answerFirstRunQuestion(platform::x11::Connection& conn, pid_t pid) {
 bool seedFirstRunAnswered(const QString& preferencesDirectory);
 
 // Waits until the manager lists the window as a client.
-bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = 5.0);
+bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = patience);
 
 // Sets an environment variable for the life of the object.
 class EnvironmentOverride {
