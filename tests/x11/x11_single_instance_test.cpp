@@ -94,7 +94,7 @@ TEST_F(X11Lifecycle, TwoCopiesStartedTogetherLeaveOneBarAndTheDockAsSeeded) {
             for (int i = 0; i < 2 && second < 0; ++i)
                 if (x11test::dialogOf(*conn, pid_t(copies[i]->processId())) != XCB_WINDOW_NONE) second = i;
             return second >= 0;
-        }, patience)) << "neither copy told of the other";
+        }, x11test::patience)) << "neither copy told of the other";
         EXPECT_TRUE(copies[second]->state() != QProcess::NotRunning) << "it waits for the user";
         ASSERT_TRUE(x11test::answerDialog(*conn, pid_t(copies[second]->processId()), "Return"));
         ASSERT_TRUE(copies[second]->waitForFinished(int(x11test::patience * 1000)));
@@ -106,7 +106,7 @@ TEST_F(X11Lifecycle, TwoCopiesStartedTogetherLeaveOneBarAndTheDockAsSeeded) {
 
         QString out;
         ASSERT_TRUE(waitFor(running, out, QStringLiteral("Dock 接管"))) << out.toStdString();
-        EXPECT_TRUE(conn->waitUntil([&] { return bars(*conn, running.processId()) == 1; }, patience));
+        EXPECT_TRUE(conn->waitUntil([&] { return bars(*conn, running.processId()) == 1; }, x11test::patience));
         running.terminate();
         ASSERT_TRUE(running.waitForFinished(int(x11test::patience * 1000)));
         EXPECT_EQ(running.exitCode(), 0);

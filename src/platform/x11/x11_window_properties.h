@@ -25,8 +25,8 @@ struct PropertyValue {
 
 // The properties WindowInfo is read from, all asked for in one round trip.
 struct WindowProperties {
-    PropertyValue pid, machine, desktop, state, types, actions, frame, shadow, netName, wmName, wmClass, gtkId,
-        transient, opacity, leader, hints;
+    PropertyValue pid{}, machine{}, desktop{}, state{}, types{}, actions{}, frame{}, shadow{}, netName{}, wmName{},
+        wmClass{}, gtkId{}, transient{}, opacity{}, leader{}, hints{};
 };
 
 // Replaces what the info knows from properties by what the answers say
