@@ -245,7 +245,7 @@ TEST_F(X11LiveTest, ObserversDeliverOnTheMainThread) {
     observer->invalidate();
     seen.clear();
     bool witnessed = false;
-    auto witness = ax::api().createObserver(getpid(), [&](const ax::Element&, const QString&) { witnessed = true; });
+    auto witness = ax::api().createObserver(t.pid(), [&](const ax::Element&, const QString&) { witnessed = true; });
     ASSERT_EQ(witness->addNotification(app, names::windowMoved), ax::Error::success);
     ASSERT_TRUE(xdotool({"windowmove", std::to_string(t.window), "50", "60"}));
     EXPECT_TRUE(pumpUntil([&] { return witnessed; }));
@@ -389,7 +389,12 @@ TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
     ASSERT_TRUE(workspace().hide(a.pid()));
     EXPECT_TRUE(workspace().application(a.pid())->isHidden);
     // The calls wait for the manager only so long; a busy machine may need longer.
-    EXPECT_TRUE(conn->waitUntil([&] { return conn->windowInfo(a.window).hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN); }, patience));
+    // Hidden means unmapped too: the manager may mark the state before it
+    // unmaps, and a map request that comes in between is lost.
+    EXPECT_TRUE(conn->waitUntil([&] {
+        const auto info = conn->windowInfo(a.window);
+        return info.hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN) && !info.viewable;
+    }, patience));
     EXPECT_TRUE(pumpUntil([&] { return saw(wn::didHideApplication, a.pid()); }));
 
     ASSERT_TRUE(workspace().unhide(a.pid()));
