@@ -29,12 +29,18 @@ protected:
         return find([&](const x11::WindowInfo& i) { return isSettings(i); });
     }
     // Presses a shortcut once it is grabbed (waiting at most `seconds` for
-    // the grab and as long again for the menu); true when the start menu
-    // opened (it is closed again).
+    // the grab); true when the start menu opened (it is closed again). A
+    // grab just taken may not be tied to the menu yet, so it is pressed again
+    // while the menu stays closed, for at most `seconds`.
     bool shortcutOpensStartMenu(const std::string& keys, double seconds = patience) {
         waitForShortcut(keys, true, seconds);
-        xdotool({"key", keys});
-        const bool opened = conn->waitUntil([&] { return startMenuOpen(); }, seconds);
+        QElapsedTimer t;
+        t.start();
+        bool opened = false;
+        while (!opened && t.elapsed() < seconds * 1000) {
+            xdotool({"key", keys});
+            opened = conn->waitUntil([&] { return startMenuOpen(); }, std::min(patience / 3, seconds));
+        }
         if (opened) {
             xdotool({"key", "Escape"});
             conn->waitUntil([&] { return !startMenuOpen(); }, patience);
