@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "platform/accessibility.h"
 #include "platform/alerts.h"
@@ -71,24 +72,40 @@ std::uint64_t installationGeneration();
 // installed, so the next use creates a fresh instance on the new one.
 void registerSharedInstanceReset(std::function<void()> reset);
 
-// Holds the one shared instance of T for the current installation.
+// Holds the one shared instance of T for the current installation, for use
+// from any thread. An instance belongs to the installation it was made
+// under: one made while a replaced backend was being torn down (a reset's
+// destructor asking for it again) is never handed out under the next one.
 template <typename T>
 class SharedInstance {
 public:
     template <typename Make>
     std::shared_ptr<T> get(Make make) {
-        if (!instance_) {
+        std::shared_ptr<T> stale;  // destroyed after the lock is let go: it may ask for shared instances
+        std::lock_guard lock(mutex_);
+        const std::uint64_t now = installationGeneration();
+        if (!instance_ || madeUnder_ != now) {
             if (!registered_) {
                 registered_ = true;
-                registerSharedInstanceReset([this] { instance_.reset(); });
+                registerSharedInstanceReset([this] { reset(); });
             }
+            stale = std::move(instance_);
             instance_ = make();
+            madeUnder_ = now;
         }
         return instance_;
     }
+    // Drops the instance; the next get() makes a fresh one.
+    void reset() {
+        std::shared_ptr<T> old;
+        std::lock_guard lock(mutex_);
+        old = std::move(instance_);
+    }
 
 private:
+    std::mutex mutex_;
     std::shared_ptr<T> instance_;
+    std::uint64_t madeUnder_ = 0;
     bool registered_ = false;
 };
 

@@ -18,8 +18,8 @@
 
 namespace {
 
-std::unique_ptr<StartMenuController>& sharedSlot() {
-    static std::unique_ptr<StartMenuController> slot;
+platform::SharedInstance<StartMenuController>& sharedSlot() {
+    static platform::SharedInstance<StartMenuController> slot;
     return slot;
 }
 
@@ -56,11 +56,7 @@ void StartMenuPanel::changeEvent(QEvent* event) {
 // ---- controller ----------------------------------------------------------------
 
 StartMenuController& StartMenuController::shared() {
-    static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
-    (void)resetWithBackend;
-    auto& slot = sharedSlot();
-    if (!slot) slot = std::make_unique<StartMenuController>();
-    return *slot;
+    return *sharedSlot().get([] { return std::make_shared<StartMenuController>(); });
 }
 
 void StartMenuController::resetShared() { sharedSlot().reset(); }

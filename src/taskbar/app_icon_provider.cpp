@@ -4,18 +4,14 @@
 #include "services/trace_log.h"
 
 namespace {
-std::unique_ptr<AppIconProvider>& sharedSlot() {
-    static std::unique_ptr<AppIconProvider> slot;
+platform::SharedInstance<AppIconProvider>& sharedSlot() {
+    static platform::SharedInstance<AppIconProvider> slot;
     return slot;
 }
 }  // namespace
 
 AppIconProvider& AppIconProvider::shared() {
-    static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
-    (void)resetWithBackend;
-    auto& slot = sharedSlot();
-    if (!slot) slot = std::make_unique<AppIconProvider>();
-    return *slot;
+    return *sharedSlot().get([] { return std::make_shared<AppIconProvider>(); });
 }
 
 void AppIconProvider::resetShared() { sharedSlot().reset(); }

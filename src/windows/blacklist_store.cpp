@@ -2,35 +2,21 @@
 #include "windows/blacklist_store.h"
 
 #include <memory>
-#include <mutex>
 
 namespace {
 
-std::mutex& sharedMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::unique_ptr<BlacklistStore>& sharedInstance() {
-    static std::unique_ptr<BlacklistStore> instance;
-    return instance;
+platform::SharedInstance<BlacklistStore>& sharedSlot() {
+    static platform::SharedInstance<BlacklistStore> slot;
+    return slot;
 }
 
 }  // namespace
 
 BlacklistStore& BlacklistStore::shared() {
-    static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
-    (void)resetWithBackend;
-    std::lock_guard lock(sharedMutex());
-    auto& instance = sharedInstance();
-    if (!instance) instance = std::make_unique<BlacklistStore>();
-    return *instance;
+    return *sharedSlot().get([] { return std::make_shared<BlacklistStore>(); });
 }
 
-void BlacklistStore::resetShared() {
-    std::lock_guard lock(sharedMutex());
-    sharedInstance().reset();
-}
+void BlacklistStore::resetShared() { sharedSlot().reset(); }
 
 BlacklistStore::BlacklistStore(platform::prefs::Domain* defaults, QObject* parent)
     : QObject(parent),

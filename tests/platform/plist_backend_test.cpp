@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -229,7 +230,6 @@ TEST(PlistFolder, FollowsQuorvelHomeThenXdgConfigThenHome) {
 // A writer killed at a random moment leaves a file that reads in full: the
 // old values or the new ones, never a mix or a torn file.
 TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
-    bool sawFile = false;  // a slow machine may kill every writer before its first save
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString domain = QStringLiteral("app.quorvel.Quorvel");
@@ -238,25 +238,35 @@ TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
     for (int i = 0; i < 400; ++i)
         values.insert(QStringLiteral("key%1").arg(i), QStringLiteral("value %1 ").arg(i).repeated(20));
     for (int round = 0; round < 12; ++round) {
+        int saved[2];
+        ASSERT_EQ(::pipe(saved), 0);
         pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            ::close(saved[0]);
             PlistFileBackend writer(dir.path());
             QVariantMap v = values;
             for (qint64 n = 0;; ++n) {
                 v.insert(QStringLiteral("generation"), n);
                 writer.save(domain, v);
+                if (n == 0) (void)!::write(saved[1], "s", 1);
             }
         }
-        ::usleep(20000 + 7000 * round);
+        ::close(saved[1]);
+        // The kill comes a little later each round, once the writer has saved
+        // once: a slow machine must not kill every writer before its first save.
+        char byte = 0;
+        pollfd ready{saved[0], POLLIN, 0};
+        const bool wrote = ::poll(&ready, 1, 60000) == 1 && ::read(saved[0], &byte, 1) == 1;
+        ::close(saved[0]);
+        ::usleep(7000 * round);
         ::kill(child, SIGKILL);
         int status = 0;
         ::waitpid(child, &status, 0);
+        ASSERT_TRUE(wrote) << "round " << round << ": the writer never saved";
         ASSERT_TRUE(WIFSIGNALED(status));
 
         QFile f(dir.filePath(domain + QStringLiteral(".plist")));
-        if (!f.exists()) continue;  // killed before the first rename
-        sawFile = true;
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         QString error;
         auto v = plist::parse(f.readAll(), &error);
@@ -265,12 +275,16 @@ TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
         EXPECT_EQ(got.size(), values.size() + 1);
         EXPECT_EQ(got.value(QStringLiteral("key399")), values.value(QStringLiteral("key399")));
     }
-    // The temporary files the kills left are gone once the next copy starts.
+    // The temporary files the kills left (some kill landed inside a write)
+    // are gone once the next copy starts.
+    const QStringList temporary{QStringLiteral(".*.plist.*")};
+    EXPECT_FALSE(QDir(dir.path()).entryList(temporary, QDir::Files | QDir::Hidden).isEmpty())
+        << "no kill landed inside a write";
     PlistFileBackend next(dir.path());
     next.removeInterruptedSaves();
-    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral(".*.plist.*")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(temporary, QDir::Files | QDir::Hidden).isEmpty());
     // Removing temporary files never removes a saved domain.
-    EXPECT_EQ(QFile::exists(dir.filePath(domain + QStringLiteral(".plist"))), sawFile);
+    EXPECT_TRUE(QFile::exists(dir.filePath(domain + QStringLiteral(".plist"))));
 }
 
 TEST_F(PlistFiles, OnlyTheTemporaryFilesOfSavesAreRemovedAtStart) {

@@ -114,13 +114,19 @@ TEST(PosixProcesses, LaunchReturnsAtOnceAndReportsTheEndOnTheMainThread) {
     EXPECT_FALSE(ends.front().succeeded());
     EXPECT_TRUE(onMain.front());
 
-    // Started under one backend, ended under the next: dropped.
-    p.launch(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("sleep 0.05")}, record);
+    // Started under one backend, ended under the next: dropped. The end has
+    // been dealt with once the callback it carried is gone.
+    auto witness = std::make_shared<int>();
+    const std::weak_ptr<int> carried = witness;
+    p.launch(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("sleep 0.05")},
+             [record, witness](const ProcessResult& r) { record(r); });
+    witness.reset();
     auto next = sim::SimulatedDesktop::create();
     next->install();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    desktop->pump();
-    next->pump();
+    ASSERT_TRUE(pumpUntil([&] {
+        next->pump();
+        return carried.expired();
+    })) << "the end never reached the main thread";
     EXPECT_EQ(ends.size(), 1u);
     platform::uninstall();
 }

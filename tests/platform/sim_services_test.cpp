@@ -261,3 +261,32 @@ TEST_F(SimServices, ApplicationAppearanceFollowsTheSystemUntilSet) {
 }
 
 }  // namespace
+
+namespace {
+
+// A shared instance belongs to the installation it was made under, also
+// when a reset that tears down the old one asks for it again.
+struct MadeUnder {
+    std::uint64_t generation = installationGeneration();
+};
+SharedInstance<MadeUnder>& madeUnder() {
+    static SharedInstance<MadeUnder> slot;
+    return slot;
+}
+struct AsksOnTheWayOut {
+    ~AsksOnTheWayOut() { madeUnder().get([] { return std::make_shared<MadeUnder>(); }); }
+};
+
+TEST_F(SimServices, SharedInstancesBelongToTheInstallationTheyWereMadeUnder) {
+    auto make = [] { return std::make_shared<MadeUnder>(); };
+    static SharedInstance<AsksOnTheWayOut> asker;
+    asker.get([] { return std::make_shared<AsksOnTheWayOut>(); });
+    const auto first = madeUnder().get(make);  // reset before the asker: it is newer
+    EXPECT_EQ(madeUnder().get(make), first) << "one instance per installation";
+    auto next = sim::SimulatedDesktop::create();
+    next->install();
+    EXPECT_EQ(madeUnder().get(make)->generation, installationGeneration()) << "one made on the way out is stale";
+    EXPECT_NE(madeUnder().get(make), first);
+}
+
+}  // namespace

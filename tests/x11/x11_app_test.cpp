@@ -43,13 +43,13 @@ TEST_F(X11AppTest, BarKeepsWindowsOffItAndFollowsFullScreen) {
     EXPECT_TRUE(conn->waitUntil([&] {
         Rect f = frameOf(t.window);
         return f.maxY() <= barTop + 1 && f.maxY() > barTop - 14 && f.width() > x11test::Session::width - 10;
-    }, 10.0)) << "frame " << frameOf(t.window).maxY();
+    }, patience)) << "frame " << frameOf(t.window).maxY();
 
     // A full-screen window hides the bar; leaving full screen shows it again.
     setState(t.window, true, e->_NET_WM_STATE_FULLSCREEN);
-    EXPECT_TRUE(conn->waitUntil([&] { return !bar().exists; }, 10.0)) << "the bar stays over a full-screen window";
+    EXPECT_TRUE(conn->waitUntil([&] { return !bar().exists; }, patience)) << "the bar stays over a full-screen window";
     setState(t.window, false, e->_NET_WM_STATE_FULLSCREEN);
-    EXPECT_TRUE(conn->waitUntil([&] { return bar().exists; }, 10.0)) << "the bar does not come back";
+    EXPECT_TRUE(conn->waitUntil([&] { return bar().exists; }, patience)) << "the bar does not come back";
 }
 
 TEST_F(X11AppTest, BarReservesItsStripSoMaximisedWindowsStayMaximised) {
@@ -70,13 +70,13 @@ TEST_F(X11AppTest, BarReservesItsStripSoMaximisedWindowsStayMaximised) {
     // Both forms: the bar's strip along the bottom, over the bar's width.
     const std::uint32_t reserved = std::uint32_t(barHeight);
     const std::vector<std::uint32_t> partial{0, 0, 0, reserved, 0, 0, 0, 0, 0, 0, 0, x11test::Session::width - 1};
-    EXPECT_TRUE(conn->waitUntil([&] { return cardinals(barWindow, e->_NET_WM_STRUT_PARTIAL) == partial; }, 5.0));
+    EXPECT_TRUE(conn->waitUntil([&] { return cardinals(barWindow, e->_NET_WM_STRUT_PARTIAL) == partial; }, patience));
     EXPECT_EQ(cardinals(barWindow, e->_NET_WM_STRUT), (std::vector<std::uint32_t>{0, 0, 0, reserved}));
     // The manager's work area ends at the bar's top edge.
     EXPECT_TRUE(conn->waitUntil([&] {
         auto area = cardinals(conn->root(), e->_NET_WORKAREA);
         return area.size() >= 4 && area[1] + area[3] == std::uint32_t(barTop);
-    }, 5.0));
+    }, patience));
 
     // A maximised window stops at the bar by itself and stays maximised: the
     // bar has nothing to reshape, so un-maximising still restores its size.
@@ -85,7 +85,7 @@ TEST_F(X11AppTest, BarReservesItsStripSoMaximisedWindowsStayMaximised) {
         auto info = conn->windowInfo(t.window);
         return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
     };
-    EXPECT_TRUE(conn->waitUntil([&] { return maximised() && frameOf(t.window).maxY() <= barTop + 1; }, 10.0))
+    EXPECT_TRUE(conn->waitUntil([&] { return maximised() && frameOf(t.window).maxY() <= barTop + 1; }, patience))
         << "frame ends at " << frameOf(t.window).maxY();
     pumpFor(1.5);  // longer than the bar's checks of window frames
     EXPECT_TRUE(maximised()) << "the bar reshaped a maximised window";
@@ -123,7 +123,7 @@ TEST_F(X11AppTest, StartUpOnlyMemoryIsGivenBack) {
             settled = privateMemoryOf(app->pid());
             return settled.clean < 4 * 1024;
         },
-        15.0))
+        patience))
         << "private clean pages " << early.clean << " kB -> " << settled.clean << " kB";
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // A light panel keeps about 10 MiB of its own.
@@ -139,7 +139,7 @@ TEST_F(X11AppTest, WindowThatRefusesToShrinkIsMovedUp) {
     EXPECT_TRUE(conn->waitUntil([&] {
         Rect f = frameOf(own.window());
         return f.maxY() <= barTop + 1 && f.height() > 730;
-    }, 10.0)) << "frame " << frameOf(own.window()).minY() << " .. " << frameOf(own.window()).maxY();
+    }, patience)) << "frame " << frameOf(own.window()).minY() << " .. " << frameOf(own.window()).maxY();
 }
 
 TEST_F(X11AppTest, TaskButtonClickActivatesThenMinimises) {
@@ -151,7 +151,7 @@ TEST_F(X11AppTest, TaskButtonClickActivatesThenMinimises) {
     // The strip lists one button per running application in launch order,
     // after the start button: "one" then "two", each about 64 pixels wide.
     const std::string x = "142", y = std::to_string(int(barTop + barHeight / 2));
-    pumpFor(1.0);  // the strip fills in after the bar appears
+    ASSERT_TRUE(waitForTaskButton(142)) << "the strip shows no button of \"two\"";
     // As a person would: the pointer arrives, then the button is pressed.
     // The first press on a freshly shown bar may not reach its button, so
     // press again (at most three times) while the window is not active yet.
@@ -159,13 +159,13 @@ TEST_F(X11AppTest, TaskButtonClickActivatesThenMinimises) {
     bool active = false;
     for (int attempt = 0; attempt < 3 && !active; ++attempt) {
         xdotool({"click", "1"});
-        active = conn->waitUntil([&] { return conn->activeWindow() == b.window; }, 2.0);
+        active = conn->waitUntil([&] { return conn->activeWindow() == b.window; }, patience / 3);
     }
     EXPECT_TRUE(active) << "clicking the button of \"two\" does not activate it";
     // Past the double-click interval and the click intent, once the strip shows it active.
     pumpFor(1.0);
     xdotool({"click", "1"});
-    EXPECT_TRUE(conn->waitUntil([&] { return conn->windowInfo(b.window).hasState(e->_NET_WM_STATE_HIDDEN); }, 5.0))
+    EXPECT_TRUE(conn->waitUntil([&] { return conn->windowInfo(b.window).hasState(e->_NET_WM_STATE_HIDDEN); }, patience))
         << "clicking the active button does not minimise its window";
 }
 
@@ -264,23 +264,20 @@ TEST_F(X11AppTest, MinimiseAllShortcutAndSigtermExit) {
     writeSettings("<key>minimizeAllHotKeyCombo</key><string>2:4096</string>");
     ASSERT_TRUE(launch()) << "no bar appeared";
     auto* e = conn->ewmh();
-    // The stored Control-D minimises every window.
-    pumpFor(1.0);
+    // Control-D minimises every window.
+    ASSERT_TRUE(waitForShortcut("ctrl+d"));
     xdotool({"key", "ctrl+d"});
     EXPECT_TRUE(conn->waitUntil([&] {
         return conn->windowInfo(a.window).hasState(e->_NET_WM_STATE_HIDDEN) &&
                conn->windowInfo(b.window).hasState(e->_NET_WM_STATE_HIDDEN);
-    }, 10.0));
+    }, patience));
 
     const pid_t pid = app->pid();
     kill(pid, SIGTERM);
     int status = -1;
     bool ended = false;
-    for (int i = 0; i < 500 && !ended; ++i) {
-        ended = waitpid(pid, &status, WNOHANG) == pid;
-        if (!ended) usleep(10000);
-    }
-    ASSERT_TRUE(ended) << "still running 5 s after SIGTERM";
+    EXPECT_TRUE(pumpUntil([&] { return (ended = waitpid(pid, &status, WNOHANG) == pid); })) << "SIGTERM does not end it";
+    ASSERT_TRUE(ended);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }

@@ -42,7 +42,7 @@ protected:
         return conn->waitUntil([&] {
             auto list = conn->clientList();
             return std::find(list.begin(), list.end(), w) == list.end();
-        }, 5.0);
+        }, patience);
     }
 
     QTemporaryDir prefs;
@@ -76,7 +76,7 @@ TEST_F(X11ClientsTest, ClientsWithoutALocalProcessGetAnApplication) {
 
     std::optional<RunningApplication> xcalc, xeyes;
     ASSERT_TRUE(conn->waitUntil([&] { return (xcalc = appNamed(QStringLiteral("XCalc"))) &&
-                                             (xeyes = appNamed(QStringLiteral("XEyes"))); }, 5.0));
+                                             (xeyes = appNamed(QStringLiteral("XEyes"))); }, patience));
     EXPECT_TRUE(x11::isClientGroup(xcalc->pid));
     EXPECT_TRUE(x11::isClientGroup(xeyes->pid));
     EXPECT_NE(xeyes->pid, bystander.pid());
@@ -98,7 +98,7 @@ TEST_F(X11ClientsTest, ClientsWithoutALocalProcessGetAnApplication) {
     EXPECT_TRUE(conn->waitUntil([&] {
         const auto active = conn->activeWindow();
         return active == first || active == second;
-    }, 5.0));
+    }, patience));
     ax::Element win = windowsOf(xcalc->pid).front();
     ax::api().setMessagingTimeout(win, 3.0);
     ASSERT_EQ(ax::api().setAttribute(win, names::minimized, true), ax::Error::success);

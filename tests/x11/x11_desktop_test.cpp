@@ -98,14 +98,13 @@ TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
             for (const auto& info : conn->windowInfos(conn->clientList()))
                 if (info.processID == helper.pid() && info.viewable) dialog = info.window;
             return dialog != XCB_WINDOW_NONE;
-        }, 10.0)) << "no dialog appeared";
+        }, patience)) << "no dialog appeared";
         // Nobody answered for the user: the helper is still waiting.
-        pumpFor(0.3);
         EXPECT_TRUE(helper.running());
         EXPECT_FALSE(QFile::exists(result));
         ASSERT_TRUE(xdotool({"windowactivate", "--sync", std::to_string(dialog)}));
         ASSERT_TRUE(xdotool({"key", c.key}));
-        ASSERT_TRUE(helper.waitForExit(10.0));
+        ASSERT_TRUE(helper.waitForExit(patience));
         QFile f(result);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QStringList parts = QString::fromUtf8(f.readAll()).split(u'|');
@@ -148,8 +147,11 @@ TEST(X11DockTest, TakeoverWritesThePreferencesAndSignalsNothing) {
     ASSERT_TRUE(QFile::copy(QStringLiteral("/bin/sleep"), dock));
     Child bystander;
     ASSERT_TRUE(bystander.start({dock.toStdString(), "30"}, x11test::Session::shared().display()));
-    pumpFor(0.2);
-    ASSERT_TRUE(bystander.running());
+    // Once it runs as Dock, the takeover can see it.
+    ASSERT_TRUE(pumpUntil([&] {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(bystander.pid()));
+        return comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "Dock";
+    }));
 
     auto log = installLive(dir.path());
     ASSERT_TRUE(log);
@@ -302,13 +304,13 @@ TEST(X11DesktopSettingsTest, BarsFollowTheDesktopsThemeAndAnimationSwitch) {
     FakeSettingsManager manager;
     manager.publish(settingsProperty({{"Net/ThemeName", QStringLiteral("Adwaita-dark")}, {"Net/EnableAnimations", 0}}));
     manager.takeOver();
-    ASSERT_TRUE(pumpUntil([&] { return notified > 0; }, 5.0)) << "a manager that starts is followed";
+    ASSERT_TRUE(pumpUntil([&] { return notified > 0; }, patience)) << "a manager that starts is followed";
     EXPECT_EQ(app.effectiveAppearance(), Appearance::darkAqua);
     EXPECT_TRUE(app.reduceMotion());
 
     notified = 0;
     manager.publish(settingsProperty({{"Net/ThemeName", QStringLiteral("Adwaita")}, {"Net/EnableAnimations", 1}}));
-    ASSERT_TRUE(pumpUntil([&] { return notified > 0; }, 5.0)) << "a switch back is followed";
+    ASSERT_TRUE(pumpUntil([&] { return notified > 0; }, patience)) << "a switch back is followed";
     EXPECT_EQ(app.effectiveAppearance(), Appearance::aqua);
     EXPECT_FALSE(app.reduceMotion());
     // The appearance the user chose wins over the desktop's.
@@ -320,7 +322,7 @@ TEST(X11DesktopSettingsTest, BarsFollowTheDesktopsThemeAndAnimationSwitch) {
     QPalette palette = QApplication::palette();
     palette.setColor(QPalette::Window, Qt::black);
     QApplication::setPalette(palette);
-    EXPECT_TRUE(pumpUntil([&] { return notified > 0; }, 2.0));
+    EXPECT_TRUE(pumpUntil([&] { return notified > 0; }, patience));
     QApplication::setPalette(QPalette());
     app.removeObserver(token);
     platform::uninstall();

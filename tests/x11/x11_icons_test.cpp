@@ -59,7 +59,7 @@ protected:
         conn->waitUntil([&] {
             pid = conn->windowInfo(w).pid;
             return pid > 0 && workspace().application(pid).has_value();
-        }, 5.0);
+        }, patience);
         return pid;
     }
 
@@ -96,7 +96,7 @@ TEST_F(X11IconsTest, ThemeIconThenWindowIcon) {
         const auto pid = appOf(w);
         ASSERT_GT(pid, 0);
         std::optional<QImage> icon;
-        ASSERT_TRUE(pumpUntil([&] { return (icon = workspace().iconForApplication(pid)).has_value(); }, 5.0));
+        ASSERT_TRUE(pumpUntil([&] { return (icon = workspace().iconForApplication(pid)).has_value(); }, patience));
         EXPECT_EQ(centre(*icon) & 0xffffffu, c.expected & 0xffffffu);
     }
 }
@@ -110,7 +110,7 @@ TEST_F(X11IconsTest, XtermShowsItsDesktopEntrysSvgIcon) {
     // no _NET_WM_ICON of its own. The workspace learns of the new window
     // from its events, which a loaded machine delivers a moment later.
     std::optional<QImage> icon;
-    ASSERT_TRUE(pumpUntil([&] { return (icon = workspace().iconForApplication(t->pid())).has_value(); }, 5.0));
+    ASSERT_TRUE(pumpUntil([&] { return (icon = workspace().iconForApplication(t->pid())).has_value(); }, patience));
     EXPECT_GE(icon->width(), 32);
 }
 
@@ -133,7 +133,7 @@ TEST_F(X11IconsTest, AMissingIconIsAskedForAgain) {
     svg.close();
     std::optional<QImage> found;
     EXPECT_TRUE(pumpUntil([&] { return (found = provider.iconForBundleID(QStringLiteral("quorvel-late"))).has_value(); },
-                          5.0));
+                          patience));
     if (found) {
         EXPECT_EQ(centre(*found) & 0xffffffu, 0x00ff00u);
     }

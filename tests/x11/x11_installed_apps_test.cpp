@@ -58,10 +58,7 @@ TEST(X11InstalledAppsTest, DesktopEntriesAreTheApplicationsAndOpenWithoutAShell)
         result = r;
         done = true;
     });
-    for (int i = 0; i < 100 && !(done && QFileInfo::exists(marker)); ++i) {
-        QCoreApplication::processEvents();
-        ::usleep(50 * 1000);
-    }
+    EXPECT_TRUE(x11test::pumpUntil([&] { return done && QFileInfo::exists(marker); }));
     EXPECT_TRUE(done);
     EXPECT_TRUE(result.ok) << result.errorDescription.toStdString();
     EXPECT_TRUE(QFileInfo::exists(marker));

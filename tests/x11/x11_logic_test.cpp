@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 #include <unistd.h>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "platform/x11/x11_displays.h"
 #include "platform/x11/x11_hotkeys.h"
 #include "platform/x11/x11_system.h"
+#include "platform/x11/x11_window_properties.h"
 #include "platform/x11/x11_workspace.h"
 
 using namespace platform;
@@ -277,6 +279,64 @@ TEST(X11Struts, OwnStripIsGivenBackToTheUsableArea) {
         {"top panel", Rect(0, 30, 1920, 1050), {Rect(0, 0, 1920, 30)}, bounds},
     };
     for (const auto& c : cases) EXPECT_EQ(giveBackOwnReservation(bounds, c.available, c.reserved), c.expected) << c.what;
+}
+
+// The properties of a window as the server answers them, decoded without a server.
+TEST(X11WindowPropertiesTest, DecodesWhatTheServerAnswered) {
+    const xcb_atom_t utf8 = 300;
+    // The values live as long as the cases that point into them.
+    const std::vector<std::uint32_t> pid{4242}, pidZero{0}, pidTooLarge{0x80000000u}, group{1u << 6, 0, 0, 0, 0, 0, 0, 0, 77},
+        urgentGroup{(1u << 6) | (1u << 8), 0, 0, 0, 0, 0, 0, 0, 77}, leader{55}, opaque{0xffffffffu};
+    const QByteArray utf8Title("Caf\xc3\xa9"), latin1Title("Caf\xe9"), cls("xterm\0XTerm", 11), host("here\0", 5);
+    auto cards = [](const std::vector<std::uint32_t>& v) {
+        return PropertyValue{true, XCB_ATOM_CARDINAL, 32, v.data(), int(v.size() * 4)};
+    };
+    auto text = [](const QByteArray& b, xcb_atom_t type = XCB_ATOM_STRING) {
+        return PropertyValue{true, type, 8, b.constData(), int(b.size())};
+    };
+    struct Case {
+        const char* what;
+        WindowProperties in;
+        bool exists;
+        std::function<bool(const WindowInfo&)> holds;
+    };
+    const Case cases[] = {
+        {"a gone window answers no _NET_WM_PID request", {}, false, [](const WindowInfo& i) { return i.pid == 0; }},
+        {"the pid as given", {.pid = cards(pid)}, true, [](const WindowInfo& i) { return i.pid == 4242 && i.processID == 4242; }},
+        {"a pid of 0 is none", {.pid = cards(pidZero)}, true, [](const WindowInfo& i) { return i.pid == 0; }},
+        {"a pid beyond the range is none", {.pid = cards(pidTooLarge)}, true, [](const WindowInfo& i) { return i.pid == 0; }},
+        {"_NET_WM_NAME before WM_NAME", {.pid = cards(pid), .netName = text(utf8Title, utf8), .wmName = text(latin1Title)},
+         true, [](const WindowInfo& i) { return i.title == QStringLiteral("Café"); }},
+        {"a Latin-1 WM_NAME", {.pid = cards(pid), .wmName = text(latin1Title)}, true,
+         [](const WindowInfo& i) { return i.title == QStringLiteral("Café"); }},
+        {"a UTF-8 WM_NAME", {.pid = cards(pid), .wmName = text(utf8Title, utf8)}, true,
+         [](const WindowInfo& i) { return i.title == QStringLiteral("Café"); }},
+        {"a name of the wrong format is no name", {.pid = cards(pid), .netName = cards(leader)}, true,
+         [](const WindowInfo& i) { return i.title.isEmpty(); }},
+        {"WM_CLASS: instance, then class; the machine up to its NUL",
+         {.pid = cards(pid), .machine = text(host), .wmClass = text(cls)}, true,
+         [](const WindowInfo& i) {
+             return i.wmClassInstance == QStringLiteral("xterm") && i.wmClassClass == QStringLiteral("XTerm") &&
+                    i.clientMachine == QStringLiteral("here");
+         }},
+        {"the WM_HINTS group leads without WM_CLIENT_LEADER", {.pid = cards(pid), .hints = cards(group)}, true,
+         [](const WindowInfo& i) { return i.clientLeader == 77 && !i.urgencyHint; }},
+        {"WM_CLIENT_LEADER before the group; urgency", {.pid = cards(pid), .leader = cards(leader), .hints = cards(urgentGroup)},
+         true, [](const WindowInfo& i) { return i.clientLeader == 55 && i.urgencyHint; }},
+        {"allowed actions only when of type ATOM", {.pid = cards(pid), .actions = cards(leader), .opacity = cards(opaque)},
+         true, [](const WindowInfo& i) { return !i.allowedActions && i.opacity == 1.0; }},
+    };
+    for (const auto& c : cases) {
+        WindowInfo info;
+        info.window = 9;
+        info.title = QStringLiteral("stale");
+        info.clientArea = Rect(1, 2, 3, 4);
+        EXPECT_EQ(decodeWindowProperties(c.in, utf8, info), c.exists) << c.what;
+        EXPECT_TRUE(c.holds(info)) << c.what;
+        EXPECT_EQ(info.window, 9u) << c.what;
+        EXPECT_EQ(info.clientArea, Rect(1, 2, 3, 4)) << c.what;
+        EXPECT_NE(info.title, QStringLiteral("stale")) << c.what;
+    }
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST(X11PanelChild, ShowPanel) {
     plain.setWindowTitle(QStringLiteral("plain"));
     plain.setGeometry(100, 100, 300, 200);
     plain.show();
-    pumpFor(6.0);
+    pumpFor(4 * patience);  // shown until the test, done with them, stops the helper
     platform::uninstall();
 }
 
@@ -59,7 +59,7 @@ TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
             if (info.title == QStringLiteral("plain")) plain = info;
         }
         return panel.exists && plain.exists && panel.hasState(e->_NET_WM_STATE_SKIP_PAGER);
-    }, 10.0)) << "the helper's panel was never announced";
+    }, patience)) << "the helper's panel was never announced";
     EXPECT_TRUE(panel.hasType(e->_NET_WM_WINDOW_TYPE_DOCK));
     EXPECT_EQ(panel.desktop, 0xffffffffu) << "on every desktop";
     EXPECT_TRUE(panel.hasState(e->_NET_WM_STATE_SKIP_TASKBAR));
@@ -78,7 +78,7 @@ TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
     };
     conn->sendRootMessage(plain.window, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
     conn->flush();
-    ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == plain.window; }, 3.0));
+    ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == plain.window; }, patience));
     EXPECT_GT(stackingIndex(panel.window), stackingIndex(plain.window));
     helper.stop();
 }

@@ -57,7 +57,7 @@ bool ProgramTest::launch(const std::vector<std::string>& extraEnvironment) {
                                          "XDG_RUNTIME_DIR=" + h, "QUORVEL_SESSION_COMMANDS="};
     environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
     if (!app->start({binary()}, Session::shared().display(), -1, -1, environment)) return false;
-    return conn->waitUntil([&] { return bar().exists; }, 20.0);
+    return conn->waitUntil([&] { return bar().exists; }, patience);
 }
 
 void ProgramTest::writeSettings(const char* entries) {
@@ -99,6 +99,66 @@ std::vector<QRect> ProgramTest::popups() {
         out.emplace_back(g->x, g->y, g->width, g->height);
     }
     return out;
+}
+
+bool ProgramTest::waitForTaskButton(int x) {
+    // An empty stretch of the strip, right of the few buttons these tests make.
+    const int empty = 700;
+    const auto slice = [&](int left) {
+        return screenImage(conn->xcb(), conn->root(), QRect(left - 16, barTop + 8, 32, barHeight - 16));
+    };
+    return conn->waitUntil(
+        [&] {
+            const QImage slot = slice(x), background = slice(empty);
+            return !slot.isNull() && !background.isNull() && slot != background;
+        },
+        patience);
+}
+
+bool ProgramTest::holdsShortcut(const std::string& keys) {
+    std::uint16_t modifiers = 0;
+    std::uint32_t keysym = 0;
+    std::string_view rest(keys);
+    while (!rest.empty()) {
+        const auto plus = rest.find('+');
+        const std::string_view part = rest.substr(0, plus);
+        rest = plus == std::string_view::npos ? std::string_view() : rest.substr(plus + 1);
+        if (part == "ctrl") modifiers |= XCB_MOD_MASK_CONTROL;
+        else if (part == "alt") modifiers |= XCB_MOD_MASK_1;
+        else if (part == "shift") modifiers |= XCB_MOD_MASK_SHIFT;
+        else if (part == "super") modifiers |= XCB_MOD_MASK_4;
+        else if (part == "space") keysym = 0x20;
+        else if (part.size() == 1) keysym = std::uint8_t(part[0]);  // Latin-1 keysyms are the characters
+        else throw std::invalid_argument("unknown key " + std::string(part));
+    }
+    xcb_connection_t* c = conn->xcb();
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    Reply<xcb_get_keyboard_mapping_reply_t> map(
+        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, std::uint8_t(count)), nullptr),
+        &std::free);
+    if (!map) return false;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
+    xcb_keycode_t keycode = 0;
+    for (int k = 0; k < count && !keycode; ++k)
+        for (int col = 0; col < map->keysyms_per_keycode && !keycode; ++col)
+            if (syms[k * map->keysyms_per_keycode + col] == keysym) keycode = xcb_keycode_t(setup->min_keycode + k);
+    if (!keycode) return false;
+    // The server is the probe's alone while it grabs and lets go, so the
+    // program's own grab never meets it.
+    xcb_grab_server(c);
+    xcb_generic_error_t* err = xcb_request_check(
+        c, xcb_grab_key_checked(c, 1, conn->root(), modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    const bool taken = err && err->error_code == XCB_ACCESS;
+    std::free(err);
+    if (!taken) xcb_ungrab_key(c, keycode, conn->root(), modifiers);
+    xcb_ungrab_server(c);
+    xcb_flush(c);
+    return taken;
+}
+
+bool ProgramTest::waitForShortcut(const std::string& keys, bool held, double timeoutSeconds) {
+    return conn->waitUntil([&] { return holdsShortcut(keys) == held; }, timeoutSeconds);
 }
 
 Terminal& ProgramTest::terminal(const std::string& geometry, const std::string& title, const std::string& cls) {

@@ -51,6 +51,14 @@ protected:
     // The program's mapped popups (override-redirect windows: menus), in
     // root coordinates; tool tips left out.
     std::vector<QRect> popups();
+    // Waits until the bar's strip draws something in the slot around x (a
+    // task button), where it first showed the empty bar.
+    bool waitForTaskButton(int x);
+    // Whether a client holds the global shortcut (as xdotool names it,
+    // "ctrl+alt+space"): another client's grab of it is then refused.
+    bool holdsShortcut(const std::string& keys);
+    // Waits until the shortcut is held (or, with `held` false, let go).
+    bool waitForShortcut(const std::string& keys, bool held = true, double timeoutSeconds = patience);
     // An xterm of the test's, ended with the test.
     // `cls`: a WM_CLASS class of its own, for an application apart from the other xterms.
     Terminal& terminal(const std::string& geometry, const std::string& title = "quorvel-test",

@@ -198,7 +198,7 @@ bool Session::start(std::string& error, const WindowManager& manager) {
     std::string number;
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 10000) {
+    while (t.elapsed() < patience * 1000) {
         pollfd p{fds[0], POLLIN, 0};
         if (poll(&p, 1, 100) > 0) {
             char buf[32];
@@ -235,7 +235,7 @@ bool Session::start(std::string& error, const WindowManager& manager) {
         return false;
     }
     auto conn = platform::x11::Connection::open(QString::fromStdString(display_), nullptr);
-    if (!conn || !conn->hasWindowManager(15.0)) {
+    if (!conn || !conn->hasWindowManager(patience)) {
         error = manager.name + " did not come up on " + display_;
         stop();
         return false;
@@ -246,7 +246,7 @@ bool Session::start(std::string& error, const WindowManager& manager) {
     bool ready = false;
     QElapsedTimer probing;
     probing.start();
-    while (!ready && probing.elapsed() < 10000) {
+    while (!ready && probing.elapsed() < patience * 1000) {
         OwnWindow probe(0, 0, 10, 10);
         ready = waitForClient(*conn, probe.window(), 1.0);
     }
@@ -255,7 +255,7 @@ bool Session::start(std::string& error, const WindowManager& manager) {
         stop();
         return false;
     }
-    conn->waitUntil([&] { return conn->clientList().empty(); }, 2.0);
+    conn->waitUntil([&] { return conn->clientList().empty(); }, patience);
     return true;
 }
 
@@ -311,7 +311,7 @@ std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const st
                 }
             return false;
         },
-        10.0);
+        patience);
     if (!found) return nullptr;
     return term;
 }
@@ -321,7 +321,7 @@ bool xdotool(const std::vector<std::string>& args) {
     argv.insert(argv.end(), args.begin(), args.end());
     Child c;
     if (!c.start(argv, Session::shared().display())) return false;
-    return c.waitForExit(5.0);
+    return c.waitForExit(patience);
 }
 
 xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid) {
@@ -344,7 +344,7 @@ bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string&
     return conn.waitUntil([&] {
         const auto info = conn.windowInfo(dialog);
         return !info.exists || !info.viewable;
-    }, 5.0);
+    }, timeoutSeconds);
 }
 
 bool seedFirstRunAnswered(const QString& preferencesDirectory) {
@@ -357,8 +357,8 @@ bool seedFirstRunAnswered(const QString& preferencesDirectory) {
     return backend.save(domain, values);
 }
 
-OwnWindow::OwnWindow(int x, int y, int width, int height, bool fixedSize) {
-    conn_ = xcb_connect(Session::shared().display().c_str(), nullptr);
+OwnWindow::OwnWindow(int x, int y, int width, int height, bool fixedSize, const std::string& display) {
+    conn_ = xcb_connect((display.empty() ? Session::shared().display() : display).c_str(), nullptr);
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data;
     window_ = xcb_generate_id(conn_);
     const std::uint32_t values[] = {screen->white_pixel};

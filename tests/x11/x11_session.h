@@ -18,6 +18,11 @@
 
 namespace x11test {
 
+// The one deadline of a live test's waits for an event or a state: generous,
+// because a busy machine may take long to deliver what always comes. A test
+// that passes never waits for it.
+inline constexpr double patience = 30.0;
+
 // A child process that dies with the test and is ended by the destructor.
 class Child {
 public:
@@ -99,7 +104,7 @@ public:
     ASSERT_TRUE(session.error.empty()) << session.error
 
 // Processes Qt events (the main queue) until the predicate holds or the time runs out.
-bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = 5.0);
+bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = patience);
 // Processes Qt events for a while.
 void pumpFor(double seconds);
 
@@ -120,7 +125,8 @@ bool xdotool(const std::vector<std::string>& args);
 // process (its _NET_WM_PID), with optional fixed size hints.
 class OwnWindow {
 public:
-    OwnWindow(int x, int y, int width, int height, bool fixedSize = false);
+    // On the shared session, or on the X server of `display` when given.
+    OwnWindow(int x, int y, int width, int height, bool fixedSize = false, const std::string& display = {});
     ~OwnWindow();
     xcb_window_t window() const { return window_; }
     xcb_connection_t* connection() const { return conn_; }
@@ -134,16 +140,16 @@ private:
 // The viewable dialog (EWMH dialog type) of the process now, or XCB_WINDOW_NONE.
 xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid);
 // The same, waited for up to the timeout.
-xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds = 10.0);
+xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds = patience);
 // Answers the process's dialog as a person would: activates it and presses
 // the key (xdotool). True when that dialog then went away.
-bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds = 10.0);
+bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds = patience);
 // Settings of a user whose Dock question was answered on a desktop with a
 // Dock ("Move to right edge"); a desktop without one ignores them.
 bool seedFirstRunAnswered(const QString& preferencesDirectory);
 
 // Waits until the manager lists the window as a client.
-bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = 5.0);
+bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = patience);
 
 // Sets an environment variable for the life of the object.
 class EnvironmentOverride {

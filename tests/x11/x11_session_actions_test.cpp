@@ -44,19 +44,19 @@ constexpr const char* childSwitch = "QUORVEL_X11_SESSION_CHILD";
 TEST(X11SessionActionsChild, Perform) {
     const char* job = std::getenv(childSwitch);
     if (!job) GTEST_SKIP() << "runs as the helper of X11SessionActionsTest only";
-    // "<action>|<command folder>|<result file>|<session id, empty: none>"
+    // "<action>|<command folder>|<result file>|<done file>|<session id, empty: none>"
     const QStringList parts = QString::fromLocal8Bit(job).split(u'|');
-    ASSERT_EQ(parts.size(), 4);
+    ASSERT_EQ(parts.size(), 5);
     const auto action = session_action::fromRawValue(parts[0]);
     ASSERT_TRUE(action);
     QTemporaryDir prefs;
     x11::BackendOptions options;
     options.preferencesDirectory = prefs.path();
     options.sessionCommandFolder = parts[1];
-    if (parts[3].isEmpty())
+    if (parts[4].isEmpty())
         qunsetenv("XDG_SESSION_ID");
     else
-        qputenv("XDG_SESSION_ID", parts[3].toLocal8Bit());
+        qputenv("XDG_SESSION_ID", parts[4].toLocal8Bit());
     std::shared_ptr<NotingAlerts> alerts;
     auto log = std::make_shared<RecordingLog>();
     ASSERT_EQ(installLiveBackend(options,
@@ -69,8 +69,9 @@ TEST(X11SessionActionsChild, Perform) {
     {
         SessionActions actions;
         actions.perform(*action, [] {});
-        // A command's end (and a failure alert) arrives on the main thread.
-        x11test::pumpFor(1.5);
+        // A command's end (and a failure alert) arrives on the main thread;
+        // the test says when it has seen all it waits for.
+        x11test::pumpUntil([&] { return QFile::exists(parts[3]); }, x11test::patience);
     }
     QFile f(parts[2]);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -126,9 +127,10 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
         commands.setErrorText(c.errorText);
         QTemporaryDir dir;
         const QString result = dir.filePath(QStringLiteral("result"));
+        const QString done = dir.filePath(QStringLiteral("done"));
         x11test::Child helper;
         const std::string job = std::string(c.action) + "|" + commands.folder().toStdString() + "|" +
-                                 result.toStdString() + "|" + c.sessionID;
+                                 result.toStdString() + "|" + done.toStdString() + "|" + c.sessionID;
         ASSERT_TRUE(helper.start({self, "--gtest_filter=X11SessionActionsChild.Perform"},
                                  x11test::Session::shared().display(), -1, -1,
                                  {"QT_QPA_PLATFORM=xcb", std::string(childSwitch) + "=" + job}));
@@ -136,13 +138,19 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
             ASSERT_NE(x11test::waitForDialog(*conn, helper.pid()), XCB_WINDOW_NONE) << "dialog " << k << " missing";
             if (k == 0) {
                 // Nobody answered for the user: nothing ran while it asks.
-                x11test::pumpFor(0.3);
                 EXPECT_TRUE(helper.running());
                 EXPECT_TRUE(commands.runs().isEmpty());
             }
             ASSERT_TRUE(x11test::answerDialog(*conn, helper.pid(), c.keys[k])) << "dialog " << k;
         }
-        ASSERT_TRUE(helper.waitForExit(15.0));
+        // What the answers start has run; the helper may write what it saw.
+        EXPECT_TRUE(x11test::pumpUntil([&] { return commands.runs() == c.runs; }, x11test::patience)) << "runs "
+            << commands.runs().join(u',').toStdString();
+        {
+            QFile f(done);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+        ASSERT_TRUE(helper.waitForExit(x11test::patience));
         EXPECT_EQ(commands.runs(), c.runs);
         QFile f(result);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));

@@ -29,22 +29,22 @@ protected:
     x11::WindowInfo settingsWindow() {
         return find([&](const x11::WindowInfo& i) { return isSettings(i); });
     }
-    // Presses a shortcut; true when the start menu opened (it is closed
-    // again). A shortcut stored or grabbed a moment ago may not be in force
-    // yet on a loaded machine, so it is pressed again while the menu stays
-    // closed, for at most `seconds`.
-    bool shortcutOpensStartMenu(const std::string& keys, double seconds = 12.0) {
+    // Presses a shortcut once it is grabbed (waiting at most `seconds` for
+    // the grab); true when the start menu opened (it is closed again). A
+    // grab just taken may not be tied to the menu yet, so it is pressed again
+    // while the menu stays closed, for at most `seconds`.
+    bool shortcutOpensStartMenu(const std::string& keys, double seconds = patience) {
+        waitForShortcut(keys, true, seconds);
         QElapsedTimer t;
         t.start();
         bool opened = false;
         while (!opened && t.elapsed() < seconds * 1000) {
             xdotool({"key", keys});
-            opened = conn->waitUntil([&] { return startMenuOpen(); }, std::min(3.0, seconds));
+            opened = conn->waitUntil([&] { return startMenuOpen(); }, std::min(patience / 3, seconds));
         }
         if (opened) {
             xdotool({"key", "Escape"});
-            if (!conn->waitUntil([&] { return !startMenuOpen(); }, 3.0)) xdotool({"key", keys});
-            conn->waitUntil([&] { return !startMenuOpen(); }, 3.0);
+            conn->waitUntil([&] { return !startMenuOpen(); }, patience);
         }
         return opened;
     }
@@ -62,12 +62,12 @@ protected:
             bool menu = false;
             for (int press = 0; press < 3 && !menu; ++press) {
                 xdotool({"click", "3"});
-                menu = conn->waitUntil([&] { return !popups().empty(); }, 3.0);
+                menu = conn->waitUntil([&] { return !popups().empty(); }, patience / 3);
             }
             if (!menu) continue;
             xdotool({"key", "Down"});
             xdotool({"key", "Return"});
-            if (conn->waitUntil([&] { return popups().empty() && active(); }, 10.0)) break;
+            if (conn->waitUntil([&] { return popups().empty() && active(); }, patience)) break;
             xdotool({"key", "Escape"});
         }
         return active() ? settingsWindow() : x11::WindowInfo{};
@@ -96,7 +96,7 @@ TEST_F(X11SettingsTest, OpensFromTheBarCentredAndRecordsAStartMenuShortcutThatSu
         return std::abs(f.midX() - x11test::Session::width / 2.0) <= 3 && f.midY() >= workAreaMiddle - 3 &&
                f.midY() <= displayMiddle + 3;
     };
-    EXPECT_TRUE(conn->waitUntil(centred, 5.0)) << "frame " << conn->windowInfo(settings.window).frame().minX() << ","
+    EXPECT_TRUE(conn->waitUntil(centred, patience)) << "frame " << conn->windowInfo(settings.window).frame().minX() << ","
                                                << conn->windowInfo(settings.window).frame().minY() << " size "
                                                << settings.frame().width() << "x" << settings.frame().height();
     EXPECT_EQ(conn->activeWindow(), settings.window);
@@ -110,6 +110,7 @@ TEST_F(X11SettingsTest, OpensFromTheBarCentredAndRecordsAStartMenuShortcutThatSu
     ASSERT_TRUE(settings.exists);
     recordStartMenuShortcut("ctrl+alt+k");
     EXPECT_TRUE(shortcutOpensStartMenu("ctrl+alt+k")) << "the recorded Control-Alt-K does not open the start menu";
+    EXPECT_TRUE(waitForShortcut("ctrl+alt+j", false)) << "the replaced shortcut is still grabbed";
     EXPECT_FALSE(shortcutOpensStartMenu("ctrl+alt+j", 3.0)) << "the replaced shortcut still opens the start menu";
 
     // After a restart the stored shortcut is in force again.
@@ -136,12 +137,13 @@ TEST_F(X11SettingsTest, HidingARunningAppInTheTaskBarPaneTakesItsButtonOffTheBar
     terminal("80x24+40+40", "hidden-app-test");
     ASSERT_TRUE(launch()) << "no bar appeared";
     xdotool({"mousemove", "640", "300"});  // no hover look on the bar
-    ASSERT_TRUE(conn->waitUntil([&] { return firstTaskButtonShown(*conn); }, 10.0)) << "xterm has no task button";
+    ASSERT_TRUE(conn->waitUntil([&] { return firstTaskButtonShown(*conn); }, patience)) << "xterm has no task button";
 
     const x11::WindowInfo settings = openSettingsFromBar();
     ASSERT_TRUE(settings.exists) << "the bar's \"Settings…\" opened no settings window";
     auto titled = [&](const char* title) {
-        return conn->waitUntil([&] { return conn->windowInfo(settings.window).title == QString::fromUtf8(title); }, 5.0);
+        return conn->waitUntil([&] { return conn->windowInfo(settings.window).title == QString::fromUtf8(title); },
+                               patience);
     };
     // The sidebar has the focus: two rows down is the Task Bar pane.
     xdotool({"key", "Down"});
@@ -152,10 +154,10 @@ TEST_F(X11SettingsTest, HidingARunningAppInTheTaskBarPaneTakesItsButtonOffTheBar
     // "Hide an app…"; its menu lists the running xterm alone.
     xdotool({"key", "shift+Tab"});
     xdotool({"key", "space"});
-    ASSERT_TRUE(conn->waitUntil([&] { return !popups().empty(); }, 5.0)) << "the \"Hide an app…\" menu did not open";
+    ASSERT_TRUE(conn->waitUntil([&] { return !popups().empty(); }, patience)) << "the \"Hide an app…\" menu did not open";
     xdotool({"key", "Down"});
     xdotool({"key", "Return"});
-    EXPECT_TRUE(conn->waitUntil([&] { return !firstTaskButtonShown(*conn); }, 5.0))
+    EXPECT_TRUE(conn->waitUntil([&] { return !firstTaskButtonShown(*conn); }, patience))
         << "hiding xterm leaves its task button on the bar";
     EXPECT_TRUE(conn->windowInfo(terminals.front()->window).viewable) << "hiding it in the bar touches no window";
 
@@ -163,7 +165,7 @@ TEST_F(X11SettingsTest, HidingARunningAppInTheTaskBarPaneTakesItsButtonOffTheBar
     // button restores it.
     xdotool({"key", "Tab"});
     xdotool({"key", "space"});
-    EXPECT_TRUE(conn->waitUntil([&] { return firstTaskButtonShown(*conn); }, 5.0))
+    EXPECT_TRUE(conn->waitUntil([&] { return firstTaskButtonShown(*conn); }, patience))
         << "restoring xterm does not bring its task button back";
 }
 
@@ -205,14 +207,12 @@ TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedW
         const double bottom = info.frame().maxY();
         return bottom <= top + 1 && bottom > top - 14 && info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT);
     };
-    ASSERT_TRUE(conn->waitUntil([&] { return endsAtBar(barTop); }, 10.0));
+    ASSERT_TRUE(conn->waitUntil([&] { return endsAtBar(barTop); }, patience));
 
     ASSERT_TRUE(openSettingsFromBar().exists) << "the bar's \"Settings…\" opened no settings window";
     // From the sidebar down to Appearance, on to its first row, the height picker.
     xdotool({"key", "Down"});
-    pumpFor(0.5);
     xdotool({"key", "Tab"});
-    pumpFor(0.3);
     struct Step {
         const char* key;
         double height;
@@ -225,8 +225,8 @@ TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedW
         EXPECT_TRUE(conn->waitUntil([&] {
             const auto b = bar();
             return b.exists && b.frame() == Rect(0, top, x11test::Session::width, step.height);
-        }, 10.0)) << "bar " << bar().frame().minY() << " + " << bar().frame().height();
-        EXPECT_TRUE(conn->waitUntil([&] { return endsAtBar(top); }, 10.0))
+        }, patience)) << "bar " << bar().frame().minY() << " + " << bar().frame().height();
+        EXPECT_TRUE(conn->waitUntil([&] { return endsAtBar(top); }, patience))
             << "the maximised window ends at " << conn->windowInfo(terminal->window).frame().maxY() << ", maximised "
             << conn->windowInfo(terminal->window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT);
     }

@@ -58,7 +58,7 @@ protected:
             if (info.processID == pid && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DOCK) && info.viewable) ++n;
         return n;
     }
-    static bool waitFor(QProcess& p, QString& output, const QString& text, int ms = 20000) {
+    static bool waitFor(QProcess& p, QString& output, const QString& text, int ms = int(x11test::patience * 1000)) {
         QElapsedTimer t;
         t.start();
         while (!output.contains(text) && t.elapsed() < ms && p.state() != QProcess::NotRunning) {
@@ -94,10 +94,10 @@ TEST_F(X11Lifecycle, TwoCopiesStartedTogetherLeaveOneBarAndTheDockAsSeeded) {
             for (int i = 0; i < 2 && second < 0; ++i)
                 if (x11test::dialogOf(*conn, pid_t(copies[i]->processId())) != XCB_WINDOW_NONE) second = i;
             return second >= 0;
-        }, 20.0)) << "neither copy told of the other";
+        }, x11test::patience)) << "neither copy told of the other";
         EXPECT_TRUE(copies[second]->state() != QProcess::NotRunning) << "it waits for the user";
         ASSERT_TRUE(x11test::answerDialog(*conn, pid_t(copies[second]->processId()), "Return"));
-        ASSERT_TRUE(copies[second]->waitForFinished(10000));
+        ASSERT_TRUE(copies[second]->waitForFinished(int(x11test::patience * 1000)));
         QProcess& running = *copies[1 - second];
         const QString secondOut = QString::fromUtf8(copies[second]->readAll());
         EXPECT_EQ(copies[second]->exitStatus(), QProcess::NormalExit);
@@ -106,9 +106,9 @@ TEST_F(X11Lifecycle, TwoCopiesStartedTogetherLeaveOneBarAndTheDockAsSeeded) {
 
         QString out;
         ASSERT_TRUE(waitFor(running, out, QStringLiteral("Dock 接管"))) << out.toStdString();
-        EXPECT_TRUE(conn->waitUntil([&] { return bars(*conn, running.processId()) == 1; }, 10.0));
+        EXPECT_TRUE(conn->waitUntil([&] { return bars(*conn, running.processId()) == 1; }, x11test::patience));
         running.terminate();
-        ASSERT_TRUE(running.waitForFinished(20000));
+        ASSERT_TRUE(running.waitForFinished(int(x11test::patience * 1000)));
         EXPECT_EQ(running.exitCode(), 0);
         expectSeededDock();
     }
@@ -133,7 +133,7 @@ struct OwnServer {
         std::string number;
         QElapsedTimer t;
         t.start();
-        while (number.find('\n') == std::string::npos && t.elapsed() < 10000) {
+        while (number.find('\n') == std::string::npos && t.elapsed() < x11test::patience * 1000) {
             pollfd p{fds[0], POLLIN, 0};
             if (::poll(&p, 1, 100) <= 0) continue;
             char buf[32];
@@ -154,13 +154,21 @@ struct OwnServer {
             return false;
         }
         auto conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
-        if (!conn || !conn->hasWindowManager(10.0)) {
+        if (!conn || !conn->hasWindowManager(x11test::patience)) {
             error = "openbox did not come up on " + display;
             return false;
         }
-        // The manager announces itself before it manages windows.
-        ::usleep(500 * 1000);
-        return true;
+        // The manager announces itself before it manages windows: it does once
+        // a probe window becomes one of its clients.
+        QElapsedTimer probing;
+        probing.start();
+        bool ready = false;
+        while (!ready && probing.elapsed() < x11test::patience * 1000) {
+            x11test::OwnWindow probe(0, 0, 10, 10, false, display);
+            ready = x11test::waitForClient(*conn, probe.window(), 1.0);
+        }
+        if (!ready) error = "openbox does not manage windows on " + display;
+        return ready;
     }
     void killServer() { ::kill(server.pid(), SIGKILL); }
 };
@@ -182,7 +190,7 @@ TEST_F(X11Lifecycle, TheEndOfTheXServerGivesTheDockBackWithOrWithoutASignal) {
         ASSERT_TRUE(waitFor(*p, out, QStringLiteral("Dock 接管"))) << out.toStdString();
         if (c.sigterm) ::kill(pid_t(p->processId()), SIGTERM);
         own.killServer();
-        ASSERT_TRUE(p->waitForFinished(15000)) << out.toStdString();
+        ASSERT_TRUE(p->waitForFinished(int(x11test::patience * 1000))) << out.toStdString();
         out += QString::fromUtf8(p->readAll());
         EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << out.toStdString();
         EXPECT_EQ(p->exitCode(), 0) << out.toStdString();

@@ -56,7 +56,8 @@ protected:
     }
     bool openMenu() {
         xdotool({"key", "ctrl+alt+space"});
-        return conn->waitUntil([&] { return menuPanel().exists && conn->activeWindow() == menuPanel().window; }, 5.0);
+        return conn->waitUntil([&] { return menuPanel().exists && conn->activeWindow() == menuPanel().window; },
+                               patience);
     }
 
     std::vector<pid_t> launched;
@@ -64,7 +65,7 @@ protected:
 
 TEST_F(X11StartMenuTest, ShortcutTypingReturnEscapeAndADesktopPress) {
     ASSERT_TRUE(launch()) << "the program did not come up";
-    pumpFor(1.5);  // the bar settles, the applications are scanned
+    ASSERT_TRUE(waitForShortcut("ctrl+alt+space"));
 
     // The shortcut opens the menu above the bar, as the active window.
     ASSERT_TRUE(openMenu()) << "the menu did not open with the keyboard focus";
@@ -73,39 +74,37 @@ TEST_F(X11StartMenuTest, ShortcutTypingReturnEscapeAndADesktopPress) {
 
     // Typing goes to the search field; Return starts the one match.
     xdotool({"type", "--delay", "30", "fixture term"});
-    pumpFor(0.3);
     xdotool({"key", "Return"});
-    EXPECT_TRUE(conn->waitUntil([&] { return titled("fixture terminal").exists; }, 10.0))
+    EXPECT_TRUE(conn->waitUntil([&] { return titled("fixture terminal").exists; }, patience))
         << "the fixture application's window did not appear";
-    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, 5.0)) << "a launch closes the menu";
+    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, patience)) << "a launch closes the menu";
     const auto terminal = titled("fixture terminal");
     if (terminal.pid) launched.push_back(terminal.pid);
 
     // It has a task button: the first after the start button; clicking the
     // active application's button minimises its window.
-    ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == terminal.window; }, 5.0));
-    pumpFor(1.0);
+    ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == terminal.window; }, patience));
+    ASSERT_TRUE(waitForTaskButton(78)) << "the strip shows no button of the launched application";
     xdotool({"mousemove", "78", std::to_string(int(barTop + barHeight / 2))});
     bool hidden = false;
     for (int attempt = 0; attempt < 3 && !hidden; ++attempt) {
         xdotool({"click", "1"});
         hidden = conn->waitUntil(
-            [&] { return conn->windowInfo(terminal.window).hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN); }, 2.0);
+            [&] { return conn->windowInfo(terminal.window).hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN); },
+            patience / 3);
     }
     EXPECT_TRUE(hidden) << "the launched application has no working task button";
 
     // Escape closes the menu.
-    pumpFor(0.5);
     ASSERT_TRUE(openMenu());
     xdotool({"key", "Escape"});
-    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, 5.0)) << "Escape leaves the menu open";
+    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, patience)) << "Escape leaves the menu open";
 
     // A press on the empty desktop closes it too.
-    pumpFor(0.5);
     ASSERT_TRUE(openMenu());
     xdotool({"mousemove", "900", "200"});
     xdotool({"click", "1"});
-    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, 5.0)) << "a desktop press leaves the menu open";
+    EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, patience)) << "a desktop press leaves the menu open";
 }
 
 }  // namespace

@@ -6,12 +6,14 @@
 #include <QList>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
 #include "platform/x11/x11_client_groups.h"
+#include "platform/x11/x11_window_properties.h"
 
 namespace platform::x11 {
 namespace {
@@ -42,24 +44,6 @@ std::vector<std::uint32_t> cardinals(const xcb_get_property_reply_t* r) {
     int n = xcb_get_property_value_length(r) / 4;
     auto* v = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
     return std::vector<std::uint32_t>(v, v + std::max(0, n));
-}
-
-QByteArray bytes(const xcb_get_property_reply_t* r) {
-    if (!r || r->format != 8) return {};
-    int n = xcb_get_property_value_length(r);
-    return QByteArray(static_cast<const char*>(xcb_get_property_value(r)), std::max(0, n));
-}
-
-FrameExtents extentsFrom(const std::vector<std::uint32_t>& v) {
-    FrameExtents e;
-    if (v.size() < 4) return e;
-    // Hostile values never make a frame larger than a screen could be.
-    auto clampInt = [](std::uint32_t x) { return int(std::min<std::uint32_t>(x, 10000)); };
-    e.left = clampInt(v[0]);
-    e.right = clampInt(v[1]);
-    e.top = clampInt(v[2]);
-    e.bottom = clampInt(v[3]);
-    return e;
 }
 
 }  // namespace
@@ -569,39 +553,54 @@ std::vector<WindowInfo> Connection::windowInfos(const std::vector<xcb_window_t>&
     return result();
 }
 
+namespace {
+
+// The requests behind one window's read: its properties, and where it is.
+struct WindowCookies {
+    std::array<xcb_get_property_cookie_t, 16> properties{};
+    xcb_get_window_attributes_cookie_t attrs{};
+    xcb_get_geometry_cookie_t geometry{};
+    xcb_translate_coordinates_cookie_t origin{};
+};
+
+// Which property fills which part of WindowProperties, and how it is asked for.
+struct PropertyRequest {
+    PropertyValue WindowProperties::*slot;
+    xcb_atom_t atom;
+    xcb_atom_t type;
+    std::uint32_t length;  // in 32-bit units
+};
+
+}  // namespace
+
 void Connection::readWindows(std::vector<WindowRead>& reads) {
-    struct Cookies {
-        xcb_get_property_cookie_t pid, machine, desktop, state, types, actions, frame, shadow, netName, wmName,
-            wmClass, gtkId, transient, opacity, leader, hints;
-        xcb_get_window_attributes_cookie_t attrs;
-        xcb_get_geometry_cookie_t geometry;
-        xcb_translate_coordinates_cookie_t origin;
-    };
-    auto prop = [&](xcb_window_t w, xcb_atom_t atom, xcb_atom_t type, std::uint32_t len) {
-        return xcb_get_property(conn_, 0, w, atom, type, 0, len);
-    };
-    std::vector<Cookies> cookies(reads.size());
+    const xcb_atom_t any = XCB_GET_PROPERTY_TYPE_ANY;
+    const std::array<PropertyRequest, 16> requests{{
+        {&WindowProperties::pid, ewmh_._NET_WM_PID, XCB_ATOM_CARDINAL, 1},
+        {&WindowProperties::machine, XCB_ATOM_WM_CLIENT_MACHINE, any, 256},
+        {&WindowProperties::desktop, ewmh_._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1},
+        {&WindowProperties::state, ewmh_._NET_WM_STATE, XCB_ATOM_ATOM, 64},
+        {&WindowProperties::types, ewmh_._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64},
+        {&WindowProperties::actions, ewmh_._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, 64},
+        {&WindowProperties::frame, ewmh_._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4},
+        {&WindowProperties::shadow, atoms_.gtkFrameExtents, XCB_ATOM_CARDINAL, 4},
+        {&WindowProperties::netName, ewmh_._NET_WM_NAME, atoms_.utf8String, 1024},
+        {&WindowProperties::wmName, XCB_ATOM_WM_NAME, any, 1024},
+        {&WindowProperties::wmClass, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256},
+        {&WindowProperties::gtkId, atoms_.gtkApplicationId, atoms_.utf8String, 256},
+        {&WindowProperties::transient, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1},
+        {&WindowProperties::opacity, atoms_.windowOpacity, XCB_ATOM_CARDINAL, 1},
+        {&WindowProperties::leader, atoms_.clientLeader, XCB_ATOM_WINDOW, 1},
+        {&WindowProperties::hints, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 9},
+    }};
+    // Every request first, then every answer: one round trip for the batch.
+    std::vector<WindowCookies> cookies(reads.size());
     for (std::size_t i = 0; i < reads.size(); ++i) {
         const xcb_window_t w = reads[i].info.window;
-        Cookies& c = cookies[i];
-        if (reads[i].properties) {
-            c.pid = prop(w, ewmh_._NET_WM_PID, XCB_ATOM_CARDINAL, 1);
-            c.machine = prop(w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_GET_PROPERTY_TYPE_ANY, 256);
-            c.desktop = prop(w, ewmh_._NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 1);
-            c.state = prop(w, ewmh_._NET_WM_STATE, XCB_ATOM_ATOM, 64);
-            c.types = prop(w, ewmh_._NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 64);
-            c.actions = prop(w, ewmh_._NET_WM_ALLOWED_ACTIONS, XCB_ATOM_ATOM, 64);
-            c.frame = prop(w, ewmh_._NET_FRAME_EXTENTS, XCB_ATOM_CARDINAL, 4);
-            c.shadow = prop(w, atoms_.gtkFrameExtents, XCB_ATOM_CARDINAL, 4);
-            c.netName = prop(w, ewmh_._NET_WM_NAME, atoms_.utf8String, 1024);
-            c.wmName = prop(w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 1024);
-            c.wmClass = prop(w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
-            c.gtkId = prop(w, atoms_.gtkApplicationId, atoms_.utf8String, 256);
-            c.transient = prop(w, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 1);
-            c.opacity = prop(w, atoms_.windowOpacity, XCB_ATOM_CARDINAL, 1);
-            c.leader = prop(w, atoms_.clientLeader, XCB_ATOM_WINDOW, 1);
-            c.hints = prop(w, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 9);
-        }
+        WindowCookies& c = cookies[i];
+        if (reads[i].properties)
+            for (std::size_t k = 0; k < requests.size(); ++k)
+                c.properties[k] = xcb_get_property(conn_, 0, w, requests[k].atom, requests[k].type, 0, requests[k].length);
         if (reads[i].geometry) {
             c.attrs = xcb_get_window_attributes(conn_, w);
             c.geometry = xcb_get_geometry(conn_, w);
@@ -609,86 +608,20 @@ void Connection::readWindows(std::vector<WindowRead>& reads) {
         }
     }
     for (std::size_t i = 0; i < reads.size(); ++i) {
-        const Cookies& c = cookies[i];
+        const WindowCookies& c = cookies[i];
         WindowInfo& info = reads[i].info;
         bool exists = true;
         if (reads[i].properties) {
-            auto get = [&](xcb_get_property_cookie_t cookie) {
-                return Reply<xcb_get_property_reply_t>(xcb_get_property_reply(conn_, cookie, nullptr));
-            };
-            auto pid = get(c.pid);
-            auto machine = get(c.machine);
-            auto desktop = get(c.desktop);
-            auto state = get(c.state);
-            auto types = get(c.types);
-            auto actions = get(c.actions);
-            auto frame = get(c.frame);
-            auto shadow = get(c.shadow);
-            auto netName = get(c.netName);
-            auto wmName = get(c.wmName);
-            auto wmClass = get(c.wmClass);
-            auto gtkId = get(c.gtkId);
-            auto transient = get(c.transient);
-            auto opacity = get(c.opacity);
-            auto leader = get(c.leader);
-            auto hints = get(c.hints);
-            // A property request on a gone window is answered with an error.
-            exists = pid != nullptr;
-            const xcb_window_t window = info.window;
-            const Rect clientArea = info.clientArea;
-            const bool viewable = info.viewable;
-            const bool existed = info.exists;
-            info = WindowInfo();
-            info.window = window;
-            info.clientArea = clientArea;
-            info.viewable = viewable;
-            info.exists = existed;
-            if (auto v = cardinals(pid.get()); !v.empty() && v[0] > 0 && v[0] <= 0x7fffffff)
-                info.pid = std::int32_t(v[0]);
-            if (machine && machine->format == 8 && machine->value_len > 0) {
-                QByteArray m = bytes(machine.get());
-                int nul = m.indexOf('\0');
-                info.clientMachine = QString::fromLocal8Bit(nul >= 0 ? m.left(nul) : m);
+            std::array<Reply<xcb_get_property_reply_t>, 16> replies;
+            WindowProperties properties;
+            for (std::size_t k = 0; k < requests.size(); ++k) {
+                replies[k].reset(xcb_get_property_reply(conn_, c.properties[k], nullptr));
+                properties.*(requests[k].slot) = PropertyValue::of(replies[k].get());
             }
-            if (auto v = cardinals(desktop.get()); !v.empty()) info.desktop = v[0];
-            for (auto a : cardinals(state.get())) info.state.push_back(a);
-            for (auto a : cardinals(types.get())) info.types.push_back(a);
-            if (actions && actions->type == XCB_ATOM_ATOM) {
-                std::vector<xcb_atom_t> list;
-                for (auto a : cardinals(actions.get())) list.push_back(a);
-                info.allowedActions = std::move(list);
-            }
-            info.decoration = extentsFrom(cardinals(frame.get()));
-            info.clientShadow = extentsFrom(cardinals(shadow.get()));
-            QByteArray name = bytes(netName.get());
-            if (!name.isEmpty())
-                info.title = QString::fromUtf8(name);
-            else if (wmName) {
-                QByteArray legacy = bytes(wmName.get());
-                info.title =
-                    wmName->type == atoms_.utf8String ? QString::fromUtf8(legacy) : QString::fromLatin1(legacy);
-            }
-            if (QByteArray cls = bytes(wmClass.get()); !cls.isEmpty()) {
-                QList<QByteArray> parts = cls.split('\0');
-                if (parts.size() >= 1) info.wmClassInstance = QString::fromLocal8Bit(parts[0]);
-                if (parts.size() >= 2) info.wmClassClass = QString::fromLocal8Bit(parts[1]);
-            }
-            info.gtkApplicationId = QString::fromUtf8(bytes(gtkId.get()));
-            if (auto v = cardinals(transient.get()); !v.empty()) info.transientFor = v[0];
-            if (auto v = cardinals(opacity.get()); !v.empty()) info.opacity = double(v[0]) / double(0xffffffffu);
-            // WM_HINTS: flags, input, initial state, icon pixmap, icon window, icon
-            // position (2), icon mask, window group.
-            const auto wmHints = cardinals(hints.get());
-            constexpr std::uint32_t windowGroupHint = 1u << 6, urgencyHint = 1u << 8;
-            info.urgencyHint = !wmHints.empty() && (wmHints[0] & urgencyHint);
-            if (auto v = cardinals(leader.get()); !v.empty() && v[0] != XCB_WINDOW_NONE)
-                info.clientLeader = v[0];
-            else if (wmHints.size() >= 9 && (wmHints[0] & windowGroupHint) && wmHints[8] != XCB_WINDOW_NONE)
-                info.clientLeader = wmHints[8];
+            exists = decodeWindowProperties(properties, atoms_.utf8String, info);
             // The application: the process for a client of this machine that
             // names one, else the client group (read once with the properties,
             // so an unchanged window costs nothing here).
-            info.processID = info.pid;
             if (exists)
                 info.pid = applicationIdFor(info.processID, isLocalMachine(info.clientMachine, hostName_),
                                             info.clientLeader != XCB_WINDOW_NONE ? info.clientLeader : info.window,

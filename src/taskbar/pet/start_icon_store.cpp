@@ -16,8 +16,8 @@ constexpr qint64 maximumCustomImageFileSize = 32LL * 1024 * 1024;
 
 namespace keys = settings::keys;
 
-std::unique_ptr<StartIconStore>& sharedSlot() {
-    static std::unique_ptr<StartIconStore> slot;
+platform::SharedInstance<StartIconStore>& sharedSlot() {
+    static platform::SharedInstance<StartIconStore> slot;
     return slot;
 }
 
@@ -29,11 +29,7 @@ bool sameImage(const std::optional<QImage>& a, const std::optional<QImage>& b) {
 }  // namespace
 
 StartIconStore& StartIconStore::shared() {
-    static const bool resetWithBackend = (platform::registerSharedInstanceReset([] { resetShared(); }), true);
-    (void)resetWithBackend;
-    auto& slot = sharedSlot();
-    if (!slot) slot = std::make_unique<StartIconStore>(platform::prefs::userDefaults());
-    return *slot;
+    return *sharedSlot().get([] { return std::make_shared<StartIconStore>(platform::prefs::userDefaults()); });
 }
 
 void StartIconStore::resetShared() { sharedSlot().reset(); }
