@@ -292,9 +292,9 @@ TEST_F(DockControllerTest, RestartFailuresAreLoggedAndPreferencesStayWritten) {
     };
     const QString written = QStringLiteral("[Quorvel] Dock 偏好已写入但未能重载，状态可能暂不一致（详见上条日志）。");
     const Case cases[] = {
-        {{false, -1, 0, QStringLiteral("No such file or directory")},
+        {{false, -1, 0, QStringLiteral("No such file or directory"), {}},
          {QStringLiteral("[Quorvel] killall Dock 启动失败：No such file or directory（偏好已写入但未重载）"), written}},
-        {{true, 1, 0, {}}, {QStringLiteral("[Quorvel] killall Dock 退出码 1（Dock 可能未运行；偏好已写入）"), written}},
+        {{true, 1, 0, {}, {}}, {QStringLiteral("[Quorvel] killall Dock 退出码 1（Dock 可能未运行；偏好已写入）"), written}},
     };
     for (const auto& c : cases) {
         processes->outcome = c.outcome;

@@ -659,7 +659,7 @@ std::vector<QString> Connection::textProperties(const std::vector<xcb_window_t>&
     out.reserve(windows.size());
     for (auto cookie : cookies) {
         Reply<xcb_get_property_reply_t> r(xcb_get_property_reply(conn_, cookie, nullptr));
-        QByteArray b = bytes(r.get());
+        QByteArray b = bytes(PropertyValue::of(r.get()));
         if (const int nul = b.indexOf('\0'); nul >= 0) b.truncate(nul);
         out.push_back(QString::fromUtf8(b));
     }

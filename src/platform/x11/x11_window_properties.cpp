@@ -16,12 +16,6 @@ std::vector<std::uint32_t> cardinals(const PropertyValue& p) {
     return std::vector<std::uint32_t>(v, v + std::max(0, p.length / 4));
 }
 
-// The bytes of an 8-bit property; empty for another format.
-QByteArray bytes(const PropertyValue& p) {
-    if (!p.present || p.format != 8 || !p.data) return {};
-    return QByteArray(static_cast<const char*>(p.data), std::max(0, p.length));
-}
-
 FrameExtents extentsFrom(const std::vector<std::uint32_t>& v) {
     FrameExtents e;
     if (v.size() < 4) return e;
@@ -35,6 +29,11 @@ FrameExtents extentsFrom(const std::vector<std::uint32_t>& v) {
 }
 
 }  // namespace
+
+QByteArray bytes(const PropertyValue& p) {
+    if (!p.present || p.format != 8 || !p.data) return {};
+    return QByteArray(static_cast<const char*>(p.data), std::max(0, p.length));
+}
 
 PropertyValue PropertyValue::of(const xcb_get_property_reply_t* reply) {
     PropertyValue p;

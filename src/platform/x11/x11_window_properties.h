@@ -8,6 +8,8 @@
 
 #include "platform/x11/x11_connection.h"
 
+#include <QByteArray>
+
 namespace platform::x11 {
 
 // One property of a window as the server answered it: absent when the
@@ -22,6 +24,9 @@ struct PropertyValue {
 
     static PropertyValue of(const xcb_get_property_reply_t* reply);
 };
+
+// The bytes of an 8-bit property; empty for another format.
+QByteArray bytes(const PropertyValue& p);
 
 // The properties WindowInfo is read from, all asked for in one round trip.
 struct WindowProperties {
