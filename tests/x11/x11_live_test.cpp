@@ -683,8 +683,9 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopAndScansTakeTheLastListA
 }
 
 TEST_F(X11LiveTest, AWindowRetitledAllTheTimeKeepsNoOtherChangeOffTheStrip) {
+    // Two applications (a class each), so each one's window is its own.
     Terminal& busy = terminal("80x24+40+40");
-    Terminal& other = terminal("80x24+600+40");
+    Terminal& other = terminal("80x24+600+40", "OtherTerm");
     auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
     std::vector<AppItem> latest;
     service->setOnSnapshot([&](const std::vector<AppItem>& items) { latest = items; });

@@ -230,7 +230,9 @@ TEST(X11SystemTest, PanelFlagsAndSessionCommands) {
     EXPECT_EQ(live.commandFor(SystemdSession::Request::logOut),
               (QStringList{"/usr/bin/loginctl", "terminate-session", "c2"}));
     EXPECT_EQ(live.commandFor(SystemdSession::Request::shutDown), (QStringList{"/usr/bin/systemctl", "poweroff"}));
-    EXPECT_TRUE(SystemdSession(QStringLiteral("/usr/bin"), QString()).commandFor(SystemdSession::Request::logOut).isEmpty());
+    // Without a session id, logind finds the caller's graphical session itself.
+    EXPECT_EQ(SystemdSession(QStringLiteral("/usr/bin"), QString()).commandFor(SystemdSession::Request::logOut),
+              (QStringList{"/usr/bin/loginctl", "terminate-session", "auto"}));
     EXPECT_TRUE(SystemdSession(QString(), QStringLiteral("c2")).commandFor(SystemdSession::Request::restart).isEmpty());
 }
 

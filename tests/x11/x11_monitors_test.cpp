@@ -96,7 +96,7 @@ double cpuNanoseconds(pid_t pid) {
 std::vector<x11::WindowInfo> barsOf(Connection& conn, pid_t pid) {
     std::vector<x11::WindowInfo> bars;
     for (const auto& info : conn.windowInfos(conn.clientList()))
-        if (info.pid == pid && info.viewable && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DOCK))
+        if (info.processID == pid && info.viewable && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DOCK))
             bars.push_back(info);
     std::sort(bars.begin(), bars.end(), [](const auto& a, const auto& b) { return a.frame().minX() < b.frame().minX(); });
     return bars;
@@ -113,7 +113,7 @@ xcb_window_t maximisedTerminal(MixedMonitorDesktop& desktop, Child& process, con
     xcb_window_t window = XCB_WINDOW_NONE;
     desktop.conn->waitUntil([&] {
         for (const auto& info : desktop.conn->windowInfos(desktop.conn->clientList()))
-            if (info.pid == process.pid() && info.viewable) window = info.window;
+            if (info.processID == process.pid() && info.viewable) window = info.window;
         return window != XCB_WINDOW_NONE;
     }, 10.0);
     auto* e = desktop.conn->ewmh();
@@ -181,8 +181,9 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
         EXPECT_EQ(after[1].window, before[1].window) << "the right bar was rebuilt";
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
         // Bars rebuilt in a loop cost over half a core; the idle bars' own
-        // second-scale polls stay well under 1 % even on a loaded machine.
-        EXPECT_LT(share, 0.01) << "idle CPU share";
+        // second-scale polls stay under 1 % on a quiet machine, and well under
+        // 3 % beside the other live tests.
+        EXPECT_LT(share, 0.03) << "idle CPU share";
 #endif
 
         // A maximised window on each monitor stops at that monitor's bar (xterm

@@ -74,7 +74,7 @@ protected:
             auto* children = xcb_query_tree_children(tree);
             for (int i = 0; i < xcb_query_tree_children_length(tree) && !found.exists; ++i) {
                 const auto info = conn->windowInfo(children[i]);
-                if (info.exists && info.viewable && app && info.pid == app->pid() && isStartMenu(info)) found = info;
+                if (info.exists && info.viewable && app && info.processID == app->pid() && isStartMenu(info)) found = info;
             }
         }
         std::free(tree);
