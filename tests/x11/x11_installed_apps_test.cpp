@@ -118,10 +118,7 @@ TEST(X11InstalledAppsTest, TerminalEntriesRunInTheUsersTerminalAndUnstartableOne
         std::optional<platform::OpenResult> result;
         platform::workspace().openApplication(apps + "/" + c.entry + ".desktop",
                                               [&](platform::OpenResult r) { result = r; });
-        for (int i = 0; i < 200 && !(result && (!c.ok || QFileInfo::exists(ran))); ++i) {
-            QCoreApplication::processEvents();
-            ::usleep(25 * 1000);
-        }
+        x11test::pumpUntil([&] { return result && (!c.ok || QFileInfo::exists(ran)); });
         ASSERT_TRUE(result);
         EXPECT_EQ(result->ok, c.ok) << result->errorDescription.toStdString();
         QFile called(dir.path() + "/called");
