@@ -4,12 +4,5 @@
 # (xterm, and xcalc, xeyes, ... where installed), as the X server shows it,
 # with a strip of the desktop above it.
 set -eu
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build-screenshot}
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_BENCHMARKS=OFF >/dev/null
-fi
-ninja -C "$build" -j4 test_x11 quorvel
-QUORVEL_LIVE_BAR_SCREENSHOT="$root/docs/bar-live.png" \
-  "$build/tests/test_x11" --gtest_filter='X11BarLookTest.LiveScreenshot'
-echo "wrote $root/docs/bar-live.png"
+. "$(dirname "$0")/lib/live-screenshot.sh"
+render_live_screenshot QUORVEL_LIVE_BAR_SCREENSHOT docs/bar-live.png 'X11BarLookTest.LiveScreenshot'

@@ -254,18 +254,22 @@ TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
             for (qint64 n = 0;; ++n) {
                 v.insert(QStringLiteral("generation"), n);
                 writer.save(domain, v);
-                if (n == 0) (void)!::write(saved[1], "s", 1);
+                (void)!::write(saved[1], "s", 1);
             }
         }
         ::close(saved[1]);
-        // The kill comes a little later each round, once the writer has saved
-        // once: a slow machine must not kill every writer before its first save.
-        char byte = 0;
-        pollfd ready{saved[0], POLLIN, 0};
-        const bool wrote = ::poll(&ready, 1, 60000) == 1 && ::read(saved[0], &byte, 1) == 1;
-        ::close(saved[0]);
-        ::usleep(7000 * (round % 12));
+        // The writer reports every save; the kill comes after a different number
+        // of them each round, so it lands at varying points of the next write
+        // (and never before the first save, however slow the machine).
+        const int savesBeforeKill = 1 + round % 12;
+        bool wrote = true;
+        for (int n = 0; wrote && n < savesBeforeKill; ++n) {
+            char byte = 0;
+            pollfd ready{saved[0], POLLIN, 0};
+            wrote = ::poll(&ready, 1, 60000) == 1 && ::read(saved[0], &byte, 1) == 1;
+        }
         ::kill(child, SIGKILL);
+        ::close(saved[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(wrote) << "round " << round << ": the writer never saved";
