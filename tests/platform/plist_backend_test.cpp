@@ -7,6 +7,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -258,9 +259,10 @@ TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
             }
         }
         ::close(saved[1]);
-        // The writer reports every save; the kill comes after a different number
-        // of them each round, so it lands at varying points of the next write
-        // (and never before the first save, however slow the machine).
+        // The writer reports every save; after a different number of them each
+        // round (never before the first, however slow the machine) the kill
+        // follows the next save's temporary file: its creation on even rounds,
+        // its first bytes on odd ones.
         const int savesBeforeKill = 1 + round % 12;
         bool wrote = true;
         for (int n = 0; wrote && n < savesBeforeKill; ++n) {
@@ -268,7 +270,18 @@ TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
             pollfd ready{saved[0], POLLIN, 0};
             wrote = ::poll(&ready, 1, 60000) == 1 && ::read(saved[0], &byte, 1) == 1;
         }
+        const int events = ::inotify_init1(IN_CLOEXEC);
+        ::inotify_add_watch(events, QFile::encodeName(dir.path()).constData(), round % 2 ? IN_MODIFY : IN_CREATE);
+        for (bool seen = false; wrote && !seen;) {
+            alignas(inotify_event) char buffer[4096];
+            pollfd ready{events, POLLIN, 0};
+            const ssize_t n = ::poll(&ready, 1, 60000) == 1 ? ::read(events, buffer, sizeof buffer) : -1;
+            wrote = n > 0;
+            for (ssize_t at = 0; at < n; at += ssize_t(sizeof(inotify_event)) + reinterpret_cast<inotify_event*>(buffer + at)->len)
+                seen = seen || reinterpret_cast<inotify_event*>(buffer + at)->name[0] == '.';
+        }
         ::kill(child, SIGKILL);
+        ::close(events);
         ::close(saved[0]);
         int status = 0;
         ::waitpid(child, &status, 0);

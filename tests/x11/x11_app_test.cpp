@@ -12,6 +12,7 @@
 
 #include "platform/linux/plist_backend.h"
 #include "platform/x11/x11_connection.h"
+#include "x11_bare_client.h"
 #include "x11_program.h"
 
 using namespace platform;
@@ -210,6 +211,39 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
     }
     EXPECT_TRUE(byShortcut) << "Super+Space does not open the start menu";
 
+    // A system-tray host that starts after the program still gets its
+    // menu-bar item: the test becomes the host (owns the tray selection and
+    // says so, as a panel does) and waits for the request to dock an icon.
+    BareClient host;
+    xcb_connection_t* c = host.connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t root = screen->root, owner = xcb_generate_id(c);
+    const xcb_atom_t selection = host.atom("_NET_SYSTEM_TRAY_S0"), opcode = host.atom("_NET_SYSTEM_TRAY_OPCODE");
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, 0, nullptr);
+    xcb_set_selection_owner(c, owner, selection, XCB_CURRENT_TIME);
+    xcb_client_message_event_t announce{};
+    announce.response_type = XCB_CLIENT_MESSAGE;
+    announce.format = 32;
+    announce.window = root;
+    announce.type = host.atom("MANAGER");
+    announce.data.data32[1] = selection;
+    announce.data.data32[2] = owner;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&announce));
+    xcb_flush(c);
+    bool docked = false;
+    EXPECT_TRUE(pumpUntil([&] {
+        while (xcb_generic_event_t* ev = xcb_poll_for_event(c)) {
+            auto* m = reinterpret_cast<xcb_client_message_event_t*>(ev);
+            // SYSTEM_TRAY_REQUEST_DOCK (0) with the icon's window.
+            if ((ev->response_type & 0x7f) == XCB_CLIENT_MESSAGE && m->type == opcode && m->data.data32[1] == 0 &&
+                m->data.data32[2] != XCB_WINDOW_NONE)
+                docked = true;
+            std::free(ev);
+        }
+        return docked;
+    })) << "the program never asked the new tray host to dock its item";
+
     app->stop();
     EXPECT_FALSE(QFile::exists(home.filePath("com.apple.dock.plist"))) << "the Dock's settings were written";
     QFile settings(home.filePath("app.quorvel.Quorvel.plist"));
@@ -280,54 +314,6 @@ TEST_F(X11AppTest, MinimiseAllShortcutAndSigtermExit) {
     ASSERT_TRUE(ended);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-}
-
-// A system-tray host that starts after the program still gets its menu-bar
-// item: the test becomes the host (owns the tray selection and says so, as
-// a panel does) and waits for the program's request to dock an icon.
-TEST_F(X11AppTest, TrayHostStartedLaterGetsTheMenuBarItem) {
-    // No first-run question: the start is over once the bar shows.
-    writeSettings("<key>dockSetupCompleted</key><true/>");
-    ASSERT_TRUE(launch()) << "no bar appeared";
-    xcb_connection_t* c = xcb_connect(x11test::Session::shared().display().c_str(), nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(c));
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    auto intern = [&](const std::string& name) {
-        auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::uint16_t(name.size()), name.c_str()), nullptr);
-        const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-        std::free(r);
-        return a;
-    };
-    const xcb_atom_t selection = intern("_NET_SYSTEM_TRAY_S0"), opcode = intern("_NET_SYSTEM_TRAY_OPCODE"),
-                     manager = intern("MANAGER");
-    const xcb_window_t host = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, host, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen->root_visual, 0, nullptr);
-    xcb_set_selection_owner(c, host, selection, XCB_CURRENT_TIME);
-    xcb_client_message_event_t announce{};
-    announce.response_type = XCB_CLIENT_MESSAGE;
-    announce.format = 32;
-    announce.window = screen->root;
-    announce.type = manager;
-    announce.data.data32[0] = XCB_CURRENT_TIME;
-    announce.data.data32[1] = selection;
-    announce.data.data32[2] = host;
-    xcb_send_event(c, 0, screen->root, XCB_EVENT_MASK_STRUCTURE_NOTIFY, reinterpret_cast<const char*>(&announce));
-    xcb_flush(c);
-
-    bool docked = false;
-    EXPECT_TRUE(pumpUntil([&] {
-        while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
-            if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
-                auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
-                // SYSTEM_TRAY_REQUEST_DOCK (0) with the icon's window.
-                if (m->type == opcode && m->data.data32[1] == 0 && m->data.data32[2] != XCB_WINDOW_NONE) docked = true;
-            }
-            std::free(e);
-        }
-        return docked;
-    }, 10.0)) << "the program never asked the new tray host to dock its item";
-    xcb_disconnect(c);
 }
 
 }  // namespace

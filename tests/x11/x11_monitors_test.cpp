@@ -9,8 +9,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include "platform/x11/x11_connection.h"
 #include "x11_program.h"
@@ -33,41 +31,18 @@ class MixedMonitorDesktop {
 public:
     ~MixedMonitorDesktop() { conn.reset(); }  // before its server ends
     bool start(std::string& error) {
-        int fds[2];
-        if (pipe(fds) != 0) return (error = "no pipe"), false;
-        const std::string size = std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + "x24";
-        if (!server_.start({"Xvfb", "-displayfd", "3", "-screen", "0", size, "-nolisten", "tcp"}, "", fds[1], 3)) {
-            close(fds[0]);
-            close(fds[1]);
-            return (error = "cannot start Xvfb"), false;
-        }
-        close(fds[1]);
-        std::string number;
-        QElapsedTimer t;
-        t.start();
-        while (number.find('\n') == std::string::npos && t.elapsed() < 10000 && server_.running()) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, 100) <= 0) continue;
-            char buf[32];
-            const ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            number.append(buf, std::size_t(n));
-        }
-        close(fds[0]);
-        number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
-                     number.end());
-        if (number.empty()) return (error = "Xvfb did not report a display number"), false;
-        display = ":" + number;
+        display = startXServer(server_, screenWidth, screenHeight, error);
+        if (display.empty()) return false;
         if (!windowManager_.start({"openbox", "--sm-disable"}, display))
             return (error = "cannot start openbox"), false;
         conn = Connection::open(QString::fromStdString(display), nullptr);
-        if (!conn || !conn->hasWindowManager(10.0)) return (error = "openbox did not come up"), false;
+        if (!conn || !conn->hasWindowManager(patience)) return (error = "openbox did not come up"), false;
         return true;
     }
     // Runs a program on this display and waits for it to end.
     bool run(const std::vector<std::string>& argv) {
         Child c;
-        return c.start(argv, display) && c.waitForExit(10.0);
+        return c.start(argv, display) && c.waitForExit(patience);
     }
     bool splitIntoMixedMonitors() {
         return run({"xrandr", "--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"}) &&
@@ -115,7 +90,7 @@ xcb_window_t maximisedTerminal(MixedMonitorDesktop& desktop, Child& process, con
         for (const auto& info : desktop.conn->windowInfos(desktop.conn->clientList()))
             if (info.processID == process.pid() && info.viewable) window = info.window;
         return window != XCB_WINDOW_NONE;
-    }, 10.0);
+    }, patience);
     auto* e = desktop.conn->ewmh();
     if (window != XCB_WINDOW_NONE)
         desktop.conn->sendRootMessage(window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_MAXIMIZED_VERT,
@@ -151,10 +126,10 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
                               {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
                                "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h, "QUORVEL_SESSION_COMMANDS="}));
         if (!c.splitBeforeStart) {
-            ASSERT_TRUE(conn.waitUntil([&] { return !barsOf(conn, app.pid()).empty(); }, 20.0)) << "no bar";
+            ASSERT_TRUE(conn.waitUntil([&] { return !barsOf(conn, app.pid()).empty(); }, patience)) << "no bar";
             ASSERT_TRUE(desktop.splitIntoMixedMonitors()) << "xrandr (x11-xserver-utils) failed";
         }
-        ASSERT_TRUE(conn.waitUntil([&] { return twoBars(conn, app.pid()); }, 20.0))
+        ASSERT_TRUE(conn.waitUntil([&] { return twoBars(conn, app.pid()); }, patience))
             << barsOf(conn, app.pid()).size() << " bars";
 
         // Stable and idle: the same two bar windows, and almost no CPU, over a
@@ -198,9 +173,9 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
             return f.maxY() <= bar.minY() + 1 && f.maxY() > bar.minY() - 20 && f.width() > bar.width() - 20 &&
                    f.minX() >= bar.minX() - 1 && f.maxX() <= bar.maxX() + 1;
         };
-        EXPECT_TRUE(conn.waitUntil([&] { return stopsAt(l, leftBar); }, 10.0))
+        EXPECT_TRUE(conn.waitUntil([&] { return stopsAt(l, leftBar); }, patience))
             << "left window ends at " << conn.windowInfo(l).frame().maxY();
-        EXPECT_TRUE(conn.waitUntil([&] { return stopsAt(r, rightBar); }, 10.0))
+        EXPECT_TRUE(conn.waitUntil([&] { return stopsAt(r, rightBar); }, patience))
             << "right window ends at " << conn.windowInfo(r).frame().maxY();
 
         // The picture of the two bars, when asked for (scripts/render_mixed_monitors_screenshot.sh).

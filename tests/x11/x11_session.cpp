@@ -164,6 +164,42 @@ Session& Session::shared() {
     return s;
 }
 
+std::string startXServer(Child& server, int width, int height, std::string& error) {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error = "cannot make a pipe";
+        return {};
+    }
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    // -displayfd: the server picks a free display number and writes it to fd 3.
+    if (!server.start({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, "", fds[1], 3)) {
+        close(fds[0]);
+        close(fds[1]);
+        error = "cannot start Xvfb";
+        return {};
+    }
+    close(fds[1]);
+    std::string number;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < patience * 1000) {
+        pollfd p{fds[0], POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) {
+            char buf[32];
+            ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            number.append(buf, std::size_t(n));
+            if (number.find('\n') != std::string::npos) break;
+        }
+        if (!server.running()) break;
+    }
+    close(fds[0]);
+    number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
+                 number.end());
+    if (number.empty()) error = "Xvfb did not report a display number";
+    return number.empty() ? std::string() : ":" + number;
+}
+
 bool Session::start(std::string& error, const WindowManager& manager) {
     if (isRunning()) return true;
     // A helper process of a test runs on its parent's session.
@@ -180,44 +216,13 @@ bool Session::start(std::string& error, const WindowManager& manager) {
         error = manager.name + " is not installed (Debian package " + manager.package + "); the live-desktop tests need it";
         return false;
     }
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error = "cannot make a pipe";
-        return false;
-    }
     server_ = std::make_unique<Child>();
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    // -displayfd: the server picks a free display number and writes it to fd 3.
-    if (!server_->start({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, "", fds[1], 3)) {
-        close(fds[0]);
-        close(fds[1]);
-        error = "cannot start Xvfb";
-        return false;
-    }
-    close(fds[1]);
-    std::string number;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < patience * 1000) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (poll(&p, 1, 100) > 0) {
-            char buf[32];
-            ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            number.append(buf, std::size_t(n));
-            if (number.find('\n') != std::string::npos) break;
-        }
-        if (!server_->running()) break;
-    }
-    close(fds[0]);
-    number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
-                 number.end());
-    if (number.empty()) {
+    display_ = startXServer(*server_, width, height, error);
+    if (display_.empty()) {
         server_.reset();
-        error = "Xvfb did not report a display number";
         return false;
     }
-    display_ = ":" + number;
+    const std::string number = display_.substr(1);
     setenv("DISPLAY", display_.c_str(), 1);
     manager_ = manager.name;
     windowManager_ = std::make_unique<Child>();

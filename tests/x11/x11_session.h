@@ -44,6 +44,10 @@ private:
     pid_t pid_ = -1;
 };
 
+// Starts Xvfb on a free display with a screen of the size: the display
+// (":N"), or empty with the reason in `error`.
+std::string startXServer(Child& server, int width, int height, std::string& error);
+
 // How one window manager is started in a test session, with its stock
 // configuration. `program` is looked for in PATH; `package` names the Debian
 // package a missing program comes from.
