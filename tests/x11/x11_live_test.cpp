@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
@@ -377,24 +376,8 @@ TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
     EXPECT_TRUE(plain->bundlePath && plain->bundlePath->endsWith(QStringLiteral("xterm")));
     EXPECT_FALSE(bare.application(999999));
 
-    // The application outlives the process it is named by while another of
-    // its windows is open.
-    const std::int32_t app = a.pid();
-    a.process->stop();
-    ASSERT_TRUE(conn->waitUntil([&] { return !conn->windowInfo(a.window).exists; }, 5.0));
-    EXPECT_TRUE(conn->waitUntil([&] { return ws.isProcessAlive(app) && axImpl->windowsOf(app).size() == 1; }, 5.0));
-    auto left = ws.application(app);
-    ASSERT_TRUE(left);
-    EXPECT_EQ(left->bundleID, QStringLiteral("test-term"));
-    EXPECT_TRUE(left->executablePath && left->executablePath->endsWith(QStringLiteral("xterm")))
-        << "read through the process that still runs";
-}
-
-// What the task strip makes of two xterms: one application, whether combined,
-// pinned or shown window by window.
-TEST_F(X11LiveTest, OneApplicationsProcessesAreOneTaskStripApplication) {
-    Terminal& a = terminal("80x24+40+40");
-    Terminal& b = terminal("80x24+400+300");
+    // What the task strip makes of the two xterms: one application, whether
+    // combined, pinned or shown window by window.
     auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
     std::vector<AppItem> last;
     service->setOnSnapshot([&](const std::vector<AppItem>& items) { last = items; });
@@ -404,7 +387,7 @@ TEST_F(X11LiveTest, OneApplicationsProcessesAreOneTaskStripApplication) {
             if (app.pid == a.pid() && app.windows.size() == 2) return &app;
         return nullptr;
     };
-    ASSERT_TRUE(pumpUntil([&] { return xterm() != nullptr; }, 10.0)) << "both windows under the first process";
+    ASSERT_TRUE(pumpUntil([&] { return xterm() != nullptr; })) << "both windows under the first process";
     ASSERT_TRUE(xterm()->bundleID);
     const QString id = *xterm()->bundleID;
     EXPECT_TRUE(std::none_of(last.begin(), last.end(), [&](const AppItem& app) { return app.pid == b.pid(); }));
@@ -439,20 +422,29 @@ TEST_F(X11LiveTest, OneApplicationsProcessesAreOneTaskStripApplication) {
                         urgent);
     conn->flush();
     const ax::Element windowB = x11::X11Accessibility(conn).windowElement(b.window, a.pid());
-    ASSERT_TRUE(pumpUntil([&] { return read<bool>(windowB, names::demandsAttention); }, 5.0));
+    ASSERT_TRUE(pumpUntil([&] { return read<bool>(windowB, names::demandsAttention); }));
     service->scheduleScan();
     ASSERT_TRUE(pumpUntil([&] { return xterm() && std::any_of(xterm()->windows.begin(), xterm()->windows.end(),
-                                                              [](const WindowItem& w) { return w.hasUnread; }); },
-                          10.0));
-    for (const auto& item : TaskStripItems::build(last, false, QStringList{}, {}, {}))
-        if (item.bundleID == id) {
-            EXPECT_TRUE(item.hasUnread) << "the combined button";
-        }
-    std::size_t marked = 0;
-    for (const auto& item : TaskStripItems::build(last, true, QStringList{}, {}, {}))
-        if (item.bundleID == id) marked += item.hasUnread ? 1 : 0;
-    EXPECT_EQ(marked, 1u) << "only the urgent window's button";
+                                                              [](const WindowItem& w) { return w.hasUnread; }); }));
+    for (bool perWindow : {false, true}) {
+        std::size_t marked = 0;
+        for (const auto& item : TaskStripItems::build(last, perWindow, QStringList{}, {}, {}))
+            if (item.bundleID == id) marked += item.hasUnread ? 1 : 0;
+        EXPECT_EQ(marked, 1u) << (perWindow ? "only the urgent window's button" : "the combined button");
+    }
     service->stop();
+
+    // The application outlives the process it is named by while another of
+    // its windows is open.
+    const std::int32_t app = a.pid();
+    a.process->stop();
+    ASSERT_TRUE(conn->waitUntil([&] { return !conn->windowInfo(a.window).exists; }, patience));
+    EXPECT_TRUE(conn->waitUntil([&] { return ws.isProcessAlive(app) && axImpl->windowsOf(app).size() == 1; }, patience));
+    auto left = ws.application(app);
+    ASSERT_TRUE(left);
+    EXPECT_EQ(left->bundleID, QStringLiteral("test-term"));
+    EXPECT_TRUE(left->executablePath && left->executablePath->endsWith(QStringLiteral("xterm")))
+        << "read through the process that still runs";
 }
 
 TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
@@ -529,7 +521,7 @@ TEST_F(X11LiveTest, FullScreenChangesAreToldAsTheyHappen) {
         SCOPED_TRACE(step.what);
         const int before = spaces;
         step.act();
-        EXPECT_TRUE(pumpUntil([&] { return spaces > before; }, 5.0));
+        EXPECT_TRUE(pumpUntil([&] { return spaces > before; }));
     }
     workspace().removeObserver(token);
 }
@@ -714,28 +706,19 @@ TEST_F(X11LiveTest, AWindowRetitledAllTheTimeKeepsNoOtherChangeOffTheStrip) {
                             title.size(), title.constData());
         xcb_flush(c);
     };
-    ASSERT_TRUE(pumpUntil([&] { return !latest.empty(); }, 10.0));
-    double worst = 0;
+    ASSERT_TRUE(pumpUntil([&] { return !latest.empty(); }));
+    // How soon it comes is the simulated desktop's to check; here, that it
+    // comes at all while the busy window goes on changing.
     for (int round = 1; round <= 3; ++round) {
         const QString title = QStringLiteral("other-%1").arg(round);
         const QByteArray bytes = title.toUtf8();
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, other.window, netName, utf8, 8, bytes.size(), bytes.constData());
         xcb_flush(c);
-        QElapsedTimer seen;
-        seen.start();
-        // The busy window goes on changing while the strip catches up.
-        ASSERT_TRUE(pumpUntil(
-            [&] {
-                churn();
-                return shows(title);
-            },
-            10.0))
-            << "round " << round << ": the other window's new title never reached the strip";
-        worst = std::max(worst, seen.elapsed() / 1000.0);
+        ASSERT_TRUE(pumpUntil([&] {
+            churn();
+            return shows(title);
+        })) << "round " << round << ": the other window's new title never reached the strip";
     }
-    // Half a second at most on an idle machine; a loaded one adds the scan's own time.
-    EXPECT_LT(worst, 2.0) << "the longest wait for the other window's change";
-    std::printf("longest wait for the other window's change: %.3f s\n", worst);
     service->stop();
 }
 
@@ -949,7 +932,7 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
         EXPECT_EQ(platform::workspace().revealInFileViewer(QStringLiteral("/usr/share/applications/debian-xterm.desktop")),
                   c.revealed);
         if (c.failsLater) {
-            EXPECT_TRUE(pumpUntil([&] { return log->all().join('\n').contains("no method available"); }, 5.0))
+            EXPECT_TRUE(pumpUntil([&] { return log->all().join('\n').contains("no method available"); }))
                 << "xdg-open's error was lost";
             continue;
         }
@@ -976,10 +959,10 @@ TEST_F(X11LiveTest, MaximizeAsksTheManagerAndTilingRestores) {
         return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
     };
     ASSERT_TRUE(WindowEnumerator::place(w, displays, WindowLayoutCalculator::Placement::maximize));
-    EXPECT_TRUE(conn->waitUntil(maximised, 5.0)) << "the manager was never asked to maximise";
+    EXPECT_TRUE(conn->waitUntil(maximised, patience)) << "the manager was never asked to maximise";
     EXPECT_TRUE(read<bool>(w, names::maximized));
     ASSERT_TRUE(WindowEnumerator::place(w, displays, WindowLayoutCalculator::Placement::leftHalf));
-    EXPECT_TRUE(conn->waitUntil([&] { return !maximised(); }, 5.0));
+    EXPECT_TRUE(conn->waitUntil([&] { return !maximised(); }, patience));
     // Within the terminal's character cell.
     EXPECT_NEAR(conn->windowInfo(t.window).frame().width(), x11test::Session::width / 2.0, 12);
 }

@@ -161,6 +161,16 @@ bool ProgramTest::waitForShortcut(const std::string& keys, bool held, double tim
     return conn->waitUntil([&] { return holdsShortcut(keys) == held; }, timeoutSeconds);
 }
 
+std::vector<std::uint32_t> ProgramTest::cardinals(xcb_window_t window, xcb_atom_t atom) {
+    Reply<xcb_get_property_reply_t> r(
+        xcb_get_property_reply(conn->xcb(), xcb_get_property(conn->xcb(), 0, window, atom, XCB_ATOM_CARDINAL, 0, 16),
+                               nullptr),
+        &std::free);
+    if (!r) return {};
+    auto* p = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
+    return {p, p + xcb_get_property_value_length(r.get()) / 4};
+}
+
 Terminal& ProgramTest::terminal(const std::string& geometry, const std::string& title, const std::string& cls) {
     terminals.push_back(openTerminal(*conn, geometry, title, cls));
     if (!terminals.back()) throw std::runtime_error("no xterm");

@@ -59,6 +59,8 @@ protected:
     bool holdsShortcut(const std::string& keys);
     // Waits until the shortcut is held (or, with `held` false, let go).
     bool waitForShortcut(const std::string& keys, bool held = true, double timeoutSeconds = patience);
+    // A CARDINAL property of the window (at most 16 values); empty when unset.
+    std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom);
     // An xterm of the test's, ended with the test.
     // `cls`: a WM_CLASS class of its own, for an application apart from the other xterms.
     Terminal& terminal(const std::string& geometry, const std::string& title = "quorvel-test",
