@@ -18,6 +18,7 @@
 #include "platform/linux/property_list.h"
 #include "platform/platform.h"
 #include "platform/sim/manual_dispatcher.h"
+#include "support/environment_override.h"
 #include "support/recording_log.h"
 
 using namespace platform;
@@ -213,19 +214,17 @@ TEST_F(PlistFiles, AValueThatCannotBeWrittenLeavesFileAndMemoryAsTheyWere) {
 }
 
 TEST(PlistFolder, FollowsQuorvelHomeThenXdgConfigThenHome) {
-    const QByteArray savedHome = qgetenv("QUORVEL_HOME"), savedXdg = qgetenv("XDG_CONFIG_HOME");
-    const bool hadHome = qEnvironmentVariableIsSet("QUORVEL_HOME"), hadXdg = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-    qputenv("QUORVEL_HOME", "/tmp/qh");
-    qputenv("XDG_CONFIG_HOME", "/tmp/xdg");
-    EXPECT_EQ(PlistFileBackend::defaultDirectory(), QStringLiteral("/tmp/qh"));
-    qunsetenv("QUORVEL_HOME");
-    EXPECT_EQ(PlistFileBackend::defaultDirectory(), QStringLiteral("/tmp/xdg/quorvel"));
-    qputenv("XDG_CONFIG_HOME", "relative/path");
-    EXPECT_EQ(PlistFileBackend::defaultDirectory(), QDir::homePath() + QStringLiteral("/.config/quorvel"));
-    qunsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(PlistFileBackend::defaultDirectory(), QDir::homePath() + QStringLiteral("/.config/quorvel"));
-    if (hadHome) qputenv("QUORVEL_HOME", savedHome);
-    if (hadXdg) qputenv("XDG_CONFIG_HOME", savedXdg);
+    {
+        EnvironmentOverride home("QUORVEL_HOME", "/tmp/qh"), config("XDG_CONFIG_HOME", "/tmp/xdg");
+        EXPECT_EQ(PlistFileBackend::defaultDirectory(), QStringLiteral("/tmp/qh"));
+    }
+    EnvironmentOverride home("QUORVEL_HOME", std::nullopt);
+    for (const char* config : {"/tmp/xdg", "relative/path", ""}) {
+        EnvironmentOverride xdg("XDG_CONFIG_HOME", *config ? std::optional<QByteArray>(config) : std::nullopt);
+        EXPECT_EQ(PlistFileBackend::defaultDirectory(), *config == '/' ? QStringLiteral("/tmp/xdg/quorvel")
+                                                                       : QDir::homePath() + QStringLiteral("/.config/quorvel"))
+            << config;
+    }
 }
 
 // A writer killed at a random moment leaves a file that reads in full: the

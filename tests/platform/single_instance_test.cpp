@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/linux/single_instance.h"
+#include "support/environment_override.h"
 #include "support/sim_fixture.h"
 
 using platform::linux_backend::InstanceAwareWorkspace;
@@ -98,24 +99,10 @@ TEST_F(SingleInstance, AFileThatCannotBeALockIsAProblemNotASecondCopy) {
 // The lock guards the settings, so it lives where they do, whatever runtime
 // folder the session has (or none).
 TEST_F(SingleInstance, TheLockLivesInTheSettingsFolder) {
-    const QByteArray saved[] = {qgetenv("QUORVEL_HOME"), qgetenv("XDG_CONFIG_HOME"), qgetenv("XDG_RUNTIME_DIR")};
-    const bool had[] = {qEnvironmentVariableIsSet("QUORVEL_HOME"), qEnvironmentVariableIsSet("XDG_CONFIG_HOME"),
-                        qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")};
-    qunsetenv("QUORVEL_HOME");
-    qputenv("XDG_CONFIG_HOME", "/home/u/.config");
+    EnvironmentOverride home("QUORVEL_HOME", std::nullopt), config("XDG_CONFIG_HOME", "/home/u/.config");
     for (const char* runtime : {"/run/user/1000", "/run/user/other", ""}) {
-        if (*runtime)
-            qputenv("XDG_RUNTIME_DIR", runtime);
-        else
-            qunsetenv("XDG_RUNTIME_DIR");
+        EnvironmentOverride session("XDG_RUNTIME_DIR", *runtime ? std::optional<QByteArray>(runtime) : std::nullopt);
         EXPECT_EQ(SingleInstanceLock::defaultPath(), QStringLiteral("/home/u/.config/quorvel/quorvel.lock")) << runtime;
-    }
-    const char* names[] = {"QUORVEL_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"};
-    for (int i = 0; i < 3; ++i) {
-        if (had[i])
-            qputenv(names[i], saved[i]);
-        else
-            qunsetenv(names[i]);
     }
 }
 

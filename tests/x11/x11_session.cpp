@@ -423,18 +423,6 @@ public:
 
 }  // namespace
 
-EnvironmentOverride::EnvironmentOverride(const char* name, const QByteArray& value)
-    : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
-    qputenv(name, value);
-}
-
-EnvironmentOverride::~EnvironmentOverride() {
-    if (had_)
-        qputenv(name_, old_);
-    else
-        qunsetenv(name_);
-}
-
 std::string installLiveBackend(const QString& preferencesDirectory,
                                const std::function<void(platform::Services&)>& adjust) {
     platform::x11::BackendOptions options;

@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_connection.h"
+#include "support/environment_override.h"
 
 namespace x11test {
 
@@ -155,19 +156,7 @@ bool seedFirstRunAnswered(const QString& preferencesDirectory);
 // Waits until the manager lists the window as a client.
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = patience);
 
-// Sets an environment variable for the life of the object.
-class EnvironmentOverride {
-public:
-    EnvironmentOverride(const char* name, const QByteArray& value);
-    ~EnvironmentOverride();
-    EnvironmentOverride(const EnvironmentOverride&) = delete;
-    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
-
-private:
-    const char* name_;
-    QByteArray old_;
-    bool had_;
-};
+using ::EnvironmentOverride;
 
 // Installs the live backend of the shared session as the program does, with
 // preferences in the folder. `adjust` may change the services (a log, the

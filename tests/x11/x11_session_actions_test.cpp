@@ -53,10 +53,7 @@ TEST(X11SessionActionsChild, Perform) {
     x11::BackendOptions options;
     options.preferencesDirectory = prefs.path();
     options.sessionCommandFolder = parts[1];
-    if (parts[4].isEmpty())
-        qunsetenv("XDG_SESSION_ID");
-    else
-        qputenv("XDG_SESSION_ID", parts[4].toLocal8Bit());
+    EnvironmentOverride session("XDG_SESSION_ID", parts[4].isEmpty() ? std::nullopt : std::optional(parts[4].toLocal8Bit()));
     std::shared_ptr<NotingAlerts> alerts;
     auto log = std::make_shared<RecordingLog>();
     ASSERT_EQ(installLiveBackend(options,
