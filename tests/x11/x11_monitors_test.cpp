@@ -26,35 +26,14 @@ constexpr int screenWidth = 3200, screenHeight = 1080;
 const Rect leftBar(0, screenHeight - barHeight, 1920, barHeight);
 const Rect rightBar(1920, 1024 - barHeight, 1280, barHeight);
 
-// Xvfb and openbox on a display of their own, ended with the object.
-class MixedMonitorDesktop {
-public:
-    ~MixedMonitorDesktop() { conn.reset(); }  // before its server ends
-    bool start(std::string& error) {
-        display = startXServer(server_, screenWidth, screenHeight, error);
-        if (display.empty()) return false;
-        if (!windowManager_.start({"openbox", "--sm-disable"}, display))
-            return (error = "cannot start openbox"), false;
-        conn = Connection::open(QString::fromStdString(display), nullptr);
-        if (!conn || !conn->hasWindowManager(patience)) return (error = "openbox did not come up"), false;
-        return true;
-    }
-    // Runs a program on this display and waits for it to end.
-    bool run(const std::vector<std::string>& argv) {
-        Child c;
-        return c.start(argv, display) && c.waitForExit(patience);
-    }
+// Xvfb and openbox on a display of the test's own, its screen split into
+// the two monitors on request.
+struct MixedMonitorDesktop : PrivateDesktop {
+    bool start(std::string& error) { return PrivateDesktop::start(screenWidth, screenHeight, error); }
     bool splitIntoMixedMonitors() {
         return run({"xrandr", "--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"}) &&
                run({"xrandr", "--setmonitor", "RIGHT", "1280/338x1024/270+1920+0", "none"});
     }
-
-    std::string display;
-    std::shared_ptr<Connection> conn;
-
-private:
-    Child server_;
-    Child windowManager_;
 };
 
 // CPU time of every thread of a process so far, in nanoseconds.

@@ -200,6 +200,36 @@ std::string startXServer(Child& server, int width, int height, std::string& erro
     return number.empty() ? std::string() : ":" + number;
 }
 
+bool waitUntilManaging(platform::x11::Connection& conn, const std::string& display) {
+    QElapsedTimer probing;
+    probing.start();
+    while (probing.elapsed() < patience * 1000) {
+        OwnWindow probe(0, 0, 10, 10, false, display);
+        if (waitForClient(conn, probe.window(), 1.0)) return true;
+    }
+    return false;
+}
+
+bool PrivateDesktop::start(int width, int height, std::string& error) {
+    display = startXServer(server_, width, height, error);
+    if (display.empty()) return false;
+    if (!windowManager_.start(defaultWindowManager().argv, display)) return (error = "cannot start openbox"), false;
+    conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
+    if (!conn || !conn->hasWindowManager(patience)) return (error = "openbox did not come up on " + display), false;
+    if (!waitUntilManaging(*conn, display)) return (error = "openbox does not manage windows on " + display), false;
+    return true;
+}
+
+bool PrivateDesktop::run(const std::vector<std::string>& argv) {
+    Child c;
+    return c.start(argv, display) && c.waitForExit(patience);
+}
+
+void PrivateDesktop::killServer() {
+    conn.reset();
+    kill(server_.pid(), SIGKILL);
+}
+
 bool Session::start(std::string& error, const WindowManager& manager) {
     if (isRunning()) return true;
     // A helper process of a test runs on its parent's session.
@@ -245,17 +275,7 @@ bool Session::start(std::string& error, const WindowManager& manager) {
         stop();
         return false;
     }
-    // The manager announces itself before it has finished starting, and a
-    // window mapped during its start-up is lost: it is ready once a probe
-    // window of ours becomes one of its clients.
-    bool ready = false;
-    QElapsedTimer probing;
-    probing.start();
-    while (!ready && probing.elapsed() < patience * 1000) {
-        OwnWindow probe(0, 0, 10, 10);
-        ready = waitForClient(*conn, probe.window(), 1.0);
-    }
-    if (!ready) {
+    if (!waitUntilManaging(*conn, display_)) {
         error = manager.name + " does not manage windows on " + display_;
         stop();
         return false;

@@ -49,6 +49,34 @@ private:
 // (":N"), or empty with the reason in `error`.
 std::string startXServer(Child& server, int width, int height, std::string& error);
 
+// Waits until the window manager on `display` manages windows: it announces
+// itself before it has finished starting, and a window mapped during its
+// start-up is lost, so it is ready once a probe window becomes its client.
+bool waitUntilManaging(platform::x11::Connection& conn, const std::string& display);
+
+// Xvfb and openbox on a display of a test's own, apart from the shared
+// session (a screen of another size, or a server the test ends); ended with
+// the object.
+class PrivateDesktop {
+public:
+    PrivateDesktop() = default;
+    ~PrivateDesktop() { conn.reset(); }  // before its server ends
+    PrivateDesktop(const PrivateDesktop&) = delete;
+    PrivateDesktop& operator=(const PrivateDesktop&) = delete;
+    bool start(int width, int height, std::string& error);
+    // Runs a program on this display and waits for it to end.
+    bool run(const std::vector<std::string>& argv);
+    // The X server goes away at once (SIGKILL).
+    void killServer();
+
+    std::string display;
+    std::shared_ptr<platform::x11::Connection> conn;
+
+private:
+    Child server_;
+    Child windowManager_;
+};
+
 // How one window manager is started in a test session, with its stock
 // configuration. `program` is looked for in PATH; `package` names the Debian
 // package a missing program comes from.

@@ -7,8 +7,6 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
-#include <algorithm>
-#include <poll.h>
 #include <unistd.h>
 
 #include "platform/linux/plist_backend.h"
@@ -114,64 +112,6 @@ TEST_F(X11Lifecycle, TwoCopiesStartedTogetherLeaveOneBarAndTheDockAsSeeded) {
     }
 }
 
-// An X server with a window manager of this test's own (it goes away).
-struct OwnServer {
-    x11test::Child server;
-    x11test::Child windowManager;
-    std::string display;
-
-    bool start(std::string& error) {
-        int fds[2];
-        if (::pipe(fds) != 0) return false;
-        if (!server.start({"Xvfb", "-displayfd", "3", "-screen", "0", "1024x600x24", "-nolisten", "tcp"}, "", fds[1], 3)) {
-            ::close(fds[0]);
-            ::close(fds[1]);
-            error = "cannot start Xvfb";
-            return false;
-        }
-        ::close(fds[1]);
-        std::string number;
-        QElapsedTimer t;
-        t.start();
-        while (number.find('\n') == std::string::npos && t.elapsed() < x11test::patience * 1000) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
-            char buf[32];
-            const ssize_t n = ::read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            number.append(buf, std::size_t(n));
-        }
-        ::close(fds[0]);
-        number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
-                     number.end());
-        if (number.empty()) {
-            error = "Xvfb did not report a display number";
-            return false;
-        }
-        display = ":" + number;
-        if (!windowManager.start({"openbox", "--sm-disable"}, display)) {
-            error = "cannot start openbox";
-            return false;
-        }
-        auto conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
-        if (!conn || !conn->hasWindowManager(x11test::patience)) {
-            error = "openbox did not come up on " + display;
-            return false;
-        }
-        // The manager announces itself before it manages windows: it does once
-        // a probe window becomes one of its clients.
-        QElapsedTimer probing;
-        probing.start();
-        bool ready = false;
-        while (!ready && probing.elapsed() < x11test::patience * 1000) {
-            x11test::OwnWindow probe(0, 0, 10, 10, false, display);
-            ready = x11test::waitForClient(*conn, probe.window(), 1.0);
-        }
-        if (!ready) error = "openbox does not manage windows on " + display;
-        return ready;
-    }
-    void killServer() { ::kill(server.pid(), SIGKILL); }
-};
 
 // The X server of these tests goes away, so each round has a server of its own.
 TEST_F(X11Lifecycle, TheEndOfTheXServerGivesTheDockBackWithOrWithoutASignal) {
@@ -182,9 +122,10 @@ TEST_F(X11Lifecycle, TheEndOfTheXServerGivesTheDockBackWithOrWithoutASignal) {
     for (const Case c : {Case{"the server alone", false}, Case{"with SIGTERM at the same moment", true},
                          Case{"the server alone, again", false}, Case{"with SIGTERM, again", true}}) {
         SCOPED_TRACE(c.name);
-        OwnServer own;
+        // An X server with a window manager of this test's own (it goes away).
+        x11test::PrivateDesktop own;
         std::string error;
-        ASSERT_TRUE(own.start(error)) << error;
+        ASSERT_TRUE(own.start(1024, 600, error)) << error;
         auto p = start(own.display);
         QString out;
         ASSERT_TRUE(waitFor(*p, out, QStringLiteral("任务栏窗口枚举启动"))) << out.toStdString();
