@@ -17,6 +17,12 @@ namespace services {
 namespace {
 platform::prefs::Domain& defaults() { return platform::prefs::userDefaults(); }
 platform::prefs::Domain& dock() { return platform::prefs::domain(platform::prefs::dockDomain); }
+// The saved copy in a settings dictionary; a value of another kind is none.
+std::optional<QByteArray> storedCopy(const QVariantMap& values) {
+    const QVariant data = values.value(DockController::kSavedOriginal);
+    if (platform::prefs::kindOf(data) != platform::prefs::Kind::data) return std::nullopt;
+    return data.toByteArray();
+}
 }  // namespace
 
 DockController::DockController() : queue_("app.quorvel.dock") {}
@@ -148,15 +154,14 @@ void DockController::recoverSetAsideSave() {
     if (d.boolValue(kIsManaging).value_or(false)) return;
     for (const QVariantMap& values : d.takeSetAsideValues()) {
         if (values.value(kIsManaging) != QVariant(true)) continue;
-        const QVariant data = values.value(kSavedOriginal);
-        if (platform::prefs::kindOf(data) != platform::prefs::Kind::data) continue;
-        const auto saved = decodeSaved(data.toByteArray());
+        const auto data = storedCopy(values);
+        const auto saved = data ? decodeSaved(*data) : std::nullopt;
         if (!saved) continue;
         // Back under the flag, so the recovery below gives it to the Dock.
         bool placed = false;
         d.update([&](QVariantMap& now) {
             if (now.value(kIsManaging) == QVariant(true)) return;
-            now.insert(kSavedOriginal, data);
+            now.insert(kSavedOriginal, QVariant(*data));
             now.insert(kIsManaging, QVariant(true));
             placed = true;
         });
@@ -204,11 +209,8 @@ std::optional<DockState> DockController::captureOriginal() {
     // the flag are one write: there is never a flag without its copy.
     if (!d.update([&](QVariantMap& values) {
             if (values.value(kIsManaging) == QVariant(true)) {
-                const QVariant data = values.value(kSavedOriginal);
-                if (platform::prefs::kindOf(data) == platform::prefs::Kind::data) {
-                    keptData = data.toByteArray();
-                    kept = decodeSaved(*keptData);
-                }
+                keptData = storedCopy(values);
+                if (keptData) kept = decodeSaved(*keptData);
                 if (!kept) refused = true;
                 return;  // a second takeover in a row keeps the first save
             }
@@ -286,8 +288,7 @@ void DockController::restore() {
     // copy saved in between by another process is left with its flag.
     d.update([&](QVariantMap& values) {
         if (restored) {
-            const QVariant now = values.value(kSavedOriginal);
-            if (platform::prefs::kindOf(now) == platform::prefs::Kind::data && now.toByteArray() != *restored) return;
+            if (const auto now = storedCopy(values); now && *now != *restored) return;
             values.remove(kSavedOriginal);
         }
         values.insert(kIsManaging, QVariant(false));
