@@ -30,21 +30,6 @@ int openRetrying(const char* path, int flags, mode_t mode = 0) {
     return fd;
 }
 
-bool writeAll(int fd, const QByteArray& data) {
-    const char* p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 bool validDomainName(const QString& domain) {
     return !domain.isEmpty() && domain.size() <= 200 && domain != QLatin1String(".") &&
            domain != QLatin1String("..") && !domain.contains(QLatin1Char('/')) && !domain.contains(QChar(0)) &&
@@ -259,31 +244,9 @@ bool PlistFileBackend::saveLocked(const QString& domain, const QString& path, co
         return false;
     }
 
-    QByteArray tempName = native(QDir(directory_).filePath(QStringLiteral(".") + domain + QStringLiteral(".plist.XXXXXX")));
-    int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
-    // mkostemp's 0600 is still cut by the umask; the mode is set before any byte is written.
-    if (fd >= 0 && ::fchmod(fd, 0600) != 0) {
-        ::close(fd);
-        ::unlink(tempName.constData());
-        fd = -1;
-    }
-    if (fd < 0) {
-        platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(systemError(errno), path));
-        return false;
-    }
-    bool ok = writeAll(fd, *document) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(tempName.constData(), native(path).constData()) != 0) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        ::unlink(tempName.constData());
-        platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(systemError(err), path));
+    // ".<domain>.plist.XXXXXX" beside the file, renamed over it once written.
+    if (!replaceFile(path, *document, 0600, &why)) {
+        platform::log(QStringLiteral("[Quorvel] 偏好设置无法保存（%1）: %2").arg(why, path));
         return false;
     }
     // The rename itself is durable only once the folder is flushed.
