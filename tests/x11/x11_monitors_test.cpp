@@ -159,6 +159,14 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
 
         // The picture of the two bars, when asked for (scripts/render_mixed_monitors_screenshot.sh).
         if (const QByteArray out = qgetenv("QUORVEL_MIXED_MONITORS_SCREENSHOT"); !out.isEmpty() && c.splitBeforeStart) {
+            // Once each strip shows its first task button (a slot unlike an empty stretch).
+            const auto slot = [&](const Rect& bar, int x) {
+                return screenImage(conn.xcb(), conn.root(),
+                                   QRect(int(bar.minX()) + x - 16, int(bar.minY()) + 8, 32, barHeight - 16));
+            };
+            EXPECT_TRUE(conn.waitUntil([&] {
+                return slot(leftBar, 82) != slot(leftBar, 700) && slot(rightBar, 82) != slot(rightBar, 700);
+            }, patience));
             const QImage shot = screenImage(conn.xcb(), conn.root(), QRect(0, 0, screenWidth, screenHeight));
             ASSERT_FALSE(shot.isNull());
             // The lower part of the screen, where both bars are.
