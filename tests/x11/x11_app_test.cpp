@@ -177,7 +177,7 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
     }
     EXPECT_TRUE(menu) << "no bar menu";
     xdotool({"key", "Escape"});
-    conn->waitUntil([&] { return popups().empty(); }, 2.0);
+    conn->waitUntil([&] { return popups().empty(); }, patience);
 
     auto startMenu = [&] { return find([](const x11::WindowInfo& i) { return i.title == "Quorvel Start"; }); };
     xdotool({"mousemove", "20", std::to_string(barTop + barHeight / 2)});
@@ -196,7 +196,7 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
     bool byShortcut = false;
     for (int press = 0; press < 3 && !byShortcut; ++press) {
         xdotool({"key", "super+space"});
-        byShortcut = conn->waitUntil([&] { return startMenu().exists; }, 3.0);
+        byShortcut = conn->waitUntil([&] { return startMenu().exists; }, patience / 3);
     }
     EXPECT_TRUE(byShortcut) << "Super+Space does not open the start menu";
 
@@ -274,7 +274,7 @@ TEST_F(X11AppTest, FirstPinsAreTheDesktopsBrowserFileManagerTerminalAndEditor) {
         const auto values = platform::linux_backend::PlistFileBackend(home.path()).load("app.quorvel.Quorvel");
         pins = values.value("launcherPinnedPaths").toStringList();
         return values.value("launcherPinsSeeded").toBool();
-    }, 15.0)) << "the pins were never seeded";
+    }, patience)) << "the pins were never seeded";
     EXPECT_EQ(pins, (QStringList{apps + "/b-browser.desktop", apps + "/files.desktop", apps + "/console.desktop",
                                  apps + "/b-editor.desktop"}));
 }

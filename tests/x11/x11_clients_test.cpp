@@ -172,20 +172,20 @@ TEST_F(X11ClientsTest, OpeningARunningApplicationBringsItForward) {
             w = clients.open(o, 60 + int(k) * 40, 60);
             ASSERT_TRUE(waitForClient(*conn, w));
             // Known to the backend's own connection too.
-            ASSERT_TRUE(pumpUntil([&] { return workspace().application(conn->windowInfo(w).pid).has_value(); }, 5.0));
+            ASSERT_TRUE(pumpUntil([&] { return workspace().application(conn->windowInfo(w).pid).has_value(); }));
         }
         conn->sendRootMessage(distraction, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
         conn->flush();
-        ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == distraction; }, 5.0));
+        ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == distraction; }, patience));
         std::optional<OpenResult> result;
         workspace().openApplication(path, [&](OpenResult r) { result = r; });
-        ASSERT_TRUE(pumpUntil([&] { return result.has_value(); }, 5.0));
+        ASSERT_TRUE(pumpUntil([&] { return result.has_value(); }));
         EXPECT_TRUE(result->ok) << result->errorDescription.toStdString();
         if (w != XCB_WINDOW_NONE) {
-            EXPECT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == w; }, 5.0)) << "brought forward";
+            EXPECT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == w; }, patience)) << "brought forward";
             EXPECT_FALSE(QFile::exists(marker)) << "a second copy started";
         } else {
-            EXPECT_TRUE(pumpUntil([&] { return QFile::exists(marker); }, 5.0)) << "none ran, none started";
+            EXPECT_TRUE(pumpUntil([&] { return QFile::exists(marker); })) << "none ran, none started";
         }
     }
     EXPECT_TRUE(sleeper.running()) << "matched by its program, never signalled";

@@ -251,7 +251,7 @@ TEST_F(X11SettingsTest, StartMenuOpensOverAnOpenSettingsWindowAndGivesTheFocusBa
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(xdotool({"windowactivate", "--sync", std::to_string(c.focused)}));
-        ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == c.focused; }, 5.0));
+        ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == c.focused; }, patience));
         bool opened = false;
         // A press on a freshly focused desktop may not reach the bar yet: pressed again while the menu stays closed.
         for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
@@ -261,14 +261,14 @@ TEST_F(X11SettingsTest, StartMenuOpensOverAnOpenSettingsWindowAndGivesTheFocusBa
             } else {
                 xdotool({"key", "ctrl+alt+space"});
             }
-            opened = conn->waitUntil([&] { return menu().exists && conn->activeWindow() == menu().window; }, 3.0);
+            opened = conn->waitUntil([&] { return menu().exists && conn->activeWindow() == menu().window; }, patience / 3);
         }
         ASSERT_TRUE(opened) << "the menu did not open with the focus; active " << conn->activeWindow();
         // It stays open: the settings window does not take the focus from it.
         EXPECT_FALSE(conn->waitUntil([&] { return !menu().exists || conn->activeWindow() != menu().window; }, 1.0))
             << "the menu lost the focus to " << conn->activeWindow();
         xdotool({"key", "Escape"});
-        EXPECT_TRUE(conn->waitUntil([&] { return !menu().exists; }, 5.0)) << "Escape leaves the menu open";
+        EXPECT_TRUE(conn->waitUntil([&] { return !menu().exists; }, patience)) << "Escape leaves the menu open";
         EXPECT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == c.focused; }, patience))
             << "the focus went to " << conn->activeWindow() << ", not back to " << c.focused;
     }

@@ -13,24 +13,25 @@
 namespace platform {
 namespace {
 
+// Writes every byte, going on after interruptions; false on any other failure.
+bool writeAll(int fd, const QByteArray& data) {
+    const char* p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
 class PosixPrivateFile : public PrivateFile {
 public:
     explicit PosixPrivateFile(int fd) : fd_(fd) {}
     ~PosixPrivateFile() override { ::close(fd_); }
-    bool append(const QByteArray& data) override {
-        const char* p = data.constData();
-        qsizetype left = data.size();
-        while (left > 0) {
-            ssize_t n = ::write(fd_, p, size_t(left));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
-            p += n;
-            left -= n;
-        }
-        return true;
-    }
+    bool append(const QByteArray& data) override { return writeAll(fd_, data); }
 
 private:
     int fd_;
@@ -151,20 +152,7 @@ bool replaceFile(const QString& path, const QByteArray& data, unsigned mode, QSt
     // final mode is set before any content is written.
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    bool ok = ::fchmod(fd, mode_t(mode)) == 0;
-    const char* p = data.constData();
-    qsizetype left = data.size();
-    while (ok && left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= n;
-    }
-    if (ok) ok = ::fsync(fd) == 0;
+    bool ok = ::fchmod(fd, mode_t(mode)) == 0 && writeAll(fd, data) && ::fsync(fd) == 0;
     int err = errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
