@@ -65,7 +65,10 @@ void DockController::restoreAndExit(const QString& logLine) {
     platform::log(logLine);
     // After any Dock work already queued; every write is on disk when it
     // returns, so the settings are stored once this comes back.
-    restoreSynchronously();
+    queue_.sync([this] {
+        restore();
+        givenBackForExit_ = true;
+    });
     platform::exitImmediately(0);
 }
 
@@ -73,7 +76,9 @@ void DockController::apply(DockCoexistMode mode) {
     std::weak_ptr<DockController> weak = weak_from_this();
     queue_.async([weak, mode] {
         auto self = weak.lock();
-        if (!self) return;
+        // Once a termination has given the Dock back, the process is about to
+        // end: a takeover queued after that would leave the Dock taken over.
+        if (!self || self->givenBackForExit_) return;
         if (mode == DockCoexistMode::off) {
             self->hasAppliedThisRun_ = true;
             self->restore();

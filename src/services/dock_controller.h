@@ -76,6 +76,8 @@ private:
 
     platform::SerialQueue queue_;
     bool hasAppliedThisRun_ = false;
+    // On the queue: set by the restore that precedes the exit; later work is dropped.
+    bool givenBackForExit_ = false;
     // The stored form of the copy this run saved (or kept), until it is restored.
     std::optional<QByteArray> ownSave_;
     bool signalHandlersInstalled_ = false;

@@ -339,6 +339,13 @@ TEST_F(DockControllerTest, TerminationSignalFinishesQueuedWorkRestoresAndExits) 
     EXPECT_EQ(lines[0], QStringLiteral("[Quorvel] 收到终止信号，还原 Dock 后退出。"));
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("[Quorvel] Dock 接管(moveRight)")));
     EXPECT_EQ(lines[2], QStringLiteral("[Quorvel] Dock 还原 → autohide=false, edge=bottom"));
+    // A takeover the main thread queues between the restore and the exit
+    // never runs: the Dock stays given back.
+    controller->apply(DockCoexistMode::moveRight);
+    controller->queue().sync([] {});
+    expectDock(false, "bottom", 1.5);
+    EXPECT_EQ(flag(), false);
+    EXPECT_FALSE(defaults().contains(kSaved));
     // Later signals are ignored.
     dispatcher->deliverSignal(SIGINT);
     dispatcher->deliverSignal(SIGHUP);
