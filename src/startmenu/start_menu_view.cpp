@@ -377,6 +377,21 @@ void StartMenuView::detach() {
     setEnabled(false);
 }
 
+void StartMenuView::prepareForOpening() {
+    if (rowMenu_) rowMenu_->close();
+    if (draggingPath_) {
+        draggingPath_.reset();
+        rows_->setDraggingPath(std::nullopt);
+    }
+    // The model is reset by its owner; the field shows what it holds.
+    if (!field_->text().isEmpty()) field_->clear();
+    if (model_.query() != QString()) model_.setQuery({});
+    if (model_.selection() != 0) model_.setSelection(0);
+    if (scroll_) scroll_->stop();
+    list_->verticalScrollBar()->setValue(0);
+    field_->requestFocusSoon();
+}
+
 bool StartMenuView::isScrolling() const { return scroll_ && scroll_->isRunning(); }
 
 void StartMenuView::layoutBottomRow() {

@@ -141,6 +141,10 @@ public:
     // Stops following the model and the stores (a closed menu fading out,
     // whose model serves the next opening).
     void detach();
+    // Back to an opening's first state, for a panel shown again: no text, no
+    // drag, no row menu, the list at its top, the field about to take the focus.
+    void prepareForOpening();
+    StartMenuModel& model() const { return model_; }
 
     // The view's actions (the search field and the rows call them).
     void handleQueryChange(const QString& text);
