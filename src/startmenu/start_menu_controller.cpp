@@ -36,6 +36,7 @@ StartMenuPanel::StartMenuPanel(QWidget* parent)
     // No shadow opt-out: where a compositor draws window shadows the panel has one.
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setAttribute(Qt::WA_TranslucentBackground);
+    setPalette(start_menu_palette::sameWhenInactive(palette()));
     setObjectName(QStringLiteral("StartMenuPanel"));
     setWindowTitle(QStringLiteral("Quorvel Start"));
 }

@@ -1,5 +1,6 @@
 #include "startmenu/start_menu_view.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -72,15 +73,32 @@ protected:
     }
 };
 
-// The list with its 6-point padding around the rows.
+// The list with its 6-point padding around the rows. Its rows look the same
+// in an active and an inactive window, so gaining or losing the activation
+// (every opening does) does not repaint the whole list.
 class PaddedListView : public QListView {
 public:
     explicit PaddedListView(QWidget* parent) : QListView(parent) {
         setViewportMargins(listPadding, listPadding, listPadding, listPadding);
     }
+
+protected:
+    bool viewportEvent(QEvent* event) override {
+        if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate)
+            return QAbstractScrollArea::viewportEvent(event);
+        return QListView::viewportEvent(event);
+    }
 };
 
 }  // namespace
+
+QPalette start_menu_palette::sameWhenInactive(QPalette palette) {
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = QPalette::ColorRole(role);
+        palette.setBrush(QPalette::Inactive, r, palette.brush(QPalette::Active, r));
+    }
+    return palette;
+}
 
 // ---- rows ----------------------------------------------------------------------
 
@@ -276,6 +294,8 @@ StartMenuView::StartMenuView(StartMenuModel& model, Callbacks callbacks, QWidget
     setObjectName(QStringLiteral("StartMenuView"));
     setFixedSize(width, height);
     setAttribute(Qt::WA_TranslucentBackground);
+    // Set before the children exist, which take it over.
+    setPalette(start_menu_palette::sameWhenInactive(palette()));
 
     auto* symbol = new SearchSymbol(this);
     symbol->setGeometry(12, (searchRowHeight - 16) / 2, 16, 16);
