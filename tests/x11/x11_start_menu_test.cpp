@@ -5,9 +5,14 @@
 // desktop close it.
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_icons.h"
+#include "taskbar/app_icon_provider.h"
 #include "x11_program.h"
 
 using namespace platform;
@@ -105,6 +110,41 @@ TEST_F(X11StartMenuTest, ShortcutTypingReturnEscapeAndADesktopPress) {
     xdotool({"mousemove", "900", "200"});
     xdotool({"click", "1"});
     EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, patience)) << "a desktop press leaves the menu open";
+}
+
+// The menu's icons are found and decoded off the GUI thread: the theme's
+// file, by plain look-ups through the themes the GUI thread's loader uses.
+TEST(X11StartMenuIconsThreaded, ThemeIconFileFoundAndDecodedOffTheGuiThread) {
+    QTemporaryDir dir;
+    const QString theme = dir.filePath("icons/hicolor");
+    ASSERT_TRUE(QDir().mkpath(theme + "/scalable/apps"));
+    QFile index(theme + "/index.theme");
+    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=Hicolor\nDirectories=scalable/apps\n");
+    index.close();
+    QFile svg(theme + "/scalable/apps/quorvel-threaded-red.svg");
+    ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
+    svg.write("<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
+              "<rect width='16' height='16' fill='#ff0000'/></svg>");
+    svg.close();
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    QIcon::setThemeSearchPaths(QStringList{dir.filePath("icons")} + searchPaths);
+    x11::prepareIconLookup();
+
+    QString file, absent;
+    QImage image;
+    std::thread worker([&] {
+        file = x11::desktopIconFile("quorvel-threaded-red.svg");
+        absent = x11::desktopIconFile("quorvel-threaded-nowhere");
+        image = AppIconProvider::decodeIconFile(file);
+    });
+    worker.join();
+    QIcon::setThemeSearchPaths(searchPaths);
+    x11::prepareIconLookup();
+    EXPECT_EQ(file, theme + "/scalable/apps/quorvel-threaded-red.svg");
+    EXPECT_EQ(absent, QString());
+    ASSERT_EQ(image.size(), QSize(64, 64)) << "a vector icon is drawn at the row's size";
+    EXPECT_EQ(image.pixel(32, 32), qRgb(255, 0, 0));
 }
 
 }  // namespace
