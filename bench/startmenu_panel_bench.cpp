@@ -110,15 +110,6 @@ void BM_ModelIndexAtOpening(benchmark::State& state) {
 }
 BENCHMARK(BM_ModelIndexAtOpening)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    StartMenuController::resetShared();
 // One row icon as the background queue decodes it: a 256-pixel PNG scaled
 // to the row's 64, or an SVG drawn at 64 (arg 0: PNG, 1: SVG).
 void BM_DecodeRowIcon(benchmark::State& state) {
@@ -141,3 +132,13 @@ void BM_DecodeRowIcon(benchmark::State& state) {
 BENCHMARK(BM_DecodeRowIcon)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    StartMenuController::resetShared();
+    return 0;
+}

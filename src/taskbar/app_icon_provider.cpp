@@ -154,9 +154,17 @@ void AppIconProvider::preloadPathIcons(const QStringList& paths, std::function<v
         constexpr int batch = 16;
         QHash<QString, QImage> found;
         QStringList unknown;
+        // Many entries name one icon: each file is decoded once, and its
+        // rows share the one image.
+        QHash<QString, QImage> byFile;
         for (const QString& path : wanted) {
             const QString file = workspace ? workspace->iconImageFile(path) : QString();
-            QImage image = file.isEmpty() ? QImage() : decodeIconFile(file);
+            QImage image;
+            if (!file.isEmpty()) {
+                auto it = byFile.constFind(file);
+                if (it == byFile.constEnd()) it = byFile.insert(file, decodeIconFile(file));
+                image = it.value();
+            }
             if (image.isNull()) unknown << path;
             else found.insert(path, std::move(image));
             if (found.size() >= batch) {

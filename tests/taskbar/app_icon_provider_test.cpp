@@ -194,7 +194,7 @@ TEST_F(AppIconProviderTest, PreloadDecodesTheNamedFilesAndHandsBackTheRest) {
     QImage big(128, 96, QImage::Format_ARGB32);
     big.fill(Qt::red);
     ASSERT_TRUE(big.save(dir.filePath("big.png")));
-    workspace->imageFiles = {{"/apps/a.desktop", dir.filePath("big.png")},
+    workspace->imageFiles = {{"/apps/a.desktop", dir.filePath("big.png")}, {"/apps/b.desktop", dir.filePath("big.png")},
                              {"/apps/broken.desktop", dir.filePath("missing.png")},
                              {"/apps/early.desktop", dir.filePath("big.png")}};
     std::vector<QStringList> rests;
@@ -202,8 +202,8 @@ TEST_F(AppIconProviderTest, PreloadDecodesTheNamedFilesAndHandsBackTheRest) {
 
     // A preload replaced before its results arrive leaves no trace.
     provider->preloadPathIcons({"/apps/a.desktop"}, keep);
-    provider->preloadPathIcons({"/apps/a.desktop", "/apps/broken.desktop", "/apps/plain.app", "/apps/early.desktop"},
-                               keep);
+    provider->preloadPathIcons(
+        {"/apps/a.desktop", "/apps/broken.desktop", "/apps/plain.app", "/apps/early.desktop", "/apps/b.desktop"}, keep);
     // The main thread learnt this icon meanwhile: its answer stays.
     const auto early = provider->iconForPath("/apps/early.desktop");
     ASSERT_TRUE(early);
@@ -214,6 +214,7 @@ TEST_F(AppIconProviderTest, PreloadDecodesTheNamedFilesAndHandsBackTheRest) {
     const auto a = provider->iconForPath("/apps/a.desktop");
     ASSERT_TRUE(a);
     EXPECT_EQ(a->size(), QSize(64, 48)) << "scaled down to the row's size, aspect kept";
+    EXPECT_EQ(provider->iconForPath("/apps/b.desktop")->cacheKey(), a->cacheKey()) << "one file, one image";
     EXPECT_EQ(provider->iconForPath("/apps/early.desktop")->cacheKey(), early->cacheKey());
     EXPECT_EQ(workspace->fileIconQueries, queries) << "both from the cache";
 }
