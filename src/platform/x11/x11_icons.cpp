@@ -111,6 +111,10 @@ struct ThemeChain {
 };
 std::mutex chainMutex;
 ThemeChain chain;
+// Answers of desktopIconFile under this chain, misses too: thousands of
+// entries share a few dozen icon names.
+std::map<std::pair<QString, int>, QString> fileByName;
+QString themeChainFile(const ThemeChain& known, const QString& name, int size);
 
 bool onGuiThread() {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
@@ -236,6 +240,7 @@ void prepareIconLookup() {
         if (!theme.isEmpty() && !found.themes.contains(theme)) found.themes << theme;
     std::lock_guard lock(chainMutex);
     chain = std::move(found);
+    fileByName.clear();
 }
 
 QString desktopIconFile(const QString& name, int size) {
@@ -244,9 +249,19 @@ QString desktopIconFile(const QString& name, int size) {
     ThemeChain known;
     {
         std::lock_guard lock(chainMutex);
+        if (auto it = fileByName.find({name, size}); it != fileByName.end()) return it->second;
         known = chain;
     }
     if (known.themes.isEmpty()) return {};
+    const QString file = themeChainFile(known, name, size);
+    std::lock_guard lock(chainMutex);
+    // A chain replaced meanwhile starts its own answers.
+    if (chain.themes == known.themes && chain.searchPaths == known.searchPaths) fileByName[{name, size}] = file;
+    return file;
+}
+
+namespace {
+QString themeChainFile(const ThemeChain& known, const QString& name, int size) {
     QString themeName = name;
     for (const char* ext : {".png", ".svg", ".xpm"})
         if (themeName.endsWith(QLatin1String(ext))) themeName.chop(4);
@@ -263,6 +278,7 @@ QString desktopIconFile(const QString& name, int size) {
         }
     return {};
 }
+}  // namespace
 
 std::optional<QImage> desktopIcon(const QString& name, int size) {
     if (name.isEmpty()) return std::nullopt;
