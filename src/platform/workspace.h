@@ -79,6 +79,13 @@ public:
     // Icons: a running application's (may be absent) and a file's (always one).
     virtual std::optional<QImage> iconForApplication(std::int32_t pid) = 0;
     virtual QImage iconForFile(const QString& path) = 0;
+    // The image file iconForFile would draw a file's icon from, found without
+    // the GUI thread's icon loader, so that any thread may ask and decode it
+    // there; empty when it cannot be told that way (iconForFile still can).
+    virtual QString iconImageFile(const QString& path) {
+        (void)path;
+        return {};
+    }
     // The file manager's display name of a path.
     virtual QString displayName(const QString& path) = 0;
 
@@ -118,6 +125,7 @@ public:
     }
     std::optional<QImage> iconForApplication(std::int32_t pid) override { return inner_->iconForApplication(pid); }
     QImage iconForFile(const QString& path) override { return inner_->iconForFile(path); }
+    QString iconImageFile(const QString& path) override { return inner_->iconImageFile(path); }
     QString displayName(const QString& path) override { return inner_->displayName(path); }
     int addObserver(Callback callback) override { return inner_->addObserver(std::move(callback)); }
     void removeObserver(int token) override { inner_->removeObserver(token); }

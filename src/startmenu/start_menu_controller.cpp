@@ -36,6 +36,7 @@ StartMenuPanel::StartMenuPanel(QWidget* parent)
     // No shadow opt-out: where a compositor draws window shadows the panel has one.
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
     setAttribute(Qt::WA_TranslucentBackground);
+    setPalette(start_menu_palette::sameWhenInactive(palette()));
     setObjectName(QStringLiteral("StartMenuPanel"));
     setWindowTitle(QStringLiteral("Quorvel Start"));
 }
@@ -44,6 +45,17 @@ void StartMenuPanel::setView(StartMenuView* view) {
     view_ = view;
     view->setParent(this);
     view->move(0, 0);
+    view->show();  // a view kept from an earlier panel comes hidden
+}
+
+StartMenuView* StartMenuPanel::takeView() {
+    StartMenuView* view = view_;
+    view_ = nullptr;
+    if (view) {
+        view->hide();
+        view->setParent(nullptr);
+    }
+    return view;
 }
 
 void StartMenuPanel::changeEvent(QEvent* event) {
@@ -71,6 +83,15 @@ StartMenuController::~StartMenuController() {
     stopWatching();
     if (fadeIn_) fadeIn_->stop();
     if (panel_) delete panel_.data();
+    forgetKeptView();
+}
+
+void StartMenuController::forgetKeptView() {
+    if (!keptView_) return;
+    StartMenuView* kept = keptView_;
+    keptView_ = nullptr;
+    kept->detach();
+    kept->deleteLater();
 }
 
 QRect StartMenuController::panelGeometry(const platform::Rect& screenFrame, double primaryHeight,
@@ -148,9 +169,15 @@ void StartMenuController::applyScannedApps(std::vector<InstalledApp> result) {
 void StartMenuController::warmIcons() {
     const std::uint64_t generation = ++iconWarmGeneration_;
     // The rows a first opening shows come first: the pins, then the list in name order.
-    auto paths = std::make_shared<QStringList>(launcherPins_->pinnedPaths());
-    for (const auto& a : InstalledApp::sortByName(apps_)) paths->append(a.path);
-    warmIconsFrom(std::move(paths), 0, generation);
+    QStringList paths = launcherPins_->pinnedPaths();
+    for (const auto& a : InstalledApp::sortByName(apps_)) paths.append(a.path);
+    // Decoded off the main thread where the icon's file can be told there;
+    // the rest through the icon theme here, a few a turn.
+    std::weak_ptr<bool> weak = alive_;
+    AppIconProvider::shared().preloadPathIcons(paths, [this, weak, generation](QStringList rest) {
+        if (weak.expired() || generation != iconWarmGeneration_ || rest.isEmpty()) return;
+        warmIconsFrom(std::make_shared<const QStringList>(std::move(rest)), 0, generation);
+    });
 }
 
 void StartMenuController::warmIconsFrom(std::shared_ptr<const QStringList> paths, qsizetype from,
@@ -196,18 +223,21 @@ void StartMenuController::open() {
     if (!screen) return;
 
     const auto screens = platform::displays().screens();
-    auto* panel = new StartMenuPanel();
-    panel->setGeometry(
-        panelGeometry(screen->frame, screen_geometry::primaryHeight(screens), BarMetrics::barThickness()));
 
-    // A fresh view for every opening over a model in its opening state: empty
-    // query, selection 0. The last model serves again while the applications
-    // did not change; a replaced one goes with the panel that still shows it.
+    // Every opening gets a fresh panel over a model in its opening state:
+    // empty query, selection 0. The last model serves again while the
+    // applications did not change, and with it the view that showed it; a
+    // replaced model goes with the panel that still shows it.
     StartMenuModel* model = reusableModel_;
+    StartMenuView* view = nullptr;
     if (model && model->apps() == apps_) {
         model->setQuery({});
         model->setSelection(0);
         model->setIsLoadingApps(!didLoadApps_);
+        if (keptView_ && &keptView_->model() == model) {
+            view = keptView_;
+            keptView_ = nullptr;
+        }
     } else {
         if (model) {
             if (lastPanel_) model->setParent(lastPanel_);
@@ -216,27 +246,37 @@ void StartMenuController::open() {
         model = new StartMenuModel(apps_, !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), {}, 0, this);
         reusableModel_ = model;
     }
+    forgetKeptView();
     menuModel_ = model;
+    auto* panel = new StartMenuPanel();
+    if (view) {
+        view->prepareForOpening();
+        panel->setView(view);
+    } else {
+        std::weak_ptr<bool> weak = alive_;
+        StartMenuView::Callbacks callbacks;
+        callbacks.onLaunch = [this, weak](const InstalledApp& app) {
+            if (weak.expired()) return;
+            launchApp(app.path);
+            close();
+        };
+        callbacks.onClose = [this, weak] {
+            if (!weak.expired()) close();
+        };
+        callbacks.onSession = [this, weak](SessionAction action) {
+            if (!weak.expired()) perform(action);
+        };
+        callbacks.openSettings = [this, weak](std::optional<platform::DisplayID> display) {
+            if (!weak.expired() && openSettings_) openSettings_(display);
+        };
+        callbacks.presentedScreenID = [this, weak]() -> std::optional<platform::DisplayID> {
+            return weak.expired() ? std::nullopt : presentedScreenID_;
+        };
+        panel->setView(new StartMenuView(*model, std::move(callbacks)));
+    }
+    panel->setGeometry(
+        panelGeometry(screen->frame, screen_geometry::primaryHeight(screens), BarMetrics::barThickness()));
     std::weak_ptr<bool> weak = alive_;
-    StartMenuView::Callbacks callbacks;
-    callbacks.onLaunch = [this, weak](const InstalledApp& app) {
-        if (weak.expired()) return;
-        launchApp(app.path);
-        close();
-    };
-    callbacks.onClose = [this, weak] {
-        if (!weak.expired()) close();
-    };
-    callbacks.onSession = [this, weak](SessionAction action) {
-        if (!weak.expired()) perform(action);
-    };
-    callbacks.openSettings = [this, weak](std::optional<platform::DisplayID> display) {
-        if (!weak.expired() && openSettings_) openSettings_(display);
-    };
-    callbacks.presentedScreenID = [this, weak]() -> std::optional<platform::DisplayID> {
-        return weak.expired() ? std::nullopt : presentedScreenID_;
-    };
-    panel->setView(new StartMenuView(*model, std::move(callbacks)));
 
     panel_ = panel;
     lastPanel_ = panel;
@@ -351,9 +391,9 @@ void StartMenuController::close() {
     if (fadeIn_) fadeIn_->stop();
     fadeIn_.reset();
 
-    // The closed view no longer follows the model, which may serve the next opening.
-    if (panel->view()) panel->view()->detach();
     if (fadeApplies()) {
+        // The closed view no longer follows the model, which may serve the next opening.
+        if (panel->view()) panel->view()->detach();
         // The fading panel takes no more typing: the keyboard focus leaves it first.
         if (QWidget* focused = panel->focusWidget()) focused->clearFocus();
         const double from = panel->windowOpacity();
@@ -369,7 +409,15 @@ void StartMenuController::close() {
             });
     } else {
         panel->hide();
+        // The view is kept for the next opening, its state reset while nobody looks.
+        forgetKeptView();
+        keptView_ = panel->takeView();
         panel->deleteLater();
+        std::weak_ptr<bool> weak = alive_;
+        platform::MainQueue::async([this, weak] {
+            if (weak.expired() || !keptView_ || !reusableModel_) return;
+            if (&keptView_->model() == reusableModel_.data()) keptView_->prepareForOpening();
+        });
     }
     emit panelChanged();
     if (idChanged) emit presentedScreenIDChanged();

@@ -31,6 +31,8 @@ public:
     explicit StartMenuPanel(QWidget* parent = nullptr);
     StartMenuView* view() const { return view_; }
     void setView(StartMenuView* view);
+    // Hands the view over, hidden and without a parent.
+    StartMenuView* takeView();
 
 signals:
     // The panel stopped being the window with the keyboard focus.
@@ -124,6 +126,11 @@ private:
     // stay the same, so its search index is not built again.
     QPointer<StartMenuModel> reusableModel_;
     QPointer<StartMenuPanel> lastPanel_;
+    // The last closed panel's view, out of its window and still following
+    // the reusable model: the next opening over that model puts it in its
+    // panel instead of building the view and its list again.
+    QPointer<StartMenuView> keptView_;
+    void forgetKeptView();
     std::vector<QMetaObject::Connection> observers_;
     int workspaceObserver_ = 0;
     int mouseDownMonitor_ = 0;

@@ -1,5 +1,6 @@
 #include "startmenu/start_menu_view.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -72,15 +73,32 @@ protected:
     }
 };
 
-// The list with its 6-point padding around the rows.
+// The list with its 6-point padding around the rows. Its rows look the same
+// in an active and an inactive window, so gaining or losing the activation
+// (every opening does) does not repaint the whole list.
 class PaddedListView : public QListView {
 public:
     explicit PaddedListView(QWidget* parent) : QListView(parent) {
         setViewportMargins(listPadding, listPadding, listPadding, listPadding);
     }
+
+protected:
+    bool viewportEvent(QEvent* event) override {
+        if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate)
+            return QAbstractScrollArea::viewportEvent(event);
+        return QListView::viewportEvent(event);
+    }
 };
 
 }  // namespace
+
+QPalette start_menu_palette::sameWhenInactive(QPalette palette) {
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+        const auto r = QPalette::ColorRole(role);
+        palette.setBrush(QPalette::Inactive, r, palette.brush(QPalette::Active, r));
+    }
+    return palette;
+}
 
 // ---- rows ----------------------------------------------------------------------
 
@@ -276,6 +294,8 @@ StartMenuView::StartMenuView(StartMenuModel& model, Callbacks callbacks, QWidget
     setObjectName(QStringLiteral("StartMenuView"));
     setFixedSize(width, height);
     setAttribute(Qt::WA_TranslucentBackground);
+    // Set before the children exist, which take it over.
+    setPalette(start_menu_palette::sameWhenInactive(palette()));
 
     auto* symbol = new SearchSymbol(this);
     symbol->setGeometry(12, (searchRowHeight - 16) / 2, 16, 16);
@@ -375,6 +395,21 @@ void StartMenuView::detach() {
     disconnect(model_.pinStore(), nullptr, this, nullptr);
     disconnect(model_.recentsStore(), nullptr, this, nullptr);
     setEnabled(false);
+}
+
+void StartMenuView::prepareForOpening() {
+    if (rowMenu_) rowMenu_->close();
+    if (draggingPath_) {
+        draggingPath_.reset();
+        rows_->setDraggingPath(std::nullopt);
+    }
+    // The model is reset by its owner; the field shows what it holds.
+    if (!field_->text().isEmpty()) field_->clear();
+    if (model_.query() != QString()) model_.setQuery({});
+    if (model_.selection() != 0) model_.setSelection(0);
+    if (scroll_) scroll_->stop();
+    list_->verticalScrollBar()->setValue(0);
+    field_->requestFocusSoon();
 }
 
 bool StartMenuView::isScrolling() const { return scroll_ && scroll_->isRunning(); }

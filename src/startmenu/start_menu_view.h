@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QAbstractListModel>
 #include <QHash>
+#include <QPalette>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <QWidget>
@@ -31,6 +32,13 @@ class StartSearchField;
 namespace motion {
 class ClockAnimation;
 }
+
+namespace start_menu_palette {
+// The palette with its inactive colours made the active ones: Qt repaints a
+// widget whose palette differs between the two whenever its window gains or
+// loses the activation, and the menu looks the same either way.
+QPalette sameWhenInactive(QPalette palette);
+}  // namespace start_menu_palette
 
 // The rows of the list: headers and applications, rebuilt from the model's
 // three derived lists whenever one of its inputs changes.
@@ -141,6 +149,10 @@ public:
     // Stops following the model and the stores (a closed menu fading out,
     // whose model serves the next opening).
     void detach();
+    // Back to an opening's first state, for a panel shown again: no text, no
+    // drag, no row menu, the list at its top, the field about to take the focus.
+    void prepareForOpening();
+    StartMenuModel& model() const { return model_; }
 
     // The view's actions (the search field and the rows call them).
     void handleQueryChange(const QString& text);

@@ -7,6 +7,7 @@
 
 #include "core/localization.h"
 #include "platform/dispatch.h"
+#include "startmenu/start_menu_view.h"
 #include "taskbar/bar_style.h"
 
 StartSearchField::StartSearchField(QWidget* parent) : QLineEdit(parent) {
@@ -60,7 +61,7 @@ void StartSearchField::applyColors() {
     pal.setColor(QPalette::Base, Qt::transparent);
     pal.setColor(QPalette::Text, colors.primary);
     pal.setColor(QPalette::PlaceholderText, colors.secondary);
-    setPalette(pal);
+    setPalette(start_menu_palette::sameWhenInactive(pal));
 }
 
 void StartSearchField::updatePlaceholder() { setPlaceholderText(tr_("Search apps")); }

@@ -1,5 +1,7 @@
 #include "taskbar/app_icon_provider.h"
 
+#include <QImageReader>
+
 #include "platform/platform.h"
 #include "services/trace_log.h"
 
@@ -117,6 +119,64 @@ std::optional<QImage> AppIconProvider::iconForPath(const QString& path) {
 }
 
 void AppIconProvider::forgetMissingPathIcons() { missingByPath_.clear(); }
+
+QImage AppIconProvider::decodeIconFile(const QString& file, int size) {
+    QImageReader reader(file);
+    const QSize native = reader.size();
+    // A vector file is drawn at the size; a picture larger than it is scaled
+    // down, a smaller one kept as it is, as the icon loader does.
+    const bool vector = reader.format() == "svg" || reader.format() == "svgz";
+    if (native.isValid() && (vector || native.width() > size || native.height() > size))
+        reader.setScaledSize(native.scaled(size, size, Qt::KeepAspectRatio));
+    else if (!native.isValid() && vector)
+        reader.setScaledSize(QSize(size, size));
+    QImage image = reader.read();
+    if (!image.isNull()) image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    return image;
+}
+
+void AppIconProvider::preloadPathIcons(const QStringList& paths, std::function<void(QStringList)> rest) {
+    const std::uint64_t generation = ++preloadGeneration_;
+    QStringList wanted;
+    for (const QString& path : paths)
+        if (!path.isEmpty() && !iconByPath_.contains(path) && !missingByPath_.contains(path)) wanted << path;
+    std::shared_ptr<platform::Workspace> workspace = platform::installed().workspace;
+    if (!preloadQueue_) preloadQueue_.emplace("app.quorvel.icons");
+    std::weak_ptr<bool> weak = alive_;
+    // Results come back on the main thread, where the caches live.
+    auto deliver = [this, weak, generation](QHash<QString, QImage> found) {
+        if (weak.expired() || generation != preloadGeneration_) return false;
+        for (auto it = found.cbegin(); it != found.cend(); ++it)
+            if (!iconByPath_.contains(it.key())) iconByPath_.insert(it.key(), it.value());
+        return true;
+    };
+    preloadQueue_->async([workspace, wanted, deliver, rest] {
+        constexpr int batch = 16;
+        QHash<QString, QImage> found;
+        QStringList unknown;
+        // Many entries name one icon: each file is decoded once, and its
+        // rows share the one image.
+        QHash<QString, QImage> byFile;
+        for (const QString& path : wanted) {
+            const QString file = workspace ? workspace->iconImageFile(path) : QString();
+            QImage image;
+            if (!file.isEmpty()) {
+                auto it = byFile.constFind(file);
+                if (it == byFile.constEnd()) it = byFile.insert(file, decodeIconFile(file));
+                image = it.value();
+            }
+            if (image.isNull()) unknown << path;
+            else found.insert(path, std::move(image));
+            if (found.size() >= batch) {
+                platform::MainQueue::async([deliver, found] { deliver(found); });
+                found.clear();
+            }
+        }
+        platform::MainQueue::async([deliver, found, unknown, rest] {
+            if (deliver(found) && rest) rest(unknown);
+        });
+    });
+}
 
 QString AppIconProvider::displayName(const QString& bundleID) {
     if (auto it = nameByBundle_.constFind(bundleID); it != nameByBundle_.constEnd()) return it.value();

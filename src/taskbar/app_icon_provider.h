@@ -11,9 +11,13 @@
 #include <QHash>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+
+#include "platform/dispatch.h"
 
 class AppIconProvider {
 public:
@@ -32,6 +36,18 @@ public:
     std::optional<QImage> iconForPath(const QString& path);
     // The next iconForPath of a path that had no icon (or only the stand-in) looks again.
     void forgetMissingPathIcons();
+    // Reads and decodes the icons of these paths on a background queue, from
+    // the image files the workspace names for them, and puts them in the
+    // path cache on the main thread, a batch at a time. A later preload
+    // replaces this one: its results still on the way are dropped, and so is
+    // a result for a path whose icon the cache learnt meanwhile. `rest` gets,
+    // on the main thread, the paths the background could not tell an icon
+    // for; those need iconForPath on the main thread.
+    void preloadPathIcons(const QStringList& paths, std::function<void(QStringList rest)> rest);
+    // An icon file decoded at most `size` pixels on a side (vector files drawn
+    // at that size), premultiplied for drawing; null when it cannot be read.
+    // Safe on any thread.
+    static QImage decodeIconFile(const QString& file, int size = 64);
     QString displayName(const QString& bundleID);
 
     // Cache sizes, for tests and diagnostics.
@@ -52,5 +68,7 @@ private:
     QHash<QString, QImage> missingByPath_;  // the stand-in, or null for none
     QHash<QString, QString> nameByBundle_;
     int observerToken_ = 0;
+    std::uint64_t preloadGeneration_ = 0;
+    std::optional<platform::SerialQueue> preloadQueue_;
     std::shared_ptr<bool> alive_;
 };

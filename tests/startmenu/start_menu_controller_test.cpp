@@ -225,13 +225,27 @@ TEST_F(StartMenuControllerTest, FirstOpeningLoadsThenFillsInLaterOpeningsShowThe
     sim->pump();
     EXPECT_EQ(scans, 2);
 
-    // Whatever the last opening left typed or selected, the next starts afresh.
+    // Whatever the last opening left typed or selected, the next starts
+    // afresh, in a new panel around the view the last one showed.
     QTest::keyClicks(view()->searchField(), "no");
+    QPointer<StartMenuView> shown = view();
+    QPointer<StartMenuPanel> panel = menu().panel();
     menu().close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(panel);
     menu().open();
+    EXPECT_EQ(view(), shown.data());
+    EXPECT_EQ(view()->searchField()->text(), QString());
     EXPECT_EQ(menu().menuModel()->query(), QString());
     EXPECT_EQ(menu().menuModel()->selection(), 0);
     EXPECT_EQ(rows(), QStringList({"Mail", "Notes"}));
+    // A changed list of applications gets a view of its own.
+    scanResult = {app("Notes")};
+    menu().close();
+    sim->pump();
+    menu().open();
+    EXPECT_NE(view(), shown.data());
+    EXPECT_EQ(rows(), QStringList({"Notes"}));
 }
 
 TEST_F(StartMenuControllerTest, RescanResults) {

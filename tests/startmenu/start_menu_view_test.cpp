@@ -217,4 +217,29 @@ TEST_F(StartMenuViewTest, HoveringAPowerButtonHighlightsIt) {
     EXPECT_FALSE(lock->isHovering());
 }
 
+// The panel gains and loses the activation at every opening; nothing in it
+// looks different for that, so nothing is drawn again.
+TEST_F(StartMenuViewTest, ActivationChangesRepaintNothing) {
+    openLoaded();
+    QWidget* panel = menu().panel();
+    QApplication::processEvents();
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    QList<QWidget*> widgets = panel->findChildren<QWidget*>();
+    widgets << panel;
+    for (QWidget* w : widgets) w->installEventFilter(&counter);
+    for (QEvent::Type type : {QEvent::WindowDeactivate, QEvent::WindowActivate})
+        for (QWidget* w : widgets) {
+            QEvent e(type);
+            QApplication::sendEvent(w, &e);
+        }
+    QApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0);
+}
+
 }  // namespace

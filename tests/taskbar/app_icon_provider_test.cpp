@@ -2,6 +2,7 @@
 // is forgotten when the process ends.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <map>
 #include <set>
 
@@ -55,6 +56,12 @@ public:
         ++fileIconQueries;
         if (pathsWithoutIcon.count(path)) return {};
         return inner_->iconForFile(path);
+    }
+    // The image files the background may decode, by path.
+    std::map<QString, QString> imageFiles;
+    QString iconImageFile(const QString& path) override {
+        auto it = imageFiles.find(path);
+        return it == imageFiles.end() ? QString() : it->second;
     }
     QString displayName(const QString& path) override {
         ++nameQueries;
@@ -180,6 +187,36 @@ TEST_F(AppIconProviderTest, BundleAndPathIconsAndNames) {
     EXPECT_FALSE(provider->iconForPath("/Applications/Nowhere.app"));
     EXPECT_EQ(workspace->fileIconQueries, before + 3);
     EXPECT_EQ(provider->cachedPathIcons(), 1);
+}
+
+TEST_F(AppIconProviderTest, PreloadDecodesTheNamedFilesAndHandsBackTheRest) {
+    QTemporaryDir dir;
+    QImage big(128, 96, QImage::Format_ARGB32);
+    big.fill(Qt::red);
+    ASSERT_TRUE(big.save(dir.filePath("big.png")));
+    workspace->imageFiles = {{"/apps/a.desktop", dir.filePath("big.png")}, {"/apps/b.desktop", dir.filePath("big.png")},
+                             {"/apps/broken.desktop", dir.filePath("missing.png")},
+                             {"/apps/early.desktop", dir.filePath("big.png")}};
+    std::vector<QStringList> rests;
+    auto keep = [&](QStringList rest) { rests.push_back(rest); };
+
+    // A preload replaced before its results arrive leaves no trace.
+    provider->preloadPathIcons({"/apps/a.desktop"}, keep);
+    provider->preloadPathIcons(
+        {"/apps/a.desktop", "/apps/broken.desktop", "/apps/plain.app", "/apps/early.desktop", "/apps/b.desktop"}, keep);
+    // The main thread learnt this icon meanwhile: its answer stays.
+    const auto early = provider->iconForPath("/apps/early.desktop");
+    ASSERT_TRUE(early);
+    sim->pump();
+    ASSERT_EQ(rests.size(), 1u);
+    EXPECT_EQ(rests[0], QStringList({"/apps/broken.desktop", "/apps/plain.app"}));
+    const int queries = workspace->fileIconQueries;
+    const auto a = provider->iconForPath("/apps/a.desktop");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->size(), QSize(64, 48)) << "scaled down to the row's size, aspect kept";
+    EXPECT_EQ(provider->iconForPath("/apps/b.desktop")->cacheKey(), a->cacheKey()) << "one file, one image";
+    EXPECT_EQ(provider->iconForPath("/apps/early.desktop")->cacheKey(), early->cacheKey());
+    EXPECT_EQ(workspace->fileIconQueries, queries) << "both from the cache";
 }
 
 }  // namespace

@@ -5,9 +5,14 @@
 // desktop close it.
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include "platform/x11/x11_connection.h"
+#include "platform/x11/x11_icons.h"
+#include "taskbar/app_icon_provider.h"
 #include "x11_program.h"
 
 using namespace platform;
@@ -105,6 +110,38 @@ TEST_F(X11StartMenuTest, ShortcutTypingReturnEscapeAndADesktopPress) {
     xdotool({"mousemove", "900", "200"});
     xdotool({"click", "1"});
     EXPECT_TRUE(conn->waitUntil([&] { return !menuPanel().exists; }, patience)) << "a desktop press leaves the menu open";
+}
+
+// The menu's icons are found and decoded off the GUI thread: the theme's
+// file, by plain look-ups through the themes the GUI thread's loader uses.
+TEST(X11StartMenuIconsThreaded, ThemeIconFileFoundAndDecodedOffTheGuiThread) {
+    auto write = [](const QString& path, const char* text) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    QTemporaryDir dir;
+    const QString theme = dir.filePath("icons/hicolor");
+    ASSERT_TRUE(QDir().mkpath(theme + "/scalable/apps"));
+    write(theme + "/index.theme", "[Icon Theme]\nName=Hicolor\nDirectories=scalable/apps\n");
+    write(theme + "/scalable/apps/quorvel-threaded-red.svg",
+          "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
+          "<rect width='16' height='16' fill='#f00'/></svg>");
+    const QStringList searchPaths = QIcon::themeSearchPaths();
+    QIcon::setThemeSearchPaths(QStringList{dir.filePath("icons")} + searchPaths);
+    x11::prepareIconLookup();
+
+    QString file;
+    QImage image;
+    std::thread worker([&] {
+        image = AppIconProvider::decodeIconFile(file = x11::desktopIconFile("quorvel-threaded-red.svg"));
+    });
+    worker.join();
+    QIcon::setThemeSearchPaths(searchPaths);
+    x11::prepareIconLookup();
+    EXPECT_EQ(file, theme + "/scalable/apps/quorvel-threaded-red.svg");
+    ASSERT_EQ(image.size(), QSize(64, 64)) << "a vector icon is drawn at the row's size";
+    EXPECT_EQ(image.pixel(32, 32), qRgb(255, 0, 0));
 }
 
 }  // namespace

@@ -79,6 +79,43 @@ QStringList themeFolders(const QString& themeDir) {
     return it->second;
 }
 
+// The parents an installed theme names (Inherits= of [Icon Theme]).
+QStringList themeParents(const QString& theme, const QStringList& searchPaths) {
+    for (const QString& p : searchPaths) {
+        QFile f(p + u'/' + theme + QStringLiteral("/index.theme"));
+        if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) continue;
+        bool inTheme = false;
+        while (!f.atEnd()) {
+            const QString line = QString::fromUtf8(f.readLine(64 * 1024)).trimmed();
+            if (line.startsWith(u'[')) {
+                inTheme = line == QStringLiteral("[Icon Theme]");
+                continue;
+            }
+            if (inTheme && line.startsWith(QStringLiteral("Inherits"))) {
+                const int eq = line.indexOf(u'=');
+                if (eq < 0 || line.left(eq).trimmed() != QStringLiteral("Inherits")) continue;
+                QStringList out;
+                for (const QString& t : line.mid(eq + 1).split(u',', Qt::SkipEmptyParts)) out << t.trimmed();
+                return out;
+            }
+        }
+        return {};
+    }
+    return {};
+}
+
+// What the GUI thread's icon loader searches, copied for the other threads.
+struct ThemeChain {
+    QStringList themes;
+    QStringList searchPaths;
+};
+std::mutex chainMutex;
+ThemeChain chain;
+// Answers of desktopIconFile under this chain, misses too: thousands of
+// entries share a few dozen icon names.
+std::map<std::pair<QString, int>, QString> fileByName;
+QString themeChainFile(const ThemeChain& known, const QString& name, int size);
+
 bool onGuiThread() {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
     return app && QThread::currentThread() == app->thread();
@@ -188,7 +225,60 @@ void prepareIconLookup() {
         fallback << QStringLiteral("/usr/share/pixmaps");
         QIcon::setFallbackSearchPaths(fallback);
     }
+
+    // The theme, its parents breadth first, the desktop themes, hicolor.
+    ThemeChain found;
+    found.searchPaths = paths;
+    QStringList queue{QIcon::themeName()};
+    while (!queue.isEmpty() && found.themes.size() < 16) {
+        const QString theme = queue.takeFirst();
+        if (theme.isEmpty() || found.themes.contains(theme)) continue;
+        found.themes << theme;
+        queue << themeParents(theme, paths);
+    }
+    for (const QString& theme : fallbacks + QStringList{QIcon::fallbackThemeName(), QStringLiteral("hicolor")})
+        if (!theme.isEmpty() && !found.themes.contains(theme)) found.themes << theme;
+    std::lock_guard lock(chainMutex);
+    chain = std::move(found);
+    fileByName.clear();
 }
+
+QString desktopIconFile(const QString& name, int size) {
+    if (name.isEmpty()) return {};
+    if (name.startsWith(u'/')) return QFile::exists(name) ? name : QString();
+    ThemeChain known;
+    {
+        std::lock_guard lock(chainMutex);
+        if (auto it = fileByName.find({name, size}); it != fileByName.end()) return it->second;
+        known = chain;
+    }
+    if (known.themes.isEmpty()) return {};
+    const QString file = themeChainFile(known, name, size);
+    std::lock_guard lock(chainMutex);
+    // A chain replaced meanwhile starts its own answers.
+    if (chain.themes == known.themes && chain.searchPaths == known.searchPaths) fileByName[{name, size}] = file;
+    return file;
+}
+
+namespace {
+QString themeChainFile(const ThemeChain& known, const QString& name, int size) {
+    QString themeName = name;
+    for (const char* ext : {".png", ".svg", ".xpm"})
+        if (themeName.endsWith(QLatin1String(ext))) themeName.chop(4);
+    for (const QString& theme : known.themes) {
+        const QString file = themeIconFile(theme, themeName, size, known.searchPaths);
+        if (!file.isEmpty()) return file;
+    }
+    static const char* const plain[] = {"/usr/share/pixmaps"};
+    for (const char* folder : plain)
+        for (const QString& candidate : {name, themeName + QStringLiteral(".png"), themeName + QStringLiteral(".svg"),
+                                         themeName + QStringLiteral(".xpm")}) {
+            const QString file = QString::fromLatin1(folder) + u'/' + candidate;
+            if (candidate.contains(u'.') && QFile::exists(file)) return file;
+        }
+    return {};
+}
+}  // namespace
 
 std::optional<QImage> desktopIcon(const QString& name, int size) {
     if (name.isEmpty()) return std::nullopt;

@@ -36,6 +36,13 @@ QString themeIconFile(const QString& theme, const QString& name, int size, const
 // thread; elsewhere only absolute files and the plain icon folders are read.
 std::optional<QImage> desktopIcon(const QString& name, int size = 64);
 
+// The image file of the icon a desktop entry names, found on any thread by
+// plain file look-ups through the themes the GUI thread's loader had when
+// prepareIconLookup last ran (the theme, its parents, the installed desktop
+// themes, hicolor), then the plain icon folders; empty when none has it or
+// the lookup was never prepared.
+QString desktopIconFile(const QString& name, int size = 64);
+
 // The icon _NET_WM_ICON gives as ARGB pixels (row by row), or none.
 std::optional<QImage> imageFromPixels(const std::vector<std::uint32_t>& pixels, int width, int height);
 

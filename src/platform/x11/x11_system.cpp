@@ -605,7 +605,10 @@ void X11Application::followIconTheme() {
     // platform theme may not know it.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return;
     const QString theme = xsettings_ ? xsettings_->look().iconTheme : QString();
-    if (!theme.isEmpty() && theme != QIcon::themeName()) QIcon::setThemeName(theme);
+    if (!theme.isEmpty() && theme != QIcon::themeName()) {
+        QIcon::setThemeName(theme);
+        prepareIconLookup();  // the background's icon look-ups follow too
+    }
 }
 
 void X11Application::notify() {

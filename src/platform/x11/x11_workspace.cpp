@@ -531,6 +531,12 @@ QImage X11Workspace::iconForFile(const QString& path) {
     return genericIcon();
 }
 
+QString X11Workspace::iconImageFile(const QString& path) {
+    if (!path.endsWith(QStringLiteral(".desktop"))) return {};
+    const auto entry = parseDesktopEntry(path, QFileInfo(path).completeBaseName());
+    return entry ? desktopIconFile(entry->icon) : QString();
+}
+
 QString X11Workspace::displayName(const QString& path) {
     QFileInfo fi(path);
     if (path.endsWith(QStringLiteral(".desktop")))

@@ -63,6 +63,7 @@ public:
 
     std::optional<QImage> iconForApplication(std::int32_t pid) override;
     QImage iconForFile(const QString& path) override;
+    QString iconImageFile(const QString& path) override;
     QString displayName(const QString& path) override;
 
     int addObserver(Callback callback) override;
