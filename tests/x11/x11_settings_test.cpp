@@ -265,8 +265,11 @@ TEST_F(X11SettingsTest, StartMenuOpensOverAnOpenSettingsWindowAndGivesTheFocusBa
         }
         ASSERT_TRUE(opened) << "the menu did not open with the focus; active " << conn->activeWindow();
         // It stays open: the settings window does not take the focus from it.
-        EXPECT_FALSE(conn->waitUntil([&] { return !menu().exists || conn->activeWindow() != menu().window; }, 1.0))
-            << "the menu lost the focus to " << conn->activeWindow();
+        // (A slow machine may still be replacing the panel of an earlier press:
+        // the focus staying on a start-menu window is what counts.)
+        EXPECT_FALSE(conn->waitUntil([&] { return !isStartMenu(conn->windowInfo(conn->activeWindow())); }, 1.0))
+            << "the menu lost the focus to " << conn->activeWindow() << " \""
+            << conn->windowInfo(conn->activeWindow()).title.toStdString() << '"';
         xdotool({"key", "Escape"});
         EXPECT_TRUE(conn->waitUntil([&] { return !menu().exists; }, patience)) << "Escape leaves the menu open";
         EXPECT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == c.focused; }, patience))
