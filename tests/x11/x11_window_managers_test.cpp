@@ -211,7 +211,7 @@ TEST_P(FullScreenTest, BarLeavesForAFullScreenWindowAndComesBackAtTheBottom) {
             << strut(bar().window)[3] << ")";
     }
 }
-INSTANTIATE_TEST_SUITE_P(Managers, FullScreenTest, ::testing::Values("mutter", "kwin"));
+INSTANTIATE_TEST_SUITE_P(Managers, FullScreenTest, ::testing::Values("mutter", "kwin", "fluxbox", "icewm", "jwm"));
 
 // The settings window is centred with the frame its manager gives it, also
 // when that frame is told only after the window is up.
