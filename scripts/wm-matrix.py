@@ -286,8 +286,11 @@ def quorvel_row(manager, build):
             s.xdotool("mousemove", str(x + 40), str(y + 14))
             s.xdotool("click", "1")
         found = []
+        is_settings = lambda w: (s.has_type(w, "_NET_WM_WINDOW_TYPE_NORMAL") or
+                                 s.has_type(w, "_NET_WM_WINDOW_TYPE_DIALOG")) and \
+            (s.prop(s.win(w), "_NET_WM_NAME") or b"") not in (b"Quorvel Start", "Quorvel Start")
         wait(lambda: found.extend(w for w in s.clients() if s.pid_of(w) == app.pid and s.viewable(w) and
-                                  not s.has_type(w, "_NET_WM_WINDOW_TYPE_DOCK")) or found, 5)
+                                  is_settings(w)) or found, 5)
         if found:
             time.sleep(0.5)
             f = s.frame(found[0])
@@ -344,7 +347,10 @@ def main():
         if not shutil.which(PROGRAM.get(m, MANAGERS[m][0])):
             print(f"| {m} | not installed |")
             continue
-        row = quorvel_row(m, build)
+        try:
+            row = quorvel_row(m, build)
+        except Exception as e:  # one manager's surprise is its row, not the end of the table
+            row = {"bar": f"script error {type(e).__name__}"}
         print(f"| {m} | " + " | ".join(str(row.get(c, "—")) for c in cols) + " |", flush=True)
         if tint2 and shutil.which("tint2"):
             t = tint2_row(m)

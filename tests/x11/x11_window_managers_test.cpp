@@ -198,7 +198,10 @@ TEST_P(FullScreenTest, BarLeavesForAFullScreenWindowAndComesBackAtTheBottom) {
     ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, 5.0));
     Terminal& t = terminal("80x24+100+100");
     auto* e = conn->ewmh();
-    for (int round = 0; round < 4; ++round) {
+    // KWin's transient position came in about half the exits; elsewhere one round shows it.
+    const std::string manager = GetParam();
+    const int rounds = manager == "kwin" || manager == "mutter" ? 4 : 1;
+    for (int round = 0; round < rounds; ++round) {
         conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN, 0, 1);
         conn->flush();
         // Within the full-screen poll, whether a state change or the poll notices it.
