@@ -16,10 +16,11 @@ packages=(
   mutter jwm fvwm awesome i3-wm herbstluftwm
 )
 # kwin-x11 pulls in much of KDE (about 150 packages) and tint2 serves only the
-# comparison script: installed on request (QUORVEL_ALL_WINDOW_MANAGERS=1), so
-# CI stays quick and their tests skip there with the reason.
+# comparison script (with python3-xlib): installed on request (QUORVEL_ALL_WINDOW_MANAGERS=1), so
+# CI stays quick and their tests skip there with the reason. marco aborts at
+# start without the MATE mouse settings schema, which it does not depend on.
 if [ "${QUORVEL_ALL_WINDOW_MANAGERS:-0}" = 1 ]; then
-  packages+=(kwin-x11 tint2 xfwm4 fluxbox icewm metacity marco)
+  packages+=(kwin-x11 tint2 xfwm4 fluxbox icewm metacity marco mate-settings-daemon-common python3-xlib)
 fi
 
 missing=()

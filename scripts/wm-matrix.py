@@ -25,7 +25,7 @@ from Xlib import X, Xatom, display as xdisplay
 W, H, BAR = 1280, 800, 44
 MANAGERS = {
     "openbox": ["openbox", "--sm-disable"],
-    "xfwm4": ["xfwm4", "--replace", "--compositor=off"],
+    "xfwm4": ["dbus-run-session", "--", "xfwm4", "--replace", "--compositor=off"],
     "fluxbox": ["fluxbox"],
     "icewm": ["icewm"],
     "metacity": ["dbus-run-session", "--", "metacity", "--replace"],
@@ -38,7 +38,7 @@ MANAGERS = {
     "herbstluftwm": ["herbstluftwm", "--locked"],
     "kwin": ["dbus-run-session", "--", "kwin_x11", "--replace"],
 }
-PROGRAM = {"kwin": "kwin_x11", "mutter": "mutter", "metacity": "metacity", "marco": "marco"}
+PROGRAM = {"kwin": "kwin_x11", "mutter": "mutter", "metacity": "metacity", "marco": "marco", "xfwm4": "xfwm4"}
 
 
 def now():
@@ -111,6 +111,18 @@ class Session:
     def clients(self):
         return self.prop(self.root, "_NET_CLIENT_LIST") or []
 
+    def toplevels(self):
+        """The clients, then the top-level windows and the frames' children:
+        i3 and herbstluftwm keep docks out of their client list."""
+        out = list(self.clients())
+        try:
+            for w in self.root.query_tree().children:
+                out.append(w.id)
+                out.extend(c.id for c in w.query_tree().children)
+        except Exception:
+            pass
+        return out
+
     def pid_of(self, wid):
         v = self.prop(self.win(wid), "_NET_WM_PID")
         return v[0] if v else None
@@ -178,7 +190,7 @@ def ms(t):
 
 def panel_cells(s, pid, is_bar):
     bars = []
-    wait(lambda: bars.extend(w for w in s.clients() if s.pid_of(w) == pid and is_bar(w) and s.viewable(w)) or bars, 20)
+    wait(lambda: bars.extend(w for w in s.toplevels() if s.pid_of(w) == pid and is_bar(w) and s.viewable(w)) or bars, 20)
     if not bars:
         return None, {"bar": "none", "strut": "—", "max": "—"}
     bar = bars[0]
@@ -217,15 +229,21 @@ def quorvel_row(manager, build):
         b = xterm(s, "60x10+700+200")
         s.send(b, "_NET_ACTIVE_WINDOW", [2, 0, 0])
         wait(lambda: (s.prop(s.root, "_NET_ACTIVE_WINDOW") or [0])[0] == b, 3)
-        button = (78, H - BAR + 8)  # above a stock panel along the same edge
+        # On the bar's own window, wherever the manager put it and above a
+        # stock panel along the same edge.
+        button = ("78", "8")
         hidden = s.atom("_NET_WM_STATE_HIDDEN")
         active = lambda w: (s.prop(s.root, "_NET_ACTIVE_WINDOW") or [0])[0] == w
         wait(lambda: False, 1.0)  # the task buttons of the new windows
-        s.xdotool("mousemove", str(button[0]), str(button[1]))
+        s.xdotool("mousemove", "--window", str(bar), *button)
         s.xdotool("click", "1")
         row["activate"] = ms(wait(lambda: active(a), 3))
+        # Each next click as a person's, past the double-click time and
+        # after the button shows what the last one did.
+        time.sleep(0.6)
         s.xdotool("click", "1")
         row["minimise"] = ms(wait(lambda: hidden in s.states(a), 3))
+        time.sleep(0.6)
         s.xdotool("click", "1")
         row["restore"] = ms(wait(lambda: hidden not in s.states(a) and s.viewable(a), 3))
         # Full screen.
@@ -237,10 +255,10 @@ def quorvel_row(manager, build):
         strut_back = wait(lambda: (s.prop(s.win(bar), "_NET_WM_STRUT_PARTIAL") or [0] * 12)[3] == BAR, 2)
         row["fullscreen"] = f"{ms(hide)}/{ms(show)}" + ("" if strut_back is not None else " strut lost")
         # Start menu.
-        s.xdotool("mousemove", "20", str(H - BAR + 8))
+        s.xdotool("mousemove", "--window", str(bar), "20", "8")
         s.xdotool("click", "1")
         menus = []
-        opened = wait(lambda: menus.extend(w for w in s.clients() if s.pid_of(w) == app.pid and s.viewable(w) and
+        opened = wait(lambda: menus.extend(w for w in s.toplevels() if s.pid_of(w) == app.pid and s.viewable(w) and
                                            (s.prop(s.win(w), "_NET_WM_NAME") or b"") in (b"Quorvel Start", "Quorvel Start"))
                       or menus, 3)
         if menus:
@@ -255,14 +273,24 @@ def quorvel_row(manager, build):
         else:
             row["menu"] = "none"
         # Settings.
-        s.xdotool("mousemove", "700", str(H - BAR + 8))
+        # "Settings…", the menu's first entry, clicked: not every manager
+        # lets the menu have the keyboard.
+        s.xdotool("mousemove", "--window", str(bar), "700", "8")
         s.xdotool("click", "3")
-        time.sleep(0.5)
-        s.xdotool("key", "Down")
-        s.xdotool("key", "Return")
+        popup = []
+        wait(lambda: popup.extend(w for w in s.root.query_tree().children if s.pid_of(w.id) == app.pid and
+                                  w.get_attributes().override_redirect and s.viewable(w.id) and
+                                  not s.has_type(w.id, "_NET_WM_WINDOW_TYPE_TOOLTIP")) or popup, 3)
+        if popup:
+            x, y = s.origin(popup[0].id)
+            s.xdotool("mousemove", str(x + 40), str(y + 14))
+            s.xdotool("click", "1")
         found = []
+        is_settings = lambda w: (s.has_type(w, "_NET_WM_WINDOW_TYPE_NORMAL") or
+                                 s.has_type(w, "_NET_WM_WINDOW_TYPE_DIALOG")) and \
+            (s.prop(s.win(w), "_NET_WM_NAME") or b"") not in (b"Quorvel Start", "Quorvel Start")
         wait(lambda: found.extend(w for w in s.clients() if s.pid_of(w) == app.pid and s.viewable(w) and
-                                  not s.has_type(w, "_NET_WM_WINDOW_TYPE_DOCK")) or found, 5)
+                                  is_settings(w)) or found, 5)
         if found:
             time.sleep(0.5)
             f = s.frame(found[0])
@@ -319,7 +347,10 @@ def main():
         if not shutil.which(PROGRAM.get(m, MANAGERS[m][0])):
             print(f"| {m} | not installed |")
             continue
-        row = quorvel_row(m, build)
+        try:
+            row = quorvel_row(m, build)
+        except Exception as e:  # one manager's surprise is its row, not the end of the table
+            row = {"bar": f"script error {type(e).__name__}"}
         print(f"| {m} | " + " | ".join(str(row.get(c, "—")) for c in cols) + " |", flush=True)
         if tint2 and shutil.which("tint2"):
             t = tint2_row(m)

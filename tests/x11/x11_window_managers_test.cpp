@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "platform/accessibility.h"
@@ -64,21 +65,47 @@ protected:
     void pointAtBar(int x) {
         xdotool({"mousemove", "--window", std::to_string(bar().window), std::to_string(x), "8"});
     }
+    // A viewable window of the program among the top-level windows and the
+    // manager's frames' children, for what a manager keeps out of its client
+    // list: i3 and herbstluftwm list no dock.
+    x11::WindowInfo unlisted(const std::function<bool(const x11::WindowInfo&)>& match) {
+        x11::WindowInfo found;
+        auto walk = [&](xcb_window_t parent, int depth, auto& self) -> void {
+            auto* tree = xcb_query_tree_reply(conn->xcb(), xcb_query_tree(conn->xcb(), parent), nullptr);
+            if (!tree) return;
+            auto* children = xcb_query_tree_children(tree);
+            for (int i = 0; i < xcb_query_tree_children_length(tree) && !found.exists; ++i) {
+                const auto info = conn->windowInfo(children[i]);
+                if (info.exists && info.viewable && app && info.processID == app->pid() && match(info))
+                    found = info;
+                else if (depth > 0)
+                    self(children[i], depth - 1, self);
+            }
+            std::free(tree);
+        };
+        walk(conn->root(), 1, walk);
+        return found;
+    }
+    x11::WindowInfo bar() {
+        if (auto listed = ProgramTest::bar(); listed.exists) return listed;
+        return unlisted([&](const x11::WindowInfo& i) { return isBar(i); });
+    }
+    // As the fixture's own start, but waiting for the bar wherever it is.
+    bool launch() {
+        if (app) app->stop();
+        app = std::make_unique<Child>();
+        const std::string h = home.path().toStdString();
+        if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
+                        {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
+                         "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h, "QUORVEL_SESSION_COMMANDS="}))
+            return false;
+        return conn->waitUntil([&] { return bar().exists; }, patience);
+    }
     // The start menu, managed or shown outside the manager's care.
     x11::WindowInfo startMenu() {
         if (auto managed = find([&](const x11::WindowInfo& i) { return isStartMenu(i); }); managed.exists)
             return managed;
-        auto* tree = xcb_query_tree_reply(conn->xcb(), xcb_query_tree(conn->xcb(), conn->root()), nullptr);
-        x11::WindowInfo found;
-        if (tree) {
-            auto* children = xcb_query_tree_children(tree);
-            for (int i = 0; i < xcb_query_tree_children_length(tree) && !found.exists; ++i) {
-                const auto info = conn->windowInfo(children[i]);
-                if (info.exists && info.viewable && app && info.processID == app->pid() && isStartMenu(info)) found = info;
-            }
-        }
-        std::free(tree);
-        return found;
+        return unlisted([&](const x11::WindowInfo& i) { return isStartMenu(i); });
     }
     // "Settings…", the first entry of the bar's menu; the window once shown.
     x11::WindowInfo openSettingsFromBar() {
@@ -171,7 +198,10 @@ TEST_P(FullScreenTest, BarLeavesForAFullScreenWindowAndComesBackAtTheBottom) {
     ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, 5.0));
     Terminal& t = terminal("80x24+100+100");
     auto* e = conn->ewmh();
-    for (int round = 0; round < 4; ++round) {
+    // KWin's transient position came in about half the exits; elsewhere one round shows it.
+    const std::string manager = GetParam();
+    const int rounds = manager == "kwin" || manager == "mutter" ? 4 : 1;
+    for (int round = 0; round < rounds; ++round) {
         conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN, 0, 1);
         conn->flush();
         // Within the full-screen poll, whether a state change or the poll notices it.
@@ -184,7 +214,7 @@ TEST_P(FullScreenTest, BarLeavesForAFullScreenWindowAndComesBackAtTheBottom) {
             << strut(bar().window)[3] << ")";
     }
 }
-INSTANTIATE_TEST_SUITE_P(Managers, FullScreenTest, ::testing::Values("mutter", "kwin"));
+INSTANTIATE_TEST_SUITE_P(Managers, FullScreenTest, ::testing::Values("mutter", "kwin", "fluxbox", "icewm", "jwm"));
 
 // The settings window is centred with the frame its manager gives it, also
 // when that frame is told only after the window is up.
@@ -203,10 +233,7 @@ TEST_P(SettingsCentringTest, SettingsWindowIsCentredWithItsFrame) {
     };
     EXPECT_TRUE(conn->waitUntil([&] { return offCentre() <= 2; }, 5.0)) << offCentre() << " px off centre";
 }
-// Not yet in force: in this session "Settings…" from the bar's menu opens
-// nothing under jwm, i3 and herbstluftwm (the cause is still open); run with
-// --gtest_also_run_disabled_tests.
-INSTANTIATE_TEST_SUITE_P(DISABLED_Managers, SettingsCentringTest, ::testing::Values("jwm"));
+INSTANTIATE_TEST_SUITE_P(Managers, SettingsCentringTest, ::testing::Values("jwm"));
 
 // Tiling managers float the settings window at no less than its minimum
 // size and leave the start menu where it opens, above the start button.
@@ -233,7 +260,7 @@ TEST_P(TilingTest, SettingsWindowFloatsUnclippedAndTheStartMenuOpensAboveTheButt
     EXPECT_TRUE(conn->waitUntil(placed, 3.0)) << "start menu at " << conn->windowInfo(menu().window).frame().minX()
                                               << "," << conn->windowInfo(menu().window).frame().minY();
 }
-INSTANTIATE_TEST_SUITE_P(DISABLED_Managers, TilingTest, ::testing::Values("i3", "herbstluftwm"));
+INSTANTIATE_TEST_SUITE_P(Managers, TilingTest, ::testing::Values("i3", "herbstluftwm"));
 
 // A bar is a dock: no title bar, nothing it is transient for, and its strip
 // at the bottom even under a manager that places dialogs itself.
