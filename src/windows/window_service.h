@@ -30,8 +30,10 @@
 class WindowService : public std::enable_shared_from_this<WindowService> {
 public:
     static constexpr double scanDebounce = 0.2;
-    // The longest a requested scan waits however often it is asked for again.
-    static constexpr double scanMaxWait = 0.5;
+    // The longest a requested scan waits however often it is asked for again:
+    // with the scan and the repaint after it, the strip is never more than
+    // half a second behind a desktop that keeps changing.
+    static constexpr double scanMaxWait = 0.3;
     static constexpr double pollInterval = 5.0;
     static constexpr double pollTolerance = 0.5;
     static constexpr double clickIntentLifetime = 0.6;
