@@ -113,12 +113,12 @@ protected:
         for (int attempt = 0; attempt < 3 && !settings().exists; ++attempt) {
             pointAtBar(700);
             xdotool({"click", "3"});
-            if (!conn->waitUntil([&] { return !popups().empty(); }, 3.0)) continue;
+            if (!conn->waitUntil([&] { return !popups().empty(); }, patience / 3)) continue;
             // Clicked, not keyed: not every manager lets the menu have the keyboard.
             const QRect menu = popups().front();
             xdotool({"mousemove", std::to_string(menu.x() + 40), std::to_string(menu.y() + 14)});
             xdotool({"click", "1"});
-            conn->waitUntil([&] { return settings().exists; }, 10.0);
+            conn->waitUntil([&] { return settings().exists; }, patience / 3);
         }
         return settings();
     }
@@ -169,10 +169,10 @@ TEST_P(RestoreTest, MinimisedWindowAndHiddenApplicationComeBack) {
     const xcb_window_t window = terminal->window;
     const ax::Element w = x11::X11Accessibility(conn).windowElement(window, terminal->pid());
     ASSERT_EQ(ax::api().setAttribute(w, names::minimized, true), ax::Error::success);
-    ASSERT_TRUE(conn->waitUntil([&] { return !shown(window); }, 5.0));
+    ASSERT_TRUE(conn->waitUntil([&] { return !shown(window); }, patience));
     EXPECT_EQ(ax::api().setAttribute(w, names::minimized, false), ax::Error::success)
         << GetParam() << " did not restore the window while the write waited";
-    EXPECT_TRUE(conn->waitUntil([&] { return shown(window); }, 5.0));
+    EXPECT_TRUE(conn->waitUntil([&] { return shown(window); }, patience));
 
     const std::int32_t pid = terminal->pid();
     // The backend's own view has the window back before it hides it again.
@@ -181,11 +181,11 @@ TEST_P(RestoreTest, MinimisedWindowAndHiddenApplicationComeBack) {
             ax::Value v;
             return ax::api().copyAttribute(w, names::minimized, v) == ax::Error::success && !ax::as<bool>(v).value_or(true);
         },
-        5.0));
-    ASSERT_TRUE(pumpUntil([&] { return workspace().hide(pid); }, 5.0));
-    ASSERT_TRUE(conn->waitUntil([&] { return !shown(window); }, 5.0));
+        patience));
+    ASSERT_TRUE(pumpUntil([&] { return workspace().hide(pid); }, patience));
+    ASSERT_TRUE(conn->waitUntil([&] { return !shown(window); }, patience));
     ASSERT_TRUE(workspace().unhide(pid));
-    EXPECT_TRUE(conn->waitUntil([&] { return shown(window); }, 3.0)) << GetParam() << " kept the hidden window away";
+    EXPECT_TRUE(conn->waitUntil([&] { return shown(window); }, patience)) << GetParam() << " kept the hidden window away";
 }
 INSTANTIATE_TEST_SUITE_P(Managers, RestoreTest, ::testing::Values("mutter", "jwm", "fvwm"));
 
@@ -195,7 +195,7 @@ INSTANTIATE_TEST_SUITE_P(Managers, RestoreTest, ::testing::Values("mutter", "jwm
 using FullScreenTest = ManagerProgramTest;
 TEST_P(FullScreenTest, BarLeavesForAFullScreenWindowAndComesBackAtTheBottom) {
     ASSERT_TRUE(launch()) << "no bar appeared";
-    ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, 5.0));
+    ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience));
     Terminal& t = terminal("80x24+100+100");
     auto* e = conn->ewmh();
     // KWin's transient position came in about half the exits; elsewhere one round shows it.
@@ -205,11 +205,11 @@ TEST_P(FullScreenTest, BarLeavesForAFullScreenWindowAndComesBackAtTheBottom) {
         conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN, 0, 1);
         conn->flush();
         // Within the full-screen poll, whether a state change or the poll notices it.
-        ASSERT_TRUE(conn->waitUntil([&] { return !bar().exists; }, 3.0)) << "round " << round << ": the bar stayed";
+        ASSERT_TRUE(conn->waitUntil([&] { return !bar().exists; }, patience)) << "round " << round << ": the bar stayed";
         conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_REMOVE, e->_NET_WM_STATE_FULLSCREEN, 0, 1);
         conn->flush();
-        ASSERT_TRUE(conn->waitUntil([&] { return bar().exists; }, 3.0)) << "round " << round << ": no bar came back";
-        EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, 3.0))
+        ASSERT_TRUE(conn->waitUntil([&] { return bar().exists; }, patience)) << "round " << round << ": no bar came back";
+        EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience))
             << "round " << round << ": the strut is not at the bottom (top " << strut(bar().window)[2] << ", bottom "
             << strut(bar().window)[3] << ")";
     }
@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(Managers, FullScreenTest, ::testing::Values("mutter", "
 using SettingsCentringTest = ManagerProgramTest;
 TEST_P(SettingsCentringTest, SettingsWindowIsCentredWithItsFrame) {
     ASSERT_TRUE(launch()) << "no bar appeared";
-    ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, 5.0));
+    ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience));
     const auto settings = openSettingsFromBar();
     ASSERT_TRUE(settings.exists) << "\"Settings…\" opened no window";
     auto offCentre = [&] {
@@ -231,7 +231,7 @@ TEST_P(SettingsCentringTest, SettingsWindowIsCentredWithItsFrame) {
         return std::max(std::abs(f.midX() - x11test::Session::width / 2.0),
                         std::min(std::abs(f.midY() - x11test::Session::height / 2.0), std::abs(f.midY() - barTop / 2.0)));
     };
-    EXPECT_TRUE(conn->waitUntil([&] { return offCentre() <= 2; }, 5.0)) << offCentre() << " px off centre";
+    EXPECT_TRUE(conn->waitUntil([&] { return offCentre() <= 2; }, patience)) << offCentre() << " px off centre";
 }
 INSTANTIATE_TEST_SUITE_P(Managers, SettingsCentringTest, ::testing::Values("jwm"));
 
@@ -243,21 +243,21 @@ TEST_P(TilingTest, SettingsWindowFloatsUnclippedAndTheStartMenuOpensAboveTheButt
     const auto settings = openSettingsFromBar();
     ASSERT_TRUE(settings.exists) << "\"Settings…\" opened no window";
     auto size = [&] { return conn->windowInfo(settings.window).clientArea.size; };
-    EXPECT_TRUE(conn->waitUntil([&] { return size().width >= 720 && size().height >= 470; }, 5.0))
+    EXPECT_TRUE(conn->waitUntil([&] { return size().width >= 720 && size().height >= 470; }, patience))
         << "tiled to " << size().width << "x" << size().height;
 
     auto menu = [&] { return startMenu(); };
     for (int attempt = 0; attempt < 3 && !menu().exists; ++attempt) {
         pointAtBar(20);
         xdotool({"click", "1"});
-        conn->waitUntil([&] { return menu().exists; }, 3.0);
+        conn->waitUntil([&] { return menu().exists; }, patience / 3);
     }
     ASSERT_TRUE(menu().exists) << "the start button opened no menu";
     auto placed = [&] {
         const Rect f = conn->windowInfo(menu().window).frame();
         return f.minX() < 40 && f.maxY() <= barTop + 1 && f.maxY() >= barTop - 40;
     };
-    EXPECT_TRUE(conn->waitUntil(placed, 3.0)) << "start menu at " << conn->windowInfo(menu().window).frame().minX()
+    EXPECT_TRUE(conn->waitUntil(placed, patience)) << "start menu at " << conn->windowInfo(menu().window).frame().minX()
                                               << "," << conn->windowInfo(menu().window).frame().minY();
 }
 INSTANTIATE_TEST_SUITE_P(Managers, TilingTest, ::testing::Values("i3", "herbstluftwm"));
@@ -273,9 +273,9 @@ TEST_P(DockTest, BarIsAnUndecoratedDockReservingTheBottom) {
         // A border is the manager's look; a title bar is not for a dock.
         return b.exists && d.top < 4 && d.bottom < 4;
     };
-    EXPECT_TRUE(conn->waitUntil(undecorated, 5.0)) << "decoration top " << bar().decoration.top << ", at y "
+    EXPECT_TRUE(conn->waitUntil(undecorated, patience)) << "decoration top " << bar().decoration.top << ", at y "
                                                    << bar().frame().minY();
-    EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, 5.0)) << "bottom strut "
+    EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience)) << "bottom strut "
                                                                            << strut(bar().window)[3];
     auto* r = xcb_get_property_reply(
         conn->xcb(), xcb_get_property(conn->xcb(), 0, bar().window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1),
