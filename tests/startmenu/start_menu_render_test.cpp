@@ -10,6 +10,7 @@
 #include "core/selection_color.h"
 #include "core/settings_model.h"
 #include "start_menu_test_support.h"
+#include "support/paint_counter.h"
 #include "taskbar/bar_style.h"
 
 namespace {
@@ -166,15 +167,9 @@ TEST_F(StartMenuRenderTest, OpaqueSquareWithoutACompositorRoundedWithOne) {
     auto* v = view();
     ASSERT_TRUE(v);
     menu().panel()->show();
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint) ++paints;
-            return false;
-        }
-    } counter;
+    PaintCounter counter;
     QApplication::processEvents();
-    v->installEventFilter(&counter);
+    counter.watch(v);
     for (bool active : {false, true}) {
         const int before = counter.paints;
         sim->setCompositingActive(active);

@@ -8,6 +8,7 @@
 
 #include "core/settings_model.h"
 #include "start_menu_test_support.h"
+#include "support/paint_counter.h"
 
 namespace {
 
@@ -223,16 +224,10 @@ TEST_F(StartMenuViewTest, ActivationChangesRepaintNothing) {
     openLoaded();
     QWidget* panel = menu().panel();
     QApplication::processEvents();
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint) ++paints;
-            return false;
-        }
-    } counter;
+    PaintCounter counter;
     QList<QWidget*> widgets = panel->findChildren<QWidget*>();
     widgets << panel;
-    for (QWidget* w : widgets) w->installEventFilter(&counter);
+    for (QWidget* w : widgets) counter.watch(w);
     for (QEvent::Type type : {QEvent::WindowDeactivate, QEvent::WindowActivate})
         for (QWidget* w : widgets) {
             QEvent e(type);
