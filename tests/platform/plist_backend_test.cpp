@@ -20,22 +20,12 @@
 #include "platform/sim/manual_dispatcher.h"
 #include "support/environment_override.h"
 #include "support/recording_log.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using linux_backend::PlistFileBackend;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 struct PlistFiles : ::testing::Test {
     QTemporaryDir dir;
@@ -134,30 +124,30 @@ TEST_F(PlistFiles, UnreadableFilesAreMovedAsideLoggedAndStartFromDefaults) {
         SCOPED_TRACE(c.name);
         for (const auto& f : asideCopies()) QFile::remove(dir.filePath(f));
         log->lines.clear();
-        writeFile(path(), c.content);
+        ASSERT_TRUE(writeFile(path(), c.content));
         EXPECT_EQ(backend->load(QStringLiteral("app.quorvel.Quorvel")), QVariantMap());
         EXPECT_FALSE(QFile::exists(path()));
         const QStringList aside = asideCopies();
         ASSERT_EQ(aside.size(), 1);
         EXPECT_TRUE(aside[0].startsWith(QStringLiteral("app.quorvel.Quorvel.plist.corrupt-")));
-        EXPECT_EQ(readAll(dir.filePath(aside[0])), c.content);  // kept byte for byte
+        EXPECT_EQ(readFile(dir.filePath(aside[0])), c.content);  // kept byte for byte
         ASSERT_EQ(log->all().size(), 1);
         EXPECT_TRUE(log->all()[0].startsWith(QStringLiteral("[Quorvel]")));
         EXPECT_TRUE(log->all()[0].contains(aside[0]));
         // A later write creates a fresh file and leaves the copy alone.
         ASSERT_TRUE(backend->save(QStringLiteral("app.quorvel.Quorvel"), {{QStringLiteral("n"), qint64(2)}}));
-        EXPECT_EQ(readAll(dir.filePath(aside[0])), c.content);
+        EXPECT_EQ(readFile(dir.filePath(aside[0])), c.content);
         QFile::remove(path());
     }
 }
 
 TEST_F(PlistFiles, ASecondCorruptCopyNeverReplacesTheFirst) {
-    writeFile(path(), "first bad");
+    ASSERT_TRUE(writeFile(path(), "first bad"));
     backend->load(QStringLiteral("app.quorvel.Quorvel"));
-    writeFile(path(), "second bad");
+    ASSERT_TRUE(writeFile(path(), "second bad"));
     backend->load(QStringLiteral("app.quorvel.Quorvel"));  // same second: needs another name
     QStringList contents;
-    for (const auto& f : asideCopies()) contents << QString::fromUtf8(readAll(dir.filePath(f)));
+    for (const auto& f : asideCopies()) contents << QString::fromUtf8(readFile(dir.filePath(f)));
     contents.sort();
     EXPECT_EQ(contents, (QStringList{QStringLiteral("first bad"), QStringLiteral("second bad")}));
 }
@@ -183,14 +173,14 @@ TEST_F(PlistFiles, AnUnreadableFileThatCannotBeMovedIsNeverOverwritten) {
     ASSERT_TRUE(QDir().mkpath(locked));
     PlistFileBackend lockedBackend(locked);
     const QString file = lockedBackend.filePath(QStringLiteral("d"));
-    writeFile(file, "not a plist");
+    ASSERT_TRUE(writeFile(file, "not a plist"));
     if (::geteuid() == 0) GTEST_SKIP() << "folder permissions do not stop root from moving the file";
     ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0500), 0);
     EXPECT_TRUE(lockedBackend.load(QStringLiteral("d")).isEmpty());
     ::chmod(QFile::encodeName(locked).constData(), 0700);
     // Even once the folder could be written again.
     EXPECT_FALSE(lockedBackend.save(QStringLiteral("d"), {{QStringLiteral("k"), true}}));
-    EXPECT_EQ(readAll(file), QByteArray("not a plist"));
+    EXPECT_EQ(readFile(file), QByteArray("not a plist"));
 }
 
 TEST_F(PlistFiles, NamesThatAreNotPlainFileNamesAreRefused) {
@@ -206,10 +196,10 @@ TEST_F(PlistFiles, NamesThatAreNotPlainFileNamesAreRefused) {
 TEST_F(PlistFiles, AValueThatCannotBeWrittenLeavesFileAndMemoryAsTheyWere) {
     auto& d = prefs::userDefaults();
     ASSERT_TRUE(d.setString(QStringLiteral("k"), QStringLiteral("good")));
-    const QByteArray before = readAll(path());
+    const QByteArray before = readFile(path());
     EXPECT_FALSE(d.setString(QStringLiteral("k"), QStringLiteral("bad\x01")));
     EXPECT_EQ(d.stringValue(QStringLiteral("k")), QStringLiteral("good"));
-    EXPECT_EQ(readAll(path()), before);
+    EXPECT_EQ(readFile(path()), before);
     EXPECT_TRUE(leftovers().isEmpty());
 }
 
@@ -321,22 +311,22 @@ TEST_F(PlistFiles, OnlyTheTemporaryFilesOfSavesAreRemovedAtStart) {
         {"app.quorvel.Quorvel.plist", false},
         {"app.quorvel.Quorvel.plist.corrupt-20260101T000000Z", false},
     };
-    for (const auto& c : cases) writeFile(dir.filePath(QString::fromUtf8(c.name)), "x");
+    for (const auto& c : cases) ASSERT_TRUE(writeFile(dir.filePath(QString::fromUtf8(c.name)), "x"));
     EXPECT_EQ(backend->removeInterruptedSaves(), 2);
     for (const auto& c : cases)
         EXPECT_EQ(QFile::exists(dir.filePath(QString::fromUtf8(c.name))), !c.removed) << c.name;
 }
 
 TEST_F(PlistFiles, AReadOnlyBackendNeverWritesMovesOrRemovesAnything) {
-    writeFile(path(), "not a property list");
-    writeFile(dir.filePath(QStringLiteral(".app.quorvel.Quorvel.plist.AbC123")), "x");
+    ASSERT_TRUE(writeFile(path(), "not a property list"));
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral(".app.quorvel.Quorvel.plist.AbC123")), "x"));
     PlistFileBackend second(dir.path());
     second.setReadOnly(true);
     EXPECT_TRUE(second.load(QStringLiteral("app.quorvel.Quorvel")).isEmpty());
     EXPECT_FALSE(second.save(QStringLiteral("com.apple.dock"), {{QStringLiteral("autohide"), true}}));
     EXPECT_FALSE(second.update(QStringLiteral("com.apple.dock"), [](QVariantMap& v) { v.insert("a", true); }, nullptr));
     EXPECT_EQ(second.removeInterruptedSaves(), 0);
-    EXPECT_EQ(readAll(path()), QByteArray("not a property list"));
+    EXPECT_EQ(readFile(path()), QByteArray("not a property list"));
     EXPECT_TRUE(asideCopies().isEmpty());
     EXPECT_EQ(leftovers().size(), 1);
     EXPECT_FALSE(QFile::exists(backend->filePath(QStringLiteral("com.apple.dock"))));
@@ -395,8 +385,8 @@ TEST(PlistConcurrency, UpdatesOfManyProcessesAreNeverLost) {
 }
 
 TEST_F(PlistFiles, AValueThatCannotBeReadCostsOnlyItsKeyAndIsWrittenBackAsItStood) {
-    writeFile(path(), "<plist><dict><key>appearanceMode</key><string>dark</string>"
-                      "<key>counter</key><integer>18446744073709551615</integer></dict></plist>");
+    ASSERT_TRUE(writeFile(path(), "<plist><dict><key>appearanceMode</key><string>dark</string>"
+                      "<key>counter</key><integer>18446744073709551615</integer></dict></plist>"));
     EXPECT_EQ(backend->load(QStringLiteral("app.quorvel.Quorvel")),
               (QVariantMap{{QStringLiteral("appearanceMode"), QStringLiteral("dark")}}));
     EXPECT_TRUE(asideCopies().isEmpty());
@@ -407,8 +397,8 @@ TEST_F(PlistFiles, AValueThatCannotBeReadCostsOnlyItsKeyAndIsWrittenBackAsItStoo
 
     ASSERT_TRUE(backend->update(QStringLiteral("app.quorvel.Quorvel"),
                                 [](QVariantMap& v) { v.insert(QStringLiteral("trayShowDate"), false); }, nullptr));
-    EXPECT_TRUE(readAll(path()).contains("<key>counter</key>\n\t<integer>18446744073709551615</integer>"))
-        << readAll(path()).toStdString();
+    EXPECT_TRUE(readFile(path()).contains("<key>counter</key>\n\t<integer>18446744073709551615</integer>"))
+        << readFile(path()).toStdString();
     EXPECT_EQ(PlistFileBackend(dir.path()).load(QStringLiteral("app.quorvel.Quorvel")).value(QStringLiteral("trayShowDate")),
               QVariant(false));
 }
@@ -416,7 +406,7 @@ TEST_F(PlistFiles, AValueThatCannotBeReadCostsOnlyItsKeyAndIsWrittenBackAsItStoo
 TEST_F(PlistFiles, ASetAsideCopyGivesUpWhatCanStillBeReadOnce) {
     const QByteArray full = *plist::serialize(
         QVariantMap{{QStringLiteral("DockIsManaging"), true}, {QStringLiteral("z"), QVariantList{qint64(1)}}});
-    writeFile(path(), full.left(full.indexOf("<key>z")));
+    ASSERT_TRUE(writeFile(path(), full.left(full.indexOf("<key>z"))));
     EXPECT_TRUE(backend->load(QStringLiteral("app.quorvel.Quorvel")).isEmpty());
     ASSERT_EQ(asideCopies().size(), 1);
     const auto found = backend->takeSetAsideValues(QStringLiteral("app.quorvel.Quorvel"));
@@ -457,6 +447,6 @@ TEST(FileModes, FoldersAndFilesHaveTheirModesWhateverTheUmask) {
         EXPECT_EQ(modeOf(files.filePath(QStringLiteral("app.quorvel.Quorvel"))), 0600);
         EXPECT_EQ(modeOf(dir.filePath(QStringLiteral("autostart"))), 0700);
         EXPECT_EQ(modeOf(entry), 0644);
-        EXPECT_EQ(readAll(entry), QByteArray("[Desktop Entry]\n"));
+        EXPECT_EQ(readFile(entry), QByteArray("[Desktop Entry]\n"));
     }
 }

@@ -7,21 +7,11 @@
 #include <unistd.h>
 
 #include "platform/files.h"
+#include "support/test_files.h"
 
 using namespace platform;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 mode_t modeOf(const QString& path) {
     struct stat st {};
@@ -46,13 +36,13 @@ TEST(PrivateFile, CreatesWithOwnerOnlyModeAppendsAndEmptiesOnRequest) {
         ASSERT_TRUE(f);
         EXPECT_TRUE(f->append("two\n"));
     }
-    EXPECT_EQ(readAll(path), QByteArray("one\ntwo\n"));
+    EXPECT_EQ(readFile(path), QByteArray("one\ntwo\n"));
     {
         auto f = openPrivateAppendFile(path, true);
         ASSERT_TRUE(f);
         EXPECT_TRUE(f->append("three\n"));
     }
-    EXPECT_EQ(readAll(path), QByteArray("three\n"));
+    EXPECT_EQ(readFile(path), QByteArray("three\n"));
     // An existing file of ours that others could read is narrowed to 0600.
     ::chmod(QFile::encodeName(path).constData(), 0666);
     ASSERT_TRUE(openPrivateAppendFile(path, false));
@@ -62,7 +52,7 @@ TEST(PrivateFile, CreatesWithOwnerOnlyModeAppendsAndEmptiesOnRequest) {
 TEST(PrivateFile, RefusesPlantedFilesAndLeavesThemUntouched) {
     QTemporaryDir dir;
     const QString victim = dir.filePath(QStringLiteral("victim"));
-    writeFile(victim, "precious");
+    ASSERT_TRUE(writeFile(victim, "precious"));
 
     struct Case {
         const char* name;
@@ -86,7 +76,7 @@ TEST(PrivateFile, RefusesPlantedFilesAndLeavesThemUntouched) {
         EXPECT_FALSE(openPrivateAppendFile(path, true));
         EXPECT_FALSE(openPrivateAppendFile(path, false));
     }
-    EXPECT_EQ(readAll(victim), QByteArray("precious"));
+    EXPECT_EQ(readFile(victim), QByteArray("precious"));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("created-through-link"))));
 }
 
@@ -94,8 +84,8 @@ TEST(PrivateFile, RefusesAFileOwnedBySomeoneElse) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a file away";
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("theirs.log"));
-    writeFile(path, "their lines");
+    ASSERT_TRUE(writeFile(path, "their lines"));
     ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
     EXPECT_FALSE(openPrivateAppendFile(path, true));
-    EXPECT_EQ(readAll(path), QByteArray("their lines"));
+    EXPECT_EQ(readFile(path), QByteArray("their lines"));
 }

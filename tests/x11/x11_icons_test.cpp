@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_icons.h"
+#include "support/test_files.h"
 #include "taskbar/app_icon_provider.h"
 #include "x11_bare_client.h"
 #include "x11_session.h"
@@ -31,18 +32,12 @@ protected:
         ASSERT_TRUE(dir.isValid());
         // A theme folder with an application icon that exists only as SVG,
         // and a desktop entry naming it.
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("icons/hicolor/scalable/apps")));
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("data/applications")));
-        QFile svg(dir.filePath(QStringLiteral("icons/hicolor/scalable/apps/quorvel-test-red.svg")));
-        ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
-        svg.write("<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
-                  "<rect width='16' height='16' fill='#ff0000'/></svg>");
-        svg.close();
-        QFile entry(dir.filePath(QStringLiteral("data/applications/quorvel-svg.desktop")));
-        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=Svg App\nExec=true\nIcon=quorvel-test-red\n"
-                    "StartupWMClass=SvgApp\n");
-        entry.close();
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("icons/hicolor/scalable/apps/quorvel-test-red.svg")),
+                              "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
+                              "<rect width='16' height='16' fill='#ff0000'/></svg>"));
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("data/applications/quorvel-svg.desktop")),
+                              "[Desktop Entry]\nType=Application\nName=Svg App\nExec=true\nIcon=quorvel-test-red\n"
+                              "StartupWMClass=SvgApp\n"));
         searchPaths = QIcon::themeSearchPaths();
         QIcon::setThemeSearchPaths(QStringList{dir.filePath(QStringLiteral("icons"))} + searchPaths);
         dataHome.emplace("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
@@ -117,20 +112,15 @@ TEST_F(X11IconsTest, XtermShowsItsDesktopEntrysSvgIcon) {
 TEST_F(X11IconsTest, AMissingIconIsAskedForAgain) {
     // A pinned application whose icon file is not there yet.
     const QString late = dir.filePath(QStringLiteral("late.svg"));
-    QFile entry(dir.filePath(QStringLiteral("data/applications/quorvel-late.desktop")));
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Late\nExec=true\nIcon=" + late.toUtf8() + "\n");
-    entry.close();
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("data/applications/quorvel-late.desktop")),
+                          "[Desktop Entry]\nType=Application\nName=Late\nExec=true\nIcon=" + late.toUtf8() + "\n"));
     AppIconProvider::resetShared();
     auto& provider = AppIconProvider::shared();
     ASSERT_TRUE(workspace().urlForApplication(QStringLiteral("quorvel-late")));
     EXPECT_FALSE(provider.iconForBundleID(QStringLiteral("quorvel-late"))) << "nothing yet: the placeholder is drawn";
     EXPECT_EQ(provider.cachedBundleIcons(), 0) << "a stand-in is not kept";
-    QFile svg(late);
-    ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
-    svg.write("<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
-              "<rect width='16' height='16' fill='#00ff00'/></svg>");
-    svg.close();
+    ASSERT_TRUE(writeFile(late, "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
+                                "<rect width='16' height='16' fill='#00ff00'/></svg>"));
     std::optional<QImage> found;
     EXPECT_TRUE(pumpUntil([&] { return (found = provider.iconForBundleID(QStringLiteral("quorvel-late"))).has_value(); },
                           patience));
@@ -151,22 +141,17 @@ TEST(X11IconThemeTest, ThemeWithoutASettingsDaemon) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     // A theme of the user's own with one icon, naming only hicolor as parent.
+    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("data/icons/QuorvelBlue/index.theme")),
+                          "[Icon Theme]\nName=QuorvelBlue\nInherits=hicolor\nDirectories=48x48/apps\n\n"
+                          "[48x48/apps]\nSize=48\nType=Fixed\n"));
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("data/icons/QuorvelBlue/48x48/apps")));
-    QFile index(dir.filePath(QStringLiteral("data/icons/QuorvelBlue/index.theme")));
-    ASSERT_TRUE(index.open(QIODevice::WriteOnly));
-    index.write("[Icon Theme]\nName=QuorvelBlue\nInherits=hicolor\nDirectories=48x48/apps\n\n"
-                "[48x48/apps]\nSize=48\nType=Fixed\n");
-    index.close();
     QImage blue(48, 48, QImage::Format_ARGB32);
     blue.fill(QColor(0, 0, 255));
     ASSERT_TRUE(blue.save(dir.filePath(QStringLiteral("data/icons/QuorvelBlue/48x48/apps/quorvel-blue.png"))));
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("data/applications")));
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("config/gtk-3.0")));
     auto entry = [&](const char* id, const char* icon) {
         const QString path = dir.filePath(QStringLiteral("data/applications/%1.desktop").arg(QLatin1String(id)));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("[Desktop Entry]\nType=Application\nName=") + id + "\nExec=true\nIcon=" + icon + "\n");
+        EXPECT_TRUE(writeFile(path, QByteArray("[Desktop Entry]\nType=Application\nName=") + id +
+                                        "\nExec=true\nIcon=" + icon + "\n"));
         return path;
     };
     const QString terminal = entry("quorvel-qterminal", "utilities-terminal");
@@ -194,9 +179,7 @@ TEST(X11IconThemeTest, ThemeWithoutASettingsDaemon) {
         SCOPED_TRACE(c.name);
         QFile::remove(dir.filePath(QStringLiteral("config/gtk-3.0/settings.ini")));
         if (!c.settings.isEmpty()) {
-            QFile ini(dir.filePath(QStringLiteral("config/gtk-3.0/settings.ini")));
-            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-            ini.write(c.settings);
+            ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("config/gtk-3.0/settings.ini")), c.settings));
         }
         // What Qt names when no desktop told it a theme.
         QIcon::setThemeName(QStringLiteral("hicolor"));

@@ -61,21 +61,15 @@ bool twoBars(Connection& conn, pid_t pid) {
     return bars.size() == 2 && bars[0].frame() == leftBar && bars[1].frame() == rightBar;
 }
 
-// An xterm at the geometry, maximised; its window once it is a client.
-xcb_window_t maximisedTerminal(MixedMonitorDesktop& desktop, Child& process, const std::string& geometry) {
-    if (!process.start({"xterm", "-geometry", geometry, "-e", "sleep", "120"}, desktop.display)) return XCB_WINDOW_NONE;
-    xcb_window_t window = XCB_WINDOW_NONE;
-    desktop.conn->waitUntil([&] {
-        for (const auto& info : desktop.conn->windowInfos(desktop.conn->clientList()))
-            if (info.processID == process.pid() && info.viewable) window = info.window;
-        return window != XCB_WINDOW_NONE;
-    }, patience);
+// An xterm at the geometry, maximised.
+std::unique_ptr<Terminal> maximisedTerminal(MixedMonitorDesktop& desktop, const std::string& geometry) {
+    auto t = openTerminal(*desktop.conn, geometry, "quorvel-test", {}, desktop.display);
     auto* e = desktop.conn->ewmh();
-    if (window != XCB_WINDOW_NONE)
-        desktop.conn->sendRootMessage(window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_MAXIMIZED_VERT,
-                                      e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
+    if (t)
+        desktop.conn->sendRootMessage(t->window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD,
+                                      e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
     desktop.conn->flush();
-    return window;
+    return t;
 }
 
 // The program's own home and launch come from the shared fixture; its
@@ -99,11 +93,8 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
 
         QTemporaryDir home;
         ASSERT_TRUE(seedFirstRunAnswered(home.path()));
-        const std::string h = home.path().toStdString();
         Child app;
-        ASSERT_TRUE(app.start({binary()}, desktop.display, -1, -1,
-                              {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
-                               "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h, "QUORVEL_SESSION_COMMANDS="}));
+        ASSERT_TRUE(app.start({binary()}, desktop.display, -1, -1, programEnvironment(home.path())));
         if (!c.splitBeforeStart) {
             ASSERT_TRUE(conn.waitUntil([&] { return !barsOf(conn, app.pid()).empty(); }, patience)) << "no bar";
             ASSERT_TRUE(desktop.splitIntoMixedMonitors()) << "xrandr (x11-xserver-utils) failed";
@@ -142,11 +133,10 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
 
         // A maximised window on each monitor stops at that monitor's bar (xterm
         // takes whole rows, so it may end a little above).
-        Child leftTerm, rightTerm;
-        const xcb_window_t l = maximisedTerminal(desktop, leftTerm, "80x24+100+100");
-        const xcb_window_t r = maximisedTerminal(desktop, rightTerm, "80x24+2100+100");
-        ASSERT_NE(l, XCB_WINDOW_NONE);
-        ASSERT_NE(r, XCB_WINDOW_NONE);
+        const auto leftTerm = maximisedTerminal(desktop, "80x24+100+100");
+        const auto rightTerm = maximisedTerminal(desktop, "80x24+2100+100");
+        ASSERT_TRUE(leftTerm && rightTerm) << "no xterm";
+        const xcb_window_t l = leftTerm->window, r = rightTerm->window;
         auto stopsAt = [&](xcb_window_t w, const Rect& bar) {
             const Rect f = conn.windowInfo(w).frame();
             return f.maxY() <= bar.minY() + 1 && f.maxY() > bar.minY() - 20 && f.width() > bar.width() - 20 &&

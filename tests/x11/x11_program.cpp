@@ -48,13 +48,24 @@ std::string ProgramTest::binary() {
     return path.substr(0, path.rfind('/')) + "/../quorvel";
 }
 
+std::vector<std::string> ProgramTest::programEnvironment(const QString& home) {
+    const std::string h = home.toStdString();
+    return {"QT_QPA_PLATFORM=xcb",          "QUORVEL_HOME=" + h,    "XDG_CONFIG_HOME=" + h + "/config",
+            "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h, "QUORVEL_SESSION_COMMANDS="};
+}
+
+bool ProgramTest::repeatUntil(const std::function<void()>& act, const std::function<bool()>& done, int tries) {
+    for (int i = 0; i < tries; ++i) {
+        act();
+        if (conn->waitUntil(done, patience / 3)) return true;
+    }
+    return false;
+}
+
 bool ProgramTest::launch(const std::vector<std::string>& extraEnvironment) {
     if (app) app->stop();
     app = std::make_unique<Child>();
-    const std::string h = home.path().toStdString();
-    std::vector<std::string> environment{"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h,
-                                         "XDG_CONFIG_HOME=" + h + "/config", "XDG_DATA_HOME=" + h + "/data",
-                                         "XDG_RUNTIME_DIR=" + h, "QUORVEL_SESSION_COMMANDS="};
+    std::vector<std::string> environment = programEnvironment(home.path());
     environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
     if (!app->start({binary()}, Session::shared().display(), -1, -1, environment)) return false;
     return conn->waitUntil([&] { return bar().exists; }, patience);

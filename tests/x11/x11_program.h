@@ -59,6 +59,13 @@ protected:
     bool holdsShortcut(const std::string& keys);
     // Waits until the shortcut is held (or, with `held` false, let go).
     bool waitForShortcut(const std::string& keys, bool held = true, double timeoutSeconds = patience);
+    // Does `act` (a click, a key press) until `done` holds, at most `tries`
+    // times, each waited on for a third of the patience: a press on a freshly
+    // shown or focused window may not reach it yet.
+    bool repeatUntil(const std::function<void()>& act, const std::function<bool()>& done, int tries = 3);
+    // The environment the program runs in: the home's folders and stand-in
+    // session commands.
+    static std::vector<std::string> programEnvironment(const QString& home);
     // A CARDINAL property of the window (at most 16 values); empty when unset.
     std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom);
     // An xterm of the test's, ended with the test.

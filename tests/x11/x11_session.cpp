@@ -210,14 +210,29 @@ bool waitUntilManaging(platform::x11::Connection& conn, const std::string& displ
     return false;
 }
 
+namespace {
+
+// Starts the manager on the display and waits until it manages windows: a
+// connection to the display then, else null with the reason in `error`.
+std::shared_ptr<platform::x11::Connection> startManaging(Child& process, const WindowManager& manager,
+                                                        const std::string& display,
+                                                        const std::vector<std::string>& environment,
+                                                        std::string& error) {
+    if (!process.start(manager.argv, display, -1, -1, environment)) return (error = "cannot start " + manager.name), nullptr;
+    auto conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
+    if (!conn || !conn->hasWindowManager(patience)) error = manager.name + " did not come up on " + display;
+    else if (!waitUntilManaging(*conn, display)) error = manager.name + " does not manage windows on " + display;
+    else return conn;
+    return nullptr;
+}
+
+}  // namespace
+
 bool PrivateDesktop::start(int width, int height, std::string& error) {
     display = startXServer(server_, width, height, error);
     if (display.empty()) return false;
-    if (!windowManager_.start(defaultWindowManager().argv, display)) return (error = "cannot start openbox"), false;
-    conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
-    if (!conn || !conn->hasWindowManager(patience)) return (error = "openbox did not come up on " + display), false;
-    if (!waitUntilManaging(*conn, display)) return (error = "openbox does not manage windows on " + display), false;
-    return true;
+    conn = startManaging(windowManager_, defaultWindowManager(), display, {}, error);
+    return conn != nullptr;
 }
 
 bool PrivateDesktop::run(const std::vector<std::string>& argv) {
@@ -264,19 +279,8 @@ bool Session::start(std::string& error, const WindowManager& manager) {
     if (manager.name != defaultWindowManager().name)
         environment = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
                        "XDG_DATA_HOME=" + home + "/.local/share"};
-    if (!windowManager_->start(manager.argv, display_, -1, -1, environment)) {
-        error = "cannot start " + manager.name;
-        stop();
-        return false;
-    }
-    auto conn = platform::x11::Connection::open(QString::fromStdString(display_), nullptr);
-    if (!conn || !conn->hasWindowManager(patience)) {
-        error = manager.name + " did not come up on " + display_;
-        stop();
-        return false;
-    }
-    if (!waitUntilManaging(*conn, display_)) {
-        error = manager.name + " does not manage windows on " + display_;
+    auto conn = startManaging(*windowManager_, manager, display_, environment, error);
+    if (!conn) {
         stop();
         return false;
     }
@@ -318,14 +322,13 @@ bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double 
 }
 
 std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const std::string& geometry,
-                                       const std::string& title, const std::string& cls) {
+                                       const std::string& title, const std::string& cls, const std::string& display) {
     auto term = std::make_unique<Terminal>();
     term->process = std::make_unique<Child>();
     std::vector<std::string> argv{"xterm", "-geometry", geometry, "-title", title};
     if (!cls.empty()) argv.insert(argv.end(), {"-class", cls});
     argv.insert(argv.end(), {"-e", "sleep", "120"});
-    if (!term->process->start(argv, Session::shared().display()))
-        return nullptr;
+    if (!term->process->start(argv, display.empty() ? Session::shared().display() : display)) return nullptr;
     const auto pid = term->process->pid();
     bool found = conn.waitUntil(
         [&] {

@@ -148,8 +148,10 @@ struct Terminal {
     xcb_window_t window = XCB_WINDOW_NONE;
     pid_t pid() const { return process ? process->pid() : -1; }
 };
+// On the shared session, or on the X server of `display` when given.
 std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const std::string& geometry,
-                                       const std::string& title = "quorvel-test", const std::string& cls = {});
+                                       const std::string& title = "quorvel-test", const std::string& cls = {},
+                                       const std::string& display = {});
 
 // Runs xdotool with the arguments and waits for it (bounded).
 bool xdotool(const std::vector<std::string>& args);

@@ -59,12 +59,7 @@ protected:
         };
         for (int attempt = 0; attempt < 3; ++attempt) {
             xdotool({"mousemove", "700", std::to_string(barTop + barHeight / 2)});
-            bool menu = false;
-            for (int press = 0; press < 3 && !menu; ++press) {
-                xdotool({"click", "3"});
-                menu = conn->waitUntil([&] { return !popups().empty(); }, patience / 3);
-            }
-            if (!menu) continue;
+            if (!repeatUntil([] { xdotool({"click", "3"}); }, [&] { return !popups().empty(); })) continue;
             xdotool({"key", "Down"});
             xdotool({"key", "Return"});
             if (conn->waitUntil([&] { return popups().empty() && active(); }, patience)) break;
@@ -252,18 +247,16 @@ TEST_F(X11SettingsTest, StartMenuOpensOverAnOpenSettingsWindowAndGivesTheFocusBa
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(xdotool({"windowactivate", "--sync", std::to_string(c.focused)}));
         ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == c.focused; }, patience));
-        bool opened = false;
-        // A press on a freshly focused desktop may not reach the bar yet: pressed again while the menu stays closed.
-        for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
+        const auto press = [&] {
             if (c.startButton) {
                 xdotool({"mousemove", "24", barMiddle});
                 xdotool({"click", "1"});
             } else {
                 xdotool({"key", "ctrl+alt+space"});
             }
-            opened = conn->waitUntil([&] { return menu().exists && conn->activeWindow() == menu().window; }, patience / 3);
-        }
-        ASSERT_TRUE(opened) << "the menu did not open with the focus; active " << conn->activeWindow();
+        };
+        ASSERT_TRUE(repeatUntil(press, [&] { return menu().exists && conn->activeWindow() == menu().window; }))
+            << "the menu did not open with the focus; active " << conn->activeWindow();
         // It stays open: the settings window does not take the focus from it.
         // (A slow machine may still be replacing the panel of an earlier press:
         // the focus staying on a start-menu window is what counts.)
