@@ -111,21 +111,6 @@ TEST(X11CompositorTest, FollowsTheManagerSelection) {
     platform::uninstall();
 }
 
-TEST_F(X11BarLookTest, OpaqueWithoutCompositorAndFollowsOneThatStartsAndStops) {
-    ASSERT_TRUE(launch()) << "no bar appeared";
-    EXPECT_TRUE(conn->waitUntil([&] { return isOpaqueBackground(barBackground()); }, patience))
-        << "the bar is darkened by its opacity: " << std::hex << barBackground();
-
-    // Under a compositor the bar is translucent again; here nobody blends,
-    // so the darkened colour is what shows.
-    auto manager = std::make_unique<FakeCompositor>();
-    EXPECT_TRUE(conn->waitUntil([&] { return !isOpaqueBackground(barBackground()); }, patience))
-        << "a compositor that starts is not followed";
-    manager->stop();
-    EXPECT_TRUE(conn->waitUntil([&] { return isOpaqueBackground(barBackground()); }, patience))
-        << "a compositor that stops is not followed";
-}
-
 TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
     terminals.push_back(openTerminal(*conn, "80x24+40+40", "menu-test"));
     ASSERT_TRUE(terminals.back());
@@ -140,11 +125,8 @@ TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
         SCOPED_TRACE(c.what);
         xdotool({"mousemove", std::to_string(c.x), std::to_string(barTop + barHeight / 2)});
         std::vector<QRect> menus;
-        for (int attempt = 0; attempt < 3 && menus.empty(); ++attempt) {
-            xdotool({"click", "3"});
-            conn->waitUntil([&] { return !(menus = popups()).empty(); }, patience / 3);
-        }
-        ASSERT_FALSE(menus.empty()) << "no menu opened";
+        ASSERT_TRUE(repeatUntil([] { xdotool({"click", "3"}); }, [&] { return !(menus = popups()).empty(); }))
+            << "no menu opened";
         EXPECT_LE(menus.front().bottom() + 1, barTop) << "the menu covers the bar";
         EXPECT_GT(menus.front().bottom() + 1, barTop - 4) << "the menu does not sit on the bar";
         const QImage img = screenImage(conn->xcb(), conn->root(), menus.front());
@@ -158,16 +140,18 @@ TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
     }
 }
 
-// The start menu without a compositor: opaque to its corners in the light
-// window background, no black squares where rounded corners were meant. A
-// compositor that starts while it is open makes the corners clear again (and
-// here nobody blends them, so they show black); one that stops brings the
-// opaque square back.
-TEST_F(X11BarLookTest, StartMenuOpaqueToItsCornersWithoutCompositorAndFollowsOne) {
+// Without a compositor the bar is opaque, and so is the start menu to its
+// corners in the light window background: no black squares where rounded
+// corners were meant. A compositor that starts makes the bar translucent and
+// the open menu's corners clear again (here nobody blends, so the darkened
+// colour and black corners show); one that stops brings the opaque look back.
+TEST_F(X11BarLookTest, BarAndStartMenuOpaqueWithoutCompositorAndFollowOneThatStartsAndStops) {
     // Control-Option-Space opens the menu.
     writeSettings("<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
                   "<key>launcherPinsSeeded</key><true/>");
     ASSERT_TRUE(launch()) << "no bar appeared";
+    EXPECT_TRUE(conn->waitUntil([&] { return isOpaqueBackground(barBackground()); }, patience))
+        << "the bar is darkened by its opacity: " << std::hex << barBackground();
     auto panel = [&] { return find([](const x11::WindowInfo& i) { return i.title == QStringLiteral("Quorvel Start"); }); };
     // The shortcut's grab may come a moment after the bar.
     ASSERT_TRUE(waitForShortcut("ctrl+alt+space"));
@@ -201,8 +185,12 @@ TEST_F(X11BarLookTest, StartMenuOpaqueToItsCornersWithoutCompositorAndFollowsOne
 
     auto manager = std::make_unique<FakeCompositor>();
     EXPECT_TRUE(conn->waitUntil(black, patience)) << "a compositor that starts is not followed: corners " << shown();
+    EXPECT_TRUE(conn->waitUntil([&] { return !isOpaqueBackground(barBackground()); }, patience))
+        << "the bar does not follow a compositor that starts";
     manager->stop();
     EXPECT_TRUE(conn->waitUntil(light, patience)) << "a compositor that stops is not followed: corners " << shown();
+    EXPECT_TRUE(conn->waitUntil([&] { return isOpaqueBackground(barBackground()); }, patience))
+        << "the bar does not follow a compositor that stops";
     EXPECT_TRUE(panel().exists) << "the menu closed on the way";
 }
 

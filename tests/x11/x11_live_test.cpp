@@ -26,6 +26,7 @@
 #include "windows/window_enumerator.h"
 #include "windows/window_service.h"
 #include "support/recording_log.h"
+#include "support/test_files.h"
 #include "x11_bare_client.h"
 #include "x11_session.h"
 
@@ -97,7 +98,7 @@ TEST_F(X11LiveTest, ConnectionFindsTheWindowManager) {
     EXPECT_TRUE(error.contains(QStringLiteral(":4999"))) << error.toStdString();
 }
 
-TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrame) {
+TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameAndTakesWritesAsGranted) {
     Terminal& t = terminal("80x24+40+40");
     ax::Element w = windowOf(t);
     ASSERT_TRUE(w.isValid());
@@ -118,12 +119,8 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrame) {
     EXPECT_EQ(ax::api().pid(w, pid), ax::Error::success);
     EXPECT_EQ(pid, t.pid());
     EXPECT_TRUE(ax::api().isProcessTrusted(false));
-}
 
-TEST_F(X11LiveTest, SizeWriteIsReadBackAsTheManagerGrantedIt) {
-    Terminal& t = terminal("80x24+40+40");
-    ax::Element w = windowOf(t);
-    const auto ext = extents(t.window);
+    // A size write is read back as the manager granted it.
     ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{600, 400}), ax::Error::success);
     // xterm sizes in character cells (6 x 13 plus a base of 4): the width
     // fits exactly, the height is cut to whole rows.
@@ -137,6 +134,42 @@ TEST_F(X11LiveTest, SizeWriteIsReadBackAsTheManagerGrantedIt) {
     ASSERT_EQ(ax::api().setAttribute(w, names::position, Point{100, 150}), ax::Error::success);
     EXPECT_EQ(read<Point>(w, names::position), (Point{100, 150}));
     EXPECT_EQ(read<Size>(w, names::size), s);
+
+    // Minimised and restored.
+    ASSERT_EQ(ax::api().setAttribute(w, names::minimized, true), ax::Error::success);
+    EXPECT_TRUE(read<bool>(w, names::minimized));
+    auto list = windowServer().copyWindowList(windowListOnScreenOnly, 0);
+    ASSERT_TRUE(list);
+    for (const auto& r : *list) EXPECT_NE(r.number, std::int64_t(t.window)) << "a minimised window is not on screen";
+    // The minimised window still belongs to the application's windows.
+    EXPECT_TRUE(windowOf(t).isValid());
+    ASSERT_EQ(ax::api().setAttribute(w, names::minimized, false), ax::Error::success);
+    EXPECT_FALSE(read<bool>(w, names::minimized));
+    EXPECT_EQ(ax::api().setAttribute(w, names::minimized, QStringLiteral("yes")), ax::Error::illegalArgument);
+
+    // Reads from several threads while the window manager moves it: the
+    // connection's caches and the listeners stay consistent.
+    std::atomic<bool> stop{false};
+    std::atomic<int> failures{0}, reads{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 4; ++i)
+        readers.emplace_back([&] {
+            while (!stop) {
+                ax::Value v;
+                if (ax::api().copyAttribute(w, names::size, v) != ax::Error::success) ++failures;
+                windowServer().copyWindowList(windowListOnScreenOnly, 0);
+                ++reads;
+            }
+        });
+    for (int i = 0; i < 10; ++i) {
+        ax::api().setAttribute(w, names::position, Point{double(20 + i * 10), 40});
+        QCoreApplication::processEvents();
+    }
+    stop = true;
+    for (auto& r : readers) r.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(reads, 10);
+    EXPECT_EQ(read<Point>(w, names::position), (Point{110, 40}));
 }
 
 TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWrite) {
@@ -169,36 +202,6 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWrite) {
     EXPECT_GT(frame.maxY(), 700 - 13);
     EXPECT_EQ(frame.origin, origin);
     EXPECT_FALSE(conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT));
-}
-
-TEST_F(X11LiveTest, RefusedSizeReadsBackUnchanged) {
-    OwnWindow own(200, 100, 300, 200, /*fixedSize=*/true);
-    ASSERT_TRUE(waitForClient(*conn, own.window()));
-    // The installed accessibility wraps the desktop's (for the unread
-    // badges); an element made by any instance names the same window.
-    ax::Element w = x11::X11Accessibility(conn).windowElement(own.window(), getpid());
-    ax::api().setMessagingTimeout(w, 3.0);
-    const Size before = read<Size>(w, names::size);
-    ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{before.width, before.height - 120}), ax::Error::success);
-    EXPECT_EQ(read<Size>(w, names::size), before);
-    // Moving it up still works, which is what the constraint engine falls back to.
-    ASSERT_EQ(ax::api().setAttribute(w, names::position, Point{200, 20}), ax::Error::success);
-    EXPECT_EQ(read<Point>(w, names::position), (Point{200, 20}));
-}
-
-TEST_F(X11LiveTest, MinimiseAndRestore) {
-    Terminal& t = terminal();
-    ax::Element w = windowOf(t);
-    ASSERT_EQ(ax::api().setAttribute(w, names::minimized, true), ax::Error::success);
-    EXPECT_TRUE(read<bool>(w, names::minimized));
-    auto list = windowServer().copyWindowList(windowListOnScreenOnly, 0);
-    ASSERT_TRUE(list);
-    for (const auto& r : *list) EXPECT_NE(r.number, std::int64_t(t.window)) << "a minimised window is not on screen";
-    // The minimised window still belongs to the application's windows.
-    EXPECT_TRUE(windowOf(t).isValid());
-    ASSERT_EQ(ax::api().setAttribute(w, names::minimized, false), ax::Error::success);
-    EXPECT_FALSE(read<bool>(w, names::minimized));
-    EXPECT_EQ(ax::api().setAttribute(w, names::minimized, QStringLiteral("yes")), ax::Error::illegalArgument);
 }
 
 TEST_F(X11LiveTest, ElementsOfGoneWindowsAndProcessesAreInvalid) {
@@ -260,7 +263,9 @@ TEST_F(X11LiveTest, ObserversDeliverOnTheMainThread) {
     EXPECT_TRUE(seen.empty());
 }
 
-TEST_F(X11LiveTest, ObserverSeesWindowsComeAndGo) {
+// A window of a fixed size: the observer sees it come and go, and a refused
+// size reads back unchanged.
+TEST_F(X11LiveTest, ObserverSeesWindowsComeAndGoAndARefusedSizeReadsBackUnchanged) {
     std::vector<std::pair<ax::Element, QString>> seen;
     auto observer = ax::api().createObserver(getpid(), [&](const ax::Element& e, const QString& n) {
         seen.emplace_back(e, n);
@@ -268,18 +273,24 @@ TEST_F(X11LiveTest, ObserverSeesWindowsComeAndGo) {
     const ax::Element app = ax::api().applicationElement(getpid());
     observer->addNotification(app, names::windowCreated);
     observer->addNotification(app, names::uiElementDestroyed);
-    OwnWindow own(10, 10, 200, 100);
+    auto saw = [&](const ax::Element& w, const QString& n) {
+        return std::any_of(seen.begin(), seen.end(), [&](const auto& p) { return p.first == w && p.second == n; });
+    };
+    OwnWindow own(200, 100, 300, 200, /*fixedSize=*/true);
     ASSERT_TRUE(waitForClient(*conn, own.window()));
+    // The installed accessibility wraps the desktop's (for the unread
+    // badges); an element made by any instance names the same window.
     const ax::Element w = x11::X11Accessibility(conn).windowElement(own.window(), getpid());
-    EXPECT_TRUE(pumpUntil([&] {
-        return std::any_of(seen.begin(), seen.end(),
-                           [&](const auto& p) { return p.first == w && p.second == names::windowCreated; });
-    }));
+    EXPECT_TRUE(pumpUntil([&] { return saw(w, names::windowCreated); }));
+    ax::api().setMessagingTimeout(w, 3.0);
+    const Size before = read<Size>(w, names::size);
+    ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{before.width, before.height - 120}), ax::Error::success);
+    EXPECT_EQ(read<Size>(w, names::size), before);
+    // Moving it up still works, which is what the constraint engine falls back to.
+    ASSERT_EQ(ax::api().setAttribute(w, names::position, Point{200, 20}), ax::Error::success);
+    EXPECT_EQ(read<Point>(w, names::position), (Point{200, 20}));
     own.destroy();
-    EXPECT_TRUE(pumpUntil([&] {
-        return std::any_of(seen.begin(), seen.end(),
-                           [&](const auto& p) { return p.first == w && p.second == names::uiElementDestroyed; });
-    }));
+    EXPECT_TRUE(pumpUntil([&] { return saw(w, names::uiElementDestroyed); }));
 }
 
 TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
@@ -860,38 +871,6 @@ TEST_F(X11LiveTest, DisplaysAndPointer) {
     EXPECT_TRUE(pumpUntil([&] { return displays().pointerLocation() == Point{100, x11test::Session::height - 200.0}; }, patience));
 }
 
-// Reads from several threads while the window manager moves windows: the
-// connection's caches and the listeners stay consistent.
-TEST_F(X11LiveTest, ThreadedReadsWhileWindowsChange) {
-    Terminal& t = terminal();
-    ax::Element w = windowOf(t);
-    std::atomic<bool> stop{false};
-    std::atomic<int> failures{0}, reads{0};
-    std::vector<std::thread> readers;
-    for (int i = 0; i < 4; ++i)
-        readers.emplace_back([&] {
-            while (!stop) {
-                ax::Value v;
-                if (ax::api().copyAttribute(w, names::size, v) != ax::Error::success) ++failures;
-                windowServer().copyWindowList(windowListOnScreenOnly, 0);
-                ++reads;
-            }
-        });
-    for (int i = 0; i < 10; ++i) {
-        ax::api().setAttribute(w, names::position, Point{double(20 + i * 10), 40});
-        QCoreApplication::processEvents();
-    }
-    stop = true;
-    for (auto& r : readers) r.join();
-    EXPECT_EQ(failures, 0);
-    EXPECT_GT(reads, 10);
-    EXPECT_EQ(read<Point>(w, names::position), (Point{110, 40}));
-}
-
-}  // namespace
-
-namespace {
-
 // "Show in Files" on the live desktop: the folder goes to xdg-open (no
 // shell); with no file manager on the session bus and no xdg-open there is
 // nothing to ask, and the caller is told so.
@@ -903,18 +882,11 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     QTemporaryDir bin, failing;
     ASSERT_TRUE(bin.isValid() && failing.isValid());
     const QString record = bin.filePath(QStringLiteral("opened"));
-    auto writeScript = [](const QString& path, const QString& text) {
-        QFile script(path);
-        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-        script.write(text.toUtf8());
-        script.close();
-        script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    };
-    writeScript(bin.filePath(QStringLiteral("xdg-open")),
-                QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record));
+    ASSERT_TRUE(writeFile(bin.filePath(QStringLiteral("xdg-open")),
+                          QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record).toUtf8(), true));
     // As xdg-open ends on a desktop with no file manager.
-    writeScript(failing.filePath(QStringLiteral("xdg-open")),
-                QStringLiteral("#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n"));
+    ASSERT_TRUE(writeFile(failing.filePath(QStringLiteral("xdg-open")),
+                          "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n", true));
 
     const QByteArray savedPath = qgetenv("PATH"), savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");

@@ -164,10 +164,6 @@ TEST_F(X11SettingsTest, HidingARunningAppInTheTaskBarPaneTakesItsButtonOffTheBar
         << "restoring xterm does not bring its task button back";
 }
 
-}  // namespace
-
-namespace {
-
 // The bar height chosen in the Appearance pane: the real bar takes the new
 // height, and a maximised window ends at the new bar top.
 TEST_F(X11SettingsTest, BarHeightFromTheAppearancePaneResizesTheBarAndMaximisedWindows) {
