@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "platform/linux/plist_backend.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -88,10 +89,7 @@ protected:
 };
 
 TEST_F(QuorvelProcess, ShowsABarPerDisplayAndGivesTheDockBackOnSigterm) {
-    {
-        QFile leftover(home.filePath(QStringLiteral(".app.quorvel.Quorvel.plist.Ab12Cd")));  // an interrupted save
-        ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
-    }
+    ASSERT_TRUE(writeFile(home.filePath(QStringLiteral(".app.quorvel.Quorvel.plist.Ab12Cd")), {}));  // an interrupted save
     auto p = start();
     QString out;
     ASSERT_TRUE(waitFor(*p, out, QStringLiteral("bars shown"))) << out.toStdString();
@@ -177,11 +175,7 @@ TEST_F(QuorvelProcess, ACopyStartedWhileTheLockFileHoldsAStaleIdOrNothingStillLe
     ASSERT_TRUE(waitFor(*first, out, QStringLiteral("Dock 接管"))) << out.toStdString();
     for (const QByteArray& contents : {QByteArray(), QByteArray("999999999\n"), QByteArray("junk")}) {
         SCOPED_TRACE(contents.toStdString());
-        {
-            QFile f(lockFile);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(contents);
-        }
+        ASSERT_TRUE(writeFile(lockFile, contents));
         auto second = start();
         ASSERT_TRUE(second->waitForFinished(15000));
         const QString secondOut = QString::fromUtf8(second->readAll());
@@ -247,17 +241,9 @@ TEST_F(QuorvelProcess, UnusableScenariosEndAtOnceWithAMessageAndTheDockUntouched
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString huge = dir.filePath(QStringLiteral("huge.json"));
-    {
-        QFile f(huge);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(R"({"displays": [{"bounds": [0, 0, 10000000, 10000000]}]})");
-    }
+    ASSERT_TRUE(writeFile(huge, R"({"displays": [{"bounds": [0, 0, 10000000, 10000000]}]})"));
     const QString broken = dir.filePath(QStringLiteral("broken.json"));
-    {
-        QFile f(broken);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("{\n  \"trusted\": tru\n}\n");
-    }
+    ASSERT_TRUE(writeFile(broken, "{\n  \"trusted\": tru\n}\n"));
     struct Case {
         QString scenario;
         QString message;

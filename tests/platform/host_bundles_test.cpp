@@ -8,6 +8,7 @@
 #include "platform/linux/host_bundles.h"
 #include "platform/linux/property_list.h"
 #include "platform/linux/system_log.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using linux_backend::HostBundles;
@@ -45,20 +46,16 @@ TEST(HostBundles, MainBundleAndOtherBundlesInfo) {
 
     QTemporaryDir dir;
     const QString app = dir.filePath(QStringLiteral("Helper.app"));
-    QDir().mkpath(app + QStringLiteral("/Contents"));
-    QFile info(app + QStringLiteral("/Contents/Info.plist"));
-    ASSERT_TRUE(info.open(QIODevice::WriteOnly));
-    info.write(*plist::serialize(QVariantMap{{QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.example.helper")},
-                                             {QStringLiteral("LSUIElement"), true}}));
-    info.close();
+    const QString info = app + QStringLiteral("/Contents/Info.plist");
+    ASSERT_TRUE(writeFile(info, *plist::serialize(QVariantMap{
+                                    {QStringLiteral("CFBundleIdentifier"), QStringLiteral("com.example.helper")},
+                                    {QStringLiteral("LSUIElement"), true}})));
     EXPECT_EQ(b.bundleIdentifier(app), QStringLiteral("com.example.helper"));
     EXPECT_EQ(b.infoValue(app, QStringLiteral("LSUIElement")), QVariant(true));
     EXPECT_EQ(b.infoValue(app, QStringLiteral("LSBackgroundOnly")), std::nullopt);
     EXPECT_EQ(b.bundleIdentifier(dir.filePath(QStringLiteral("Missing.app"))), std::nullopt);
     // An identifier of the wrong type is no identifier.
-    ASSERT_TRUE(info.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    info.write(*plist::serialize(QVariantMap{{QStringLiteral("CFBundleIdentifier"), qint64(5)}}));
-    info.close();
+    ASSERT_TRUE(writeFile(info, *plist::serialize(QVariantMap{{QStringLiteral("CFBundleIdentifier"), qint64(5)}})));
     EXPECT_EQ(b.bundleIdentifier(app), std::nullopt);
 }
 

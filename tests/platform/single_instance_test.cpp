@@ -13,6 +13,7 @@
 #include "platform/linux/single_instance.h"
 #include "support/environment_override.h"
 #include "support/sim_fixture.h"
+#include "support/test_files.h"
 
 using platform::linux_backend::InstanceAwareWorkspace;
 using platform::linux_backend::SingleInstanceLock;
@@ -50,11 +51,7 @@ TEST_F(SingleInstance, TheLockDecidesWhateverTheFileHolds) {
         SCOPED_TRACE(c.name);
         auto holder = std::make_shared<SingleInstanceLock>(path);
         ASSERT_TRUE(holder->isHeld());
-        {
-            QFile f(path);  // the lock is on the file, not on what it says
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(c.contents);
-        }
+        ASSERT_TRUE(writeFile(path, c.contents));  // the lock is on the file, not on what it says
         auto second = std::make_shared<SingleInstanceLock>(path);
         EXPECT_FALSE(second->isHeld());
         EXPECT_TRUE(second->problem().isEmpty()) << second->problem().toStdString();

@@ -8,6 +8,7 @@
 #include "platform/linux/autostart_login_item.h"
 #include "services/launch_at_login_service.h"
 #include "services_fixture.h"
+#include "support/test_files.h"
 
 using platform::LoginItemStatus;
 using platform::linux_backend::AutostartLoginItems;
@@ -23,10 +24,7 @@ protected:
         return QString::fromUtf8(f.readAll());
     }
     void writeEntry(const AutostartLoginItems& items, const QString& text) {
-        QDir().mkpath(folder());
-        QFile f(items.entryPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text.toUtf8());
+        ASSERT_TRUE(writeFile(items.entryPath(), text.toUtf8()));
     }
     QTemporaryDir dir;
 };

@@ -15,6 +15,7 @@
 #include "platform/linux/plist_backend.h"
 #include "platform/platform.h"
 #include "services/dock_controller.h"
+#include "support/test_files.h"
 
 using platform::linux_backend::PlistFileBackend;
 
@@ -168,15 +169,10 @@ TEST_F(DockGiveBackTest, AKilledTakeoverIsGivenBackThoughItsSettingsCannotAllBeR
         ASSERT_TRUE(first->waitForFinished(20000));
         expectTakenOver();
         const QString file = home.filePath(QStringLiteral("app.quorvel.Quorvel.plist"));
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        QByteArray text = f.readAll();
-        f.close();
+        QByteArray text = readFile(file);
         text.replace("<dict>\n", "<dict>\n\t<key>appearanceMode</key>\n\t<string>dark</string>\n\t" + refused);
         if (c.cutShort) text.chop(int(qstrlen("</dict>\n</plist>\n")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-        f.close();
+        ASSERT_TRUE(writeFile(file, text));
 
         auto second = startChild();
         ASSERT_TRUE(second);
@@ -186,9 +182,7 @@ TEST_F(DockGiveBackTest, AKilledTakeoverIsGivenBackThoughItsSettingsCannotAllBeR
         expectOriginalDock();
         if (!c.cutShort) {
             EXPECT_EQ(defaultsFile().value(QStringLiteral("appearanceMode")), QVariant(QStringLiteral("dark")));
-            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-            const QByteArray kept = f.readAll();
-            f.close();
+            const QByteArray kept = readFile(file);
             EXPECT_TRUE(kept.contains("<integer>18446744073709551615</integer>")) << kept.toStdString();
             EXPECT_TRUE(kept.contains("<real>1e400</real>")) << kept.toStdString();
         }

@@ -8,6 +8,7 @@
 #include "platform/sim/manual_dispatcher.h"
 #include "services/trace_log.h"
 #include "support/recording_log.h"
+#include "support/test_files.h"
 
 using namespace platform;
 
@@ -95,10 +96,7 @@ TEST_F(Trace, SwitchedOffItNeverCreatesTheFileNorLogs) {
     EXPECT_FALSE(QFile::exists(path));
     EXPECT_TRUE(log->lines.isEmpty());
     // Also an existing file is left exactly as it was.
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("earlier run\n");
-    f.close();
+    ASSERT_TRUE(writeFile(path, "earlier run\n"));
     TraceLog::write(QStringLiteral("still nothing"));
     dispatcher->pump();
     EXPECT_EQ(readAll(path), QByteArray("earlier run\n"));
@@ -106,11 +104,7 @@ TEST_F(Trace, SwitchedOffItNeverCreatesTheFileNorLogs) {
 
 TEST_F(Trace, LinesGoToTheLogAtOnceAndToTheFileOnItsQueueInOrder) {
     start({{QStringLiteral("TBDBG"), true}});
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("a line of an earlier run\n");
-    }
+    ASSERT_TRUE(writeFile(path, "a line of an earlier run\n"));
     TraceLog::write(QStringLiteral("app Finder pid=12 raw=2 visible=true active=false hidden=false"));
     TraceLog::write(QStringLiteral("  win tok=1 sub=AXStandardWindow title=文稿"));
     TraceLog::write(QStringLiteral("AXNotif AXWindowMoved pid=12"));
@@ -142,11 +136,7 @@ TEST_F(Trace, EachRunEmptiesTheFileAtItsFirstLine) {
 
 TEST_F(Trace, APlantedSymbolicLinkIsNeverFollowedAndItsLineIsDropped) {
     const QString victim = dir.filePath(QStringLiteral("victim"));
-    {
-        QFile f(victim);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("someone else's data\n");
-    }
+    ASSERT_TRUE(writeFile(victim, "someone else's data\n"));
     ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(path).constData()), 0);
     start({{QStringLiteral("TBDBG"), true}});
     TraceLog::write(QStringLiteral("secret window title"));

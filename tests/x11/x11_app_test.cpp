@@ -13,6 +13,7 @@
 #include "platform/x11/x11_connection.h"
 #include "x11_bare_client.h"
 #include "x11_program.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using namespace x11test;
@@ -222,14 +223,10 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
 // user's defaults where set, else the first entry of each kind.
 TEST_F(X11AppTest, FirstPinsAreTheDesktopsBrowserFileManagerTerminalAndEditor) {
     const QString apps = home.filePath("data/applications");
-    QDir().mkpath(apps);
-    QDir().mkpath(home.filePath("config"));
     QDir().mkpath(home.filePath("share"));
     auto entry = [&](const char* id, const char* categories) {
-        QFile f(apps + "/" + id + ".desktop");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray("[Desktop Entry]\nType=Application\nName=") + id + "\nExec=true " + id +
-                "\nCategories=" + categories + "\n");
+        ASSERT_TRUE(writeFile(apps + "/" + id + ".desktop", QByteArray("[Desktop Entry]\nType=Application\nName=") + id +
+                                                                "\nExec=true " + id + "\nCategories=" + categories + "\n"));
     };
     entry("a-browser", "Network;WebBrowser;");
     entry("b-browser", "Network;WebBrowser;");
@@ -238,12 +235,10 @@ TEST_F(X11AppTest, FirstPinsAreTheDesktopsBrowserFileManagerTerminalAndEditor) {
     entry("b-editor", "Utility;TextEditor;");
     entry("console", "System;TerminalEmulator;");
     entry("game", "Game;");
-    QFile mimeapps(home.filePath("config/mimeapps.list"));
-    ASSERT_TRUE(mimeapps.open(QIODevice::WriteOnly));
-    mimeapps.write("[Added Associations]\ntext/plain=a-editor.desktop;\n"
-                   "[Default Applications]\nx-scheme-handler/https=b-browser.desktop;\n"
-                   "text/plain=gone.desktop;b-editor.desktop;\n");
-    mimeapps.close();
+    ASSERT_TRUE(writeFile(home.filePath("config/mimeapps.list"),
+                          "[Added Associations]\ntext/plain=a-editor.desktop;\n"
+                          "[Default Applications]\nx-scheme-handler/https=b-browser.desktop;\n"
+                          "text/plain=gone.desktop;b-editor.desktop;\n"));
 
     ASSERT_TRUE(launch({"XDG_DATA_DIRS=" + home.path().toStdString() + "/share"})) << "no bar appeared";
     QStringList pins;

@@ -15,6 +15,7 @@
 #include "windows/ax_element.h"
 #include "x11_bare_client.h"
 #include "x11_session.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using namespace x11test;
@@ -64,11 +65,8 @@ protected:
         ASSERT_TRUE(pumpUntil([&] { return QFile::exists(socket); }, patience));
         busAddress.emplace("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
         // The badged application's desktop entry.
-        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("data/applications")));
-        QFile entry(dir.filePath(QStringLiteral("data/applications/quorvel-badge.desktop")));
-        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=Badged\nExec=true\nStartupWMClass=BadgeApp\n");
-        entry.close();
+        ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("data/applications/quorvel-badge.desktop")),
+                              "[Desktop Entry]\nType=Application\nName=Badged\nExec=true\nStartupWMClass=BadgeApp\n"));
         dataHome.emplace("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
         ASSERT_EQ(installLiveBackend(dir.filePath(QStringLiteral("prefs"))), "");
         conn = openSessionConnection();

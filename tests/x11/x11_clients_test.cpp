@@ -10,6 +10,7 @@
 #include "platform/x11/x11_client_groups.h"
 #include "x11_bare_client.h"
 #include "x11_session.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using namespace x11test;
@@ -157,11 +158,9 @@ TEST_F(X11ClientsTest, OpeningARunningApplicationBringsItForward) {
         SCOPED_TRACE(c.name);
         const QString path = apps.filePath(idFile.arg(k));
         const QString marker = apps.filePath(QStringLiteral("started-%1").arg(k));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Desktop Entry]\nType=Application\nName=Reopen\nExec=" +
-                (c.exec.isEmpty() ? "touch " + QFile::encodeName(marker) : c.exec) + "\n" + c.entry);
-        f.close();
+        ASSERT_TRUE(writeFile(path, "[Desktop Entry]\nType=Application\nName=Reopen\nExec=" +
+                                        (c.exec.isEmpty() ? "touch " + QFile::encodeName(marker) : c.exec) + "\n" +
+                                        c.entry));
         xcb_window_t w = XCB_WINDOW_NONE;
         if (!c.cls.isEmpty()) {
             BareClient::Options o;

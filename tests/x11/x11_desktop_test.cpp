@@ -24,6 +24,7 @@
 #include "windows/pin_store.h"
 #include "x11_session.h"
 #include "support/recording_log.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using namespace x11test;
@@ -69,9 +70,9 @@ TEST(X11AlertChild, OfferUnpin) {
     });
     look.start(20);
     BarView::offerUnpinAfterOpenFailure(QStringLiteral("org.example.Gone"), QStringLiteral("Gone"), pins);
-    QFile f(QString::fromLocal8Bit(out));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write((shown + u'|' + (pins.pinnedBundleIDs().isEmpty() ? QStringLiteral("unpinned") : QStringLiteral("pinned"))).toUtf8());
+    ASSERT_TRUE(writeFile(QString::fromLocal8Bit(out),
+                          (shown + u'|' + (pins.pinnedBundleIDs().isEmpty() ? QStringLiteral("unpinned")
+                                                                            : QStringLiteral("pinned"))).toUtf8()));
     platform::uninstall();
 }
 

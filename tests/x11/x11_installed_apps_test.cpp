@@ -12,18 +12,14 @@
 #include "platform/platform.h"
 #include "platform/x11/x11_backend.h"
 #include "startmenu/installed_app.h"
+#include "support/test_files.h"
 #include "x11_session.h"
 
 using x11test::EnvironmentOverride;
 
 namespace {
 
-void write(const QString& path, const QByteArray& text) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
+void write(const QString& path, const QByteArray& text) { ASSERT_TRUE(writeFile(path, text)); }
 
 TEST(X11InstalledAppsTest, DesktopEntriesAreTheApplicationsAndOpenWithoutAShell) {
     ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";

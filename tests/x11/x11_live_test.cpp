@@ -340,10 +340,8 @@ TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
 
 TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
     QTemporaryDir apps;
-    QFile entry(apps.path() + QStringLiteral("/test-term.desktop"));
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Test Terminal\nExec=xterm\nStartupWMClass=XTerm\n");
-    entry.close();
+    const QString entry = apps.path() + QStringLiteral("/test-term.desktop");
+    ASSERT_TRUE(writeFile(entry, "[Desktop Entry]\nType=Application\nName=Test Terminal\nExec=xterm\nStartupWMClass=XTerm\n"));
     // Two xterms are two processes and one application; an xterm of another
     // class is another.
     Terminal& a = terminal("80x24+40+40");
@@ -368,7 +366,7 @@ TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
     EXPECT_EQ(windows, (std::set<xcb_window_t>{a.window, b.window}));
     const auto& appA = running[std::size_t(ia - pids.begin())];
     EXPECT_EQ(appA.bundleID, QStringLiteral("test-term"));
-    EXPECT_EQ(appA.bundlePath, entry.fileName());
+    EXPECT_EQ(appA.bundlePath, entry);
     EXPECT_EQ(appA.localizedName, QStringLiteral("Test Terminal"));
     EXPECT_EQ(appA.activationPolicy, ActivationPolicy::regular);
     auto own = std::find_if(running.begin(), running.end(), [](const auto& r) { return r.pid == getpid(); });

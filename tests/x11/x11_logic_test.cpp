@@ -16,6 +16,7 @@
 #include "platform/x11/x11_system.h"
 #include "platform/x11/x11_window_properties.h"
 #include "platform/x11/x11_workspace.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using namespace platform::x11;
@@ -65,10 +66,7 @@ class DesktopEntryFiles : public ::testing::Test {
 protected:
     QString write(const QString& relative, const QByteArray& text) {
         const QString path = dir.path() + u'/' + relative;
-        QDir().mkpath(QFileInfo(path).path());
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
+        EXPECT_TRUE(writeFile(path, text));
         return path;
     }
     QTemporaryDir dir;

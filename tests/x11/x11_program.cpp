@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "support/test_files.h"
+
 namespace x11test {
 
 using platform::x11::WindowInfo;
@@ -72,11 +74,9 @@ bool ProgramTest::launch(const std::vector<std::string>& extraEnvironment) {
 }
 
 void ProgramTest::writeSettings(const char* entries) {
-    QFile f(home.filePath(QStringLiteral("app.quorvel.Quorvel.plist")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n");
-    f.write(entries);
-    f.write("\n</dict></plist>\n");
+    ASSERT_TRUE(writeFile(home.filePath(QStringLiteral("app.quorvel.Quorvel.plist")),
+                          QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n") +
+                              entries + "\n</dict></plist>\n"));
 }
 
 WindowInfo ProgramTest::find(const std::function<bool(const WindowInfo&)>& match) {

@@ -14,6 +14,7 @@
 #include "support/fake_commands.h"
 #include "x11_session.h"
 #include "support/recording_log.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using x11test::installLiveBackend;
@@ -70,10 +71,7 @@ TEST(X11SessionActionsChild, Perform) {
         // the test says when it has seen all it waits for.
         x11test::pumpUntil([&] { return QFile::exists(parts[3]); }, x11test::patience);
     }
-    QFile f(parts[2]);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write((alerts->messages + log->lines).join(u'\n').toUtf8());
-    f.close();
+    ASSERT_TRUE(writeFile(parts[2], (alerts->messages + log->lines).join(u'\n').toUtf8()));
     platform::uninstall();
 }
 
