@@ -240,12 +240,8 @@ TEST(X11PetChild, EyesFollowThePointerOverOtherPrograms) {
 }
 
 TEST(X11PetTest, EyesFollowThePointerOverOtherProgramsWithIdleMotionOff) {
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     Child helper;
-    ASSERT_TRUE(helper.start({self, "--gtest_filter=X11PetChild.*"}, x11test::Session::shared().display(), -1, -1,
-                             {"QT_QPA_PLATFORM=xcb", std::string(petChildSwitch) + "=1",
-                              "QUORVEL_X11_TEST_DISPLAY=" + x11test::Session::shared().display()}));
+    ASSERT_TRUE(startSelf(helper, "X11PetChild.*", {std::string(petChildSwitch) + "=1"}));
     const pid_t pid = helper.pid();
     int status = -1;
     bool ended = false;

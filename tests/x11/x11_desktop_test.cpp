@@ -79,8 +79,6 @@ TEST(X11AlertChild, OfferUnpin) {
 TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
     auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
     ASSERT_TRUE(conn);
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     struct Case {
         const char* key;
         const char* outcome;
@@ -91,9 +89,7 @@ TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
         QTemporaryDir dir;
         const QString result = dir.filePath(QStringLiteral("result"));
         Child helper;
-        ASSERT_TRUE(helper.start({self, "--gtest_filter=X11AlertChild.OfferUnpin"}, x11test::Session::shared().display(),
-                                 -1, -1,
-                                 {"QT_QPA_PLATFORM=xcb", std::string(alertChildSwitch) + "=" + result.toStdString()}));
+        ASSERT_TRUE(startSelf(helper, "X11AlertChild.OfferUnpin", {std::string(alertChildSwitch) + "=" + result.toStdString()}));
         xcb_window_t dialog = XCB_WINDOW_NONE;
         ASSERT_TRUE(conn->waitUntil([&] {
             for (const auto& info : conn->windowInfos(conn->clientList()))

@@ -44,12 +44,8 @@ TEST(X11PanelChild, ShowPanel) {
 TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
     auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
     ASSERT_TRUE(conn);
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
     Child helper;
-    ASSERT_TRUE(helper.start({self, "--gtest_filter=X11PanelChild.ShowPanel"}, x11test::Session::shared().display(), -1, -1,
-                             {"QT_QPA_PLATFORM=xcb", std::string(childSwitch) + "=1",
-                              "QUORVEL_X11_TEST_DISPLAY=" + x11test::Session::shared().display()}));
+    ASSERT_TRUE(startSelf(helper, "X11PanelChild.ShowPanel", {std::string(childSwitch) + "=1"}));
     auto* e = conn->ewmh();
     x11::WindowInfo panel, plain;
     ASSERT_TRUE(conn->waitUntil([&] {

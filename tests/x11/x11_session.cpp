@@ -344,6 +344,15 @@ std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const st
     return term;
 }
 
+bool startSelf(Child& helper, const std::string& filter, const std::vector<std::string>& environment) {
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return false;
+    const std::string display = Session::shared().display();
+    std::vector<std::string> all{"QT_QPA_PLATFORM=xcb", "QUORVEL_X11_TEST_DISPLAY=" + display};
+    all.insert(all.end(), environment.begin(), environment.end());
+    return helper.start({self, "--gtest_filter=" + filter}, display, -1, -1, all);
+}
+
 bool xdotool(const std::vector<std::string>& args) {
     std::vector<std::string> argv{"xdotool"};
     argv.insert(argv.end(), args.begin(), args.end());

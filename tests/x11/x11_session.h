@@ -153,6 +153,11 @@ std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const st
                                        const std::string& title = "quorvel-test", const std::string& cls = {},
                                        const std::string& display = {});
 
+// Starts this test executable again as a helper on the shared session (its
+// X server and manager, not ones of its own), with Qt on X11, running only
+// the tests `filter` names, with the extra environment entries.
+bool startSelf(Child& helper, const std::string& filter, const std::vector<std::string>& environment);
+
 // Runs xdotool with the arguments and waits for it (bounded).
 bool xdotool(const std::vector<std::string>& args);
 
