@@ -147,14 +147,9 @@ TEST_F(X11AppTest, TaskButtonClickActivatesThenMinimisesAndTheShortcutMinimisesA
     xdotool({"key", "ctrl+d"});
     EXPECT_TRUE(conn->waitUntil([&] { return hidden(a) && hidden(b); }, patience));
 
-    const pid_t pid = app->pid();
-    kill(pid, SIGTERM);
-    int status = -1;
-    bool ended = false;
-    EXPECT_TRUE(pumpUntil([&] { return (ended = waitpid(pid, &status, WNOHANG) == pid); })) << "SIGTERM does not end it";
-    ASSERT_TRUE(ended);
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    kill(app->pid(), SIGTERM);
+    ASSERT_TRUE(app->waitForExit(patience)) << "SIGTERM does not end it";
+    EXPECT_EQ(app->exitCode(), 0);
 }
 
 // A new user's first start: this desktop has no Dock, so nothing asks about

@@ -242,13 +242,8 @@ TEST(X11PetChild, EyesFollowThePointerOverOtherPrograms) {
 TEST(X11PetTest, EyesFollowThePointerOverOtherProgramsWithIdleMotionOff) {
     Child helper;
     ASSERT_TRUE(startSelf(helper, "X11PetChild.*", {std::string(petChildSwitch) + "=1"}));
-    const pid_t pid = helper.pid();
-    int status = -1;
-    bool ended = false;
-    EXPECT_TRUE(pumpUntil([&] { return (ended = waitpid(pid, &status, WNOHANG) == pid); }, 2 * patience));
-    ASSERT_TRUE(ended) << "the helper did not finish";
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the helper's checks failed (run it with " << petChildSwitch << "=1 to see)";
+    ASSERT_TRUE(helper.waitForExit(2 * patience)) << "the helper did not finish";
+    EXPECT_EQ(helper.exitCode(), 0) << "the helper's checks failed (run it with " << petChildSwitch << "=1 to see)";
 }
 
 }  // namespace

@@ -204,24 +204,6 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWrite) {
     EXPECT_FALSE(conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT));
 }
 
-TEST_F(X11LiveTest, ElementsOfGoneWindowsAndProcessesAreInvalid) {
-    ax::Element w;
-    std::int32_t pid = 0;
-    {
-        Terminal& t = terminal();
-        w = windowOf(t);
-        pid = t.pid();
-        terminals.clear();  // ends the xterm
-    }
-    ASSERT_TRUE(conn->waitUntil([&] {
-        ax::Value v;
-        return ax::api().copyAttribute(w, names::position, v) == ax::Error::invalidElement;
-    }, patience));
-    ax::Value v;
-    EXPECT_EQ(ax::api().copyAttribute(ax::api().applicationElement(pid), names::windows, v), ax::Error::invalidElement);
-    EXPECT_EQ(ax::api().setAttribute(w, names::size, Size{100, 100}), ax::Error::invalidElement);
-}
-
 TEST_F(X11LiveTest, ObserversDeliverOnTheMainThread) {
     Terminal& t = terminal();
     ax::Element w = windowOf(t);
@@ -762,9 +744,11 @@ TEST_F(X11LiveTest, WindowServerTellsItsObserversOfChangesWhenTheyCanBeRead) {
     windowServer().removeChangeObserver(witness);
 }
 
-TEST_F(X11LiveTest, TerminateAndForceTerminate) {
+// Terminated and force-terminated; what is gone has invalid elements.
+TEST_F(X11LiveTest, TerminateAndForceTerminateLeaveInvalidElements) {
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300", "QuorvelOther");
+    const ax::Element windowA = windowOf(a);
     std::vector<std::pair<QString, std::int32_t>> notes;
     int token = workspace().addObserver([&](const QString& n, std::int32_t pid) { notes.emplace_back(n, pid); });
     namespace wn = workspace_notifications;
@@ -775,6 +759,13 @@ TEST_F(X11LiveTest, TerminateAndForceTerminate) {
     EXPECT_TRUE(pumpUntil([&] {
         return std::find(notes.begin(), notes.end(), std::make_pair(wn::didTerminateApplication, pidA)) != notes.end();
     }));
+    ASSERT_TRUE(conn->waitUntil([&] {
+        ax::Value v;
+        return ax::api().copyAttribute(windowA, names::position, v) == ax::Error::invalidElement;
+    }, patience));
+    ax::Value v;
+    EXPECT_EQ(ax::api().copyAttribute(ax::api().applicationElement(pidA), names::windows, v), ax::Error::invalidElement);
+    EXPECT_EQ(ax::api().setAttribute(windowA, names::size, Size{100, 100}), ax::Error::invalidElement);
 
     // A process without a window here is never killed, nor are we.
     Child bystander;

@@ -28,12 +28,17 @@ QImage screenImage(xcb_connection_t* c, xcb_window_t root, const QRect& r);
 // A fixture that runs the program (`launch`) and stops it at the end of the
 // test, with the terminals the test opened.
 class ProgramTest : public ::testing::Test {
+public:
+    // The program built beside the test executable.
+    static std::string binary();
+    // The environment the program runs in: the home's folders and stand-in
+    // session commands ("NAME=value").
+    static std::vector<std::string> programEnvironment(const QString& home);
+
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // The program built beside the test executable.
-    static std::string binary();
     // Starts the program (ending a copy this test runs) with the home's
     // folders and extra environment entries ("NAME=value"), and waits for
     // its bar. The session commands are stand-ins that run nothing: a test
@@ -63,9 +68,6 @@ protected:
     // times, each waited on for a third of the patience: a press on a freshly
     // shown or focused window may not reach it yet.
     bool repeatUntil(const std::function<void()>& act, const std::function<bool()>& done, int tries = 3);
-    // The environment the program runs in: the home's folders and stand-in
-    // session commands.
-    static std::vector<std::string> programEnvironment(const QString& home);
     // A CARDINAL property of the window (at most 16 values); empty when unset.
     std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom);
     // An xterm of the test's, ended with the test.

@@ -72,6 +72,7 @@ bool Child::running() {
     int status = 0;
     pid_t r = waitpid(pid_, &status, WNOHANG);
     if (r == pid_ || (r < 0 && errno == ECHILD)) {
+        if (r == pid_ && WIFEXITED(status)) exitCode_ = WEXITSTATUS(status);
         pid_ = -1;
         return false;
     }

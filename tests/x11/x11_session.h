@@ -40,9 +40,13 @@ public:
     void stop(double timeoutSeconds = 2.0);
     // Waits for the process to end by itself; false when it is still running.
     bool waitForExit(double timeoutSeconds);
+    // The exit code of a process that ended by calling exit; -1 while it
+    // runs or when a signal ended it.
+    int exitCode() const { return exitCode_; }
 
 private:
     pid_t pid_ = -1;
+    int exitCode_ = -1;
 };
 
 // Starts Xvfb on a free display with a screen of the size: the display

@@ -11,6 +11,7 @@
 
 #include "platform/linux/plist_backend.h"
 #include "platform/x11/x11_connection.h"
+#include "x11_program.h"
 #include "x11_session.h"
 
 using platform::linux_backend::PlistFileBackend;
@@ -28,26 +29,17 @@ protected:
         // The first-run question was answered before: no dialog holds the start.
         ASSERT_TRUE(x11test::seedFirstRunAnswered(home.path()));
     }
-    static QString binary() {
-        char self[4096] = {};
-        if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
-        const QString path = QString::fromLocal8Bit(self);
-        return path.left(path.lastIndexOf(QLatin1Char('/'))) + QStringLiteral("/../quorvel");
-    }
     std::unique_ptr<QProcess> start(const std::string& display) {
         auto p = std::make_unique<QProcess>();
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), QString::fromStdString(display));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("QUORVEL_HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
-        // Empty: session requests are refused, never the machine's own.
-        env.insert(QStringLiteral("QUORVEL_SESSION_COMMANDS"), QString());
+        for (const std::string& entry : x11test::ProgramTest::programEnvironment(home.path())) {
+            const auto eq = entry.find('=');
+            env.insert(QString::fromStdString(entry.substr(0, eq)), QString::fromStdString(entry.substr(eq + 1)));
+        }
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::MergedChannels);
-        p->start(binary(), {});
+        p->start(QString::fromStdString(x11test::ProgramTest::binary()), {});
         return p;
     }
     static int bars(platform::x11::Connection& conn, qint64 pid) {
