@@ -72,8 +72,6 @@ TEST(StderrLog, EachWriteIsOneLineEvenWithLineBreaksInside) {
     ::dup2(saved, STDERR_FILENO);
     ::close(saved);
     std::fclose(capture);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(f.readAll()),
+    EXPECT_EQ(QString::fromUtf8(readFile(path)),
               QStringLiteral("[Quorvel] 第一行\nTBDBG title=evil [Quorvel] forged  line\n"));
 }

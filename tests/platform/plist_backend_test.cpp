@@ -277,10 +277,8 @@ TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
         ASSERT_TRUE(wrote) << "round " << round << ": the writer never saved";
         ASSERT_TRUE(WIFSIGNALED(status));
 
-        QFile f(dir.filePath(domain + QStringLiteral(".plist")));
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         QString error;
-        auto v = plist::parse(f.readAll(), &error);
+        auto v = plist::parse(readFile(dir.filePath(domain + QStringLiteral(".plist"))), &error);
         ASSERT_TRUE(v.has_value()) << "round " << round << ": " << error.toStdString();
         const QVariantMap got = v->toMap();
         EXPECT_EQ(got.size(), values.size() + 1);

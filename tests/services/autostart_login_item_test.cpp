@@ -19,9 +19,7 @@ class AutostartTest : public ::testing::Test {
 protected:
     QString folder() const { return dir.path() + QStringLiteral("/autostart"); }
     QString readEntry(const AutostartLoginItems& items) {
-        QFile f(items.entryPath());
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        return QString::fromUtf8(f.readAll());
+        return QString::fromUtf8(readFile(items.entryPath()));
     }
     void writeEntry(const AutostartLoginItems& items, const QString& text) {
         ASSERT_TRUE(writeFile(items.entryPath(), text.toUtf8()));

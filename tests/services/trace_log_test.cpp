@@ -14,11 +14,6 @@ using namespace platform;
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 struct Trace : ::testing::Test {
     QTemporaryDir dir;
     QString path;
@@ -99,7 +94,7 @@ TEST_F(Trace, SwitchedOffItNeverCreatesTheFileNorLogs) {
     ASSERT_TRUE(writeFile(path, "earlier run\n"));
     TraceLog::write(QStringLiteral("still nothing"));
     dispatcher->pump();
-    EXPECT_EQ(readAll(path), QByteArray("earlier run\n"));
+    EXPECT_EQ(readFile(path), QByteArray("earlier run\n"));
 }
 
 TEST_F(Trace, LinesGoToTheLogAtOnceAndToTheFileOnItsQueueInOrder) {
@@ -112,16 +107,16 @@ TEST_F(Trace, LinesGoToTheLogAtOnceAndToTheFileOnItsQueueInOrder) {
                                        QStringLiteral("TBDBG   win tok=1 sub=AXStandardWindow title=文稿"),
                                        QStringLiteral("TBDBG AXNotif AXWindowMoved pid=12")}));
     // Nothing touches the file until the trace queue runs.
-    EXPECT_EQ(readAll(path), QByteArray("a line of an earlier run\n"));
+    EXPECT_EQ(readFile(path), QByteArray("a line of an earlier run\n"));
     flush();
-    EXPECT_EQ(QString::fromUtf8(readAll(path)),
+    EXPECT_EQ(QString::fromUtf8(readFile(path)),
               QStringLiteral("app Finder pid=12 raw=2 visible=true active=false hidden=false\n"
                              "  win tok=1 sub=AXStandardWindow title=文稿\n"
                              "AXNotif AXWindowMoved pid=12\n"));
     // Later lines append.
     TraceLog::write(QStringLiteral("more"));
     flush();
-    EXPECT_TRUE(readAll(path).endsWith("pid=12\nmore\n"));
+    EXPECT_TRUE(readFile(path).endsWith("pid=12\nmore\n"));
 }
 
 TEST_F(Trace, EachRunEmptiesTheFileAtItsFirstLine) {
@@ -131,7 +126,7 @@ TEST_F(Trace, EachRunEmptiesTheFileAtItsFirstLine) {
     start({{QStringLiteral("TBDBG"), true}});
     TraceLog::write(QStringLiteral("second run"));
     flush();
-    EXPECT_EQ(readAll(path), QByteArray("second run\n"));
+    EXPECT_EQ(readFile(path), QByteArray("second run\n"));
 }
 
 TEST_F(Trace, APlantedSymbolicLinkIsNeverFollowedAndItsLineIsDropped) {
@@ -141,7 +136,7 @@ TEST_F(Trace, APlantedSymbolicLinkIsNeverFollowedAndItsLineIsDropped) {
     start({{QStringLiteral("TBDBG"), true}});
     TraceLog::write(QStringLiteral("secret window title"));
     flush();
-    EXPECT_EQ(readAll(victim), QByteArray("someone else's data\n"));
+    EXPECT_EQ(readFile(victim), QByteArray("someone else's data\n"));
     EXPECT_TRUE(QFileInfo(path).isSymLink());
     EXPECT_EQ(log->lines, QStringList{QStringLiteral("TBDBG secret window title")});  // the log line stays
 }

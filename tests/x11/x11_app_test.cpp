@@ -87,9 +87,7 @@ struct PrivateMemory {
 };
 PrivateMemory privateMemoryOf(pid_t pid) {
     PrivateMemory m;
-    QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
-    if (!f.open(QIODevice::ReadOnly)) return m;
-    for (const QByteArray& line : f.readAll().split('\n')) {
+    for (const QByteArray& line : readFile(QStringLiteral("/proc/%1/smaps_rollup").arg(pid)).split('\n')) {
         const QList<QByteArray> parts = line.simplified().split(' ');
         if (parts.size() < 2) continue;
         if (parts[0] == "Private_Clean:") m.clean = parts[1].toLong();
@@ -237,10 +235,7 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingPinsTheEverydayAppsAndTheBarAnswersA
 
     app->stop();
     EXPECT_FALSE(QFile::exists(home.filePath("com.apple.dock.plist"))) << "the Dock's settings were written";
-    QFile settings(home.filePath("app.quorvel.Quorvel.plist"));
-    if (settings.open(QIODevice::ReadOnly)) {
-        EXPECT_FALSE(settings.readAll().contains("dockSetupCompleted"));
-    }
+    EXPECT_FALSE(readFile(home.filePath("app.quorvel.Quorvel.plist")).contains("dockSetupCompleted"));
 }
 
 }  // namespace

@@ -102,9 +102,7 @@ TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
         ASSERT_TRUE(xdotool({"windowactivate", "--sync", std::to_string(dialog)}));
         ASSERT_TRUE(xdotool({"key", c.key}));
         ASSERT_TRUE(helper.waitForExit(patience));
-        QFile f(result);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        const QStringList parts = QString::fromUtf8(f.readAll()).split(u'|');
+        const QStringList parts = QString::fromUtf8(readFile(result)).split(u'|');
         ASSERT_EQ(parts.size(), 4);
         EXPECT_EQ(parts[0], QStringLiteral("无法打开“Gone”"));
         EXPECT_EQ(parts[1], QStringLiteral("取消,取消固定"));

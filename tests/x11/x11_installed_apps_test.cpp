@@ -117,9 +117,7 @@ TEST(X11InstalledAppsTest, TerminalEntriesRunInTheUsersTerminalAndUnstartableOne
         x11test::pumpUntil([&] { return result && (!c.ok || QFileInfo::exists(ran)); });
         ASSERT_TRUE(result);
         EXPECT_EQ(result->ok, c.ok) << result->errorDescription.toStdString();
-        QFile called(dir.path() + "/called");
-        EXPECT_EQ(called.open(QIODevice::ReadOnly) ? QString::fromUtf8(called.readAll()).trimmed() : QString(),
-                  c.called);
+        EXPECT_EQ(QString::fromUtf8(readFile(dir.path() + "/called")).trimmed(), c.called);
         EXPECT_EQ(QFileInfo::exists(ran), c.ok);
     }
     platform::uninstall();

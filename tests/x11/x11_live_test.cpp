@@ -685,26 +685,26 @@ TEST_F(X11LiveTest, AWindowRetitledAllTheTimeKeepsNoOtherChangeOffTheStrip) {
     BareClient writer;
     xcb_connection_t* c = writer.connection();
     const xcb_atom_t netName = writer.atom("_NET_WM_NAME"), utf8 = writer.atom("UTF8_STRING");
+    auto retitle = [&](xcb_window_t w, const QByteArray& title) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, netName, utf8, 8, title.size(), title.constData());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, title.size(),
+                            title.constData());
+        xcb_flush(c);
+    };
     int n = 0;
     QElapsedTimer sinceRetitle;
     sinceRetitle.start();
     auto churn = [&] {
         if (sinceRetitle.elapsed() < 100) return;
         sinceRetitle.restart();
-        const QByteArray title = "busy-" + QByteArray::number(++n);
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, busy.window, netName, utf8, 8, title.size(), title.constData());
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, busy.window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                            title.size(), title.constData());
-        xcb_flush(c);
+        retitle(busy.window, "busy-" + QByteArray::number(++n));
     };
     ASSERT_TRUE(pumpUntil([&] { return !latest.empty(); }));
     // How soon it comes is the simulated desktop's to check; here, that it
     // comes at all while the busy window goes on changing.
     for (int round = 1; round <= 3; ++round) {
         const QString title = QStringLiteral("other-%1").arg(round);
-        const QByteArray bytes = title.toUtf8();
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, other.window, netName, utf8, 8, bytes.size(), bytes.constData());
-        xcb_flush(c);
+        retitle(other.window, title.toUtf8());
         ASSERT_TRUE(pumpUntil([&] {
             churn();
             return shows(title);
@@ -898,10 +898,8 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
             continue;
         }
         if (!c.revealed) continue;
-        QFile out(record);
-        EXPECT_TRUE(pumpUntil([&] { return out.exists() && out.size() > 0; }, patience)) << "xdg-open never ran";
-        ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-        EXPECT_EQ(out.readAll().trimmed(), QByteArray("file:///usr/share/applications"));
+        EXPECT_TRUE(pumpUntil([&] { return !readFile(record).isEmpty(); }, patience)) << "xdg-open never ran";
+        EXPECT_EQ(readFile(record).trimmed(), QByteArray("file:///usr/share/applications"));
     }
     qputenv("PATH", savedPath);
     if (!savedBus.isNull()) qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
