@@ -87,7 +87,7 @@ protected:
     std::vector<std::unique_ptr<Terminal>> terminals;
 };
 
-TEST_F(X11LiveTest, ConnectionFindsTheWindowManager) {
+TEST_F(X11LiveTest, ConnectionFindsTheWindowManagerTheDisplayAndThePointer) {
     EXPECT_TRUE(conn->hasWindowManager(patience));
     EXPECT_EQ(conn->windowManagerName(), QStringLiteral("Openbox"));
     EXPECT_TRUE(x11::isAvailable());
@@ -96,9 +96,21 @@ TEST_F(X11LiveTest, ConnectionFindsTheWindowManager) {
     nowhere.display = QStringLiteral(":4999");
     EXPECT_FALSE(x11::makeServices(nowhere, &error));
     EXPECT_TRUE(error.contains(QStringLiteral(":4999"))) << error.toStdString();
+
+    // The one display, and the pointer on it.
+    auto screens = displays().screens();
+    ASSERT_EQ(screens.size(), 1u);
+    const Screen& s = screens.front();
+    EXPECT_EQ(s.bounds, Rect(0, 0, x11test::Session::width, x11test::Session::height));
+    EXPECT_EQ(s.frame, Rect(0, 0, x11test::Session::width, x11test::Session::height));
+    EXPECT_NE(s.id, 0u);
+    EXPECT_EQ(displays().mainDisplayID(), s.id);
+    EXPECT_EQ(displays().mainScreen()->id, s.id);
+    ASSERT_TRUE(xdotool({"mousemove", "100", "200"}));
+    EXPECT_TRUE(pumpUntil([&] { return displays().pointerLocation() == Point{100, x11test::Session::height - 200.0}; }, patience));
 }
 
-TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameAndTakesWritesAsGranted) {
+TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameTakesWritesAsGrantedAndIsObserved) {
     Terminal& t = terminal("80x24+40+40");
     ax::Element w = windowOf(t);
     ASSERT_TRUE(w.isValid());
@@ -120,7 +132,46 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameAndTakesWritesAsGranted) {
     EXPECT_EQ(pid, t.pid());
     EXPECT_TRUE(ax::api().isProcessTrusted(false));
 
+    // Observers hear of its changes on the main thread.
+    std::vector<std::pair<ax::Element, QString>> seen;
+    bool allOnMain = true;
+    auto observer = ax::api().createObserver(t.pid(), [&](const ax::Element& e, const QString& n) {
+        allOnMain = allOnMain && platform::isMainThread();
+        seen.emplace_back(e, n);
+    });
+    ASSERT_TRUE(observer);
+    const ax::Element app = ax::api().applicationElement(t.pid());
+    for (const QString& n : {names::windowMoved, names::windowResized, names::windowMiniaturized,
+                             names::windowDeminiaturized, names::titleChanged})
+        ASSERT_EQ(observer->addNotification(app, n), ax::Error::success);
+    auto has = [&](const QString& n) {
+        return std::any_of(seen.begin(), seen.end(), [&](const auto& p) { return p.second == n && p.first == w; });
+    };
+    // Changes made by someone else (xdotool) reach the observer.
+    ASSERT_TRUE(xdotool({"windowmove", std::to_string(t.window), "300", "200"}));
+    EXPECT_TRUE(pumpUntil([&] { return has(names::windowMoved); }));
+    ASSERT_TRUE(xdotool({"windowsize", std::to_string(t.window), "300", "200"}));
+    EXPECT_TRUE(pumpUntil([&] { return has(names::windowResized); }));
+    ASSERT_TRUE(xdotool({"set_window", "--name", "renamed", std::to_string(t.window)}));
+    EXPECT_TRUE(pumpUntil([&] { return has(names::titleChanged); }));
+    ax::api().setAttribute(w, names::minimized, true);
+    EXPECT_TRUE(pumpUntil([&] { return has(names::windowMiniaturized); }));
+    ax::api().setAttribute(w, names::minimized, false);
+    EXPECT_TRUE(pumpUntil([&] { return has(names::windowDeminiaturized); }));
+    EXPECT_TRUE(allOnMain);
+
+    // After invalidate nothing more arrives, while an observer still valid hears the same move.
+    observer->invalidate();
+    seen.clear();
+    bool witnessed = false;
+    auto witness = ax::api().createObserver(t.pid(), [&](const ax::Element&, const QString&) { witnessed = true; });
+    ASSERT_EQ(witness->addNotification(app, names::windowMoved), ax::Error::success);
+    ASSERT_TRUE(xdotool({"windowmove", std::to_string(t.window), "50", "60"}));
+    EXPECT_TRUE(pumpUntil([&] { return witnessed; }));
+    EXPECT_TRUE(seen.empty());
+
     // A size write is read back as the manager granted it.
+    const Point corner = read<Point>(w, names::position);
     ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{600, 400}), ax::Error::success);
     // xterm sizes in character cells (6 x 13 plus a base of 4): the width
     // fits exactly, the height is cut to whole rows.
@@ -129,7 +180,7 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameAndTakesWritesAsGranted) {
     EXPECT_LE(s.height, 400);
     EXPECT_GT(s.height, 400 - 13);
     EXPECT_EQ(int(s.height - ext.top - ext.bottom - 4) % 13, 0);
-    EXPECT_EQ(read<Point>(w, names::position), (Point{40, 40})) << "a size write keeps the top-left corner";
+    EXPECT_EQ(read<Point>(w, names::position), corner) << "a size write keeps the top-left corner";
 
     ASSERT_EQ(ax::api().setAttribute(w, names::position, Point{100, 150}), ax::Error::success);
     EXPECT_EQ(read<Point>(w, names::position), (Point{100, 150}));
@@ -172,7 +223,7 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameAndTakesWritesAsGranted) {
     EXPECT_EQ(read<Point>(w, names::position), (Point{110, 40}));
 }
 
-TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWrite) {
+TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWriteAndMaximizeAsksTheManager) {
     Terminal& t = terminal("80x24+40+40");
     ax::Element w = windowOf(t);
     auto* e = conn->ewmh();
@@ -202,47 +253,23 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWrite) {
     EXPECT_GT(frame.maxY(), 700 - 13);
     EXPECT_EQ(frame.origin, origin);
     EXPECT_FALSE(conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT));
-}
 
-TEST_F(X11LiveTest, ObserversDeliverOnTheMainThread) {
-    Terminal& t = terminal();
-    ax::Element w = windowOf(t);
-    std::vector<std::pair<ax::Element, QString>> seen;
-    bool allOnMain = true;
-    auto observer = ax::api().createObserver(t.pid(), [&](const ax::Element& e, const QString& n) {
-        allOnMain = allOnMain && platform::isMainThread();
-        seen.emplace_back(e, n);
-    });
-    ASSERT_TRUE(observer);
-    const ax::Element app = ax::api().applicationElement(t.pid());
-    for (const QString& n : {names::windowMoved, names::windowResized, names::windowMiniaturized,
-                             names::windowDeminiaturized, names::titleChanged})
-        ASSERT_EQ(observer->addNotification(app, n), ax::Error::success);
-    auto has = [&](const QString& n) {
-        return std::any_of(seen.begin(), seen.end(), [&](const auto& p) { return p.second == n && p.first == w; });
+    // "Maximize" from a window's menu asks the manager, so its own restore and
+    // title bar agree with it; tiling the window afterwards takes it out again.
+    const Rect screen(0, 0, x11test::Session::width, x11test::Session::height);
+    const std::vector<WindowLayoutCalculator::DisplayArea> areas{
+        {screen, Rect(0, 0, x11test::Session::width, x11test::Session::height - 40)}};
+    auto maximised = [&] {
+        const auto info = conn->windowInfo(t.window);
+        return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
     };
-    // Changes made by someone else (xdotool) reach the observer.
-    ASSERT_TRUE(xdotool({"windowmove", std::to_string(t.window), "300", "200"}));
-    EXPECT_TRUE(pumpUntil([&] { return has(names::windowMoved); }));
-    ASSERT_TRUE(xdotool({"windowsize", std::to_string(t.window), "300", "200"}));
-    EXPECT_TRUE(pumpUntil([&] { return has(names::windowResized); }));
-    ASSERT_TRUE(xdotool({"set_window", "--name", "renamed", std::to_string(t.window)}));
-    EXPECT_TRUE(pumpUntil([&] { return has(names::titleChanged); }));
-    ax::api().setAttribute(w, names::minimized, true);
-    EXPECT_TRUE(pumpUntil([&] { return has(names::windowMiniaturized); }));
-    ax::api().setAttribute(w, names::minimized, false);
-    EXPECT_TRUE(pumpUntil([&] { return has(names::windowDeminiaturized); }));
-    EXPECT_TRUE(allOnMain);
-
-    // After invalidate nothing more arrives, while an observer still valid hears the same move.
-    observer->invalidate();
-    seen.clear();
-    bool witnessed = false;
-    auto witness = ax::api().createObserver(t.pid(), [&](const ax::Element&, const QString&) { witnessed = true; });
-    ASSERT_EQ(witness->addNotification(app, names::windowMoved), ax::Error::success);
-    ASSERT_TRUE(xdotool({"windowmove", std::to_string(t.window), "50", "60"}));
-    EXPECT_TRUE(pumpUntil([&] { return witnessed; }));
-    EXPECT_TRUE(seen.empty());
+    ASSERT_TRUE(WindowEnumerator::place(w, areas, WindowLayoutCalculator::Placement::maximize));
+    EXPECT_TRUE(conn->waitUntil(maximised, patience)) << "the manager was never asked to maximise";
+    EXPECT_TRUE(read<bool>(w, names::maximized));
+    ASSERT_TRUE(WindowEnumerator::place(w, areas, WindowLayoutCalculator::Placement::leftHalf));
+    EXPECT_TRUE(conn->waitUntil([&] { return !maximised(); }, patience));
+    // Within the terminal's character cell.
+    EXPECT_NEAR(conn->windowInfo(t.window).frame().width(), x11test::Session::width / 2.0, 12);
 }
 
 // A window of a fixed size: the observer sees it come and go, and a refused
@@ -847,19 +874,6 @@ TEST_F(X11LiveTest, GrabbedShortcutFiresAndATakenOneIsRefused) {
     hotKeys().removeHandler(handler);
 }
 
-TEST_F(X11LiveTest, DisplaysAndPointer) {
-    auto screens = displays().screens();
-    ASSERT_EQ(screens.size(), 1u);
-    const Screen& s = screens.front();
-    EXPECT_EQ(s.bounds, Rect(0, 0, x11test::Session::width, x11test::Session::height));
-    EXPECT_EQ(s.frame, Rect(0, 0, x11test::Session::width, x11test::Session::height));
-    EXPECT_NE(s.id, 0u);
-    EXPECT_EQ(displays().mainDisplayID(), s.id);
-    EXPECT_EQ(displays().mainScreen()->id, s.id);
-    ASSERT_TRUE(xdotool({"mousemove", "100", "200"}));
-    EXPECT_TRUE(pumpUntil([&] { return displays().pointerLocation() == Point{100, x11test::Session::height - 200.0}; }, patience));
-}
-
 // "Show in Files" on the live desktop: the folder goes to xdg-open (no
 // shell); with no file manager on the session bus and no xdg-open there is
 // nothing to ask, and the caller is told so.
@@ -903,27 +917,6 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     }
     qputenv("PATH", savedPath);
     if (!savedBus.isNull()) qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
-}
-
-// "Maximize" from a window's menu asks the manager, so its own restore and
-// title bar agree with it; tiling the window afterwards takes it out again.
-TEST_F(X11LiveTest, MaximizeAsksTheManagerAndTilingRestores) {
-    Terminal& t = terminal("80x24+100+100");
-    const ax::Element w = windowOf(t);
-    const Rect screen(0, 0, x11test::Session::width, x11test::Session::height);
-    const std::vector<WindowLayoutCalculator::DisplayArea> displays{{screen, Rect(0, 0, x11test::Session::width, x11test::Session::height - 40)}};
-    auto* e = conn->ewmh();
-    auto maximised = [&] {
-        const auto info = conn->windowInfo(t.window);
-        return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
-    };
-    ASSERT_TRUE(WindowEnumerator::place(w, displays, WindowLayoutCalculator::Placement::maximize));
-    EXPECT_TRUE(conn->waitUntil(maximised, patience)) << "the manager was never asked to maximise";
-    EXPECT_TRUE(read<bool>(w, names::maximized));
-    ASSERT_TRUE(WindowEnumerator::place(w, displays, WindowLayoutCalculator::Placement::leftHalf));
-    EXPECT_TRUE(conn->waitUntil([&] { return !maximised(); }, patience));
-    // Within the terminal's character cell.
-    EXPECT_NEAR(conn->windowInfo(t.window).frame().width(), x11test::Session::width / 2.0, 12);
 }
 
 }  // namespace
