@@ -465,7 +465,23 @@ TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
         << "read through the process that still runs";
 }
 
-TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
+// Stops the window manager for a while: whatever waits for its answer waits
+// until the object is gone.
+class FrozenWindowManager {
+public:
+    FrozenWindowManager() : pid_(x11test::Session::shared().windowManagerPid()) {
+        if (pid_ > 0) ::kill(pid_, SIGSTOP);
+    }
+    ~FrozenWindowManager() {
+        if (pid_ > 0) ::kill(pid_, SIGCONT);
+    }
+    bool frozen() const { return pid_ > 0; }
+
+private:
+    pid_t pid_;
+};
+
+TEST_F(X11LiveTest, ActivateHideUnhideNotificationsAndRequestsThatDoNotWaitForTheManager) {
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300", "QuorvelOther");
     std::vector<std::pair<QString, std::int32_t>> notes;
@@ -510,6 +526,28 @@ TEST_F(X11LiveTest, ActivateHideUnhideAndNotifications) {
     ASSERT_TRUE(xdotool({"windowactivate", std::to_string(b.window)}));
     EXPECT_TRUE(pumpUntil([&] { return !workspace().application(b.pid())->isHidden; }));
     workspace().removeObserver(token);
+
+    // Requests to a manager that does not answer return without waiting for it.
+    const ax::Element windowA = windowOf(a);
+    ASSERT_TRUE(workspace().activate(b.pid(), false));
+    ASSERT_TRUE(pumpUntil([&] { return conn->activeWindow() == b.window; }));
+    {
+        // A manager that does not answer (busy, or frozen here) holds no
+        // call up: each request is sent and the call returns.
+        FrozenWindowManager frozen;
+        ASSERT_TRUE(frozen.frozen());
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(workspace().activate(a.pid(), false));
+        EXPECT_EQ(ax::api().performAction(windowA, names::raise), ax::Error::success);
+        EXPECT_TRUE(workspace().hide(b.pid()));
+        // Far below any wait for the manager (those were 0.5 to 1 s each).
+        EXPECT_LT(clock.elapsed(), 400) << "a call waited for the window manager";
+        EXPECT_NE(conn->activeWindow(), a.window) << "the manager answered while frozen";
+    }
+    // Its answers then arrive as events and bring everything up to date.
+    EXPECT_TRUE(pumpUntil([&] { return frontmostIs(a); }));
+    EXPECT_TRUE(pumpUntil([&] { return read<bool>(windowOf(b), names::minimized); }));
 }
 
 // A window that enters or leaves full screen, is minimised in it or closes
@@ -542,50 +580,6 @@ TEST_F(X11LiveTest, FullScreenChangesAreToldAsTheyHappen) {
         EXPECT_TRUE(pumpUntil([&] { return spaces > before; }));
     }
     workspace().removeObserver(token);
-}
-
-// Stops the window manager for a while: whatever waits for its answer waits
-// until the object is gone.
-class FrozenWindowManager {
-public:
-    FrozenWindowManager() : pid_(x11test::Session::shared().windowManagerPid()) {
-        if (pid_ > 0) ::kill(pid_, SIGSTOP);
-    }
-    ~FrozenWindowManager() {
-        if (pid_ > 0) ::kill(pid_, SIGCONT);
-    }
-    bool frozen() const { return pid_ > 0; }
-
-private:
-    pid_t pid_;
-};
-
-TEST_F(X11LiveTest, RequestsToTheManagerReturnWithoutWaitingForIt) {
-    Terminal& a = terminal("80x24+40+40");
-    Terminal& b = terminal("80x24+400+300", "QuorvelOther");
-    const ax::Element windowA = windowOf(a);
-    ASSERT_TRUE(workspace().activate(b.pid(), false));
-    ASSERT_TRUE(pumpUntil([&] { return conn->activeWindow() == b.window; }));
-    {
-        // A manager that does not answer (busy, or frozen here) holds no
-        // call up: each request is sent and the call returns.
-        FrozenWindowManager frozen;
-        ASSERT_TRUE(frozen.frozen());
-        QElapsedTimer clock;
-        clock.start();
-        EXPECT_TRUE(workspace().activate(a.pid(), false));
-        EXPECT_EQ(ax::api().performAction(windowA, names::raise), ax::Error::success);
-        EXPECT_TRUE(workspace().hide(b.pid()));
-        // Far below any wait for the manager (those were 0.5 to 1 s each).
-        EXPECT_LT(clock.elapsed(), 400) << "a call waited for the window manager";
-        EXPECT_NE(conn->activeWindow(), a.window) << "the manager answered while frozen";
-    }
-    // Its answers then arrive as events and bring everything up to date.
-    EXPECT_TRUE(pumpUntil([&] {
-        auto front = workspace().frontmostApplication();
-        return front && front->pid == a.pid();
-    }));
-    EXPECT_TRUE(pumpUntil([&] { return read<bool>(windowOf(b), names::minimized); }));
 }
 
 TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
@@ -637,7 +631,7 @@ TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
     EXPECT_TRUE(conn->waitUntil([&] { return requestsOf(poll) == 0; }, patience));
 }
 
-TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopAndScansTakeTheLastListAgain) {
+TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopScansTakeTheLastListAgainAndObserversAreTold) {
     Terminal& a = terminal("80x24+40+40");
     ASSERT_TRUE(ChangeStamp::now()) << "the live desktop can tell when nothing changed";
     auto quiet = [] {
@@ -690,6 +684,35 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopAndScansTakeTheLastListA
         patience))
         << "the scan after the change read the desktop";
     service->stop();
+
+    // The window server tells its change observers when the changes can be read.
+    int calls = 0;
+    QString titleSeen;
+    const int token = windowServer().addChangeObserver([&] {
+        ++calls;
+        for (const auto& r : windowServer().copyWindowList(windowListAll, 0).value_or(std::vector<WindowRecord>{}))
+            if (r.number == std::int64_t(a.window)) titleSeen = r.name.value_or(QString());
+    });
+    ASSERT_NE(token, 0);
+    // Quiet once the manager is done with the new window: no calls.
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            const int before = calls;
+            pumpFor(0.3);
+            return calls == before;
+        },
+        patience));
+    ASSERT_TRUE(xdotool({"set_window", "--name", "told", std::to_string(a.window)}));
+    EXPECT_TRUE(pumpUntil([&] { return titleSeen == QStringLiteral("told"); }, patience))
+        << "an observer called after the change reads the new title";
+    windowServer().removeChangeObserver(token);
+    const int after = calls;
+    bool witnessed = false;
+    const int witness = windowServer().addChangeObserver([&] { witnessed = true; });
+    ASSERT_TRUE(xdotool({"set_window", "--name", "untold", std::to_string(a.window)}));
+    EXPECT_TRUE(pumpUntil([&] { return witnessed; })) << "an observer still added hears the change";
+    EXPECT_EQ(calls, after) << "a removed observer is not called";
+    windowServer().removeChangeObserver(witness);
 }
 
 TEST_F(X11LiveTest, AWindowRetitledAllTheTimeKeepsNoOtherChangeOffTheStrip) {
@@ -738,37 +761,6 @@ TEST_F(X11LiveTest, AWindowRetitledAllTheTimeKeepsNoOtherChangeOffTheStrip) {
         })) << "round " << round << ": the other window's new title never reached the strip";
     }
     service->stop();
-}
-
-TEST_F(X11LiveTest, WindowServerTellsItsObserversOfChangesWhenTheyCanBeRead) {
-    Terminal& a = terminal("80x24+40+40");
-    int calls = 0;
-    QString titleSeen;
-    const int token = windowServer().addChangeObserver([&] {
-        ++calls;
-        for (const auto& r : windowServer().copyWindowList(windowListAll, 0).value_or(std::vector<WindowRecord>{}))
-            if (r.number == std::int64_t(a.window)) titleSeen = r.name.value_or(QString());
-    });
-    ASSERT_NE(token, 0);
-    // Quiet once the manager is done with the new window: no calls.
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            const int before = calls;
-            pumpFor(0.3);
-            return calls == before;
-        },
-        patience));
-    ASSERT_TRUE(xdotool({"set_window", "--name", "told", std::to_string(a.window)}));
-    EXPECT_TRUE(pumpUntil([&] { return titleSeen == QStringLiteral("told"); }, patience))
-        << "an observer called after the change reads the new title";
-    windowServer().removeChangeObserver(token);
-    const int after = calls;
-    bool witnessed = false;
-    const int witness = windowServer().addChangeObserver([&] { witnessed = true; });
-    ASSERT_TRUE(xdotool({"set_window", "--name", "untold", std::to_string(a.window)}));
-    EXPECT_TRUE(pumpUntil([&] { return witnessed; })) << "an observer still added hears the change";
-    EXPECT_EQ(calls, after) << "a removed observer is not called";
-    windowServer().removeChangeObserver(witness);
 }
 
 // Terminated and force-terminated; what is gone has invalid elements.
