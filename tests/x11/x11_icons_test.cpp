@@ -94,19 +94,18 @@ TEST_F(X11IconsTest, ThemeIconThenWindowIcon) {
         ASSERT_TRUE(pumpUntil([&] { return (icon = workspace().iconForApplication(pid)).has_value(); }, patience));
         EXPECT_EQ(centre(*icon) & 0xffffffu, c.expected & 0xffffffu);
     }
-}
 
-TEST_F(X11IconsTest, XtermShowsItsDesktopEntrysSvgIcon) {
-    if (!QFile::exists(QStringLiteral("/usr/share/applications/debian-xterm.desktop")))
-        GTEST_SKIP() << "Debian's xterm entry is not installed";
-    auto t = openTerminal(*conn, "40x10+600+400");
-    ASSERT_TRUE(t);
-    // Its entry names "mini.xterm", which hicolor has only as SVG; xterm sets
-    // no _NET_WM_ICON of its own. The workspace learns of the new window
-    // from its events, which a loaded machine delivers a moment later.
-    std::optional<QImage> icon;
-    ASSERT_TRUE(pumpUntil([&] { return (icon = workspace().iconForApplication(t->pid())).has_value(); }, patience));
-    EXPECT_GE(icon->width(), 32);
+    // xterm's entry (Debian's, where installed) names "mini.xterm", which
+    // hicolor has only as SVG; xterm sets no _NET_WM_ICON of its own. The
+    // workspace learns of the new window from its events, which a loaded
+    // machine delivers a moment later.
+    if (QFile::exists(QStringLiteral("/usr/share/applications/debian-xterm.desktop"))) {
+        auto t = openTerminal(*conn, "40x10+600+400");
+        ASSERT_TRUE(t);
+        std::optional<QImage> icon;
+        ASSERT_TRUE(pumpUntil([&] { return (icon = workspace().iconForApplication(t->pid())).has_value(); }, patience));
+        EXPECT_GE(icon->width(), 32);
+    }
 }
 
 TEST_F(X11IconsTest, AMissingIconIsAskedForAgain) {
