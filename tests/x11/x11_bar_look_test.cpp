@@ -111,10 +111,23 @@ TEST(X11CompositorTest, FollowsTheManagerSelection) {
     platform::uninstall();
 }
 
-TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
+// Without a compositor the bar is opaque, its menus open above it, and the
+// start menu is opaque to its corners in the light window background: no
+// black squares where rounded corners were meant. A compositor that starts
+// makes the bar translucent and the open menu's corners clear again (here
+// nobody blends, so the darkened colour and black corners show); one that
+// stops brings the opaque look back.
+TEST_F(X11BarLookTest, BarMenusAndStartMenuOpaqueWithoutCompositorAndFollowOneThatStartsAndStops) {
+    // Control-Option-Space opens the menu.
+    writeSettings("<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
+                  "<key>launcherPinsSeeded</key><true/>");
     terminals.push_back(openTerminal(*conn, "80x24+40+40", "menu-test"));
     ASSERT_TRUE(terminals.back());
     ASSERT_TRUE(launch()) << "no bar appeared";
+    EXPECT_TRUE(conn->waitUntil([&] { return isOpaqueBackground(barBackground()); }, patience))
+        << "the bar is darkened by its opacity: " << std::hex << barBackground();
+
+    // The bar's menus open above it, opaque to their corners.
     ASSERT_TRUE(waitForTaskButton(110)) << "the strip shows no button of the terminal";
     struct Case {
         const char* what;
@@ -138,20 +151,7 @@ TEST_F(X11BarLookTest, MenusOpenAboveTheBar) {
         xdotool({"key", "Escape"});
         conn->waitUntil([&] { return popups().empty(); }, patience);
     }
-}
 
-// Without a compositor the bar is opaque, and so is the start menu to its
-// corners in the light window background: no black squares where rounded
-// corners were meant. A compositor that starts makes the bar translucent and
-// the open menu's corners clear again (here nobody blends, so the darkened
-// colour and black corners show); one that stops brings the opaque look back.
-TEST_F(X11BarLookTest, BarAndStartMenuOpaqueWithoutCompositorAndFollowOneThatStartsAndStops) {
-    // Control-Option-Space opens the menu.
-    writeSettings("<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
-                  "<key>launcherPinsSeeded</key><true/>");
-    ASSERT_TRUE(launch()) << "no bar appeared";
-    EXPECT_TRUE(conn->waitUntil([&] { return isOpaqueBackground(barBackground()); }, patience))
-        << "the bar is darkened by its opacity: " << std::hex << barBackground();
     auto panel = [&] { return find([](const x11::WindowInfo& i) { return i.title == QStringLiteral("Quorvel Start"); }); };
     // The shortcut's grab may come a moment after the bar.
     ASSERT_TRUE(waitForShortcut("ctrl+alt+space"));
