@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QTest>
 #include <QWidget>
+#include <cmath>
 #include <optional>
 
 #include "core/localization.h"
@@ -39,6 +40,19 @@ inline QImage renderSettingsView(QSize size, std::optional<SettingsCategory> cat
     img.fill(Qt::transparent);
     view.render(&img);
     return img;
+}
+
+inline double luminance(QRgb c) { return 0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c); }
+
+// Pixels in a band that differ clearly (by more than `contrast` in
+// luminance) from the band's background, its top-left pixel.
+inline int inkPixels(const QImage& img, const QRect& band, double contrast = 60) {
+    const double background = luminance(img.pixel(band.topLeft()));
+    int ink = 0;
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        for (int x = band.left(); x <= band.right(); ++x)
+            if (std::abs(luminance(img.pixel(x, y)) - background) > contrast) ++ink;
+    return ink;
 }
 
 class SettingsTest : public SimDesktopTest {

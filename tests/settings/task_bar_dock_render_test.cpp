@@ -32,17 +32,6 @@ protected:
     }
 };
 
-double luminance(QRgb c) { return 0.2126 * qRed(c) + 0.7152 * qGreen(c) + 0.0722 * qBlue(c); }
-
-int inkPixels(const QImage& img, const QRect& band) {
-    const QRgb background = img.pixel(band.topLeft());
-    int ink = 0;
-    for (int y = band.top(); y <= band.bottom(); ++y)
-        for (int x = band.left(); x <= band.right(); ++x)
-            if (std::abs(luminance(img.pixel(x, y)) - luminance(background)) > 60) ++ink;
-    return ink;
-}
-
 TEST_F(PaneRenderTest, TaskBarAndDockPanesInEnglishAndChineseLightAndDark) {
     // One hidden application, so the hidden list shows a row.
     sim->addBundle(QStringLiteral("/Applications/Mail.app"), QStringLiteral("org.example.mail"));
