@@ -379,15 +379,8 @@ TEST_F(DockControllerTest, AKillAfterAnySaveOfTakeoverOrRestoreNeverLosesTheDock
         platform::uninstall();
         auto backend = std::make_shared<SnapshotBackend>();
         for (const auto& [domain, values] : stores) backend->preset(domain, values);
-        platform::Services s;
-        s.dispatcher = dispatcher;
-        s.preferences = backend;
-        s.processes = processes;
-        s.log = log;
-        s.bundles = bundles;
-        platform::install(s);
+        installServices(backend);
         controller = DockController::create();
-        prefsBackend = backend;
         return backend;
     };
     // One run: takeover, a change of mode, off, takeover again, restore.

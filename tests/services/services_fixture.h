@@ -175,7 +175,11 @@ class ServicesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dispatcher = std::make_shared<platform::sim::ManualDispatcher>();
-        prefsBackend = std::make_shared<platform::prefs::MemoryBackend>();
+        installServices(std::make_shared<platform::prefs::MemoryBackend>());
+    }
+    // Installs the fakes, with the preferences `backend` holds.
+    void installServices(std::shared_ptr<platform::prefs::MemoryBackend> backend) {
+        prefsBackend = std::move(backend);
         platform::Services s;
         s.dispatcher = dispatcher;
         s.preferences = prefsBackend;
