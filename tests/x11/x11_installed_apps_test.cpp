@@ -48,16 +48,11 @@ TEST(X11InstalledAppsTest, DesktopEntriesAreTheApplicationsAndOpenWithoutAShell)
     EXPECT_EQ(found, (QStringList{"Macher=maker@" + userApps + "/maker.desktop",
                                   "Viewer=tools-viewer@" + systemApps + "/tools/viewer.desktop"}));
 
-    bool done = false;
-    platform::OpenResult result;
-    platform::workspace().openApplication(userApps + "/maker.desktop", [&](platform::OpenResult r) {
-        result = r;
-        done = true;
-    });
-    EXPECT_TRUE(x11test::pumpUntil([&] { return done && QFileInfo::exists(marker); }));
-    EXPECT_TRUE(done);
-    EXPECT_TRUE(result.ok) << result.errorDescription.toStdString();
-    EXPECT_TRUE(QFileInfo::exists(marker));
+    std::optional<platform::OpenResult> result;
+    platform::workspace().openApplication(userApps + "/maker.desktop", [&](platform::OpenResult r) { result = r; });
+    EXPECT_TRUE(x11test::pumpUntil([&] { return result && QFileInfo::exists(marker); })) << "the command never ran";
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->ok) << result->errorDescription.toStdString();
     platform::uninstall();
 }
 
