@@ -14,6 +14,7 @@
 #include "platform/x11/x11_connection.h"
 #include "x11_bare_client.h"
 #include "x11_program.h"
+#include "x11_top_levels.h"
 
 using namespace platform;
 using namespace x11test;
@@ -179,7 +180,7 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingAndTheBarAnswersAtOnce) {
     xdotool({"key", "Escape"});
     conn->waitUntil([&] { return popups().empty(); }, patience);
 
-    auto startMenu = [&] { return find([](const x11::WindowInfo& i) { return i.title == "Quorvel Start"; }); };
+    auto startMenu = [&] { return startMenuOf(*conn, app->pid()); };
     xdotool({"mousemove", "20", std::to_string(barTop + barHeight / 2)});
     bool opened = false;
     while (!opened && left() > 0.1) {

@@ -99,9 +99,7 @@ private:
     void forgetPanel(QWindow* window);
     void preparePopup(QWindow* window);
     void placePopup(QWindow* window);
-    // The manager moved a popup panel away from where we put it once: every
-    // later one is shown outside its care from the start.
-    bool popupsUnmanaged_ = false;
+    void releasePopup(QWindow* window);
     void followIconTheme();
 
     std::shared_ptr<Connection> conn_;
