@@ -90,6 +90,16 @@ class Session:
             wait(lambda: probe.id in (self.prop(self.root, "_NET_CLIENT_LIST") or []), 15)
             probe.destroy()
             self.d.flush()
+        if manager == "fluxbox":
+            # fluxbox's first start sets its stock wallpaper with fbsetbg, which
+            # finds no image setter here and says so in a focused, centred
+            # xmessage: not part of the desktop being measured.
+            notice = []
+            wait(lambda: notice.extend(w for w in self.clients() if "xmessage" in
+                                       str(self.prop(self.win(w), "WM_CLASS") or "")) or notice, 5)
+            for w in notice:
+                self.xdotool("windowkill", str(w))
+            wait(lambda: not any(w in notice for w in self.clients()), 5)
 
     def spawn(self, argv, env=None, **kw):
         return subprocess.Popen(argv, env=env or self.env, stdout=subprocess.DEVNULL,
