@@ -385,10 +385,41 @@ void X11Application::ownWindowConfigured(xcb_window_t window) {
     auto it = panels_.find(window);
     if (it == panels_.end()) return;
     QWindow* panel = it->second;
-    if (panel->isVisible() && panel->property(announcedProperty).toBool()) reservePanelArea(panel, true);
+    if (!panel->isVisible() || !panel->property(announcedProperty).toBool()) return;
+    reservePanelArea(panel, true);
+    keepFrameOnScreen(panel, window);
+}
+
+void X11Application::keepFrameOnScreen(QWindow* panel, xcb_window_t window) {
+    // A manager that frames docks (fvwm's stock configuration gives them a
+    // title bar) may leave the frame hanging over the display's edge: the
+    // panel moves so its whole frame is on its display, as the manager keeps
+    // other panels' frames there.
+    const WindowInfo info = conn_->windowInfo(window);
+    const FrameExtents d = info.decoration;
+    QScreen* screen = panel->screen();
+    if (!info.exists || !screen || (d.top == 0 && d.bottom == 0)) return;
+    const double dpr = panel->devicePixelRatio();
+    const QRect g = screen->geometry();
+    const double top = g.y() * dpr, bottom = (g.y() + g.height()) * dpr;
+    const Rect f = info.frame();
+    if (f.height() > bottom - top) return;
+    double shift = 0;
+    if (f.maxY() > bottom + 0.5)
+        shift = bottom - f.maxY();
+    else if (f.minY() < top - 0.5)
+        shift = top - f.minY();
+    if (shift == 0) return;
+    // Qt maps its windows with static gravity: the position asked for is the client's own.
+    const std::int32_t y = std::int32_t(std::lround(info.clientArea.minY() + shift));
+    const std::uint32_t value = std::uint32_t(y);
+    xcb_configure_window(conn_->xcb(), window, XCB_CONFIG_WINDOW_Y, &value);
+    conn_->flush();
 }
 
 void X11Application::ownFrameChanged(xcb_window_t window) {
+    if (auto panel = panels_.find(window); panel != panels_.end() && panel->second->isVisible())
+        keepFrameOnScreen(panel->second, window);
     auto it = frameFollowers_.find(window);
     if (it == frameFollowers_.end()) return;
     auto changed = it->second;  // the callback may stop following

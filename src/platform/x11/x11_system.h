@@ -96,6 +96,7 @@ private:
     // frame it gives one.
     void ownWindowConfigured(xcb_window_t window);
     void ownFrameChanged(xcb_window_t window);
+    void keepFrameOnScreen(QWindow* panel, xcb_window_t window);
     void forgetPanel(QWindow* window);
     void preparePopup(QWindow* window);
     void placePopup(QWindow* window);
