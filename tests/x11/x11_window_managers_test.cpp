@@ -228,7 +228,7 @@ TEST_P(SettingsCentringTest, SettingsWindowIsCentredWithItsFrame) {
     };
     EXPECT_TRUE(conn->waitUntil([&] { return offCentre() <= 2; }, patience)) << offCentre() << " px off centre";
 }
-INSTANTIATE_TEST_SUITE_P(Managers, SettingsCentringTest, ::testing::Values("jwm"));
+INSTANTIATE_TEST_SUITE_P(Managers, SettingsCentringTest, ::testing::Values("jwm", "i3"));
 
 // Tiling managers float the settings window at no less than its minimum size.
 using TilingTest = ManagerProgramTest;

@@ -450,6 +450,17 @@ void X11Application::followFrame(QWindow* window, std::function<void()> changed)
     });
 }
 
+std::optional<QMargins> X11Application::frameMargins(QWindow* window) {
+    if (!window || !window->isVisible() || QGuiApplication::platformName() != QStringLiteral("xcb"))
+        return std::nullopt;
+    const WindowInfo info = conn_->windowInfo(xcb_window_t(window->winId()));
+    const FrameExtents d = info.decoration;
+    if (!info.exists || (d.left == 0 && d.right == 0 && d.top == 0 && d.bottom == 0)) return std::nullopt;
+    const double dpr = window->devicePixelRatio();
+    auto points = [dpr](int v) { return int(std::lround(v / dpr)); };
+    return QMargins(points(d.left), points(d.top), points(d.right), points(d.bottom));
+}
+
 void X11Application::moveToCurrentDesktop(QWindow* window) {
     if (!window || QGuiApplication::platformName() != QStringLiteral("xcb")) return;
     const xcb_window_t w = xcb_window_t(window->winId());

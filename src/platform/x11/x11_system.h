@@ -75,6 +75,7 @@ public:
     void removeObserver(int token) override;
     void terminate() override;
     void followFrame(QWindow* window, std::function<void()> changed) override;
+    std::optional<QMargins> frameMargins(QWindow* window) override;
     void moveToCurrentDesktop(QWindow* window) override;
 
     // Makes a window of ours a panel (see above); done for every panel-like
