@@ -90,6 +90,16 @@ class Session:
             wait(lambda: probe.id in (self.prop(self.root, "_NET_CLIENT_LIST") or []), 15)
             probe.destroy()
             self.d.flush()
+        if manager == "fluxbox":
+            # fluxbox's first start sets its stock wallpaper with fbsetbg, which
+            # finds no image setter here and says so in a focused, centred
+            # xmessage: not part of the desktop being measured.
+            notice = []
+            wait(lambda: notice.extend(w for w in self.clients() if "xmessage" in
+                                       str(self.prop(self.win(w), "WM_CLASS") or "")) or notice, 5)
+            for w in notice:
+                self.xdotool("windowkill", str(w))
+            wait(lambda: not any(w in notice for w in self.clients()), 5)
 
     def spawn(self, argv, env=None, **kw):
         return subprocess.Popen(argv, env=env or self.env, stdout=subprocess.DEVNULL,
@@ -295,9 +305,12 @@ def quorvel_row(manager, build):
             time.sleep(0.5)
             f = s.frame(found[0])
             # Centred on the display (the bar's own strip is not taken from
-            # it) or on the work area above the bar.
-            dx = f[0] + f[2] / 2 - W / 2
-            dy = min(f[1] + f[3] / 2 - H / 2, f[1] + f[3] / 2 - (H - BAR) / 2, key=abs)
+            # it), on the work area above the bar, or on the manager's work
+            # area (fvwm's stock configuration keeps a strip on the right).
+            wa = (s.prop(s.root, "_NET_WORKAREA") or [0, 0, W, H - BAR])[:4]
+            dx = min(f[0] + f[2] / 2 - W / 2, f[0] + f[2] / 2 - (wa[0] + wa[2] / 2), key=abs)
+            dy = min(f[1] + f[3] / 2 - H / 2, f[1] + f[3] / 2 - (H - BAR) / 2, f[1] + f[3] / 2 - (wa[1] + wa[3] / 2),
+                     key=abs)
             clipped = f[4] < 720 or f[5] < 470
             row["settings"] = ("centred" if max(abs(dx), abs(dy)) <= 2 else f"off {dx:+.0f},{dy:+.0f}") + (
                 f" clipped {f[4]}x{f[5]}" if clipped else "")

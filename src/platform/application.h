@@ -2,6 +2,7 @@
 // The program as an application of the desktop: activation, appearance and
 // the system's display options.
 #include <QColor>
+#include <QMargins>
 #include <functional>
 #include <optional>
 
@@ -40,6 +41,13 @@ public:
     virtual void followFrame(QWindow* window, std::function<void()> changed) {
         (void)window;
         (void)changed;
+    }
+    // The frame the window manager says it gives one of our windows (in the
+    // window's own points), where it says so; Qt's own reckoning can miss it
+    // (a manager that frames a window but names no frame support).
+    virtual std::optional<QMargins> frameMargins(QWindow* window) {
+        (void)window;
+        return std::nullopt;
     }
     // Brings one of our windows to the virtual desktop the user is on.
     virtual void moveToCurrentDesktop(QWindow* window) { (void)window; }

@@ -31,8 +31,15 @@ Presentation& state() {
 // placed, not the frame: window managers place a frame position
 // inconsistently while they are still adding the frame. Returns the frame
 // size it centred.
+// The window's frame: as the window manager states it, else as Qt reckons it.
+QRect frameOf(QWidget* w) {
+    if (QWindow* handle = w->windowHandle())
+        if (auto margins = platform::application().frameMargins(handle)) return w->geometry().marginsAdded(*margins);
+    return w->frameGeometry();
+}
+
 QSize centreWindow(QWidget* w, const platform::Rect& visible) {
-    const QRect frame = w->frameGeometry();
+    const QRect frame = frameOf(w);
     const QRect client = w->geometry();
     const bool known = frame.isValid() && w->isVisible();
     const QSize size = known ? frame.size() : client.size();
@@ -69,7 +76,7 @@ public:
     }
     void frameMayHaveChanged() {
         if (!window_) return;
-        const QSize now = window_->frameGeometry().size();
+        const QSize now = frameOf(window_).size();
         if (now != measured_ && now.width() >= window_->width() && now.height() >= window_->height())
             measured_ = centreWindow(window_, visible_);
     }

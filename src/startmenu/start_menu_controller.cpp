@@ -303,14 +303,25 @@ void StartMenuController::open() {
     // What closes this opening; each acts only while this panel is the open one.
     QPointer<StartMenuPanel> mine(panel);
     popupClosing_ = false;
-    observers_.push_back(connect(panel, &StartMenuPanel::resignedKey, this, [this, mine] {
-        if (mine && panel_ == mine && !popupClosing_) close();
+    // The keyboard passing between our own windows (from an open settings
+    // window to the panel, while the shortcut's key grab ends) can show the
+    // program inactive for a moment: a lost activation closes the menu only
+    // once it has not come back within that moment.
+    auto closeUnlessBack = [this, weak, mine] {
+        platform::MainQueue::asyncAfter(activationRegainGrace, [this, weak, mine] {
+            if (weak.expired() || !mine || panel_ != mine || popupClosing_ || QApplication::activePopupWidget())
+                return;
+            if (!mine->isActiveWindow() || QGuiApplication::applicationState() != Qt::ApplicationActive) close();
+        });
+    };
+    observers_.push_back(connect(panel, &StartMenuPanel::resignedKey, this, [this, mine, closeUnlessBack] {
+        if (mine && panel_ == mine && !popupClosing_) closeUnlessBack();
     }));
     observers_.push_back(connect(qApp, &QGuiApplication::applicationStateChanged, this,
-                                 [this, mine](Qt::ApplicationState state) {
+                                 [this, mine, closeUnlessBack](Qt::ApplicationState state) {
                                      if (state != Qt::ApplicationActive && mine && panel_ == mine &&
                                          !popupClosing_ && !QApplication::activePopupWidget())
-                                         close();
+                                         closeUnlessBack();
                                  }));
     const auto ownPid = platform::workspace().ownProcessID();
     workspaceObserver_ = platform::workspace().addObserver([this, weak, mine, ownPid](const QString& name,

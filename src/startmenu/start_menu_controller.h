@@ -49,6 +49,8 @@ class StartMenuController : public StartMenuPort {
     Q_OBJECT
 public:
     static constexpr double reopenGuard = 0.25;
+    // How long a lost activation may take to come back before it closes the menu.
+    static constexpr double activationRegainGrace = 0.1;
     static constexpr double fadeInDuration = 0.18;
     static constexpr double fadeOutDuration = 0.12;
     static constexpr double fadeInStartOpacity = 0.05;

@@ -181,6 +181,15 @@ TEST_F(StartMenuControllerTest, ClicksOutsideCloseClicksInsideDoNot) {
              QApplication::processEvents();
          },
          true},
+        {"the activation passes through the settings window and comes back at once",
+         [&] {
+             settingsWindow.show();
+             settingsWindow.activateWindow();
+             QApplication::processEvents();
+             if (QWidget* panel = menu().panel()) panel->activateWindow();
+             QApplication::processEvents();
+         },
+         false},
         {"another application becomes active", [&] { sim->activateApplication(other); }, true},
         {"a press on the desktop", [&] {
              sim->setPointer({900, 100});
@@ -200,6 +209,9 @@ TEST_F(StartMenuControllerTest, ClicksOutsideCloseClicksInsideDoNot) {
         QApplication::processEvents();
         ASSERT_TRUE(menu().isOpen()) << c.what;
         c.act();
+        sim->pump();
+        QApplication::processEvents();
+        sim->advance(StartMenuController::activationRegainGrace);
         sim->pump();
         QApplication::processEvents();
         EXPECT_EQ(menu().isOpen(), !c.closes) << c.what;

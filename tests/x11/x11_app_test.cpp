@@ -14,6 +14,7 @@
 #include "x11_bare_client.h"
 #include "x11_program.h"
 #include "support/test_files.h"
+#include "x11_top_levels.h"
 
 using namespace platform;
 using namespace x11test;
@@ -188,7 +189,7 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingPinsTheEverydayAppsAndTheBarAnswersA
     xdotool({"key", "Escape"});
     conn->waitUntil([&] { return popups().empty(); }, patience);
 
-    auto startMenu = [&] { return find([](const x11::WindowInfo& i) { return i.title == "Quorvel Start"; }); };
+    auto startMenu = [&] { return startMenuOf(*conn, app->pid()); };
     xdotool({"mousemove", "20", std::to_string(barTop + barHeight / 2)});
     EXPECT_TRUE(repeatUntil([] { xdotool({"click", "1"}); }, [&] { return startMenu().exists; })) << "no start menu";
     EXPECT_EQ(dialogOf(*conn, app->pid()), XCB_WINDOW_NONE) << "a dialog opened on the first start";

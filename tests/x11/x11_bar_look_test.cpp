@@ -23,6 +23,7 @@
 #include "platform/x11/x11_connection.h"
 #include "taskbar/pet/pet_drawing_view.h"
 #include "x11_program.h"
+#include "x11_top_levels.h"
 
 using namespace platform;
 using namespace x11test;
@@ -152,7 +153,7 @@ TEST_F(X11BarLookTest, BarMenusAndStartMenuOpaqueWithoutCompositorAndFollowOneTh
         conn->waitUntil([&] { return popups().empty(); }, patience);
     }
 
-    auto panel = [&] { return find([](const x11::WindowInfo& i) { return i.title == QStringLiteral("Quorvel Start"); }); };
+    auto panel = [&] { return startMenuOf(*conn, app->pid()); };
     // The shortcut's grab may come a moment after the bar.
     ASSERT_TRUE(waitForShortcut("ctrl+alt+space"));
     xdotool({"key", "ctrl+alt+space"});

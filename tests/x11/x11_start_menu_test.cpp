@@ -14,6 +14,7 @@
 #include "platform/x11/x11_icons.h"
 #include "taskbar/app_icon_provider.h"
 #include "x11_program.h"
+#include "x11_top_levels.h"
 
 using namespace platform;
 using namespace x11test;
@@ -53,7 +54,7 @@ protected:
             if (info.processID == pid && info.viewable && info.title.contains(title)) return info;
         return {};
     }
-    x11::WindowInfo menuPanel() { return windowOf(app->pid(), QStringLiteral("Quorvel Start")); }
+    x11::WindowInfo menuPanel() { return startMenuOf(*conn, app->pid()); }
     x11::WindowInfo titled(const QString& title) {
         for (const auto& info : conn->windowInfos(conn->clientList()))
             if (info.viewable && info.title == title) return info;
@@ -64,7 +65,7 @@ protected:
         // opening is taken by that closing: pressed again while the menu stays shut.
         for (int attempt = 0; attempt < 3; ++attempt) {
             xdotool({"key", "ctrl+alt+space"});
-            if (conn->waitUntil([&] { return menuPanel().exists && conn->activeWindow() == menuPanel().window; },
+            if (conn->waitUntil([&] { return menuPanel().exists && keyboardFocus(*conn) == menuPanel().window; },
                                 patience / 3))
                 return true;
         }

@@ -34,10 +34,11 @@ constexpr std::uint32_t allDesktops = 0xffffffffu;
 // Qt's own window-type property: the type it sets when it (re)applies flags.
 const char* const qtWindowTypeProperty = "_q_xcb_wm_window_type";
 constexpr int qtDockType = 0x000004;
+constexpr int qtPopupMenuType = 0x000200;
 const char* const announcedProperty = "_quorvel_panel_announced";
 const char* const strutProperty = "_quorvel_panel_strut";
 const char* const placedProperty = "_quorvel_popup_placed";
-const char* const requestedProperty = "_quorvel_popup_requested";
+const char* const focusBeforeProperty = "_quorvel_popup_focus_before";
 
 // Every strip a panel of ours reserved in this run. Kept after the panel is
 // hidden or rebuilt: a usable area is given back only where it stops exactly
@@ -232,6 +233,8 @@ public:
             else if (event->type() == QEvent::Expose && window->isVisible() &&
                      !window->property(placedProperty).toBool())
                 owner_->placePopup(window);
+            else if (event->type() == QEvent::Hide)
+                owner_->releasePopup(window);
             return false;
         }
         if (!window || !isPanelWindowFlags(int(window->flags()))) return false;
@@ -318,51 +321,54 @@ void X11Application::preparePanel(QWindow* window) {
 }
 
 void X11Application::preparePopup(QWindow* window) {
-    window->setProperty(requestedProperty, window->geometry());
-    if (!popupsUnmanaged_ || QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    // A popup panel (the start menu) is shown outside the manager's care from
+    // its first map, as menus are: every manager leaves it where it opens and
+    // none decorates, tiles or focuses it behind its back. One the manager
+    // took first and that had to be withdrawn again handed the activation to
+    // the window beneath, which read as another application being chosen.
+    window->setProperty(qtWindowTypeProperty, qtPopupMenuType);
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    const xcb_window_t w = xcb_window_t(window->winId());
     const std::uint32_t overrideRedirect = 1;
-    xcb_change_window_attributes(conn_->xcb(), xcb_window_t(window->winId()), XCB_CW_OVERRIDE_REDIRECT,
-                                 &overrideRedirect);
+    xcb_change_window_attributes(conn_->xcb(), w, XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
+    // For compositors, which draw a menu's shadow and fade by its type.
+    xcb_atom_t popupMenu = conn_->ewmh()->_NET_WM_WINDOW_TYPE_POPUP_MENU;
+    xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, conn_->ewmh()->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM,
+                        32, 1, &popupMenu);
     conn_->flush();
 }
 
 void X11Application::placePopup(QWindow* window) {
     window->setProperty(placedProperty, true);
     if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    // No manager gives the focus to a window outside its care: the popup
+    // takes it, and gives it back to the window it came from as it goes.
     const xcb_window_t w = xcb_window_t(window->winId());
-    auto focus = [&] {
-        // No manager gives the focus to a window outside its care.
-        xcb_set_input_focus(conn_->xcb(), XCB_INPUT_FOCUS_PARENT, w, XCB_CURRENT_TIME);
-        conn_->flush();
-    };
-    auto attributes = xcb_get_window_attributes_reply(conn_->xcb(), xcb_get_window_attributes(conn_->xcb(), w), nullptr);
-    const bool unmanaged = attributes && attributes->override_redirect;
-    std::free(attributes);
-    if (unmanaged) {
-        focus();
-        return;
-    }
-    const QRect requested = window->property(requestedProperty).toRect();
-    auto cookie = xcb_translate_coordinates(conn_->xcb(), w, conn_->root(), 0, 0);
-    auto* r = xcb_translate_coordinates_reply(conn_->xcb(), cookie, nullptr);
-    if (!r || requested.isNull()) {
-        std::free(r);
-        return;
-    }
-    const double dpr = window->devicePixelRatio();
-    const QPoint wanted(int(std::lround(requested.x() * dpr)), int(std::lround(requested.y() * dpr)));
-    const bool moved = std::abs(r->dst_x - wanted.x()) > 8 || std::abs(r->dst_y - wanted.y()) > 8;
-    std::free(r);
-    if (!moved) return;
-    popupsUnmanaged_ = true;
-    // Withdrawn, then shown again where it belongs, outside the manager's care.
-    withdraw(*conn_, w);
-    const std::uint32_t overrideRedirect = 1;
-    xcb_change_window_attributes(conn_->xcb(), w, XCB_CW_OVERRIDE_REDIRECT, &overrideRedirect);
-    const std::uint32_t place[] = {std::uint32_t(wanted.x()), std::uint32_t(wanted.y())};
-    xcb_configure_window(conn_->xcb(), w, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
-    xcb_map_window(conn_->xcb(), w);
-    focus();
+    auto* before = xcb_get_input_focus_reply(conn_->xcb(), xcb_get_input_focus(conn_->xcb()), nullptr);
+    if (before && before->focus != w) window->setProperty(focusBeforeProperty, quint32(before->focus));
+    std::free(before);
+    xcb_set_input_focus(conn_->xcb(), XCB_INPUT_FOCUS_PARENT, w, XCB_CURRENT_TIME);
+    conn_->flush();
+}
+
+void X11Application::releasePopup(QWindow* window) {
+    window->setProperty(placedProperty, false);
+    const QVariant before = window->property(focusBeforeProperty);
+    window->setProperty(focusBeforeProperty, QVariant());
+    if (!before.isValid() || QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    // The keyboard goes back where it was, unless the person already chose
+    // another window (the press that closed the popup).
+    const xcb_window_t w = xcb_window_t(window->winId());
+    auto* now = xcb_get_input_focus_reply(conn_->xcb(), xcb_get_input_focus(conn_->xcb()), nullptr);
+    const bool stillOurs = now && (now->focus == w || now->focus == XCB_WINDOW_NONE ||
+                                   now->focus == XCB_INPUT_FOCUS_POINTER_ROOT || now->focus == conn_->root());
+    std::free(now);
+    const xcb_window_t back = xcb_window_t(before.toUInt());
+    if (!stillOurs || back == XCB_WINDOW_NONE || back == XCB_INPUT_FOCUS_POINTER_ROOT) return;
+    const WindowInfo info = conn_->windowInfo(back);
+    if (!info.exists || !info.viewable) return;
+    xcb_set_input_focus(conn_->xcb(), XCB_INPUT_FOCUS_POINTER_ROOT, back, XCB_CURRENT_TIME);
+    conn_->flush();
 }
 
 void X11Application::forgetPanel(QWindow* window) {
@@ -379,10 +385,41 @@ void X11Application::ownWindowConfigured(xcb_window_t window) {
     auto it = panels_.find(window);
     if (it == panels_.end()) return;
     QWindow* panel = it->second;
-    if (panel->isVisible() && panel->property(announcedProperty).toBool()) reservePanelArea(panel, true);
+    if (!panel->isVisible() || !panel->property(announcedProperty).toBool()) return;
+    reservePanelArea(panel, true);
+    keepFrameOnScreen(panel, window);
+}
+
+void X11Application::keepFrameOnScreen(QWindow* panel, xcb_window_t window) {
+    // A manager that frames docks (fvwm's stock configuration gives them a
+    // title bar) may leave the frame hanging over the display's edge: the
+    // panel moves so its whole frame is on its display, as the manager keeps
+    // other panels' frames there.
+    const WindowInfo info = conn_->windowInfo(window);
+    const FrameExtents d = info.decoration;
+    QScreen* screen = panel->screen();
+    if (!info.exists || !screen || (d.top == 0 && d.bottom == 0)) return;
+    const double dpr = panel->devicePixelRatio();
+    const QRect g = screen->geometry();
+    const double top = g.y() * dpr, bottom = (g.y() + g.height()) * dpr;
+    const Rect f = info.frame();
+    if (f.height() > bottom - top) return;
+    double shift = 0;
+    if (f.maxY() > bottom + 0.5)
+        shift = bottom - f.maxY();
+    else if (f.minY() < top - 0.5)
+        shift = top - f.minY();
+    if (shift == 0) return;
+    // Qt maps its windows with static gravity: the position asked for is the client's own.
+    const std::int32_t y = std::int32_t(std::lround(info.clientArea.minY() + shift));
+    const std::uint32_t value = std::uint32_t(y);
+    xcb_configure_window(conn_->xcb(), window, XCB_CONFIG_WINDOW_Y, &value);
+    conn_->flush();
 }
 
 void X11Application::ownFrameChanged(xcb_window_t window) {
+    if (auto panel = panels_.find(window); panel != panels_.end() && panel->second->isVisible())
+        keepFrameOnScreen(panel->second, window);
     auto it = frameFollowers_.find(window);
     if (it == frameFollowers_.end()) return;
     auto changed = it->second;  // the callback may stop following
@@ -411,6 +448,17 @@ void X11Application::followFrame(QWindow* window, std::function<void()> changed)
             if (!(*self)->panels_.count(w)) (*self)->watcher_->watch(w, false);
         }
     });
+}
+
+std::optional<QMargins> X11Application::frameMargins(QWindow* window) {
+    if (!window || !window->isVisible() || QGuiApplication::platformName() != QStringLiteral("xcb"))
+        return std::nullopt;
+    const WindowInfo info = conn_->windowInfo(xcb_window_t(window->winId()));
+    const FrameExtents d = info.decoration;
+    if (!info.exists || (d.left == 0 && d.right == 0 && d.top == 0 && d.bottom == 0)) return std::nullopt;
+    const double dpr = window->devicePixelRatio();
+    auto points = [dpr](int v) { return int(std::lround(v / dpr)); };
+    return QMargins(points(d.left), points(d.top), points(d.right), points(d.bottom));
 }
 
 void X11Application::moveToCurrentDesktop(QWindow* window) {

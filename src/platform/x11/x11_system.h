@@ -75,6 +75,7 @@ public:
     void removeObserver(int token) override;
     void terminate() override;
     void followFrame(QWindow* window, std::function<void()> changed) override;
+    std::optional<QMargins> frameMargins(QWindow* window) override;
     void moveToCurrentDesktop(QWindow* window) override;
 
     // Makes a window of ours a panel (see above); done for every panel-like
@@ -96,12 +97,11 @@ private:
     // frame it gives one.
     void ownWindowConfigured(xcb_window_t window);
     void ownFrameChanged(xcb_window_t window);
+    void keepFrameOnScreen(QWindow* panel, xcb_window_t window);
     void forgetPanel(QWindow* window);
     void preparePopup(QWindow* window);
     void placePopup(QWindow* window);
-    // The manager moved a popup panel away from where we put it once: every
-    // later one is shown outside its care from the start.
-    bool popupsUnmanaged_ = false;
+    void releasePopup(QWindow* window);
     void followIconTheme();
 
     std::shared_ptr<Connection> conn_;
