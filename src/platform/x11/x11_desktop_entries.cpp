@@ -99,7 +99,6 @@ void DesktopEntryIndex::scanIfStale() {
         return;
     }
     scannedAt_ = now;
-    ++walks_;
     entries_.clear();
     byId_.clear();
     byWMClass_.clear();
@@ -150,10 +149,6 @@ void DesktopEntryIndex::scanIfStale() {
     }
 }
 
-std::size_t DesktopEntryIndex::walks() {
-    std::lock_guard lock(mutex_);
-    return walks_;
-}
 
 std::size_t DesktopEntryIndex::size() {
     std::lock_guard lock(mutex_);

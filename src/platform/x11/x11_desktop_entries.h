@@ -48,8 +48,6 @@ public:
     std::optional<DesktopEntry> match(const QString& gtkApplicationId, const QString& wmClassClass,
                                       const QString& wmClassInstance);
     std::size_t size();
-    // Full walks of the folders so far (the first included); for tests and benchmarks.
-    std::size_t walks();
 
 private:
     void scanIfStale();
@@ -75,7 +73,6 @@ private:
     int notifyFd_ = -1;
     bool watchFailed_ = false;
     QStringList missing_;  // configured folders absent at the last walk
-    std::size_t walks_ = 0;
 };
 
 }  // namespace platform::x11
