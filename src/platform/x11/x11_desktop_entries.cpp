@@ -149,7 +149,6 @@ void DesktopEntryIndex::scanIfStale() {
     }
 }
 
-
 std::size_t DesktopEntryIndex::size() {
     std::lock_guard lock(mutex_);
     scanIfStale();
