@@ -73,6 +73,8 @@ bool XdgApplicationFolders::shadowed(int rootIndex, const QString& id) const {
     struct stat st {};
     for (int i = 0; i < rootIndex; ++i) {
         const QString& root = roots_[i];
+        // A folder that is not there shadows nothing: one look instead of one per dash.
+        if (!statPath(root, st) || !S_ISDIR(st.st_mode)) continue;
         if (statPath(root + u'/' + id + suffix, st) && S_ISREG(st.st_mode)) return true;
         for (qsizetype dash = id.indexOf(u'-'); dash > 0; dash = id.indexOf(u'-', dash + 1)) {
             const QString candidate = root + u'/' + id.left(dash) + u'/' + id.mid(dash + 1) + suffix;

@@ -9,6 +9,11 @@
 #include <QFileInfo>
 #include <chrono>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
 namespace platform::x11 {
 namespace {
 
@@ -51,20 +56,70 @@ QStringList DesktopEntryIndex::defaultDirectories() {
     return dirs;
 }
 
-DesktopEntryIndex::DesktopEntryIndex(QStringList directories) : directories_(std::move(directories)) {}
+DesktopEntryIndex::DesktopEntryIndex(QStringList directories)
+    : directories_(std::move(directories)), notifyFd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+
+DesktopEntryIndex::~DesktopEntryIndex() {
+    if (notifyFd_ >= 0) ::close(notifyFd_);
+}
+
+void DesktopEntryIndex::watch(const QString& dir) {
+    if (notifyFd_ < 0) return;
+    constexpr std::uint32_t mask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO |
+                                   IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    if (::inotify_add_watch(notifyFd_, QFile::encodeName(dir).constData(), mask) < 0) watchFailed_ = true;
+}
+
+bool DesktopEntryIndex::foldersMayHaveChanged() {
+    if (notifyFd_ < 0 || watchFailed_) return true;
+    bool reported = false;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(notifyFd_, buffer, sizeof buffer);
+        if (n > 0) {
+            reported = true;  // drained to the end: one walk answers them all
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        break;
+    }
+    if (reported) return true;
+    for (const QString& dir : missing_)
+        if (QFileInfo(dir).isDir()) return true;
+    return false;
+}
 
 void DesktopEntryIndex::scanIfStale() {
     const double now = monotonicNow();
     if (scannedAt_ >= 0 && now - scannedAt_ < rescanInterval) return;
+    // The folders are watched: while nothing in them changed, the last walk
+    // stands and not one file is looked at again.
+    if (scannedAt_ >= 0 && !foldersMayHaveChanged()) {
+        scannedAt_ = now;
+        return;
+    }
     scannedAt_ = now;
     entries_.clear();
     byId_.clear();
+    byWMClass_.clear();
+    byFoldedId_.clear();
+    byFoldedIdTail_.clear();
+    missing_.clear();
+    watchFailed_ = false;
     // Only a file whose modification time moved is read again; the rest
     // keep what the last scan read from them.
     std::map<QString, ReadEntry> previous;
     previous.swap(read_);
     // Earlier folders win: the user's own entries shadow the system's.
     for (const QString& dir : directories_) {
+        if (!QFileInfo(dir).isDir()) {
+            missing_ << dir;
+            continue;
+        }
+        // Watched before the walk, so a change made during it is reported.
+        watch(dir);
+        QDirIterator sub(dir, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        for (int n = 0; sub.hasNext() && n < 1000; ++n) watch(sub.next());
         QDirIterator it(dir, {QStringLiteral("*.desktop")}, QDir::Files, QDirIterator::Subdirectories);
         int visited = 0;
         while (it.hasNext() && visited++ < 10000) {
@@ -82,7 +137,12 @@ void DesktopEntryIndex::scanIfStale() {
                 e = parseDesktopEntry(path, id);
             read_[path] = ReadEntry{modified, e};
             if (e) {
-                byId_[id] = entries_.size();
+                const std::size_t index = entries_.size();
+                byId_[id] = index;
+                if (!e->startupWMClass.isEmpty()) byWMClass_.try_emplace(e->startupWMClass, index);
+                byFoldedId_.try_emplace(e->id.toCaseFolded(), index);
+                if (const int dot = e->id.lastIndexOf(u'.'); dot >= 0)
+                    byFoldedIdTail_.try_emplace(e->id.mid(dot + 1).toCaseFolded(), index);
                 entries_.push_back(std::move(*e));
             }
         }
@@ -118,18 +178,19 @@ std::optional<DesktopEntry> DesktopEntryIndex::match(const QString& gtkApplicati
     scanIfStale();
     if (!gtkApplicationId.isEmpty())
         if (auto it = byId_.find(gtkApplicationId); it != byId_.end()) return entries_[it->second];
-    auto matchesClass = [&](const QString& s, Qt::CaseSensitivity cs) {
-        return !s.isEmpty() && ((!wmClassClass.isEmpty() && s.compare(wmClassClass, cs) == 0) ||
-                                (!wmClassInstance.isEmpty() && s.compare(wmClassInstance, cs) == 0));
+    // Of the entries the class or the instance names, the first in folder
+    // order wins, at each step.
+    auto first = [&](const std::map<QString, std::size_t>& by, bool fold) -> std::optional<std::size_t> {
+        std::optional<std::size_t> best;
+        for (const QString* s : {&wmClassClass, &wmClassInstance}) {
+            if (s->isEmpty()) continue;
+            auto it = by.find(fold ? s->toCaseFolded() : *s);
+            if (it != by.end() && (!best || it->second < *best)) best = it->second;
+        }
+        return best;
     };
-    for (const auto& e : entries_)
-        if (matchesClass(e.startupWMClass, Qt::CaseSensitive)) return e;
-    for (const auto& e : entries_)
-        if (matchesClass(e.id, Qt::CaseInsensitive)) return e;
-    for (const auto& e : entries_) {
-        const int dot = e.id.lastIndexOf(u'.');
-        if (dot >= 0 && matchesClass(e.id.mid(dot + 1), Qt::CaseInsensitive)) return e;
-    }
+    for (auto [by, fold] : {std::pair{&byWMClass_, false}, {&byFoldedId_, true}, {&byFoldedIdTail_, true}})
+        if (auto i = first(*by, fold)) return entries_[*i];
     return std::nullopt;
 }
 

@@ -35,6 +35,9 @@ public:
     // "$XDG_DATA_HOME/applications" then each of "$XDG_DATA_DIRS/applications".
     static QStringList defaultDirectories();
     explicit DesktopEntryIndex(QStringList directories = defaultDirectories());
+    ~DesktopEntryIndex();
+    DesktopEntryIndex(const DesktopEntryIndex&) = delete;
+    DesktopEntryIndex& operator=(const DesktopEntryIndex&) = delete;
 
     std::optional<DesktopEntry> byId(const QString& id);
     std::optional<DesktopEntry> byPath(const QString& path);
@@ -48,6 +51,11 @@ public:
 
 private:
     void scanIfStale();
+    // True when the folders may have changed since the last walk: a change
+    // reported by the kernel, a lost report, a folder that appeared, or no
+    // way to be told at all.
+    bool foldersMayHaveChanged();
+    void watch(const QString& dir);
     QStringList directories_;
     std::mutex mutex_;
     std::vector<DesktopEntry> entries_;
@@ -59,6 +67,12 @@ private:
         std::optional<DesktopEntry> entry;
     };
     std::map<QString, ReadEntry> read_;
+    // Lowest entry index under each key the client matching looks for.
+    std::map<QString, std::size_t> byWMClass_, byFoldedId_, byFoldedIdTail_;
+    // Change reports on every folder walked (-1: none to be had).
+    int notifyFd_ = -1;
+    bool watchFailed_ = false;
+    QStringList missing_;  // configured folders absent at the last walk
 };
 
 }  // namespace platform::x11

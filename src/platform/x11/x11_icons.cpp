@@ -48,13 +48,20 @@ int folderSize(const QString& folder) {
     return n;
 }
 
+// A settings file's lines, read in one go: a line-by-line read with a cap
+// reserves the cap for every line, and a theme's index has thousands.
+QList<QByteArray> fileLines(QFile& f) {
+    constexpr qint64 maxFileBytes = 8 * 1024 * 1024;
+    return f.read(maxFileBytes).split('\n');
+}
+
 QStringList readThemeFolders(const QString& themeDir) {
     QFile f(themeDir + QStringLiteral("/index.theme"));
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
     QStringList folders;
     bool inTheme = false;
-    while (!f.atEnd()) {
-        const QString line = QString::fromUtf8(f.readLine(64 * 1024)).trimmed();
+    for (const QByteArray& raw : fileLines(f)) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(u'[')) {
             inTheme = line == QStringLiteral("[Icon Theme]");
             continue;
@@ -85,8 +92,8 @@ QStringList themeParents(const QString& theme, const QStringList& searchPaths) {
         QFile f(p + u'/' + theme + QStringLiteral("/index.theme"));
         if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) continue;
         bool inTheme = false;
-        while (!f.atEnd()) {
-            const QString line = QString::fromUtf8(f.readLine(64 * 1024)).trimmed();
+        for (const QByteArray& raw : fileLines(f)) {
+            const QString line = QString::fromUtf8(raw).trimmed();
             if (line.startsWith(u'[')) {
                 inTheme = line == QStringLiteral("[Icon Theme]");
                 continue;
@@ -140,8 +147,8 @@ QString gtkIconThemeName(const QStringList& settingsFiles) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) continue;
         bool inSettings = false;
-        while (!f.atEnd()) {
-            const QString line = QString::fromUtf8(f.readLine(64 * 1024)).trimmed();
+        for (const QByteArray& raw : fileLines(f)) {
+            const QString line = QString::fromUtf8(raw).trimmed();
             if (line.startsWith(u'[')) {
                 inSettings = line == QStringLiteral("[Settings]");
                 continue;
