@@ -1,5 +1,6 @@
 // The parts of the live desktop backend that need no X server: frame
 // arithmetic, desktop entries, key mapping, screen geometry, panel flags.
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -136,6 +137,37 @@ TEST_F(DesktopEntryFiles, MatchPrefersApplicationIdThenWindowClassThenId) {
         }
     }
     EXPECT_EQ(index.byId(QStringLiteral("term"))->name, QStringLiteral("Term"));
+}
+
+// The folders are watched rather than walked each time: an entry added,
+// edited or removed, and a folder that appears later, are still seen.
+TEST_F(DesktopEntryFiles, LaterChangesAreSeen) {
+    const QString user = dir.path() + QStringLiteral("/user");
+    const QString edited = write(QStringLiteral("a.desktop"), "[Desktop Entry]\nType=Application\nName=A\n");
+    DesktopEntryIndex index({user, dir.path()}, 0.0);
+    auto name = [&](const char* id) {
+        auto e = index.byId(QString::fromUtf8(id));
+        return e ? e->name.toStdString() : std::string("-");
+    };
+    ASSERT_EQ(name("a"), "A");
+    const std::pair<std::function<void()>, std::pair<const char*, const char*>> steps[] = {
+        {[&] { write(QStringLiteral("b.desktop"), "[Desktop Entry]\nType=Application\nName=B\n"); }, {"b", "B"}},
+        {[&] {
+             write(QStringLiteral("a.desktop"), "[Desktop Entry]\nType=Application\nName=A2\n");
+             QFile f(edited);
+             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+             f.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+         },
+         {"a", "A2"}},
+        {[&] { writeFile(user + QStringLiteral("/a.desktop"), "[Desktop Entry]\nType=Application\nName=Mine\n"); },
+         {"a", "Mine"}},
+        {[&] { QFile::remove(dir.path() + QStringLiteral("/b.desktop")); }, {"b", "-"}},
+    };
+    for (const auto& [change, expected] : steps) {
+        SCOPED_TRACE(expected.first);
+        change();
+        EXPECT_EQ(name(expected.first), expected.second);
+    }
 }
 
 TEST(X11ProcessTest, StartTimeFromStatLine) {

@@ -17,8 +17,6 @@
 namespace platform::x11 {
 namespace {
 
-constexpr double rescanInterval = 10.0;
-
 double monotonicNow() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
@@ -56,8 +54,10 @@ QStringList DesktopEntryIndex::defaultDirectories() {
     return dirs;
 }
 
-DesktopEntryIndex::DesktopEntryIndex(QStringList directories)
-    : directories_(std::move(directories)), notifyFd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+DesktopEntryIndex::DesktopEntryIndex(QStringList directories, double rescanInterval)
+    : directories_(std::move(directories)),
+      rescanInterval_(rescanInterval),
+      notifyFd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
 
 DesktopEntryIndex::~DesktopEntryIndex() {
     if (notifyFd_ >= 0) ::close(notifyFd_);
@@ -91,7 +91,7 @@ bool DesktopEntryIndex::foldersMayHaveChanged() {
 
 void DesktopEntryIndex::scanIfStale() {
     const double now = monotonicNow();
-    if (scannedAt_ >= 0 && now - scannedAt_ < rescanInterval) return;
+    if (scannedAt_ >= 0 && now - scannedAt_ < rescanInterval_) return;
     // The folders are watched: while nothing in them changed, the last walk
     // stands and not one file is looked at again.
     if (scannedAt_ >= 0 && !foldersMayHaveChanged()) {

@@ -34,7 +34,9 @@ class DesktopEntryIndex {
 public:
     // "$XDG_DATA_HOME/applications" then each of "$XDG_DATA_DIRS/applications".
     static QStringList defaultDirectories();
-    explicit DesktopEntryIndex(QStringList directories = defaultDirectories());
+    // The folders are walked again at most every `rescanInterval` seconds,
+    // and only after a change in them.
+    explicit DesktopEntryIndex(QStringList directories = defaultDirectories(), double rescanInterval = 10.0);
     ~DesktopEntryIndex();
     DesktopEntryIndex(const DesktopEntryIndex&) = delete;
     DesktopEntryIndex& operator=(const DesktopEntryIndex&) = delete;
@@ -57,6 +59,7 @@ private:
     bool foldersMayHaveChanged();
     void watch(const QString& dir);
     QStringList directories_;
+    double rescanInterval_;
     std::mutex mutex_;
     std::vector<DesktopEntry> entries_;
     std::map<QString, std::size_t> byId_;
