@@ -144,7 +144,18 @@ TEST_F(DesktopEntryFiles, MatchPrefersApplicationIdThenWindowClassThenId) {
 TEST_F(DesktopEntryFiles, LaterChangesAreSeen) {
     const QString user = dir.path() + QStringLiteral("/user");
     const QString edited = write(QStringLiteral("a.desktop"), "[Desktop Entry]\nType=Application\nName=A\n");
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("linked.desktop"));
+    writeFile(target, "[Desktop Entry]\nType=Application\nName=L\n");
+    QFile::link(target, dir.path() + QStringLiteral("/linked.desktop"));
     DesktopEntryIndex index({user, dir.path()}, 0.0);
+    // An edit within the same millisecond as the last write still counts.
+    const auto rewrite = [](const QString& path, const QByteArray& text) {
+        writeFile(path, text);
+        QFile f(path);
+        if (f.open(QIODevice::ReadWrite))
+            f.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+    };
     auto name = [&](const char* id) {
         auto e = index.byId(QString::fromUtf8(id));
         return e ? e->name.toStdString() : std::string("-");
@@ -152,16 +163,11 @@ TEST_F(DesktopEntryFiles, LaterChangesAreSeen) {
     ASSERT_EQ(name("a"), "A");
     const std::pair<std::function<void()>, std::pair<const char*, const char*>> steps[] = {
         {[&] { write(QStringLiteral("b.desktop"), "[Desktop Entry]\nType=Application\nName=B\n"); }, {"b", "B"}},
-        {[&] {
-             write(QStringLiteral("a.desktop"), "[Desktop Entry]\nType=Application\nName=A2\n");
-             QFile f(edited);
-             ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-             f.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
-         },
-         {"a", "A2"}},
+        {[&] { rewrite(edited, "[Desktop Entry]\nType=Application\nName=A2\n"); }, {"a", "A2"}},
         {[&] { writeFile(user + QStringLiteral("/a.desktop"), "[Desktop Entry]\nType=Application\nName=Mine\n"); },
          {"a", "Mine"}},
         {[&] { QFile::remove(dir.path() + QStringLiteral("/b.desktop")); }, {"b", "-"}},
+        {[&] { rewrite(target, "[Desktop Entry]\nType=Application\nName=L2\n"); }, {"linked", "L2"}},
     };
     for (const auto& [change, expected] : steps) {
         SCOPED_TRACE(expected.first);

@@ -128,6 +128,8 @@ void DesktopEntryIndex::scanIfStale() {
             rel.chop(int(sizeof(".desktop") - 1));
             const QString id = rel.replace(u'/', u'-');
             if (byId_.count(id)) continue;
+            // A linked entry changes where its target lives.
+            if (it.fileInfo().isSymLink()) watch(QFileInfo(it.fileInfo().canonicalFilePath()).path());
             const qint64 modified = it.fileInfo().lastModified().toMSecsSinceEpoch();
             std::optional<DesktopEntry> e;
             if (auto was = previous.find(path); was != previous.end() && was->second.modified == modified &&
