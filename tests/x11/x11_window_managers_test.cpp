@@ -291,11 +291,16 @@ TEST_P(DockTest, BarIsAnUndecoratedDockReservingTheBottom) {
                                                 << bar().frame().maxY();
     EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience)) << "bottom strut "
                                                                            << strut(bar().window)[3];
-    auto* r = xcb_get_property_reply(
-        conn->xcb(), xcb_get_property(conn->xcb(), 0, bar().window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1),
-        nullptr);
-    EXPECT_TRUE(!r || xcb_get_property_value_length(r) == 0) << "the bar is marked transient";
-    std::free(r);
+    // Qt marks the bar transient as it maps it; the hint goes right after.
+    auto notTransient = [&] {
+        auto* r = xcb_get_property_reply(
+            conn->xcb(), xcb_get_property(conn->xcb(), 0, bar().window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1),
+            nullptr);
+        const bool none = !r || xcb_get_property_value_length(r) == 0;
+        std::free(r);
+        return none;
+    };
+    EXPECT_TRUE(conn->waitUntil(notTransient, patience)) << "the bar is marked transient";
 }
 INSTANTIATE_TEST_SUITE_P(Managers, DockTest, ::testing::Values("awesome", "fvwm"));
 

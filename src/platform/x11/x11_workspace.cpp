@@ -312,9 +312,16 @@ bool X11Workspace::hide(std::int32_t pid) {
     auto it = byPid.find(pid);
     if (it == byPid.end()) return false;
     auto* e = conn_->ewmh();
+    // A window on this desktop that is not minimised is shown, even while
+    // its map is still on its way (one just restored). Windows on other
+    // desktops stay as they are: bringing them back would switch desktops.
+    const std::uint32_t current = conn_->currentDesktop();
+    auto onThisDesktop = [&](const WindowInfo& w) {
+        return !w.desktop || *w.desktop == current || *w.desktop == 0xffffffffu;
+    };
     std::set<xcb_window_t> minimised;
     for (const auto& w : it->second)
-        if (!w.hasState(e->_NET_WM_STATE_HIDDEN) && w.viewable) minimised.insert(w.window);
+        if (!w.hasState(e->_NET_WM_STATE_HIDDEN) && (w.viewable || onThisDesktop(w))) minimised.insert(w.window);
     {
         std::lock_guard lock(mutex_);
         minimisedByHide_[pid].insert(minimised.begin(), minimised.end());
