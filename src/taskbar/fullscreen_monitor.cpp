@@ -142,7 +142,7 @@ void FullscreenMonitor::start() {
         if (auto self = weak.lock()) self->trigger();
     });
     changeObserver_ = platform::windowServer().addChangeObserver([weak] {
-        if (auto self = weak.lock()) self->resumePoll();
+        if (auto self = weak.lock()) self->windowsChanged();
     });
     trigger();
     startPoll();
@@ -161,6 +161,21 @@ void FullscreenMonitor::resumePoll() {
     if (running_) poll_.resume();
 }
 
+void FullscreenMonitor::windowsChanged() {
+    // While a bar is away, the window leaving full screen is what a person
+    // waits for: the managers that state it before the window has its old
+    // frame back are answered once that frame comes, not a poll later.
+    if (fullScreenShown_)
+        trigger();
+    else
+        resumePoll();
+}
+
+void FullscreenMonitor::report(std::optional<platform::DisplayID> display) {
+    fullScreenShown_ = display.has_value();
+    if (onChange_) onChange_(display);
+}
+
 void FullscreenMonitor::stop() {
     if (!running_) return;
     running_ = false;
@@ -175,6 +190,7 @@ void FullscreenMonitor::stop() {
     hasPending_ = false;
     settle_.clear();
     poll_.stop();
+    fullScreenShown_ = false;
 }
 
 void FullscreenMonitor::pollTick() {
@@ -184,8 +200,7 @@ void FullscreenMonitor::pollTick() {
     if (!hasPending_ && onChange_)
         if (const auto answer = detector_->standingAnswer(frontmostPid())) {
             ++standingAnswers_;
-            auto callback = onChange_;
-            callback(*answer);
+            report(*answer);
             // Until the window server reports a change, every tick would say
             // the same: the poll rests.
             if (changeObserver_ && running_) poll_.rest();
@@ -234,7 +249,7 @@ void FullscreenMonitor::evaluate(std::uint64_t token) {
         platform::MainQueue::async([weak, display, generation] {
             auto self = weak.lock();
             if (!self || !self->running_ || self->generation_ != generation || !self->onChange_) return;
-            self->onChange_(display);
+            self->report(display);
         });
     });
 }

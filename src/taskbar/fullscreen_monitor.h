@@ -117,6 +117,10 @@ private:
     void pollTick();
     void startPoll();
     void resumePoll();
+    void windowsChanged();
+    void report(std::optional<platform::DisplayID> display);
+    // The last answer named a display: a bar is away for a full-screen window.
+    bool fullScreenShown_ = false;
     // Rests while the answer stands, until the window server reports a
     // change or a trigger comes.
     RestingPoll poll_{pollInterval, pollTolerance};
