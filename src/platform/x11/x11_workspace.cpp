@@ -325,6 +325,9 @@ bool X11Workspace::hide(std::int32_t pid) {
     {
         std::lock_guard lock(mutex_);
         minimisedByHide_[pid].insert(minimised.begin(), minimised.end());
+        // What the hide acted on is what a later change is measured from: a
+        // late report of an earlier restore is not the window coming back.
+        for (auto w : minimised) windowHidden_[w] = false;
     }
     setHidden(pid, true, true);
     for (auto w : minimised) conn_->sendRootMessage(w, conn_->atoms().wmChangeState, iconicState);
