@@ -65,7 +65,7 @@ QString menuEntryText(const QString& text) {
     return escaped.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QWidget* barWidget) {
+void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QPoint& pointerInWidget, const QWidget* barWidget) {
     if (!composited()) {
         // Nothing would blend transparent corners or a translucent fill.
         menu->setAttribute(Qt::WA_TranslucentBackground, false);
@@ -76,7 +76,7 @@ void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QWidget* barWidget)
         menu->popup(pointer);
         return;
     }
-    const QRect barWindow(window->mapToGlobal(QPoint(0, 0)), window->size());
+    const QRect barWindow(pointer - barWidget->mapTo(window, pointerInWidget), window->size());
     QScreen* screen = window->screen();
     const QRect screenRect = screen ? screen->geometry() : barWindow;
     menu->ensurePolished();

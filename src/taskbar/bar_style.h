@@ -45,7 +45,10 @@ bool composited();
 // Shows a bar's popup menu at the pointer's x, with its bottom edge on the
 // top edge of the bar's window (never over the bar, its clock or tray),
 // kept inside the bar's screen, and drawn opaque without a compositor.
-void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QWidget* barWidget);
+// The bar's window is placed by where the press really was (`pointerInWidget`
+// is the pointer in `barWidget`'s coordinates), not by the toolkit's last
+// word on the window's position, which a manager may still be changing.
+void popUpAboveBar(QMenu* menu, const QPoint& pointer, const QPoint& pointerInWidget, const QWidget* barWidget);
 // Where such a menu of the given size goes.
 QPoint popupPosition(const QSize& menuSize, const QPoint& pointer, const QRect& barWindow, const QRect& screen);
 // A menu entry's text for a name or title shown as it is: a menu reads "&" as

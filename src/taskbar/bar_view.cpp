@@ -216,7 +216,7 @@ void BarView::contextMenuEvent(QContextMenuEvent* event) {
     QMenu* menu = makeContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     lastMenu_ = menu;
-    bar_style::popUpAboveBar(menu, event->globalPos(), this);
+    bar_style::popUpAboveBar(menu, event->globalPos(), event->pos(), this);
 }
 
 void BarView::offerUnpinAfterOpenFailure(const QString& bundleID, const QString& displayName, PinStore& pinStore) {

@@ -49,7 +49,8 @@ void CatcherView::mousePressEvent(QMouseEvent* event) {
         didDrag_ = false;
         lastDragX_ = event->scenePosition().x();
     } else if (event->button() == Qt::RightButton) {
-        showMenu(menuProvider_ ? menuProvider_() : std::vector<TaskMenuAction>{}, event->globalPosition().toPoint());
+        showMenu(menuProvider_ ? menuProvider_() : std::vector<TaskMenuAction>{}, event->globalPosition().toPoint(),
+                 event->position().toPoint());
     }
 }
 
@@ -98,7 +99,7 @@ void CatcherView::mouseReleaseEvent(QMouseEvent* event) {
     if (!rect().contains(event->position().toPoint())) return;
     auto list = leftMenuProvider_ ? leftMenuProvider_() : std::vector<TaskMenuAction>{};
     if (!list.empty()) {
-        showMenu(std::move(list), event->globalPosition().toPoint());
+        showMenu(std::move(list), event->globalPosition().toPoint(), event->position().toPoint());
         return;
     }
     auto click = onLeftClick_;
@@ -130,7 +131,7 @@ bool CatcherView::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void CatcherView::showMenu(std::vector<TaskMenuAction> actions, const QPoint& globalPos) {
+void CatcherView::showMenu(std::vector<TaskMenuAction> actions, const QPoint& globalPos, const QPoint& localPos) {
     actions_ = std::move(actions);
     if (actions_.empty()) return;
     if (lastMenu_) lastMenu_->deleteLater();
@@ -147,7 +148,7 @@ void CatcherView::showMenu(std::vector<TaskMenuAction> actions, const QPoint& gl
         }, Qt::QueuedConnection);
     }
     lastMenu_ = menu;
-    bar_style::popUpAboveBar(menu, globalPos, this);
+    bar_style::popUpAboveBar(menu, globalPos, localPos, this);
 }
 
 void CatcherView::fire(int tag) {

@@ -74,7 +74,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
-    void showMenu(std::vector<TaskMenuAction> actions, const QPoint& globalPos);
+    void showMenu(std::vector<TaskMenuAction> actions, const QPoint& globalPos, const QPoint& localPos);
 
     std::function<void()> onLeftClick_;
     MouseCatcher::MenuProvider leftMenuProvider_;

@@ -400,6 +400,19 @@ TEST(BarPopup, OpensAboveTheBarInsideTheScreen) {
               QPoint(1500, 806));
 }
 
+// Where the press really was places the menu, not where the toolkit last
+// heard the bar's window was (a manager may still be moving it).
+TEST(BarPopup, FollowsThePressNotAStaleWindowPosition) {
+    QWidget bar;
+    bar.setGeometry(0, 0, 400, 44);
+    bar.show();
+    QMenu menu;
+    menu.addAction(QStringLiteral("One"));
+    // Pressed 14 px into the bar, whose top really is at y 456.
+    bar_style::popUpAboveBar(&menu, QPoint(100, 470), QPoint(100, 14), &bar);
+    EXPECT_EQ(menu.geometry().bottom() + 1, 456);
+}
+
 TEST_F(BarViewTest, StartAndMoreAppsToolTipsFollowTheLanguage) {
     auto view = makeView();
     defaults().setString("appLanguage", "simplifiedChinese");
