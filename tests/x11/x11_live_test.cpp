@@ -197,9 +197,14 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameTakesWritesAsGrantedAndIsOb
     ASSERT_EQ(ax::api().setAttribute(w, names::minimized, false), ax::Error::success);
     EXPECT_FALSE(read<bool>(w, names::minimized));
     EXPECT_EQ(ax::api().setAttribute(w, names::minimized, QStringLiteral("yes")), ax::Error::illegalArgument);
+}
 
-    // Reads from several threads while the window manager moves it: the
-    // connection's caches and the listeners stay consistent.
+// Reads from several threads while the window manager moves a window: the
+// connection's caches and the listeners stay consistent (run under the
+// thread sanitizer too).
+TEST_F(X11LiveTest, ThreadedReadsWhileWindowsChange) {
+    Terminal& t = terminal();
+    ax::Element w = windowOf(t);
     std::atomic<bool> stop{false};
     std::atomic<int> failures{0}, reads{0};
     std::vector<std::thread> readers;
