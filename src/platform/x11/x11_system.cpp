@@ -36,6 +36,7 @@ const char* const qtWindowTypeProperty = "_q_xcb_wm_window_type";
 constexpr int qtDockType = 0x000004;
 constexpr int qtPopupMenuType = 0x000200;
 const char* const announcedProperty = "_quorvel_panel_announced";
+const char* const reframeProperty = "_quorvel_panel_reframe";
 const char* const strutProperty = "_quorvel_panel_strut";
 const char* const placedProperty = "_quorvel_popup_placed";
 const char* const focusBeforeProperty = "_quorvel_popup_focus_before";
@@ -57,6 +58,8 @@ void noteReserved(const Rect& area) {
     if (areas.size() >= 64) areas.erase(areas.begin());
     areas.push_back(area);
 }
+
+bool isFramed(const FrameExtents& d) { return d.top > 0 || d.left > 0 || d.right > 0 || d.bottom > 0; }
 
 // Withdraws one of our mapped windows (ICCCM: unmap, and the synthetic
 // unmap notification for the manager), and waits, briefly, until the
@@ -249,6 +252,7 @@ public:
             if (owner_->releaseTimer_) owner_->releaseTimer_->start();
         } else if (event->type() == QEvent::Hide) {
             window->setProperty(announcedProperty, false);
+            window->setProperty(reframeProperty, false);
             owner_->reservePanelArea(window, false);
         } else if ((event->type() == QEvent::Move || event->type() == QEvent::Resize ||
                     event->type() == QEvent::ScreenChangeInternal) &&
@@ -417,9 +421,22 @@ void X11Application::keepFrameOnScreen(QWindow* panel, xcb_window_t window) {
     conn_->flush();
 }
 
+void X11Application::remanage(xcb_window_t window) {
+    withdraw(*conn_, window);
+    xcb_map_window(conn_->xcb(), window);
+    conn_->flush();
+}
+
 void X11Application::ownFrameChanged(xcb_window_t window) {
-    if (auto panel = panels_.find(window); panel != panels_.end() && panel->second->isVisible())
-        keepFrameOnScreen(panel->second, window);
+    if (auto panel = panels_.find(window); panel != panels_.end() && panel->second->isVisible()) {
+        QWindow* w = panel->second;
+        if (w->property(reframeProperty).toBool() && isFramed(conn_->windowInfo(window).decoration)) {
+            w->setProperty(reframeProperty, false);
+            remanage(window);
+            return;
+        }
+        keepFrameOnScreen(w, window);
+    }
     auto it = frameFollowers_.find(window);
     if (it == frameFollowers_.end()) return;
     auto changed = it->second;  // the callback may stop following
@@ -488,11 +505,12 @@ void X11Application::announcePanel(QWindow* window) {
     std::free(transient);
     if (wasTransient) {
         xcb_delete_property(conn_->xcb(), w, XCB_ATOM_WM_TRANSIENT_FOR);
-        const FrameExtents frame = conn_->windowInfo(w).decoration;
-        if (frame.top > 0 || frame.left > 0 || frame.right > 0 || frame.bottom > 0) {
-            withdraw(*conn_, w);
-            xcb_map_window(conn_->xcb(), w);
-        }
+        if (isFramed(conn_->windowInfo(w).decoration))
+            remanage(w);
+        else
+            // On a busy machine the manager may state the frame it chose only
+            // after this: it is remanaged then.
+            window->setProperty(reframeProperty, true);
     }
     conn_->sendRootMessage(w, e->_NET_WM_DESKTOP, allDesktops, sourcePager);
     conn_->sendRootMessage(w, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_STICKY,

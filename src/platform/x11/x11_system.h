@@ -83,6 +83,8 @@ public:
     void preparePanel(QWindow* window);
     // After the panel is mapped: on every desktop, skipped by pagers and task bars.
     void announcePanel(QWindow* window);
+    // Withdraws a mapped window of ours and maps it again, to be managed anew.
+    void remanage(xcb_window_t window);
     // Reserves the panel's strip at its display's edge (or releases it when
     // the panel is hidden), so maximised windows stop at the bar.
     void reservePanelArea(QWindow* window, bool shown);
