@@ -240,7 +240,7 @@ TEST_P(TilingTest, SettingsWindowFloatsUnclipped) {
     EXPECT_TRUE(conn->waitUntil([&] { return size().width >= 720 && size().height >= 470; }, patience))
         << "tiled to " << size().width << "x" << size().height;
 }
-INSTANTIATE_TEST_SUITE_P(Managers, TilingTest, ::testing::Values("i3"));
+INSTANTIATE_TEST_SUITE_P(Managers, TilingTest, ::testing::Values("i3", "herbstluftwm"));
 
 // The start button's first click over another application's window opens
 // the menu above the button with the keyboard, and it stays open: a menu
