@@ -21,6 +21,11 @@ struct WindowRecord {
     std::optional<bool> isOnScreen;
     std::optional<QString> ownerName;
     std::optional<QString> name;
+    // False for a window its window manager frames (a title bar, borders):
+    // such a window may span a whole display (maximised while nothing
+    // reserves an edge) without being full screen. Absent when the window
+    // server cannot tell.
+    std::optional<bool> isBorderless;
 };
 
 enum WindowListOption : unsigned {

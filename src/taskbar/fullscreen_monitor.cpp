@@ -111,6 +111,10 @@ std::optional<platform::DisplayID> AXFullscreenDetector::read(std::optional<std:
         if (!w.layer || *w.layer != 0) continue;
         if (w.alpha && !(*w.alpha > 0.01)) continue;
         if (!w.bounds) continue;
+        // A framed window is not borderless: while a bar is away for a
+        // full-screen window, a maximised one spans the display too, and
+        // would keep the bar away once full screen has ended.
+        if (w.isBorderless == false) continue;
         kept.push_back(*w.bounds);
     }
     for (const auto& w : kept)

@@ -25,6 +25,7 @@
 #include "windows/task_items.h"
 #include "windows/window_enumerator.h"
 #include "windows/window_service.h"
+#include "taskbar/fullscreen_monitor.h"
 #include "support/recording_log.h"
 #include "support/test_files.h"
 #include "x11_bare_client.h"
@@ -246,6 +247,9 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWriteAndMaximizeAsksTheManager) {
         if (!settled) pumpFor(0.05);
         return settled;
     }, patience));
+    // With nothing reserving an edge, the maximised frame spans the display,
+    // title bar and all: that is no full-screen window.
+    EXPECT_EQ(AXFullscreenDetector().detect(t.pid()), std::nullopt);
     const Point origin = read<Point>(w, names::position);
     // Shrink the height so the bottom edge sits at y = 700.
     const double height = 700 - origin.y;
