@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMouseEvent>
 
 #include "core/clock_animation.h"
@@ -200,6 +201,11 @@ void StartMenuController::prepareNextOpening() {
         if (keptView_ && &keptView_->model() == model) return;
         forgetKeptView();
         keptView_ = makeView(*model);
+        // Drawn once off screen: the fonts are loaded, the row texts shaped
+        // and their glyphs cached now rather than in the first opening's paint.
+        QImage scratch(keptView_->size(), QImage::Format_ARGB32_Premultiplied);
+        scratch.fill(Qt::transparent);
+        keptView_->render(&scratch);
     });
 }
 
