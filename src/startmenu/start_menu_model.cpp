@@ -5,13 +5,20 @@
 
 StartMenuModel::StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApps, LauncherPinStore* pinStore,
                                LauncherRecentsStore* recentsStore, QString query, int selection, QObject* parent)
+    : StartMenuModel(std::make_shared<LauncherSearchIndex>(std::move(apps)), isLoadingApps, pinStore, recentsStore,
+                     parent) {
+    query_ = std::move(query);
+    selection_ = selection;
+}
+
+StartMenuModel::StartMenuModel(std::shared_ptr<const LauncherSearchIndex> index, bool isLoadingApps,
+                               LauncherPinStore* pinStore, LauncherRecentsStore* recentsStore, QObject* parent)
     : QObject(parent),
-      index_(std::make_shared<LauncherSearchIndex>(std::move(apps))),
+      index_(index ? std::move(index) : std::make_shared<LauncherSearchIndex>()),
       isLoadingApps_(isLoadingApps),
       pinStore_(pinStore),
       recentsStore_(recentsStore),
-      query_(std::move(query)),
-      selection_(selection) {
+      selection_(0) {
     auto storeChanged = [this] {
         forgetRows();
         emit changed();
@@ -27,7 +34,12 @@ void StartMenuModel::forgetRows() {
 
 void StartMenuModel::setApps(const std::vector<InstalledApp>& apps) {
     if (apps == index_->apps()) return;
-    index_ = std::make_shared<LauncherSearchIndex>(apps);
+    setApps(std::make_shared<LauncherSearchIndex>(apps));
+}
+
+void StartMenuModel::setApps(std::shared_ptr<const LauncherSearchIndex> index) {
+    if (!index || index == index_ || index->apps() == index_->apps()) return;
+    index_ = std::move(index);
     forgetRows();
     emit appsChanged();
     emit changed();
