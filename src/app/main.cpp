@@ -11,11 +11,14 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFontDatabase>
+#include <QTimeZone>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 #include "app/demo/demo_tour.h"
@@ -35,6 +38,7 @@
 #include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_connection.h"
 #include "services/dock_controller.h"
+#include "taskbar/clock_text.h"
 
 namespace {
 
@@ -121,6 +125,24 @@ void tidySettingsFolder(const std::shared_ptr<platform::prefs::Backend>& backend
     if (files && lock.isHeld()) files->removeInterruptedSaves();
 }
 
+// Laying out the first bar needs the font database (fontconfig reads its
+// configuration and caches) and the clock's formatters (ICU loads the
+// region's data): most of the time before the bar can be shown. Both are
+// safe to load off the main thread, where they overlap the connection to the
+// desktop and the first read of its windows; the main thread's first use then
+// finds them loaded, or waits only for the rest. The platform's queues do not
+// exist yet, hence a thread of its own, joined before the Qt application goes.
+std::jthread loadWhatTheFirstBarNeeds() {
+    return std::jthread([] {
+        (void)QFontDatabase::families();
+        const QDateTime now = QDateTime::currentDateTime();
+        const QLocale region;  // the clock's locale: the region's, as the tray asks
+        const QTimeZone zone = QTimeZone::systemTimeZone();
+        (void)ClockText::time(now, region, zone);
+        (void)ClockText::date(now, region, zone);
+    });
+}
+
 std::atomic<bool> mainReturned{false};
 
 // Ends the process the way a termination signal does: the Dock gets its
@@ -196,6 +218,7 @@ int main(int argc, char** argv) {
     const bool wantSimulated = parser.isSet(options.simulated) || parser.isSet(options.builtInDemo) ||
                                parser.isSet(options.tour);
     if (!wantSimulated && (parser.isSet(options.live) || platform::x11::isAvailable())) {
+        const std::jthread firstBarLoads = loadWhatTheFirstBarNeeds();
         QString error;
         platform::x11::BackendOptions options;
         // Only here, on a live desktop, do session requests reach the real
