@@ -15,6 +15,8 @@
 #include "platform/x11/x11_window_server.h"
 #include "platform/x11/x11_workspace.h"
 
+#include <thread>
+
 namespace platform::x11 {
 
 bool isAvailable() {
@@ -26,6 +28,13 @@ bool isAvailable() {
 std::optional<Services> makeServices(QString* error) { return makeServices(BackendOptions{}, error); }
 
 std::optional<Services> makeServices(const BackendOptions& options, QString* error) {
+    // Windows are one application by their desktop entry, from the first read
+    // on. Reading every application's .desktop file is most of that first
+    // read: begun here on a thread of its own, it overlaps the set-up of the
+    // connection, and the first look-up waits only for what is left.
+    X11Workspace::Options wsOptions;
+    wsOptions.entries = std::make_shared<DesktopEntryIndex>(wsOptions.desktopDirectories);
+    const std::jthread entriesRead([entries = wsOptions.entries] { (void)entries->size(); });
     auto conn = Connection::open(options.display, error);
     if (!conn) return std::nullopt;
     if (!conn->hasWindowManager(options.windowManagerWait)) {
@@ -35,9 +44,6 @@ std::optional<Services> makeServices(const BackendOptions& options, QString* err
     Services s;
     linux_backend::fillHostServices(s, options.preferencesDirectory);
     conn->setDispatcher(s.dispatcher);
-    // Windows are one application by their desktop entry, from the first read on.
-    X11Workspace::Options wsOptions;
-    wsOptions.entries = std::make_shared<DesktopEntryIndex>(wsOptions.desktopDirectories);
     conn->setApplicationKey([entries = wsOptions.entries](const WindowInfo& info) {
         return X11Workspace::applicationKey(*entries, info);
     });
