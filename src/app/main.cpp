@@ -112,6 +112,16 @@ bool helpAsked(int argc, char** argv) {
     return true;
 }
 
+// Whether the command line asks for the simulated desktop, read before Qt starts.
+bool simulationAsked(int argc, char** argv) {
+    Options options;
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    options.parser.parse(args);
+    return options.parser.isSet(options.simulated) || options.parser.isSet(options.builtInDemo) ||
+           options.parser.isSet(options.tour);
+}
+
 // The lock is decided; a copy without it reads the settings but never
 // writes them. Before the platform is installed, so nothing is written first.
 void protectSettingsFolder(const std::shared_ptr<platform::prefs::Backend>& backend, const SingleInstanceLock& lock) {
@@ -205,6 +215,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The connection to the X11 desktop and the desktop entries need no Qt:
+    // begun now, they run while Qt starts.
+    std::unique_ptr<platform::x11::StartUp> x11StartUp;
+    if (!simulationAsked(argc, argv) && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        x11StartUp = std::make_unique<platform::x11::StartUp>(platform::x11::BackendOptions{});
+
     QElapsedTimer sinceStart;
     sinceStart.start();
     QApplication qtApp(argc, argv);
@@ -217,7 +233,7 @@ int main(int argc, char** argv) {
 
     const bool wantSimulated = parser.isSet(options.simulated) || parser.isSet(options.builtInDemo) ||
                                parser.isSet(options.tour);
-    if (!wantSimulated && (parser.isSet(options.live) || platform::x11::isAvailable())) {
+    if (!wantSimulated && (parser.isSet(options.live) || (x11StartUp && x11StartUp->isAvailable()))) {
         const std::jthread firstBarLoads = loadWhatTheFirstBarNeeds();
         QString error;
         platform::x11::BackendOptions options;
@@ -227,7 +243,8 @@ int main(int argc, char** argv) {
         options.sessionCommandFolder = qEnvironmentVariableIsSet("QUORVEL_SESSION_COMMANDS")
                                            ? qEnvironmentVariable("QUORVEL_SESSION_COMMANDS")
                                            : QStringLiteral("/usr/bin");
-        auto services = platform::x11::makeServices(options, &error);
+        // The start-up begun above was for the same display and manager wait.
+        auto services = platform::x11::makeServices(options, &error, x11StartUp.get());
         if (!services) {
             std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(error));
             return 2;
@@ -251,6 +268,7 @@ int main(int argc, char** argv) {
         return status;
     }
 
+    x11StartUp.reset();
     QString scenario = parser.value(options.simulated);
     if (scenario.isEmpty()) scenario = demoScenario;
     auto desktop = installSimulatedDesktop(scenario, lock);
