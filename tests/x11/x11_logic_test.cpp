@@ -116,7 +116,7 @@ TEST_F(DesktopEntryFiles, MatchPrefersApplicationIdThenWindowClassThenId) {
     // One whose first walk runs on another thread while it is asked, as the
     // start-up begins it, answers the same.
     DesktopEntryIndex early({dir.path()});
-    const std::jthread walk([&] { (void)early.size(); });
+    const std::jthread walk([&] { early.walkAhead(); });
     struct Case {
         const char* gtkId;
         const char* cls;
@@ -143,6 +143,18 @@ TEST_F(DesktopEntryFiles, MatchPrefersApplicationIdThenWindowClassThenId) {
             }
         }
     EXPECT_EQ(index.byId(QStringLiteral("term"))->name, QStringLiteral("Term"));
+}
+
+// A walk ahead of the first question does not hold back what changes after
+// it: the first question within the rescan interval still sees that.
+TEST_F(DesktopEntryFiles, WalkAheadStillSeesWhatChangesBeforeTheFirstQuestion) {
+    write(QStringLiteral("a.desktop"), "[Desktop Entry]\nType=Application\nName=A\n");
+    DesktopEntryIndex index({dir.path()}, 3600.0);
+    index.walkAhead();
+    write(QStringLiteral("b.desktop"), "[Desktop Entry]\nType=Application\nName=B\n");
+    ASSERT_TRUE(index.byId(QStringLiteral("b")));
+    write(QStringLiteral("c.desktop"), "[Desktop Entry]\nType=Application\nName=C\n");
+    EXPECT_FALSE(index.byId(QStringLiteral("c"))) << "a question's walk holds the next one back";
 }
 
 // The folders are watched rather than walked each time: an entry added,

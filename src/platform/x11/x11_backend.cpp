@@ -41,7 +41,7 @@ StartUp::StartUp(const BackendOptions& options) : begun_(std::make_unique<Begun>
         // first read: begun on a thread of its own, it overlaps the set-up of
         // the connection, and the first look-up waits only for what is left.
         b->entries = std::make_shared<DesktopEntryIndex>(X11Workspace::Options{}.desktopDirectories);
-        const std::jthread entriesRead([entries = b->entries] { (void)entries->size(); });
+        const std::jthread entriesRead([entries = b->entries] { entries->walkAhead(); });
         auto conn = Connection::open(display, &b->error);
         if (!conn) return;
         if (!conn->hasWindowManager(wait)) {
