@@ -1,13 +1,11 @@
 // The desktop's own files as the bar reads them: a settings file of
 // thousands of lines (an icon theme's index is as long), a running client's
-// desktop entry among 2,000, the first walk of 200 entries, and the start
-// menu's unchanged rescan of 2,000 desktop entries without a folder of the
-// user's own.
+// desktop entry among 2,000, and the start menu's unchanged rescan of 2,000
+// desktop entries without a folder of the user's own.
 #include <benchmark/benchmark.h>
 
 #include <QFile>
 #include <QTemporaryDir>
-#include <thread>
 
 #include "platform/linux/xdg_application_folders.h"
 #include "platform/x11/x11_desktop_entries.h"
@@ -50,25 +48,6 @@ void BM_ClientEntryAmong2000(benchmark::State& state) {
         benchmark::DoNotOptimize(index.match({}, QStringLiteral("XTerm"), QStringLiteral("xterm")));
 }
 BENCHMARK(BM_ClientEntryAmong2000)->Unit(benchmark::kMicrosecond);
-
-// A fresh index's first walk, which the start-up begins on a thread of its
-// own while it connects to the X server: arg 1 asks on the caller's thread at
-// once (what the first window read waited for before), arg 0 asks once the
-// walk begun elsewhere is done (what is left for it once it overlaps).
-void BM_FirstWalk(benchmark::State& state) {
-    QTemporaryDir dir;
-    writeEntries(dir.path(), 200);
-    for (auto _ : state) {
-        platform::x11::DesktopEntryIndex index({dir.path()});
-        if (!state.range(0)) {
-            state.PauseTiming();
-            std::thread([&] { index.walkAhead(); }).join();
-            state.ResumeTiming();
-        }
-        benchmark::DoNotOptimize(index.match({}, QStringLiteral("XTerm"), QStringLiteral("xterm")));
-    }
-}
-BENCHMARK(BM_FirstWalk)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 void BM_UnchangedXdgRescan2000(benchmark::State& state) {
     QTemporaryDir dir;

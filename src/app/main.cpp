@@ -11,14 +11,11 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFontDatabase>
-#include <QTimeZone>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <thread>
 #include <unistd.h>
 
 #include "app/demo/demo_tour.h"
@@ -38,7 +35,6 @@
 #include "platform/x11/x11_backend.h"
 #include "platform/x11/x11_connection.h"
 #include "services/dock_controller.h"
-#include "taskbar/clock_text.h"
 
 namespace {
 
@@ -112,16 +108,6 @@ bool helpAsked(int argc, char** argv) {
     return true;
 }
 
-// Whether the command line asks for the simulated desktop, read before Qt starts.
-bool simulationAsked(int argc, char** argv) {
-    Options options;
-    QStringList args;
-    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    options.parser.parse(args);
-    return options.parser.isSet(options.simulated) || options.parser.isSet(options.builtInDemo) ||
-           options.parser.isSet(options.tour);
-}
-
 // The lock is decided; a copy without it reads the settings but never
 // writes them. Before the platform is installed, so nothing is written first.
 void protectSettingsFolder(const std::shared_ptr<platform::prefs::Backend>& backend, const SingleInstanceLock& lock) {
@@ -133,24 +119,6 @@ void protectSettingsFolder(const std::shared_ptr<platform::prefs::Backend>& back
 void tidySettingsFolder(const std::shared_ptr<platform::prefs::Backend>& backend, const SingleInstanceLock& lock) {
     auto files = std::dynamic_pointer_cast<PlistFileBackend>(backend);
     if (files && lock.isHeld()) files->removeInterruptedSaves();
-}
-
-// Laying out the first bar needs the font database (fontconfig reads its
-// configuration and caches) and the clock's formatters (ICU loads the
-// region's data): most of the time before the bar can be shown. Both are
-// safe to load off the main thread, where they overlap the connection to the
-// desktop and the first read of its windows; the main thread's first use then
-// finds them loaded, or waits only for the rest. The platform's queues do not
-// exist yet, hence a thread of its own, joined before the Qt application goes.
-std::jthread loadWhatTheFirstBarNeeds() {
-    return std::jthread([] {
-        (void)QFontDatabase::families();
-        const QDateTime now = QDateTime::currentDateTime();
-        const QLocale region;  // the clock's locale: the region's, as the tray asks
-        const QTimeZone zone = QTimeZone::systemTimeZone();
-        (void)ClockText::time(now, region, zone);
-        (void)ClockText::date(now, region, zone);
-    });
 }
 
 std::atomic<bool> mainReturned{false};
@@ -215,12 +183,6 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // The connection to the X11 desktop and the desktop entries need no Qt:
-    // begun now, they run while Qt starts.
-    std::unique_ptr<platform::x11::StartUp> x11StartUp;
-    if (!simulationAsked(argc, argv) && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        x11StartUp = std::make_unique<platform::x11::StartUp>(platform::x11::BackendOptions{});
-
     QElapsedTimer sinceStart;
     sinceStart.start();
     QApplication qtApp(argc, argv);
@@ -233,8 +195,7 @@ int main(int argc, char** argv) {
 
     const bool wantSimulated = parser.isSet(options.simulated) || parser.isSet(options.builtInDemo) ||
                                parser.isSet(options.tour);
-    if (!wantSimulated && (parser.isSet(options.live) || (x11StartUp && x11StartUp->isAvailable()))) {
-        const std::jthread firstBarLoads = loadWhatTheFirstBarNeeds();
+    if (!wantSimulated && (parser.isSet(options.live) || platform::x11::isAvailable())) {
         QString error;
         platform::x11::BackendOptions options;
         // Only here, on a live desktop, do session requests reach the real
@@ -243,8 +204,7 @@ int main(int argc, char** argv) {
         options.sessionCommandFolder = qEnvironmentVariableIsSet("QUORVEL_SESSION_COMMANDS")
                                            ? qEnvironmentVariable("QUORVEL_SESSION_COMMANDS")
                                            : QStringLiteral("/usr/bin");
-        // The start-up begun above was for the same display and manager wait.
-        auto services = platform::x11::makeServices(options, &error, x11StartUp.get());
+        auto services = platform::x11::makeServices(options, &error);
         if (!services) {
             std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(error));
             return 2;
@@ -268,7 +228,6 @@ int main(int argc, char** argv) {
         return status;
     }
 
-    x11StartUp.reset();
     QString scenario = parser.value(options.simulated);
     if (scenario.isEmpty()) scenario = demoScenario;
     auto desktop = installSimulatedDesktop(scenario, lock);

@@ -51,10 +51,6 @@ public:
     }
     // Brings one of our windows to the virtual desktop the user is on.
     virtual void moveToCurrentDesktop(QWindow* window) { (void)window; }
-    // Hands what the toolkit has queued for the window system (windows just
-    // shown) over now, instead of when the event loop next waits: bars shown
-    // in the middle of the start-up then appear while the rest of it runs.
-    virtual void flushWindowRequests() {}
 };
 
 Application& application();

@@ -67,9 +67,6 @@ void BarPanelController::rebuild() {
         // application leaves full screen.
         if (!(fullscreenDisplay_ && *fullscreenDisplay_ == panel->displayID())) panel->show();
     }
-    // The bars go up now; the rest of the start-up (hot keys, the tray item)
-    // and the first window list come after them.
-    if (platform::isInstalled() && platform::installed().application) platform::application().flushWindowRequests();
     emit panelsRebuilt();
 }
 

@@ -97,18 +97,6 @@ TEST_F(X11LiveTest, ConnectionFindsTheWindowManagerTheDisplayAndThePointer) {
     nowhere.display = QStringLiteral(":4999");
     EXPECT_FALSE(x11::makeServices(nowhere, &error));
     EXPECT_TRUE(error.contains(QStringLiteral(":4999"))) << error.toStdString();
-    // Begun before Qt starts, the start-up tells the same, and what it found
-    // is what the services are made of.
-    for (const auto& [display, answers] : {std::pair{QString(), true}, std::pair{nowhere.display, false}}) {
-        x11::BackendOptions o;
-        o.display = display;
-        x11::StartUp begun(o);
-        EXPECT_EQ(begun.isAvailable(), answers) << display.toStdString();
-        if (answers) continue;
-        error.clear();
-        EXPECT_FALSE(x11::makeServices(o, &error, &begun));
-        EXPECT_TRUE(error.contains(QStringLiteral(":4999"))) << error.toStdString();
-    }
 
     // The one display, and the pointer on it.
     auto screens = displays().screens();

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <functional>
-#include <thread>
 #include <unistd.h>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -113,10 +112,6 @@ TEST_F(DesktopEntryFiles, MatchPrefersApplicationIdThenWindowClassThenId) {
     write(QStringLiteral("xterm.desktop"), "[Desktop Entry]\nType=Application\nName=Plain\n");
     write(QStringLiteral("kde/konsole.desktop"), "[Desktop Entry]\nType=Application\nName=Konsole\n");
     DesktopEntryIndex index({dir.path()});
-    // One whose first walk runs on another thread while it is asked, as the
-    // start-up begins it, answers the same.
-    DesktopEntryIndex early({dir.path()});
-    const std::jthread walk([&] { early.walkAhead(); });
     struct Case {
         const char* gtkId;
         const char* cls;
@@ -132,29 +127,16 @@ TEST_F(DesktopEntryFiles, MatchPrefersApplicationIdThenWindowClassThenId) {
         {"", "Unknown", "unknown", nullptr},
         {"", "", "", nullptr},
     };
-    for (DesktopEntryIndex* asked : {&early, &index})
-        for (const auto& c : cases) {
-            auto m = asked->match(QString::fromUtf8(c.gtkId), QString::fromUtf8(c.cls), QString::fromUtf8(c.inst));
-            if (c.expectedId) {
-                ASSERT_TRUE(m) << c.cls;
-                EXPECT_EQ(m->id, QString::fromUtf8(c.expectedId)) << c.cls;
-            } else {
-                EXPECT_FALSE(m) << c.cls;
-            }
+    for (const auto& c : cases) {
+        auto m = index.match(QString::fromUtf8(c.gtkId), QString::fromUtf8(c.cls), QString::fromUtf8(c.inst));
+        if (c.expectedId) {
+            ASSERT_TRUE(m) << c.cls;
+            EXPECT_EQ(m->id, QString::fromUtf8(c.expectedId)) << c.cls;
+        } else {
+            EXPECT_FALSE(m) << c.cls;
         }
+    }
     EXPECT_EQ(index.byId(QStringLiteral("term"))->name, QStringLiteral("Term"));
-}
-
-// A walk ahead of the first question does not hold back what changes after
-// it: the first question within the rescan interval still sees that.
-TEST_F(DesktopEntryFiles, WalkAheadStillSeesWhatChangesBeforeTheFirstQuestion) {
-    write(QStringLiteral("a.desktop"), "[Desktop Entry]\nType=Application\nName=A\n");
-    DesktopEntryIndex index({dir.path()}, 3600.0);
-    index.walkAhead();
-    write(QStringLiteral("b.desktop"), "[Desktop Entry]\nType=Application\nName=B\n");
-    ASSERT_TRUE(index.byId(QStringLiteral("b")));
-    write(QStringLiteral("c.desktop"), "[Desktop Entry]\nType=Application\nName=C\n");
-    EXPECT_FALSE(index.byId(QStringLiteral("c"))) << "a question's walk holds the next one back";
 }
 
 // The folders are watched rather than walked each time: an entry added,

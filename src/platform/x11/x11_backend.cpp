@@ -15,8 +15,6 @@
 #include "platform/x11/x11_window_server.h"
 #include "platform/x11/x11_workspace.h"
 
-#include <thread>
-
 namespace platform::x11 {
 
 bool isAvailable() {
@@ -27,51 +25,19 @@ bool isAvailable() {
 
 std::optional<Services> makeServices(QString* error) { return makeServices(BackendOptions{}, error); }
 
-struct StartUp::Begun {
-    QString error;
-    std::shared_ptr<Connection> conn;
-    std::shared_ptr<DesktopEntryIndex> entries;
-    std::jthread thread;  // last: joined before the rest goes
-};
-
-StartUp::StartUp(const BackendOptions& options) : begun_(std::make_unique<Begun>()) {
-    begun_->thread = std::jthread([b = begun_.get(), display = options.display, wait = options.windowManagerWait] {
-        // Windows are one application by their desktop entry, from the first
-        // read on. Reading every application's .desktop file is most of that
-        // first read: begun on a thread of its own, it overlaps the set-up of
-        // the connection, and the first look-up waits only for what is left.
-        b->entries = std::make_shared<DesktopEntryIndex>(X11Workspace::Options{}.desktopDirectories);
-        const std::jthread entriesRead([entries = b->entries] { entries->walkAhead(); });
-        auto conn = Connection::open(display, &b->error);
-        if (!conn) return;
-        if (!conn->hasWindowManager(wait)) {
-            b->error = QStringLiteral("no EWMH window manager answers on the X display");
-            return;
-        }
-        b->conn = std::move(conn);
-    });
-}
-
-StartUp::~StartUp() = default;
-
-bool StartUp::isAvailable() {
-    if (begun_->thread.joinable()) begun_->thread.join();
-    return begun_->conn != nullptr;
-}
-
-std::optional<Services> makeServices(const BackendOptions& options, QString* error, StartUp* begun) {
-    std::optional<StartUp> here;
-    if (!begun) begun = &here.emplace(options);
-    if (!begun->isAvailable()) {
-        if (error) *error = begun->begun_->error;
+std::optional<Services> makeServices(const BackendOptions& options, QString* error) {
+    auto conn = Connection::open(options.display, error);
+    if (!conn) return std::nullopt;
+    if (!conn->hasWindowManager(options.windowManagerWait)) {
+        if (error) *error = QStringLiteral("no EWMH window manager answers on the X display");
         return std::nullopt;
     }
-    auto conn = std::move(begun->begun_->conn);
-    X11Workspace::Options wsOptions;
-    wsOptions.entries = std::move(begun->begun_->entries);
     Services s;
     linux_backend::fillHostServices(s, options.preferencesDirectory);
     conn->setDispatcher(s.dispatcher);
+    // Windows are one application by their desktop entry, from the first read on.
+    X11Workspace::Options wsOptions;
+    wsOptions.entries = std::make_shared<DesktopEntryIndex>(wsOptions.desktopDirectories);
     conn->setApplicationKey([entries = wsOptions.entries](const WindowInfo& info) {
         return X11Workspace::applicationKey(*entries, info);
     });

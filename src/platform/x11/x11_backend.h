@@ -81,7 +81,6 @@
 // - Compositing: a compositing manager runs while the selection
 //   _NET_WM_CM_S<screen> has an owner; XFixes reports each change of owner.
 #include <QString>
-#include <memory>
 #include <optional>
 
 #include "platform/platform.h"
@@ -102,31 +101,10 @@ struct BackendOptions {
 // runs there.
 bool isAvailable();
 
-// The part of the services' making that needs no Qt application: the
-// connection, the window manager's answer and the desktop entries the first
-// read of the windows needs. Begun on a thread of its own at construction, so
-// the program can start Qt meanwhile; makeServices takes it over.
-class StartUp {
-public:
-    explicit StartUp(const BackendOptions& options);
-    ~StartUp();
-    StartUp(const StartUp&) = delete;
-    StartUp& operator=(const StartUp&) = delete;
-    // Waits for it: true when the X server answers and an EWMH window manager
-    // runs there (what isAvailable() tells).
-    bool isAvailable();
-
-private:
-    friend std::optional<Services> makeServices(const BackendOptions&, QString*, StartUp*);
-    struct Begun;
-    std::unique_ptr<Begun> begun_;
-};
-
 // The services of the live desktop (host parts for preferences, processes,
 // log and bundles); absent with a reason when there is no usable X11
-// session. Call on the main thread, after the Qt application exists; with a
-// start-up begun earlier for the same options, what it did is not done again.
+// session. Call on the main thread, after the Qt application exists.
 std::optional<Services> makeServices(QString* error);
-std::optional<Services> makeServices(const BackendOptions& options, QString* error, StartUp* begun = nullptr);
+std::optional<Services> makeServices(const BackendOptions& options, QString* error);
 
 }  // namespace platform::x11

@@ -91,8 +91,7 @@ bool DesktopEntryIndex::foldersMayHaveChanged() {
 
 void DesktopEntryIndex::scanIfStale() {
     const double now = monotonicNow();
-    if (scannedAt_ >= 0 && !walkedAhead_ && now - scannedAt_ < rescanInterval_) return;
-    walkedAhead_ = false;
+    if (scannedAt_ >= 0 && now - scannedAt_ < rescanInterval_) return;
     // The folders are watched: while nothing in them changed, the last walk
     // stands and not one file is looked at again.
     if (scannedAt_ >= 0 && !foldersMayHaveChanged()) {
@@ -150,12 +149,6 @@ void DesktopEntryIndex::scanIfStale() {
             }
         }
     }
-}
-
-void DesktopEntryIndex::walkAhead() {
-    std::lock_guard lock(mutex_);
-    scanIfStale();
-    walkedAhead_ = true;
 }
 
 std::size_t DesktopEntryIndex::size() {

@@ -50,11 +50,6 @@ public:
     std::optional<DesktopEntry> match(const QString& gtkApplicationId, const QString& wmClassClass,
                                       const QString& wmClassInstance);
     std::size_t size();
-    // Walks the folders now, from any thread, ahead of the first question
-    // (which then waits only for what is left of the walk). Unlike a
-    // question's walk it does not hold the next walk back for the rescan
-    // interval: the first question still sees what changed since.
-    void walkAhead();
 
 private:
     void scanIfStale();
@@ -80,7 +75,6 @@ private:
     // Change reports on every folder walked (-1: none to be had).
     int notifyFd_ = -1;
     bool watchFailed_ = false;
-    bool walkedAhead_ = false;  // the last walk was walkAhead's
     QStringList missing_;  // configured folders absent at the last walk
 };
 

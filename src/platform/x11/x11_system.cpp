@@ -677,14 +677,6 @@ void X11Application::followIconTheme() {
     }
 }
 
-void X11Application::flushWindowRequests() {
-    // Qt's own connection carries the toolkit's requests (the maps of the
-    // windows shown); ours has nothing of them.
-    auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
-    auto* x11 = gui ? gui->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (x11 && x11->connection()) xcb_flush(x11->connection());
-}
-
 void X11Application::notify() {
     std::vector<std::function<void()>> targets;
     {

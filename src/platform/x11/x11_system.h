@@ -77,7 +77,6 @@ public:
     void followFrame(QWindow* window, std::function<void()> changed) override;
     std::optional<QMargins> frameMargins(QWindow* window) override;
     void moveToCurrentDesktop(QWindow* window) override;
-    void flushWindowRequests() override;
 
     // Makes a window of ours a panel (see above); done for every panel-like
     // window by itself as soon as its native window exists.
