@@ -101,32 +101,6 @@ void BM_KeystrokeFilterAndRedraw(benchmark::State& state) {
 }
 BENCHMARK(BM_KeystrokeFilterAndRedraw)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
-// The first opening of a fresh start-up, once the scan delivered and the
-// main thread had its turn: the panel shown and its first rows drawn.
-void BM_FirstOpeningAfterScan(benchmark::State& state) {
-    desktop();
-    const auto apps = makeApps(int(state.range(0)));
-    QImage image(360, 420, QImage::Format_ARGB32_Premultiplied);
-    for (auto _ : state) {
-        state.PauseTiming();
-        StartMenuController::resetShared();
-        auto& menu = StartMenuController::shared();
-        menu.setScanner([apps](const std::vector<InstalledApp>&) { return apps; });
-        menu.loadAppsIfNeeded();
-        desktop()->pump();
-        state.ResumeTiming();
-        menu.open();
-        drawFirstRows(menu.panel()->view(), image);
-        state.PauseTiming();
-        menu.close();
-        desktop()->pump();
-        StartMenuController::resetShared();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        state.ResumeTiming();
-    }
-}
-BENCHMARK(BM_FirstOpeningAfterScan)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
-
 // The part of an opening that belongs to the data side: the model's search
 // index over the scanned list (lower-cased names, name order).
 void BM_ModelIndexAtOpening(benchmark::State& state) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QImage>
 #include <QMouseEvent>
 
 #include "core/clock_animation.h"
@@ -126,29 +125,24 @@ void StartMenuController::loadAppsIfNeeded() {
         scanQueue_->async([this, weak, known, scanner, wantSeed] {
             auto found = std::make_shared<std::vector<InstalledApp>>(scanner ? scanner(*known)
                                                                              : std::vector<InstalledApp>{});
-            // A changed list is prepared for searching and sorting here, not
-            // on the main thread at the next opening.
-            std::shared_ptr<const LauncherSearchIndex> index;
-            if (!found->empty() && *found != *known) index = std::make_shared<const LauncherSearchIndex>(*found);
             std::optional<QStringList> everyday;
             if (wantSeed && platform::installed().applicationFolders)
                 everyday = platform::installed().applicationFolders->everydayApplications();
-            platform::MainQueue::async([this, weak, found, index, everyday] {
+            platform::MainQueue::async([this, weak, found, everyday] {
                 if (weak.expired()) return;
                 if (everyday) seedBundleIDs_ = *everyday;
-                applyScannedApps(std::move(*found), index);
+                applyScannedApps(std::move(*found));
             });
         });
     });
 }
 
-void StartMenuController::applyScannedApps(std::vector<InstalledApp> result,
-                                           std::shared_ptr<const LauncherSearchIndex> index) {
+void StartMenuController::applyScannedApps(std::vector<InstalledApp> result) {
     scanning_ = false;
     if (result.empty()) {
         // The earlier list stays; an open menu that was still loading shows its empty state.
         if (didLoadApps_ || !menuModel_) return;
-        menuModel_->setApps(std::vector<InstalledApp>{});
+        menuModel_->setApps({});
         menuModel_->setIsLoadingApps(false);
         return;
     }
@@ -158,11 +152,7 @@ void StartMenuController::applyScannedApps(std::vector<InstalledApp> result,
         didLoadApps_ = true;
         emit didLoadAppsChanged();
     }
-    if (same) {
-        prepareNextOpening();
-        return;
-    }
-    appsIndex_ = std::move(index);
+    if (same) return;
     QSet<QString> paths;
     for (const auto& a : apps_) paths.insert(a.path);
     launcherPins_->prune(paths);
@@ -171,50 +161,16 @@ void StartMenuController::applyScannedApps(std::vector<InstalledApp> result,
     // A changed list may bring the icons that were missing.
     AppIconProvider::shared().forgetMissingPathIcons();
     warmIcons();
-    if (!menuModel_) {
-        prepareNextOpening();
-        return;
-    }
-    menuModel_->setApps(appsIndex());
+    if (!menuModel_) return;
+    menuModel_->setApps(apps_);
     menuModel_->setIsLoadingApps(false);
-}
-
-const std::shared_ptr<const LauncherSearchIndex>& StartMenuController::appsIndex() {
-    if (!appsIndex_ || appsIndex_->apps() != apps_) appsIndex_ = std::make_shared<const LauncherSearchIndex>(apps_);
-    return appsIndex_;
-}
-
-void StartMenuController::prepareNextOpening() {
-    const std::uint64_t generation = ++preparedGeneration_;
-    std::weak_ptr<bool> weak = alive_;
-    platform::MainQueue::async([this, weak, generation] {
-        if (weak.expired() || generation != preparedGeneration_ || panel_ || !didLoadApps_) return;
-        StartMenuModel* model = reusableModel_;
-        if (!model || model->apps() != apps_) {
-            if (model) {
-                if (lastPanel_) model->setParent(lastPanel_);
-                else model->deleteLater();
-            }
-            model = new StartMenuModel(appsIndex(), false, launcherPins_.get(), launcherRecents_.get(), this);
-            reusableModel_ = model;
-        }
-        if (keptView_ && &keptView_->model() == model) return;
-        forgetKeptView();
-        keptView_ = makeView(*model);
-        // Drawn once off screen: the fonts are loaded, the row texts shaped
-        // and their glyphs cached now rather than in the first opening's paint.
-        QImage scratch(keptView_->size(), QImage::Format_ARGB32_Premultiplied);
-        scratch.fill(Qt::transparent);
-        keptView_->render(&scratch);
-    });
 }
 
 void StartMenuController::warmIcons() {
     const std::uint64_t generation = ++iconWarmGeneration_;
     // The rows a first opening shows come first: the pins, then the list in name order.
     QStringList paths = launcherPins_->pinnedPaths();
-    const auto& index = appsIndex();
-    for (int i : index->nameOrder()) paths.append(index->apps()[std::size_t(i)].path);
+    for (const auto& a : InstalledApp::sortByName(apps_)) paths.append(a.path);
     // Decoded off the main thread where the icon's file can be told there;
     // the rest through the icon theme here, a few a turn.
     std::weak_ptr<bool> weak = alive_;
@@ -261,29 +217,6 @@ std::optional<platform::Screen> StartMenuController::chooseScreen() const {
     return screens.front();
 }
 
-StartMenuView* StartMenuController::makeView(StartMenuModel& model) {
-    std::weak_ptr<bool> weak = alive_;
-    StartMenuView::Callbacks callbacks;
-    callbacks.onLaunch = [this, weak](const InstalledApp& app) {
-        if (weak.expired()) return;
-        launchApp(app.path);
-        close();
-    };
-    callbacks.onClose = [this, weak] {
-        if (!weak.expired()) close();
-    };
-    callbacks.onSession = [this, weak](SessionAction action) {
-        if (!weak.expired()) perform(action);
-    };
-    callbacks.openSettings = [this, weak](std::optional<platform::DisplayID> display) {
-        if (!weak.expired() && openSettings_) openSettings_(display);
-    };
-    callbacks.presentedScreenID = [this, weak]() -> std::optional<platform::DisplayID> {
-        return weak.expired() ? std::nullopt : presentedScreenID_;
-    };
-    return new StartMenuView(model, std::move(callbacks));
-}
-
 void StartMenuController::open() {
     loadAppsIfNeeded();
     const auto screen = chooseScreen();
@@ -310,7 +243,7 @@ void StartMenuController::open() {
             if (lastPanel_) model->setParent(lastPanel_);
             else model->deleteLater();
         }
-        model = new StartMenuModel(appsIndex(), !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), this);
+        model = new StartMenuModel(apps_, !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), {}, 0, this);
         reusableModel_ = model;
     }
     forgetKeptView();
@@ -320,7 +253,26 @@ void StartMenuController::open() {
         view->prepareForOpening();
         panel->setView(view);
     } else {
-        panel->setView(makeView(*model));
+        std::weak_ptr<bool> weak = alive_;
+        StartMenuView::Callbacks callbacks;
+        callbacks.onLaunch = [this, weak](const InstalledApp& app) {
+            if (weak.expired()) return;
+            launchApp(app.path);
+            close();
+        };
+        callbacks.onClose = [this, weak] {
+            if (!weak.expired()) close();
+        };
+        callbacks.onSession = [this, weak](SessionAction action) {
+            if (!weak.expired()) perform(action);
+        };
+        callbacks.openSettings = [this, weak](std::optional<platform::DisplayID> display) {
+            if (!weak.expired() && openSettings_) openSettings_(display);
+        };
+        callbacks.presentedScreenID = [this, weak]() -> std::optional<platform::DisplayID> {
+            return weak.expired() ? std::nullopt : presentedScreenID_;
+        };
+        panel->setView(new StartMenuView(*model, std::move(callbacks)));
     }
     panel->setGeometry(
         panelGeometry(screen->frame, screen_geometry::primaryHeight(screens), BarMetrics::barThickness()));

@@ -91,8 +91,7 @@ public:
     void toggle(bool fromClick) override;
     void open() override;
     void close() override;
-    // `index`, where given, is the search index of exactly these applications.
-    void applyScannedApps(std::vector<InstalledApp> apps, std::shared_ptr<const LauncherSearchIndex> index = {});
+    void applyScannedApps(std::vector<InstalledApp> apps);
     void launchApp(const QString& path);
     void perform(SessionAction action);
 
@@ -112,18 +111,10 @@ private:
     void stopWatching();
     bool isInsidePanel(QWidget* widget) const;
     bool pointerIsOverPanel() const;
-    // The search index of apps_, made here only where the scan did not bring one.
-    const std::shared_ptr<const LauncherSearchIndex>& appsIndex();
-    StartMenuView* makeView(StartMenuModel& model);
-    // While the menu is closed, the model and the view of the next opening
-    // are made on a later turn, so that the first opening only shows them.
-    void prepareNextOpening();
 
     QPointer<StartMenuPanel> panel_;
     std::optional<platform::DisplayID> presentedScreenID_;
     std::vector<InstalledApp> apps_;
-    std::shared_ptr<const LauncherSearchIndex> appsIndex_;
-    std::uint64_t preparedGeneration_ = 0;
     bool didLoadApps_ = false;
     bool scanning_ = false;
     // Decoding the rows' icons ahead of the first opening, a chunk a turn.

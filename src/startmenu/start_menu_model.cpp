@@ -5,20 +5,13 @@
 
 StartMenuModel::StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApps, LauncherPinStore* pinStore,
                                LauncherRecentsStore* recentsStore, QString query, int selection, QObject* parent)
-    : StartMenuModel(std::make_shared<LauncherSearchIndex>(std::move(apps)), isLoadingApps, pinStore, recentsStore,
-                     parent) {
-    query_ = std::move(query);
-    selection_ = selection;
-}
-
-StartMenuModel::StartMenuModel(std::shared_ptr<const LauncherSearchIndex> index, bool isLoadingApps,
-                               LauncherPinStore* pinStore, LauncherRecentsStore* recentsStore, QObject* parent)
     : QObject(parent),
-      index_(index ? std::move(index) : std::make_shared<LauncherSearchIndex>()),
+      index_(std::make_shared<LauncherSearchIndex>(std::move(apps))),
       isLoadingApps_(isLoadingApps),
       pinStore_(pinStore),
       recentsStore_(recentsStore),
-      selection_(0) {
+      query_(std::move(query)),
+      selection_(selection) {
     auto storeChanged = [this] {
         forgetRows();
         emit changed();
@@ -34,12 +27,7 @@ void StartMenuModel::forgetRows() {
 
 void StartMenuModel::setApps(const std::vector<InstalledApp>& apps) {
     if (apps == index_->apps()) return;
-    setApps(std::make_shared<LauncherSearchIndex>(apps));
-}
-
-void StartMenuModel::setApps(std::shared_ptr<const LauncherSearchIndex> index) {
-    if (!index || index == index_ || index->apps() == index_->apps()) return;
-    index_ = std::move(index);
+    index_ = std::make_shared<LauncherSearchIndex>(apps);
     forgetRows();
     emit appsChanged();
     emit changed();

@@ -25,15 +25,9 @@ public:
     StartMenuModel(std::vector<InstalledApp> apps, bool isLoadingApps, LauncherPinStore* pinStore,
                    LauncherRecentsStore* recentsStore, QString query = {}, int selection = 0,
                    QObject* parent = nullptr);
-    // Over an index prepared elsewhere (the scan prepares it off the main
-    // thread), so that making the model ranks and sorts nothing.
-    StartMenuModel(std::shared_ptr<const LauncherSearchIndex> index, bool isLoadingApps, LauncherPinStore* pinStore,
-                   LauncherRecentsStore* recentsStore, QObject* parent = nullptr);
 
     const std::vector<InstalledApp>& apps() const { return index_->apps(); }
-    const std::shared_ptr<const LauncherSearchIndex>& index() const { return index_; }
     void setApps(const std::vector<InstalledApp>& apps);
-    void setApps(std::shared_ptr<const LauncherSearchIndex> index);
     bool isLoadingApps() const { return isLoadingApps_; }
     void setIsLoadingApps(bool loading);
     const QString& query() const { return query_; }

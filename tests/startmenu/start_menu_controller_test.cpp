@@ -260,41 +260,6 @@ TEST_F(StartMenuControllerTest, FirstOpeningLoadsThenFillsInLaterOpeningsShowThe
     EXPECT_EQ(rows(), QStringList({"Notes"}));
 }
 
-// The view that waits, out of any window, for the next opening.
-StartMenuView* preparedView() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* v = qobject_cast<StartMenuView*>(w)) return v;
-    return nullptr;
-}
-
-TEST_F(StartMenuControllerTest, AScanWhileClosedPreparesTheViewTheNextOpeningShows) {
-    scanResult = {app("Notes"), app("Mail")};
-    menu().loadAppsIfNeeded();
-    sim->pump();
-    QPointer<StartMenuView> prepared = preparedView();
-    ASSERT_TRUE(prepared);
-    menu().open();
-    EXPECT_EQ(view(), prepared.data());
-    EXPECT_FALSE(menu().menuModel()->isLoadingApps());
-    EXPECT_EQ(rows(), QStringList({"Mail", "Notes"}));
-    menu().close();
-    sim->pump();
-
-    // A changed list replaces it before the next opening; the same list keeps it.
-    scanResult = {app("Notes")};
-    menu().loadAppsIfNeeded();
-    sim->pump();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_FALSE(prepared);
-    prepared = preparedView();
-    menu().loadAppsIfNeeded();
-    sim->pump();
-    EXPECT_EQ(preparedView(), prepared.data());
-    menu().open();
-    EXPECT_EQ(view(), prepared.data());
-    EXPECT_EQ(rows(), QStringList({"Notes"}));
-}
-
 TEST_F(StartMenuControllerTest, RescanResults) {
     auto& defaults = platform::prefs::userDefaults();
     scanResult = {app("Notes"), app("Mail"), app("Maps")};
