@@ -38,6 +38,8 @@ struct FrameExtents {
     int right = 0;
     int top = 0;
     int bottom = 0;
+    // The manager gives the window a frame of its own (a title bar, borders).
+    bool isFramed() const { return top > 0 || left > 0 || right > 0 || bottom > 0; }
     friend bool operator==(const FrameExtents&, const FrameExtents&) = default;
 };
 

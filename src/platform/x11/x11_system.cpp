@@ -59,8 +59,6 @@ void noteReserved(const Rect& area) {
     areas.push_back(area);
 }
 
-bool isFramed(const FrameExtents& d) { return d.top > 0 || d.left > 0 || d.right > 0 || d.bottom > 0; }
-
 // Withdraws one of our mapped windows (ICCCM: unmap, and the synthetic
 // unmap notification for the manager), and waits, briefly, until the
 // manager let go of it: back on the root window, its WM_STATE gone.
@@ -430,7 +428,7 @@ void X11Application::remanage(xcb_window_t window) {
 void X11Application::ownFrameChanged(xcb_window_t window) {
     if (auto panel = panels_.find(window); panel != panels_.end() && panel->second->isVisible()) {
         QWindow* w = panel->second;
-        if (w->property(reframeProperty).toBool() && isFramed(conn_->windowInfo(window).decoration)) {
+        if (w->property(reframeProperty).toBool() && conn_->windowInfo(window).decoration.isFramed()) {
             w->setProperty(reframeProperty, false);
             remanage(window);
             return;
@@ -505,7 +503,7 @@ void X11Application::announcePanel(QWindow* window) {
     std::free(transient);
     if (wasTransient) {
         xcb_delete_property(conn_->xcb(), w, XCB_ATOM_WM_TRANSIENT_FOR);
-        if (isFramed(conn_->windowInfo(w).decoration))
+        if (conn_->windowInfo(w).decoration.isFramed())
             remanage(w);
         else
             // On a busy machine the manager may state the frame it chose only

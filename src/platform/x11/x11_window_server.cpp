@@ -97,8 +97,7 @@ std::optional<std::vector<WindowRecord>> X11WindowServer::copyWindowList(unsigne
         r.isOnScreen = onScreen;
         if (!info.wmClassClass.isEmpty()) r.ownerName = info.wmClassClass;
         r.name = info.title;
-        const FrameExtents& d = info.decoration;
-        r.isBorderless = d.left == 0 && d.right == 0 && d.top == 0 && d.bottom == 0;
+        r.isBorderless = !info.decoration.isFramed();
         out.push_back(std::move(r));
     }
     return out;
