@@ -518,7 +518,12 @@ bool X11Accessibility::restoreMinimized(xcb_window_t window, double wait) {
     // minimises answers it at once, and none waits for the unmap first.
     conn_->sendRootMessage(window, conn_->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->flush();
-    if (conn_->waitUntil(restored, std::min(wait, restoreByActivationSeconds))) return true;
+    if (conn_->waitUntil(restored, std::min(wait, restoreByActivationSeconds))) {
+        conn_->noteRestoredByActivation();
+        return true;
+    }
+    // A manager known to answer activation is only slow (a busy machine).
+    if (conn_->restoresByActivation()) return conn_->waitUntil(restored, wait);
     // A manager that only activates shown windows restores one it is asked
     // to map (ICCCM); a map request for a window that is still mapped is no
     // request at all, so this one waits for the unmap first.

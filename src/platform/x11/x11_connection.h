@@ -130,6 +130,11 @@ public:
     int screenNumber() const { return screenNumber_; }
     Rect rootGeometry() const;
     bool isBroken() const;
+    // Whether the manager has been seen to restore a minimised window on
+    // activation alone. Once it has, no map request follows an activation:
+    // some managers (fvwm) stop answering activation after one.
+    bool restoresByActivation() const { return restoresByActivation_.load(std::memory_order_relaxed); }
+    void noteRestoredByActivation() { restoresByActivation_.store(true, std::memory_order_relaxed); }
     // The host name, to tell local clients from remote ones.
     const QString& hostName() const { return hostName_; }
     // What names a window's application (the window's desktop entry, say);
@@ -274,6 +279,7 @@ private:
     std::shared_ptr<Dispatcher> dispatcher_;
     std::mutex dispatchMutex_;
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> restoresByActivation_{false};
     std::atomic<std::uint64_t> changes_{0};
     std::thread thread_;
 };

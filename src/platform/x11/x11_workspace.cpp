@@ -353,20 +353,42 @@ bool X11Workspace::unhide(std::int32_t pid) {
     for (auto w : restore) conn_->sendRootMessage(w, conn_->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
     conn_->flush();
     if (restore.empty()) return true;
-    MainQueue::asyncAfter(X11Accessibility::restoreByActivationSeconds,
-                        [weak = std::weak_ptr<Connection>(conn_), restore = std::move(restore)] {
-                            auto conn = weak.lock();
-                            if (!conn || conn->isBroken()) return;
-                            bool mapped = false;
-                            for (const auto& info : conn->windowInfos({restore.begin(), restore.end()}))
-                                if (info.exists && !info.viewable &&
-                                    info.hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN)) {
-                                    xcb_map_window(conn->xcb(), info.window);
-                                    mapped = true;
-                                }
-                            if (mapped) conn->flush();
-                        });
+    followRestore(conn_, std::move(restore), restoreFollowUps, false);
     return true;
+}
+
+// A manager that ignores activation for a minimised window gets a map
+// request once it has unmapped the window; a window still mapped (its
+// minimise not finished, as on a busy machine), or one whose manager is known
+// to answer activation, is asked by activation again a moment later.
+void X11Workspace::followRestore(const std::weak_ptr<Connection>& weak, std::set<xcb_window_t> pending, int left,
+                                 bool mapped) {
+    MainQueue::asyncAfter(
+        X11Accessibility::restoreByActivationSeconds, [weak, pending = std::move(pending), left, mapped]() mutable {
+            auto conn = weak.lock();
+            if (!conn || conn->isBroken()) return;
+            const xcb_atom_t hidden = conn->ewmh()->_NET_WM_STATE_HIDDEN;
+            std::set<xcb_window_t> still;
+            bool map = false;
+            for (const auto& info : conn->windowInfos({pending.begin(), pending.end()})) {
+                if (!info.exists) continue;
+                if (!info.hasState(hidden)) {
+                    if (!mapped) conn->noteRestoredByActivation();
+                    continue;
+                }
+                still.insert(info.window);
+                if (info.viewable || conn->restoresByActivation())
+                    conn->sendRootMessage(info.window, conn->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME,
+                                          0);
+                else {
+                    xcb_map_window(conn->xcb(), info.window);
+                    map = true;
+                }
+            }
+            if (still.empty()) return;
+            conn->flush();
+            if (left > 1) followRestore(weak, std::move(still), left - 1, mapped || map);
+        });
 }
 
 bool X11Workspace::terminate(std::int32_t pid) {

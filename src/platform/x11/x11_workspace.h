@@ -96,6 +96,11 @@ private:
     // Notes whether the window shows in full screen now; true when that changed.
     bool noteFullScreen(const WindowInfo& info, bool gone = false);
     void setHidden(std::int32_t pid, bool hidden, bool notify);
+    // Looks again at windows asked back from a hide until the manager has
+    // restored them, `left` times at most (`mapped`: a map request was sent).
+    static constexpr int restoreFollowUps = 8;
+    static void followRestore(const std::weak_ptr<Connection>& conn, std::set<xcb_window_t> pending, int left,
+                              bool mapped);
     void reopen(std::int32_t pid);
 
     std::shared_ptr<Connection> conn_;
