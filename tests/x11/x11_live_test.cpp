@@ -221,10 +221,16 @@ TEST_F(X11LiveTest, ThreadedReadsWhileWindowsChange) {
                 ++reads;
             }
         });
-    for (int i = 0; i < 10; ++i) {
-        ax::api().setAttribute(w, names::position, Point{double(20 + i * 10), 40});
-        QCoreApplication::processEvents();
-    }
+    // Rounds of moves until the readers have run alongside them: on a busy
+    // machine they may not get a turn during the first round.
+    QElapsedTimer since;
+    since.start();
+    do
+        for (int i = 0; i < 10; ++i) {
+            ax::api().setAttribute(w, names::position, Point{double(20 + i * 10), 40});
+            QCoreApplication::processEvents();
+        }
+    while (reads <= 10 && since.elapsed() < patience * 1000);
     stop = true;
     for (auto& r : readers) r.join();
     EXPECT_EQ(failures, 0);
