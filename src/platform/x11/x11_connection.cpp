@@ -720,6 +720,8 @@ void Connection::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint
 
 void Connection::flush() { xcb_flush(conn_); }
 
+void Connection::sync() { std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr)); }
+
 std::uint64_t Connection::configureCount(xcb_window_t window) {
     std::lock_guard lock(mutex_);
     auto it = configureCounts_.find(window);

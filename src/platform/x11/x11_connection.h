@@ -180,6 +180,11 @@ public:
     void sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1 = 0,
                          std::uint32_t d2 = 0, std::uint32_t d3 = 0, std::uint32_t d4 = 0);
     void flush();
+    // Flushes and waits until the server has carried out every request sent
+    // so far. Requests of another connection (Qt's own) are ordered after
+    // ours only once the server has answered: a window's attributes set here
+    // before Qt maps it need this, or the map may come first.
+    void sync();
 
     // Configure notifications seen for a window so far (real or synthetic).
     std::uint64_t configureCount(xcb_window_t window);

@@ -315,7 +315,8 @@ void X11Application::preparePanel(QWindow* window) {
     xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, e->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &dock);
     xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, e->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
                         &allDesktops);
-    conn_->flush();
+    // Carried out before Qt's map, which comes on Qt's own connection.
+    conn_->sync();
     // The manager's moves of the panel come as configure notifications; the
     // strip it reserves is checked again on each.
     panels_[w] = window;
@@ -337,7 +338,9 @@ void X11Application::preparePopup(QWindow* window) {
     xcb_atom_t popupMenu = conn_->ewmh()->_NET_WM_WINDOW_TYPE_POPUP_MENU;
     xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, conn_->ewmh()->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM,
                         32, 1, &popupMenu);
-    conn_->flush();
+    // Carried out before Qt's map, which comes on Qt's own connection: on a
+    // busy server the map could otherwise reach the manager first.
+    conn_->sync();
 }
 
 void X11Application::placePopup(QWindow* window) {
