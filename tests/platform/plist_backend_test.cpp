@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -260,7 +261,14 @@ TEST(PlistDurability, AWriterKilledMidWriteNeverLeavesAHalfWrittenFile) {
             wrote = ::poll(&ready, 1, 60000) == 1 && ::read(saved[0], &byte, 1) == 1;
         }
         const int events = ::inotify_init1(IN_CLOEXEC);
-        ::inotify_add_watch(events, QFile::encodeName(dir.path()).constData(), round % 2 ? IN_MODIFY : IN_CREATE);
+        // Without a watch the wait below would only run out.
+        const bool watching = events >= 0 && ::inotify_add_watch(events, QFile::encodeName(dir.path()).constData(),
+                                                                 round % 2 ? IN_MODIFY : IN_CREATE) >= 0;
+        if (!watching) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+        ASSERT_TRUE(watching) << "no inotify watch: " << std::strerror(errno);
         for (bool seen = false; wrote && !seen;) {
             alignas(inotify_event) char buffer[4096];
             pollfd ready{events, POLLIN, 0};

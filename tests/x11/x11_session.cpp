@@ -53,6 +53,7 @@ bool Child::start(const std::vector<std::string>& argv, const std::string& displ
         // Dies with the test executable, whatever way it ends.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(127);
+        if (ownGroup_) setpgid(0, 0);
         if (extraFd >= 0 && extraFdTarget >= 0) dup2(extraFd, extraFdTarget);
         int devnull = open("/dev/null", O_RDWR);
         if (devnull >= 0) {
@@ -90,11 +91,16 @@ bool Child::waitForExit(double timeoutSeconds) {
 }
 
 void Child::stop(double timeoutSeconds) {
-    if (!running()) return;
-    kill(pid_, SIGTERM);
-    if (waitForExit(timeoutSeconds)) return;
-    kill(pid_, SIGKILL);
-    waitForExit(timeoutSeconds);
+    const pid_t group = ownGroup_ && pid_ > 0 ? pid_ : 0;
+    if (running()) {
+        kill(pid_, SIGTERM);
+        if (!waitForExit(timeoutSeconds)) {
+            kill(pid_, SIGKILL);
+            waitForExit(timeoutSeconds);
+        }
+    }
+    // Whatever of the group outlived its leader (a wrapper's bus) ends too.
+    if (group) kill(-group, SIGKILL);
 }
 
 namespace {
@@ -219,6 +225,7 @@ std::shared_ptr<platform::x11::Connection> startManaging(Child& process, const W
                                                         const std::string& display,
                                                         const std::vector<std::string>& environment,
                                                         std::string& error) {
+    process.ownProcessGroup();
     if (!process.start(manager.argv, display, -1, -1, environment)) return (error = "cannot start " + manager.name), nullptr;
     auto conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
     if (!conn || !conn->hasWindowManager(patience)) error = manager.name + " did not come up on " + display;

@@ -35,6 +35,9 @@ public:
     bool start(const std::vector<std::string>& argv, const std::string& display, int extraFd = -1, int extraFdTarget = -1,
                const std::vector<std::string>& extraEnvironment = {});
     pid_t pid() const { return pid_; }
+    // Started as a process group of its own, which stop() ends whole: what a
+    // wrapper such as dbus-run-session started (the bus) goes with it.
+    void ownProcessGroup() { ownGroup_ = true; }
     bool running();
     // SIGTERM, then SIGKILL after the timeout; always reaps.
     void stop(double timeoutSeconds = 2.0);
@@ -47,6 +50,7 @@ public:
 private:
     pid_t pid_ = -1;
     int exitCode_ = -1;
+    bool ownGroup_ = false;
 };
 
 // Starts Xvfb on a free display with a screen of the size: the display
