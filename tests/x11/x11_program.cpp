@@ -172,9 +172,9 @@ bool ProgramTest::waitForShortcut(const std::string& keys, bool held, double tim
     return conn->waitUntil([&] { return holdsShortcut(keys) == held; }, timeoutSeconds);
 }
 
-std::vector<std::uint32_t> ProgramTest::cardinals(xcb_window_t window, xcb_atom_t atom) {
+std::vector<std::uint32_t> ProgramTest::cardinals(xcb_window_t window, xcb_atom_t atom, xcb_atom_t type) {
     Reply<xcb_get_property_reply_t> r(
-        xcb_get_property_reply(conn->xcb(), xcb_get_property(conn->xcb(), 0, window, atom, XCB_ATOM_CARDINAL, 0, 16),
+        xcb_get_property_reply(conn->xcb(), xcb_get_property(conn->xcb(), 0, window, atom, type, 0, 16),
                                nullptr),
         &std::free);
     if (!r) return {};

@@ -52,7 +52,8 @@ protected:
     // false when there is none.
     platform::x11::WindowInfo find(const std::function<bool(const platform::x11::WindowInfo&)>& match);
     bool isBar(const platform::x11::WindowInfo& info);
-    platform::x11::WindowInfo bar();
+    // The bar among the clients (a fixture may look further).
+    virtual platform::x11::WindowInfo bar();
     // The program's mapped popups (override-redirect windows: menus), in
     // root coordinates; tool tips left out.
     std::vector<QRect> popups();
@@ -68,8 +69,9 @@ protected:
     // times, each waited on for a third of the patience: a press on a freshly
     // shown or focused window may not reach it yet.
     bool repeatUntil(const std::function<void()>& act, const std::function<bool()>& done, int tries = 3);
-    // A CARDINAL property of the window (at most 16 values); empty when unset.
-    std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom);
+    // A CARDINAL (or other 32-bit typed) property of the window, at most 16
+    // values; empty when unset.
+    std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom, xcb_atom_t type = XCB_ATOM_CARDINAL);
     // An xterm of the test's, ended with the test.
     // `cls`: a WM_CLASS class of its own, for an application apart from the other xterms.
     Terminal& terminal(const std::string& geometry, const std::string& title = "quorvel-test",
