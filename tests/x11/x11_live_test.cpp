@@ -37,20 +37,11 @@ namespace names = platform::ax::names;
 
 namespace {
 
-class X11LiveTest : public ::testing::Test {
+class X11LiveTest : public LiveBackendTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";
-        ASSERT_TRUE(prefsDir.isValid());
-        ASSERT_EQ(installLiveBackend(prefsDir.path()), "");
-        std::string error;
-        conn = openSessionConnection(&error);
-        ASSERT_TRUE(conn) << error;
-        conn->setDispatcher(platform::installed().dispatcher);
-    }
     void TearDown() override {
         terminals.clear();
-        platform::uninstall();
+        LiveBackendTest::TearDown();
     }
 
     // `cls` makes it an application of its own, apart from the other xterms.
@@ -83,8 +74,6 @@ protected:
     }
     x11::FrameExtents extents(xcb_window_t w) { return conn->windowInfo(w).decoration; }
 
-    QTemporaryDir prefsDir;
-    std::shared_ptr<x11::Connection> conn;
     std::vector<std::unique_ptr<Terminal>> terminals;
 };
 
@@ -236,9 +225,7 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWriteAndMaximizeAsksTheManager) {
     Terminal& t = terminal("80x24+40+40");
     ax::Element w = windowOf(t);
     auto* e = conn->ewmh();
-    conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_MAXIMIZED_VERT,
-                          e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
-    conn->flush();
+    setWindowState(*conn, t.window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
     ASSERT_TRUE(conn->waitUntil([&] { return conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT); },
                                 patience));
     // Wait until the manager has settled the maximised frame (decoration included).
@@ -271,10 +258,7 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWriteAndMaximizeAsksTheManager) {
     const Rect screen(0, 0, x11test::Session::width, x11test::Session::height);
     const std::vector<WindowLayoutCalculator::DisplayArea> areas{
         {screen, Rect(0, 0, x11test::Session::width, x11test::Session::height - 40)}};
-    auto maximised = [&] {
-        const auto info = conn->windowInfo(t.window);
-        return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
-    };
+    auto maximised = [&] { return isMaximised(*conn, t.window); };
     ASSERT_TRUE(WindowEnumerator::place(w, areas, WindowLayoutCalculator::Placement::maximize));
     EXPECT_TRUE(conn->waitUntil(maximised, patience)) << "the manager was never asked to maximise";
     EXPECT_TRUE(read<bool>(w, names::maximized));
@@ -571,18 +555,14 @@ TEST_F(X11LiveTest, FullScreenChangesAreToldAsTheyHappen) {
     int token = workspace().addObserver([&](const QString& n, std::int32_t) {
         if (n == workspace_notifications::activeSpaceDidChange) ++spaces;
     });
-    auto* e = conn->ewmh();
-    auto setState = [&](std::uint32_t action, xcb_atom_t state) {
-        conn->sendRootMessage(t.window, e->_NET_WM_STATE, action, state, 0, 2);
-        conn->flush();
-    };
+    const xcb_atom_t fullScreen = conn->ewmh()->_NET_WM_STATE_FULLSCREEN;
     struct Step {
         const char* what;
         std::function<void()> act;
     } steps[] = {
-        {"enters full screen", [&] { setState(XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN); }},
-        {"leaves full screen", [&] { setState(XCB_EWMH_WM_STATE_REMOVE, e->_NET_WM_STATE_FULLSCREEN); }},
-        {"enters again", [&] { setState(XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN); }},
+        {"enters full screen", [&] { setWindowState(*conn, t.window, true, fullScreen); }},
+        {"leaves full screen", [&] { setWindowState(*conn, t.window, false, fullScreen); }},
+        {"enters again", [&] { setWindowState(*conn, t.window, true, fullScreen); }},
         {"closes in full screen", [&] { terminals.clear(); }},
     };
     for (const auto& step : steps) {
@@ -885,7 +865,7 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     // What xdg-open says when it cannot open a folder reaches the log.
     auto log = std::make_shared<RecordingLog>();
     platform::uninstall();
-    ASSERT_EQ(installLiveBackend(prefsDir.path(), [&](platform::Services& s) { s.log = log; }), "");
+    ASSERT_EQ(installLiveBackend(prefs(), [&](platform::Services& s) { s.log = log; }), "");
     QTemporaryDir bin, failing;
     ASSERT_TRUE(bin.isValid() && failing.isValid());
     const QString record = bin.filePath(QStringLiteral("opened"));

@@ -65,10 +65,7 @@ bool twoBars(Connection& conn, pid_t pid) {
 std::unique_ptr<Terminal> maximisedTerminal(MixedMonitorDesktop& desktop, const std::string& geometry) {
     auto t = openTerminal(*desktop.conn, geometry, "quorvel-test", {}, desktop.display);
     auto* e = desktop.conn->ewmh();
-    if (t)
-        desktop.conn->sendRootMessage(t->window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD,
-                                      e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
-    desktop.conn->flush();
+    if (t) setWindowState(*desktop.conn, t->window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
     return t;
 }
 

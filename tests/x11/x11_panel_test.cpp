@@ -72,8 +72,7 @@ TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
         auto s = conn->clientListStacking();
         return std::find(s.begin(), s.end(), w) - s.begin();
     };
-    conn->sendRootMessage(plain.window, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
-    conn->flush();
+    activateWindow(*conn, plain.window);
     ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == plain.window; }, patience));
     EXPECT_GT(stackingIndex(panel.window), stackingIndex(plain.window));
     helper.stop();

@@ -91,6 +91,21 @@ WindowInfo ProgramTest::bar() {
     return find([&](const WindowInfo& info) { return isBar(info); });
 }
 
+bool ProgramTest::workAreaEndsAtBar() {
+    const auto area = cardinals(conn->root(), conn->ewmh()->_NET_WORKAREA);
+    return area.size() >= 4 && area[1] + area[3] == std::uint32_t(barTop);
+}
+
+bool ProgramTest::isSettings(const WindowInfo& info) {
+    auto* e = conn->ewmh();
+    return (info.hasType(e->_NET_WM_WINDOW_TYPE_NORMAL) || info.hasType(e->_NET_WM_WINDOW_TYPE_DIALOG)) && !isBar(info) &&
+           info.title != QStringLiteral("Quorvel Start");
+}
+
+WindowInfo ProgramTest::settingsWindow() {
+    return find([&](const WindowInfo& info) { return isSettings(info); });
+}
+
 std::vector<QRect> ProgramTest::popups() {
     std::vector<QRect> out;
     xcb_connection_t* c = conn->xcb();

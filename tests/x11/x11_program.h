@@ -69,6 +69,11 @@ protected:
     // times, each waited on for a third of the patience: a press on a freshly
     // shown or focused window may not reach it yet.
     bool repeatUntil(const std::function<void()>& act, const std::function<bool()>& done, int tries = 3);
+    // Whether the manager's work area ends at the bar's top edge.
+    bool workAreaEndsAtBar();
+    // The program's settings window, whichever pane it shows, and how it is told apart.
+    bool isSettings(const platform::x11::WindowInfo& info);
+    platform::x11::WindowInfo settingsWindow();
     // A CARDINAL (or other 32-bit typed) property of the window, at most 16
     // values; empty when unset.
     std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom, xcb_atom_t type = XCB_ATOM_CARDINAL);

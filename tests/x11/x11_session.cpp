@@ -313,6 +313,23 @@ void pumpFor(double seconds) {
 
 pid_t Session::windowManagerPid() const { return windowManager_ ? windowManager_->pid() : -1; }
 
+void setWindowState(platform::x11::Connection& conn, xcb_window_t window, bool add, xcb_atom_t state, xcb_atom_t other,
+                    std::uint32_t source) {
+    conn.sendRootMessage(window, conn.ewmh()->_NET_WM_STATE, add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE,
+                         state, other, source);
+    conn.flush();
+}
+
+bool isMaximised(platform::x11::Connection& conn, xcb_window_t window) {
+    const auto info = conn.windowInfo(window);
+    return info.hasState(conn.ewmh()->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(conn.ewmh()->_NET_WM_STATE_MAXIMIZED_HORZ);
+}
+
+void activateWindow(platform::x11::Connection& conn, xcb_window_t window) {
+    conn.sendRootMessage(window, conn.ewmh()->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
+    conn.flush();
+}
+
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds) {
     return conn.waitUntil(
         [&] {
@@ -472,6 +489,21 @@ std::string installLiveBackend(platform::x11::BackendOptions options,
     if (adjust) adjust(*services);
     platform::install(*services);
     return {};
+}
+
+void LiveBackendTest::SetUp() {
+    ASSERT_TRUE(Session::shared().isRunning()) << "no X session";
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(installLiveBackend(prefs()), "");
+    std::string error;
+    conn = openSessionConnection(&error);
+    ASSERT_TRUE(conn) << error;
+    conn->setDispatcher(platform::installed().dispatcher);
+}
+
+void LiveBackendTest::TearDown() {
+    conn.reset();
+    platform::uninstall();
 }
 
 std::shared_ptr<platform::x11::Connection> openSessionConnection(std::string* error) {
