@@ -73,6 +73,13 @@ protected:
         return t.value_or(T{});
     }
     x11::FrameExtents extents(xcb_window_t w) { return conn->windowInfo(w).decoration; }
+    // The window's record in the server's list; empty when it is not listed.
+    static WindowRecord recordOf(xcb_window_t w, unsigned options = windowListOnScreenOnly,
+                                 WindowServer& server = windowServer()) {
+        for (const auto& r : server.copyWindowList(options, 0).value_or(std::vector<WindowRecord>{}))
+            if (r.number == std::int64_t(w)) return r;
+        return {};
+    }
 
     std::vector<std::unique_ptr<Terminal>> terminals;
 };
@@ -333,14 +340,7 @@ TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
     xcb_change_property(conn->xcb(), XCB_PROP_MODE_REPLACE, b.window, conn->atoms().windowOpacity, XCB_ATOM_CARDINAL,
                         32, 1, &half);
     conn->flush();
-    EXPECT_TRUE(conn->waitUntil(
-        [&] {
-            list = windowServer().copyWindowList(windowListOnScreenOnly, 0);
-            for (const auto& r : *list)
-                if (r.number == std::int64_t(b.window)) return std::abs(r.alpha.value_or(-1) - 0.5) < 0.01;
-            return false;
-        },
-        patience));
+    EXPECT_TRUE(conn->waitUntil([&] { return std::abs(recordOf(b.window).alpha.value_or(-1) - 0.5) < 0.01; }, patience));
 }
 
 TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
@@ -610,11 +610,7 @@ TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
     bool seen = conn->waitUntil(
         [&] {
             bool renamed = false;
-            requests = requestsOf([&] {
-                auto list = server.copyWindowList(windowListOnScreenOnly, 0);
-                for (const auto& r : list.value_or(std::vector<WindowRecord>{}))
-                    if (r.number == std::int64_t(b.window)) renamed = r.name == QStringLiteral("renamed");
-            });
+            requests = requestsOf([&] { renamed = recordOf(b.window, windowListOnScreenOnly, server).name == "renamed"; });
             return renamed;
         },
         patience);
@@ -661,10 +657,7 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopScansTakeTheLastListAgai
     const auto before = ChangeStamp::now();
     ASSERT_TRUE(xdotool({"set_window", "--name", "renamed", std::to_string(a.window)}));
     ASSERT_TRUE(pumpUntil([&] { return ChangeStamp::now() != before; }, patience));
-    QString title;
-    for (const auto& r : windowServer().copyWindowList(windowListOnScreenOnly, 0).value_or(std::vector<WindowRecord>{}))
-        if (r.number == std::int64_t(a.window)) title = r.name.value_or(QString());
-    EXPECT_EQ(title, QStringLiteral("renamed"));
+    EXPECT_EQ(recordOf(a.window).name.value_or(QString()), QStringLiteral("renamed"));
     service->scheduleScan();
     EXPECT_TRUE(pumpUntil(
         [&] {
@@ -682,8 +675,7 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopScansTakeTheLastListAgai
     QString titleSeen;
     const int token = windowServer().addChangeObserver([&] {
         ++calls;
-        for (const auto& r : windowServer().copyWindowList(windowListAll, 0).value_or(std::vector<WindowRecord>{}))
-            if (r.number == std::int64_t(a.window)) titleSeen = r.name.value_or(QString());
+        if (const auto r = recordOf(a.window, windowListAll); r.number) titleSeen = r.name.value_or(QString());
     });
     ASSERT_NE(token, 0);
     // Quiet once the manager is done with the new window: no calls.
@@ -824,19 +816,7 @@ TEST_F(X11LiveTest, GrabbedShortcutFiresAndATakenOneIsRefused) {
     // A combination another client holds is reported as taken.
     xcb_connection_t* other = xcb_connect(x11test::Session::shared().display().c_str(), nullptr);
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(other)).data;
-    auto* keyMap = xcb_get_keyboard_mapping_reply(
-        other, xcb_get_keyboard_mapping(other, xcb_get_setup(other)->min_keycode,
-                                        std::uint8_t(xcb_get_setup(other)->max_keycode - xcb_get_setup(other)->min_keycode + 1)),
-        nullptr);
-    ASSERT_TRUE(keyMap);
-    xcb_keycode_t space = 0;
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(keyMap);
-    for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(keyMap); ++i)
-        if (syms[i] == ' ') {
-            space = xcb_keycode_t(xcb_get_setup(other)->min_keycode + i / keyMap->keysyms_per_keycode);
-            break;
-        }
-    free(keyMap);
+    const xcb_keycode_t space = keycodeOf(other, ' ');
     ASSERT_NE(space, 0);
     xcb_grab_key(other, 1, screen->root, XCB_MOD_MASK_1, space, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));  // round trip

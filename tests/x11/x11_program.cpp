@@ -158,17 +158,7 @@ bool ProgramTest::holdsShortcut(const std::string& keys) {
         else throw std::invalid_argument("unknown key " + std::string(part));
     }
     xcb_connection_t* c = conn->xcb();
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    Reply<xcb_get_keyboard_mapping_reply_t> map(
-        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, std::uint8_t(count)), nullptr),
-        &std::free);
-    if (!map) return false;
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
-    xcb_keycode_t keycode = 0;
-    for (int k = 0; k < count && !keycode; ++k)
-        for (int col = 0; col < map->keysyms_per_keycode && !keycode; ++col)
-            if (syms[k * map->keysyms_per_keycode + col] == keysym) keycode = xcb_keycode_t(setup->min_keycode + k);
+    const xcb_keycode_t keycode = keycodeOf(c, keysym);
     if (!keycode) return false;
     // The server is the probe's alone while it grabs and lets go, so the
     // program's own grab never meets it.

@@ -330,6 +330,19 @@ void activateWindow(platform::x11::Connection& conn, xcb_window_t window) {
     conn.flush();
 }
 
+xcb_keycode_t keycodeOf(xcb_connection_t* c, std::uint32_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, std::uint8_t(count)),
+                                               nullptr);
+    xcb_keycode_t keycode = 0;
+    const xcb_keysym_t* syms = map ? xcb_get_keyboard_mapping_keysyms(map) : nullptr;
+    for (int i = 0; map && i < count * map->keysyms_per_keycode && !keycode; ++i)
+        if (syms[i] == keysym) keycode = xcb_keycode_t(setup->min_keycode + i / map->keysyms_per_keycode);
+    std::free(map);
+    return keycode;
+}
+
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds) {
     return conn.waitUntil(
         [&] {

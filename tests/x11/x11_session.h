@@ -203,6 +203,9 @@ bool isMaximised(platform::x11::Connection& conn, xcb_window_t window);
 // Asks the manager to activate the window, as a pager does.
 void activateWindow(platform::x11::Connection& conn, xcb_window_t window);
 
+// The first key code that types the keysym on the connection's keyboard; 0 when none does.
+xcb_keycode_t keycodeOf(xcb_connection_t* connection, std::uint32_t keysym);
+
 // Waits until the manager lists the window as a client.
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = patience);
 
