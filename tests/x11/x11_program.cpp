@@ -106,6 +106,27 @@ WindowInfo ProgramTest::settingsWindow() {
     return find([&](const WindowInfo& info) { return isSettings(info); });
 }
 
+void ProgramTest::pointAtBar(int x) {
+    xdotool({"mousemove", "--window", std::to_string(bar().window), std::to_string(x), "8"});
+}
+
+WindowInfo ProgramTest::openSettingsFromBar(bool active) {
+    auto opened = [&] {
+        const auto settings = settingsWindow();
+        return settings.exists && (!active || conn->activeWindow() == settings.window);
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        pointAtBar(700);
+        if (!repeatUntil([] { xdotool({"click", "3"}); }, [&] { return !popups().empty(); })) continue;
+        const QRect menu = popups().front();
+        xdotool({"mousemove", std::to_string(menu.x() + 40), std::to_string(menu.y() + 14)});
+        xdotool({"click", "1"});
+        if (conn->waitUntil([&] { return popups().empty() && opened(); }, patience / 3)) break;
+        xdotool({"key", "Escape"});
+    }
+    return opened() ? settingsWindow() : WindowInfo{};
+}
+
 std::vector<QRect> ProgramTest::popups() {
     std::vector<QRect> out;
     xcb_connection_t* c = conn->xcb();

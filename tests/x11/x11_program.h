@@ -74,6 +74,16 @@ protected:
     // The program's settings window, whichever pane it shows, and how it is told apart.
     bool isSettings(const platform::x11::WindowInfo& info);
     platform::x11::WindowInfo settingsWindow();
+    // The pointer over the bar, wherever the manager's own panel is (stock
+    // configurations bring one, often along the same edge and above ours:
+    // jwm's tray covers the lower 25 px).
+    void pointAtBar(int x);
+    // Opens the settings from the bar's context menu, clicking its first
+    // entry ("Settings…"): not every manager lets the menu have the
+    // keyboard. The window once shown and, with `active`, the active window.
+    // A press on a freshly shown bar may not reach it: each step waits for
+    // what it needs, and the whole is tried three times.
+    platform::x11::WindowInfo openSettingsFromBar(bool active = true);
     // A CARDINAL (or other 32-bit typed) property of the window, at most 16
     // values; empty when unset.
     std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom, xcb_atom_t type = XCB_ATOM_CARDINAL);

@@ -38,25 +38,6 @@ protected:
         }
         return opened;
     }
-    // Opens the settings from the bar's context menu, whose first entry is
-    // "Settings…"; the window's info once it is the active window. A press
-    // on a freshly shown bar may not reach it, and keys typed before the menu
-    // is up go elsewhere: each step waits for what it needs.
-    x11::WindowInfo openSettingsFromBar() {
-        auto active = [&] {
-            const auto settings = settingsWindow();
-            return settings.exists && conn->activeWindow() == settings.window;
-        };
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            xdotool({"mousemove", "700", std::to_string(barTop + barHeight / 2)});
-            if (!repeatUntil([] { xdotool({"click", "3"}); }, [&] { return !popups().empty(); })) continue;
-            xdotool({"key", "Down"});
-            xdotool({"key", "Return"});
-            if (conn->waitUntil([&] { return popups().empty() && active(); }, patience)) break;
-            xdotool({"key", "Escape"});
-        }
-        return active() ? settingsWindow() : x11::WindowInfo{};
-    }
     // Records a shortcut in the General pane: the focus goes from the sidebar
     // through the rows to the recorder, then the keys are pressed.
     void recordStartMenuShortcut(const std::string& keys) {

@@ -69,12 +69,6 @@ protected:
         const auto info = conn->windowInfo(w);
         return info.viewable && !info.hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN);
     }
-    // The pointer over the bar, wherever the manager's own panel is (stock
-    // configurations bring one, often along the same edge and above ours:
-    // jwm's tray covers the lower 25 px).
-    void pointAtBar(int x) {
-        xdotool({"mousemove", "--window", std::to_string(bar().window), std::to_string(x), "8"});
-    }
     // The listed bar, else a viewable one among the top-level windows and
     // the manager's frames' children: i3 and herbstluftwm list no dock.
     x11::WindowInfo bar() override {
@@ -96,22 +90,6 @@ protected:
         walk(conn->root(), 1, walk);
         return found;
     }
-    // "Settings…", the first entry of the bar's menu; the window once shown.
-    x11::WindowInfo openSettingsFromBar() {
-        auto settings = [&] { return settingsWindow(); };
-        for (int attempt = 0; attempt < 3 && !settings().exists; ++attempt) {
-            pointAtBar(700);
-            xdotool({"click", "3"});
-            if (!conn->waitUntil([&] { return !popups().empty(); }, patience / 3)) continue;
-            // Clicked, not keyed: not every manager lets the menu have the keyboard.
-            const QRect menu = popups().front();
-            xdotool({"mousemove", std::to_string(menu.x() + 40), std::to_string(menu.y() + 14)});
-            xdotool({"click", "1"});
-            conn->waitUntil([&] { return settings().exists; }, patience / 3);
-        }
-        return settings();
-    }
-
     void restore();
     void fullScreen();
     void settingsPlacement();
@@ -184,7 +162,7 @@ void ManagerTest::fullScreen() {
 // it at no less than its minimum size.
 void ManagerTest::settingsPlacement() {
     ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience));
-    const auto settings = openSettingsFromBar();
+    const auto settings = openSettingsFromBar(false);
     ASSERT_TRUE(settings.exists) << "\"Settings…\" opened no window";
     auto offCentre = [&] {
         const Rect f = conn->windowInfo(settings.window).frame();
