@@ -143,10 +143,7 @@ TEST(X11DockTest, TakeoverWritesThePreferencesAndSignalsNothing) {
     Child bystander;
     ASSERT_TRUE(bystander.start({dock.toStdString(), "30"}, x11test::Session::shared().display()));
     // Once it runs as Dock, the takeover can see it.
-    ASSERT_TRUE(pumpUntil([&] {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(bystander.pid()));
-        return comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "Dock";
-    }));
+    ASSERT_TRUE(pumpUntil([&] { return readFile(QStringLiteral("/proc/%1/comm").arg(bystander.pid())).trimmed() == "Dock"; }));
 
     auto log = installLive(dir.path());
     ASSERT_TRUE(log);

@@ -13,6 +13,7 @@
 #include "platform/x11/x11_connection.h"
 #include "x11_program.h"
 #include "x11_session.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using namespace x11test;
@@ -40,10 +41,8 @@ struct MixedMonitorDesktop : PrivateDesktop {
 double cpuNanoseconds(pid_t pid) {
     double total = 0;
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile f(tasks.filePath(task + QStringLiteral("/schedstat")));
-        if (f.open(QIODevice::ReadOnly)) total += f.readAll().split(' ').value(0).toDouble();
-    }
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        total += readFile(tasks.filePath(task + QStringLiteral("/schedstat"))).split(' ').value(0).toDouble();
     return total;
 }
 

@@ -137,10 +137,7 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
         // What the answers start has run; the helper may write what it saw.
         EXPECT_TRUE(x11test::pumpUntil([&] { return commands.runs() == c.runs; }, x11test::patience)) << "runs "
             << commands.runs().join(u',').toStdString();
-        {
-            QFile f(done);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        }
+        ASSERT_TRUE(writeFile(done, {}));
         ASSERT_TRUE(helper.waitForExit(x11test::patience));
         EXPECT_EQ(commands.runs(), c.runs);
         ASSERT_TRUE(QFile::exists(result)) << "the helper wrote nothing";
