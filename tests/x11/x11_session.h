@@ -131,16 +131,9 @@ public:
     ~ManagerSession();
     ManagerSession(const ManagerSession&) = delete;
     ManagerSession& operator=(const ManagerSession&) = delete;
-    bool ready() const { return skipReason.empty() && error.empty(); }
     std::string skipReason;
     std::string error;
 };
-// Skips the test (with the reason) when the manager is absent, fails it when
-// it did not start; use as the first line of a test body.
-#define QUORVEL_USE_WINDOW_MANAGER(session, name)                                 \
-    x11test::ManagerSession session(name);                                        \
-    if (!session.skipReason.empty()) GTEST_SKIP() << session.skipReason;          \
-    ASSERT_TRUE(session.error.empty()) << session.error
 
 // Processes Qt events (the main queue) until the predicate holds or the time runs out.
 bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = patience);
