@@ -855,8 +855,7 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     ASSERT_TRUE(writeFile(failing.filePath(QStringLiteral("xdg-open")),
                           "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n", true));
 
-    const QByteArray savedPath = qgetenv("PATH"), savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    EnvironmentOverride noBus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
     struct Case {
         QByteArray path;
         bool revealed;
@@ -865,7 +864,7 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     for (const Case& c : {Case{bin.path().toUtf8(), true, false}, Case{"/nonexistent", false, false},
                           Case{failing.path().toUtf8() + ":/usr/bin:/bin", true, true}}) {
         SCOPED_TRACE(c.path.toStdString());
-        qputenv("PATH", c.path);
+        EnvironmentOverride path("PATH", c.path);
         QFile::remove(record);
         log->take();
         EXPECT_EQ(platform::workspace().revealInFileViewer(QStringLiteral("/usr/share/applications/debian-xterm.desktop")),
@@ -879,8 +878,6 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
         EXPECT_TRUE(pumpUntil([&] { return !readFile(record).isEmpty(); }, patience)) << "xdg-open never ran";
         EXPECT_EQ(readFile(record).trimmed(), QByteArray("file:///usr/share/applications"));
     }
-    qputenv("PATH", savedPath);
-    if (!savedBus.isNull()) qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(X11PanelChild, ShowPanel) {
 }
 
 TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
-    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+    auto conn = x11test::openSessionConnection();
     ASSERT_TRUE(conn);
     Child helper;
     ASSERT_TRUE(startSelf(helper, "X11PanelChild.ShowPanel", {std::string(childSwitch) + "=1"}));

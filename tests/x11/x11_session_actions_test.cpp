@@ -77,7 +77,7 @@ TEST(X11SessionActionsChild, Perform) {
 
 TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
     ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";
-    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+    auto conn = x11test::openSessionConnection();
     ASSERT_TRUE(conn);
     struct Case {
         const char* action;
