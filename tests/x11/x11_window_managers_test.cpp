@@ -148,7 +148,10 @@ void ManagerTest::fullScreen() {
     for (int round = 0; round < rounds; ++round) {
         setWindowState(*conn, t.window, true, e->_NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE, 1);
         // Within the full-screen poll, whether a state change or the poll notices it.
-        ASSERT_TRUE(conn->waitUntil([&] { return !bar().exists; }, patience)) << "round " << round << ": the bar stayed";
+        ASSERT_TRUE(conn->waitUntil([&] { return !bar().exists; }, patience))
+            << "round " << round << ": the bar stayed (window full screen: "
+            << conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_FULLSCREEN) << ", frame "
+            << conn->windowInfo(t.window).frame().width() << "x" << conn->windowInfo(t.window).frame().height() << ")";
         setWindowState(*conn, t.window, false, e->_NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE, 1);
         ASSERT_TRUE(conn->waitUntil([&] { return bar().exists; }, patience)) << "round " << round << ": no bar came back";
         EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience))
