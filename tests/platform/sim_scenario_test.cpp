@@ -14,6 +14,7 @@
 #include "platform/sim/scenario.h"
 #include "platform/sim/sim_window_server.h"
 #include "platform/sim/simulated_desktop.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using platform::sim::SimulatedDesktop;
@@ -22,12 +23,6 @@ namespace {
 
 QString sourcePath(const QString& relative) {
     return QStringLiteral(QUORVEL_TEST_SOURCE_DIR) + '/' + relative;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
 }
 
 std::shared_ptr<SimulatedDesktop> load(const QByteArray& json, QString* error) {

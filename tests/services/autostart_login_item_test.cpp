@@ -9,6 +9,7 @@
 #include "services/launch_at_login_service.h"
 #include "services_fixture.h"
 #include "support/test_files.h"
+#include "support/environment_override.h"
 
 using platform::LoginItemStatus;
 using platform::linux_backend::AutostartLoginItems;
@@ -162,13 +163,8 @@ TEST_F(AutostartTest, UnwritableFolderReportsFailureThroughTheService) {
 }
 
 TEST(AutostartFolderTest, SandboxedByQuorvelHome) {
-    const QByteArray saved = qgetenv("QUORVEL_HOME");
-    qputenv("QUORVEL_HOME", "/tmp/quorvel-test-home");
+    EnvironmentOverride home("QUORVEL_HOME", "/tmp/quorvel-test-home");
     EXPECT_EQ(AutostartLoginItems::defaultAutostartFolder(), QStringLiteral("/tmp/quorvel-test-home/autostart"));
-    if (saved.isEmpty())
-        qunsetenv("QUORVEL_HOME");
-    else
-        qputenv("QUORVEL_HOME", saved);
 }
 
 }  // namespace

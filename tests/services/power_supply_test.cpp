@@ -5,6 +5,7 @@
 #include "platform/linux/power_supply.h"
 #include "services/power_source_monitor.h"
 #include "services_fixture.h"
+#include "support/test_files.h"
 
 using platform::linux_backend::PowerSupplySources;
 using services::BatteryReading;
@@ -14,10 +15,7 @@ namespace {
 class PowerSupplyTest : public services_test::ServicesTest {
 protected:
     void write(const QString& supply, const char* attribute, const QByteArray& value) {
-        QDir().mkpath(root() + u'/' + supply);
-        QFile f(root() + u'/' + supply + u'/' + QLatin1String(attribute));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(value);
+        ASSERT_TRUE(writeFile(root() + u'/' + supply + u'/' + QLatin1String(attribute), value));
     }
     QString root() const { return dir.path() + QStringLiteral("/power_supply"); }
     std::optional<BatteryReading> reading() {

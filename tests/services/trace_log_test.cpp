@@ -9,6 +9,7 @@
 #include "services/trace_log.h"
 #include "support/recording_log.h"
 #include "support/test_files.h"
+#include "support/environment_override.h"
 
 using namespace platform;
 
@@ -19,19 +20,15 @@ struct Trace : ::testing::Test {
     QString path;
     std::shared_ptr<sim::ManualDispatcher> dispatcher;
     std::shared_ptr<RecordingLog> log;
-    std::optional<QByteArray> savedEnv;
+    EnvironmentOverride unset{"TBDBG", std::nullopt};  // the switch as each test sets it
 
     void SetUp() override {
-        if (qEnvironmentVariableIsSet("TBDBG")) savedEnv = qgetenv("TBDBG");
-        qunsetenv("TBDBG");
         path = dir.filePath(QStringLiteral("tbdbg.log"));
         TraceLog::setFilePath(path);
     }
     void TearDown() override {
         uninstall();
         TraceLog::setFilePath({});
-        if (savedEnv) qputenv("TBDBG", *savedEnv);
-        else qunsetenv("TBDBG");
     }
 
     // A fresh start of the program with these stored settings.

@@ -8,6 +8,7 @@
 
 #include "core/localization.h"
 #include "support/sim_fixture.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -25,9 +26,7 @@ std::set<QString> englishKeys() {
     std::set<QString> keys;
     QDir dir(QStringLiteral(QUORVEL_TEST_SOURCE_DIR "/src/settings"));
     for (const QString& name : dir.entryList({QStringLiteral("*.cpp")})) {
-        QFile f(dir.filePath(name));
-        if (!f.open(QIODevice::ReadOnly)) continue;
-        const QString text = QString::fromUtf8(f.readAll());
+        const QString text = QString::fromUtf8(readFile(dir.filePath(name)));
         for (const auto& re : patterns)
             for (auto it = re.globalMatch(text); it.hasNext();) keys.insert(it.next().captured(1));
     }

@@ -11,6 +11,7 @@
 #include "platform/sim/simulated_desktop.h"
 #include "startmenu/installed_app.h"
 #include "support/sim_fixture.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -43,12 +44,7 @@ protected:
         EXPECT_FALSE(path.isEmpty()) << relative.toStdString();
         return path;
     }
-    void file(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
+    void file(const QString& path, const QByteArray& bytes) { ASSERT_TRUE(writeFile(path, bytes)); }
     static QStringList paths(const std::vector<InstalledApp>& apps) {
         QStringList out;
         for (const auto& a : apps) out << a.path;

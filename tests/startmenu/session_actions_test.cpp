@@ -123,6 +123,17 @@ TEST_F(SessionActionsTest, EveryActionClosesTheMenuFirstThenAsksActsAndReportsFa
     auto eventFails = [](std::uint32_t id) { return [id](SimulatedDesktop& d) { d.setSessionEventResult(id, -1743); }; };
     const QString lockLoad = QStringLiteral("process.load ") + systemLockLibrary + QStringLiteral(" SACLockScreenImmediate");
     const QString sleepLaunch = QStringLiteral("process.launch /usr/bin/pmset sleepnow");
+    // The screen lock through the host's loader, with stand-in libraries built by the tests.
+    auto host = std::make_shared<linux_backend::PosixProcesses>();
+    auto viaLibrary = [host](QString library) {
+        return [host, library](SimulatedDesktop& d) {
+            auto services = d.services();
+            services.processes = host;
+            platform::install(services);
+            d.setScreenLockLibrary(library);
+        };
+    };
+    const QString unavailable = QStringLiteral("Quorvel: SACLockScreenImmediate unavailable");
 
     struct Row {
         const char* name;
@@ -136,8 +147,16 @@ TEST_F(SessionActionsTest, EveryActionClosesTheMenuFirstThenAsksActsAndReportsFa
     const Row rows[] = {
         {"lock locks, without asking", SessionAction::lock, {}, lockReturns0, {}, {"session.lock", lockLoad}, {}},
         {"lock without the function", SessionAction::lock, {}, noSetup, {lockFailed}, {"session.lock", lockLoad},
-         {"Quorvel: SACLockScreenImmediate unavailable"}},
+         {unavailable}},
         {"lock refused: alert only", SessionAction::lock, {}, lockReturns1, {lockFailed}, {"session.lock", lockLoad}, {}},
+        {"loaded lock returns 0", SessionAction::lock, {}, viaLibrary(SCREEN_LOCK_OK), {}, {"session.lock"}, {}},
+        {"loaded lock returns 1", SessionAction::lock, {}, viaLibrary(SCREEN_LOCK_FAILS), {lockFailed}, {"session.lock"}, {}},
+        {"loaded library without the function", SessionAction::lock, {}, viaLibrary(SCREEN_LOCK_NO_FUNCTION),
+         {lockFailed}, {"session.lock"}, {unavailable}},
+        {"missing library", SessionAction::lock, {}, viaLibrary("/nonexistent/login.framework/login"), {lockFailed},
+         {"session.lock"}, {unavailable}},
+        {"the system's library, absent here", SessionAction::lock, {}, viaLibrary(systemLockLibrary), {lockFailed},
+         {"session.lock"}, {unavailable}},
         {"sleep starts, without asking", SessionAction::sleep, {}, noSetup, {}, {"session.sleep", sleepLaunch}, {}},
         {"sleep cannot start", SessionAction::sleep, {},
          [](SimulatedDesktop& d) { d.setProcessOutcome(pmset, SimulatedDesktop::cannotStart("No such file or directory")); },
@@ -171,6 +190,18 @@ TEST_F(SessionActionsTest, EveryActionClosesTheMenuFirstThenAsksActsAndReportsFa
         EXPECT_EQ(ourLogLines(), row.log);
         expectActivatedForEachAlert();
     }
+
+    // The loaded library stays loaded after a lock: its call count lives on,
+    // and a second lock reaches the same library.
+    freshDesktop();
+    viaLibrary(SCREEN_LOCK_OK)(*sim);
+    perform(SessionAction::lock);
+    auto calls = host->loadFunction(QStringLiteral(SCREEN_LOCK_OK), QStringLiteral("screenLockCalls"));
+    ASSERT_TRUE(calls);
+    EXPECT_EQ(calls(), 1);
+    perform(SessionAction::lock);
+    EXPECT_EQ(calls(), 2);
+    EXPECT_TRUE(shown().empty());
 }
 
 TEST_F(SessionActionsTest, AlertsSpeakTheChosenLanguageWhileTheLogStaysEnglish) {
@@ -218,53 +249,6 @@ TEST(SessionActionValues, RawValuesNameEachCaseAndNothingElse) {
         EXPECT_FALSE(session_action::fromRawValue(QString::fromUtf8(other))) << other;
 }
 
-// The screen lock through the host's loader, with stand-in libraries built by
-// the tests.
-TEST_F(SessionActionsTest, LocksThroughALibraryLoadedAtRunTime) {
-    auto host = std::make_shared<linux_backend::PosixProcesses>();
-    struct Row {
-        const char* name;
-        QString library;
-        bool fails;
-        bool logged;
-    };
-    const Row rows[] = {
-        {"the function returns 0", QStringLiteral(SCREEN_LOCK_OK), false, false},
-        {"the function returns 1", QStringLiteral(SCREEN_LOCK_FAILS), true, false},
-        {"a library without the function", QStringLiteral(SCREEN_LOCK_NO_FUNCTION), true, true},
-        {"a missing library", QStringLiteral("/nonexistent/login.framework/login"), true, true},
-        {"the system's library, absent here", systemLockLibrary, true, true},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        freshDesktop();
-        auto services = sim->services();
-        services.processes = host;
-        platform::install(services);
-        sim->setScreenLockLibrary(row.library);
-        perform(SessionAction::lock);
-        expectClosedFirst();
-        EXPECT_EQ(shown(), row.fails ? std::vector<Shown>{lockFailed} : std::vector<Shown>{});
-        EXPECT_EQ(ourLogLines(), row.logged ? std::vector<QString>{"Quorvel: SACLockScreenImmediate unavailable"}
-                                            : std::vector<QString>{});
-    }
-
-    // The library stays loaded after a lock: its call count lives on, and a
-    // second lock reaches the same library.
-    freshDesktop();
-    auto services = sim->services();
-    services.processes = host;
-    platform::install(services);
-    sim->setScreenLockLibrary(QStringLiteral(SCREEN_LOCK_OK));
-    perform(SessionAction::lock);
-    auto calls = host->loadFunction(QStringLiteral(SCREEN_LOCK_OK), QStringLiteral("screenLockCalls"));
-    ASSERT_TRUE(calls);
-    EXPECT_EQ(calls(), 1);
-    perform(SessionAction::lock);
-    EXPECT_EQ(calls(), 2);
-    EXPECT_TRUE(shown().empty());
-}
-
 // The Linux session commands, run as stand-ins from a folder of their own,
 // on a desktop that is not a Mac: the texts say "computer" and a failure
 // says why in the command's own words.
@@ -298,7 +282,7 @@ protected:
     std::shared_ptr<CountingProcesses> launcher;
 };
 
-TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFails) {
+TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFailsOrCannotRun) {
     FakeCommands commands{"loginctl", "systemctl"};
     ASSERT_TRUE(commands.isValid());
     const QString folder = commands.folder();
@@ -361,13 +345,12 @@ TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFails) {
     sim->pump();
     EXPECT_EQ(commands.runs().size(), runs);
     EXPECT_EQ(shown(), std::vector<Shown>{confirmShutDownPC});
-}
 
-TEST_F(LinuxSessionActionsTest, CommandsThatCannotRunFailAtOnce) {
+    // Commands that cannot run fail at once.
     FakeCommands none{};  // a folder without loginctl or systemctl
     ASSERT_TRUE(none.isValid());
-    const QString folder = none.folder();
-    struct Row {
+    const QString absent = none.folder();
+    struct Unrunnable {
         const char* name;
         QString folder;
         bool lockerRuns;
@@ -375,23 +358,23 @@ TEST_F(LinuxSessionActionsTest, CommandsThatCannotRunFailAtOnce) {
         std::vector<Shown> alerts;
         QString log;  // empty: none
     };
-    const Row rows[] = {
-        {"no loginctl to lock with", folder, true, SessionAction::lock,
-         {failedBecause("Couldn't lock the screen", folder + "/loginctl lock-session could not be started: No such file or directory")},
+    const Unrunnable unrunnable[] = {
+        {"no loginctl to lock with", absent, true, SessionAction::lock,
+         {failedBecause("Couldn't lock the screen", absent + "/loginctl lock-session could not be started: No such file or directory")},
          "Quorvel: SACLockScreenImmediate unavailable"},
         // loginctl would answer success with nothing there to lock.
-        {"no screen locker running", folder, false, SessionAction::lock,
+        {"no screen locker running", absent, false, SessionAction::lock,
          {failedBecause("Couldn't lock the screen", "No screen locker is running.")},
          "Quorvel: SACLockScreenImmediate unavailable"},
-        {"no systemctl to sleep with", folder, true, SessionAction::sleep,
+        {"no systemctl to sleep with", absent, true, SessionAction::sleep,
          {failedBecause("Couldn't put your computer to sleep",
-                        folder + "/systemctl suspend could not be started: No such file or directory")},
-         "Quorvel: pmset sleepnow failed: " + folder + "/systemctl suspend could not be started: No such file or directory"},
+                        absent + "/systemctl suspend could not be started: No such file or directory")},
+         "Quorvel: pmset sleepnow failed: " + absent + "/systemctl suspend could not be started: No such file or directory"},
         {"session requests turned off", "", true, SessionAction::restart,
          {confirmRestartPC, failedBecause("Couldn't restart your computer", "session requests are turned off")},
          "Quorvel: loginwindow AE 1919251316 failed: session requests are turned off"},
     };
-    for (const auto& row : rows) {
+    for (const auto& row : unrunnable) {
         SCOPED_TRACE(row.name);
         freshDesktop();
         useCommands(row.folder, QStringLiteral("c7"), row.lockerRuns);
@@ -404,7 +387,7 @@ TEST_F(LinuxSessionActionsTest, CommandsThatCannotRunFailAtOnce) {
 
     // The same in Chinese: our own reasons are translated too.
     freshDesktop();
-    useCommands(folder, QStringLiteral("c7"), false);
+    useCommands(absent, QStringLiteral("c7"), false);
     platform::prefs::userDefaults().setString(settings::keys::appLanguage, QStringLiteral("simplifiedChinese"));
     perform(SessionAction::lock);
     ASSERT_EQ(shown().size(), 1u);

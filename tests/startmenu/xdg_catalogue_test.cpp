@@ -9,6 +9,7 @@
 #include "platform/desktop_entry.h"
 #include "platform/linux/xdg_application_folders.h"
 #include "startmenu/installed_app.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -24,10 +25,7 @@ protected:
     QString home() const { return dir.path() + "/home/applications"; }
     QString system() const { return dir.path() + "/usr/applications"; }
     QString write(const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        EXPECT_TRUE(writeFile(path, bytes));
         return path;
     }
     std::vector<InstalledApp> scan(XdgApplicationFolders& folders, const std::vector<InstalledApp>& known = {}) {

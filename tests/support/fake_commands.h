@@ -10,44 +10,36 @@
 #include <QTemporaryDir>
 #include <initializer_list>
 
+#include "support/test_files.h"
+
 class FakeCommands {
 public:
     explicit FakeCommands(std::initializer_list<const char*> names) {
         setExitStatus(0);
         for (const char* name : names) {
-            QFile script(dir_.filePath(QString::fromUtf8(name)));
-            if (!script.open(QIODevice::WriteOnly)) continue;
             const QString record = dir_.filePath(QStringLiteral("record"));
             const QString status = dir_.filePath(QStringLiteral("status"));
             const QString error = dir_.filePath(QStringLiteral("error"));
             // One write per run: stand-ins started together must not interleave their lines.
-            script.write(QStringLiteral("#!/bin/sh\n"
-                                        "line=\"${0##*/}\"; for a in \"$@\"; do line=\"$line $a\"; done\n"
-                                        "printf '%s\\n' \"$line\" >> '%1'\n"
-                                        "[ -s '%3' ] && cat '%3' >&2\n"
-                                        "exit \"$(cat '%2')\"\n")
-                             .arg(record, status, error)
-                             .toUtf8());
-            script.close();
-            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            writeFile(dir_.filePath(QString::fromUtf8(name)),
+                      QStringLiteral("#!/bin/sh\n"
+                                     "line=\"${0##*/}\"; for a in \"$@\"; do line=\"$line $a\"; done\n"
+                                     "printf '%s\\n' \"$line\" >> '%1'\n"
+                                     "[ -s '%3' ] && cat '%3' >&2\n"
+                                     "exit \"$(cat '%2')\"\n")
+                          .arg(record, status, error)
+                          .toUtf8(),
+                      true);
         }
     }
     bool isValid() const { return dir_.isValid(); }
     QString folder() const { return dir_.path(); }
-    void setExitStatus(int status) {
-        QFile f(dir_.filePath(QStringLiteral("status")));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(QByteArray::number(status));
-    }
+    void setExitStatus(int status) { writeFile(dir_.filePath(QStringLiteral("status")), QByteArray::number(status)); }
     // What each stand-in then writes to its standard error; empty: nothing.
-    void setErrorText(const QByteArray& text) {
-        QFile f(dir_.filePath(QStringLiteral("error")));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(text);
-    }
+    void setErrorText(const QByteArray& text) { writeFile(dir_.filePath(QStringLiteral("error")), text); }
     // "name arg1 arg2", one per run, oldest first.
     QStringList runs() const {
-        QFile f(dir_.filePath(QStringLiteral("record")));
-        if (!f.open(QIODevice::ReadOnly)) return {};
-        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        return QString::fromUtf8(readFile(dir_.filePath(QStringLiteral("record")))).split(u'\n', Qt::SkipEmptyParts);
     }
 
 private:

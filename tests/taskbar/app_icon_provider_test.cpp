@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "support/forwarding_workspace.h"
 #include "support/sim_fixture.h"
 #include "qt_print.h"
 #include "taskbar/app_icon_provider.h"
@@ -15,31 +16,15 @@ namespace {
 using platform::sim::AppSpec;
 
 // Forwards to the simulated workspace and counts the look-ups the provider makes.
-class CountingWorkspace : public platform::Workspace {
+class CountingWorkspace : public ForwardingWorkspace {
 public:
-    explicit CountingWorkspace(std::shared_ptr<platform::Workspace> inner) : inner_(std::move(inner)) {}
+    using ForwardingWorkspace::ForwardingWorkspace;
     int applicationQueries = 0, iconQueries = 0, fileIconQueries = 0, urlQueries = 0, nameQueries = 0;
 
-    std::vector<platform::RunningApplication> runningApplications() override { return inner_->runningApplications(); }
     std::optional<platform::RunningApplication> application(std::int32_t pid) override {
         ++applicationQueries;
         return inner_->application(pid);
     }
-    std::optional<platform::RunningApplication> frontmostApplication() override {
-        return inner_->frontmostApplication();
-    }
-    std::int32_t ownProcessID() override { return inner_->ownProcessID(); }
-    bool isProcessAlive(std::int32_t pid) override { return inner_->isProcessAlive(pid); }
-    bool activate(std::int32_t pid, bool all) override { return inner_->activate(pid, all); }
-    bool hide(std::int32_t pid) override { return inner_->hide(pid); }
-    bool unhide(std::int32_t pid) override { return inner_->unhide(pid); }
-    bool terminate(std::int32_t pid) override { return inner_->terminate(pid); }
-    bool forceTerminate(std::int32_t pid) override { return inner_->forceTerminate(pid); }
-    void openApplication(const QString& path, std::function<void(platform::OpenResult)> done) override {
-        inner_->openApplication(path, std::move(done));
-    }
-    bool openURL(const QString& url) override { return inner_->openURL(url); }
-    bool revealInFileViewer(const QString& path) override { return inner_->revealInFileViewer(path); }
     std::optional<QString> urlForApplication(const QString& bundleID) override {
         ++urlQueries;
         return inner_->urlForApplication(bundleID);
@@ -67,11 +52,6 @@ public:
         ++nameQueries;
         return inner_->displayName(path);
     }
-    int addObserver(Callback cb) override { return inner_->addObserver(std::move(cb)); }
-    void removeObserver(int token) override { inner_->removeObserver(token); }
-
-private:
-    std::shared_ptr<platform::Workspace> inner_;
 };
 
 class AppIconProviderTest : public SimDesktopTest {

@@ -5,38 +5,24 @@
 #include <QImage>
 
 #include "bar_test_support.h"
-#include "support/sim_fixture.h"
 #include "taskbar/bar_view.h"
 #include "taskbar/pet/pet_drawing_view.h"
 #include "taskbar/pet/pet_overlay_anchor.h"
 #include "taskbar/pet/pet_start_button.h"
 #include "taskbar/pet/start_icon_store.h"
 #include "taskbar/start_button.h"
-#include "windows/pin_store.h"
-#include "windows/running_apps_store.h"
-#include "windows/window_service.h"
 
 namespace {
 
-class PetStartButtonTest : public SimDesktopTest {
+class PetStartButtonTest : public BarTest {
 protected:
     void SetUp() override {
-        SimDesktopTest::SetUp();
-        StartMenuPort::setCurrent(&startMenu);
-        StartIconStore::resetShared();
+        BarTest::SetUp();
         StartButton::setPetViewFactory(makeStartButtonPetView);
-        store = std::make_unique<RunningAppsStore>();
-        pins = std::make_unique<PinStore>();
-        service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
     }
     void TearDown() override {
         bars.clear();
-        StartMenuPort::setCurrent(nullptr);
-        StartIconStore::resetShared();
-        service.reset();
-        pins.reset();
-        store.reset();
-        SimDesktopTest::TearDown();
+        BarTest::TearDown();
     }
     BarView& makeBar(platform::DisplayID id) {
         bars.push_back(std::make_unique<BarView>(store.get(), service, pins.get(), StartIconStore::shared(),
@@ -62,10 +48,6 @@ protected:
         return count;
     }
 
-    std::unique_ptr<RunningAppsStore> store;
-    std::unique_ptr<PinStore> pins;
-    std::shared_ptr<WindowService> service;
-    FakeStartMenu startMenu;
     std::vector<std::unique_ptr<BarView>> bars;
 };
 

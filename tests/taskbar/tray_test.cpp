@@ -10,6 +10,7 @@
 #include "taskbar/clock_text.h"
 #include "taskbar/tray_view.h"
 #include "qt_print.h"
+#include "support/environment_override.h"
 
 namespace {
 
@@ -196,8 +197,7 @@ namespace {
 
 // The system's zone is read at every minute, not fixed when the bar is built.
 TEST_F(TrayViewTest, FollowsAChangeOfTheSystemTimeZone) {
-    const QByteArray saved = qgetenv("TZ");
-    qputenv("TZ", "UTC");
+    EnvironmentOverride zone("TZ", "UTC");
     {
         TrayView tray;
         tray.setWallClock(wallClock(at(10, 41, 37)));
@@ -210,8 +210,6 @@ TEST_F(TrayViewTest, FollowsAChangeOfTheSystemTimeZone) {
         sim->advance(60.0);
         EXPECT_EQ(tray.layout().timeText, "10:43");
     }
-    if (saved.isNull()) qunsetenv("TZ");
-    else qputenv("TZ", saved);
 }
 
 }  // namespace

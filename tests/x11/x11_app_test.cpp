@@ -24,11 +24,6 @@ namespace {
 class X11AppTest : public ProgramTest {
 protected:
     Rect frameOf(xcb_window_t w) { return conn->windowInfo(w).frame(); }
-    void setState(xcb_window_t w, bool add, xcb_atom_t a, xcb_atom_t b = XCB_ATOM_NONE) {
-        conn->sendRootMessage(w, conn->ewmh()->_NET_WM_STATE, add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE, a,
-                              b, 2);
-        conn->flush();
-    }
 };
 
 TEST_F(X11AppTest, BarReservesItsStripKeepsWindowsOffItAndFollowsFullScreen) {
@@ -44,19 +39,13 @@ TEST_F(X11AppTest, BarReservesItsStripKeepsWindowsOffItAndFollowsFullScreen) {
     EXPECT_TRUE(conn->waitUntil([&] { return cardinals(b.window, e->_NET_WM_STRUT_PARTIAL) == partial; }, patience));
     EXPECT_EQ(cardinals(b.window, e->_NET_WM_STRUT), (std::vector<std::uint32_t>{0, 0, 0, reserved}));
     // The manager's work area ends at the bar's top edge.
-    EXPECT_TRUE(conn->waitUntil([&] {
-        auto area = cardinals(conn->root(), e->_NET_WORKAREA);
-        return area.size() >= 4 && area[1] + area[3] == std::uint32_t(barTop);
-    }, patience));
+    EXPECT_TRUE(conn->waitUntil([&] { return workAreaEndsAtBar(); }, patience));
 
     // A maximised window stops at the bar by itself (xterm takes whole rows,
     // so it may end a little above) and stays maximised: the bar has nothing
     // to reshape, so un-maximising still restores its size.
-    setState(t.window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
-    auto maximised = [&] {
-        auto info = conn->windowInfo(t.window);
-        return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
-    };
+    setWindowState(*conn, t.window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
+    auto maximised = [&] { return isMaximised(*conn, t.window); };
     EXPECT_TRUE(conn->waitUntil([&] {
         const Rect f = frameOf(t.window);
         return maximised() && f.maxY() <= barTop + 1 && f.maxY() > barTop - 14 && f.width() > x11test::Session::width - 10;
@@ -66,9 +55,9 @@ TEST_F(X11AppTest, BarReservesItsStripKeepsWindowsOffItAndFollowsFullScreen) {
     EXPECT_LE(frameOf(t.window).maxY(), barTop + 1);
 
     // A full-screen window hides the bar; leaving full screen shows it again.
-    setState(t.window, true, e->_NET_WM_STATE_FULLSCREEN);
+    setWindowState(*conn, t.window, true, e->_NET_WM_STATE_FULLSCREEN);
     EXPECT_TRUE(conn->waitUntil([&] { return !bar().exists; }, patience)) << "the bar stays over a full-screen window";
-    setState(t.window, false, e->_NET_WM_STATE_FULLSCREEN);
+    setWindowState(*conn, t.window, false, e->_NET_WM_STATE_FULLSCREEN);
     EXPECT_TRUE(conn->waitUntil([&] { return bar().exists; }, patience)) << "the bar does not come back";
 
     // A window that refuses to shrink, covering the display (at least 90% of

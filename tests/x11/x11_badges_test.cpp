@@ -50,10 +50,9 @@ TEST(X11LauncherEntryTest, UpdatesAndUris) {
         EXPECT_TRUE(x11::desktopIdFromAppUri(QString::fromLatin1(bad)).isEmpty()) << bad;
 }
 
-class X11BadgesTest : public ::testing::Test {
+class X11BadgesTest : public LiveBackendTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x11test::Session::shared().isRunning());
         ASSERT_TRUE(dir.isValid());
         // A private session bus.
         const QString socket = dir.filePath(QStringLiteral("bus"));
@@ -68,12 +67,10 @@ protected:
         ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("data/applications/quorvel-badge.desktop")),
                               "[Desktop Entry]\nType=Application\nName=Badged\nExec=true\nStartupWMClass=BadgeApp\n"));
         dataHome.emplace("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
-        ASSERT_EQ(installLiveBackend(dir.filePath(QStringLiteral("prefs"))), "");
-        conn = openSessionConnection();
-        ASSERT_TRUE(conn);
+        LiveBackendTest::SetUp();
     }
     void TearDown() override {
-        platform::uninstall();
+        LiveBackendTest::TearDown();
         QDBusConnection::disconnectFromBus(QStringLiteral("badge-sender"));
     }
 
@@ -102,11 +99,9 @@ protected:
         ASSERT_TRUE(sender.send(signal));
     }
 
-    QTemporaryDir dir;
     QString address;
     std::optional<EnvironmentOverride> busAddress, dataHome;
     Child bus;
-    std::shared_ptr<x11::Connection> conn;
 };
 
 TEST_F(X11BadgesTest, LauncherEntriesAndUrgentWindowsAreUnread) {
@@ -178,12 +173,9 @@ TEST_F(X11BadgesTest, LauncherEntriesAndUrgentWindowsAreUnread) {
     pinger.setUrgent(ping, false);
     EXPECT_TRUE(pumpUntil([&] { return !asks(); }));
     // The manager lets only a window without the focus ask for attention.
-    auto* e = conn->ewmh();
-    conn->sendRootMessage(mail, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
-    conn->flush();
+    activateWindow(*conn, mail);
     ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == mail; }, patience));
-    conn->sendRootMessage(ping, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_DEMANDS_ATTENTION, 0, 2);
-    conn->flush();
+    setWindowState(*conn, ping, true, conn->ewmh()->_NET_WM_STATE_DEMANDS_ATTENTION);
     EXPECT_TRUE(pumpUntil(asks));
     EXPECT_TRUE(unread().empty());
 }

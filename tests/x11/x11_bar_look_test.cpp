@@ -78,13 +78,8 @@ bool isOpaqueBackground(QRgb p) {
            (near(qRed(p), 50) && near(qGreen(p), 50) && near(qBlue(p), 50));
 }
 
-TEST(X11CompositorTest, FollowsTheManagerSelection) {
-    std::string error;
-    auto conn = openSessionConnection(&error);
-    ASSERT_TRUE(conn) << error;
-    QTemporaryDir prefs;
-    ASSERT_EQ(installLiveBackend(prefs.path()), "");
-    conn->setDispatcher(platform::installed().dispatcher);
+using X11CompositorTest = LiveBackendTest;
+TEST_F(X11CompositorTest, FollowsTheManagerSelection) {
     ASSERT_TRUE(platform::installedCompositor());
     EXPECT_FALSE(platform::compositingActive()) << "openbox alone composites nothing";
 
@@ -109,7 +104,6 @@ TEST(X11CompositorTest, FollowsTheManagerSelection) {
     EXPECT_TRUE(x11::X11Compositor(conn).isActive());
     running.stop();
     EXPECT_TRUE(pumpUntil([&] { return !platform::compositingActive(); }));
-    platform::uninstall();
 }
 
 // Without a compositor the bar is opaque, its menus open above it, and the

@@ -18,15 +18,8 @@ namespace names = platform::ax::names;
 
 namespace {
 
-class X11ClientsTest : public ::testing::Test {
+class X11ClientsTest : public LiveBackendTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(x11test::Session::shared().isRunning());
-        ASSERT_EQ(installLiveBackend(prefs.path()), "");
-        conn = openSessionConnection();
-        ASSERT_TRUE(conn);
-    }
-    void TearDown() override { platform::uninstall(); }
 
     std::optional<RunningApplication> appNamed(const QString& bundleID) {
         for (const auto& app : workspace().runningApplications())
@@ -45,9 +38,6 @@ protected:
             return std::find(list.begin(), list.end(), w) == list.end();
         }, patience);
     }
-
-    QTemporaryDir prefs;
-    std::shared_ptr<x11::Connection> conn;
 };
 
 TEST_F(X11ClientsTest, ClientsWithoutALocalProcessGetAnApplication) {
@@ -152,7 +142,6 @@ TEST_F(X11ClientsTest, OpeningARunningApplicationBringsItForward) {
     d.leaderIsSelf = true;
     const xcb_window_t distraction = clients.open(d, 700, 400);
     ASSERT_TRUE(waitForClient(*conn, distraction));
-    auto* e = conn->ewmh();
     for (std::size_t k = 0; k < std::size(cases); ++k) {
         const Case& c = cases[k];
         SCOPED_TRACE(c.name);
@@ -173,8 +162,7 @@ TEST_F(X11ClientsTest, OpeningARunningApplicationBringsItForward) {
             // Known to the backend's own connection too.
             ASSERT_TRUE(pumpUntil([&] { return workspace().application(conn->windowInfo(w).pid).has_value(); }));
         }
-        conn->sendRootMessage(distraction, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
-        conn->flush();
+        activateWindow(*conn, distraction);
         ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == distraction; }, patience));
         std::optional<OpenResult> result;
         workspace().openApplication(path, [&](OpenResult r) { result = r; });

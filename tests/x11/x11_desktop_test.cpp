@@ -77,7 +77,7 @@ TEST(X11AlertChild, OfferUnpin) {
 }
 
 TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
-    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+    auto conn = openSessionConnection();
     ASSERT_TRUE(conn);
     struct Case {
         const char* key;
@@ -90,17 +90,11 @@ TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
         const QString result = dir.filePath(QStringLiteral("result"));
         Child helper;
         ASSERT_TRUE(startSelf(helper, "X11AlertChild.OfferUnpin", {std::string(alertChildSwitch) + "=" + result.toStdString()}));
-        xcb_window_t dialog = XCB_WINDOW_NONE;
-        ASSERT_TRUE(conn->waitUntil([&] {
-            for (const auto& info : conn->windowInfos(conn->clientList()))
-                if (info.processID == helper.pid() && info.viewable) dialog = info.window;
-            return dialog != XCB_WINDOW_NONE;
-        }, patience)) << "no dialog appeared";
+        ASSERT_NE(waitForDialog(*conn, helper.pid()), XCB_WINDOW_NONE) << "no dialog appeared";
         // Nobody answered for the user: the helper is still waiting.
         EXPECT_TRUE(helper.running());
         EXPECT_FALSE(QFile::exists(result));
-        ASSERT_TRUE(xdotool({"windowactivate", "--sync", std::to_string(dialog)}));
-        ASSERT_TRUE(xdotool({"key", c.key}));
+        ASSERT_TRUE(answerDialog(*conn, helper.pid(), c.key));
         ASSERT_TRUE(helper.waitForExit(patience));
         const QStringList parts = QString::fromUtf8(readFile(result)).split(u'|');
         ASSERT_EQ(parts.size(), 4);
@@ -112,7 +106,7 @@ TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
 }
 
 TEST(X11AlertTest, BeepRingsTheXBellAndAnOffScreenAlertAnswersNobody) {
-    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+    auto conn = openSessionConnection();
     ASSERT_TRUE(conn);
     x11::DialogAlerts alerts(conn);
     // One request (the bell) between two no-ops; a few tries, in case the
@@ -143,10 +137,7 @@ TEST(X11DockTest, TakeoverWritesThePreferencesAndSignalsNothing) {
     Child bystander;
     ASSERT_TRUE(bystander.start({dock.toStdString(), "30"}, x11test::Session::shared().display()));
     // Once it runs as Dock, the takeover can see it.
-    ASSERT_TRUE(pumpUntil([&] {
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(bystander.pid()));
-        return comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "Dock";
-    }));
+    ASSERT_TRUE(pumpUntil([&] { return readFile(QStringLiteral("/proc/%1/comm").arg(bystander.pid())).trimmed() == "Dock"; }));
 
     auto log = installLive(dir.path());
     ASSERT_TRUE(log);

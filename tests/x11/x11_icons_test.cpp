@@ -25,10 +25,9 @@ std::vector<std::uint32_t> pixelIcon(std::uint32_t argb) { return {2, 2, argb, a
 
 QRgb centre(const QImage& img) { return img.pixel(img.width() / 2, img.height() / 2); }
 
-class X11IconsTest : public ::testing::Test {
+class X11IconsTest : public LiveBackendTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(x11test::Session::shared().isRunning());
         ASSERT_TRUE(dir.isValid());
         // A theme folder with an application icon that exists only as SVG,
         // and a desktop entry naming it.
@@ -41,12 +40,10 @@ protected:
         searchPaths = QIcon::themeSearchPaths();
         QIcon::setThemeSearchPaths(QStringList{dir.filePath(QStringLiteral("icons"))} + searchPaths);
         dataHome.emplace("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
-        ASSERT_EQ(installLiveBackend(dir.filePath(QStringLiteral("prefs"))), "");
-        conn = openSessionConnection();
-        ASSERT_TRUE(conn);
+        LiveBackendTest::SetUp();
     }
     void TearDown() override {
-        platform::uninstall();
+        LiveBackendTest::TearDown();
         QIcon::setThemeSearchPaths(searchPaths);
     }
     std::int32_t appOf(xcb_window_t w) {
@@ -58,10 +55,8 @@ protected:
         return pid;
     }
 
-    QTemporaryDir dir;
     QStringList searchPaths;
     std::optional<EnvironmentOverride> dataHome;
-    std::shared_ptr<x11::Connection> conn;
 };
 
 // (Openbox gives a window without an icon one of its own, so the last step,

@@ -37,20 +37,11 @@ namespace names = platform::ax::names;
 
 namespace {
 
-class X11LiveTest : public ::testing::Test {
+class X11LiveTest : public LiveBackendTest {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";
-        ASSERT_TRUE(prefsDir.isValid());
-        ASSERT_EQ(installLiveBackend(prefsDir.path()), "");
-        std::string error;
-        conn = openSessionConnection(&error);
-        ASSERT_TRUE(conn) << error;
-        conn->setDispatcher(platform::installed().dispatcher);
-    }
     void TearDown() override {
         terminals.clear();
-        platform::uninstall();
+        LiveBackendTest::TearDown();
     }
 
     // `cls` makes it an application of its own, apart from the other xterms.
@@ -82,9 +73,14 @@ protected:
         return t.value_or(T{});
     }
     x11::FrameExtents extents(xcb_window_t w) { return conn->windowInfo(w).decoration; }
+    // The window's record in the server's list; empty when it is not listed.
+    static WindowRecord recordOf(xcb_window_t w, unsigned options = windowListOnScreenOnly,
+                                 WindowServer& server = windowServer()) {
+        for (const auto& r : server.copyWindowList(options, 0).value_or(std::vector<WindowRecord>{}))
+            if (r.number == std::int64_t(w)) return r;
+        return {};
+    }
 
-    QTemporaryDir prefsDir;
-    std::shared_ptr<x11::Connection> conn;
     std::vector<std::unique_ptr<Terminal>> terminals;
 };
 
@@ -242,9 +238,7 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWriteAndMaximizeAsksTheManager) {
     Terminal& t = terminal("80x24+40+40");
     ax::Element w = windowOf(t);
     auto* e = conn->ewmh();
-    conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_MAXIMIZED_VERT,
-                          e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
-    conn->flush();
+    setWindowState(*conn, t.window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
     ASSERT_TRUE(conn->waitUntil([&] { return conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_MAXIMIZED_VERT); },
                                 patience));
     // Wait until the manager has settled the maximised frame (decoration included).
@@ -277,10 +271,7 @@ TEST_F(X11LiveTest, MaximisedWindowTakesAFrameWriteAndMaximizeAsksTheManager) {
     const Rect screen(0, 0, x11test::Session::width, x11test::Session::height);
     const std::vector<WindowLayoutCalculator::DisplayArea> areas{
         {screen, Rect(0, 0, x11test::Session::width, x11test::Session::height - 40)}};
-    auto maximised = [&] {
-        const auto info = conn->windowInfo(t.window);
-        return info.hasState(e->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(e->_NET_WM_STATE_MAXIMIZED_HORZ);
-    };
+    auto maximised = [&] { return isMaximised(*conn, t.window); };
     ASSERT_TRUE(WindowEnumerator::place(w, areas, WindowLayoutCalculator::Placement::maximize));
     EXPECT_TRUE(conn->waitUntil(maximised, patience)) << "the manager was never asked to maximise";
     EXPECT_TRUE(read<bool>(w, names::maximized));
@@ -355,14 +346,7 @@ TEST_F(X11LiveTest, WindowListIsFrontToBackWithLayersAndAlpha) {
     xcb_change_property(conn->xcb(), XCB_PROP_MODE_REPLACE, b.window, conn->atoms().windowOpacity, XCB_ATOM_CARDINAL,
                         32, 1, &half);
     conn->flush();
-    EXPECT_TRUE(conn->waitUntil(
-        [&] {
-            list = windowServer().copyWindowList(windowListOnScreenOnly, 0);
-            for (const auto& r : *list)
-                if (r.number == std::int64_t(b.window)) return std::abs(r.alpha.value_or(-1) - 0.5) < 0.01;
-            return false;
-        },
-        patience));
+    EXPECT_TRUE(conn->waitUntil([&] { return std::abs(recordOf(b.window).alpha.value_or(-1) - 0.5) < 0.01; }, patience));
 }
 
 TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
@@ -577,18 +561,14 @@ TEST_F(X11LiveTest, FullScreenChangesAreToldAsTheyHappen) {
     int token = workspace().addObserver([&](const QString& n, std::int32_t) {
         if (n == workspace_notifications::activeSpaceDidChange) ++spaces;
     });
-    auto* e = conn->ewmh();
-    auto setState = [&](std::uint32_t action, xcb_atom_t state) {
-        conn->sendRootMessage(t.window, e->_NET_WM_STATE, action, state, 0, 2);
-        conn->flush();
-    };
+    const xcb_atom_t fullScreen = conn->ewmh()->_NET_WM_STATE_FULLSCREEN;
     struct Step {
         const char* what;
         std::function<void()> act;
     } steps[] = {
-        {"enters full screen", [&] { setState(XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN); }},
-        {"leaves full screen", [&] { setState(XCB_EWMH_WM_STATE_REMOVE, e->_NET_WM_STATE_FULLSCREEN); }},
-        {"enters again", [&] { setState(XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN); }},
+        {"enters full screen", [&] { setWindowState(*conn, t.window, true, fullScreen); }},
+        {"leaves full screen", [&] { setWindowState(*conn, t.window, false, fullScreen); }},
+        {"enters again", [&] { setWindowState(*conn, t.window, true, fullScreen); }},
         {"closes in full screen", [&] { terminals.clear(); }},
     };
     for (const auto& step : steps) {
@@ -636,11 +616,7 @@ TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
     bool seen = conn->waitUntil(
         [&] {
             bool renamed = false;
-            requests = requestsOf([&] {
-                auto list = server.copyWindowList(windowListOnScreenOnly, 0);
-                for (const auto& r : list.value_or(std::vector<WindowRecord>{}))
-                    if (r.number == std::int64_t(b.window)) renamed = r.name == QStringLiteral("renamed");
-            });
+            requests = requestsOf([&] { renamed = recordOf(b.window, windowListOnScreenOnly, server).name == "renamed"; });
             return renamed;
         },
         patience);
@@ -687,10 +663,7 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopScansTakeTheLastListAgai
     const auto before = ChangeStamp::now();
     ASSERT_TRUE(xdotool({"set_window", "--name", "renamed", std::to_string(a.window)}));
     ASSERT_TRUE(pumpUntil([&] { return ChangeStamp::now() != before; }, patience));
-    QString title;
-    for (const auto& r : windowServer().copyWindowList(windowListOnScreenOnly, 0).value_or(std::vector<WindowRecord>{}))
-        if (r.number == std::int64_t(a.window)) title = r.name.value_or(QString());
-    EXPECT_EQ(title, QStringLiteral("renamed"));
+    EXPECT_EQ(recordOf(a.window).name.value_or(QString()), QStringLiteral("renamed"));
     service->scheduleScan();
     EXPECT_TRUE(pumpUntil(
         [&] {
@@ -708,8 +681,7 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopScansTakeTheLastListAgai
     QString titleSeen;
     const int token = windowServer().addChangeObserver([&] {
         ++calls;
-        for (const auto& r : windowServer().copyWindowList(windowListAll, 0).value_or(std::vector<WindowRecord>{}))
-            if (r.number == std::int64_t(a.window)) titleSeen = r.name.value_or(QString());
+        if (const auto r = recordOf(a.window, windowListAll); r.number) titleSeen = r.name.value_or(QString());
     });
     ASSERT_NE(token, 0);
     // Quiet once the manager is done with the new window: no calls.
@@ -850,19 +822,7 @@ TEST_F(X11LiveTest, GrabbedShortcutFiresAndATakenOneIsRefused) {
     // A combination another client holds is reported as taken.
     xcb_connection_t* other = xcb_connect(x11test::Session::shared().display().c_str(), nullptr);
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(other)).data;
-    auto* keyMap = xcb_get_keyboard_mapping_reply(
-        other, xcb_get_keyboard_mapping(other, xcb_get_setup(other)->min_keycode,
-                                        std::uint8_t(xcb_get_setup(other)->max_keycode - xcb_get_setup(other)->min_keycode + 1)),
-        nullptr);
-    ASSERT_TRUE(keyMap);
-    xcb_keycode_t space = 0;
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(keyMap);
-    for (int i = 0; i < xcb_get_keyboard_mapping_keysyms_length(keyMap); ++i)
-        if (syms[i] == ' ') {
-            space = xcb_keycode_t(xcb_get_setup(other)->min_keycode + i / keyMap->keysyms_per_keycode);
-            break;
-        }
-    free(keyMap);
+    const xcb_keycode_t space = keycodeOf(other, ' ');
     ASSERT_NE(space, 0);
     xcb_grab_key(other, 1, screen->root, XCB_MOD_MASK_1, space, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
     free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));  // round trip
@@ -891,7 +851,7 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     // What xdg-open says when it cannot open a folder reaches the log.
     auto log = std::make_shared<RecordingLog>();
     platform::uninstall();
-    ASSERT_EQ(installLiveBackend(prefsDir.path(), [&](platform::Services& s) { s.log = log; }), "");
+    ASSERT_EQ(installLiveBackend(prefs(), [&](platform::Services& s) { s.log = log; }), "");
     QTemporaryDir bin, failing;
     ASSERT_TRUE(bin.isValid() && failing.isValid());
     const QString record = bin.filePath(QStringLiteral("opened"));
@@ -901,8 +861,7 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     ASSERT_TRUE(writeFile(failing.filePath(QStringLiteral("xdg-open")),
                           "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n", true));
 
-    const QByteArray savedPath = qgetenv("PATH"), savedBus = qgetenv("DBUS_SESSION_BUS_ADDRESS");
-    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    EnvironmentOverride noBus("DBUS_SESSION_BUS_ADDRESS", std::nullopt);
     struct Case {
         QByteArray path;
         bool revealed;
@@ -911,7 +870,7 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
     for (const Case& c : {Case{bin.path().toUtf8(), true, false}, Case{"/nonexistent", false, false},
                           Case{failing.path().toUtf8() + ":/usr/bin:/bin", true, true}}) {
         SCOPED_TRACE(c.path.toStdString());
-        qputenv("PATH", c.path);
+        EnvironmentOverride path("PATH", c.path);
         QFile::remove(record);
         log->take();
         EXPECT_EQ(platform::workspace().revealInFileViewer(QStringLiteral("/usr/share/applications/debian-xterm.desktop")),
@@ -925,8 +884,6 @@ TEST_F(X11LiveTest, RevealOpensTheContainingFolderOrReportsThatNothingCan) {
         EXPECT_TRUE(pumpUntil([&] { return !readFile(record).isEmpty(); }, patience)) << "xdg-open never ran";
         EXPECT_EQ(readFile(record).trimmed(), QByteArray("file:///usr/share/applications"));
     }
-    qputenv("PATH", savedPath);
-    if (!savedBus.isNull()) qputenv("DBUS_SESSION_BUS_ADDRESS", savedBus);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/x11/x11_connection.h"
 #include "x11_program.h"
 #include "x11_session.h"
+#include "support/test_files.h"
 
 using namespace platform;
 using namespace x11test;
@@ -40,10 +41,8 @@ struct MixedMonitorDesktop : PrivateDesktop {
 double cpuNanoseconds(pid_t pid) {
     double total = 0;
     const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile f(tasks.filePath(task + QStringLiteral("/schedstat")));
-        if (f.open(QIODevice::ReadOnly)) total += f.readAll().split(' ').value(0).toDouble();
-    }
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        total += readFile(tasks.filePath(task + QStringLiteral("/schedstat"))).split(' ').value(0).toDouble();
     return total;
 }
 
@@ -65,10 +64,7 @@ bool twoBars(Connection& conn, pid_t pid) {
 std::unique_ptr<Terminal> maximisedTerminal(MixedMonitorDesktop& desktop, const std::string& geometry) {
     auto t = openTerminal(*desktop.conn, geometry, "quorvel-test", {}, desktop.display);
     auto* e = desktop.conn->ewmh();
-    if (t)
-        desktop.conn->sendRootMessage(t->window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD,
-                                      e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ, 2);
-    desktop.conn->flush();
+    if (t) setWindowState(*desktop.conn, t->window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
     return t;
 }
 

@@ -42,7 +42,7 @@ TEST(X11PanelChild, ShowPanel) {
 }
 
 TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
-    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+    auto conn = x11test::openSessionConnection();
     ASSERT_TRUE(conn);
     Child helper;
     ASSERT_TRUE(startSelf(helper, "X11PanelChild.ShowPanel", {std::string(childSwitch) + "=1"}));
@@ -72,8 +72,7 @@ TEST(X11PanelTest, OwnPanelsBecomeDocksOnAllDesktops) {
         auto s = conn->clientListStacking();
         return std::find(s.begin(), s.end(), w) - s.begin();
     };
-    conn->sendRootMessage(plain.window, e->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
-    conn->flush();
+    activateWindow(*conn, plain.window);
     ASSERT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == plain.window; }, patience));
     EXPECT_GT(stackingIndex(panel.window), stackingIndex(plain.window));
     helper.stop();

@@ -91,6 +91,42 @@ WindowInfo ProgramTest::bar() {
     return find([&](const WindowInfo& info) { return isBar(info); });
 }
 
+bool ProgramTest::workAreaEndsAtBar() {
+    const auto area = cardinals(conn->root(), conn->ewmh()->_NET_WORKAREA);
+    return area.size() >= 4 && area[1] + area[3] == std::uint32_t(barTop);
+}
+
+bool ProgramTest::isSettings(const WindowInfo& info) {
+    auto* e = conn->ewmh();
+    return (info.hasType(e->_NET_WM_WINDOW_TYPE_NORMAL) || info.hasType(e->_NET_WM_WINDOW_TYPE_DIALOG)) && !isBar(info) &&
+           info.title != QStringLiteral("Quorvel Start");
+}
+
+WindowInfo ProgramTest::settingsWindow() {
+    return find([&](const WindowInfo& info) { return isSettings(info); });
+}
+
+void ProgramTest::pointAtBar(int x) {
+    xdotool({"mousemove", "--window", std::to_string(bar().window), std::to_string(x), "8"});
+}
+
+WindowInfo ProgramTest::openSettingsFromBar(bool active) {
+    auto opened = [&] {
+        const auto settings = settingsWindow();
+        return settings.exists && (!active || conn->activeWindow() == settings.window);
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        pointAtBar(700);
+        if (!repeatUntil([] { xdotool({"click", "3"}); }, [&] { return !popups().empty(); })) continue;
+        const QRect menu = popups().front();
+        xdotool({"mousemove", std::to_string(menu.x() + 40), std::to_string(menu.y() + 14)});
+        xdotool({"click", "1"});
+        if (conn->waitUntil([&] { return popups().empty() && opened(); }, patience / 3)) break;
+        xdotool({"key", "Escape"});
+    }
+    return opened() ? settingsWindow() : WindowInfo{};
+}
+
 std::vector<QRect> ProgramTest::popups() {
     std::vector<QRect> out;
     xcb_connection_t* c = conn->xcb();
@@ -143,17 +179,7 @@ bool ProgramTest::holdsShortcut(const std::string& keys) {
         else throw std::invalid_argument("unknown key " + std::string(part));
     }
     xcb_connection_t* c = conn->xcb();
-    const xcb_setup_t* setup = xcb_get_setup(c);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    Reply<xcb_get_keyboard_mapping_reply_t> map(
-        xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, std::uint8_t(count)), nullptr),
-        &std::free);
-    if (!map) return false;
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map.get());
-    xcb_keycode_t keycode = 0;
-    for (int k = 0; k < count && !keycode; ++k)
-        for (int col = 0; col < map->keysyms_per_keycode && !keycode; ++col)
-            if (syms[k * map->keysyms_per_keycode + col] == keysym) keycode = xcb_keycode_t(setup->min_keycode + k);
+    const xcb_keycode_t keycode = keycodeOf(c, keysym);
     if (!keycode) return false;
     // The server is the probe's alone while it grabs and lets go, so the
     // program's own grab never meets it.
@@ -172,9 +198,9 @@ bool ProgramTest::waitForShortcut(const std::string& keys, bool held, double tim
     return conn->waitUntil([&] { return holdsShortcut(keys) == held; }, timeoutSeconds);
 }
 
-std::vector<std::uint32_t> ProgramTest::cardinals(xcb_window_t window, xcb_atom_t atom) {
+std::vector<std::uint32_t> ProgramTest::cardinals(xcb_window_t window, xcb_atom_t atom, xcb_atom_t type) {
     Reply<xcb_get_property_reply_t> r(
-        xcb_get_property_reply(conn->xcb(), xcb_get_property(conn->xcb(), 0, window, atom, XCB_ATOM_CARDINAL, 0, 16),
+        xcb_get_property_reply(conn->xcb(), xcb_get_property(conn->xcb(), 0, window, atom, type, 0, 16),
                                nullptr),
         &std::free);
     if (!r) return {};

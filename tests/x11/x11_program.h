@@ -52,7 +52,8 @@ protected:
     // false when there is none.
     platform::x11::WindowInfo find(const std::function<bool(const platform::x11::WindowInfo&)>& match);
     bool isBar(const platform::x11::WindowInfo& info);
-    platform::x11::WindowInfo bar();
+    // The bar among the clients (a fixture may look further).
+    virtual platform::x11::WindowInfo bar();
     // The program's mapped popups (override-redirect windows: menus), in
     // root coordinates; tool tips left out.
     std::vector<QRect> popups();
@@ -68,8 +69,24 @@ protected:
     // times, each waited on for a third of the patience: a press on a freshly
     // shown or focused window may not reach it yet.
     bool repeatUntil(const std::function<void()>& act, const std::function<bool()>& done, int tries = 3);
-    // A CARDINAL property of the window (at most 16 values); empty when unset.
-    std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom);
+    // Whether the manager's work area ends at the bar's top edge.
+    bool workAreaEndsAtBar();
+    // The program's settings window, whichever pane it shows, and how it is told apart.
+    bool isSettings(const platform::x11::WindowInfo& info);
+    platform::x11::WindowInfo settingsWindow();
+    // The pointer over the bar, wherever the manager's own panel is (stock
+    // configurations bring one, often along the same edge and above ours:
+    // jwm's tray covers the lower 25 px).
+    void pointAtBar(int x);
+    // Opens the settings from the bar's context menu, clicking its first
+    // entry ("Settings…"): not every manager lets the menu have the
+    // keyboard. The window once shown and, with `active`, the active window.
+    // A press on a freshly shown bar may not reach it: each step waits for
+    // what it needs, and the whole is tried three times.
+    platform::x11::WindowInfo openSettingsFromBar(bool active = true);
+    // A CARDINAL (or other 32-bit typed) property of the window, at most 16
+    // values; empty when unset.
+    std::vector<std::uint32_t> cardinals(xcb_window_t window, xcb_atom_t atom, xcb_atom_t type = XCB_ATOM_CARDINAL);
     // An xterm of the test's, ended with the test.
     // `cls`: a WM_CLASS class of its own, for an application apart from the other xterms.
     Terminal& terminal(const std::string& geometry, const std::string& title = "quorvel-test",

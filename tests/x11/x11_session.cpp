@@ -320,6 +320,36 @@ void pumpFor(double seconds) {
 
 pid_t Session::windowManagerPid() const { return windowManager_ ? windowManager_->pid() : -1; }
 
+void setWindowState(platform::x11::Connection& conn, xcb_window_t window, bool add, xcb_atom_t state, xcb_atom_t other,
+                    std::uint32_t source) {
+    conn.sendRootMessage(window, conn.ewmh()->_NET_WM_STATE, add ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE,
+                         state, other, source);
+    conn.flush();
+}
+
+bool isMaximised(platform::x11::Connection& conn, xcb_window_t window) {
+    const auto info = conn.windowInfo(window);
+    return info.hasState(conn.ewmh()->_NET_WM_STATE_MAXIMIZED_VERT) && info.hasState(conn.ewmh()->_NET_WM_STATE_MAXIMIZED_HORZ);
+}
+
+void activateWindow(platform::x11::Connection& conn, xcb_window_t window) {
+    conn.sendRootMessage(window, conn.ewmh()->_NET_ACTIVE_WINDOW, 2, XCB_CURRENT_TIME, 0);
+    conn.flush();
+}
+
+xcb_keycode_t keycodeOf(xcb_connection_t* c, std::uint32_t keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const int count = setup->max_keycode - setup->min_keycode + 1;
+    auto* map = xcb_get_keyboard_mapping_reply(c, xcb_get_keyboard_mapping(c, setup->min_keycode, std::uint8_t(count)),
+                                               nullptr);
+    xcb_keycode_t keycode = 0;
+    const xcb_keysym_t* syms = map ? xcb_get_keyboard_mapping_keysyms(map) : nullptr;
+    for (int i = 0; map && i < count * map->keysyms_per_keycode && !keycode; ++i)
+        if (syms[i] == keysym) keycode = xcb_keycode_t(setup->min_keycode + i / map->keysyms_per_keycode);
+    std::free(map);
+    return keycode;
+}
+
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds) {
     return conn.waitUntil(
         [&] {
@@ -479,6 +509,21 @@ std::string installLiveBackend(platform::x11::BackendOptions options,
     if (adjust) adjust(*services);
     platform::install(*services);
     return {};
+}
+
+void LiveBackendTest::SetUp() {
+    ASSERT_TRUE(Session::shared().isRunning()) << "no X session";
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(installLiveBackend(prefs()), "");
+    std::string error;
+    conn = openSessionConnection(&error);
+    ASSERT_TRUE(conn) << error;
+    conn->setDispatcher(platform::installed().dispatcher);
+}
+
+void LiveBackendTest::TearDown() {
+    conn.reset();
+    platform::uninstall();
 }
 
 std::shared_ptr<platform::x11::Connection> openSessionConnection(std::string* error) {

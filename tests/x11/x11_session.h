@@ -5,11 +5,13 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
 #include "platform/platform.h"
@@ -133,16 +135,9 @@ public:
     ~ManagerSession();
     ManagerSession(const ManagerSession&) = delete;
     ManagerSession& operator=(const ManagerSession&) = delete;
-    bool ready() const { return skipReason.empty() && error.empty(); }
     std::string skipReason;
     std::string error;
 };
-// Skips the test (with the reason) when the manager is absent, fails it when
-// it did not start; use as the first line of a test body.
-#define QUORVEL_USE_WINDOW_MANAGER(session, name)                                 \
-    x11test::ManagerSession session(name);                                        \
-    if (!session.skipReason.empty()) GTEST_SKIP() << session.skipReason;          \
-    ASSERT_TRUE(session.error.empty()) << session.error
 
 // Processes Qt events (the main queue) until the predicate holds or the time runs out.
 bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = patience);
@@ -196,6 +191,18 @@ bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string&
 // Dock ("Move to right edge"); a desktop without one ignores them.
 bool seedFirstRunAnswered(const QString& preferencesDirectory);
 
+// Asks the manager to add (or take away) one or two states of the window,
+// as a pager does (source 2) unless told another source; sent at once.
+void setWindowState(platform::x11::Connection& conn, xcb_window_t window, bool add, xcb_atom_t state,
+                    xcb_atom_t other = XCB_ATOM_NONE, std::uint32_t source = 2);
+// Maximised along both sides, as the manager marks it.
+bool isMaximised(platform::x11::Connection& conn, xcb_window_t window);
+// Asks the manager to activate the window, as a pager does.
+void activateWindow(platform::x11::Connection& conn, xcb_window_t window);
+
+// The first key code that types the keysym on the connection's keyboard; 0 when none does.
+xcb_keycode_t keycodeOf(xcb_connection_t* connection, std::uint32_t keysym);
+
 // Waits until the manager lists the window as a client.
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = patience);
 
@@ -212,5 +219,19 @@ std::string installLiveBackend(platform::x11::BackendOptions options,
 // A connection of the test's own to the shared session: null, with the
 // reason in `error`, when it cannot be opened.
 std::shared_ptr<platform::x11::Connection> openSessionConnection(std::string* error = nullptr);
+
+// A test of this process's live backend on the shared session, installed
+// with preferences in a folder of the test's own (`dir`, which a fixture may
+// fill before calling this SetUp), and a connection of the test's own whose
+// listeners are told on the main queue.
+class LiveBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    QString prefs() const { return dir.filePath(QStringLiteral("prefs")); }
+
+    QTemporaryDir dir;
+    std::shared_ptr<platform::x11::Connection> conn;
+};
 
 }  // namespace x11test

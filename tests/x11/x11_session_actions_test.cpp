@@ -77,7 +77,7 @@ TEST(X11SessionActionsChild, Perform) {
 
 TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
     ASSERT_TRUE(x11test::Session::shared().isRunning()) << "no X session";
-    auto conn = x11::Connection::open(QString::fromStdString(x11test::Session::shared().display()), nullptr);
+    auto conn = x11test::openSessionConnection();
     ASSERT_TRUE(conn);
     struct Case {
         const char* action;
@@ -137,10 +137,7 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
         // What the answers start has run; the helper may write what it saw.
         EXPECT_TRUE(x11test::pumpUntil([&] { return commands.runs() == c.runs; }, x11test::patience)) << "runs "
             << commands.runs().join(u',').toStdString();
-        {
-            QFile f(done);
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        }
+        ASSERT_TRUE(writeFile(done, {}));
         ASSERT_TRUE(helper.waitForExit(x11test::patience));
         EXPECT_EQ(commands.runs(), c.runs);
         ASSERT_TRUE(QFile::exists(result)) << "the helper wrote nothing";

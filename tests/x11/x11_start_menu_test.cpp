@@ -12,6 +12,7 @@
 
 #include "platform/x11/x11_connection.h"
 #include "platform/x11/x11_icons.h"
+#include "support/test_files.h"
 #include "taskbar/app_icon_provider.h"
 #include "x11_program.h"
 #include "x11_top_levels.h"
@@ -30,22 +31,16 @@ protected:
         writeSettings("<key>startMenuHotKeyCombo</key><string>49:6144</string>\n"
                       "<key>dockSetupCompleted</key><true/>\n"
                       "<key>launcherPinsSeeded</key><true/>");
-        QDir().mkpath(home.filePath("data/applications"));
         QDir().mkpath(home.filePath("share"));
-        write(home.filePath("data/applications/quorvel-fixture-term.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Fixture Terminal\n"
-              "Exec=xterm -T \"fixture terminal\" -geometry 40x8+300+120\n");
-        write(home.filePath("data/applications/quorvel-fixture-other.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Other Fixture\nExec=xterm -T other\n");
+        ASSERT_TRUE(writeFile(home.filePath("data/applications/quorvel-fixture-term.desktop"),
+                              "[Desktop Entry]\nType=Application\nName=Fixture Terminal\n"
+                              "Exec=xterm -T \"fixture terminal\" -geometry 40x8+300+120\n"));
+        ASSERT_TRUE(writeFile(home.filePath("data/applications/quorvel-fixture-other.desktop"),
+                              "[Desktop Entry]\nType=Application\nName=Other Fixture\nExec=xterm -T other\n"));
     }
     void TearDown() override {
         ProgramTest::TearDown();
         for (pid_t pid : launched) kill(pid, SIGKILL);
-    }
-    static void write(const QString& path, const char* text) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
     }
     bool launch() { return ProgramTest::launch({"XDG_DATA_DIRS=" + home.path().toStdString() + "/share"}); }
     // A viewable client of the process whose title contains the text.
@@ -60,16 +55,11 @@ protected:
             if (info.viewable && info.title == title) return info;
         return {};
     }
+    // A press that comes while a slow machine is still closing the last
+    // opening is taken by that closing: pressed again while the menu stays shut.
     bool openMenu() {
-        // A press that comes while a slow machine is still closing the last
-        // opening is taken by that closing: pressed again while the menu stays shut.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            xdotool({"key", "ctrl+alt+space"});
-            if (conn->waitUntil([&] { return menuPanel().exists && keyboardFocus(*conn) == menuPanel().window; },
-                                patience / 3))
-                return true;
-        }
-        return false;
+        return repeatUntil([] { xdotool({"key", "ctrl+alt+space"}); },
+                           [&] { return menuPanel().exists && keyboardFocus(*conn) == menuPanel().window; });
     }
 
     std::vector<pid_t> launched;
@@ -122,18 +112,12 @@ TEST_F(X11StartMenuTest, ShortcutTypingReturnEscapeAndADesktopPress) {
 // The menu's icons are found and decoded off the GUI thread: the theme's
 // file, by plain look-ups through the themes the GUI thread's loader uses.
 TEST(X11StartMenuIconsThreaded, ThemeIconFileFoundAndDecodedOffTheGuiThread) {
-    auto write = [](const QString& path, const char* text) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    };
     QTemporaryDir dir;
     const QString theme = dir.filePath("icons/hicolor");
-    ASSERT_TRUE(QDir().mkpath(theme + "/scalable/apps"));
-    write(theme + "/index.theme", "[Icon Theme]\nName=Hicolor\nDirectories=scalable/apps\n");
-    write(theme + "/scalable/apps/quorvel-threaded-red.svg",
-          "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
-          "<rect width='16' height='16' fill='#f00'/></svg>");
+    ASSERT_TRUE(writeFile(theme + "/index.theme", "[Icon Theme]\nName=Hicolor\nDirectories=scalable/apps\n"));
+    ASSERT_TRUE(writeFile(theme + "/scalable/apps/quorvel-threaded-red.svg",
+                          "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
+                          "<rect width='16' height='16' fill='#f00'/></svg>"));
     const QStringList searchPaths = QIcon::themeSearchPaths();
     QIcon::setThemeSearchPaths(QStringList{dir.filePath("icons")} + searchPaths);
     x11::prepareIconLookup();

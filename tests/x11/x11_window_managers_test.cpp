@@ -1,11 +1,8 @@
 // What depends on the window manager, checked under the managers where it
 // went wrong: each test runs a fresh X server with that manager in its stock
 // configuration (skipped, saying so, where the manager is not installed).
-#include <QTemporaryDir>
-#include <array>
 #include <cmath>
-#include <cstring>
-#include <functional>
+#include <ostream>
 #include <gtest/gtest.h>
 
 #include "platform/accessibility.h"
@@ -22,11 +19,31 @@ namespace names = platform::ax::names;
 
 namespace {
 
+// What is checked under a manager; each check names the managers where it went wrong.
+enum class Check { restore, fullScreen, settingsWindow, startMenu, dock };
+struct ManagerCase {
+    const char* manager;
+    Check check;
+    bool centred = false;    // settings window: centred with its frame
+    bool unclipped = false;  // settings window: floated at no less than its minimum size
+};
+const char* checkName(Check c) {
+    switch (c) {
+    case Check::restore: return "Restore";
+    case Check::fullScreen: return "FullScreen";
+    case Check::settingsWindow: return "SettingsWindow";
+    case Check::startMenu: return "StartMenu";
+    case Check::dock: return "Dock";
+    }
+    return "";
+}
+void PrintTo(const ManagerCase& c, std::ostream* os) { *os << checkName(c.check) << " under " << c.manager; }
+
 // The manager's session comes up before the fixture connects to it.
-class ManagerProgramTest : public ProgramTest, public ::testing::WithParamInterface<const char*> {
+class ManagerTest : public ProgramTest, public ::testing::WithParamInterface<ManagerCase> {
 protected:
     void SetUp() override {
-        session_ = std::make_unique<ManagerSession>(GetParam());
+        session_ = std::make_unique<ManagerSession>(GetParam().manager);
         if (!session_->skipReason.empty()) GTEST_SKIP() << session_->skipReason;
         ASSERT_TRUE(session_->error.empty()) << session_->error;
         ProgramTest::SetUp();
@@ -34,42 +51,28 @@ protected:
     void TearDown() override {
         ProgramTest::TearDown();
         conn.reset();
+        if (backendInstalled_) platform::uninstall();
         session_.reset();
     }
+    bool is(const char* manager) const { return std::string(GetParam().manager) == manager; }
 
-    // The twelve values of the bar's _NET_WM_STRUT_PARTIAL; zeros when unset.
-    std::array<std::uint32_t, 12> strut(xcb_window_t w) {
-        std::array<std::uint32_t, 12> v{};
-        auto* e = conn->ewmh();
-        auto* r = xcb_get_property_reply(
-            conn->xcb(), xcb_get_property(conn->xcb(), 0, w, e->_NET_WM_STRUT_PARTIAL, XCB_ATOM_CARDINAL, 0, 12),
-            nullptr);
-        if (r && xcb_get_property_value_length(r) == 48)
-            std::memcpy(v.data(), xcb_get_property_value(r), 48);
-        std::free(r);
-        return v;
+    // The bar's _NET_WM_STRUT_PARTIAL; twelve zeros when unset.
+    std::vector<std::uint32_t> strut() {
+        auto v = cardinals(bar().window, conn->ewmh()->_NET_WM_STRUT_PARTIAL);
+        return v.size() == 12 ? v : std::vector<std::uint32_t>(12, 0);
     }
     bool reservesTheBottom() {
-        const auto b = bar();
-        if (!b.exists) return false;
-        const auto v = strut(b.window);
-        return v[2] == 0 && v[3] == std::uint32_t(barHeight);
+        const auto v = strut();
+        return bar().exists && v[2] == 0 && v[3] == std::uint32_t(barHeight);
     }
-    bool isStartMenu(const x11::WindowInfo& i) { return i.title == QStringLiteral("Quorvel Start"); }
-    bool isSettings(const x11::WindowInfo& i) {
-        return !isBar(i) && !isStartMenu(i) &&
-               (i.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_NORMAL) || i.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DIALOG));
+    bool shown(xcb_window_t w) {
+        const auto info = conn->windowInfo(w);
+        return info.viewable && !info.hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN);
     }
-    // The pointer over the bar, wherever the manager's own panel is (stock
-    // configurations bring one, often along the same edge and above ours:
-    // jwm's tray covers the lower 25 px).
-    void pointAtBar(int x) {
-        xdotool({"mousemove", "--window", std::to_string(bar().window), std::to_string(x), "8"});
-    }
-    // A viewable window of the program among the top-level windows and the
-    // manager's frames' children, for what a manager keeps out of its client
-    // list: i3 and herbstluftwm list no dock.
-    x11::WindowInfo unlisted(const std::function<bool(const x11::WindowInfo&)>& match) {
+    // The listed bar, else a viewable one among the top-level windows and
+    // the manager's frames' children: i3 and herbstluftwm list no dock.
+    x11::WindowInfo bar() override {
+        if (auto listed = ProgramTest::bar(); listed.exists) return listed;
         x11::WindowInfo found;
         auto walk = [&](xcb_window_t parent, int depth, auto& self) -> void {
             auto* tree = xcb_query_tree_reply(conn->xcb(), xcb_query_tree(conn->xcb(), parent), nullptr);
@@ -77,7 +80,7 @@ protected:
             auto* children = xcb_query_tree_children(tree);
             for (int i = 0; i < xcb_query_tree_children_length(tree) && !found.exists; ++i) {
                 const auto info = conn->windowInfo(children[i]);
-                if (info.exists && info.viewable && app && info.processID == app->pid() && match(info))
+                if (info.exists && info.viewable && app && info.processID == app->pid() && isBar(info))
                     found = info;
                 else if (depth > 0)
                     self(children[i], depth - 1, self);
@@ -87,89 +90,34 @@ protected:
         walk(conn->root(), 1, walk);
         return found;
     }
-    x11::WindowInfo bar() {
-        if (auto listed = ProgramTest::bar(); listed.exists) return listed;
-        return unlisted([&](const x11::WindowInfo& i) { return isBar(i); });
-    }
-    // As the fixture's own start, but waiting for the bar wherever it is.
-    bool launch() {
-        if (app) app->stop();
-        app = std::make_unique<Child>();
-        const std::string h = home.path().toStdString();
-        if (!app->start({binary()}, x11test::Session::shared().display(), -1, -1,
-                        {"QT_QPA_PLATFORM=xcb", "QUORVEL_HOME=" + h, "XDG_CONFIG_HOME=" + h + "/config",
-                         "XDG_DATA_HOME=" + h + "/data", "XDG_RUNTIME_DIR=" + h, "QUORVEL_SESSION_COMMANDS="}))
-            return false;
-        return conn->waitUntil([&] { return bar().exists; }, patience);
-    }
-    // "Settings…", the first entry of the bar's menu; the window once shown.
-    x11::WindowInfo openSettingsFromBar() {
-        auto settings = [&] { return find([&](const x11::WindowInfo& i) { return isSettings(i); }); };
-        for (int attempt = 0; attempt < 3 && !settings().exists; ++attempt) {
-            pointAtBar(700);
-            xdotool({"click", "3"});
-            if (!conn->waitUntil([&] { return !popups().empty(); }, patience / 3)) continue;
-            // Clicked, not keyed: not every manager lets the menu have the keyboard.
-            const QRect menu = popups().front();
-            xdotool({"mousemove", std::to_string(menu.x() + 40), std::to_string(menu.y() + 14)});
-            xdotool({"click", "1"});
-            conn->waitUntil([&] { return settings().exists; }, patience / 3);
-        }
-        return settings();
-    }
-
-    std::unique_ptr<ManagerSession> session_;
-};
-
-// The live backend of this process on the manager's session.
-class ManagerLiveTest : public ::testing::TestWithParam<const char*> {
-protected:
-    void SetUp() override {
-        session_ = std::make_unique<ManagerSession>(GetParam());
-        if (!session_->skipReason.empty()) GTEST_SKIP() << session_->skipReason;
-        ASSERT_TRUE(session_->error.empty()) << session_->error;
-        ASSERT_TRUE(prefsDir.isValid());
-        ASSERT_EQ(installLiveBackend(prefsDir.path()), "");
-        backendInstalled_ = true;
-        std::string error;
-        conn = openSessionConnection(&error);
-        ASSERT_TRUE(conn) << error;
-        conn->setDispatcher(platform::installed().dispatcher);
-    }
-    void TearDown() override {
-        terminal.reset();
-        conn.reset();
-        if (backendInstalled_) platform::uninstall();
-        session_.reset();
-    }
-    bool shown(xcb_window_t w) {
-        const auto info = conn->windowInfo(w);
-        return info.viewable && !info.hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN);
-    }
+    void restore();
+    void fullScreen();
+    void settingsPlacement();
+    void startMenu();
+    void dock();
 
     std::unique_ptr<ManagerSession> session_;
     bool backendInstalled_ = false;
-    QTemporaryDir prefsDir;
-    std::shared_ptr<x11::Connection> conn;
-    std::unique_ptr<Terminal> terminal;
 };
 
 // A minimised window comes back within the write's own wait, and so do the
 // windows of an application shown again; some managers ignore a map request
-// for a minimised window, or let it spoil the activation after it.
-using RestoreTest = ManagerLiveTest;
-TEST_P(RestoreTest, MinimisedWindowAndHiddenApplicationComeBack) {
-    terminal = openTerminal(*conn, "80x24+200+200");
-    ASSERT_TRUE(terminal) << "xterm did not come up";
-    const xcb_window_t window = terminal->window;
-    const ax::Element w = x11::X11Accessibility(conn).windowElement(window, terminal->pid());
+// for a minimised window, or let it spoil the activation after it. Checked
+// through the live backend of this process.
+void ManagerTest::restore() {
+    ASSERT_EQ(installLiveBackend(home.path()), "");
+    backendInstalled_ = true;
+    conn->setDispatcher(platform::installed().dispatcher);
+    Terminal& terminal = this->terminal("80x24+200+200");
+    const xcb_window_t window = terminal.window;
+    const ax::Element w = x11::X11Accessibility(conn).windowElement(window, terminal.pid());
     ASSERT_EQ(ax::api().setAttribute(w, names::minimized, true), ax::Error::success);
     ASSERT_TRUE(conn->waitUntil([&] { return !shown(window); }, patience));
     EXPECT_EQ(ax::api().setAttribute(w, names::minimized, false), ax::Error::success)
-        << GetParam() << " did not restore the window while the write waited";
+        << "the manager did not restore the window while the write waited";
     EXPECT_TRUE(conn->waitUntil([&] { return shown(window); }, patience));
 
-    const std::int32_t pid = terminal->pid();
+    const std::int32_t pid = terminal.pid();
     // The backend's own view has the window back before it hides it again.
     ASSERT_TRUE(pumpUntil(
         [&] {
@@ -181,49 +129,43 @@ TEST_P(RestoreTest, MinimisedWindowAndHiddenApplicationComeBack) {
     ASSERT_TRUE(conn->waitUntil([&] { return !shown(window); }, patience));
     // The backend follows up an unanswered request on the main queue.
     ASSERT_TRUE(workspace().unhide(pid));
-    EXPECT_TRUE(pumpUntil([&] { return shown(window); }, patience)) << GetParam() << " kept the hidden window away";
+    EXPECT_TRUE(pumpUntil([&] { return shown(window); }, patience)) << "the manager kept the hidden window away";
     // Shown again before the manager has finished hiding it.
     ASSERT_TRUE(workspace().hide(pid));
     ASSERT_TRUE(workspace().unhide(pid));
-    EXPECT_TRUE(pumpUntil([&] { return shown(window); }, patience))
-        << GetParam() << " kept away a window shown again at once";
+    EXPECT_TRUE(pumpUntil([&] { return shown(window); }, patience)) << "the manager kept away a window shown again at once";
 }
-INSTANTIATE_TEST_SUITE_P(Managers, RestoreTest, ::testing::Values("mutter", "jwm", "fvwm"));
 
 // A window going full screen hides the bar and leaving it brings the bar
 // back, reserving the bottom again: KWin holds a shown bar's frame at the
 // top left for a moment, and a strip reserved from there stayed at the top.
-using FullScreenTest = ManagerProgramTest;
-TEST_P(FullScreenTest, BarLeavesForAFullScreenWindowAndComesBackAtTheBottom) {
-    ASSERT_TRUE(launch()) << "no bar appeared";
+void ManagerTest::fullScreen() {
     ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience));
     Terminal& t = terminal("80x24+100+100");
     auto* e = conn->ewmh();
     // KWin's transient position came in about half the exits; elsewhere one round shows it.
-    const std::string manager = GetParam();
-    const int rounds = manager == "kwin" || manager == "mutter" ? 4 : 1;
+    const int rounds = is("kwin") || is("mutter") ? 4 : 1;
     for (int round = 0; round < rounds; ++round) {
-        conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_ADD, e->_NET_WM_STATE_FULLSCREEN, 0, 1);
-        conn->flush();
+        setWindowState(*conn, t.window, true, e->_NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE, 1);
         // Within the full-screen poll, whether a state change or the poll notices it.
-        ASSERT_TRUE(conn->waitUntil([&] { return !bar().exists; }, patience)) << "round " << round << ": the bar stayed";
-        conn->sendRootMessage(t.window, e->_NET_WM_STATE, XCB_EWMH_WM_STATE_REMOVE, e->_NET_WM_STATE_FULLSCREEN, 0, 1);
-        conn->flush();
+        ASSERT_TRUE(conn->waitUntil([&] { return !bar().exists; }, patience))
+            << "round " << round << ": the bar stayed (window full screen: "
+            << conn->windowInfo(t.window).hasState(e->_NET_WM_STATE_FULLSCREEN) << ", frame "
+            << conn->windowInfo(t.window).frame().width() << "x" << conn->windowInfo(t.window).frame().height() << ")";
+        setWindowState(*conn, t.window, false, e->_NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE, 1);
         ASSERT_TRUE(conn->waitUntil([&] { return bar().exists; }, patience)) << "round " << round << ": no bar came back";
         EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience))
-            << "round " << round << ": the strut is not at the bottom (top " << strut(bar().window)[2] << ", bottom "
-            << strut(bar().window)[3] << ")";
+            << "round " << round << ": the strut is not at the bottom (top " << strut()[2] << ", bottom " << strut()[3]
+            << ")";
     }
 }
-INSTANTIATE_TEST_SUITE_P(Managers, FullScreenTest, ::testing::Values("mutter", "kwin", "fluxbox", "icewm", "jwm"));
 
 // The settings window is centred with the frame its manager gives it, also
-// when that frame is told only after the window is up.
-using SettingsCentringTest = ManagerProgramTest;
-TEST_P(SettingsCentringTest, SettingsWindowIsCentredWithItsFrame) {
-    ASSERT_TRUE(launch()) << "no bar appeared";
+// when that frame is told only after the window is up; tiling managers float
+// it at no less than its minimum size.
+void ManagerTest::settingsPlacement() {
     ASSERT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience));
-    const auto settings = openSettingsFromBar();
+    const auto settings = openSettingsFromBar(false);
     ASSERT_TRUE(settings.exists) << "\"Settings…\" opened no window";
     auto offCentre = [&] {
         const Rect f = conn->windowInfo(settings.window).frame();
@@ -232,29 +174,21 @@ TEST_P(SettingsCentringTest, SettingsWindowIsCentredWithItsFrame) {
         return std::max(std::abs(f.midX() - x11test::Session::width / 2.0),
                         std::min(std::abs(f.midY() - x11test::Session::height / 2.0), std::abs(f.midY() - barTop / 2.0)));
     };
-    EXPECT_TRUE(conn->waitUntil([&] { return offCentre() <= 2; }, patience)) << offCentre() << " px off centre";
-}
-INSTANTIATE_TEST_SUITE_P(Managers, SettingsCentringTest, ::testing::Values("jwm", "i3"));
-
-// Tiling managers float the settings window at no less than its minimum size.
-using TilingTest = ManagerProgramTest;
-TEST_P(TilingTest, SettingsWindowFloatsUnclipped) {
-    ASSERT_TRUE(launch()) << "no bar appeared";
-    const auto settings = openSettingsFromBar();
-    ASSERT_TRUE(settings.exists) << "\"Settings…\" opened no window";
+    if (GetParam().centred) {
+        EXPECT_TRUE(conn->waitUntil([&] { return offCentre() <= 2; }, patience)) << offCentre() << " px off centre";
+    }
     auto size = [&] { return conn->windowInfo(settings.window).clientArea.size; };
-    EXPECT_TRUE(conn->waitUntil([&] { return size().width >= 720 && size().height >= 470; }, patience))
-        << "tiled to " << size().width << "x" << size().height;
+    if (GetParam().unclipped) {
+        EXPECT_TRUE(conn->waitUntil([&] { return size().width >= 720 && size().height >= 470; }, patience))
+            << "tiled to " << size().width << "x" << size().height;
+    }
 }
-INSTANTIATE_TEST_SUITE_P(Managers, TilingTest, ::testing::Values("i3", "herbstluftwm"));
 
 // The start button's first click over another application's window opens
 // the menu above the button with the keyboard, and it stays open: a menu
 // the manager took first and let go of again handed that window the
 // activation (i3, herbstluftwm), or was left at the top-left (herbstluftwm).
-using StartMenuTest = ManagerProgramTest;
-TEST_P(StartMenuTest, FirstClickOpensTheMenuAboveTheButtonWithTheKeyboard) {
-    ASSERT_TRUE(launch()) << "no bar appeared";
+void ManagerTest::startMenu() {
     Terminal& t = terminal("80x24+100+100");
     ASSERT_TRUE(conn->waitUntil([&] { return keyboardFocus(*conn) == t.window; }, patience));
     // The button waits for the bar's first turns; a click is the person's first once it shows a menu.
@@ -271,43 +205,55 @@ TEST_P(StartMenuTest, FirstClickOpensTheMenuAboveTheButtonWithTheKeyboard) {
     EXPECT_TRUE(f.minX() < 40 && f.maxY() <= barTop + 1 && f.maxY() >= barTop - 40)
         << "start menu at " << f.minX() << "," << f.minY();
 }
-INSTANTIATE_TEST_SUITE_P(Managers, StartMenuTest, ::testing::Values("i3", "herbstluftwm", "jwm"));
 
 // A bar is a dock: no title bar, nothing it is transient for, its strip
 // at the bottom even under a manager that places dialogs itself, and its
 // whole frame on the display under a manager whose stock configuration
 // frames every dock (fvwm gives tint2 a title bar too).
-using DockTest = ManagerProgramTest;
-TEST_P(DockTest, BarIsAnUndecoratedDockReservingTheBottom) {
-    ASSERT_TRUE(launch()) << "no bar appeared";
-    const bool framesDocks = std::string(GetParam()) == "fvwm";
+void ManagerTest::dock() {
     auto undecorated = [&] {
         const auto b = bar();
-        const auto d = b.decoration;
         // A border is the manager's look; a title bar is not for a dock.
-        return b.exists && (framesDocks || (d.top < 4 && d.bottom < 4));
+        return b.exists && (is("fvwm") || (b.decoration.top < 4 && b.decoration.bottom < 4));
     };
-    EXPECT_TRUE(conn->waitUntil(undecorated, patience)) << "decoration top " << bar().decoration.top << ", at y "
-                                                   << bar().frame().minY();
-    auto onScreen = [&] {
-        const Rect f = bar().frame();
-        return f.minY() >= 0 && f.maxY() <= x11test::Session::height;
-    };
-    EXPECT_TRUE(conn->waitUntil(onScreen, patience)) << "frame from y " << bar().frame().minY() << " to "
-                                                << bar().frame().maxY();
-    EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience)) << "bottom strut "
-                                                                           << strut(bar().window)[3];
+    EXPECT_TRUE(conn->waitUntil(undecorated, patience))
+        << "decoration top " << bar().decoration.top << ", at y " << bar().frame().minY();
+    auto onScreen = [&] { return bar().frame().minY() >= 0 && bar().frame().maxY() <= x11test::Session::height; };
+    EXPECT_TRUE(conn->waitUntil(onScreen, patience))
+        << "frame from y " << bar().frame().minY() << " to " << bar().frame().maxY();
+    EXPECT_TRUE(conn->waitUntil([&] { return reservesTheBottom(); }, patience)) << "bottom strut " << strut()[3];
     // Qt marks the bar transient as it maps it; the hint goes right after.
-    auto notTransient = [&] {
-        auto* r = xcb_get_property_reply(
-            conn->xcb(), xcb_get_property(conn->xcb(), 0, bar().window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW, 0, 1),
-            nullptr);
-        const bool none = !r || xcb_get_property_value_length(r) == 0;
-        std::free(r);
-        return none;
-    };
-    EXPECT_TRUE(conn->waitUntil(notTransient, patience)) << "the bar is marked transient";
+    EXPECT_TRUE(conn->waitUntil(
+        [&] { return cardinals(bar().window, XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW).empty(); }, patience))
+        << "the bar is marked transient";
 }
-INSTANTIATE_TEST_SUITE_P(Managers, DockTest, ::testing::Values("awesome", "fvwm"));
+
+TEST_P(ManagerTest, Behaves) {
+    if (GetParam().check != Check::restore) {
+        ASSERT_TRUE(launch()) << "no bar appeared";
+    }
+    switch (GetParam().check) {
+    case Check::restore: return restore();
+    case Check::fullScreen: return fullScreen();
+    case Check::settingsWindow: return settingsPlacement();
+    case Check::startMenu: return startMenu();
+    case Check::dock: return dock();
+    }
+}
+
+const ManagerCase managerCases[] = {
+    {"mutter", Check::restore},         {"jwm", Check::restore},     {"fvwm", Check::restore},
+    {"mutter", Check::fullScreen},      {"kwin", Check::fullScreen}, {"fluxbox", Check::fullScreen},
+    {"icewm", Check::fullScreen},       {"jwm", Check::fullScreen},
+    {"jwm", Check::settingsWindow, true, false},
+    {"i3", Check::settingsWindow, true, true},
+    {"herbstluftwm", Check::settingsWindow, false, true},
+    {"i3", Check::startMenu},           {"herbstluftwm", Check::startMenu}, {"jwm", Check::startMenu},
+    {"awesome", Check::dock},           {"fvwm", Check::dock},
+};
+INSTANTIATE_TEST_SUITE_P(Managers, ManagerTest, ::testing::ValuesIn(managerCases),
+                         [](const ::testing::TestParamInfo<ManagerCase>& info) {
+                             return std::string(checkName(info.param.check)) + "_" + info.param.manager;
+                         });
 
 }  // namespace
