@@ -391,6 +391,30 @@ void X11Workspace::followRestore(const std::weak_ptr<Connection>& weak, std::set
         });
 }
 
+void X11Workspace::checkCameBack(std::int32_t pid, xcb_window_t window) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!comeBackChecks_.insert(window).second) return;
+    }
+    MainQueue::asyncAfter(comeBackSettleSeconds, [this, weak = std::weak_ptr<bool>(alive_), pid, window] {
+        if (weak.expired()) return;
+        {
+            std::lock_guard lock(mutex_);
+            comeBackChecks_.erase(window);
+            // Seen hidden since the hide: its return, if any, is told as such.
+            if (!hiddenApps_.count(pid) || windowHidden_[window]) return;
+        }
+        const WindowInfo info = conn_->windowInfo(window);
+        if (!info.exists || !info.viewable || info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN)) return;
+        {
+            std::lock_guard lock(mutex_);
+            if (!hiddenApps_.count(pid) || windowHidden_[window]) return;
+            minimisedByHide_.erase(pid);
+        }
+        setHidden(pid, false, true);
+    });
+}
+
 bool X11Workspace::terminate(std::int32_t pid) {
     if (pid == ::getpid()) return false;
     auto byPid = localClientsByPid(pid);
@@ -710,13 +734,15 @@ void X11Workspace::xEvent(const xcb_generic_event_t* event) {
     WindowInfo info = conn_->windowInfo(p->window);
     if (!info.exists) return;
     const bool hidden = info.hasState(e->_NET_WM_STATE_HIDDEN);
-    bool appHidden;
+    bool appHidden, actedOn = false;
     {
         std::lock_guard lock(mutex_);
         windowHidden_[p->window] = hidden;
         if (!hidden) restoring_.erase(p->window);
         appHidden = hiddenApps_.count(pid) > 0;
+        if (auto it = minimisedByHide_.find(pid); it != minimisedByHide_.end()) actedOn = it->second.count(p->window);
     }
+    if (!wasHidden && !hidden && appHidden && actedOn && info.viewable) checkCameBack(pid, p->window);
     // A window of a hidden application came back by other means: the
     // application is no longer hidden.
     if (wasHidden && !hidden && appHidden) {

@@ -102,6 +102,12 @@ private:
     static void followRestore(const std::weak_ptr<Connection>& conn, std::set<xcb_window_t> pending, int left,
                               bool mapped);
     void reopen(std::int32_t pid);
+    // A window the hide acted on read shown before it was seen hidden: a late
+    // report of an earlier change, a manager not there yet, or the window
+    // hidden and shown again by other means before its reports reached us.
+    // Which of them it was shows a moment later.
+    static constexpr double comeBackSettleSeconds = 1.5;
+    void checkCameBack(std::int32_t pid, xcb_window_t window);
 
     std::shared_ptr<Connection> conn_;
     std::shared_ptr<X11Accessibility> ax_;
@@ -122,6 +128,9 @@ private:
     std::map<std::int32_t, ProcessFacts> processFacts_;  // asked back by unhide, not yet shown
     std::int32_t lastActivePid_ = 0;
     std::atomic<std::uint64_t> hiddenChanges_{0};
+    std::set<xcb_window_t> comeBackChecks_;
+    // Gone with the workspace (on the main thread), so checks queued there drop.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace platform::x11
