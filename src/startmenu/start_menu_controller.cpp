@@ -76,7 +76,10 @@ void StartMenuController::resetShared() { sharedSlot().reset(); }
 StartMenuController::StartMenuController()
     : launcherPins_(std::make_unique<LauncherPinStore>(&platform::prefs::userDefaults())),
       launcherRecents_(std::make_unique<LauncherRecentsStore>(&platform::prefs::userDefaults())),
-      scanner_([](const std::vector<InstalledApp>& known) { return InstalledAppScanner::scan(known); }) {}
+      // The scans run one after another on one queue, so they share the last one unlocked.
+      scanner_([last = std::make_shared<InstalledAppScanner::LastScan>()](const std::vector<InstalledApp>& known) {
+          return InstalledAppScanner::scan(known, *last);
+      }) {}
 
 StartMenuController::~StartMenuController() {
     alive_.reset();
