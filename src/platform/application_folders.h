@@ -11,6 +11,7 @@
 // id the identifier.
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -43,6 +44,14 @@ public:
     // installed (web browser, file manager, terminal, text editor, in that
     // order); none where the program's own list of them applies.
     virtual std::optional<QStringList> everydayApplications() { return std::nullopt; }
+
+    // A mark of what a scan would find: asked before a scan, the same mark
+    // again later means nothing the scan looks at changed in between, so the
+    // list it found still holds. A change (or anything the backend cannot
+    // vouch for) gives a new mark, never given before in this process by any
+    // folders. None where the backend cannot tell: every scan lists the
+    // folders again.
+    virtual std::optional<std::uint64_t> contentsGeneration() { return std::nullopt; }
 };
 
 // Plain application bundles in real folders: an entry is an application when

@@ -72,6 +72,21 @@ std::vector<InstalledApp> scan(const std::vector<InstalledApp>& known) {
     return collect(folders.roots(), folders.extras(), known, folders);
 }
 
+std::vector<InstalledApp> scan(const std::vector<InstalledApp>& known, LastScan& last) {
+    return scan(known, last, platform::applicationFolders());
+}
+
+std::vector<InstalledApp> scan(const std::vector<InstalledApp>& known, LastScan& last,
+                               platform::ApplicationFolders& folders) {
+    // Asked before the folders are looked at: a change while they are
+    // scanned gives the next scan a new mark.
+    const std::optional<std::uint64_t> generation = folders.contentsGeneration();
+    if (generation && last.generation == generation) return last.apps;
+    last.generation = generation;
+    last.apps = collect(folders.roots(), folders.extras(), known, folders);
+    return last.apps;
+}
+
 std::vector<InstalledApp> collect(const QStringList& roots, const QStringList& extras,
                                   const std::vector<InstalledApp>& known) {
     return collect(roots, extras, known, platform::applicationFolders());

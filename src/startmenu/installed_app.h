@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -62,9 +63,21 @@ struct ScanState {
     platform::ApplicationFolders* folders = nullptr;
 };
 
+// What one scan found, and the folders' mark it started from.
+struct LastScan {
+    std::optional<std::uint64_t> generation;
+    std::vector<InstalledApp> apps;
+};
+
 // The entry point, called off the main thread: the installed backend's
 // application folders, with the previous result as the known list.
 std::vector<InstalledApp> scan(const std::vector<InstalledApp>& known);
+// The same, given the last scan of the same caller: while the folders' mark
+// is the one that scan started from, its list is handed back without looking
+// at the folders; otherwise they are scanned and `last` updated.
+std::vector<InstalledApp> scan(const std::vector<InstalledApp>& known, LastScan& last);
+std::vector<InstalledApp> scan(const std::vector<InstalledApp>& known, LastScan& last,
+                               platform::ApplicationFolders& folders);
 // The applications in the roots (one level of sub-folders) and the extras,
 // in discovery order. A known record with an identifier is reused without
 // reading its bundle again.

@@ -76,7 +76,10 @@ void StartMenuController::resetShared() { sharedSlot().reset(); }
 StartMenuController::StartMenuController()
     : launcherPins_(std::make_unique<LauncherPinStore>(&platform::prefs::userDefaults())),
       launcherRecents_(std::make_unique<LauncherRecentsStore>(&platform::prefs::userDefaults())),
-      scanner_([](const std::vector<InstalledApp>& known) { return InstalledAppScanner::scan(known); }) {}
+      // The scans run one after another on one queue, so they share the last one unlocked.
+      scanner_([last = std::make_shared<InstalledAppScanner::LastScan>()](const std::vector<InstalledApp>& known) {
+          return InstalledAppScanner::scan(known, *last);
+      }) {}
 
 StartMenuController::~StartMenuController() {
     alive_.reset();
@@ -112,8 +115,10 @@ void StartMenuController::loadAppsIfNeeded() {
     if (scanning_) return;
     scanning_ = true;
     std::weak_ptr<bool> weak = alive_;
-    // One copy of the known list travels with the scan, shared by its hops.
-    auto known = std::make_shared<const std::vector<InstalledApp>>(apps_);
+    // One copy of the known list travels with the scans, shared by their
+    // hops and by every scan until the list changes.
+    if (!knownForScan_) knownForScan_ = std::make_shared<const std::vector<InstalledApp>>(apps_);
+    auto known = knownForScan_;
     Scanner scanner = scanner_;
     // The desktop's own choice of applications is asked for (off the main
     // thread: it reads files) only while the pins still wait for their seed.
@@ -147,7 +152,10 @@ void StartMenuController::applyScannedApps(std::vector<InstalledApp> result) {
         return;
     }
     const bool same = result == apps_;
-    apps_ = std::move(result);
+    if (!same) {
+        apps_ = std::move(result);
+        knownForScan_.reset();
+    }
     if (!didLoadApps_) {
         didLoadApps_ = true;
         emit didLoadAppsChanged();

@@ -115,6 +115,9 @@ private:
     QPointer<StartMenuPanel> panel_;
     std::optional<platform::DisplayID> presentedScreenID_;
     std::vector<InstalledApp> apps_;
+    // What the scans are given as the known list: `apps_` as it was when the
+    // first of them since its last change started.
+    std::shared_ptr<const std::vector<InstalledApp>> knownForScan_;
     bool didLoadApps_ = false;
     bool scanning_ = false;
     // Decoding the rows' icons ahead of the first opening, a chunk a turn.

@@ -120,12 +120,19 @@ QSize StartButton::sizeHint() const {
 
 void StartButton::refresh() {
     const QSize hint = sizeHint();
-    if (size() != hint) {
+    const bool resized = size() != hint;
+    if (resized) {
         setFixedSize(hint);
         updateGeometry();
     }
     syncPetView();
-    emit faceChanged();
+    // Every opening and closing of the menu comes here; the bar lays itself
+    // out again only for what moves it.
+    const Face now = face();
+    if (resized || lastFace_ != now) {
+        lastFace_ = now;
+        emit faceChanged();
+    }
     update();
 }
 

@@ -67,6 +67,8 @@ public:
 
 signals:
     void petStateChanged(const StartButton::PetState& state);
+    // The kind of face or the button's size changed (not the menu opening or
+    // closing, which only repaints it).
     void faceChanged();
 
 protected:
@@ -90,6 +92,7 @@ private:
     bool pressed_ = false;
     QPointer<QWidget> petView_;
     std::optional<PetState> lastPetState_;
+    std::optional<Face> lastFace_;
 };
 
 Q_DECLARE_METATYPE(StartButton::PetState)

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <filesystem>
+#include <functional>
 
 #include "platform/desktop_entry.h"
 #include "platform/linux/xdg_application_folders.h"
@@ -20,6 +22,13 @@ QByteArray entry(const QByteArray& extra, const QByteArray& name = "App") {
     return "[Desktop Entry]\nType=Application\nName=" + name + "\nExec=prog %U\n" + extra;
 }
 
+QStringList describe(const std::vector<InstalledApp>& apps) {
+    QStringList out;
+    for (const auto& a : apps) out << a.bundleID.value_or("-") + u'=' + a.name;
+    out.sort();
+    return out;
+}
+
 class XdgCatalogueTest : public ::testing::Test {
 protected:
     QString home() const { return dir.path() + "/home/applications"; }
@@ -30,12 +39,6 @@ protected:
     }
     std::vector<InstalledApp> scan(XdgApplicationFolders& folders, const std::vector<InstalledApp>& known = {}) {
         return InstalledAppScanner::collect(folders.roots(), folders.extras(), known, folders);
-    }
-    static QStringList describe(const std::vector<InstalledApp>& apps) {
-        QStringList out;
-        for (const auto& a : apps) out << a.bundleID.value_or("-") + u'=' + a.name;
-        out.sort();
-        return out;
     }
     QTemporaryDir dir;
 };
@@ -121,6 +124,88 @@ TEST_F(XdgCatalogueTest, UnchangedRescanReadsNoEntry) {
     write(system() + "/app3.desktop", entry("NoDisplay=true\n"));
     EXPECT_EQ(scan(folders, first).size(), 19u);
     EXPECT_EQ(folders.filesRead(), reads + 1);
+}
+
+// Folders that count how often they are listed.
+class CountingFolders : public XdgApplicationFolders {
+public:
+    using XdgApplicationFolders::XdgApplicationFolders;
+    std::optional<QStringList> contentsOfDirectory(const QString& path) override {
+        ++listings;
+        return XdgApplicationFolders::contentsOfDirectory(path);
+    }
+    int listings = 0;
+};
+
+TEST(XdgWatchedScanTest, UnchangedFoldersAreNotListedAndChangesShowAtTheNextScan) {
+    struct Case {
+        const char* what;
+        std::function<void(const QString& home, const QString& system, const QString& outside)> change;
+        QStringList expected;  // empty: nothing changed, no listing either
+    };
+    auto put = [](const QString& path, const QByteArray& bytes) {
+        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    const QStringList before{"editor=Editor", "kde-konsole=Konsole", "linked=Linked"};
+    const Case cases[] = {
+        {"nothing", [](auto&&...) {}, {}},
+        {"an entry in a folder",
+         [&](const QString&, const QString& system, const QString&) { put(system + "/new.desktop", entry("", "New")); },
+         before + QStringList{"new=New"}},
+        {"an entry in a sub-folder",
+         [&](const QString&, const QString& system, const QString&) { put(system + "/kde/new.desktop", entry("", "New")); },
+         before + QStringList{"kde-new=New"}},
+        {"a sub-folder made after the scan",
+         [&](const QString&, const QString& system, const QString&) { put(system + "/gnome/new.desktop", entry("", "New")); },
+         before + QStringList{"gnome-new=New"}},
+        {"a folder made after the scan, its parent missing too",
+         [&](const QString& home, const QString&, const QString&) { put(home + "/mine.desktop", entry("", "Mine")); },
+         QStringList{"editor=Editor", "kde-konsole=Konsole", "linked=Linked", "mine=Mine"}},
+        {"an entry removed",
+         [](const QString&, const QString& system, const QString&) { QFile::remove(system + "/editor.desktop"); },
+         QStringList{"kde-konsole=Konsole", "linked=Linked"}},
+        {"an entry hidden",
+         [&](const QString&, const QString& system, const QString&) {
+             put(system + "/kde/konsole.desktop", entry("NoDisplay=true\n", "Konsole"));
+         },
+         QStringList{"editor=Editor", "linked=Linked"}},
+        {"a linked entry's file rewritten",
+         [&](const QString&, const QString&, const QString& outside) { put(outside, entry("NoDisplay=true\n")); },
+         QStringList{"editor=Editor", "kde-konsole=Konsole"}},
+        {"a linked entry's file replaced",
+         [&](const QString&, const QString&, const QString& outside) {
+             put(outside + ".new", entry("Hidden=true\n"));
+             std::filesystem::rename(QFile::encodeName(outside + ".new").toStdString(),
+                                     QFile::encodeName(outside).toStdString());
+         },
+         QStringList{"editor=Editor", "kde-konsole=Konsole"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString home = dir.path() + "/home/share/applications", system = dir.path() + "/usr/applications";
+        const QString outside = dir.path() + "/opt/linked.desktop";
+        put(system + "/editor.desktop", entry("", "Editor"));
+        put(system + "/kde/konsole.desktop", entry("", "Konsole"));
+        put(outside, entry("", "Linked"));
+        ASSERT_TRUE(QFile::link(outside, system + "/linked.desktop"));
+        CountingFolders folders({home, system}, "C", {});
+        InstalledAppScanner::LastScan last;
+        const auto first = InstalledAppScanner::scan({}, last, folders);
+        ASSERT_EQ(describe(first), before);
+        const int listings = folders.listings;
+        EXPECT_EQ(InstalledAppScanner::scan(first, last, folders), first);
+        EXPECT_EQ(folders.listings, listings) << "an unchanged folder listed again";
+        c.change(home, system, outside);
+        const auto next = InstalledAppScanner::scan(first, last, folders);
+        QStringList expected = c.expected.isEmpty() ? before : c.expected;
+        expected.sort();
+        EXPECT_EQ(describe(next), expected);
+        EXPECT_EQ(folders.listings > listings, !c.expected.isEmpty());
+    }
 }
 
 TEST(DesktopEntryExecTest, SplitsWithoutAShell) {

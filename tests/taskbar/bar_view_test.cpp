@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QSignalSpy>
 
 #include "taskbar/bar_style.h"
 #include "taskbar/bar_view.h"
@@ -110,6 +111,13 @@ TEST(BarKeyboardShortcut, KeyTable) {
 TEST_F(BarViewTest, StartButtonAndPaddingsWithAndWithoutPet) {
     auto view = makeView();
     StartButton* button = view->startButton();
+    // Opening and closing the menu repaints the button and moves nothing.
+    QSignalSpy faces(button, &StartButton::faceChanged);
+    sim->setPointer({100, 100});
+    startMenu.open();
+    ASSERT_TRUE(startMenu.presentedScreenID().has_value());
+    startMenu.close();
+    EXPECT_EQ(faces.count(), 0);
     EXPECT_EQ(button->geometry(), QRect(12, 8, 24, 28));
     EXPECT_EQ(view->taskStrip()->geometry().left(), 12 + 24 + 8);
     EXPECT_EQ(view->tray()->geometry().right() + 1, 1440 - 12);
@@ -123,6 +131,7 @@ TEST_F(BarViewTest, StartButtonAndPaddingsWithAndWithoutPet) {
     StartIconStore::shared().setPet(std::nullopt);
     EXPECT_EQ(button->geometry(), QRect(12, 8, 24, 28));
     EXPECT_EQ(button->face(), StartButton::Face::symbol);
+    EXPECT_EQ(faces.count(), 2);
 }
 
 TEST_F(BarViewTest, PetViewSitsCentredBehindTheButtonAndLearnsWhereTheMenuIs) {

@@ -27,6 +27,8 @@ XdgApplicationFolders::XdgApplicationFolders(QStringList applicationFolders, QSt
     // Paths are composed as text, so a trailing slash would give "//".
     for (QString& r : roots_)
         while (r.size() > 1 && r.endsWith(u'/')) r.chop(1);
+    // Set up at the first scan that asks, not here.
+    watch_ = std::make_unique<FolderChangeWatch>(roots_);
 }
 
 QStringList XdgApplicationFolders::defaultApplicationFolders() {

@@ -8,14 +8,18 @@
 // id an earlier folder already has is shadowed by that one and not listed.
 //
 // Entries are read once and kept while the file's size, modification time
-// and inode stay the same, so a rescan of unchanged folders reads no file.
+// and inode stay the same, so a rescan of unchanged folders reads no file;
+// the folders are watched (inotify), so that while nothing in them changed a
+// scan need not even list them.
 // Safe to use from any thread.
 #include <QHash>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "platform/application_folders.h"
 #include "platform/desktop_entry.h"
+#include "platform/linux/folder_change_watch.h"
 
 namespace platform::linux_backend {
 
@@ -40,6 +44,9 @@ public:
     // entry of the role's category (WebBrowser, FileManager,
     // TerminalEmulator, TextEditor). Roles with neither are left out.
     std::optional<QStringList> everydayApplications() override;
+    // Changes with any change in the folders or their sub-folders (one level
+    // down, as the scan goes); none while they cannot be watched.
+    std::optional<std::uint64_t> contentsGeneration() override { return watch_->generation(); }
 
     // How many entry files were read so far (each read parses one file).
     int filesRead() const;
@@ -69,6 +76,7 @@ private:
     mutable std::mutex mutex_;
     QHash<QString, Entry> cache_;
     int filesRead_ = 0;
+    std::unique_ptr<FolderChangeWatch> watch_;
 };
 
 }  // namespace platform::linux_backend
