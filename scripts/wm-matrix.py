@@ -102,8 +102,10 @@ class Session:
             wait(lambda: not any(w in notice for w in self.clients()), 5)
 
     def spawn(self, argv, env=None, **kw):
+        # A process group of its own, ended whole on close: what a wrapper
+        # such as dbus-run-session started (the bus) goes with it.
         return subprocess.Popen(argv, env=env or self.env, stdout=subprocess.DEVNULL,
-                                stderr=kw.pop("stderr", subprocess.DEVNULL), **kw)
+                                stderr=kw.pop("stderr", subprocess.DEVNULL), start_new_session=True, **kw)
 
     def atom(self, name):
         return self.d.intern_atom(name)
@@ -177,6 +179,10 @@ class Session:
                 c.wait(3)
             except subprocess.TimeoutExpired:
                 c.kill()
+            try:
+                os.killpg(c.pid, signal.SIGKILL)
+            except OSError:
+                pass
         try:
             self.d.close()
         except Exception:
