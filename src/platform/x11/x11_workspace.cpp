@@ -396,19 +396,26 @@ void X11Workspace::checkCameBack(std::int32_t pid, xcb_window_t window) {
         std::lock_guard lock(mutex_);
         if (!comeBackChecks_.insert(window).second) return;
     }
-    MainQueue::asyncAfter(comeBackSettleSeconds, [this, weak = std::weak_ptr<bool>(alive_), pid, window] {
+    // A hide or unhide meanwhile is the newer word on the application.
+    const std::uint64_t changes = hiddenChanges_.load(std::memory_order_acquire);
+    MainQueue::asyncAfter(comeBackSettleSeconds, [this, weak = std::weak_ptr<bool>(alive_), pid, window, changes] {
         if (weak.expired()) return;
+        // Seen hidden since the hide (or gone): its return, if any, is told as such.
+        auto stillInQuestion = [&] {
+            const auto seen = windowHidden_.find(window);
+            return hiddenApps_.count(pid) && seen != windowHidden_.end() && !seen->second &&
+                   hiddenChanges_.load(std::memory_order_acquire) == changes;
+        };
         {
             std::lock_guard lock(mutex_);
             comeBackChecks_.erase(window);
-            // Seen hidden since the hide: its return, if any, is told as such.
-            if (!hiddenApps_.count(pid) || windowHidden_[window]) return;
+            if (!stillInQuestion()) return;
         }
         const WindowInfo info = conn_->windowInfo(window);
         if (!info.exists || !info.viewable || info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN)) return;
         {
             std::lock_guard lock(mutex_);
-            if (!hiddenApps_.count(pid) || windowHidden_[window]) return;
+            if (!stillInQuestion()) return;
             minimisedByHide_.erase(pid);
         }
         setHidden(pid, false, true);
