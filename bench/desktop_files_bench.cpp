@@ -51,12 +51,24 @@ void BM_ClientEntryAmong2000(benchmark::State& state) {
 }
 BENCHMARK(BM_ClientEntryAmong2000)->Unit(benchmark::kMicrosecond);
 
-void BM_UnchangedXdgRescan2000(benchmark::State& state) {
-    QTemporaryDir dir;
-    const QString home = dir.path() + "/home-applications", system = dir.path() + "/applications";
+// The system folder of the scan benchmarks, with 2,000 entries.
+QString systemFolderOf2000(const QTemporaryDir& dir) {
+    const QString system = dir.path() + "/applications";
     QDir().mkpath(system);
     writeEntries(system, 2000);
-    platform::linux_backend::XdgApplicationFolders folders({home, system}, QStringLiteral("C"), {});
+    return system;
+}
+
+// That folder, and a user's folder that does not exist.
+struct XdgFixture {
+    QTemporaryDir dir;
+    platform::linux_backend::XdgApplicationFolders folders{
+        {dir.path() + "/home-applications", systemFolderOf2000(dir)}, QStringLiteral("C"), {}};
+};
+
+void BM_UnchangedXdgRescan2000(benchmark::State& state) {
+    XdgFixture fixture;
+    auto& folders = fixture.folders;
     const auto known = InstalledAppScanner::collect(folders.roots(), {}, {}, folders);
     if (known.size() != 2000) state.SkipWithError("fixture entries incomplete");
     for (auto _ : state) benchmark::DoNotOptimize(InstalledAppScanner::collect(folders.roots(), {}, known, folders));
@@ -64,11 +76,8 @@ void BM_UnchangedXdgRescan2000(benchmark::State& state) {
 BENCHMARK(BM_UnchangedXdgRescan2000)->Unit(benchmark::kMillisecond);
 
 void BM_UnchangedWatchedXdgScan2000(benchmark::State& state) {
-    QTemporaryDir dir;
-    const QString home = dir.path() + "/home-applications", system = dir.path() + "/applications";
-    QDir().mkpath(system);
-    writeEntries(system, 2000);
-    platform::linux_backend::XdgApplicationFolders folders({home, system}, QStringLiteral("C"), {});
+    XdgFixture fixture;
+    auto& folders = fixture.folders;
     InstalledAppScanner::LastScan last;
     const auto known = InstalledAppScanner::scan({}, last, folders);
     if (known.size() != 2000 || !last.generation) state.SkipWithError("fixture entries incomplete or unwatched");
