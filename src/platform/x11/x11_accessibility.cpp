@@ -525,8 +525,7 @@ bool X11Accessibility::restoreMinimized(xcb_window_t window, double wait) {
     // A manager known to answer activation is only slow (a busy machine).
     if (conn_->restoresByActivation()) return conn_->waitUntil(restored, wait);
     // A manager that only activates shown windows restores one it is asked
-    // to map (ICCCM); a map request for a window that is still mapped is no
-    // request at all, so this one waits for the unmap first.
+    // to map (ICCCM), once the window is unmapped.
     conn_->waitUntil(
         [&] {
             const WindowInfo now = conn_->windowInfo(window);
@@ -534,7 +533,7 @@ bool X11Accessibility::restoreMinimized(xcb_window_t window, double wait) {
         },
         std::min(wait, 0.5));
     if (restored()) return true;
-    xcb_map_window(conn_->xcb(), window);
+    conn_->askToRestore(conn_->windowInfo(window));
     conn_->flush();
     return conn_->waitUntil(restored, wait);
 }

@@ -702,6 +702,18 @@ std::vector<std::uint32_t> Connection::iconPixels(xcb_window_t window, int prefe
     return std::vector<std::uint32_t>(v.begin() + long(best) + 2, v.begin() + long(best) + 2 + long(bestW) * bestH);
 }
 
+bool Connection::askToRestore(const WindowInfo& info) {
+    // A map request for a window that is still mapped is no request at
+    // all, and one after an activation can spoil the activation (fvwm).
+    if (info.viewable || restoresByActivation()) {
+        constexpr std::uint32_t sourcePager = 2;
+        sendRootMessage(info.window, ewmh_._NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+        return false;
+    }
+    xcb_map_window(conn_, info.window);
+    return true;
+}
+
 void Connection::sendRootMessage(xcb_window_t window, xcb_atom_t type, std::uint32_t d0, std::uint32_t d1,
                                  std::uint32_t d2, std::uint32_t d3, std::uint32_t d4) {
     xcb_client_message_event_t ev{};

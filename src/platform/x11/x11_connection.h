@@ -135,6 +135,11 @@ public:
     // some managers (fvwm) stop answering activation after one.
     bool restoresByActivation() const { return restoresByActivation_.load(std::memory_order_relaxed); }
     void noteRestoredByActivation() { restoresByActivation_.store(true, std::memory_order_relaxed); }
+    // Asks the manager once more to restore a minimised window: by
+    // activation, or by a map request where only that can work (a manager
+    // not seen to restore on activation, and a window already unmapped).
+    // True when it was a map request. Not flushed.
+    bool askToRestore(const WindowInfo& info);
     // The host name, to tell local clients from remote ones.
     const QString& hostName() const { return hostName_; }
     // What names a window's application (the window's desktop entry, say);

@@ -377,13 +377,7 @@ void X11Workspace::followRestore(const std::weak_ptr<Connection>& weak, std::set
                     continue;
                 }
                 still.insert(info.window);
-                if (info.viewable || conn->restoresByActivation())
-                    conn->sendRootMessage(info.window, conn->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME,
-                                          0);
-                else {
-                    xcb_map_window(conn->xcb(), info.window);
-                    map = true;
-                }
+                if (conn->askToRestore(info)) map = true;
             }
             if (still.empty()) return;
             conn->flush();
