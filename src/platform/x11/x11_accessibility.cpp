@@ -23,7 +23,6 @@ namespace {
 constexpr std::uint32_t northWestGravity = 1;
 constexpr std::uint32_t moveResizeX = 1u << 8, moveResizeY = 1u << 9, moveResizeW = 1u << 10,
                         moveResizeH = 1u << 11;
-constexpr std::uint32_t sourcePager = 2;
 constexpr std::uint32_t iconicState = 3;
 
 // A client group (x11_client_groups.h) names no process: it lives through

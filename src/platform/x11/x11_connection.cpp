@@ -706,7 +706,6 @@ bool Connection::askToRestore(const WindowInfo& info) {
     // A map request for a window that is still mapped is no request at
     // all, and one after an activation can spoil the activation (fvwm).
     if (info.viewable || restoresByActivation()) {
-        constexpr std::uint32_t sourcePager = 2;
         sendRootMessage(info.window, ewmh_._NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
         return false;
     }

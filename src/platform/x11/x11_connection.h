@@ -49,6 +49,10 @@ Rect visibleFrame(const Rect& clientArea, const FrameExtents& decoration, const 
 // The client-area size that gives a visible frame of the given size.
 Size clientSizeFor(const Size& visibleSize, const FrameExtents& decoration, const FrameExtents& clientShadow);
 
+// The source a request to the window manager names: a pager, which the
+// manager obeys without second-guessing (EWMH).
+inline constexpr std::uint32_t sourcePager = 2;
+
 // What is known of one client window at one moment (a batch of reads).
 struct WindowInfo {
     xcb_window_t window = XCB_WINDOW_NONE;

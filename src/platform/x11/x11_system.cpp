@@ -29,7 +29,6 @@
 namespace platform::x11 {
 namespace {
 
-constexpr std::uint32_t sourcePager = 2;
 constexpr std::uint32_t allDesktops = 0xffffffffu;
 // Qt's own window-type property: the type it sets when it (re)applies flags.
 const char* const qtWindowTypeProperty = "_q_xcb_wm_window_type";

@@ -25,7 +25,6 @@ namespace wn = workspace_notifications;
 
 namespace {
 
-constexpr std::uint32_t sourcePager = 2;
 constexpr std::uint32_t iconicState = 3;
 
 QString executableOf(std::int32_t pid) {
