@@ -291,10 +291,4 @@ TEST(PropertyList, ADomainLosesOnlyTheKeyOfAValueThatCannotBeRead) {
     // Not a property list, or not a dictionary at the root: no domain at all.
     for (const QByteArray& doc : {QByteArray("garbage"), wrap("<array/>"), wrap("<dict><key>a</key></dict>")})
         EXPECT_FALSE(plist::parseDomain(doc).has_value()) << doc.toStdString();
-    // A document cut short still gives up its simple entries.
-    const QByteArray full = *plist::serialize(
-        QVariantMap{{QStringLiteral("DockIsManaging"), true}, {QStringLiteral("saved"), QByteArray("{\"a\":1}")},
-                    {QStringLiteral("zlist"), QVariantList{QStringLiteral("x")}}});
-    const QVariantMap salvaged = plist::salvageEntries(full.left(full.indexOf("<key>zlist")));
-    EXPECT_EQ(salvaged, (QVariantMap{{QStringLiteral("DockIsManaging"), true}, {QStringLiteral("saved"), QByteArray("{\"a\":1}")}}));
 }

@@ -157,10 +157,7 @@ TEST_F(SimServices, DemoProcessesLeaveTheDockRestartToTheSimulatedDesktop) {
         std::vector<QString> runs;
         ProcessResult run(const QString& executable, const QStringList& arguments) override {
             runs.push_back(executable + ' ' + arguments.join(' '));
-            ProcessResult done;
-            done.launched = true;
-            done.exitStatus = 0;
-            return done;
+            return {true, 0, 0, {}, {}};
         }
         ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited) override {
             return run(executable, arguments);

@@ -66,7 +66,6 @@ TEST(HotKeyComboTest, DisplayStrings) {
     const Case cases[] = {
         {49, 0x800, "⌥Space", "Alt+Space"},
         {2, 0x1000, "⌃D", "Ctrl+D"},
-        {49, 0x100, "⌘Space", "Super+Space"},
         {0, 6912, "⌃⌥⇧⌘A", "Ctrl+Alt+Shift+Super+A"},
         {0, 0x200 | 0x100, "⇧⌘A", "Shift+Super+A"},
         {49, 2049, "⌥Space", "Alt+Space"},
