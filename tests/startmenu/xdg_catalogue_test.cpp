@@ -2,11 +2,9 @@
 // the XDG applications folders; the same scan walks them.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <filesystem>
-#include <functional>
+#include <cstdio>
 
 #include "platform/desktop_entry.h"
 #include "platform/linux/xdg_application_folders.h"
@@ -138,73 +136,61 @@ public:
 };
 
 TEST(XdgWatchedScanTest, UnchangedFoldersAreNotListedAndChangesShowAtTheNextScan) {
+    // Each change, to a file under the test's folder: written, removed (no
+    // contents) or replaced by a rename.
     struct Case {
         const char* what;
-        std::function<void(const QString& home, const QString& system, const QString& outside)> change;
-        QStringList expected;  // empty: nothing changed, no listing either
-    };
-    auto put = [](const QString& path, const QByteArray& bytes) {
-        QDir().mkpath(path.left(path.lastIndexOf(u'/')));
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
+        const char* file;
+        QByteArray contents;
+        bool byRename;
+        QStringList expected;
     };
     const QStringList before{"editor=Editor", "kde-konsole=Konsole", "linked=Linked"};
     const Case cases[] = {
-        {"nothing", [](auto&&...) {}, {}},
-        {"an entry in a folder",
-         [&](const QString&, const QString& system, const QString&) { put(system + "/new.desktop", entry("", "New")); },
-         before + QStringList{"new=New"}},
-        {"an entry in a sub-folder",
-         [&](const QString&, const QString& system, const QString&) { put(system + "/kde/new.desktop", entry("", "New")); },
+        {"an entry in a folder", "usr/applications/new.desktop", entry("", "New"), false, before + QStringList{"new=New"}},
+        {"an entry in a sub-folder", "usr/applications/kde/new.desktop", entry("", "New"), false,
          before + QStringList{"kde-new=New"}},
-        {"a sub-folder made after the scan",
-         [&](const QString&, const QString& system, const QString&) { put(system + "/gnome/new.desktop", entry("", "New")); },
+        {"a sub-folder made after the scan", "usr/applications/gnome/new.desktop", entry("", "New"), false,
          before + QStringList{"gnome-new=New"}},
-        {"a folder made after the scan, its parent missing too",
-         [&](const QString& home, const QString&, const QString&) { put(home + "/mine.desktop", entry("", "Mine")); },
-         QStringList{"editor=Editor", "kde-konsole=Konsole", "linked=Linked", "mine=Mine"}},
-        {"an entry removed",
-         [](const QString&, const QString& system, const QString&) { QFile::remove(system + "/editor.desktop"); },
-         QStringList{"kde-konsole=Konsole", "linked=Linked"}},
-        {"an entry hidden",
-         [&](const QString&, const QString& system, const QString&) {
-             put(system + "/kde/konsole.desktop", entry("NoDisplay=true\n", "Konsole"));
-         },
-         QStringList{"editor=Editor", "linked=Linked"}},
-        {"a linked entry's file rewritten",
-         [&](const QString&, const QString&, const QString& outside) { put(outside, entry("NoDisplay=true\n")); },
-         QStringList{"editor=Editor", "kde-konsole=Konsole"}},
-        {"a linked entry's file replaced",
-         [&](const QString&, const QString&, const QString& outside) {
-             put(outside + ".new", entry("Hidden=true\n"));
-             std::filesystem::rename(QFile::encodeName(outside + ".new").toStdString(),
-                                     QFile::encodeName(outside).toStdString());
-         },
-         QStringList{"editor=Editor", "kde-konsole=Konsole"}},
+        {"a folder made after the scan, its parent missing too", "home/share/applications/mine.desktop",
+         entry("", "Mine"), false, before + QStringList{"mine=Mine"}},
+        {"an entry removed", "usr/applications/editor.desktop", {}, false, {"kde-konsole=Konsole", "linked=Linked"}},
+        {"an entry hidden", "usr/applications/kde/konsole.desktop", entry("NoDisplay=true\n", "Konsole"), false,
+         {"editor=Editor", "linked=Linked"}},
+        {"a linked entry's file rewritten", "opt/linked.desktop", entry("NoDisplay=true\n"), false,
+         {"editor=Editor", "kde-konsole=Konsole"}},
+        {"a linked entry's file replaced", "opt/linked.desktop", entry("Hidden=true\n"), true,
+         {"editor=Editor", "kde-konsole=Konsole"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QTemporaryDir dir;
-        const QString home = dir.path() + "/home/share/applications", system = dir.path() + "/usr/applications";
-        const QString outside = dir.path() + "/opt/linked.desktop";
-        put(system + "/editor.desktop", entry("", "Editor"));
-        put(system + "/kde/konsole.desktop", entry("", "Konsole"));
-        put(outside, entry("", "Linked"));
+        const QString system = dir.filePath("usr/applications"), outside = dir.filePath("opt/linked.desktop");
+        ASSERT_TRUE(writeFile(system + "/editor.desktop", entry("", "Editor")));
+        ASSERT_TRUE(writeFile(system + "/kde/konsole.desktop", entry("", "Konsole")));
+        ASSERT_TRUE(writeFile(outside, entry("", "Linked")));
         ASSERT_TRUE(QFile::link(outside, system + "/linked.desktop"));
-        CountingFolders folders({home, system}, "C", {});
+        CountingFolders folders({dir.filePath("home/share/applications"), system}, "C", {});
         InstalledAppScanner::LastScan last;
         const auto first = InstalledAppScanner::scan({}, last, folders);
         ASSERT_EQ(describe(first), before);
         const int listings = folders.listings;
         EXPECT_EQ(InstalledAppScanner::scan(first, last, folders), first);
         EXPECT_EQ(folders.listings, listings) << "an unchanged folder listed again";
-        c.change(home, system, outside);
-        const auto next = InstalledAppScanner::scan(first, last, folders);
-        QStringList expected = c.expected.isEmpty() ? before : c.expected;
+
+        const QString path = dir.filePath(c.file);
+        if (c.contents.isEmpty()) {
+            ASSERT_TRUE(QFile::remove(path));
+        } else if (!c.byRename) {
+            ASSERT_TRUE(writeFile(path, c.contents));
+        } else {
+            ASSERT_TRUE(writeFile(path + ".new", c.contents));
+            ASSERT_EQ(std::rename(QFile::encodeName(path + ".new").constData(), QFile::encodeName(path).constData()), 0);
+        }
+        QStringList expected = c.expected;
         expected.sort();
-        EXPECT_EQ(describe(next), expected);
-        EXPECT_EQ(folders.listings > listings, !c.expected.isEmpty());
+        EXPECT_EQ(describe(InstalledAppScanner::scan(first, last, folders)), expected);
+        EXPECT_GT(folders.listings, listings);
     }
 }
 

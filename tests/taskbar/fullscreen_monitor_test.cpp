@@ -292,11 +292,7 @@ TEST_F(FullscreenMonitorTest, ResultOfAnEarlierStartIsDropped) {
     EXPECT_EQ(reports[0], std::optional<platform::DisplayID>(7));
 }
 
-}  // namespace
-
 // ---- the three debounced observers under a steady stream of triggers ---------
-
-namespace {
 
 // One observer as the table drives it: a trigger, and how many answers
 // (scans, evaluations) it has given so far.
@@ -307,10 +303,9 @@ struct DebouncedObserver {
 };
 
 TEST(SteadyTriggers, EachDebouncedObserverStillAnswersEveryHalfSecond) {
-    using Make = std::function<DebouncedObserver(platform::sim::SimulatedDesktop&)>;
     struct Case {
         const char* name;
-        Make make;
+        std::function<DebouncedObserver(platform::sim::SimulatedDesktop&)> make;
     };
     const Case cases[] = {
         {"window service scan",
