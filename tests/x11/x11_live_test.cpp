@@ -40,6 +40,7 @@ namespace {
 class X11LiveTest : public LiveBackendTest {
 protected:
     void TearDown() override {
+        if (notesToken) workspace().removeObserver(notesToken);
         terminals.clear();
         LiveBackendTest::TearDown();
     }
@@ -81,7 +82,33 @@ protected:
         return {};
     }
 
+    // A window service as the task strip runs one, each snapshot handed on.
+    static std::shared_ptr<WindowService> startWindowService(WindowService::SnapshotCallback onSnapshot) {
+        auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
+        service->setOnSnapshot(std::move(onSnapshot));
+        service->start();
+        return service;
+    }
+    // Once the manager is done with new windows, `count` holds still.
+    template <typename Count>
+    static bool holdsStill(Count count) {
+        return pumpUntil([&] {
+            const auto before = count();
+            pumpFor(0.3);
+            return count() == before;
+        }, patience);
+    }
+    // The workspace's notifications from now on.
+    void recordNotifications() {
+        notesToken = workspace().addObserver([this](const QString& n, std::int32_t pid) { notes.emplace_back(n, pid); });
+    }
+    bool sawNote(const QString& n, std::int32_t pid) const {
+        return std::find(notes.begin(), notes.end(), std::make_pair(n, pid)) != notes.end();
+    }
+
     std::vector<std::unique_ptr<Terminal>> terminals;
+    std::vector<std::pair<QString, std::int32_t>> notes;
+    int notesToken = 0;
 };
 
 TEST_F(X11LiveTest, ConnectionFindsTheWindowManagerTheDisplayAndThePointer) {
@@ -127,7 +154,6 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameTakesWritesAsGrantedAndIsOb
     std::int32_t pid = 0;
     EXPECT_EQ(ax::api().pid(w, pid), ax::Error::success);
     EXPECT_EQ(pid, t.pid());
-    EXPECT_TRUE(ax::api().isProcessTrusted(false));
 
     // Observers hear of its changes on the main thread.
     std::vector<std::pair<ax::Element, QString>> seen;
@@ -398,10 +424,8 @@ TEST_F(X11LiveTest, WorkspaceGroupsClientsByApplication) {
 
     // What the task strip makes of the two xterms: one application, whether
     // combined, pinned or shown window by window.
-    auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
     std::vector<AppItem> last;
-    service->setOnSnapshot([&](const std::vector<AppItem>& items) { last = items; });
-    service->start();
+    auto service = startWindowService([&](const std::vector<AppItem>& items) { last = items; });
     auto xterm = [&]() -> const AppItem* {
         for (const auto& app : last)
             if (app.pid == a.pid() && app.windows.size() == 2) return &app;
@@ -486,11 +510,7 @@ private:
 TEST_F(X11LiveTest, ActivateHideUnhideNotificationsAndRequestsThatDoNotWaitForTheManager) {
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300", "QuorvelOther");
-    std::vector<std::pair<QString, std::int32_t>> notes;
-    int token = workspace().addObserver([&](const QString& n, std::int32_t pid) { notes.emplace_back(n, pid); });
-    auto saw = [&](const QString& n, std::int32_t pid) {
-        return std::find(notes.begin(), notes.end(), std::make_pair(n, pid)) != notes.end();
-    };
+    recordNotifications();
     namespace wn = workspace_notifications;
 
     // A loaded machine may list a fresh terminal's window a moment late.
@@ -504,8 +524,8 @@ TEST_F(X11LiveTest, ActivateHideUnhideNotificationsAndRequestsThatDoNotWaitForTh
     ASSERT_TRUE(pumpUntil([&] { return frontmostIs(b); }, patience));
     ASSERT_TRUE(pumpUntil([&] { return workspace().activate(a.pid(), false); }, patience));
     EXPECT_TRUE(pumpUntil([&] { return frontmostIs(a); }));
-    EXPECT_TRUE(pumpUntil([&] { return saw(wn::didActivateApplication, a.pid()); }));
-    EXPECT_TRUE(pumpUntil([&] { return saw(wn::didDeactivateApplication, b.pid()); }));
+    EXPECT_TRUE(pumpUntil([&] { return sawNote(wn::didActivateApplication, a.pid()); }));
+    EXPECT_TRUE(pumpUntil([&] { return sawNote(wn::didDeactivateApplication, b.pid()); }));
 
     ASSERT_TRUE(workspace().hide(a.pid()));
     EXPECT_TRUE(workspace().application(a.pid())->isHidden);
@@ -516,18 +536,17 @@ TEST_F(X11LiveTest, ActivateHideUnhideNotificationsAndRequestsThatDoNotWaitForTh
         const auto info = conn->windowInfo(a.window);
         return info.hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN) && !info.viewable;
     }, patience));
-    EXPECT_TRUE(pumpUntil([&] { return saw(wn::didHideApplication, a.pid()); }));
+    EXPECT_TRUE(pumpUntil([&] { return sawNote(wn::didHideApplication, a.pid()); }));
 
     ASSERT_TRUE(workspace().unhide(a.pid()));
     EXPECT_FALSE(workspace().application(a.pid())->isHidden);
     EXPECT_TRUE(conn->waitUntil([&] { return !conn->windowInfo(a.window).hasState(conn->ewmh()->_NET_WM_STATE_HIDDEN); }, patience));
-    EXPECT_TRUE(pumpUntil([&] { return saw(wn::didUnhideApplication, a.pid()); }));
+    EXPECT_TRUE(pumpUntil([&] { return sawNote(wn::didUnhideApplication, a.pid()); }));
 
     // A hidden application whose window comes back by other means is shown again.
     ASSERT_TRUE(workspace().hide(b.pid()));
     ASSERT_TRUE(xdotool({"windowactivate", std::to_string(b.window)}));
     EXPECT_TRUE(pumpUntil([&] { return !workspace().application(b.pid())->isHidden; }));
-    workspace().removeObserver(token);
 
     // Requests to a manager that does not answer return without waiting for it.
     const ax::Element windowA = windowOf(a);
@@ -628,19 +647,11 @@ TEST_F(X11LiveTest, UnchangedDesktopIsReadWithoutRequests) {
 TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopScansTakeTheLastListAgainAndObserversAreTold) {
     Terminal& a = terminal("80x24+40+40");
     ASSERT_TRUE(ChangeStamp::now()) << "the live desktop can tell when nothing changed";
-    auto quiet = [] {
-        const auto before = ChangeStamp::now();
-        pumpFor(0.3);
-        return ChangeStamp::now() == before;
-    };
-    // Once the manager is done with the new window, nothing moves the counts.
-    ASSERT_TRUE(pumpUntil(quiet, patience)) << "the counts keep moving on a quiet desktop";
+    ASSERT_TRUE(holdsStill([] { return ChangeStamp::now(); })) << "the counts keep moving on a quiet desktop";
 
     // A scan over the quiet desktop publishes its last list again without reading.
-    auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
     std::vector<std::vector<AppItem>> snapshots;
-    service->setOnSnapshot([&](const std::vector<AppItem>& items) { snapshots.push_back(items); });
-    service->start();
+    auto service = startWindowService([&](const std::vector<AppItem>& items) { snapshots.push_back(items); });
     auto listsTerminal = [&] {
         if (snapshots.empty()) return false;
         for (const auto& app : snapshots.back())
@@ -684,14 +695,7 @@ TEST_F(X11LiveTest, ChangeCountsHoldStillOnAQuietDesktopScansTakeTheLastListAgai
         if (const auto r = recordOf(a.window, windowListAll); r.number) titleSeen = r.name.value_or(QString());
     });
     ASSERT_NE(token, 0);
-    // Quiet once the manager is done with the new window: no calls.
-    ASSERT_TRUE(pumpUntil(
-        [&] {
-            const int before = calls;
-            pumpFor(0.3);
-            return calls == before;
-        },
-        patience));
+    ASSERT_TRUE(holdsStill([&] { return calls; })) << "observers called on a quiet desktop";
     ASSERT_TRUE(xdotool({"set_window", "--name", "told", std::to_string(a.window)}));
     EXPECT_TRUE(pumpUntil([&] { return titleSeen == QStringLiteral("told"); }, patience))
         << "an observer called after the change reads the new title";
@@ -709,10 +713,8 @@ TEST_F(X11LiveTest, AWindowRetitledAllTheTimeKeepsNoOtherChangeOffTheStrip) {
     // Two applications (a class each), so each one's window is its own.
     Terminal& busy = terminal("80x24+40+40");
     Terminal& other = terminal("80x24+600+40", "OtherTerm");
-    auto service = WindowService::create(platform::SerialQueue("app.quorvel.windows"));
     std::vector<AppItem> latest;
-    service->setOnSnapshot([&](const std::vector<AppItem>& items) { latest = items; });
-    service->start();
+    auto service = startWindowService([&](const std::vector<AppItem>& items) { latest = items; });
     auto shows = [&](const QString& title) {
         for (const auto& app : latest)
             if (app.pid == other.pid())
@@ -758,16 +760,13 @@ TEST_F(X11LiveTest, TerminateAndForceTerminateLeaveInvalidElements) {
     Terminal& a = terminal("80x24+40+40");
     Terminal& b = terminal("80x24+400+300", "QuorvelOther");
     const ax::Element windowA = windowOf(a);
-    std::vector<std::pair<QString, std::int32_t>> notes;
-    int token = workspace().addObserver([&](const QString& n, std::int32_t pid) { notes.emplace_back(n, pid); });
+    recordNotifications();
     namespace wn = workspace_notifications;
 
     const std::int32_t pidA = a.pid();
     ASSERT_TRUE(workspace().terminate(pidA));
     EXPECT_TRUE(a.process->waitForExit(patience)) << "xterm closes on the close request";
-    EXPECT_TRUE(pumpUntil([&] {
-        return std::find(notes.begin(), notes.end(), std::make_pair(wn::didTerminateApplication, pidA)) != notes.end();
-    }));
+    EXPECT_TRUE(pumpUntil([&] { return sawNote(wn::didTerminateApplication, pidA); }));
     ASSERT_TRUE(conn->waitUntil([&] {
         ax::Value v;
         return ax::api().copyAttribute(windowA, names::position, v) == ax::Error::invalidElement;
@@ -786,7 +785,6 @@ TEST_F(X11LiveTest, TerminateAndForceTerminateLeaveInvalidElements) {
 
     EXPECT_TRUE(workspace().forceTerminate(b.pid()));
     EXPECT_TRUE(b.process->waitForExit(patience));
-    workspace().removeObserver(token);
 }
 
 TEST_F(X11LiveTest, GrabbedShortcutFiresAndATakenOneIsRefused) {
