@@ -90,7 +90,7 @@ TEST(X11AlertTest, UnpinAlertIsAnsweredInItsDialog) {
         const QString result = dir.filePath(QStringLiteral("result"));
         Child helper;
         ASSERT_TRUE(startSelf(helper, "X11AlertChild.OfferUnpin", {std::string(alertChildSwitch) + "=" + result.toStdString()}));
-        ASSERT_NE(waitForDialog(*conn, helper.pid()), XCB_WINDOW_NONE) << "no dialog appeared";
+        ASSERT_NE(dialogOf(*conn, helper.pid(), patience), XCB_WINDOW_NONE) << "no dialog appeared";
         // Nobody answered for the user: the helper is still waiting.
         EXPECT_TRUE(helper.running());
         EXPECT_FALSE(QFile::exists(result));

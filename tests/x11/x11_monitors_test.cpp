@@ -90,7 +90,7 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
         QTemporaryDir home;
         ASSERT_TRUE(seedFirstRunAnswered(home.path()));
         Child app;
-        ASSERT_TRUE(app.start({binary()}, desktop.display, -1, -1, programEnvironment(home.path())));
+        ASSERT_TRUE(app.start({binary()}, desktop.display, programEnvironment(home.path())));
         if (!c.splitBeforeStart) {
             ASSERT_TRUE(conn.waitUntil([&] { return !barsOf(conn, app.pid()).empty(); }, patience)) << "no bar";
             ASSERT_TRUE(desktop.splitIntoMixedMonitors()) << "xrandr (x11-xserver-utils) failed";

@@ -1,10 +1,10 @@
 #include "x11_program.h"
 
-#include <QFile>
+#include <QCoreApplication>
+#include <QDir>
 #include <cstdlib>
 #include <stdexcept>
 #include <string_view>
-#include <unistd.h>
 
 #include "support/test_files.h"
 
@@ -15,6 +15,40 @@ using platform::x11::WindowInfo;
 namespace {
 template <typename T>
 using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+// Whether a client holds the shortcut: another client's grab of it is then refused.
+bool holdsShortcut(platform::x11::Connection& conn, const std::string& keys) {
+    std::uint16_t modifiers = 0;
+    std::uint32_t keysym = 0;
+    std::string_view rest(keys);
+    while (!rest.empty()) {
+        const auto plus = rest.find('+');
+        const std::string_view part = rest.substr(0, plus);
+        rest = plus == std::string_view::npos ? std::string_view() : rest.substr(plus + 1);
+        if (part == "ctrl") modifiers |= XCB_MOD_MASK_CONTROL;
+        else if (part == "alt") modifiers |= XCB_MOD_MASK_1;
+        else if (part == "shift") modifiers |= XCB_MOD_MASK_SHIFT;
+        else if (part == "super") modifiers |= XCB_MOD_MASK_4;
+        else if (part == "space") keysym = 0x20;
+        else if (part.size() == 1) keysym = std::uint8_t(part[0]);  // Latin-1 keysyms are the characters
+        else throw std::invalid_argument("unknown key " + std::string(part));
+    }
+    xcb_connection_t* c = conn.xcb();
+    const xcb_keycode_t keycode = keycodeOf(c, keysym);
+    if (!keycode) return false;
+    // The server is the probe's alone while it grabs and lets go, so the
+    // program's own grab never meets it.
+    xcb_grab_server(c);
+    xcb_generic_error_t* err = xcb_request_check(
+        c, xcb_grab_key_checked(c, 1, conn.root(), modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    const bool taken = err && err->error_code == XCB_ACCESS;
+    std::free(err);
+    if (!taken) xcb_ungrab_key(c, keycode, conn.root(), modifiers);
+    xcb_ungrab_server(c);
+    xcb_flush(c);
+    return taken;
+}
+
 }  // namespace
 
 QImage screenImage(xcb_connection_t* c, xcb_window_t root, const QRect& r) {
@@ -31,9 +65,21 @@ QImage screenImage(xcb_connection_t* c, xcb_window_t root, const QRect& r) {
     return out.copy();
 }
 
+bool writeSettings(const QString& preferencesDirectory, const char* entries) {
+    return writeFile(QDir(preferencesDirectory).filePath(QStringLiteral("app.quorvel.Quorvel.plist")),
+                     QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n") +
+                         entries + "\n</dict></plist>\n");
+}
+
+bool seedFirstRunAnswered(const QString& preferencesDirectory) {
+    return writeSettings(preferencesDirectory, "<key>dockSetupCompleted</key><true/>\n"
+                                               "<key>dockManageEnabled</key><true/>\n"
+                                               "<key>dockCoexistMode</key><string>moveRight</string>");
+}
+
 void ProgramTest::SetUp() {
     ASSERT_TRUE(Session::shared().isRunning());
-    conn = platform::x11::Connection::open(QString::fromStdString(Session::shared().display()), nullptr);
+    conn = openSessionConnection();
     ASSERT_TRUE(conn);
     ASSERT_TRUE(home.isValid());
 }
@@ -43,12 +89,7 @@ void ProgramTest::TearDown() {
     terminals.clear();
 }
 
-std::string ProgramTest::binary() {
-    char self[4096] = {};
-    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return {};
-    std::string path(self);
-    return path.substr(0, path.rfind('/')) + "/../quorvel";
-}
+std::string ProgramTest::binary() { return QCoreApplication::applicationDirPath().toStdString() + "/../quorvel"; }
 
 std::vector<std::string> ProgramTest::programEnvironment(const QString& home) {
     const std::string h = home.toStdString();
@@ -69,26 +110,14 @@ bool ProgramTest::launch(const std::vector<std::string>& extraEnvironment) {
     app = std::make_unique<Child>();
     std::vector<std::string> environment = programEnvironment(home.path());
     environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
-    if (!app->start({binary()}, Session::shared().display(), -1, -1, environment)) return false;
+    if (!app->start({binary()}, Session::shared().display(), environment)) return false;
     return conn->waitUntil([&] { return bar().exists; }, patience);
-}
-
-void ProgramTest::writeSettings(const char* entries) {
-    ASSERT_TRUE(writeFile(home.filePath(QStringLiteral("app.quorvel.Quorvel.plist")),
-                          QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>\n") +
-                              entries + "\n</dict></plist>\n"));
-}
-
-WindowInfo ProgramTest::find(const std::function<bool(const WindowInfo&)>& match) {
-    for (const auto& info : conn->windowInfos(conn->clientList()))
-        if (app && info.processID == app->pid() && info.viewable && match(info)) return info;
-    return {};
 }
 
 bool ProgramTest::isBar(const WindowInfo& info) { return info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_DOCK); }
 
 WindowInfo ProgramTest::bar() {
-    return find([&](const WindowInfo& info) { return isBar(info); });
+    return app ? clientOf(*conn, app->pid(), [&](const WindowInfo& info) { return isBar(info); }) : WindowInfo{};
 }
 
 bool ProgramTest::workAreaEndsAtBar() {
@@ -96,14 +125,13 @@ bool ProgramTest::workAreaEndsAtBar() {
     return area.size() >= 4 && area[1] + area[3] == std::uint32_t(barTop);
 }
 
-bool ProgramTest::isSettings(const WindowInfo& info) {
-    auto* e = conn->ewmh();
-    return (info.hasType(e->_NET_WM_WINDOW_TYPE_NORMAL) || info.hasType(e->_NET_WM_WINDOW_TYPE_DIALOG)) && !isBar(info) &&
-           info.title != QStringLiteral("Quorvel Start");
-}
-
 WindowInfo ProgramTest::settingsWindow() {
-    return find([&](const WindowInfo& info) { return isSettings(info); });
+    auto* e = conn->ewmh();
+    auto isSettings = [&](const WindowInfo& info) {
+        return (info.hasType(e->_NET_WM_WINDOW_TYPE_NORMAL) || info.hasType(e->_NET_WM_WINDOW_TYPE_DIALOG)) &&
+               !isBar(info) && info.title != QStringLiteral("Quorvel Start");
+    };
+    return app ? clientOf(*conn, app->pid(), isSettings) : WindowInfo{};
 }
 
 void ProgramTest::pointAtBar(int x) {
@@ -162,40 +190,8 @@ bool ProgramTest::waitForTaskButton(int x) {
         patience);
 }
 
-bool ProgramTest::holdsShortcut(const std::string& keys) {
-    std::uint16_t modifiers = 0;
-    std::uint32_t keysym = 0;
-    std::string_view rest(keys);
-    while (!rest.empty()) {
-        const auto plus = rest.find('+');
-        const std::string_view part = rest.substr(0, plus);
-        rest = plus == std::string_view::npos ? std::string_view() : rest.substr(plus + 1);
-        if (part == "ctrl") modifiers |= XCB_MOD_MASK_CONTROL;
-        else if (part == "alt") modifiers |= XCB_MOD_MASK_1;
-        else if (part == "shift") modifiers |= XCB_MOD_MASK_SHIFT;
-        else if (part == "super") modifiers |= XCB_MOD_MASK_4;
-        else if (part == "space") keysym = 0x20;
-        else if (part.size() == 1) keysym = std::uint8_t(part[0]);  // Latin-1 keysyms are the characters
-        else throw std::invalid_argument("unknown key " + std::string(part));
-    }
-    xcb_connection_t* c = conn->xcb();
-    const xcb_keycode_t keycode = keycodeOf(c, keysym);
-    if (!keycode) return false;
-    // The server is the probe's alone while it grabs and lets go, so the
-    // program's own grab never meets it.
-    xcb_grab_server(c);
-    xcb_generic_error_t* err = xcb_request_check(
-        c, xcb_grab_key_checked(c, 1, conn->root(), modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    const bool taken = err && err->error_code == XCB_ACCESS;
-    std::free(err);
-    if (!taken) xcb_ungrab_key(c, keycode, conn->root(), modifiers);
-    xcb_ungrab_server(c);
-    xcb_flush(c);
-    return taken;
-}
-
 bool ProgramTest::waitForShortcut(const std::string& keys, bool held, double timeoutSeconds) {
-    return conn->waitUntil([&] { return holdsShortcut(keys) == held; }, timeoutSeconds);
+    return conn->waitUntil([&] { return holdsShortcut(*conn, keys) == held; }, timeoutSeconds);
 }
 
 std::vector<std::uint32_t> ProgramTest::cardinals(xcb_window_t window, xcb_atom_t atom, xcb_atom_t type) {

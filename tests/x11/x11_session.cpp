@@ -18,31 +18,38 @@
 #include <unistd.h>
 #include <xcb/xcb_icccm.h>
 
-#include "platform/linux/plist_backend.h"
-
 namespace x11test {
+
+namespace {
+
+// Checks `done` until it holds, every `stepMs`, for at most the timeout.
+bool pollUntil(const std::function<bool()>& done, double timeoutSeconds, int stepMs) {
+    QElapsedTimer t;
+    t.start();
+    for (;;) {
+        if (done()) return true;
+        if (t.elapsed() > timeoutSeconds * 1000) return false;
+        QThread::msleep(stepMs);
+    }
+}
+
+}  // namespace
 
 Child::~Child() { stop(); }
 
-bool Child::start(const std::vector<std::string>& argv, const std::string& display, int extraFd, int extraFdTarget,
-                  const std::vector<std::string>& extraEnvironment) {
+bool Child::start(const std::vector<std::string>& argv, const std::string& display,
+                  const std::vector<std::string>& extraEnvironment, int fd3) {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     // The environment is built before fork: the child may only exec.
-    std::vector<std::string> envStrings;
-    auto overridden = [&](const char* entry) {
-        if (!display.empty() && std::strncmp(entry, "DISPLAY=", 8) == 0) return true;
-        for (const auto& extra : extraEnvironment) {
-            const auto eq = extra.find('=');
-            if (std::strncmp(entry, extra.c_str(), eq + 1) == 0) return true;
-        }
-        return false;
-    };
+    std::vector<std::string> extra = extraEnvironment, envStrings;
+    if (!display.empty()) extra.insert(extra.begin(), "DISPLAY=" + display);
     for (char** e = environ; *e; ++e)
-        if (!overridden(*e)) envStrings.emplace_back(*e);
-    if (!display.empty()) envStrings.push_back("DISPLAY=" + display);
-    for (const auto& e : extraEnvironment) envStrings.push_back(e);
+        if (std::none_of(extra.begin(), extra.end(),
+                         [&](const std::string& x) { return std::strncmp(*e, x.c_str(), x.find('=') + 1) == 0; }))
+            envStrings.emplace_back(*e);
+    envStrings.insert(envStrings.end(), extra.begin(), extra.end());
     std::vector<char*> envp;
     for (auto& s : envStrings) envp.push_back(s.data());
     envp.push_back(nullptr);
@@ -54,7 +61,7 @@ bool Child::start(const std::vector<std::string>& argv, const std::string& displ
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(127);
         if (ownGroup_) setpgid(0, 0);
-        if (extraFd >= 0 && extraFdTarget >= 0) dup2(extraFd, extraFdTarget);
+        if (fd3 >= 0) dup2(fd3, 3);
         int devnull = open("/dev/null", O_RDWR);
         if (devnull >= 0) {
             dup2(devnull, 0);
@@ -81,13 +88,7 @@ bool Child::running() {
 }
 
 bool Child::waitForExit(double timeoutSeconds) {
-    QElapsedTimer t;
-    t.start();
-    while (running()) {
-        if (t.elapsed() > timeoutSeconds * 1000) return false;
-        usleep(10000);
-    }
-    return true;
+    return pollUntil([&] { return !running(); }, timeoutSeconds, 10);
 }
 
 void Child::stop(double timeoutSeconds) {
@@ -105,18 +106,17 @@ void Child::stop(double timeoutSeconds) {
 
 namespace {
 
-// CI skips the managers too heavy to install there (QUORVEL_SKIP_WINDOW_MANAGERS
-// is a space-separated list of names).
-bool skippedHere(const std::string& name) {
-    const QStringList skipped = qEnvironmentVariable("QUORVEL_SKIP_WINDOW_MANAGERS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    return skipped.contains(QString::fromStdString(name));
-}
-
-}  // namespace
+// How one window manager is started, with its stock configuration; a manager
+// that needs a session bus gets a private one. `package` is the Debian
+// package a missing program comes from.
+struct WindowManager {
+    std::string name;
+    std::string program;
+    std::vector<std::string> argv;
+    std::string package;
+};
 
 const WindowManager* windowManagerNamed(const std::string& name) {
-    // Stock configurations only; a manager that needs a session bus gets a
-    // private one.
     static const std::vector<WindowManager> managers{
         {"openbox", "openbox", {"openbox", "--sm-disable"}, "openbox"},
         {"mutter", "mutter", {"dbus-run-session", "--", "mutter", "--x11", "--replace"}, "mutter"},
@@ -137,33 +137,80 @@ const WindowManager* windowManagerNamed(const std::string& name) {
     return nullptr;
 }
 
-const WindowManager& defaultWindowManager() { return *windowManagerNamed("openbox"); }
-
-ManagerSession::ManagerSession(const std::string& name) {
-    const WindowManager* manager = windowManagerNamed(name);
-    if (!manager) {
-        error = "no window manager named " + name;
-        return;
-    }
-    if (skippedHere(name)) {
-        skipReason = name + " is not tested here (QUORVEL_SKIP_WINDOW_MANAGERS)";
-        return;
-    }
-    if (QStandardPaths::findExecutable(QString::fromStdString(manager->program)).isEmpty()) {
-        skipReason = name + " is not installed (Debian package " + manager->package + ")";
-        return;
-    }
-    auto& session = Session::shared();
-    session.stop();
-    if (!session.start(error, *manager)) session.stop();
+// Why the program cannot run here; empty when it is installed.
+std::string notInstalled(const std::string& program, const std::string& package) {
+    if (!QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty()) return {};
+    return program + " is not installed (Debian package " + package + ")";
 }
 
-ManagerSession::~ManagerSession() {
-    auto& session = Session::shared();
-    if (session.windowManagerName() == defaultWindowManager().name) return;
-    session.stop();
-    std::string ignored;
-    session.start(ignored);
+// Starts Xvfb on a free display with a screen of the size: the display
+// (":N"), or empty with the reason in `error`.
+std::string startXServer(Child& server, int width, int height, std::string& error) {
+    if (!(error = notInstalled("Xvfb", "xvfb")).empty()) return {};
+    int fds[2];
+    if (pipe(fds) != 0) return (error = "cannot make a pipe"), std::string();
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    // -displayfd: the server picks a free display number and writes it to fd 3.
+    const bool started = server.start({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, "", {}, fds[1]);
+    close(fds[1]);
+    std::string number;
+    if (started)
+        pollUntil(
+            [&] {
+                pollfd p{fds[0], POLLIN, 0};
+                char buf[32];
+                ssize_t n = 1;  // until the server closes its end
+                if (poll(&p, 1, 100) > 0 && (n = read(fds[0], buf, sizeof buf)) > 0) number.append(buf, std::size_t(n));
+                return n <= 0 || number.find('\n') != std::string::npos || !server.running();
+            },
+            patience, 0);
+    close(fds[0]);
+    number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
+                 number.end());
+    if (number.empty()) error = started ? "Xvfb did not report a display number" : "cannot start Xvfb";
+    return number.empty() ? std::string() : ":" + number;
+}
+
+// Runs the program on the display and waits for it to end.
+bool runToEnd(const std::vector<std::string>& argv, const std::string& display) {
+    Child c;
+    return c.start(argv, display) && c.waitForExit(patience);
+}
+
+}  // namespace
+
+bool PrivateDesktop::start(int width, int height, std::string& error, const std::string& name) {
+    const WindowManager* manager = windowManagerNamed(name);
+    if (!manager) return (error = "no window manager named " + name), false;
+    if (!(error = notInstalled(manager->program, manager->package)).empty()) return false;
+    display = startXServer(server_, width, height, error);
+    if (display.empty()) return false;
+    // Another manager's own files (configuration it writes on first start)
+    // go to a home of the desktop's own, never the user's.
+    std::vector<std::string> environment;
+    if (name != "openbox") {
+        const std::string home = QDir::tempPath().toStdString() + "/quorvel-wm-" + name + "-" + display.substr(1);
+        QDir().mkpath(QString::fromStdString(home));
+        environment = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
+                       "XDG_DATA_HOME=" + home + "/.local/share"};
+    }
+    windowManager_.ownProcessGroup();
+    if (!windowManager_.start(manager->argv, display, environment)) return (error = "cannot start " + name), false;
+    conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
+    if (!conn || !conn->hasWindowManager(patience)) return (error = name + " did not come up on " + display), false;
+    // The manager announces itself before it has finished starting, and a
+    // window mapped during its start-up is lost: it is ready once a probe
+    // window becomes its client.
+    if (!pollUntil([&] { return waitForClient(*conn, OwnWindow(0, 0, 10, 10, false, display).window(), 1.0); }, patience, 0))
+        return (error = name + " does not manage windows on " + display), false;
+    return true;
+}
+
+bool PrivateDesktop::run(const std::vector<std::string>& argv) { return runToEnd(argv, display); }
+
+void PrivateDesktop::killServer() {
+    conn.reset();
+    kill(server_.pid(), SIGKILL);
 }
 
 Session& Session::shared() {
@@ -171,89 +218,7 @@ Session& Session::shared() {
     return s;
 }
 
-std::string startXServer(Child& server, int width, int height, std::string& error) {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        error = "cannot make a pipe";
-        return {};
-    }
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    // -displayfd: the server picks a free display number and writes it to fd 3.
-    if (!server.start({"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"}, "", fds[1], 3)) {
-        close(fds[0]);
-        close(fds[1]);
-        error = "cannot start Xvfb";
-        return {};
-    }
-    close(fds[1]);
-    std::string number;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < patience * 1000) {
-        pollfd p{fds[0], POLLIN, 0};
-        if (poll(&p, 1, 100) > 0) {
-            char buf[32];
-            ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0) break;
-            number.append(buf, std::size_t(n));
-            if (number.find('\n') != std::string::npos) break;
-        }
-        if (!server.running()) break;
-    }
-    close(fds[0]);
-    number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
-                 number.end());
-    if (number.empty()) error = "Xvfb did not report a display number";
-    return number.empty() ? std::string() : ":" + number;
-}
-
-bool waitUntilManaging(platform::x11::Connection& conn, const std::string& display) {
-    QElapsedTimer probing;
-    probing.start();
-    while (probing.elapsed() < patience * 1000) {
-        OwnWindow probe(0, 0, 10, 10, false, display);
-        if (waitForClient(conn, probe.window(), 1.0)) return true;
-    }
-    return false;
-}
-
-namespace {
-
-// Starts the manager on the display and waits until it manages windows: a
-// connection to the display then, else null with the reason in `error`.
-std::shared_ptr<platform::x11::Connection> startManaging(Child& process, const WindowManager& manager,
-                                                        const std::string& display,
-                                                        const std::vector<std::string>& environment,
-                                                        std::string& error) {
-    process.ownProcessGroup();
-    if (!process.start(manager.argv, display, -1, -1, environment)) return (error = "cannot start " + manager.name), nullptr;
-    auto conn = platform::x11::Connection::open(QString::fromStdString(display), nullptr);
-    if (!conn || !conn->hasWindowManager(patience)) error = manager.name + " did not come up on " + display;
-    else if (!waitUntilManaging(*conn, display)) error = manager.name + " does not manage windows on " + display;
-    else return conn;
-    return nullptr;
-}
-
-}  // namespace
-
-bool PrivateDesktop::start(int width, int height, std::string& error) {
-    display = startXServer(server_, width, height, error);
-    if (display.empty()) return false;
-    conn = startManaging(windowManager_, defaultWindowManager(), display, {}, error);
-    return conn != nullptr;
-}
-
-bool PrivateDesktop::run(const std::vector<std::string>& argv) {
-    Child c;
-    return c.start(argv, display) && c.waitForExit(patience);
-}
-
-void PrivateDesktop::killServer() {
-    conn.reset();
-    kill(server_.pid(), SIGKILL);
-}
-
-bool Session::start(std::string& error, const WindowManager& manager) {
+bool Session::start(std::string& error, const std::string& manager) {
     if (isRunning()) return true;
     // A helper process of a test runs on its parent's session.
     if (const char* given = std::getenv("QUORVEL_X11_TEST_DISPLAY"); given && *given) {
@@ -261,64 +226,54 @@ bool Session::start(std::string& error, const WindowManager& manager) {
         setenv("DISPLAY", given, 1);
         return true;
     }
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
-        error = "Xvfb is not installed (Debian package xvfb); the live-desktop tests need it";
+    desktop_ = std::make_unique<PrivateDesktop>();
+    if (!desktop_->start(width, height, error, manager)) {
+        desktop_.reset();
         return false;
     }
-    if (QStandardPaths::findExecutable(QString::fromStdString(manager.program)).isEmpty()) {
-        error = manager.name + " is not installed (Debian package " + manager.package + "); the live-desktop tests need it";
-        return false;
-    }
-    server_ = std::make_unique<Child>();
-    display_ = startXServer(*server_, width, height, error);
-    if (display_.empty()) {
-        server_.reset();
-        return false;
-    }
-    const std::string number = display_.substr(1);
+    display_ = desktop_->display;
     setenv("DISPLAY", display_.c_str(), 1);
-    manager_ = manager.name;
-    windowManager_ = std::make_unique<Child>();
-    // A manager's own files (configuration it writes on first start) go to a
-    // home of the session's own, never the user's.
-    const std::string home = QDir::tempPath().toStdString() + "/quorvel-wm-" + manager.name + "-" + number;
-    QDir().mkpath(QString::fromStdString(home));
-    std::vector<std::string> environment;
-    if (manager.name != defaultWindowManager().name)
-        environment = {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_CACHE_HOME=" + home + "/.cache",
-                       "XDG_DATA_HOME=" + home + "/.local/share"};
-    auto conn = startManaging(*windowManager_, manager, display_, environment, error);
-    if (!conn) {
-        stop();
-        return false;
-    }
-    conn->waitUntil([&] { return conn->clientList().empty(); }, patience);
+    desktop_->conn->waitUntil([&] { return desktop_->conn->clientList().empty(); }, patience);
+    desktop_->conn.reset();
     return true;
 }
 
 void Session::stop() {
-    windowManager_.reset();
-    server_.reset();
+    desktop_.reset();
     display_.clear();
-    manager_.clear();
+}
+
+ManagerSession::ManagerSession(const std::string& name) {
+    // CI skips the managers too heavy to install there (a space-separated list).
+    const QStringList skipped = qEnvironmentVariable("QUORVEL_SKIP_WINDOW_MANAGERS").split(u' ', Qt::SkipEmptyParts);
+    const WindowManager* manager = windowManagerNamed(name);
+    if (!manager)
+        error = "no window manager named " + name;
+    else if (skipped.contains(QString::fromStdString(name)))
+        skipReason = name + " is not tested here (QUORVEL_SKIP_WINDOW_MANAGERS)";
+    else
+        skipReason = notInstalled(manager->program, manager->package);
+    if (!error.empty() || !skipReason.empty()) return;
+    replaced_ = true;
+    Session::shared().stop();
+    Session::shared().start(error, name);
+}
+
+ManagerSession::~ManagerSession() {
+    if (!replaced_) return;
+    Session::shared().stop();
+    std::string ignored;
+    Session::shared().start(ignored);
 }
 
 bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds) {
-    QElapsedTimer t;
-    t.start();
-    for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (predicate()) return true;
-        if (t.elapsed() > timeoutSeconds * 1000) return false;
-        QThread::msleep(5);
-    }
+    return pollUntil([&] { return QCoreApplication::processEvents(QEventLoop::AllEvents, 10), predicate(); },
+                     timeoutSeconds, 5);
 }
 
 void pumpFor(double seconds) {
     pumpUntil([] { return false; }, seconds);
 }
-
-pid_t Session::windowManagerPid() const { return windowManager_ ? windowManager_->pid() : -1; }
 
 void setWindowState(platform::x11::Connection& conn, xcb_window_t window, bool add, xcb_atom_t state, xcb_atom_t other,
                     std::uint32_t source) {
@@ -351,12 +306,21 @@ xcb_keycode_t keycodeOf(xcb_connection_t* c, std::uint32_t keysym) {
 }
 
 bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds) {
-    return conn.waitUntil(
+    return conn.waitUntil([&] { return conn.isClient(window); }, timeoutSeconds);
+}
+
+platform::x11::WindowInfo clientOf(platform::x11::Connection& conn, pid_t pid,
+                                   const std::function<bool(const platform::x11::WindowInfo&)>& match,
+                                   double timeoutSeconds) {
+    platform::x11::WindowInfo found;
+    conn.waitUntil(
         [&] {
-            auto list = conn.clientList();
-            return std::find(list.begin(), list.end(), window) != list.end();
+            for (const auto& info : conn.windowInfos(conn.clientList()))
+                if (info.processID == pid && info.viewable && (!match || match(info))) return (found = info), true;
+            return false;
         },
         timeoutSeconds);
+    return found;
 }
 
 std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const std::string& geometry,
@@ -367,69 +331,38 @@ std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const st
     if (!cls.empty()) argv.insert(argv.end(), {"-class", cls});
     argv.insert(argv.end(), {"-e", "sleep", "120"});
     if (!term->process->start(argv, display.empty() ? Session::shared().display() : display)) return nullptr;
-    const auto pid = term->process->pid();
-    bool found = conn.waitUntil(
-        [&] {
-            for (const auto& info : conn.windowInfos(conn.clientList()))
-                if (info.exists && info.processID == pid && info.viewable) {
-                    term->window = info.window;
-                    return true;
-                }
-            return false;
-        },
-        patience);
-    if (!found) return nullptr;
+    term->window = clientOf(conn, term->pid(), {}, patience).window;
+    if (term->window == XCB_WINDOW_NONE) return nullptr;
     return term;
 }
 
 bool startSelf(Child& helper, const std::string& filter, const std::vector<std::string>& environment) {
-    char self[4096] = {};
-    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) return false;
     const std::string display = Session::shared().display();
     std::vector<std::string> all{"QT_QPA_PLATFORM=xcb", "QUORVEL_X11_TEST_DISPLAY=" + display};
     all.insert(all.end(), environment.begin(), environment.end());
-    return helper.start({self, "--gtest_filter=" + filter}, display, -1, -1, all);
+    return helper.start({QCoreApplication::applicationFilePath().toStdString(), "--gtest_filter=" + filter}, display, all);
 }
 
 bool xdotool(const std::vector<std::string>& args) {
     std::vector<std::string> argv{"xdotool"};
     argv.insert(argv.end(), args.begin(), args.end());
-    Child c;
-    if (!c.start(argv, Session::shared().display())) return false;
-    return c.waitForExit(patience);
+    return runToEnd(argv, Session::shared().display());
 }
 
-xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid) {
-    for (const auto& info : conn.windowInfos(conn.clientList()))
-        if (info.processID == pid && info.viewable && info.hasType(conn.ewmh()->_NET_WM_WINDOW_TYPE_DIALOG))
-            return info.window;
-    return XCB_WINDOW_NONE;
-}
-
-xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds) {
-    xcb_window_t dialog = XCB_WINDOW_NONE;
-    conn.waitUntil([&] { return (dialog = dialogOf(conn, pid)) != XCB_WINDOW_NONE; }, timeoutSeconds);
-    return dialog;
+xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds) {
+    const auto dialog = conn.ewmh()->_NET_WM_WINDOW_TYPE_DIALOG;
+    return clientOf(conn, pid, [&](const platform::x11::WindowInfo& info) { return info.hasType(dialog); },
+                    timeoutSeconds).window;
 }
 
 bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds) {
-    const xcb_window_t dialog = waitForDialog(conn, pid, timeoutSeconds);
+    const xcb_window_t dialog = dialogOf(conn, pid, timeoutSeconds);
     if (dialog == XCB_WINDOW_NONE) return false;
     if (!xdotool({"windowactivate", "--sync", std::to_string(dialog)}) || !xdotool({"key", key})) return false;
     return conn.waitUntil([&] {
         const auto info = conn.windowInfo(dialog);
         return !info.exists || !info.viewable;
     }, timeoutSeconds);
-}
-
-bool seedFirstRunAnswered(const QString& preferencesDirectory) {
-    const QString domain = QStringLiteral("app.quorvel.Quorvel");
-    platform::linux_backend::PlistFileBackend backend(preferencesDirectory);
-    auto values = backend.load(domain);
-    values.insert(QStringLiteral("dockSetupCompleted"), true);
-    values.insert(QStringLiteral("dockManageEnabled"), true);
-    values.insert(QStringLiteral("dockCoexistMode"), QStringLiteral("moveRight"));
-    return backend.save(domain, values);
 }
 
 OwnWindow::OwnWindow(int x, int y, int width, int height, bool fixedSize, const std::string& display) {
@@ -484,7 +417,7 @@ class SessionEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
         std::string error;
-        if (!Session::shared().start(error)) FAIL() << error;
+        if (!Session::shared().start(error)) FAIL() << error << "; the live-desktop tests need it";
     }
     void TearDown() override { Session::shared().stop(); }
 };

@@ -33,9 +33,11 @@ public:
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
-    // Starts argv[0] (searched in PATH) with DISPLAY set; false when it could not start.
-    bool start(const std::vector<std::string>& argv, const std::string& display, int extraFd = -1, int extraFdTarget = -1,
-               const std::vector<std::string>& extraEnvironment = {});
+    // Starts argv[0] (searched in PATH) with DISPLAY set, the extra
+    // environment entries ("NAME=value") and `fd3` as its descriptor 3;
+    // false when it could not start.
+    bool start(const std::vector<std::string>& argv, const std::string& display,
+               const std::vector<std::string>& extraEnvironment = {}, int fd3 = -1);
     pid_t pid() const { return pid_; }
     // Started as a process group of its own, which stop() ends whole: what a
     // wrapper such as dbus-run-session started (the bus) goes with it.
@@ -55,29 +57,22 @@ private:
     bool ownGroup_ = false;
 };
 
-// Starts Xvfb on a free display with a screen of the size: the display
-// (":N"), or empty with the reason in `error`.
-std::string startXServer(Child& server, int width, int height, std::string& error);
-
-// Waits until the window manager on `display` manages windows: it announces
-// itself before it has finished starting, and a window mapped during its
-// start-up is lost, so it is ready once a probe window becomes its client.
-bool waitUntilManaging(platform::x11::Connection& conn, const std::string& display);
-
-// Xvfb and openbox on a display of a test's own, apart from the shared
-// session (a screen of another size, or a server the test ends); ended with
-// the object.
+// Xvfb and a window manager (openbox unless asked) on a display of a test's
+// own, apart from the shared session (a screen of another size, or a server
+// the test ends); ended with the object.
 class PrivateDesktop {
 public:
     PrivateDesktop() = default;
     ~PrivateDesktop() { conn.reset(); }  // before its server ends
     PrivateDesktop(const PrivateDesktop&) = delete;
     PrivateDesktop& operator=(const PrivateDesktop&) = delete;
-    bool start(int width, int height, std::string& error);
+    // Starts both, with the manager named (see Session::start); `error` says why not.
+    bool start(int width, int height, std::string& error, const std::string& manager = "openbox");
     // Runs a program on this display and waits for it to end.
     bool run(const std::vector<std::string>& argv);
     // The X server goes away at once (SIGKILL).
     void killServer();
+    pid_t windowManagerPid() const { return windowManager_.pid(); }
 
     std::string display;
     std::shared_ptr<platform::x11::Connection> conn;
@@ -87,42 +82,25 @@ private:
     Child windowManager_;
 };
 
-// How one window manager is started in a test session, with its stock
-// configuration. `program` is looked for in PATH; `package` names the Debian
-// package a missing program comes from.
-struct WindowManager {
-    std::string name;
-    std::string program;
-    std::vector<std::string> argv;
-    std::string package;
-};
-// The managers the live tests know by name ("openbox", "mutter", "kwin",
-// "jwm", "fvwm", "awesome", "i3", "herbstluftwm", ...); null for an unknown one.
-const WindowManager* windowManagerNamed(const std::string& name);
-// The manager every session runs unless a test asks for another.
-const WindowManager& defaultWindowManager();
-
-// The X server (Xvfb) and window manager (openbox unless asked) of this test executable.
+// The desktop of this test executable, shared by its tests.
 class Session {
 public:
     static Session& shared();
-    // Starts both; on failure `error` says which program is missing or failed.
-    bool start(std::string& error, const WindowManager& manager = defaultWindowManager());
+    // Starts it with the manager named ("openbox", "mutter", "kwin", "jwm",
+    // "fvwm", "awesome", "i3", "herbstluftwm", ...) in its stock
+    // configuration; `error` says why not (a program not installed, say).
+    bool start(std::string& error, const std::string& manager = "openbox");
     void stop();
-    // The manager the running session started with.
-    const std::string& windowManagerName() const { return manager_; }
     const std::string& display() const { return display_; }
     // The window manager's process (to freeze it in a test); -1 when not running.
-    pid_t windowManagerPid() const;
+    pid_t windowManagerPid() const { return desktop_ ? desktop_->windowManagerPid() : -1; }
     bool isRunning() const { return !display_.empty(); }
     static constexpr int width = 1280;
     static constexpr int height = 800;
 
 private:
     std::string display_;
-    std::string manager_;
-    std::unique_ptr<Child> server_;
-    std::unique_ptr<Child> windowManager_;
+    std::unique_ptr<PrivateDesktop> desktop_;
 };
 
 // For the life of the object the shared session runs another window manager
@@ -137,6 +115,9 @@ public:
     ManagerSession& operator=(const ManagerSession&) = delete;
     std::string skipReason;
     std::string error;
+
+private:
+    bool replaced_ = false;
 };
 
 // Processes Qt events (the main queue) until the predicate holds or the time runs out.
@@ -144,35 +125,40 @@ bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds = p
 // Processes Qt events for a while.
 void pumpFor(double seconds);
 
-// An xterm at the given geometry ("80x24+40+40"); waits for its window. Every
-// xterm is one application (XTerm) unless given a WM_CLASS class of its own.
+// The first viewable client of the process that matches (any, without
+// `match`), waited for up to the timeout; `exists` is false when none came.
+platform::x11::WindowInfo clientOf(platform::x11::Connection& conn, pid_t pid,
+                                   const std::function<bool(const platform::x11::WindowInfo&)>& match = {},
+                                   double timeoutSeconds = 0);
+// Waits until the manager lists the window as a client.
+bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = patience);
+
+// An xterm at the geometry ("80x24+40+40") once its window is up, on the
+// shared session or the X server of `display`. Every xterm is one
+// application (XTerm) unless given a WM_CLASS class of its own.
 struct Terminal {
     std::unique_ptr<Child> process;
     xcb_window_t window = XCB_WINDOW_NONE;
     pid_t pid() const { return process ? process->pid() : -1; }
 };
-// On the shared session, or on the X server of `display` when given.
 std::unique_ptr<Terminal> openTerminal(platform::x11::Connection& conn, const std::string& geometry,
                                        const std::string& title = "quorvel-test", const std::string& cls = {},
                                        const std::string& display = {});
 
-// Starts this test executable again as a helper on the shared session (its
-// X server and manager, not ones of its own), with Qt on X11, running only
-// the tests `filter` names, with the extra environment entries.
+// This test executable again, on the shared session with Qt on X11, running
+// only the tests `filter` names, with the extra environment entries.
 bool startSelf(Child& helper, const std::string& filter, const std::vector<std::string>& environment);
 
-// Runs xdotool with the arguments and waits for it (bounded).
+// Runs xdotool on the shared session and waits for it.
 bool xdotool(const std::vector<std::string>& args);
 
-// A window made by the test itself on its own connection, owned by our own
-// process (its _NET_WM_PID), with optional fixed size hints.
+// A window of the test's own connection, with our pid as its _NET_WM_PID and
+// optionally a fixed size, on the shared session or the server of `display`.
 class OwnWindow {
 public:
-    // On the shared session, or on the X server of `display` when given.
     OwnWindow(int x, int y, int width, int height, bool fixedSize = false, const std::string& display = {});
     ~OwnWindow();
     xcb_window_t window() const { return window_; }
-    xcb_connection_t* connection() const { return conn_; }
     void destroy();
 
 private:
@@ -180,49 +166,38 @@ private:
     xcb_window_t window_ = XCB_WINDOW_NONE;
 };
 
-// The viewable dialog (EWMH dialog type) of the process now, or XCB_WINDOW_NONE.
-xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid);
-// The same, waited for up to the timeout.
-xcb_window_t waitForDialog(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds = patience);
+// The process's viewable dialog (EWMH dialog type), waited for up to the
+// timeout; XCB_WINDOW_NONE when none.
+xcb_window_t dialogOf(platform::x11::Connection& conn, pid_t pid, double timeoutSeconds = 0);
 // Answers the process's dialog as a person would: activates it and presses
-// the key (xdotool). True when that dialog then went away.
+// the key. True when that dialog then went away.
 bool answerDialog(platform::x11::Connection& conn, pid_t pid, const std::string& key, double timeoutSeconds = patience);
-// Settings of a user whose Dock question was answered on a desktop with a
-// Dock ("Move to right edge"); a desktop without one ignores them.
-bool seedFirstRunAnswered(const QString& preferencesDirectory);
 
-// Asks the manager to add (or take away) one or two states of the window,
-// as a pager does (source 2) unless told another source; sent at once.
+// Asks the manager, as a pager does (source 2) unless told another source,
+// to add (or take away) one or two states of the window.
 void setWindowState(platform::x11::Connection& conn, xcb_window_t window, bool add, xcb_atom_t state,
                     xcb_atom_t other = XCB_ATOM_NONE, std::uint32_t source = 2);
-// Maximised along both sides, as the manager marks it.
 bool isMaximised(platform::x11::Connection& conn, xcb_window_t window);
 // Asks the manager to activate the window, as a pager does.
 void activateWindow(platform::x11::Connection& conn, xcb_window_t window);
 
-// The first key code that types the keysym on the connection's keyboard; 0 when none does.
+// The first key code that types the keysym; 0 when none does.
 xcb_keycode_t keycodeOf(xcb_connection_t* connection, std::uint32_t keysym);
-
-// Waits until the manager lists the window as a client.
-bool waitForClient(platform::x11::Connection& conn, xcb_window_t window, double timeoutSeconds = patience);
 
 using ::EnvironmentOverride;
 
-// Installs the live backend of the shared session as the program does, with
-// preferences in the folder. `adjust` may change the services (a log, the
-// alerts) before they are installed. Empty on success, else why not.
+// Installs the shared session's live backend as the program does, with the
+// preferences folder (or options) given; `adjust` may change the services
+// before they are installed. Empty on success, else why not.
 std::string installLiveBackend(const QString& preferencesDirectory,
                                const std::function<void(platform::Services&)>& adjust = {});
-// The same with options of the test's own; the display is the session's.
 std::string installLiveBackend(platform::x11::BackendOptions options,
                                const std::function<void(platform::Services&)>& adjust = {});
-// A connection of the test's own to the shared session: null, with the
-// reason in `error`, when it cannot be opened.
+// A connection of the test's own to the shared session; null (`error` says why) when it cannot open.
 std::shared_ptr<platform::x11::Connection> openSessionConnection(std::string* error = nullptr);
 
-// A test of this process's live backend on the shared session, installed
-// with preferences in a folder of the test's own (`dir`, which a fixture may
-// fill before calling this SetUp), and a connection of the test's own whose
+// The live backend installed with preferences in `dir` (which a fixture may
+// fill before this SetUp), and a connection of the test's own whose
 // listeners are told on the main queue.
 class LiveBackendTest : public ::testing::Test {
 protected:

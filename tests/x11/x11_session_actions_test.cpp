@@ -126,7 +126,7 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
                                  result.toStdString() + "|" + done.toStdString() + "|" + c.sessionID;
         ASSERT_TRUE(x11test::startSelf(helper, "X11SessionActionsChild.Perform", {std::string(childSwitch) + "=" + job}));
         for (std::size_t k = 0; k < c.keys.size(); ++k) {
-            ASSERT_NE(x11test::waitForDialog(*conn, helper.pid()), XCB_WINDOW_NONE) << "dialog " << k << " missing";
+            ASSERT_NE(x11test::dialogOf(*conn, helper.pid(), x11test::patience), XCB_WINDOW_NONE) << "dialog " << k << " missing";
             if (k == 0) {
                 // Nobody answered for the user: nothing ran while it asks.
                 EXPECT_TRUE(helper.running());
