@@ -10,11 +10,9 @@
 #include <QPalette>
 #include <QPlatformSurfaceEvent>
 #include <QScreen>
-#include <QFile>
 #include <QTimer>
 #include <QWindow>
 #include <malloc.h>
-#include <sys/mman.h>
 #include <unistd.h>
 #include <algorithm>
 #include <set>
@@ -109,34 +107,7 @@ std::array<std::uint32_t, 12> strutFor(const Rect& panel, const Rect& display, c
     return v;
 }
 
-MemoryRelease releaseStartUpMemory() {
-    MemoryRelease result;
-    // Heap the start-up freed goes back to the system.
-    result.heapTrimmed = ::malloc_trim(0) != 0;
-    // Code and read-only data of the libraries and the program that only
-    // the start-up ran (parsing, building the bars, loading fonts and
-    // translations): pages mapped by this process alone are dropped, and
-    // the few the bar uses again come back on their own when touched.
-    // Pages other processes share are left alone by the kernel.
-    QFile maps(QStringLiteral("/proc/self/maps"));
-    if (!maps.open(QIODevice::ReadOnly)) return result;
-    const long page = ::sysconf(_SC_PAGESIZE);
-    for (const QByteArray& line : maps.readAll().split('\n')) {
-        // "start-end perms offset dev inode path"
-        const QList<QByteArray> f = line.simplified().split(' ');
-        if (f.size() < 6 || !f[5].startsWith('/')) continue;  // file-backed only
-        if (f[1].size() < 4 || f[1][1] == 'w' || f[1][3] != 'p') continue;  // never written, private
-        const int dash = f[0].indexOf('-');
-        bool ok1 = false, ok2 = false;
-        const quintptr start = f[0].left(dash).toULongLong(&ok1, 16);
-        const quintptr end = f[0].mid(dash + 1).toULongLong(&ok2, 16);
-        if (!ok1 || !ok2 || end <= start || start % quintptr(page)) continue;
-#ifdef MADV_PAGEOUT
-        if (::madvise(reinterpret_cast<void*>(start), end - start, MADV_PAGEOUT) == 0) ++result.mappingsReleased;
-#endif
-    }
-    return result;
-}
+bool releaseStartUpMemory() { return ::malloc_trim(0) != 0; }
 
 std::vector<Rect> ownReservedAreas() {
     std::lock_guard lock(reservedMutex);
