@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QStandardPaths>
-#include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb_icccm.h>
@@ -22,14 +23,15 @@ namespace x11test {
 
 namespace {
 
-// Checks `done` until it holds, every `stepMs`, for at most the timeout.
-bool pollUntil(const std::function<bool()>& done, double timeoutSeconds, int stepMs) {
+// Checks `done` until it holds, for at most the timeout. `done` itself
+// waits for what it checks (a descriptor, a reply, an event), so the loop
+// never sleeps on its own.
+bool pollUntil(const std::function<bool()>& done, double timeoutSeconds) {
     QElapsedTimer t;
     t.start();
     for (;;) {
         if (done()) return true;
         if (t.elapsed() > timeoutSeconds * 1000) return false;
-        QThread::msleep(stepMs);
     }
 }
 
@@ -88,7 +90,16 @@ bool Child::running() {
 }
 
 bool Child::waitForExit(double timeoutSeconds) {
-    return pollUntil([&] { return !running(); }, timeoutSeconds, 10);
+    // A process descriptor becomes readable the moment the process ends.
+    const int exited = pid_ > 0 ? int(syscall(SYS_pidfd_open, pid_, 0)) : -1;
+    const bool ended = pollUntil([&] {
+        if (!running()) return true;
+        pollfd p{exited, POLLIN, 0};
+        poll(&p, 1, 100);
+        return !running();
+    }, timeoutSeconds);
+    if (exited >= 0) close(exited);
+    return ended;
 }
 
 void Child::stop(double timeoutSeconds) {
@@ -163,7 +174,7 @@ std::string startXServer(Child& server, int width, int height, std::string& erro
                 if (poll(&p, 1, 100) > 0 && (n = read(fds[0], buf, sizeof buf)) > 0) number.append(buf, std::size_t(n));
                 return n <= 0 || number.find('\n') != std::string::npos || !server.running();
             },
-            patience, 0);
+            patience);
     close(fds[0]);
     number.erase(std::remove_if(number.begin(), number.end(), [](char c) { return c < '0' || c > '9'; }),
                  number.end());
@@ -201,7 +212,7 @@ bool PrivateDesktop::start(int width, int height, std::string& error, const std:
     // The manager announces itself before it has finished starting, and a
     // window mapped during its start-up is lost: it is ready once a probe
     // window becomes its client.
-    if (!pollUntil([&] { return waitForClient(*conn, OwnWindow(0, 0, 10, 10, false, display).window(), 1.0); }, patience, 0))
+    if (!pollUntil([&] { return waitForClient(*conn, OwnWindow(0, 0, 10, 10, false, display).window(), 1.0); }, patience))
         return (error = name + " does not manage windows on " + display), false;
     return true;
 }
@@ -267,8 +278,14 @@ ManagerSession::~ManagerSession() {
 }
 
 bool pumpUntil(const std::function<bool()>& predicate, double timeoutSeconds) {
-    return pollUntil([&] { return QCoreApplication::processEvents(QEventLoop::AllEvents, 10), predicate(); },
-                     timeoutSeconds, 5);
+    // Each turn waits for the next event; the tick bounds that wait for
+    // state that changes off the event loop (another process, the X server).
+    QTimer tick;
+    tick.start(5);
+    return pollUntil([&] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        return predicate();
+    }, timeoutSeconds);
 }
 
 void pumpFor(double seconds) {
