@@ -23,7 +23,6 @@ namespace {
 constexpr std::uint32_t northWestGravity = 1;
 constexpr std::uint32_t moveResizeX = 1u << 8, moveResizeY = 1u << 9, moveResizeW = 1u << 10,
                         moveResizeH = 1u << 11;
-constexpr std::uint32_t iconicState = 3;
 
 // A client group (x11_client_groups.h) names no process: it lives through
 // its windows alone, and is never asked about as a process.
@@ -489,7 +488,7 @@ ax::Error X11Accessibility::setMinimized(xcb_window_t window, bool minimized, do
     const xcb_atom_t hidden = conn_->ewmh()->_NET_WM_STATE_HIDDEN;
     if (info.hasState(hidden) == minimized) return ax::Error::success;
     if (minimized) {
-        conn_->sendRootMessage(window, conn_->atoms().wmChangeState, iconicState);
+        conn_->askToMinimize(window);
         conn_->flush();
         const bool done = conn_->waitUntil([&] { return conn_->windowInfo(window).hasState(hidden); }, wait);
         // The manager marks a window hidden before it unmaps it; a caller that
@@ -515,7 +514,7 @@ bool X11Accessibility::restoreMinimized(xcb_window_t window, double wait) {
     };
     // Activation is how a pager restores a window: every manager that
     // minimises answers it at once, and none waits for the unmap first.
-    conn_->sendRootMessage(window, conn_->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+    conn_->askToActivate(window);
     conn_->flush();
     if (conn_->waitUntil(restored, std::min(wait, restoreByActivationSeconds))) {
         conn_->noteRestoredByActivation();
@@ -582,7 +581,7 @@ ax::Error X11Accessibility::raise(xcb_window_t window, double wait) {
     // change, which updates what is read and tells the observers. Nobody
     // waits for it (our own bar stays above every window, so "on top" is
     // not something to wait for either).
-    conn_->sendRootMessage(window, conn_->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+    conn_->askToActivate(window);
     conn_->flush();
     return ax::Error::success;
 }

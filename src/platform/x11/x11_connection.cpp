@@ -702,11 +702,20 @@ std::vector<std::uint32_t> Connection::iconPixels(xcb_window_t window, int prefe
     return std::vector<std::uint32_t>(v.begin() + long(best) + 2, v.begin() + long(best) + 2 + long(bestW) * bestH);
 }
 
+void Connection::askToActivate(xcb_window_t window) {
+    sendRootMessage(window, ewmh_._NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+}
+
+void Connection::askToMinimize(xcb_window_t window) {
+    constexpr std::uint32_t iconicState = 3;
+    sendRootMessage(window, atoms_.wmChangeState, iconicState);
+}
+
 bool Connection::askToRestore(const WindowInfo& info) {
     // A map request for a window that is still mapped is no request at
     // all, and one after an activation can spoil the activation (fvwm).
     if (info.viewable || restoresByActivation()) {
-        sendRootMessage(info.window, ewmh_._NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+        askToActivate(info.window);
         return false;
     }
     xcb_map_window(conn_, info.window);

@@ -139,6 +139,10 @@ public:
     // some managers (fvwm) stop answering activation after one.
     bool restoresByActivation() const { return restoresByActivation_.load(std::memory_order_relaxed); }
     void noteRestoredByActivation() { restoresByActivation_.store(true, std::memory_order_relaxed); }
+    // Asks the manager, as a pager, to activate the window (EWMH), or to
+    // minimise it (ICCCM's change to the iconic state). Not flushed.
+    void askToActivate(xcb_window_t window);
+    void askToMinimize(xcb_window_t window);
     // Asks the manager once more to restore a minimised window: by
     // activation, or by a map request where only that can work (a manager
     // not seen to restore on activation, and a window already unmapped).

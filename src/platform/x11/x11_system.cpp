@@ -107,7 +107,7 @@ std::array<std::uint32_t, 12> strutFor(const Rect& panel, const Rect& display, c
     return v;
 }
 
-bool releaseStartUpMemory() { return ::malloc_trim(0) != 0; }
+void releaseStartUpMemory() { ::malloc_trim(0); }
 
 std::vector<Rect> ownReservedAreas() {
     std::lock_guard lock(reservedMutex);

@@ -49,9 +49,8 @@ std::vector<Rect> ownReservedAreas();
 // Gives the heap the start-up freed back to the system, once the bars are
 // up and have been quiet for `startUpSettleSeconds`. Code pages stay: read
 // back from disk, they made the first start-menu opening several
-// milliseconds slower on a desktop where no other Qt program runs. True when
-// memory was given back.
-bool releaseStartUpMemory();
+// milliseconds slower on a desktop where no other Qt program runs.
+void releaseStartUpMemory();
 constexpr double startUpSettleSeconds = 3.0;
 
 class X11Application : public Application {

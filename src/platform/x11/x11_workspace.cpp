@@ -25,7 +25,6 @@ namespace wn = workspace_notifications;
 
 namespace {
 
-constexpr std::uint32_t iconicState = 3;
 
 QString executableOf(std::int32_t pid) {
     return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
@@ -269,8 +268,8 @@ bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
     // property changes, which update what is read and tell the observers.
     if (allWindows)
         for (std::size_t i = visible.size(); i-- > 1;)
-            conn_->sendRootMessage(visible[i], e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
-    conn_->sendRootMessage(visible.front(), e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+            conn_->askToActivate(visible[i]);
+    conn_->askToActivate(visible.front());
     conn_->flush();
     return true;
 }
@@ -285,7 +284,7 @@ void X11Workspace::reopen(std::int32_t pid) {
             return !w.hasState(e->_NET_WM_STATE_HIDDEN);
         }))
         return;
-    conn_->sendRootMessage(windows.front().window, e->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+    conn_->askToActivate(windows.front().window);
     conn_->flush();
 }
 
@@ -329,7 +328,7 @@ bool X11Workspace::hide(std::int32_t pid) {
         for (auto w : minimised) windowHidden_[w] = false;
     }
     setHidden(pid, true, true);
-    for (auto w : minimised) conn_->sendRootMessage(w, conn_->atoms().wmChangeState, iconicState);
+    for (auto w : minimised) conn_->askToMinimize(w);
     conn_->flush();
     return true;
 }
@@ -349,7 +348,7 @@ bool X11Workspace::unhide(std::int32_t pid) {
     // Windows the user minimised on their own stay minimised. The others are
     // restored as a pager restores them, by activation; a manager that
     // ignores that for a minimised window gets a map request a moment later.
-    for (auto w : restore) conn_->sendRootMessage(w, conn_->ewmh()->_NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+    for (auto w : restore) conn_->askToActivate(w);
     conn_->flush();
     if (restore.empty()) return true;
     followRestore(conn_, std::move(restore), restoreFollowUps, false);
