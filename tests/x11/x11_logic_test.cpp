@@ -272,10 +272,6 @@ TEST(X11SystemTest, PanelFlagsAndSessionCommands) {
     EXPECT_TRUE(SystemdSession(QString(), QStringLiteral("c2")).commandFor(SystemdSession::Request::restart).isEmpty());
 }
 
-}  // namespace
-
-namespace {
-
 TEST(X11Struts, ReservedStripFollowsTheEdgeThePanelSitsOn) {
     using V = std::array<std::uint32_t, 12>;
     const Rect root(0, 0, 3200, 1080);

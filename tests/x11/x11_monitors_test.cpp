@@ -23,7 +23,7 @@ namespace {
 using Connection = platform::x11::Connection;
 
 constexpr int screenWidth = 3200, screenHeight = 1080;
-// The layout: a 1920x1080 monitor and a shorter 1280x1024 one to its right.
+// A 1920x1080 monitor and a shorter 1280x1024 one to its right.
 const Rect leftBar(0, screenHeight - barHeight, 1920, barHeight);
 const Rect rightBar(1920, 1024 - barHeight, 1280, barHeight);
 
@@ -58,14 +58,6 @@ std::vector<x11::WindowInfo> barsOf(Connection& conn, pid_t pid) {
 bool twoBars(Connection& conn, pid_t pid) {
     const auto bars = barsOf(conn, pid);
     return bars.size() == 2 && bars[0].frame() == leftBar && bars[1].frame() == rightBar;
-}
-
-// An xterm at the geometry, maximised.
-std::unique_ptr<Terminal> maximisedTerminal(MixedMonitorDesktop& desktop, const std::string& geometry) {
-    auto t = openTerminal(*desktop.conn, geometry, "quorvel-test", {}, desktop.display);
-    auto* e = desktop.conn->ewmh();
-    if (t) setWindowState(*desktop.conn, t->window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
-    return t;
 }
 
 // The program's own home and launch come from the shared fixture; its
@@ -129,19 +121,18 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
 
         // A maximised window on each monitor stops at that monitor's bar (xterm
         // takes whole rows, so it may end a little above).
-        const auto leftTerm = maximisedTerminal(desktop, "80x24+100+100");
-        const auto rightTerm = maximisedTerminal(desktop, "80x24+2100+100");
-        ASSERT_TRUE(leftTerm && rightTerm) << "no xterm";
-        const xcb_window_t l = leftTerm->window, r = rightTerm->window;
-        auto stopsAt = [&](xcb_window_t w, const Rect& bar) {
-            const Rect f = conn.windowInfo(w).frame();
-            return f.maxY() <= bar.minY() + 1 && f.maxY() > bar.minY() - 20 && f.width() > bar.width() - 20 &&
-                   f.minX() >= bar.minX() - 1 && f.maxX() <= bar.maxX() + 1;
-        };
-        EXPECT_TRUE(conn.waitUntil([&] { return stopsAt(l, leftBar); }, patience))
-            << "left window ends at " << conn.windowInfo(l).frame().maxY();
-        EXPECT_TRUE(conn.waitUntil([&] { return stopsAt(r, rightBar); }, patience))
-            << "right window ends at " << conn.windowInfo(r).frame().maxY();
+        auto* e = conn.ewmh();
+        std::vector<std::unique_ptr<Terminal>> terminals;
+        for (const auto& [geometry, bar] : {std::pair{"80x24+100+100", leftBar}, std::pair{"80x24+2100+100", rightBar}}) {
+            const auto& t = terminals.emplace_back(openTerminal(conn, geometry, "quorvel-test", {}, desktop.display));
+            ASSERT_TRUE(t) << "no xterm";
+            setWindowState(conn, t->window, true, e->_NET_WM_STATE_MAXIMIZED_VERT, e->_NET_WM_STATE_MAXIMIZED_HORZ);
+            EXPECT_TRUE(conn.waitUntil([&] {
+                const Rect f = conn.windowInfo(t->window).frame();
+                return f.maxY() <= bar.minY() + 1 && f.maxY() > bar.minY() - 20 && f.width() > bar.width() - 20 &&
+                       f.minX() >= bar.minX() - 1 && f.maxX() <= bar.maxX() + 1;
+            }, patience)) << geometry << ": the window ends at " << conn.windowInfo(t->window).frame().maxY();
+        }
 
         // The picture of the two bars, when asked for (scripts/render_mixed_monitors_screenshot.sh).
         if (const QByteArray out = qgetenv("QUORVEL_MIXED_MONITORS_SCREENSHOT"); !out.isEmpty() && c.splitBeforeStart) {
