@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
 #include <QMouseEvent>
 
 #include "core/clock_animation.h"
@@ -86,6 +87,7 @@ StartMenuController::~StartMenuController() {
     stopWatching();
     if (fadeIn_) fadeIn_->stop();
     if (panel_) delete panel_.data();
+    if (sparePanel_) delete sparePanel_.data();
     forgetKeptView();
 }
 
@@ -160,6 +162,7 @@ void StartMenuController::applyScannedApps(std::vector<InstalledApp> result) {
         didLoadApps_ = true;
         emit didLoadAppsChanged();
     }
+    prepareNextOpeningSoon();
     if (same) return;
     QSet<QString> paths;
     for (const auto& a : apps_) paths.insert(a.path);
@@ -202,6 +205,91 @@ void StartMenuController::warmIconsFrom(std::shared_ptr<const QStringList> paths
     });
 }
 
+StartMenuModel* StartMenuController::modelForOpening() {
+    if (reusableModel_ && reusableModel_->apps() == apps_) return reusableModel_;
+    if (StartMenuModel* old = reusableModel_) {
+        if (lastPanel_) old->setParent(lastPanel_);
+        else old->deleteLater();
+    }
+    // The views made over the replaced model go with it.
+    dropSparePanel();
+    forgetKeptView();
+    reusableModel_ = new StartMenuModel(apps_, !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), {}, 0, this);
+    return reusableModel_;
+}
+
+StartMenuView* StartMenuController::viewFor(StartMenuModel& model) {
+    // The view kept from the last opening over this model, else a new one.
+    dropSparePanel();
+    StartMenuView* view = nullptr;
+    if (keptView_ && &keptView_->model() == &model) {
+        view = keptView_;
+        keptView_ = nullptr;
+        view->prepareForOpening();
+    }
+    forgetKeptView();
+    if (view) return view;
+    std::weak_ptr<bool> weak = alive_;
+    StartMenuView::Callbacks callbacks;
+    callbacks.onLaunch = [this, weak](const InstalledApp& app) {
+        if (weak.expired()) return;
+        launchApp(app.path);
+        close();
+    };
+    callbacks.onClose = [this, weak] {
+        if (!weak.expired()) close();
+    };
+    callbacks.onSession = [this, weak](SessionAction action) {
+        if (!weak.expired()) perform(action);
+    };
+    callbacks.openSettings = [this, weak](std::optional<platform::DisplayID> display) {
+        if (!weak.expired() && openSettings_) openSettings_(display);
+    };
+    callbacks.presentedScreenID = [this, weak]() -> std::optional<platform::DisplayID> {
+        return weak.expired() ? std::nullopt : presentedScreenID_;
+    };
+    return new StartMenuView(model, std::move(callbacks));
+}
+
+StartMenuPanel* StartMenuController::spareFor(const StartMenuModel* model) const {
+    if (!sparePanel_ || !sparePanel_->view() || &sparePanel_->view()->model() != model) return nullptr;
+    return sparePanel_;
+}
+
+void StartMenuController::dropSparePanel() {
+    if (!sparePanel_) return;
+    StartMenuPanel* spare = sparePanel_;
+    sparePanel_ = nullptr;
+    if (spare->view()) spare->view()->detach();
+    spare->deleteLater();
+}
+
+void StartMenuController::prepareNextOpeningSoon() {
+    std::weak_ptr<bool> weak = alive_;
+    platform::MainQueue::asyncAfter(spareDelay, [this, weak] {
+        if (!weak.expired()) prepareNextOpening();
+    });
+}
+
+void StartMenuController::prepareNextOpening() {
+    // Only while closed, and once the applications are known: the panel is
+    // made for the list the next opening will show.
+    if (panel_ || !didLoadApps_) return;
+    StartMenuModel* model = modelForOpening();
+    if (spareFor(model)) return;
+    StartMenuView* view = viewFor(*model);
+    auto* spare = new StartMenuPanel();
+    spare->setView(view);
+    spare->resize(int(panelWidth), int(panelHeight));
+    // The window exists before it is needed, and the rows have been drawn
+    // once, so their fonts and icons are ready: an opening only shows it.
+    spare->winId();
+    QImage warm(spare->size(), QImage::Format_ARGB32_Premultiplied);
+    warm.fill(Qt::transparent);
+    spare->render(&warm);
+    sparePanel_ = spare;
+}
+
 void StartMenuController::toggle(bool fromClick) {
     if (isOpen()) {
         close();
@@ -236,51 +324,20 @@ void StartMenuController::open() {
     // empty query, selection 0. The last model serves again while the
     // applications did not change, and with it the view that showed it; a
     // replaced model goes with the panel that still shows it.
-    StartMenuModel* model = reusableModel_;
-    StartMenuView* view = nullptr;
-    if (model && model->apps() == apps_) {
-        model->setQuery({});
-        model->setSelection(0);
-        model->setIsLoadingApps(!didLoadApps_);
-        if (keptView_ && &keptView_->model() == model) {
-            view = keptView_;
-            keptView_ = nullptr;
-        }
-    } else {
-        if (model) {
-            if (lastPanel_) model->setParent(lastPanel_);
-            else model->deleteLater();
-        }
-        model = new StartMenuModel(apps_, !didLoadApps_, launcherPins_.get(), launcherRecents_.get(), {}, 0, this);
-        reusableModel_ = model;
-    }
-    forgetKeptView();
+    StartMenuModel* model = modelForOpening();
+    model->setQuery({});
+    model->setSelection(0);
+    model->setIsLoadingApps(!didLoadApps_);
     menuModel_ = model;
-    auto* panel = new StartMenuPanel();
-    if (view) {
-        view->prepareForOpening();
-        panel->setView(view);
+    // The panel made ahead for this opening, when it still fits the model.
+    StartMenuPanel* panel = spareFor(model);
+    if (panel) {
+        sparePanel_ = nullptr;
+        forgetKeptView();
+        panel->view()->prepareForOpening();
     } else {
-        std::weak_ptr<bool> weak = alive_;
-        StartMenuView::Callbacks callbacks;
-        callbacks.onLaunch = [this, weak](const InstalledApp& app) {
-            if (weak.expired()) return;
-            launchApp(app.path);
-            close();
-        };
-        callbacks.onClose = [this, weak] {
-            if (!weak.expired()) close();
-        };
-        callbacks.onSession = [this, weak](SessionAction action) {
-            if (!weak.expired()) perform(action);
-        };
-        callbacks.openSettings = [this, weak](std::optional<platform::DisplayID> display) {
-            if (!weak.expired() && openSettings_) openSettings_(display);
-        };
-        callbacks.presentedScreenID = [this, weak]() -> std::optional<platform::DisplayID> {
-            return weak.expired() ? std::nullopt : presentedScreenID_;
-        };
-        panel->setView(new StartMenuView(*model, std::move(callbacks)));
+        panel = new StartMenuPanel();
+        panel->setView(viewFor(*model));
     }
     panel->setGeometry(
         panelGeometry(screen->frame, screen_geometry::primaryHeight(screens), BarMetrics::barThickness()));
@@ -438,6 +495,7 @@ void StartMenuController::close() {
             if (&keptView_->model() == reusableModel_.data()) keptView_->prepareForOpening();
         });
     }
+    prepareNextOpeningSoon();
     emit panelChanged();
     if (idChanged) emit presentedScreenIDChanged();
 }

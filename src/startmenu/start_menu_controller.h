@@ -49,6 +49,9 @@ class StartMenuController : public StartMenuPort {
     Q_OBJECT
 public:
     static constexpr double reopenGuard = 0.25;
+    // How long after a close or a new list of applications the next
+    // opening's panel is made.
+    static constexpr double spareDelay = 0.3;
     // How long a lost activation may take to come back before it closes the menu.
     static constexpr double activationRegainGrace = 0.1;
     static constexpr double fadeInDuration = 0.18;
@@ -92,6 +95,9 @@ public:
     void open() override;
     void close() override;
     void applyScannedApps(std::vector<InstalledApp> apps);
+    // Makes the panel of the next opening ahead of it; nothing while open or
+    // before the first scan.
+    void prepareNextOpening();
     void launchApp(const QString& path);
     void perform(SessionAction action);
 
@@ -136,6 +142,14 @@ private:
     // panel instead of building the view and its list again.
     QPointer<StartMenuView> keptView_;
     void forgetKeptView();
+    // A hidden panel around the view of the reusable model, its window made
+    // and its rows drawn once while nobody waits: the next opening shows it.
+    QPointer<StartMenuPanel> sparePanel_;
+    StartMenuModel* modelForOpening();
+    StartMenuView* viewFor(StartMenuModel& model);
+    StartMenuPanel* spareFor(const StartMenuModel* model) const;
+    void dropSparePanel();
+    void prepareNextOpeningSoon();
     std::vector<QMetaObject::Connection> observers_;
     int workspaceObserver_ = 0;
     int mouseDownMonitor_ = 0;

@@ -251,13 +251,37 @@ TEST_F(StartMenuControllerTest, FirstOpeningLoadsThenFillsInLaterOpeningsShowThe
     EXPECT_EQ(menu().menuModel()->query(), QString());
     EXPECT_EQ(menu().menuModel()->selection(), 0);
     EXPECT_EQ(rows(), QStringList({"Mail", "Notes"}));
-    // A changed list of applications gets a view of its own.
-    scanResult = {app("Notes")};
+
+    // Closed for a moment, the next opening's panel is made ahead, hidden,
+    // around the same view; the opening shows that very panel, afresh.
+    QTest::keyClicks(view()->searchField(), "no");
     menu().close();
+    sim->advance(1);
+    QPointer<StartMenuPanel> spare = qobject_cast<StartMenuPanel*>(shown->window());
+    ASSERT_TRUE(spare);
+    EXPECT_FALSE(spare->isVisible());
+    menu().open();
+    EXPECT_EQ(menu().panel(), spare.data());
+    EXPECT_EQ(view(), shown.data());
+    EXPECT_EQ(view()->searchField()->text(), QString());
+    EXPECT_EQ(menu().menuModel()->query(), QString());
+    menu().close();
+    sim->advance(1);
+    spare = qobject_cast<StartMenuPanel*>(shown->window());
+    ASSERT_TRUE(spare);
+
+    // A changed list of applications gets a view of its own; the panel made
+    // for the old list goes with it.
+    scanResult = {app("Notes")};
+    menu().loadAppsIfNeeded();
     sim->pump();
     menu().open();
     EXPECT_NE(view(), shown.data());
+    EXPECT_NE(menu().panel(), spare.data());
     EXPECT_EQ(rows(), QStringList({"Notes"}));
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(spare);
+    EXPECT_FALSE(shown);
 }
 
 TEST_F(StartMenuControllerTest, RescanResults) {
