@@ -1,6 +1,7 @@
 #include "startmenu/start_menu_controller.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QStringList>
 #include <algorithm>
 #include <QEvent>
@@ -284,6 +285,7 @@ void StartMenuController::prepareNextOpening() {
     // The window exists before it is needed, and the rows have been drawn
     // once, so their fonts and icons are ready: an opening only shows it.
     spare->winId();
+    if (QBackingStore* store = spare->backingStore()) store->resize(spare->size());
     QImage warm(spare->size(), QImage::Format_ARGB32_Premultiplied);
     warm.fill(Qt::transparent);
     spare->render(&warm);
@@ -353,6 +355,9 @@ void StartMenuController::open() {
     const bool fade = fadeApplies();
     panel->setWindowOpacity(fade ? fadeInStartOpacity : 1.0);
     panel->show();
+    // Showing posts a repaint for every widget of the panel; sent now, they
+    // join its first paint instead of drawing it all again after it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
     platform::application().activateIgnoringOtherApps();
     panel->raise();
     panel->activateWindow();

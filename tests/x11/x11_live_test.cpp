@@ -227,6 +227,17 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameTakesWritesAsGrantedAndIsOb
     // is taken once the manager has made this one.
     EXPECT_TRUE(pumpUntil([&] { return read<Point>(w, names::position) == Point{50, 60}; }));
 
+    // Accessibility started while the window was already there hears it too.
+    auto late = std::make_shared<x11::X11Accessibility>(conn);
+    Heard lateHeard;
+    auto lateObserver = late->createObserver(t.pid(), [&lateHeard](const ax::Element& e, const QString& n) {
+        lateHeard.seen.emplace_back(e, n);
+    });
+    ASSERT_EQ(lateObserver->addNotification(late->applicationElement(t.pid()), names::windowMoved), ax::Error::success);
+    ASSERT_TRUE(xdotool({"windowmove", id, "70", "80"}));
+    EXPECT_TRUE(pumpUntil([&] { return lateHeard(w, names::windowMoved); }));
+    EXPECT_TRUE(pumpUntil([&] { return read<Point>(w, names::position) == Point{70, 80}; }));
+
     // A size write is read back as the manager granted it.
     const Point corner = read<Point>(w, names::position);
     ASSERT_EQ(ax::api().setAttribute(w, names::size, Size{600, 400}), ax::Error::success);
