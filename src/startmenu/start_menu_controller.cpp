@@ -285,7 +285,14 @@ void StartMenuController::prepareNextOpening() {
     // The window exists before it is needed, and the rows have been drawn
     // once, so their fonts and icons are ready: an opening only shows it.
     spare->winId();
-    if (QBackingStore* store = spare->backingStore()) store->resize(spare->size());
+    if (QBackingStore* store = spare->backingStore()) {
+        // Written once now, the store's pages are in place: a new window's
+        // first paint otherwise waits for the kernel to map each of them.
+        store->resize(spare->size());
+        const QRegion whole(QRect(QPoint(), spare->size()));
+        store->beginPaint(whole);
+        store->endPaint();
+    }
     QImage warm(spare->size(), QImage::Format_ARGB32_Premultiplied);
     warm.fill(Qt::transparent);
     spare->render(&warm);

@@ -606,29 +606,60 @@ void StartMenuView::showRowMenu(int row, QPoint globalPos) {
 }
 
 void StartMenuView::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
     const auto palette = bar_style::currentPalette();
-    const QColor edge(255, 255, 255, 20);
-    if (bar_style::composited()) {
+    QPainter p(this);
+    if (!bar_style::composited()) {
+        // Nothing blends: a transparent corner would show black, so the
+        // panel fills its whole square in the same colour, opaque, with a
+        // faint one-pixel edge (plain rectangles: an antialiased outline
+        // costs most of a paint for the same pixels).
+        background_ = QImage();
+        const QColor edge(255, 255, 255, 20);
+        const QRect r = rect();
+        p.fillRect(r, palette.windowBackground);
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), edge);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), edge);
+        p.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), edge);
+        p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), edge);
+        paintDividers(p);
+        return;
+    }
+    // The rounded shape is drawn once for the size, the pixel ratio and the
+    // colour, and copied by every paint.
+    const qreal ratio = devicePixelRatioF();
+    const QString key = QStringLiteral("%1x%2@%3 %4 %5")
+                            .arg(size().width())
+                            .arg(size().height())
+                            .arg(ratio)
+                            .arg(palette.windowBackground.rgba())
+                            .arg(palette.separator.rgba());
+    if (background_.isNull() || key != backgroundKey_) {
+        QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::transparent);
+        QPainter ip(&image);
+        ip.setRenderHint(QPainter::Antialiasing);
         // A rounded, nearly opaque panel; the compositor blends its corners
         // and its fill with the desktop behind it.
         QPainterPath shape;
         shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 12, 12);
         QColor material = palette.windowBackground;
         material.setAlphaF(0.96f);
-        p.fillPath(shape, material);
-        p.strokePath(shape, QPen(edge, 1));
-    } else {
-        // Nothing blends: a transparent corner would show black, so the
-        // panel fills its whole square in the same colour, opaque.
-        p.fillRect(rect(), palette.windowBackground);
-        p.setPen(QPen(edge, 1));
-        p.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+        ip.fillPath(shape, material);
+        ip.strokePath(shape, QPen(QColor(255, 255, 255, 20), 1));
+        paintDividers(ip);
+        ip.end();
+        background_ = std::move(image);
+        backgroundKey_ = key;
     }
+    p.drawImage(QPoint(0, 0), background_);
+}
+
+void StartMenuView::paintDividers(QPainter& p) const {
     // The two dividers around the list.
-    p.fillRect(QRectF(0, searchRowHeight, width, 1), palette.separator);
-    p.fillRect(QRectF(0, height - bottomRowHeight - 1, width, 1), palette.separator);
+    const auto palette = bar_style::currentPalette();
+    p.fillRect(QRect(0, searchRowHeight, int(width), 1), palette.separator);
+    p.fillRect(QRect(0, int(height) - bottomRowHeight - 1, int(width), 1), palette.separator);
 }
 
 void StartMenuView::resizeEvent(QResizeEvent* event) {

@@ -14,6 +14,7 @@
 #include <QPalette>
 #include <QPointer>
 #include <QStyledItemDelegate>
+#include <QImage>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -191,4 +192,10 @@ private:
     std::shared_ptr<motion::ClockAnimation> slide_;
     int appearanceToken_ = 0;
     std::unique_ptr<platform::CompositorObservation> compositorObservation_;
+    // Under a compositor, the rounded shape with its edge and dividers,
+    // drawn once for what it depends on: antialiased, it would cost most of
+    // every paint.
+    QImage background_;
+    QString backgroundKey_;
+    void paintDividers(QPainter& p) const;
 };
