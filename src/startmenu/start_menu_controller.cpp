@@ -341,8 +341,8 @@ void StartMenuController::open() {
     // The panel made ahead for this opening, when it still fits the model.
     StartMenuPanel* panel = spareFor(model);
     if (panel) {
+        // Made ahead from the kept view, if there was one: none is kept now.
         sparePanel_ = nullptr;
-        forgetKeptView();
         panel->view()->prepareForOpening();
     } else {
         panel = new StartMenuPanel();

@@ -25,6 +25,14 @@ namespace {
 constexpr int listPadding = 6;
 constexpr int searchRowHeight = 22 + 2 * 10;
 constexpr int bottomRowHeight = 28 + 2 * 6;
+// The panel's faint one-pixel edge.
+const QColor panelEdge(255, 255, 255, 20);
+
+// The two dividers around the list.
+void paintDividers(QPainter& p, const QColor& separator) {
+    p.fillRect(QRect(0, searchRowHeight, StartMenuView::width, 1), separator);
+    p.fillRect(QRect(0, StartMenuView::height - bottomRowHeight - 1, StartMenuView::width, 1), separator);
+}
 
 QFont headerFont() { return bar_style::font(11, QFont::DemiBold); }
 QFont rowFont() { return bar_style::font(13); }
@@ -610,32 +618,25 @@ void StartMenuView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!bar_style::composited()) {
         // Nothing blends: a transparent corner would show black, so the
-        // panel fills its whole square in the same colour, opaque, with a
-        // faint one-pixel edge (plain rectangles: an antialiased outline
-        // costs most of a paint for the same pixels).
+        // panel fills its whole square in the same colour, opaque, with its
+        // edge (plain rectangles: an antialiased outline costs most of a
+        // paint for the same pixels).
         background_ = QImage();
-        const QColor edge(255, 255, 255, 20);
         const QRect r = rect();
         p.fillRect(r, palette.windowBackground);
-        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), edge);
-        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), edge);
-        p.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), edge);
-        p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), edge);
-        paintDividers(p);
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), panelEdge);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), panelEdge);
+        p.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), panelEdge);
+        p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), panelEdge);
+        paintDividers(p, palette.separator);
         return;
     }
     // The rounded shape is drawn once for the size, the pixel ratio and the
-    // colour, and copied by every paint.
-    const qreal ratio = devicePixelRatioF();
-    const QString key = QStringLiteral("%1x%2@%3 %4 %5")
-                            .arg(size().width())
-                            .arg(size().height())
-                            .arg(ratio)
-                            .arg(palette.windowBackground.rgba())
-                            .arg(palette.separator.rgba());
+    // colours, and copied by every paint.
+    const BackgroundKey key{size(), devicePixelRatioF(), palette.windowBackground.rgba(), palette.separator.rgba()};
     if (background_.isNull() || key != backgroundKey_) {
-        QImage image(size() * ratio, QImage::Format_ARGB32_Premultiplied);
-        image.setDevicePixelRatio(ratio);
+        QImage image(key.size * key.ratio, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(key.ratio);
         image.fill(Qt::transparent);
         QPainter ip(&image);
         ip.setRenderHint(QPainter::Antialiasing);
@@ -646,20 +647,13 @@ void StartMenuView::paintEvent(QPaintEvent*) {
         QColor material = palette.windowBackground;
         material.setAlphaF(0.96f);
         ip.fillPath(shape, material);
-        ip.strokePath(shape, QPen(QColor(255, 255, 255, 20), 1));
-        paintDividers(ip);
+        ip.strokePath(shape, QPen(panelEdge, 1));
+        paintDividers(ip, palette.separator);
         ip.end();
         background_ = std::move(image);
         backgroundKey_ = key;
     }
     p.drawImage(QPoint(0, 0), background_);
-}
-
-void StartMenuView::paintDividers(QPainter& p) const {
-    // The two dividers around the list.
-    const auto palette = bar_style::currentPalette();
-    p.fillRect(QRect(0, searchRowHeight, int(width), 1), palette.separator);
-    p.fillRect(QRect(0, int(height) - bottomRowHeight - 1, int(width), 1), palette.separator);
 }
 
 void StartMenuView::resizeEvent(QResizeEvent* event) {

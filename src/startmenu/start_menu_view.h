@@ -195,7 +195,12 @@ private:
     // Under a compositor, the rounded shape with its edge and dividers,
     // drawn once for what it depends on: antialiased, it would cost most of
     // every paint.
+    struct BackgroundKey {
+        QSize size;
+        qreal ratio = 1;
+        QRgb fill = 0, separator = 0;
+        bool operator==(const BackgroundKey&) const = default;
+    };
     QImage background_;
-    QString backgroundKey_;
-    void paintDividers(QPainter& p) const;
+    BackgroundKey backgroundKey_;
 };

@@ -25,7 +25,6 @@ namespace wn = workspace_notifications;
 
 namespace {
 
-
 QString executableOf(std::int32_t pid) {
     return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
 }
