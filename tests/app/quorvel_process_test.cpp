@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <csignal>
 #include <functional>
-#include <optional>
 #include <sys/stat.h>
 
 #include "platform/linux/plist_backend.h"
@@ -103,10 +102,7 @@ TEST_F(QuorvelProcess, ShowsABarPerDisplayAndGivesTheDockBackOnSigterm) {
     ASSERT_TRUE(p->waitForFinished(20000));
     EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p->exitCode(), 0);
-    const auto dock = dockFile();
-    EXPECT_EQ(dock.value(QStringLiteral("autohide")), QVariant(false));
-    EXPECT_EQ(dock.value(QStringLiteral("orientation")), QVariant(QStringLiteral("bottom")));
-    EXPECT_EQ(dock.value(QStringLiteral("autohide-delay")), QVariant(0.5));
+    expectSeededDock();
 }
 
 TEST_F(QuorvelProcess, TwoCopiesStartedAtTheSameInstantLeaveOneRunningAndTheDockAsSeeded) {

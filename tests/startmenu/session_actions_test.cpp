@@ -1,11 +1,15 @@
 // The power row's session actions: on the simulated desktop, with the host's
 // library loader and real stand-in libraries, and through the Linux session
 // commands run as stand-in scripts (never the real ones).
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QThread>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <ostream>
 
 #include "core/settings_model.h"
@@ -48,16 +52,38 @@ const Shown logOutFailed{QStringLiteral("Couldn't log out"), hint, {"OK"}};
 const Shown restartFailed{QStringLiteral("Couldn't restart your Mac"), hint, {"OK"}};
 const Shown shutDownFailed{QStringLiteral("Couldn't shut down your Mac"), hint, {"OK"}};
 
-// Counts the ends of launched processes as they reach the main thread.
+// The host's processes, but only stand-ins by absolute path from
+// `standIns` (a FakeCommands folder) ever start: the real lock, suspend,
+// log out and power commands cannot run from these tests. Counts the ends
+// of launched processes as they reach the main thread.
 class CountingProcesses : public linux_backend::PosixProcesses {
 public:
+    explicit CountingProcesses(QString standIns = {}) : standIns_(std::move(standIns)) {}
+    ProcessResult run(const QString& executable, const QStringList& arguments) override {
+        if (!isStandIn(executable)) return refused(executable);
+        return PosixProcesses::run(executable, arguments);
+    }
     ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited exited) override {
+        if (!isStandIn(executable)) return refused(executable);
         return PosixProcesses::launch(executable, arguments, [this, exited](const ProcessResult& r) {
             ++ends;
             if (exited) exited(r);
         });
     }
     int ends = 0;
+
+private:
+    bool isStandIn(const QString& executable) const {
+        return QDir::isAbsolutePath(standIns_) && QFile::exists(standIns_ + QStringLiteral("/status")) &&
+               QDir::isAbsolutePath(executable) && QFileInfo(executable).absolutePath() == standIns_;
+    }
+    static ProcessResult refused(const QString& executable) {
+        ADD_FAILURE() << "refused to start " << executable.toStdString() << ": not a stand-in";
+        ProcessResult r;
+        r.error = QStringLiteral("not a stand-in");
+        return r;
+    }
+    QString standIns_;
 };
 
 class SessionActionsTest : public SimDesktopTest {
@@ -85,24 +111,19 @@ protected:
             out.push_back({r.alert.messageText, r.alert.informativeText, r.alert.buttons});
         return out;
     }
+    static std::vector<QString> starting(const std::vector<QString>& lines, std::initializer_list<const char*> prefixes) {
+        std::vector<QString> out;
+        for (const auto& line : lines)
+            for (const char* prefix : prefixes)
+                if (line.startsWith(QLatin1String(prefix))) {
+                    out.push_back(line);
+                    break;
+                }
+        return out;
+    }
     // What reached the system: session requests and what carried them out.
-    std::vector<QString> requests() const {
-        std::vector<QString> out;
-        for (const auto& line : sim->log())
-            if (line.startsWith(QLatin1String("session.")) || line.startsWith(QLatin1String("process.")))
-                out.push_back(line);
-        return out;
-    }
-    std::vector<QString> ourLogLines() const {
-        std::vector<QString> out;
-        for (const auto& line : sim->systemLog())
-            if (line.startsWith(QLatin1String("Quorvel: "))) out.push_back(line);
-        return out;
-    }
-    // Every alert brings the program to the front first.
-    void expectActivatedForEachAlert() {
-        EXPECT_EQ(sim->logLines(QStringLiteral("app.activate")).size(), sim->alertsShown().size());
-    }
+    std::vector<QString> requests() const { return starting(sim->log(), {"session.", "process."}); }
+    std::vector<QString> ourLogLines() const { return starting(sim->systemLog(), {"Quorvel: "}); }
     void expectClosedFirst() {
         EXPECT_EQ(closes, 1) << "the menu closes once, whatever the action";
         EXPECT_EQ(alertsWhenClosed, 0u) << "no alert before the menu is gone";
@@ -117,14 +138,15 @@ protected:
 
 TEST_F(SessionActionsTest, EveryActionClosesTheMenuFirstThenAsksActsAndReportsFailure) {
     using Setup = std::function<void(SimulatedDesktop&)>;
-    const Setup lockReturns0 = [](SimulatedDesktop& d) { d.setLoadableFunction(systemLockLibrary, lockFunction, [] { return 0; }); };
-    const Setup lockReturns1 = [](SimulatedDesktop& d) { d.setLoadableFunction(systemLockLibrary, lockFunction, [] { return 1; }); };
+    auto lockReturns = [](int status) -> Setup {
+        return [status](SimulatedDesktop& d) { d.setLoadableFunction(systemLockLibrary, lockFunction, [status] { return status; }); };
+    };
     const Setup noSetup = [](SimulatedDesktop&) {};
     auto eventFails = [](std::uint32_t id) { return [id](SimulatedDesktop& d) { d.setSessionEventResult(id, -1743); }; };
     const QString lockLoad = QStringLiteral("process.load ") + systemLockLibrary + QStringLiteral(" SACLockScreenImmediate");
     const QString sleepLaunch = QStringLiteral("process.launch /usr/bin/pmset sleepnow");
     // The screen lock through the host's loader, with stand-in libraries built by the tests.
-    auto host = std::make_shared<linux_backend::PosixProcesses>();
+    auto host = std::make_shared<CountingProcesses>();  // loads libraries, starts nothing
     auto viaLibrary = [host](QString library) {
         return [host, library](SimulatedDesktop& d) {
             auto services = d.services();
@@ -145,10 +167,10 @@ TEST_F(SessionActionsTest, EveryActionClosesTheMenuFirstThenAsksActsAndReportsFa
         std::vector<QString> log;
     };
     const Row rows[] = {
-        {"lock locks, without asking", SessionAction::lock, {}, lockReturns0, {}, {"session.lock", lockLoad}, {}},
+        {"lock locks, without asking", SessionAction::lock, {}, lockReturns(0), {}, {"session.lock", lockLoad}, {}},
         {"lock without the function", SessionAction::lock, {}, noSetup, {lockFailed}, {"session.lock", lockLoad},
          {unavailable}},
-        {"lock refused: alert only", SessionAction::lock, {}, lockReturns1, {lockFailed}, {"session.lock", lockLoad}, {}},
+        {"lock refused: alert only", SessionAction::lock, {}, lockReturns(1), {lockFailed}, {"session.lock", lockLoad}, {}},
         {"loaded lock returns 0", SessionAction::lock, {}, viaLibrary(SCREEN_LOCK_OK), {}, {"session.lock"}, {}},
         {"loaded lock returns 1", SessionAction::lock, {}, viaLibrary(SCREEN_LOCK_FAILS), {lockFailed}, {"session.lock"}, {}},
         {"loaded library without the function", SessionAction::lock, {}, viaLibrary(SCREEN_LOCK_NO_FUNCTION),
@@ -187,7 +209,8 @@ TEST_F(SessionActionsTest, EveryActionClosesTheMenuFirstThenAsksActsAndReportsFa
         EXPECT_EQ(shown(), row.alerts);
         EXPECT_EQ(requests(), row.requests);
         EXPECT_EQ(ourLogLines(), row.log);
-        expectActivatedForEachAlert();
+        // Every alert brings the program to the front first.
+        EXPECT_EQ(sim->logLines(QStringLiteral("app.activate")).size(), sim->alertsShown().size());
     }
 
     // The loaded library stays loaded after a lock: its call count lives on,
@@ -259,7 +282,7 @@ class LinuxSessionActionsTest : public SessionActionsTest {
 protected:
     void useCommands(const QString& folder, const QString& sessionID = QStringLiteral("c7"), bool lockerRuns = true) {
         auto services = sim->services();
-        launcher = std::make_shared<CountingProcesses>();
+        launcher = std::make_shared<CountingProcesses>(folder);
         services.processes = launcher;
         services.session =
             std::make_shared<linux_backend::SystemdSession>(folder, sessionID, [lockerRuns] { return lockerRuns; });
