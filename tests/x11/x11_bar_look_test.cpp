@@ -2,9 +2,6 @@
 // manager: drawn opaque, following a compositor that starts and stops, its
 // menus opening above it, and the pet's eyes following the pointer over
 // other programs. Checked from outside, on the pixels the X server shows.
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QStandardPaths>
@@ -13,9 +10,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <xcb/xcb_icccm.h>
 
 #include "platform/platform.h"
 #include "platform/x11/x11_backend.h"
@@ -69,6 +63,16 @@ protected:
         return img.isNull() ? 0 : img.pixel(0, 0);
     }
 };
+
+// The colours at an image's four corners, without alpha; none for a null image.
+std::vector<QRgb> cornerColours(const QImage& img) {
+    if (img.isNull()) return {};
+    std::vector<QRgb> out;
+    for (QPoint c : {QPoint(0, 0), QPoint(img.width() - 1, 0), QPoint(0, img.height() - 1),
+                     QPoint(img.width() - 1, img.height() - 1)})
+        out.push_back(img.pixel(c) & 0xffffff);
+    return out;
+}
 
 // The opaque window background of the light or the dark appearance, never
 // darkened by the bar's opacity (40 %: 94 or 20).
@@ -140,9 +144,7 @@ TEST_F(X11BarLookTest, BarMenusAndStartMenuOpaqueWithoutCompositorAndFollowOneTh
         const QImage img = screenImage(conn->xcb(), conn->root(), menus.front());
         ASSERT_FALSE(img.isNull());
         // Opaque to its corners: no black square where a transparent corner was meant.
-        for (QPoint corner : {QPoint(0, 0), QPoint(img.width() - 1, 0), QPoint(0, img.height() - 1),
-                              QPoint(img.width() - 1, img.height() - 1)})
-            EXPECT_NE(img.pixel(corner) & 0xffffff, 0u) << "black corner at " << corner.x() << "," << corner.y();
+        for (QRgb corner : cornerColours(img)) EXPECT_NE(corner, 0u) << "a black corner";
         xdotool({"key", "Escape"});
         conn->waitUntil([&] { return popups().empty(); }, patience);
     }
@@ -153,15 +155,9 @@ TEST_F(X11BarLookTest, BarMenusAndStartMenuOpaqueWithoutCompositorAndFollowOneTh
     xdotool({"key", "ctrl+alt+space"});
     ASSERT_TRUE(conn->waitUntil([&] { return panel().exists; }, patience)) << "the start menu did not open";
     auto corners = [&] {
-        std::vector<QRgb> out;
         const platform::Rect f = panel().frame();
-        const QImage img = screenImage(conn->xcb(), conn->root(),
-                                       QRect(int(f.minX()), int(f.minY()), int(f.width()), int(f.height())));
-        if (img.isNull()) return out;
-        for (QPoint c : {QPoint(0, 0), QPoint(img.width() - 1, 0), QPoint(0, img.height() - 1),
-                         QPoint(img.width() - 1, img.height() - 1)})
-            out.push_back(img.pixel(c) & 0xffffff);
-        return out;
+        return cornerColours(screenImage(conn->xcb(), conn->root(),
+                                         QRect(int(f.minX()), int(f.minY()), int(f.width()), int(f.height()))));
     };
     auto light = [&] {
         const auto c = corners();
@@ -240,10 +236,6 @@ TEST(X11PetTest, EyesFollowThePointerOverOtherProgramsWithIdleMotionOff) {
     ASSERT_TRUE(helper.waitForExit(2 * patience)) << "the helper did not finish";
     EXPECT_EQ(helper.exitCode(), 0) << "the helper's checks failed (run it with " << petChildSwitch << "=1 to see)";
 }
-
-}  // namespace
-
-namespace {
 
 // Writes the picture of the live bar for the documentation when
 // QUORVEL_LIVE_BAR_SCREENSHOT names a file (scripts/render_live_bar_screenshot.sh):

@@ -57,14 +57,14 @@ TEST_F(X11SettingsTest, OpensFromTheBarCentredAndRecordsAStartMenuShortcutThatSu
     // is still arriving.
     // The manager may still be placing the window when it becomes active.
     const double displayMiddle = x11test::Session::height / 2.0, workAreaMiddle = barTop / 2.0;
+    const auto frame = [&] { return conn->windowInfo(settings.window).frame(); };
     auto centred = [&] {
-        const Rect f = conn->windowInfo(settings.window).frame();
+        const Rect f = frame();
         return std::abs(f.midX() - x11test::Session::width / 2.0) <= 3 && f.midY() >= workAreaMiddle - 3 &&
                f.midY() <= displayMiddle + 3;
     };
-    EXPECT_TRUE(conn->waitUntil(centred, patience)) << "frame " << conn->windowInfo(settings.window).frame().minX() << ","
-                                               << conn->windowInfo(settings.window).frame().minY() << " size "
-                                               << settings.frame().width() << "x" << settings.frame().height();
+    EXPECT_TRUE(conn->waitUntil(centred, patience))
+        << "frame " << frame().minX() << "," << frame().minY() << " size " << frame().width() << "x" << frame().height();
     EXPECT_EQ(conn->activeWindow(), settings.window);
 
     // A first shortcut, then a second: the second opens the start menu and
