@@ -23,8 +23,10 @@ bool isLocalMachine(const std::optional<QString>& clientMachine, const QString& 
 }
 
 ApplicationGroups& ApplicationGroups::shared() {
-    static ApplicationGroups groups;
-    return groups;
+    // Never destroyed: connections held by the installed services are let go
+    // of as the process exits, whenever this table was first used.
+    static ApplicationGroups* const groups = new ApplicationGroups;
+    return *groups;
 }
 
 std::int32_t ApplicationGroups::join(const void* holder, xcb_window_t window, const QString& key,
