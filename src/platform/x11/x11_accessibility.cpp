@@ -90,14 +90,21 @@ private:
 // ---- accessibility ----------------------------------------------------------
 
 X11Accessibility::X11Accessibility(std::shared_ptr<Connection> connection) : conn_(std::move(connection)) {
-    auto clients = conn_->knownClients();
-    for (const auto& info : conn_->windowInfos({clients.begin(), clients.end()}))
-        if (info.exists) remember(info);
-    lastActive_ = conn_->activeWindow();
     conn_->addListener(this);
 }
 
 X11Accessibility::~X11Accessibility() { conn_->removeListener(this); }
+
+void X11Accessibility::readExistingWindows() {
+    firstRead_.ensure([this] {
+        auto clients = conn_->knownClients();
+        for (const auto& info : conn_->windowInfos({clients.begin(), clients.end()}))
+            if (info.exists) remember(info);
+        const xcb_window_t active = conn_->activeWindow();
+        std::lock_guard lock(mutex_);
+        lastActive_ = active;
+    });
+}
 
 bool X11Accessibility::isProcessTrusted(bool) { return true; }
 
@@ -595,6 +602,7 @@ void X11Accessibility::remember(const WindowInfo& info) {
 
 std::shared_ptr<ax::Observer> X11Accessibility::createObserver(std::int32_t pid, ax::ObserverCallback callback) {
     if (pid <= 0 || !callback) return nullptr;
+    readExistingWindows();
     auto observer = std::make_shared<X11Observer>(pid, std::move(callback));
     std::lock_guard lock(mutex_);
     observers_.erase(std::remove_if(observers_.begin(), observers_.end(),
@@ -625,6 +633,7 @@ void X11Accessibility::postApplicationNotification(std::int32_t pid, const QStri
 }
 
 void X11Accessibility::clientsChanged(const std::vector<xcb_window_t>& added, const std::vector<xcb_window_t>& removed) {
+    if (!firstRead_.done()) return;
     for (const auto& info : conn_->windowInfos(added)) {
         if (!info.exists) continue;
         remember(info);
@@ -644,6 +653,7 @@ void X11Accessibility::clientsChanged(const std::vector<xcb_window_t>& added, co
 }
 
 void X11Accessibility::xEvent(const xcb_generic_event_t* event) {
+    if (!firstRead_.done()) return;
     const std::uint8_t type = event->response_type & 0x7f;
     const bool synthetic = event->response_type & 0x80;
     auto* e = conn_->ewmh();

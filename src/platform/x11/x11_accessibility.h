@@ -84,9 +84,13 @@ private:
     bool isClosable(const WindowInfo& info) const;
     QString subroleOf(const WindowInfo& info) const;
     void remember(const WindowInfo& info);
+    // What the events tell is measured against the windows as first read,
+    // which waits for the first observer.
+    void readExistingWindows();
     void deliver(std::int32_t pid, const ax::Element& element, const QString& notification);
 
     std::shared_ptr<Connection> conn_;
+    FirstRead firstRead_;
     mutable std::mutex mutex_;
     std::map<std::uint64_t, double> timeouts_;
     std::map<xcb_window_t, Seen> seen_;

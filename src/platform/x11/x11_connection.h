@@ -101,6 +101,34 @@ public:
     virtual void counted() {}
 };
 
+// A listener's first read of the windows already on the desktop, made when
+// it is first needed rather than when the listener is made, so that making
+// it costs no round trips while the bars are first shown. An event handled
+// before that read is skipped: it has nobody to tell yet, and the read sees
+// what it changed (the caches are brought up to date before any listener
+// hears of it). An event that comes during the read waits for it.
+class FirstRead {
+public:
+    template <class Read>
+    void ensure(Read&& read) {
+        if (done_.load(std::memory_order_acquire)) return;
+        std::lock_guard lock(mutex_);
+        if (done_.load(std::memory_order_relaxed)) return;
+        read();
+        done_.store(true, std::memory_order_release);
+    }
+    // For the event thread: false while the read has not begun.
+    bool done() const {
+        if (done_.load(std::memory_order_acquire)) return true;
+        std::lock_guard lock(mutex_);
+        return done_.load(std::memory_order_relaxed);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::atomic<bool> done_{false};
+};
+
 class Connection {
 public:
     struct Atoms {

@@ -79,15 +79,24 @@ X11Workspace::X11Workspace(std::shared_ptr<Connection> connection, std::shared_p
       options_(std::move(options)),
       entries_(options_.entries ? options_.entries : std::make_shared<DesktopEntryIndex>(options_.desktopDirectories)),
       hub_(std::make_shared<Hub>()) {
-    auto clients = conn_->knownClients();
-    for (const auto& info : conn_->windowInfos({clients.begin(), clients.end()}))
-        if (info.exists && info.pid > 0) {
-            windowPids_[info.window] = info.pid;
-            windowHidden_[info.window] = info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN);
-            noteFullScreen(info);
-        }
-    lastActivePid_ = activePid();
     conn_->addListener(this);
+}
+
+void X11Workspace::readExistingWindows() {
+    firstRead_.ensure([this] {
+        auto clients = conn_->knownClients();
+        const auto infos = conn_->windowInfos({clients.begin(), clients.end()});
+        const std::int32_t active = activePid();
+        for (const auto& info : infos)
+            if (info.exists && info.pid > 0) noteFullScreen(info);
+        std::lock_guard lock(mutex_);
+        for (const auto& info : infos)
+            if (info.exists && info.pid > 0) {
+                windowPids_[info.window] = info.pid;
+                windowHidden_[info.window] = info.hasState(conn_->ewmh()->_NET_WM_STATE_HIDDEN);
+            }
+        lastActivePid_ = active;
+    });
 }
 
 X11Workspace::~X11Workspace() { conn_->removeListener(this); }
@@ -193,6 +202,7 @@ X11Workspace::ProcessFacts X11Workspace::processFacts(std::int32_t pid) {
 }
 
 std::vector<RunningApplication> X11Workspace::runningApplications() {
+    readExistingWindows();
     auto byPid = localClientsByPid();
     byPid.try_emplace(::getpid());
     const std::int32_t active = activePid();
@@ -212,6 +222,7 @@ std::vector<RunningApplication> X11Workspace::runningApplications() {
 }
 
 std::optional<RunningApplication> X11Workspace::application(std::int32_t pid) {
+    readExistingWindows();
     auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
     if (it == byPid.end() && pid != ::getpid()) return std::nullopt;
@@ -228,6 +239,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() {
 std::int32_t X11Workspace::ownProcessID() { return ::getpid(); }
 
 bool X11Workspace::isProcessAlive(std::int32_t pid) {
+    readExistingWindows();
     if (pid <= 0) return false;
     {
         // An application is alive while one of its windows is, whichever of
@@ -241,6 +253,7 @@ bool X11Workspace::isProcessAlive(std::int32_t pid) {
 }
 
 bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
+    readExistingWindows();
     if (pid == ::getpid()) return true;
     if (!localClientsByPid(pid).count(pid)) return false;
     bool wasHidden;
@@ -304,6 +317,7 @@ void X11Workspace::setHidden(std::int32_t pid, bool hidden, bool notify) {
 }
 
 bool X11Workspace::hide(std::int32_t pid) {
+    readExistingWindows();
     if (pid == ::getpid()) return false;
     auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
@@ -333,6 +347,7 @@ bool X11Workspace::hide(std::int32_t pid) {
 }
 
 bool X11Workspace::unhide(std::int32_t pid) {
+    readExistingWindows();
     if (!localClientsByPid(pid).count(pid)) return false;
     std::set<xcb_window_t> restore;
     {
@@ -414,6 +429,7 @@ void X11Workspace::checkCameBack(std::int32_t pid, xcb_window_t window) {
 }
 
 bool X11Workspace::terminate(std::int32_t pid) {
+    readExistingWindows();
     if (pid == ::getpid()) return false;
     auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
@@ -424,6 +440,7 @@ bool X11Workspace::terminate(std::int32_t pid) {
 }
 
 bool X11Workspace::forceTerminate(std::int32_t pid) {
+    readExistingWindows();
     // Only a process that owns a window on this machine, and never ourselves
     // or init: a stale or foreign id must not kill an unrelated process.
     if (pid <= 1 || pid == ::getpid()) return false;
@@ -452,6 +469,7 @@ bool X11Workspace::forceTerminate(std::int32_t pid) {
 }
 
 std::optional<std::int32_t> X11Workspace::runningApplicationOf(const DesktopEntry& entry) {
+    readExistingWindows();
     auto* e = conn_->ewmh();
     std::vector<WindowInfo> windows;
     for (auto& w : conn_->windowInfos(conn_->clientList()))
@@ -601,6 +619,7 @@ QString X11Workspace::displayName(const QString& path) {
 }
 
 int X11Workspace::addObserver(Callback callback) {
+    readExistingWindows();
     std::lock_guard lock(hub_->mutex);
     int token = hub_->next++;
     hub_->observers[token] = std::move(callback);
@@ -641,6 +660,7 @@ bool X11Workspace::noteFullScreen(const WindowInfo& info, bool gone) {
 }
 
 void X11Workspace::clientsChanged(const std::vector<xcb_window_t>& added, const std::vector<xcb_window_t>& removed) {
+    if (!firstRead_.done()) return;
     auto infos = conn_->windowInfos(added);
     // A window that opens in full screen, or closes in it, changes what
     // covers the displays as a switch of desktops does.
@@ -694,6 +714,7 @@ void X11Workspace::clientsChanged(const std::vector<xcb_window_t>& added, const 
 }
 
 void X11Workspace::xEvent(const xcb_generic_event_t* event) {
+    if (!firstRead_.done()) return;
     if ((event->response_type & 0x7f) != XCB_PROPERTY_NOTIFY) return;
     auto* p = reinterpret_cast<const xcb_property_notify_event_t*>(event);
     auto* e = conn_->ewmh();

@@ -93,6 +93,9 @@ private:
     RunningApplication describe(std::int32_t pid, const std::vector<WindowInfo>& windows, std::int32_t activePid);
     std::int32_t activePid();
     void post(const QString& name, std::int32_t pid);
+    // The windows' applications and states as first read; every question
+    // that rests on them asks for that read first.
+    void readExistingWindows();
     // Notes whether the window shows in full screen now; true when that changed.
     bool noteFullScreen(const WindowInfo& info, bool gone = false);
     void setHidden(std::int32_t pid, bool hidden, bool notify);
@@ -114,12 +117,13 @@ private:
     Options options_;
     std::shared_ptr<DesktopEntryIndex> entries_;
     std::shared_ptr<Hub> hub_;
+    FirstRead firstRead_;
     std::mutex mutex_;
     std::map<xcb_window_t, std::int32_t> windowPids_;  // clients seen by the event thread, by application
     std::map<xcb_window_t, std::int32_t> windowProcesses_;  // their _NET_WM_PID
     std::map<xcb_window_t, bool> windowHidden_;
     // Clients shown in full screen (not minimised); under its own lock, as
-    // the constructor and the event thread both keep it.
+    // the first read and the event thread both keep it.
     std::mutex fullScreenMutex_;
     std::set<xcb_window_t> fullScreen_;
     std::set<std::int32_t> hiddenApps_;
