@@ -35,6 +35,8 @@ TEST_F(X11AppTest, BarReservesItsStripKeepsWindowsOffItAndFollowsFullScreen) {
     // Both forms: the bar's strip along the bottom, over the bar's width.
     const std::uint32_t reserved = std::uint32_t(barHeight);
     const std::vector<std::uint32_t> partial{0, 0, 0, reserved, 0, 0, 0, 0, 0, 0, 0, x11test::Session::width - 1};
+    // Reserved before the bar is mapped, so no window is ever placed under a bar already there.
+    EXPECT_EQ(cardinals(b.window, e->_NET_WM_STRUT_PARTIAL), partial) << "the bar was taken in without its strip";
     EXPECT_TRUE(conn->waitUntil([&] { return cardinals(b.window, e->_NET_WM_STRUT_PARTIAL) == partial; }, patience));
     EXPECT_EQ(cardinals(b.window, e->_NET_WM_STRUT), (std::vector<std::uint32_t>{0, 0, 0, reserved}));
     // The manager's work area ends at the bar's top edge.

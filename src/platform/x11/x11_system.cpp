@@ -213,6 +213,13 @@ public:
             static_cast<QPlatformSurfaceEvent*>(event)->surfaceEventType() ==
                 QPlatformSurfaceEvent::SurfaceCreated) {
             owner_->preparePanel(window);
+        } else if (event->type() == QEvent::Show) {
+            // Reserved before the map, so windows make room for the bar as
+            // the manager takes it in, not once it has drawn (the expose
+            // checks the strip again where the manager put the bar). Qt
+            // maps on its own connection: ours is carried out first.
+            owner_->reservePanelArea(window, true);
+            owner_->conn_->sync();
         } else if (event->type() == QEvent::Expose && window->isVisible() &&
                    !window->property(announcedProperty).toBool()) {
             owner_->announcePanel(window);
