@@ -79,9 +79,25 @@ AppDelegate::~AppDelegate() {
     windowService_->setOnSnapshot(nullptr);
 }
 
+void AppDelegate::setUpApplication() {
+    auto& app = platform::application();
+    app.setActivationPolicy(platform::ActivationPolicy::accessory);
+    const auto mode = fromRawValue<AppearanceMode>(
+        platform::prefs::userDefaults().stringValue(settings::keys::appearanceMode).value_or(QString()));
+    app.setAppearance(appearanceFor(mode.value_or(AppearanceMode::system)));
+}
+
 AppDelegate::LaunchOutcome AppDelegate::applicationDidFinishLaunching() {
     auto& workspace = platform::workspace();
     auto& app = platform::application();
+
+    if (showsBarsFirst_) {
+        // The bars first: the rest of the launch reads the whole desktop,
+        // and until a bar is mapped the desktop keeps its bottom edge for
+        // windows.
+        setUpApplication();
+        barController_->showPanels(store_.get(), windowService_, pinStore_.get());
+    }
 
     // Single-instance rule: another process with our bundle identifier ends this one.
     if (auto bundleID = platform::bundles().mainBundleIdentifier()) {
@@ -90,6 +106,7 @@ AppDelegate::LaunchOutcome AppDelegate::applicationDidFinishLaunching() {
         for (const auto& running : workspace.runningApplications())
             if (running.bundleID == *bundleID && running.pid != own && !running.isTerminated) another = true;
         if (another) {
+            barController_->closeAll();
             app.setActivationPolicy(platform::ActivationPolicy::accessory);
             // This alert follows the system's locale, not the language setting.
             const auto bundle = LocalizationBundle::mainBundle();
@@ -106,10 +123,7 @@ AppDelegate::LaunchOutcome AppDelegate::applicationDidFinishLaunching() {
         }
     }
 
-    app.setActivationPolicy(platform::ActivationPolicy::accessory);
-    const auto mode = fromRawValue<AppearanceMode>(
-        platform::prefs::userDefaults().stringValue(settings::keys::appearanceMode).value_or(QString()));
-    app.setAppearance(appearanceFor(mode.value_or(AppearanceMode::system)));
+    if (!showsBarsFirst_) setUpApplication();
 
     services::DockController::shared()->installSignalHandlers();
     startWorkspace();

@@ -28,6 +28,11 @@ public:
     // The launch sequence. `anotherCopyRunning`: this copy showed its alert and
     // must end with status 0 without touching anything else.
     LaunchOutcome applicationDidFinishLaunching();
+    // Where this copy is already known to be the only one (it holds the
+    // single-instance lock), the launch shows the bars before it reads the
+    // desktop; the check of the running applications still comes, and a
+    // copy it ends takes its bars away again.
+    void setShowsBarsFirst(bool first) { showsBarsFirst_ = first; }
     // The termination sequence; runs its stop at most once per process.
     void applicationWillTerminate();
 
@@ -51,6 +56,8 @@ public:
     bool hasTerminated() const { return terminated_; }
 
 private:
+    void setUpApplication();
+
     std::shared_ptr<AccessibilityService> accessibility_;
     std::unique_ptr<BarPanelController> barController_;
     std::shared_ptr<WindowConstraintEngine> engine_;
@@ -62,6 +69,7 @@ private:
     std::shared_ptr<WindowService> windowService_;
     std::unique_ptr<PinStore> pinStore_;
     bool terminated_ = false;
+    bool showsBarsFirst_ = false;
     // Callbacks that outlive a call hold this weakly.
     std::shared_ptr<AppDelegate*> self_;
 };

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 #include "app/demo/demo_tour.h"
@@ -195,7 +196,9 @@ int main(int argc, char** argv) {
 
     const bool wantSimulated = parser.isSet(options.simulated) || parser.isSet(options.builtInDemo) ||
                                parser.isSet(options.tour);
-    if (!wantSimulated && (parser.isSet(options.live) || platform::x11::isAvailable())) {
+    const bool liveAsked = parser.isSet(options.live);
+    std::optional<platform::Services> services;
+    if (!wantSimulated && (liveAsked || !qEnvironmentVariableIsEmpty("DISPLAY"))) {
         QString error;
         platform::x11::BackendOptions options;
         // Only here, on a live desktop, do session requests reach the real
@@ -204,11 +207,16 @@ int main(int argc, char** argv) {
         options.sessionCommandFolder = qEnvironmentVariableIsSet("QUORVEL_SESSION_COMMANDS")
                                            ? qEnvironmentVariable("QUORVEL_SESSION_COMMANDS")
                                            : QStringLiteral("/usr/bin");
-        auto services = platform::x11::makeServices(options, &error);
-        if (!services) {
+        // One connection both finds out whether an X11 desktop with an EWMH
+        // manager is there and serves it. Without one, only --x11 is an error;
+        // otherwise the simulated desktop runs.
+        services = platform::x11::makeServices(options, &error);
+        if (!services && liveAsked) {
             std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(error));
             return 2;
         }
+    }
+    if (services) {
         protectSettingsFolder(services->preferences, *lock);
         const QString bundleID =
             services->bundles ? services->bundles->mainBundleIdentifier().value_or(platform::prefs::applicationDomain)
@@ -217,6 +225,8 @@ int main(int argc, char** argv) {
         platform::install(*services);
         tidySettingsFolder(services->preferences, *lock);
         QuorvelApp app;
+        // The lock already makes this the only copy.
+        app.delegate().setShowsBarsFirst(lock->isHeld());
         if (!app.launch()) return 0;
         // Losing the display is how a desktop session ends: give the Dock back, status 0.
         platform::x11::Connection::setConnectionLostHandler([] { restoreDockAndExit(displayLostLine); });

@@ -1,6 +1,7 @@
 #include "taskbar/bar_panel_controller.h"
 
 #include <QPointer>
+#include <algorithm>
 
 #include "platform/platform.h"
 #include "taskbar/start_menu_port.h"
@@ -25,7 +26,10 @@ void BarPanelController::start(RunningAppsStore* store, std::shared_ptr<WindowSe
     store_ = store;
     service_ = std::move(service);
     pinStore_ = pinStore;
-    rebuild();
+    // Bars shown ahead stand as long as the displays are the ones they were made for.
+    const bool keep = shownAhead_ && !panels_.empty() && lastConfiguration_ == currentConfiguration();
+    shownAhead_ = false;
+    if (!keep) rebuild();
     if (!screenObserver_) {
         QPointer<BarPanelController> self(this);
         screenObserver_ = platform::displays().addObserver([self] {
@@ -70,6 +74,26 @@ void BarPanelController::rebuild() {
     emit panelsRebuilt();
 }
 
+void BarPanelController::showPanels(RunningAppsStore* store, std::shared_ptr<WindowService> service,
+                                    PinStore* pinStore) {
+    if (!panels_.empty()) return;
+    ++rebuilds_;
+    const Configuration config = currentConfiguration();
+    lastConfiguration_ = config;
+    for (const auto& screen : config.screens) {
+        panels_.push_back(makePanel(screen, config.thickness));
+        panels_.back()->show();
+    }
+    // The map requests are out: the views are built while the window
+    // manager takes the bars in.
+    store_ = store;
+    service_ = std::move(service);
+    pinStore_ = pinStore;
+    for (BarPanel* panel : panels_) attachView(panel);
+    shownAhead_ = true;
+    emit panelsRebuilt();
+}
+
 BarPanel* BarPanelController::makePanel(const platform::Screen& screen, double thickness) {
     auto* panel = new BarPanel(screen.id);
     // Display bounds share Qt's global coordinates (top left, y downwards):
@@ -77,16 +101,19 @@ BarPanel* BarPanelController::makePanel(const platform::Screen& screen, double t
     const platform::Rect b = screen.bounds.standardized();
     const platform::Rect frame(b.minX(), b.maxY() - thickness, b.width(), thickness);
     panel->setGeometry(screen_geometry::toQRect(frame));
-    if (store_ && service_ && pinStore_) {
-        std::optional<platform::DisplayID> id;
-        if (screen.id != 0) id = screen.id;
-        auto* view = new BarView(store_, service_, pinStore_, StartIconStore::shared(), StartMenuPort::current(),
-                                 id, panel);
-        view->setOpenSettings(openSettings_);
-        panel->setContentView(view);
-    }
+    attachView(panel);
     panel->setGeometry(screen_geometry::toQRect(frame));
     return panel;
+}
+
+void BarPanelController::attachView(BarPanel* panel) {
+    if (!store_ || !service_ || !pinStore_) return;
+    std::optional<platform::DisplayID> id;
+    if (panel->displayID() != 0) id = panel->displayID();
+    auto* view = new BarView(store_, service_, pinStore_, StartIconStore::shared(), StartMenuPort::current(), id,
+                             panel);
+    view->setOpenSettings(openSettings_);
+    panel->setContentView(view);
 }
 
 void BarPanelController::closeAll() {

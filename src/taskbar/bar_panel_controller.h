@@ -24,6 +24,10 @@ public:
     explicit BarPanelController(std::shared_ptr<FullscreenDetecting> detector = nullptr, QObject* parent = nullptr);
     ~BarPanelController() override;
 
+    // Shows the bars for the current displays ahead of the rest of the
+    // launch: their windows first, then their views. `start` keeps these
+    // bars while the displays stay as they were.
+    void showPanels(RunningAppsStore* store, std::shared_ptr<WindowService> service, PinStore* pinStore);
     void start(RunningAppsStore* store, std::shared_ptr<WindowService> service, PinStore* pinStore);
     void rebuild();
     // Screen configuration changed: rebuilds only when what the bars depend
@@ -56,6 +60,8 @@ private:
     };
     Configuration currentConfiguration() const;
     BarPanel* makePanel(const platform::Screen& screen, double thickness);
+    // Gives a panel its bar view, once there is a store to show.
+    void attachView(BarPanel* panel);
 
     std::vector<BarPanel*> panels_;
     std::shared_ptr<FullscreenMonitor> monitor_;
@@ -67,4 +73,5 @@ private:
     std::optional<Configuration> lastConfiguration_;
     OpenSettings openSettings_;
     int rebuilds_ = 0;
+    bool shownAhead_ = false;
 };

@@ -14,6 +14,7 @@
 #include "support/sim_fixture.h"
 #include "startmenu/start_menu_controller.h"
 #include "windows/bar_metrics.h"
+#include "taskbar/bar_panel.h"
 #include "taskbar/bar_panel_controller.h"
 #include "windows/running_apps_store.h"
 #include "windows/window_constraint_engine.h"
@@ -229,6 +230,28 @@ TEST_F(AppDelegateTest, SecondCopyShowsItsAlertAndTouchesNothing) {
     EXPECT_TRUE(sim->logLines(QStringLiteral("prefs.set com.apple.dock")).empty());
     EXPECT_TRUE(sim->logLines(QStringLiteral("hotkey")).empty());
     EXPECT_EQ(countSystemLog(QStringLiteral("已有实例在运行")), 1);
+}
+
+TEST_F(AppDelegateTest, BarsShownFirstAreTheWorkspacesOwnAndASecondCopyTakesThemAway) {
+    {
+        AppDelegate delegate;
+        delegate.setShowsBarsFirst(true);
+        EXPECT_EQ(delegate.applicationDidFinishLaunching(), AppDelegate::LaunchOutcome::running);
+        EXPECT_TRUE(delegate.workspaceRunning());
+        ASSERT_EQ(delegate.barController().panels().size(), 1u);
+        EXPECT_NE(delegate.barController().panels()[0]->contentView(), nullptr);
+        EXPECT_EQ(delegate.barController().rebuildCount(), 1) << "the bars shown first were built again";
+        delegate.applicationWillTerminate();
+    }
+    platform::sim::AppSpec other;
+    other.bundleID = QStringLiteral("app.quorvel.Quorvel");
+    other.name = QStringLiteral("Quorvel");
+    sim->addApplication(other);
+    AppDelegate delegate;
+    delegate.setShowsBarsFirst(true);
+    EXPECT_EQ(delegate.applicationDidFinishLaunching(), AppDelegate::LaunchOutcome::anotherCopyRunning);
+    EXPECT_TRUE(delegate.barController().panels().empty());
+    EXPECT_EQ(sim->alertsShown().size(), 1u);
 }
 
 TEST_F(AppDelegateTest, LaunchAppliesTheStoredAppearance) {

@@ -81,6 +81,32 @@ TEST_F(BarPanelControllerTest, PanelsWithoutTheStoresHaveNoContent) {
     EXPECT_EQ(controller->panels()[0]->contentView(), nullptr);
 }
 
+TEST_F(BarPanelControllerTest, BarsShownAheadAreKeptByTheStartWhileTheDisplaysStay) {
+    // Shown ahead, then started: the same windows, each with its view.
+    controller->showPanels(store.get(), service, pins.get());
+    ASSERT_EQ(controller->panels().size(), 1u);
+    BarPanel* ahead = controller->panels()[0];
+    EXPECT_TRUE(ahead->isVisible());
+    EXPECT_NE(qobject_cast<BarView*>(ahead->contentView()), nullptr);
+    EXPECT_EQ(ahead->geometry(), QRect(0, 856, 1440, 44));
+    start();
+    EXPECT_EQ(controller->panels(), std::vector<BarPanel*>{ahead});
+    EXPECT_EQ(controller->rebuildCount(), 1);
+    EXPECT_TRUE(controller->fullscreenMonitor().isRunning());
+    // Started a second time, the bars are built afresh as always.
+    start();
+    EXPECT_EQ(controller->rebuildCount(), 2);
+
+    // A display that came between the two: the start builds for the displays there are now.
+    controller->fullscreenMonitor().stop();
+    controller->closeAll();
+    controller->showPanels(store.get(), service, pins.get());
+    sim->addDisplay(platform::Rect(1440, 0, 1280, 1024));
+    start();
+    EXPECT_EQ(controller->panels().size(), 2u);
+    EXPECT_EQ(controller->rebuildCount(), 4);
+}
+
 TEST_F(BarPanelControllerTest, BarHeightNotificationRebuildsAtTheNewHeightAndClosesTheMenu) {
     start();
     observeBarNotifications();
