@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -260,8 +261,19 @@ TEST_F(X11BarLookTest, LiveScreenshot) {
     conn->flush();
     ASSERT_TRUE(launch()) << "no bar appeared";
     xdotool({"mousemove", "640", "300"});
-    pumpFor(3.0);  // the strip fills in and the icons arrive
-    const QImage img = screenImage(conn->xcb(), conn->root(), QRect(0, barTop - 80, x11test::Session::width, barHeight + 80));
+    // Taken once the strip has filled in and the icons have arrived: the
+    // picture has stayed the same for a second.
+    const QRect area(0, barTop - 80, x11test::Session::width, barHeight + 80);
+    QImage img;
+    auto changed = std::chrono::steady_clock::now();
+    EXPECT_TRUE(conn->waitUntil([&] {
+        QImage now = screenImage(conn->xcb(), conn->root(), area);
+        if (now != img) {
+            img = std::move(now);
+            changed = std::chrono::steady_clock::now();
+        }
+        return std::chrono::steady_clock::now() - changed > std::chrono::seconds(1);
+    }, patience)) << "the bar never came to rest";
     ASSERT_FALSE(img.isNull());
     ASSERT_TRUE(img.save(target)) << target.toStdString();
 }
