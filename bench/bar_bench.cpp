@@ -19,6 +19,7 @@
 #include "windows/pin_store.h"
 #include "windows/running_apps_store.h"
 #include "windows/window_service.h"
+#include "bench_main.h"
 
 namespace {
 
@@ -117,11 +118,4 @@ BENCHMARK(BM_ClockText)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
 #include "taskbar/bar_panel.h"
+#include "bench_main.h"
 
 namespace {
 
@@ -70,11 +71,4 @@ BENCHMARK(BM_LaunchUntilTheBarIsShown)->Arg(0)->Arg(1)->UseManualTime()->Iterati
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }

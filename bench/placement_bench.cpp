@@ -8,6 +8,7 @@
 #include "platform/sim/simulated_desktop.h"
 #include "windows/task_items.h"
 #include "windows/window_constraint_engine.h"
+#include "bench_main.h"
 
 namespace {
 
@@ -119,11 +120,4 @@ BENCHMARK(BM_TaskItemsGrouped);
 BENCHMARK(BM_FullScanNothingToDo)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullScanClampEveryWindow)->Unit(benchmark::kMicrosecond);
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QCoreApplication>(argc, argv); }

@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
+#include "bench_main.h"
 
 using namespace platform;
 
@@ -80,10 +81,4 @@ BENCHMARK(BM_LoadDemoScenario);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QCoreApplication>(argc, argv); }

@@ -14,6 +14,7 @@
 #include "startmenu/start_menu_controller.h"
 #include "startmenu/start_menu_view.h"
 #include "taskbar/app_icon_provider.h"
+#include "bench_main.h"
 
 namespace {
 
@@ -139,11 +140,7 @@ BENCHMARK(BM_DecodeRowIcon)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = runBenchmarks<QApplication>(argc, argv);
     StartMenuController::resetShared();
-    return 0;
+    return status;
 }

@@ -13,6 +13,7 @@
 #include "windows/pin_store.h"
 #include "windows/running_apps_store.h"
 #include "windows/window_service.h"
+#include "bench_main.h"
 
 namespace {
 
@@ -115,12 +116,4 @@ BENCHMARK(BM_ChangedSnapshotToRepaint)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<QApplication>(argc, argv); }
