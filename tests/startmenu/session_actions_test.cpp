@@ -73,9 +73,15 @@ public:
     int ends = 0;
 
 private:
+    // A script of the stand-in folder itself, or a name missing there (which
+    // starts nothing): a link out of it (to a real loginctl or systemctl) is
+    // refused too.
     bool isStandIn(const QString& executable) const {
-        return QDir::isAbsolutePath(standIns_) && QFile::exists(standIns_ + QStringLiteral("/status")) &&
-               QDir::isAbsolutePath(executable) && QFileInfo(executable).absolutePath() == standIns_;
+        if (!QDir::isAbsolutePath(standIns_) || !QFile::exists(standIns_ + QStringLiteral("/status"))) return false;
+        const QFileInfo file(executable);
+        if (!QDir::isAbsolutePath(executable) || file.absolutePath() != standIns_ || file.isSymLink()) return false;
+        return !file.exists() ||
+               QFileInfo(file.canonicalFilePath()).absolutePath() == QFileInfo(standIns_).canonicalFilePath();
     }
     static ProcessResult refused(const QString& executable) {
         ADD_FAILURE() << "refused to start " << executable.toStdString() << ": not a stand-in";
