@@ -118,6 +118,7 @@ std::int32_t X11Workspace::memberProcess(std::int32_t app, const std::vector<Win
 }
 
 std::map<std::int32_t, std::vector<WindowInfo>> X11Workspace::localClientsByPid(std::int32_t only) {
+    readExistingWindows();
     std::map<std::int32_t, std::vector<WindowInfo>> out;
     // With one application asked for, only its windows are copied. Clients
     // of other machines and clients without a process id come as client
@@ -202,7 +203,6 @@ X11Workspace::ProcessFacts X11Workspace::processFacts(std::int32_t pid) {
 }
 
 std::vector<RunningApplication> X11Workspace::runningApplications() {
-    readExistingWindows();
     auto byPid = localClientsByPid();
     byPid.try_emplace(::getpid());
     const std::int32_t active = activePid();
@@ -222,7 +222,6 @@ std::vector<RunningApplication> X11Workspace::runningApplications() {
 }
 
 std::optional<RunningApplication> X11Workspace::application(std::int32_t pid) {
-    readExistingWindows();
     auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
     if (it == byPid.end() && pid != ::getpid()) return std::nullopt;
@@ -253,7 +252,6 @@ bool X11Workspace::isProcessAlive(std::int32_t pid) {
 }
 
 bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
-    readExistingWindows();
     if (pid == ::getpid()) return true;
     if (!localClientsByPid(pid).count(pid)) return false;
     bool wasHidden;
@@ -317,7 +315,6 @@ void X11Workspace::setHidden(std::int32_t pid, bool hidden, bool notify) {
 }
 
 bool X11Workspace::hide(std::int32_t pid) {
-    readExistingWindows();
     if (pid == ::getpid()) return false;
     auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
@@ -347,7 +344,6 @@ bool X11Workspace::hide(std::int32_t pid) {
 }
 
 bool X11Workspace::unhide(std::int32_t pid) {
-    readExistingWindows();
     if (!localClientsByPid(pid).count(pid)) return false;
     std::set<xcb_window_t> restore;
     {
@@ -429,7 +425,6 @@ void X11Workspace::checkCameBack(std::int32_t pid, xcb_window_t window) {
 }
 
 bool X11Workspace::terminate(std::int32_t pid) {
-    readExistingWindows();
     if (pid == ::getpid()) return false;
     auto byPid = localClientsByPid(pid);
     auto it = byPid.find(pid);
@@ -440,7 +435,6 @@ bool X11Workspace::terminate(std::int32_t pid) {
 }
 
 bool X11Workspace::forceTerminate(std::int32_t pid) {
-    readExistingWindows();
     // Only a process that owns a window on this machine, and never ourselves
     // or init: a stale or foreign id must not kill an unrelated process.
     if (pid <= 1 || pid == ::getpid()) return false;
@@ -469,7 +463,6 @@ bool X11Workspace::forceTerminate(std::int32_t pid) {
 }
 
 std::optional<std::int32_t> X11Workspace::runningApplicationOf(const DesktopEntry& entry) {
-    readExistingWindows();
     auto* e = conn_->ewmh();
     std::vector<WindowInfo> windows;
     for (auto& w : conn_->windowInfos(conn_->clientList()))

@@ -93,8 +93,9 @@ private:
     RunningApplication describe(std::int32_t pid, const std::vector<WindowInfo>& windows, std::int32_t activePid);
     std::int32_t activePid();
     void post(const QString& name, std::int32_t pid);
-    // The windows' applications and states as first read; every question
-    // that rests on them asks for that read first.
+    // The windows' applications and states as first read. Every question
+    // that rests on them goes through the client list (`localClientsByPid`),
+    // `isProcessAlive` or an observer, which ask for that read first.
     void readExistingWindows();
     // Notes whether the window shows in full screen now; true when that changed.
     bool noteFullScreen(const WindowInfo& info, bool gone = false);
