@@ -1,7 +1,6 @@
 #include "taskbar/bar_panel_controller.h"
 
 #include <QPointer>
-#include <algorithm>
 
 #include "platform/platform.h"
 #include "taskbar/start_menu_port.h"
@@ -71,27 +70,20 @@ void BarPanelController::rebuild() {
         // application leaves full screen.
         if (!(fullscreenDisplay_ && *fullscreenDisplay_ == panel->displayID())) panel->show();
     }
+    // The map requests are out: the views are built while the window
+    // manager takes the bars in.
+    for (BarPanel* panel : panels_) attachView(panel);
     emit panelsRebuilt();
 }
 
 void BarPanelController::showPanels(RunningAppsStore* store, std::shared_ptr<WindowService> service,
                                     PinStore* pinStore) {
     if (!panels_.empty()) return;
-    ++rebuilds_;
-    const Configuration config = currentConfiguration();
-    lastConfiguration_ = config;
-    for (const auto& screen : config.screens) {
-        panels_.push_back(makePanel(screen, config.thickness));
-        panels_.back()->show();
-    }
-    // The map requests are out: the views are built while the window
-    // manager takes the bars in.
     store_ = store;
     service_ = std::move(service);
     pinStore_ = pinStore;
-    for (BarPanel* panel : panels_) attachView(panel);
+    rebuild();
     shownAhead_ = true;
-    emit panelsRebuilt();
 }
 
 BarPanel* BarPanelController::makePanel(const platform::Screen& screen, double thickness) {
@@ -100,8 +92,6 @@ BarPanel* BarPanelController::makePanel(const platform::Screen& screen, double t
     // the bar is the band of the bar's thickness at the display's bottom edge.
     const platform::Rect b = screen.bounds.standardized();
     const platform::Rect frame(b.minX(), b.maxY() - thickness, b.width(), thickness);
-    panel->setGeometry(screen_geometry::toQRect(frame));
-    attachView(panel);
     panel->setGeometry(screen_geometry::toQRect(frame));
     return panel;
 }

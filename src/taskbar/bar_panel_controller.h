@@ -60,7 +60,8 @@ private:
     };
     Configuration currentConfiguration() const;
     BarPanel* makePanel(const platform::Screen& screen, double thickness);
-    // Gives a panel its bar view, once there is a store to show.
+    // Gives a panel its bar view, once there is a store to show (after the
+    // panels are shown, so their map requests go out first).
     void attachView(BarPanel* panel);
 
     std::vector<BarPanel*> panels_;
