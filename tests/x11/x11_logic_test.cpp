@@ -181,16 +181,15 @@ TEST(X11ProcessTest, StartTimeFromStatLine) {
         const char* line;
         std::optional<unsigned long long> start;
     };
-    const std::string tail = " S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 4242 99 100";
     const Case cases[] = {
         {"", std::nullopt},
         {"123 (xterm) S 1 2", std::nullopt},
         {"no parenthesis at all", std::nullopt},
+        {"7 (xterm) S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 4242 99 100", 4242ull},
+        // A command with spaces and parentheses of its own.
+        {"7 (a) b (c) S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 4242 99 100", 4242ull},
     };
     for (const auto& c : cases) EXPECT_EQ(startTimeFromStatLine(QByteArray(c.line)), c.start) << c.line;
-    EXPECT_EQ(startTimeFromStatLine(QByteArray(("7 (xterm)" + tail).c_str())), 4242ull);
-    // A command with spaces and parentheses of its own.
-    EXPECT_EQ(startTimeFromStatLine(QByteArray(("7 (a) b (c)" + tail).c_str())), 4242ull);
     EXPECT_TRUE(processStartTime(getpid()).has_value());
 }
 
@@ -244,20 +243,25 @@ TEST(X11DisplaysTest, ScreensFlipAroundThePrimary) {
 }
 
 TEST(X11SystemTest, PanelFlagsAndSessionCommands) {
-    const int panel = int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
-    EXPECT_TRUE(isPanelWindowFlags(panel));
-    EXPECT_TRUE(isPanelWindowFlags(panel | int(Qt::NoDropShadowWindowHint)));
-    // The start menu takes the focus; a plain window is not a panel either.
-    EXPECT_FALSE(isPanelWindowFlags(int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)));
-    EXPECT_FALSE(isPanelWindowFlags(int(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                                        Qt::WindowDoesNotAcceptFocus)));
-    EXPECT_FALSE(isPanelWindowFlags(int(Qt::Popup | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                                        Qt::WindowDoesNotAcceptFocus)));
-    // The start menu is the popup panel; a bar is not one.
-    EXPECT_TRUE(isPopupPanelWindowFlags(int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                                            Qt::NoDropShadowWindowHint)));
-    EXPECT_FALSE(isPopupPanelWindowFlags(panel));
-    EXPECT_FALSE(isPopupPanelWindowFlags(int(Qt::Tool | Qt::WindowStaysOnTopHint)));
+    const int bar = int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    const int top = int(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus);
+    const struct {
+        int flags;
+        bool panel, popupPanel;
+    } cases[] = {
+        {bar, true, false},  // a bar is no popup panel
+        {bar | int(Qt::NoDropShadowWindowHint), true, false},
+        // The start menu takes the focus: the popup panel, and no plain one.
+        {int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint), false, true},
+        {int(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), false, true},
+        {int(Qt::Tool | Qt::WindowStaysOnTopHint), false, false},
+        {int(Qt::Window) | top, false, false},  // a plain window
+        {int(Qt::Popup) | top, false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isPanelWindowFlags(c.flags), c.panel) << std::hex << c.flags;
+        EXPECT_EQ(isPopupPanelWindowFlags(c.flags), c.popupPanel) << std::hex << c.flags;
+    }
 
     // The session commands (each one is also run through stand-ins by the
     // start menu's tests): the live desktop's folder, and none without one.
@@ -334,17 +338,17 @@ TEST(X11WindowPropertiesTest, DecodesWhatTheServerAnswered) {
         bool exists;
         std::function<bool(const WindowInfo&)> holds;
     };
+    const auto noPid = [](const WindowInfo& i) { return i.pid == 0; };
+    const auto cafe = [](const WindowInfo& i) { return i.title == QStringLiteral("Café"); };
     const Case cases[] = {
-        {"a gone window answers no _NET_WM_PID request", {}, false, [](const WindowInfo& i) { return i.pid == 0; }},
+        {"a gone window answers no _NET_WM_PID request", {}, false, noPid},
         {"the pid as given", {.pid = cards(pid)}, true, [](const WindowInfo& i) { return i.pid == 4242 && i.processID == 4242; }},
-        {"a pid of 0 is none", {.pid = cards(pidZero)}, true, [](const WindowInfo& i) { return i.pid == 0; }},
-        {"a pid beyond the range is none", {.pid = cards(pidTooLarge)}, true, [](const WindowInfo& i) { return i.pid == 0; }},
+        {"a pid of 0 is none", {.pid = cards(pidZero)}, true, noPid},
+        {"a pid beyond the range is none", {.pid = cards(pidTooLarge)}, true, noPid},
         {"_NET_WM_NAME before WM_NAME", {.pid = cards(pid), .netName = text(utf8Title, utf8), .wmName = text(latin1Title)},
-         true, [](const WindowInfo& i) { return i.title == QStringLiteral("Café"); }},
-        {"a Latin-1 WM_NAME", {.pid = cards(pid), .wmName = text(latin1Title)}, true,
-         [](const WindowInfo& i) { return i.title == QStringLiteral("Café"); }},
-        {"a UTF-8 WM_NAME", {.pid = cards(pid), .wmName = text(utf8Title, utf8)}, true,
-         [](const WindowInfo& i) { return i.title == QStringLiteral("Café"); }},
+         true, cafe},
+        {"a Latin-1 WM_NAME", {.pid = cards(pid), .wmName = text(latin1Title)}, true, cafe},
+        {"a UTF-8 WM_NAME", {.pid = cards(pid), .wmName = text(utf8Title, utf8)}, true, cafe},
         {"a name of the wrong format is no name", {.pid = cards(pid), .netName = cards(leader)}, true,
          [](const WindowInfo& i) { return i.title.isEmpty(); }},
         {"WM_CLASS: instance, then class; the machine up to its NUL",
