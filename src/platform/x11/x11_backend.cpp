@@ -17,12 +17,6 @@
 
 namespace platform::x11 {
 
-bool isAvailable() {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) return false;
-    auto conn = Connection::open(QString(), nullptr);
-    return conn && conn->hasWindowManager(1.0);
-}
-
 std::optional<Services> makeServices(QString* error) { return makeServices(BackendOptions{}, error); }
 
 std::optional<Services> makeServices(const BackendOptions& options, QString* error) {

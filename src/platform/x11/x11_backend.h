@@ -97,10 +97,6 @@ struct BackendOptions {
     QString sessionCommandFolder;
 };
 
-// True when DISPLAY is set, the X server answers and an EWMH window manager
-// runs there.
-bool isAvailable();
-
 // The services of the live desktop (host parts for preferences, processes,
 // log and bundles); absent with a reason when there is no usable X11
 // session. Call on the main thread, after the Qt application exists.
