@@ -328,10 +328,9 @@ TEST(SteadyTriggers, EachDebouncedObserverStillAnswersEveryHalfSecond) {
              sim.pump();
              const double perScan = sim.blockedSeconds("app.quorvel.ax");
              EXPECT_GT(perScan, 0);
-             auto* desktop = &sim;
              return DebouncedObserver{
                  [engine] { engine->scheduleFullScan(); },
-                 [desktop, perScan] { return int(desktop->blockedSeconds("app.quorvel.ax") / perScan + 0.5); },
+                 [&sim, perScan] { return int(sim.blockedSeconds("app.quorvel.ax") / perScan + 0.5); },
                  [engine] { engine->stop(); }};
          }},
         {"full-screen monitor",
