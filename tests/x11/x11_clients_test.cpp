@@ -123,20 +123,20 @@ TEST_F(X11ClientsTest, OpeningARunningApplicationBringsItForward) {
     struct Case {
         const char* name;
         QByteArray entry;     // after the Exec line
-        QByteArray exec;      // empty: one that leaves a marker
+        QByteArray exec;      // empty: one that leaves a marker; else the sleeper's
+                              // program, and the window names the sleeper as its process
         QByteArray cls;       // the running window's class; empty: none runs
         const char* property; // a text property the window sets to `value`
         QString value;
-        bool byProcess;       // the window names the sleeper as its process
     };
     const QString idFile = QStringLiteral("quorvel-reopen-%1.desktop");
     const Case cases[] = {
-        {"StartupWMClass", "StartupWMClass=QuorvelReopen\n", {}, "QuorvelReopen", nullptr, {}, false},
-        {"GTK application id", {}, {}, "Gtkish", "_GTK_APPLICATION_ID", QStringLiteral("quorvel-reopen-1"), false},
-        {"KDE desktop file", {}, {}, "Kdeish", "_KDE_NET_WM_DESKTOP_FILE", QStringLiteral("quorvel-reopen-2"), false},
-        {"BAMF desktop file", {}, {}, "Bamfish", "_BAMF_DESKTOP_FILE", apps.filePath(idFile.arg(3)), false},
-        {"the program", {}, "sleep 61", "Sleepy", nullptr, {}, true},
-        {"none runs: a new copy", "StartupWMClass=QuorvelNobody\n", {}, {}, nullptr, {}, false},
+        {"StartupWMClass", "StartupWMClass=QuorvelReopen\n", {}, "QuorvelReopen", nullptr, {}},
+        {"GTK application id", {}, {}, "Gtkish", "_GTK_APPLICATION_ID", QStringLiteral("quorvel-reopen-1")},
+        {"KDE desktop file", {}, {}, "Kdeish", "_KDE_NET_WM_DESKTOP_FILE", QStringLiteral("quorvel-reopen-2")},
+        {"BAMF desktop file", {}, {}, "Bamfish", "_BAMF_DESKTOP_FILE", apps.filePath(idFile.arg(3))},
+        {"the program", {}, "sleep 61", "Sleepy", nullptr, {}},
+        {"none runs: a new copy", "StartupWMClass=QuorvelNobody\n", {}, {}, nullptr, {}},
     };
     BareClient clients;
     BareClient::Options d;
@@ -157,7 +157,7 @@ TEST_F(X11ClientsTest, OpeningARunningApplicationBringsItForward) {
             BareClient::Options o;
             o.cls = c.cls;
             o.leaderIsSelf = true;
-            if (c.byProcess) o.pid = std::uint32_t(sleeper.pid());
+            if (!c.exec.isEmpty()) o.pid = std::uint32_t(sleeper.pid());
             if (c.property) o.texts = {{c.property, c.value.toUtf8()}};
             w = clients.open(o, 60 + int(k) * 40, 60);
             ASSERT_TRUE(waitForClient(*conn, w));

@@ -4,7 +4,6 @@
 // maximised windows that stop at the bar of their own monitor.
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -26,16 +25,6 @@ constexpr int screenWidth = 3200, screenHeight = 1080;
 // A 1920x1080 monitor and a shorter 1280x1024 one to its right.
 const Rect leftBar(0, screenHeight - barHeight, 1920, barHeight);
 const Rect rightBar(1920, 1024 - barHeight, 1280, barHeight);
-
-// Xvfb and openbox on a display of the test's own, its screen split into
-// the two monitors on request.
-struct MixedMonitorDesktop : PrivateDesktop {
-    bool start(std::string& error) { return PrivateDesktop::start(screenWidth, screenHeight, error); }
-    bool splitIntoMixedMonitors() {
-        return run({"xrandr", "--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"}) &&
-               run({"xrandr", "--setmonitor", "RIGHT", "1280/338x1024/270+1920+0", "none"});
-    }
-};
 
 // CPU time of every thread of a process so far, in nanoseconds.
 double cpuNanoseconds(pid_t pid) {
@@ -61,8 +50,8 @@ bool twoBars(Connection& conn, pid_t pid) {
 }
 
 // The program's own home and launch come from the shared fixture; its
-// desktop is the test's own.
-class X11MixedMonitorsTest : public ProgramTest {};
+// desktop (Xvfb and openbox) is the test's own.
+using X11MixedMonitorsTest = ProgramTest;
 
 TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
     struct Case {
@@ -71,13 +60,15 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
     } cases[] = {{"split at start", true}, {"split while running", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        MixedMonitorDesktop desktop;
+        PrivateDesktop desktop;
         std::string error;
-        ASSERT_TRUE(desktop.start(error)) << error;
+        ASSERT_TRUE(desktop.start(screenWidth, screenHeight, error)) << error;
         Connection& conn = *desktop.conn;  // the desktop's, not the shared session's
-        if (c.splitBeforeStart) {
-            ASSERT_TRUE(desktop.splitIntoMixedMonitors()) << "xrandr (x11-xserver-utils) failed";
-        }
+        const auto split = [&] {
+            return desktop.run({"xrandr", "--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"}) &&
+                   desktop.run({"xrandr", "--setmonitor", "RIGHT", "1280/338x1024/270+1920+0", "none"});
+        };
+        if (c.splitBeforeStart) ASSERT_TRUE(split()) << "xrandr (x11-xserver-utils) failed";
 
         QTemporaryDir home;
         ASSERT_TRUE(seedFirstRunAnswered(home.path()));
@@ -85,7 +76,7 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
         ASSERT_TRUE(app.start({binary()}, desktop.display, programEnvironment(home.path())));
         if (!c.splitBeforeStart) {
             ASSERT_TRUE(conn.waitUntil([&] { return !barsOf(conn, app.pid()).empty(); }, patience)) << "no bar";
-            ASSERT_TRUE(desktop.splitIntoMixedMonitors()) << "xrandr (x11-xserver-utils) failed";
+            ASSERT_TRUE(split()) << "xrandr (x11-xserver-utils) failed";
         }
         ASSERT_TRUE(conn.waitUntil([&] { return twoBars(conn, app.pid()); }, patience))
             << barsOf(conn, app.pid()).size() << " bars";
