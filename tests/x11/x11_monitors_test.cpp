@@ -68,7 +68,9 @@ TEST_F(X11MixedMonitorsTest, TwoStableBarsOnMonitorsOfDifferentHeights) {
             return desktop.run({"xrandr", "--setmonitor", "LEFT", "1920/508x1080/286+0+0", "screen"}) &&
                    desktop.run({"xrandr", "--setmonitor", "RIGHT", "1280/338x1024/270+1920+0", "none"});
         };
-        if (c.splitBeforeStart) ASSERT_TRUE(split()) << "xrandr (x11-xserver-utils) failed";
+        if (c.splitBeforeStart) {
+            ASSERT_TRUE(split()) << "xrandr (x11-xserver-utils) failed";
+        }
 
         QTemporaryDir home;
         ASSERT_TRUE(seedFirstRunAnswered(home.path()));
