@@ -32,12 +32,6 @@ Clock::time_point deadlineAfter(double seconds) {
     return Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
-xcb_atom_t intern(xcb_connection_t* c, const char* name) {
-    auto cookie = xcb_intern_atom(c, 0, std::uint16_t(std::strlen(name)), name);
-    Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(c, cookie, nullptr));
-    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
 // The 32-bit items of a property reply; empty for another format.
 std::vector<std::uint32_t> cardinals(const xcb_get_property_reply_t* r) {
     if (!r || r->format != 32) return {};
@@ -108,21 +102,31 @@ bool Connection::setUp(const QString& displayName, QString* error) {
     if (!it.rem) return fail(QStringLiteral("the X display has no screen %1").arg(screenNumber_));
     root_ = it.data->root;
 
+    // Every atom in one round trip: the manager's answer to the launch waits on it.
     xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(conn_, &ewmh_);
-    if (!cookies || !xcb_ewmh_init_atoms_replies(&ewmh_, cookies, nullptr))
-        return fail(QStringLiteral("cannot intern the EWMH atoms"));
+    const std::pair<xcb_atom_t*, const char*> own[] = {
+        {&atoms_.utf8String, "UTF8_STRING"},
+        {&atoms_.wmChangeState, "WM_CHANGE_STATE"},
+        {&atoms_.wmState, "WM_STATE"},
+        {&atoms_.wmProtocols, "WM_PROTOCOLS"},
+        {&atoms_.windowOpacity, "_NET_WM_WINDOW_OPACITY"},
+        {&atoms_.gtkFrameExtents, "_GTK_FRAME_EXTENTS"},
+        {&atoms_.gtkApplicationId, "_GTK_APPLICATION_ID"},
+        {&atoms_.wakeUp, "_QUORVEL_WAKE_UP"},
+        {&atoms_.clientLeader, "WM_CLIENT_LEADER"},
+        {&atoms_.kdeDesktopFile, "_KDE_NET_WM_DESKTOP_FILE"},
+        {&atoms_.bamfDesktopFile, "_BAMF_DESKTOP_FILE"},
+    };
+    std::vector<xcb_intern_atom_cookie_t> ownCookies;
+    for (const auto& [atom, name] : own)
+        ownCookies.push_back(xcb_intern_atom(conn_, 0, std::uint16_t(std::strlen(name)), name));
+    const bool ewmhAtoms = cookies && xcb_ewmh_init_atoms_replies(&ewmh_, cookies, nullptr);
+    for (std::size_t i = 0; i < ownCookies.size(); ++i) {
+        Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(conn_, ownCookies[i], nullptr));
+        *own[i].first = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+    if (!ewmhAtoms) return fail(QStringLiteral("cannot intern the EWMH atoms"));
     ewmhReady_ = true;
-    atoms_.utf8String = intern(conn_, "UTF8_STRING");
-    atoms_.wmChangeState = intern(conn_, "WM_CHANGE_STATE");
-    atoms_.wmState = intern(conn_, "WM_STATE");
-    atoms_.wmProtocols = intern(conn_, "WM_PROTOCOLS");
-    atoms_.windowOpacity = intern(conn_, "_NET_WM_WINDOW_OPACITY");
-    atoms_.gtkFrameExtents = intern(conn_, "_GTK_FRAME_EXTENTS");
-    atoms_.gtkApplicationId = intern(conn_, "_GTK_APPLICATION_ID");
-    atoms_.wakeUp = intern(conn_, "_QUORVEL_WAKE_UP");
-    atoms_.clientLeader = intern(conn_, "WM_CLIENT_LEADER");
-    atoms_.kdeDesktopFile = intern(conn_, "_KDE_NET_WM_DESKTOP_FILE");
-    atoms_.bamfDesktopFile = intern(conn_, "_BAMF_DESKTOP_FILE");
 
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) hostName_ = QString::fromLocal8Bit(host);
