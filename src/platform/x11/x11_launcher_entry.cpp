@@ -5,6 +5,7 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QFileInfo>
+#include <QTimer>
 #include <atomic>
 #include <limits>
 #include <set>
@@ -68,6 +69,12 @@ QString desktopIdFromAppUri(const QString& uri) {
 LauncherEntries::LauncherEntries() {
     static std::atomic<int> serial{0};
     connectionName_ = QStringLiteral("quorvel-launcher-entries-%1").arg(++serial);
+    // The bus is joined once the event loop runs, so the bars' start-up does
+    // not wait for it: no bar shows a badge before then anyway.
+    QTimer::singleShot(0, this, [this] { listen(); });
+}
+
+void LauncherEntries::listen() {
     const QString address = sessionBusAddress();
     if (address.isEmpty()) return;
     QDBusConnection bus = QDBusConnection::connectToBus(address, connectionName_);

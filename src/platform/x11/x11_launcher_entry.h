@@ -57,7 +57,8 @@ class LauncherEntries : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
     // Listens on the session bus of DBUS_SESSION_BUS_ADDRESS (else the user
-    // bus in XDG_RUNTIME_DIR); without one there are no badges.
+    // bus in XDG_RUNTIME_DIR) from the event loop's first turn; without one
+    // there are no badges.
     LauncherEntries();
     ~LauncherEntries() override;
     bool isListening() const { return listening_; }
@@ -70,6 +71,7 @@ public slots:
     void update(const QString& appUri, const QVariantMap& properties);
 
 private:
+    void listen();
     void senderGone(const QString& service);
 
     QString connectionName_;
