@@ -292,8 +292,8 @@ void X11Application::preparePanel(QWindow* window) {
     xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, e->_NET_WM_WINDOW_TYPE, XCB_ATOM_ATOM, 32, 1, &dock);
     xcb_change_property(conn_->xcb(), XCB_PROP_MODE_REPLACE, w, e->_NET_WM_DESKTOP, XCB_ATOM_CARDINAL, 32, 1,
                         &allDesktops);
-    // Carried out before Qt's map, which comes on Qt's own connection.
-    conn_->sync();
+    // No round trip here: the one as the panel is shown carries these out
+    // before Qt's map, which comes on Qt's own connection.
     // The manager's moves of the panel come as configure notifications; the
     // strip it reserves is checked again on each.
     panels_[w] = window;
