@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -97,16 +98,31 @@ struct Options {
     }
 };
 
-bool helpAsked(int argc, char** argv) {
+// The command line as read before Qt starts: Qt's own options are not known
+// yet, so errors are reported later, when Qt has taken its own.
+struct EarlyArguments {
+    bool help = false;
+    bool liveDesktop = false;  // the X11 desktop is to be tried
+    bool liveAsked = false;    // --x11: only the X11 desktop will do
+};
+
+EarlyArguments readEarly(int argc, char** argv) {
     Options options;
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    options.parser.parse(args);  // Qt's own options are not known yet: errors are reported later
-    if (!options.parser.isSet(options.help)) return false;
-    QString text = options.parser.helpText();
-    text.replace(QStringLiteral("<executable_name>"), QStringLiteral("quorvel"));
-    std::fputs(qPrintable(text), stdout);
-    return true;
+    options.parser.parse(args);
+    EarlyArguments early;
+    early.help = options.parser.isSet(options.help);
+    if (early.help) {
+        QString text = options.parser.helpText();
+        text.replace(QStringLiteral("<executable_name>"), QStringLiteral("quorvel"));
+        std::fputs(qPrintable(text), stdout);
+    }
+    const bool wantSimulated = options.parser.isSet(options.simulated) || options.parser.isSet(options.builtInDemo) ||
+                               options.parser.isSet(options.tour);
+    early.liveAsked = options.parser.isSet(options.live);
+    early.liveDesktop = !wantSimulated && (early.liveAsked || !qEnvironmentVariableIsEmpty("DISPLAY"));
+    return early;
 }
 
 // The lock is decided; a copy without it reads the settings but never
@@ -174,7 +190,8 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
 
 int main(int argc, char** argv) {
     handleSignalsFromNowOn();
-    if (helpAsked(argc, argv)) return 0;
+    const EarlyArguments early = readEarly(argc, argv);
+    if (early.help) return 0;
     // Before anything else: the lock decides whether this is the running copy.
     auto lock = std::make_shared<SingleInstanceLock>(SingleInstanceLock::defaultPath());
     if (!lock->isHeld() && !lock->problem().isEmpty()) {
@@ -183,6 +200,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quorvel: cannot take the single-instance lock: %s\n", qPrintable(lock->problem()));
         return 1;
     }
+
+    platform::x11::BackendOptions backendOptions;
+    // Only here, on a live desktop, do session requests reach the real
+    // loginctl and systemctl. QUORVEL_SESSION_COMMANDS names another folder
+    // (end-to-end tests give stand-ins; empty refuses them all).
+    backendOptions.sessionCommandFolder = qEnvironmentVariableIsSet("QUORVEL_SESSION_COMMANDS")
+                                              ? qEnvironmentVariable("QUORVEL_SESSION_COMMANDS")
+                                              : QStringLiteral("/usr/bin");
+    // One connection both finds out whether an X11 desktop with an EWMH
+    // manager is there and serves it. It is made while Qt starts: the bars
+    // wait for both.
+    QString desktopError;
+    std::future<std::shared_ptr<platform::x11::Connection>> desktopConnection;
+    if (early.liveDesktop)
+        desktopConnection = std::async(std::launch::async, [&backendOptions, &desktopError] {
+            return platform::x11::openDesktop(backendOptions, &desktopError);
+        });
 
     QElapsedTimer sinceStart;
     sinceStart.start();
@@ -194,25 +228,14 @@ int main(int argc, char** argv) {
     options.parser.process(qtApp);
     const auto& parser = options.parser;
 
-    const bool wantSimulated = parser.isSet(options.simulated) || parser.isSet(options.builtInDemo) ||
-                               parser.isSet(options.tour);
-    const bool liveAsked = parser.isSet(options.live);
     std::optional<platform::Services> services;
-    if (!wantSimulated && (liveAsked || !qEnvironmentVariableIsEmpty("DISPLAY"))) {
-        QString error;
-        platform::x11::BackendOptions options;
-        // Only here, on a live desktop, do session requests reach the real
-        // loginctl and systemctl. QUORVEL_SESSION_COMMANDS names another
-        // folder (end-to-end tests give stand-ins; empty refuses them all).
-        options.sessionCommandFolder = qEnvironmentVariableIsSet("QUORVEL_SESSION_COMMANDS")
-                                           ? qEnvironmentVariable("QUORVEL_SESSION_COMMANDS")
-                                           : QStringLiteral("/usr/bin");
-        // One connection both finds out whether an X11 desktop with an EWMH
-        // manager is there and serves it. Without one, only --x11 is an error;
+    if (desktopConnection.valid()) {
+        // Without an X11 desktop and its manager, only --x11 is an error;
         // otherwise the simulated desktop runs.
-        services = platform::x11::makeServices(options, &error);
-        if (!services && liveAsked) {
-            std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(error));
+        if (auto connection = desktopConnection.get())
+            services = platform::x11::makeServices(std::move(connection), backendOptions);
+        else if (early.liveAsked) {
+            std::fprintf(stderr, "quorvel: no usable X11 desktop: %s\n", qPrintable(desktopError));
             return 2;
         }
     }

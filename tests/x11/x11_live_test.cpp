@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <set>
 #include <thread>
@@ -148,6 +149,13 @@ TEST_F(X11LiveTest, ConnectionFindsTheWindowManagerTheDisplayAndThePointer) {
     nowhere.display = QStringLiteral(":4999");
     EXPECT_FALSE(x11::makeServices(nowhere, &error));
     EXPECT_TRUE(error.contains(QStringLiteral(":4999"))) << error.toStdString();
+    // Made on a thread of its own, as the start-up makes it while Qt starts.
+    x11::BackendOptions here;
+    here.display = QString::fromStdString(x11test::Session::shared().display());
+    auto opened = std::async(std::launch::async, [&] { return x11::openDesktop(here, &error); }).get();
+    ASSERT_TRUE(opened) << error.toStdString();
+    EXPECT_EQ(opened->windowManagerName(), QStringLiteral("Openbox"));
+    opened.reset();
 
     // The one display, and the pointer on it.
     auto screens = displays().screens();

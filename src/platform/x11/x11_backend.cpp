@@ -19,13 +19,23 @@ namespace platform::x11 {
 
 std::optional<Services> makeServices(QString* error) { return makeServices(BackendOptions{}, error); }
 
-std::optional<Services> makeServices(const BackendOptions& options, QString* error) {
+std::shared_ptr<Connection> openDesktop(const BackendOptions& options, QString* error) {
     auto conn = Connection::open(options.display, error);
-    if (!conn) return std::nullopt;
+    if (!conn) return nullptr;
     if (!conn->hasWindowManager(options.windowManagerWait)) {
         if (error) *error = QStringLiteral("no EWMH window manager answers on the X display");
-        return std::nullopt;
+        return nullptr;
     }
+    return conn;
+}
+
+std::optional<Services> makeServices(const BackendOptions& options, QString* error) {
+    auto conn = openDesktop(options, error);
+    if (!conn) return std::nullopt;
+    return makeServices(std::move(conn), options);
+}
+
+Services makeServices(std::shared_ptr<Connection> conn, const BackendOptions& options) {
     Services s;
     linux_backend::fillHostServices(s, options.preferencesDirectory);
     conn->setDispatcher(s.dispatcher);

@@ -81,6 +81,7 @@
 // - Compositing: a compositing manager runs while the selection
 //   _NET_WM_CM_S<screen> has an owner; XFixes reports each change of owner.
 #include <QString>
+#include <memory>
 #include <optional>
 
 #include "platform/platform.h"
@@ -97,10 +98,19 @@ struct BackendOptions {
     QString sessionCommandFolder;
 };
 
+class Connection;
+
+// The connection to the display once its EWMH manager answers; none with a
+// reason when there is no usable X11 session. Needs no Qt application and
+// may run on any thread, so it can be made while Qt starts.
+std::shared_ptr<Connection> openDesktop(const BackendOptions& options, QString* error);
+
 // The services of the live desktop (host parts for preferences, processes,
 // log and bundles); absent with a reason when there is no usable X11
 // session. Call on the main thread, after the Qt application exists.
 std::optional<Services> makeServices(QString* error);
 std::optional<Services> makeServices(const BackendOptions& options, QString* error);
+// The same over a connection openDesktop made.
+Services makeServices(std::shared_ptr<Connection> connection, const BackendOptions& options);
 
 }  // namespace platform::x11
