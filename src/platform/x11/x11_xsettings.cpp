@@ -7,8 +7,7 @@
 namespace platform::x11 {
 namespace {
 
-xcb_atom_t intern(xcb_connection_t* c, const QByteArray& name) {
-    auto cookie = xcb_intern_atom(c, 0, std::uint16_t(name.size()), name.constData());
+xcb_atom_t internReply(xcb_connection_t* c, xcb_intern_atom_cookie_t cookie) {
     xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, cookie, nullptr);
     if (!r) return XCB_ATOM_NONE;
     const xcb_atom_t a = r->atom;
@@ -108,9 +107,13 @@ DesktopLook desktopLookFrom(const std::map<QString, QVariant>& settings) {
 XSettingsWatcher::XSettingsWatcher(std::shared_ptr<Connection> connection, std::function<void()> changed)
     : conn_(std::move(connection)), changed_(std::move(changed)) {
     xcb_connection_t* c = conn_->xcb();
-    selection_ = intern(c, "_XSETTINGS_S" + QByteArray::number(conn_->screenNumber()));
-    settings_ = intern(c, "_XSETTINGS_SETTINGS");
-    manager_ = intern(c, "MANAGER");
+    // The three atoms in one round trip.
+    const QByteArray names[] = {"_XSETTINGS_S" + QByteArray::number(conn_->screenNumber()),
+                                QByteArrayLiteral("_XSETTINGS_SETTINGS"), QByteArrayLiteral("MANAGER")};
+    xcb_atom_t* atoms[] = {&selection_, &settings_, &manager_};
+    xcb_intern_atom_cookie_t cookies[3];
+    for (int i = 0; i < 3; ++i) cookies[i] = xcb_intern_atom(c, 0, std::uint16_t(names[i].size()), names[i].constData());
+    for (int i = 0; i < 3; ++i) *atoms[i] = internReply(c, cookies[i]);
     reload();
     conn_->addListener(this);
 }
