@@ -70,6 +70,9 @@ TEST_F(SingleInstance, TheLockDecidesWhateverTheFileHolds) {
         second.reset();
         SingleInstanceLock next(path);
         EXPECT_TRUE(next.isHeld());
+        QFile written(path);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), QByteArray::number(::getpid()) + '\n') << "its own id, over whatever was there";
     }
 }
 
