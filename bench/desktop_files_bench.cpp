@@ -1,13 +1,16 @@
 // The desktop's own files as the bar reads them: a settings file of
-// thousands of lines (an icon theme's index is as long), a running client's
+// thousands of lines (an icon theme's index is as long), the icon lookup
+// made ready at start-up over such an index, a running client's
 // desktop entry among 2,000, and the start menu's unchanged rescan of 2,000
 // desktop entries without a folder of the user's own: listed and looked at
 // again, and as an opening scans them while the watched folders tell no
 // change.
-#include <benchmark/benchmark.h>
-
+#include <QDir>
 #include <QFile>
+#include <QIcon>
 #include <QTemporaryDir>
+
+#include "bench_main.h"
 
 #include "platform/linux/xdg_application_folders.h"
 #include "platform/x11/x11_desktop_entries.h"
@@ -39,6 +42,31 @@ void BM_SettingsFileOfManyLines(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(platform::x11::gtkIconThemeName({dir.path() + "/settings.ini"}));
 }
 BENCHMARK(BM_SettingsFileOfManyLines)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+// The user's theme names hicolor as its parent, and hicolor's index is as
+// long as the real one (55 kB: its folder list, then 2,000 folder groups).
+void BM_PrepareIconLookup(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString icons = dir.path() + "/share/icons";
+    QDir().mkpath(icons + "/hicolor");
+    QDir().mkpath(icons + "/Blue");
+    QByteArray hicolor = "[Icon Theme]\nName=Hicolor\nComment=Fallback icon theme\nHidden=true\nDirectories=";
+    QByteArray groups;
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray folder = QByteArray::number(16 + i % 48) + "x" + QByteArray::number(16 + i % 48) + "/g" +
+                                  QByteArray::number(i);
+        hicolor += (i ? "," : "") + folder;
+        groups += "\n[" + folder + "]\nSize=" + QByteArray::number(16 + i % 48) + "\nContext=Applications\nType=Threshold\n";
+    }
+    writeFile(icons + "/hicolor/index.theme", hicolor + "\n" + groups);
+    writeFile(icons + "/Blue/index.theme", "[Icon Theme]\nName=Blue\nInherits=hicolor\nDirectories=48x48/apps\n");
+    qputenv("XDG_DATA_DIRS", QFile::encodeName(dir.path() + "/share"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/home"));
+    QIcon::setThemeName(QStringLiteral("Blue"));
+    for (auto _ : state) platform::x11::prepareIconLookup();
+    if (QIcon::themeName() != QStringLiteral("Blue")) state.SkipWithError("the fixture's theme was not kept");
+}
+BENCHMARK(BM_PrepareIconLookup)->Unit(benchmark::kMicrosecond);
 
 void BM_ClientEntryAmong2000(benchmark::State& state) {
     QTemporaryDir dir;
@@ -87,4 +115,5 @@ BENCHMARK(BM_UnchangedWatchedXdgScan2000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// The icon lookup is made ready on the GUI thread.
+int main(int argc, char** argv) { return runBenchmarks<QGuiApplication>(argc, argv); }
