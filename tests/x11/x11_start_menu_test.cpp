@@ -118,19 +118,35 @@ TEST(X11StartMenuIconsThreaded, ThemeIconFileFoundAndDecodedOffTheGuiThread) {
     ASSERT_TRUE(writeFile(theme + "/scalable/apps/quorvel-threaded-red.svg",
                           "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
                           "<rect width='16' height='16' fill='#f00'/></svg>"));
+    // The user's theme names its parent in [Icon Theme], after a group of
+    // another kind: an icon only that parent has is found too.
+    const QString child = dir.filePath("icons/QuorvelChild");
+    ASSERT_TRUE(writeFile(child + "/index.theme",
+                          "# made by hand\n[X-Other]\nInherits=hicolor\n\n[Icon Theme]\nName=Child\n"
+                          "Inherits=QuorvelParent\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\n"));
+    const QString parent = dir.filePath("icons/QuorvelParent");
+    ASSERT_TRUE(writeFile(parent + "/index.theme", "[Icon Theme]\nName=Parent\nDirectories=scalable/apps\n"));
+    ASSERT_TRUE(writeFile(parent + "/scalable/apps/quorvel-threaded-blue.svg",
+                          "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
+                          "<rect width='16' height='16' fill='#00f'/></svg>"));
     const QStringList searchPaths = QIcon::themeSearchPaths();
+    const QString themeBefore = QIcon::themeName();
     QIcon::setThemeSearchPaths(QStringList{dir.filePath("icons")} + searchPaths);
+    QIcon::setThemeName(QStringLiteral("QuorvelChild"));
     x11::prepareIconLookup();
 
-    QString file;
+    QString file, inParent;
     QImage image;
     std::thread worker([&] {
         image = AppIconProvider::decodeIconFile(file = x11::desktopIconFile("quorvel-threaded-red.svg"));
+        inParent = x11::desktopIconFile("quorvel-threaded-blue");
     });
     worker.join();
     QIcon::setThemeSearchPaths(searchPaths);
+    QIcon::setThemeName(themeBefore);
     x11::prepareIconLookup();
     EXPECT_EQ(file, theme + "/scalable/apps/quorvel-threaded-red.svg");
+    EXPECT_EQ(inParent, parent + "/scalable/apps/quorvel-threaded-blue.svg");
     ASSERT_EQ(image.size(), QSize(64, 64)) << "a vector icon is drawn at the row's size";
     EXPECT_EQ(image.pixel(32, 32), qRgb(255, 0, 0));
 }
