@@ -102,7 +102,7 @@ bool Connection::setUp(const QString& displayName, QString* error) {
     if (!it.rem) return fail(QStringLiteral("the X display has no screen %1").arg(screenNumber_));
     root_ = it.data->root;
 
-    // Every atom in one round trip: the manager's answer to the launch waits on it.
+    // Every atom in one round trip: the bars wait for the connection.
     xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(conn_, &ewmh_);
     const std::pair<xcb_atom_t*, const char*> own[] = {
         {&atoms_.utf8String, "UTF8_STRING"},
