@@ -2,7 +2,9 @@
 // and shut down ask in a real dialog, and only the user's own answer (given
 // here with xdotool) runs anything. The session commands are stand-ins from
 // a folder of their own, never the machine's real loginctl or systemctl.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -50,10 +52,21 @@ TEST(X11SessionActionsChild, Perform) {
     ASSERT_EQ(parts.size(), 5);
     const auto action = session_action::fromRawValue(parts[0]);
     ASSERT_TRUE(action);
+    // Only the parent's stand-in folder (with its status file, and scripts
+    // of its own, never links out of it): the real commands lock the
+    // screen, end the session or power the machine off.
+    const QString folder = parts[1];
+    ASSERT_TRUE(QDir::isAbsolutePath(folder) && QFile::exists(folder + QStringLiteral("/status"))) << "not a stand-in folder";
+    for (const char* name : {"loginctl", "systemctl"}) {
+        const QFileInfo command(folder + u'/' + QLatin1String(name));
+        ASSERT_TRUE(!command.isSymLink() && QFileInfo(command.canonicalFilePath()).absolutePath() ==
+                                                QFileInfo(folder).canonicalFilePath())
+            << name << " is not a stand-in";
+    }
     QTemporaryDir prefs;
     x11::BackendOptions options;
     options.preferencesDirectory = prefs.path();
-    options.sessionCommandFolder = parts[1];
+    options.sessionCommandFolder = folder;
     EnvironmentOverride session("XDG_SESSION_ID", parts[4].isEmpty() ? std::nullopt : std::optional(parts[4].toLocal8Bit()));
     std::shared_ptr<NotingAlerts> alerts;
     auto log = std::make_shared<RecordingLog>();
