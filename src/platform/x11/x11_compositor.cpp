@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <optional>
-#include <string>
 
 namespace platform::x11 {
 namespace {
@@ -17,36 +16,32 @@ using Reply = std::unique_ptr<T, decltype(&std::free)>;
 X11Compositor::X11Compositor(std::shared_ptr<Connection> conn, const char* selectionPrefix)
     : conn_(std::move(conn)), self_(std::make_shared<X11Compositor*>(this)) {
     xcb_connection_t* c = conn_->xcb();
-    const std::string name = selectionPrefix + std::to_string(conn_->screenNumber());
     // Two round trips: the atom with the extension's presence, then the
     // extension's version with the owner.
     xcb_prefetch_extension_data(c, &xcb_xfixes_id);
-    const auto atomCookie = xcb_intern_atom(c, 0, std::uint16_t(name.size()), name.c_str());
+    selection_ = internAtoms(c, {selectionPrefix + QByteArray::number(conn_->screenNumber())}).front();
     const auto* ext = xcb_get_extension_data(c, &xcb_xfixes_id);
-    Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(c, atomCookie, nullptr), &std::free);
-    if (atom) selection_ = atom->atom;
-    if (!selection_) {
-        conn_->addListener(this);
-        return;
+    if (selection_) {
+        // Ask for owner changes before reading the owner, so no change
+        // between the two is missed.
+        std::optional<xcb_xfixes_query_version_cookie_t> versionCookie;
+        if (ext && ext->present) {
+            versionCookie = xcb_xfixes_query_version(c, 1, 0);
+            xcb_xfixes_select_selection_input(c, conn_->root(), selection_,
+                                              XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
+                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
+                                                  XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+        }
+        const auto ownerCookie = xcb_get_selection_owner(c, selection_);
+        if (versionCookie) {
+            Reply<xcb_xfixes_query_version_reply_t> version(
+                xcb_xfixes_query_version_reply(c, *versionCookie, nullptr), &std::free);
+            if (version) xfixesEvent_ = std::uint8_t(ext->first_event + XCB_XFIXES_SELECTION_NOTIFY);
+        }
+        Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(c, ownerCookie, nullptr),
+                                                     &std::free);
+        published_ = owner && owner->owner != XCB_WINDOW_NONE;
     }
-    // Ask for owner changes before reading the owner, so no change between
-    // the two is missed.
-    std::optional<xcb_xfixes_query_version_cookie_t> versionCookie;
-    if (ext && ext->present) {
-        versionCookie = xcb_xfixes_query_version(c, 1, 0);
-        xcb_xfixes_select_selection_input(c, conn_->root(), selection_,
-                                          XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER |
-                                              XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY |
-                                              XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
-    }
-    const auto ownerCookie = xcb_get_selection_owner(c, selection_);
-    if (versionCookie) {
-        Reply<xcb_xfixes_query_version_reply_t> version(xcb_xfixes_query_version_reply(c, *versionCookie, nullptr),
-                                                        &std::free);
-        if (version) xfixesEvent_ = std::uint8_t(ext->first_event + XCB_XFIXES_SELECTION_NOTIFY);
-    }
-    Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(c, ownerCookie, nullptr), &std::free);
-    published_ = owner && owner->owner != XCB_WINDOW_NONE;
     conn_->addListener(this);
     conn_->flush();
 }

@@ -76,6 +76,20 @@ void Connection::setConnectionLostHandler(std::function<void()> handler) {
     lostHandler() = std::move(handler);
 }
 
+std::vector<xcb_atom_t> internAtoms(xcb_connection_t* c, const std::vector<QByteArray>& names) {
+    std::vector<xcb_intern_atom_cookie_t> cookies;
+    cookies.reserve(names.size());
+    for (const QByteArray& name : names)
+        cookies.push_back(xcb_intern_atom(c, 0, std::uint16_t(name.size()), name.constData()));
+    std::vector<xcb_atom_t> atoms;
+    atoms.reserve(names.size());
+    for (const auto& cookie : cookies) {
+        Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(c, cookie, nullptr));
+        atoms.push_back(r ? r->atom : xcb_atom_t(XCB_ATOM_NONE));
+    }
+    return atoms;
+}
+
 std::shared_ptr<Connection> Connection::open(const QString& displayName, QString* error) {
     std::shared_ptr<Connection> c(new Connection());
     if (!c->setUp(displayName, error)) return nullptr;
@@ -102,7 +116,8 @@ bool Connection::setUp(const QString& displayName, QString* error) {
     if (!it.rem) return fail(QStringLiteral("the X display has no screen %1").arg(screenNumber_));
     root_ = it.data->root;
 
-    // Every atom in one round trip: the bars wait for the connection.
+    // Every atom in one round trip, ours with the EWMH ones: the bars wait
+    // for the connection.
     xcb_intern_atom_cookie_t* cookies = xcb_ewmh_init_atoms(conn_, &ewmh_);
     const std::pair<xcb_atom_t*, const char*> own[] = {
         {&atoms_.utf8String, "UTF8_STRING"},
@@ -117,15 +132,12 @@ bool Connection::setUp(const QString& displayName, QString* error) {
         {&atoms_.kdeDesktopFile, "_KDE_NET_WM_DESKTOP_FILE"},
         {&atoms_.bamfDesktopFile, "_BAMF_DESKTOP_FILE"},
     };
-    std::vector<xcb_intern_atom_cookie_t> ownCookies;
-    for (const auto& [atom, name] : own)
-        ownCookies.push_back(xcb_intern_atom(conn_, 0, std::uint16_t(std::strlen(name)), name));
-    const bool ewmhAtoms = cookies && xcb_ewmh_init_atoms_replies(&ewmh_, cookies, nullptr);
-    for (std::size_t i = 0; i < ownCookies.size(); ++i) {
-        Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(conn_, ownCookies[i], nullptr));
-        *own[i].first = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    }
-    if (!ewmhAtoms) return fail(QStringLiteral("cannot intern the EWMH atoms"));
+    std::vector<QByteArray> names;
+    for (const auto& [atom, name] : own) names.emplace_back(name);
+    const auto interned = internAtoms(conn_, names);
+    for (std::size_t i = 0; i < std::size(own); ++i) *own[i].first = interned[i];
+    if (!cookies || !xcb_ewmh_init_atoms_replies(&ewmh_, cookies, nullptr))
+        return fail(QStringLiteral("cannot intern the EWMH atoms"));
     ewmhReady_ = true;
 
     char host[256] = {};

@@ -15,6 +15,7 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <QByteArray>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -100,6 +101,10 @@ public:
     // After every event, once changeCount() has moved.
     virtual void counted() {}
 };
+
+// The atoms of the names, in one round trip: every request goes out before
+// the first reply is read. XCB_ATOM_NONE where the server gave none.
+std::vector<xcb_atom_t> internAtoms(xcb_connection_t* c, const std::vector<QByteArray>& names);
 
 // A listener's first read of the windows already on the desktop, made when
 // it is first needed rather than when the listener is made, so that making

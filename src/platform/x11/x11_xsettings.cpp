@@ -7,14 +7,6 @@
 namespace platform::x11 {
 namespace {
 
-xcb_atom_t internReply(xcb_connection_t* c, xcb_intern_atom_cookie_t cookie) {
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!r) return XCB_ATOM_NONE;
-    const xcb_atom_t a = r->atom;
-    std::free(r);
-    return a;
-}
-
 // Reads the settings property in the byte order it declares.
 class Reader {
 public:
@@ -107,13 +99,11 @@ DesktopLook desktopLookFrom(const std::map<QString, QVariant>& settings) {
 XSettingsWatcher::XSettingsWatcher(std::shared_ptr<Connection> connection, std::function<void()> changed)
     : conn_(std::move(connection)), changed_(std::move(changed)) {
     xcb_connection_t* c = conn_->xcb();
-    // The three atoms in one round trip.
-    const QByteArray names[] = {"_XSETTINGS_S" + QByteArray::number(conn_->screenNumber()),
-                                QByteArrayLiteral("_XSETTINGS_SETTINGS"), QByteArrayLiteral("MANAGER")};
-    xcb_atom_t* atoms[] = {&selection_, &settings_, &manager_};
-    xcb_intern_atom_cookie_t cookies[3];
-    for (int i = 0; i < 3; ++i) cookies[i] = xcb_intern_atom(c, 0, std::uint16_t(names[i].size()), names[i].constData());
-    for (int i = 0; i < 3; ++i) *atoms[i] = internReply(c, cookies[i]);
+    const auto atoms = internAtoms(
+        c, {"_XSETTINGS_S" + QByteArray::number(conn_->screenNumber()), "_XSETTINGS_SETTINGS", "MANAGER"});
+    selection_ = atoms[0];
+    settings_ = atoms[1];
+    manager_ = atoms[2];
     reload();
     conn_->addListener(this);
 }
