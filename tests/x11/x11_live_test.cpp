@@ -175,13 +175,13 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameTakesWritesAsGrantedAndIsOb
     ax::Element w = windowOf(t);
     ASSERT_TRUE(w.isValid());
     EXPECT_EQ(w.processID(), t.pid());
-    const auto ext = conn->windowInfo(t.window).decoration;
+    const auto info = conn->windowInfo(t.window);
+    const auto ext = info.decoration;
     EXPECT_GT(ext.top, 0) << "openbox decorates xterm";
     // A user-given position places the outer frame's corner there.
     EXPECT_EQ(read<Point>(w, names::position), (Point{40, 40}));
-    const auto client = conn->windowInfo(t.window).clientArea;
-    EXPECT_EQ(read<Size>(w, names::size),
-              (Size{client.width() + ext.left + ext.right, client.height() + ext.top + ext.bottom}));
+    EXPECT_EQ(read<Size>(w, names::size), (Size{info.clientArea.width() + ext.left + ext.right,
+                                                info.clientArea.height() + ext.top + ext.bottom}));
     EXPECT_EQ(read<QString>(w, names::title), QStringLiteral("quorvel-test"));
     EXPECT_EQ(read<QString>(w, names::subrole), names::standardWindow);
     EXPECT_FALSE(read<bool>(w, names::minimized));
@@ -221,27 +221,28 @@ TEST_F(X11LiveTest, WindowFrameIsTheVisibleOuterFrameTakesWritesAsGrantedAndIsOb
     EXPECT_TRUE(heard.allOnMain);
     EXPECT_EQ(ax::api().setAttribute(w, names::minimized, QStringLiteral("yes")), ax::Error::illegalArgument);
 
+    // A move by xdotool that `by` hears; the move heard may be the last of
+    // an earlier one, so the corner is waited for once the manager made it.
+    auto moveHeardBy = [&](const Heard& by, double x, double y) {
+        ASSERT_TRUE(xdotool({"windowmove", id, std::to_string(int(x)), std::to_string(int(y))}));
+        EXPECT_TRUE(pumpUntil([&] { return by(w, names::windowMoved); }));
+        EXPECT_TRUE(pumpUntil([&] { return read<Point>(w, names::position) == Point{x, y}; }));
+    };
     // After invalidate nothing more arrives, while an observer still valid hears the same move.
     observer->invalidate();
     heard.seen.clear();
     Heard witness;
     auto witnessing = observe(t.pid(), {names::windowMoved}, witness);
     ASSERT_TRUE(witnessing);
-    ASSERT_TRUE(xdotool({"windowmove", id, "50", "60"}));
-    EXPECT_TRUE(pumpUntil([&] { return !witness.seen.empty(); }));
+    ASSERT_NO_FATAL_FAILURE(moveHeardBy(witness, 50, 60));
     EXPECT_TRUE(heard.seen.empty());
-    // The move heard may be the last of the earlier one: the corner below
-    // is taken once the manager has made this one.
-    EXPECT_TRUE(pumpUntil([&] { return read<Point>(w, names::position) == Point{50, 60}; }));
 
     // Accessibility started while the window was already there hears it too.
     x11::X11Accessibility late(conn);
     Heard lateHeard;
     auto lateObserver = observe(t.pid(), {names::windowMoved}, lateHeard, late);
     ASSERT_TRUE(lateObserver);
-    ASSERT_TRUE(xdotool({"windowmove", id, "70", "80"}));
-    EXPECT_TRUE(pumpUntil([&] { return lateHeard(w, names::windowMoved); }));
-    EXPECT_TRUE(pumpUntil([&] { return read<Point>(w, names::position) == Point{70, 80}; }));
+    ASSERT_NO_FATAL_FAILURE(moveHeardBy(lateHeard, 70, 80));
 
     // A size write is read back as the manager granted it.
     const Point corner = read<Point>(w, names::position);
@@ -513,10 +514,10 @@ TEST_F(X11LiveTest, ActivateHideUnhideNotificationsAndRequestsThatDoNotWaitForTh
     };
     // Each activation is seen before the next: two quick ones may reach us
     // as one change of the active window, with nothing to say of the first.
-    ASSERT_TRUE(pumpUntil([&] { return workspace().activate(b.pid(), false); }, patience));
-    ASSERT_TRUE(pumpUntil([&] { return frontmostIs(b); }, patience));
-    ASSERT_TRUE(pumpUntil([&] { return workspace().activate(a.pid(), false); }, patience));
-    EXPECT_TRUE(pumpUntil([&] { return frontmostIs(a); }));
+    for (const Terminal* t : {&b, &a}) {
+        ASSERT_TRUE(pumpUntil([&] { return workspace().activate(t->pid(), false); }, patience));
+        ASSERT_TRUE(pumpUntil([&] { return frontmostIs(*t); }, patience));
+    }
     EXPECT_TRUE(pumpUntil([&] { return sawNote(wn::didActivateApplication, a.pid()); }));
     EXPECT_TRUE(pumpUntil([&] { return sawNote(wn::didDeactivateApplication, b.pid()); }));
 
