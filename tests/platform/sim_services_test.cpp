@@ -153,24 +153,14 @@ TEST_F(SimServices, ProcessesRunWithScriptedOutcomesAndLoggedArguments) {
 // The demo runs real child processes but must never restart a real Dock:
 // that command ends every process of the name on the machine.
 TEST_F(SimServices, DemoProcessesLeaveTheDockRestartToTheSimulatedDesktop) {
-    struct Recording : Processes {
-        std::vector<QString> runs;
-        ProcessResult run(const QString& executable, const QStringList& arguments) override {
-            runs.push_back(executable + ' ' + arguments.join(' '));
-            return {true, 0, 0, {}, {}};
-        }
-        ProcessResult launch(const QString& executable, const QStringList& arguments, ProcessExited) override {
-            return run(executable, arguments);
-        }
-        std::function<int()> loadFunction(const QString&, const QString&) override { return {}; }
-    };
-    auto real = std::make_shared<Recording>();
-    sim::DemoProcesses demo(real, installed().processes);
+    auto real = sim::SimulatedDesktop::create();  // stands in for the host's processes, never installed
+    sim::DemoProcesses demo(real->services().processes, installed().processes);
     EXPECT_TRUE(demo.run("/usr/bin/killall", {"Dock"}).succeeded());
     EXPECT_TRUE(demo.launch("killall", {"Dock"}, nullptr).launched);
     EXPECT_TRUE(demo.run("/usr/bin/xterm", {"-e", "top"}).succeeded());
     EXPECT_TRUE(demo.run("/usr/bin/killall", {"xterm"}).succeeded());
-    EXPECT_EQ(real->runs, (std::vector<QString>{"/usr/bin/xterm -e top", "/usr/bin/killall xterm"}));
+    EXPECT_EQ(real->logLines("process."),
+              (std::vector<QString>{"process.run /usr/bin/xterm -e top", "process.run /usr/bin/killall xterm"}));
     EXPECT_EQ(sim->logLines("process."),
               (std::vector<QString>{"process.run /usr/bin/killall Dock", "process.launch killall Dock"}));
 }
