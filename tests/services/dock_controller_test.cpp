@@ -173,9 +173,9 @@ TEST_F(DockControllerTest, ACopyThatIsNotOursIsNeitherReplacedNorWritten) {
 }
 
 // The Dock pane offers delays up to "never" (1000 s); a saved copy beyond
-// that range is not given to the Dock as it stands.
+// that range is not given to the Dock as it stands (in range: see above).
 TEST_F(DockControllerTest, ASavedDelayIsClampedToWhatTheDockPaneOffers) {
-    const std::pair<double, double> cases[] = {{1e308, 1000.0}, {-3.0, 0.0}, {0.4, 0.4}};
+    const std::pair<double, double> cases[] = {{1e308, 1000.0}, {-3.0, 0.0}};
     for (const auto& [stored, restored] : cases) {
         SCOPED_TRACE(stored);
         setDock(true, QStringLiteral("right"), std::nullopt);
