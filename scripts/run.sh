@@ -18,17 +18,9 @@ export QUORVEL_HOME=${QUORVEL_HOME:-$PWD/out/home}
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 mkdir -p "$QUORVEL_HOME"
 
-# A free display number for the virtual X server.
-exec 3< <(Xvfb -displayfd 4 -screen 0 3432x982x24 -nolisten tcp 4>&1 2>/dev/null)
-read -r -t 10 display_number <&3 || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$display_number"
-xvfb_pid=$(pgrep -n Xvfb || true)
-openbox >/dev/null 2>&1 &
-wm_pid=$!
-cleanup() { kill "$wm_pid" ${xvfb_pid:+"$xvfb_pid"} 2>/dev/null || true; }
-trap cleanup EXIT
-sleep 1
-
-echo "Running Quorvel on the simulated desktop (virtual display $DISPLAY); screenshots go to out/"
-QT_QPA_PLATFORM=xcb timeout 60 build/quorvel --simulated "${1:-resources/scenarios/demo.json}" --tour out
+# A private virtual X server and window manager; the session script ends
+# exactly the two it started, never another program's X server.
+echo "Running Quorvel on the simulated desktop (on a virtual display); screenshots go to out/"
+QT_QPA_PLATFORM=xcb scripts/x11-session.sh run --size 3432x982 -- \
+  timeout 60 build/quorvel --simulated "${1:-resources/scenarios/demo.json}" --tour out
 ls -1 out/*.png

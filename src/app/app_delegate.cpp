@@ -4,6 +4,7 @@
 
 #include "core/localization.h"
 #include "core/settings_model.h"
+#include "platform/desktop_traits.h"
 #include "platform/notification_center.h"
 #include "platform/platform.h"
 #include "services/dock_controller.h"
@@ -210,7 +211,12 @@ void AppDelegate::handleAccessibilityResult(bool trusted, std::uint64_t generati
     if (trusted) {
         engine_->start();
         windowService_->resync();
-        platform::log(QStringLiteral("[Quorvel] Accessibility 已授权，占位引擎 + 任务栏窗口枚举启动。"));
+        // Elsewhere the windows come from the window manager's EWMH lists,
+        // with no permission to grant: the log says so instead.
+        platform::log(platform::desktopTraits().isMac
+                          ? QStringLiteral("[Quorvel] Accessibility 已授权，占位引擎 + 任务栏窗口枚举启动。")
+                          : QStringLiteral("[Quorvel] EWMH window access ready: constraint engine + task-bar "
+                                           "window enumeration started."));
     } else {
         platform::log(
             QStringLiteral("[Quorvel] Accessibility 未授权：bar 与 App 图标可显示，但占位/窗口枚举不可用。"));

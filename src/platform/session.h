@@ -42,9 +42,16 @@ struct SessionReply {
     // Why, for the person who asked (a refusal, an inhibitor, no session);
     // empty when the system gives nothing better than `error`.
     QString reason;
-    static SessionReply ok() { return {true, false, {}, {}}; }
-    static SessionReply failed(QString why, QString reason = {}) { return {false, false, std::move(why), std::move(reason)}; }
-    static SessionReply missing(QString why, QString reason = {}) { return {false, true, std::move(why), std::move(reason)}; }
+    // What the backend ran or asked for, as a log line names it ("systemctl
+    // suspend"); empty where it is the system's own call that the log names.
+    QString ran;
+    static SessionReply ok() { return {true, false, {}, {}, {}}; }
+    static SessionReply failed(QString why, QString reason = {}) {
+        return {false, false, std::move(why), std::move(reason), {}};
+    }
+    static SessionReply missing(QString why, QString reason = {}) {
+        return {false, true, std::move(why), std::move(reason), {}};
+    }
 };
 
 // How a taken request ended, when the system carries it out afterwards.
@@ -52,6 +59,7 @@ struct SessionOutcome {
     bool succeeded = true;
     QString error;   // why not
     QString reason;  // the same for the person who asked, as in SessionReply
+    QString ran;     // as in SessionReply
 };
 // Runs at most once, on the main thread, and only after a taken request.
 // A backend with nothing to watch after the answer never calls it.

@@ -130,11 +130,13 @@ void logLine(const QString& text) { platform::log(QStringLiteral("Quorvel: ") + 
 
 // The callback for the platform: a request that ends in failure after it
 // was taken writes `logText` (when there is one) and then reports.
-platform::SessionFinished onFailure(std::function<QString(const QString& error)> logText,
-                                    SessionService::FailedLater failedLater) {
+// `logText` takes what ran (empty: the system's own call) and the error.
+using LogText = std::function<QString(const QString& ran, const QString& error)>;
+
+platform::SessionFinished onFailure(LogText logText, SessionService::FailedLater failedLater) {
     return [logText = std::move(logText), failedLater = std::move(failedLater)](const platform::SessionOutcome& outcome) {
         if (outcome.succeeded) return;
-        if (logText) logLine(logText(outcome.error));
+        if (logText) logLine(logText(outcome.ran, outcome.error));
         if (failedLater) failedLater(outcome.reason.isEmpty() ? outcome.error : outcome.reason);
     };
 }
@@ -152,30 +154,33 @@ SessionService::LockResult SessionService::lockScreen(FailedLater failedLater) {
     if (reply.taken) return LockResult::locked;
     lastFailure_ = reasonOf(reply);
     if (reply.unavailable) {
-        logLine(lockFunction + QStringLiteral(" unavailable"));
+        logLine((reply.ran.isEmpty() ? lockFunction : reply.ran) + QStringLiteral(" unavailable"));
         return LockResult::unavailable;
     }
     return LockResult::refused;
 }
 
 bool SessionService::sleepNow(FailedLater failedLater) {
-    auto text = [](const QString& error) { return QStringLiteral("pmset sleepnow failed: ") + error; };
+    auto text = [](const QString& ran, const QString& error) {
+        return (ran.isEmpty() ? QStringLiteral("pmset sleepnow") : ran) + QStringLiteral(" failed: ") + error;
+    };
     const platform::SessionReply reply = platform::session().sleepNow(onFailure(text, std::move(failedLater)));
     if (reply.taken) return true;
     lastFailure_ = reasonOf(reply);
-    logLine(text(reply.error));
+    logLine(text(reply.ran, reply.error));
     return false;
 }
 
 bool SessionService::sendLoginWindowEvent(std::uint32_t eventID, FailedLater failedLater) {
-    auto text = [eventID](const QString& error) {
-        return QStringLiteral("loginwindow AE ") + QString::number(eventID) + QStringLiteral(" failed: ") + error;
+    auto text = [eventID](const QString& ran, const QString& error) {
+        return (ran.isEmpty() ? QStringLiteral("loginwindow AE ") + QString::number(eventID) : ran) +
+               QStringLiteral(" failed: ") + error;
     };
     const platform::SessionReply reply =
         platform::session().sendLoginWindowEvent(eventID, onFailure(text, std::move(failedLater)));
     if (reply.taken) return true;
     lastFailure_ = reasonOf(reply);
-    logLine(text(reply.error));
+    logLine(text(reply.ran, reply.error));
     return false;
 }
 

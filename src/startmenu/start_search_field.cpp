@@ -20,28 +20,49 @@ StartSearchField::StartSearchField(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
         if (actions_.onChangeText) actions_.onChangeText(text);
     });
+    blinkTimeout_.setParent(this);  // among the field's children, where a test finds it
     blinkTimeout_.setSingleShot(true);
     blinkTimeout_.setInterval(int(caretBlinkSeconds * 1000));
     connect(&blinkTimeout_, &QTimer::timeout, this, [this] { stopBlinking(); });
 }
 
-StartSearchField::~StartSearchField() { resumeBlinking(); }
+StartSearchField::~StartSearchField() = default;
 
 // Like GTK's text fields, the caret stops blinking (and stays shown) some
 // seconds after the last key press: an idle open menu then repaints nothing.
-// The blink is the application's hint, so it is given back whenever the
-// field is used again or loses the focus.
+// Only this field's blink stops: the blink timer's ticks to its own text
+// control are dropped, while the application's flash time, which every
+// other text field blinks by, stays as the user set it.
 void StartSearchField::stopBlinking() {
-    auto* hints = QGuiApplication::styleHints();
-    if (!hasFocus() || stoppedFlashTime_ || hints->cursorFlashTime() <= 0) return;
-    stoppedFlashTime_ = hints->cursorFlashTime();
-    hints->setCursorFlashTime(0);
+    if (!hasFocus() || blinkStopped_ || QGuiApplication::styleHints()->cursorFlashTime() <= 0) return;
+    if (!lineControl_) {
+        for (QObject* child : children())
+            if (qstrcmp(child->metaObject()->className(), "QWidgetLineControl") == 0) lineControl_ = child;
+        if (!lineControl_) return;
+        lineControl_->installEventFilter(this);
+    }
+    restartBlink();
+    blinkStopped_ = true;
 }
 
 void StartSearchField::resumeBlinking() {
-    if (!stoppedFlashTime_) return;
-    QGuiApplication::styleHints()->setCursorFlashTime(*stoppedFlashTime_);
-    stoppedFlashTime_.reset();
+    if (!blinkStopped_) return;
+    blinkStopped_ = false;
+    restartBlink();
+}
+
+void StartSearchField::restartBlink() {
+    // A field that turns read-only and back restarts its blink with the
+    // caret shown; nothing else of it changes.
+    const bool mac = testAttribute(Qt::WA_MacShowFocusRect);
+    setReadOnly(true);
+    setReadOnly(false);
+    setAttribute(Qt::WA_MacShowFocusRect, mac);
+}
+
+bool StartSearchField::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineControl_ && blinkStopped_ && event->type() == QEvent::Timer) return true;
+    return QLineEdit::eventFilter(watched, event);
 }
 
 void StartSearchField::focusInEvent(QFocusEvent* event) {

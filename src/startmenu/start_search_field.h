@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <functional>
-#include <optional>
 
 class StartSearchField : public QLineEdit {
     Q_OBJECT
@@ -25,7 +24,7 @@ public:
 
     explicit StartSearchField(QWidget* parent = nullptr);
     ~StartSearchField() override;
-    bool isCaretBlinking() const { return !stoppedFlashTime_; }
+    bool isCaretBlinking() const { return !blinkStopped_; }
     // Copies the actions in (every update copies them again).
     void setActions(Actions actions) { actions_ = std::move(actions); }
     // Looks the placeholder up again in the language chosen now; the typed text stays.
@@ -38,6 +37,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -46,6 +46,11 @@ private:
     void stopBlinking();
     void resumeBlinking();
     Actions actions_;
+    // Shows the caret and starts its blink anew.
+    void restartBlink();
     QTimer blinkTimeout_;
-    std::optional<int> stoppedFlashTime_;
+    // The line edit's own text control, whose timer blinks the caret; null
+    // where this Qt has none, and then the caret just keeps blinking.
+    QObject* lineControl_ = nullptr;
+    bool blinkStopped_ = false;
 };

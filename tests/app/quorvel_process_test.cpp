@@ -286,4 +286,24 @@ TEST_F(QuorvelProcess, ATerminationSignalAtAnyMomentOfTheStartEndsCleanly) {
     }
 }
 
+// The demo's tour: each picture shows its own step, the clicked task
+// button with the menu closed after the menu itself.
+TEST_F(QuorvelProcess, TheToursPicturesEachShowTheirOwnStep) {
+    QTemporaryDir pictures;
+    auto p = start({QStringLiteral("--simulated"), QStringLiteral(QUORVEL_TEST_SOURCE_DIR "/resources/scenarios/demo.json"),
+                    QStringLiteral("--tour"), pictures.path()});
+    ASSERT_TRUE(p->waitForFinished(30000));
+    const QString out = QString::fromUtf8(p->readAll());
+    EXPECT_EQ(p->exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains(QStringLiteral("tour: clicked the task button of"))) << out.toStdString();
+    QStringList names{"01-bars.png", "02-start-menu.png", "03-task-button-clicked.png", "04-window-fitted-above-bar.png"};
+    QList<QByteArray> seen;
+    for (const QString& name : names) {
+        const QByteArray bytes = readFile(pictures.filePath(name));
+        EXPECT_FALSE(bytes.isEmpty()) << name.toStdString();
+        EXPECT_FALSE(seen.contains(bytes)) << name.toStdString() << " repeats an earlier picture";
+        seen << bytes;
+    }
+}
+
 }  // namespace

@@ -325,16 +325,16 @@ TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFailsOrCa
     };
     const Row rows[] = {
         {SessionAction::lock, "c7", "loginctl lock-session", {}, "Couldn't lock the screen", nullptr},
-        {SessionAction::sleep, "c7", "systemctl suspend", {}, "Couldn't put your computer to sleep", "pmset sleepnow"},
+        {SessionAction::sleep, "c7", "systemctl suspend", {}, "Couldn't put your computer to sleep", "systemctl suspend"},
         {SessionAction::logOut, "c7", "loginctl terminate-session c7", {confirmLogOut}, "Couldn't log out",
-         "loginwindow AE 1919706991"},
+         "loginctl terminate-session c7"},
         // Without XDG_SESSION_ID logind finds the user's graphical session.
         {SessionAction::logOut, "", "loginctl terminate-session auto", {confirmLogOut}, "Couldn't log out",
-         "loginwindow AE 1919706991"},
+         "loginctl terminate-session auto"},
         {SessionAction::restart, "c7", "systemctl reboot", {confirmRestartPC}, "Couldn't restart your computer",
-         "loginwindow AE 1919251316"},
+         "systemctl reboot"},
         {SessionAction::shutDown, "c7", "systemctl poweroff", {confirmShutDownPC}, "Couldn't shut down your computer",
-         "loginwindow AE 1936225652"},
+         "systemctl poweroff"},
     };
     int runs = 0;
     // Succeeding, failing silently, failing with the command's own reason.
@@ -389,18 +389,18 @@ TEST_F(LinuxSessionActionsTest, RunsTheSessionCommandsAndReportsOneThatFailsOrCa
     const Unrunnable unrunnable[] = {
         {"no loginctl to lock with", absent, true, SessionAction::lock,
          {failedBecause("Couldn't lock the screen", absent + "/loginctl lock-session could not be started: No such file or directory")},
-         "Quorvel: SACLockScreenImmediate unavailable"},
+         "Quorvel: loginctl lock-session unavailable"},
         // loginctl would answer success with nothing there to lock.
         {"no screen locker running", absent, false, SessionAction::lock,
          {failedBecause("Couldn't lock the screen", "No screen locker is running.")},
-         "Quorvel: SACLockScreenImmediate unavailable"},
+         "Quorvel: screen locker unavailable"},
         {"no systemctl to sleep with", absent, true, SessionAction::sleep,
          {failedBecause("Couldn't put your computer to sleep",
                         absent + "/systemctl suspend could not be started: No such file or directory")},
-         "Quorvel: pmset sleepnow failed: " + absent + "/systemctl suspend could not be started: No such file or directory"},
+         "Quorvel: systemctl suspend failed: " + absent + "/systemctl suspend could not be started: No such file or directory"},
         {"session requests turned off", "", true, SessionAction::restart,
          {confirmRestartPC, failedBecause("Couldn't restart your computer", "session requests are turned off")},
-         "Quorvel: loginwindow AE 1919251316 failed: session requests are turned off"},
+         "Quorvel: session request failed: session requests are turned off"},
     };
     for (const auto& row : unrunnable) {
         SCOPED_TRACE(row.name);

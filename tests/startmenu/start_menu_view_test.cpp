@@ -2,8 +2,10 @@
 // search field, the row menus, the power row and the Settings button.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QKeySequence>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <QTest>
 
 #include "core/settings_model.h"
@@ -235,6 +237,30 @@ TEST_F(StartMenuViewTest, ActivationChangesRepaintNothing) {
         }
     QApplication::processEvents();
     EXPECT_EQ(counter.paints, 0);
+}
+
+// Some seconds after the last key the caret stops blinking in the search
+// field only: the application's flash time, which every other text field
+// blinks by, stays, and the idle field draws nothing more.
+TEST_F(StartMenuViewTest, TheIdleCaretStopsBlinkingInTheSearchFieldOnly) {
+    openLoaded();
+    auto* field = view()->searchField();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }));
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    ASSERT_GT(flash, 0);
+    auto* idle = field->findChild<QTimer*>();
+    ASSERT_NE(idle, nullptr);
+    idle->start(1);  // the idle time, shortened
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !field->isCaretBlinking(); }));
+    EXPECT_EQ(QGuiApplication::styleHints()->cursorFlashTime(), flash);
+    QApplication::processEvents();  // the steady caret's own paint
+    PaintCounter counter;
+    counter.watch(field);
+    QTest::qWait(flash + 100);
+    EXPECT_EQ(counter.paints, 0) << "the caret still blinks";
+    type("a");
+    EXPECT_TRUE(field->isCaretBlinking());
+    EXPECT_EQ(field->text(), QStringLiteral("a"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/desktop_entry.h"
 #include "platform/linux/xdg_application_folders.h"
 #include "startmenu/installed_app.h"
+#include "support/environment_override.h"
 #include "support/test_files.h"
 
 namespace {
@@ -95,6 +96,24 @@ TEST_F(XdgCatalogueTest, NamesInTheUsersLanguage) {
         EXPECT_EQ(apps[0].name, QString::fromUtf8(c.name)) << c.locale;
     }
     EXPECT_EQ(de::localeCandidates("de_DE.UTF-8@euro"), (QStringList{"de_DE@euro", "de_DE", "de@euro", "de"}));
+}
+
+// The system's terminal is the entry named after its program, not a variant
+// that runs the same program and sorts before it.
+TEST_F(XdgCatalogueTest, TheSystemsTerminalIsTheEntryNamedAfterItsProgram) {
+    const QString bin = dir.path() + "/bin";
+    write(bin + "/qterm", "#!/bin/sh\n");
+    QFile::setPermissions(bin + "/qterm", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    ASSERT_TRUE(QFile::link(bin + "/qterm", bin + "/x-terminal-emulator"));
+    write(system() + "/qterm-drop.desktop", "[Desktop Entry]\nType=Application\nName=Drop\nExec=qterm --drop\n");
+    write(system() + "/qterm.desktop", "[Desktop Entry]\nType=Application\nName=QTerm\nExec=qterm\n");
+    EnvironmentOverride path("PATH", QFile::encodeName(bin));
+    EnvironmentOverride config("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + "/none"));
+    EnvironmentOverride configDirs("XDG_CONFIG_DIRS", QFile::encodeName(dir.path() + "/none"));
+    EnvironmentOverride data("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/none"));
+    EnvironmentOverride dataDirs("XDG_DATA_DIRS", QFile::encodeName(dir.path() + "/none"));
+    XdgApplicationFolders folders({system()}, "C", {});
+    EXPECT_EQ(folders.everydayApplications(), (QStringList{"qterm"}));
 }
 
 TEST_F(XdgCatalogueTest, HostileFilesAreSkippedWithoutReadingThemWhole) {

@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
 #include "services/hot_key_combo.h"
+#include "taskbar/task_button.h"
 #include "windows/bar_metrics.h"
 
 DemoTour::DemoTour(QuorvelApp& app, std::shared_ptr<platform::sim::SimulatedDesktop> desktop, QString outputFolder)
@@ -24,19 +25,35 @@ void DemoTour::at(double seconds, std::function<void()> step) {
     platform::MainQueue::asyncAfter(seconds, std::move(step));
 }
 
+void DemoTour::then(double seconds, std::function<void()> step) {
+    steps_.push_back({seconds, std::move(step)});
+}
+
+void DemoTour::runFrom(std::size_t index) {
+    if (index >= steps_.size()) return;
+    // Each step waits for the one before it: timers of nearby due times may
+    // fire in either order on a busy machine.
+    const double after = index == 0 ? steps_[0].seconds : steps_[index].seconds - steps_[index - 1].seconds;
+    at(after, [this, index] {
+        steps_[index].run();
+        runFrom(index + 1);
+    });
+}
+
 void DemoTour::start() {
     QDir().mkpath(output_);
-    at(2.0, [this] { screenshot(QStringLiteral("01-bars.png")); });
-    at(2.5, [this] {
+    then(2.0, [this] { screenshot(QStringLiteral("01-bars.png")); });
+    auto pressStartMenuShortcut = [this](const char* why) {
         auto combo = services::HotKeyCombo::fromRawValue(
                          platform::prefs::userDefaults().stringValue(settings::keys::startMenuHotKeyCombo).value_or(
                              QString()))
                          .value_or(services::HotKeyCombo::defaultStartMenu());
-        platform::log(QStringLiteral("tour: pressing the start-menu shortcut %1").arg(combo.displayString()));
+        platform::log(QStringLiteral("tour: pressing the start-menu shortcut %1 %2").arg(combo.displayString(), why));
         desktop_->pressHotKey(combo.keyCode, combo.modifiers.rawValue);
-    });
-    at(3.5, [this] { screenshot(QStringLiteral("02-start-menu.png")); });
-    at(3.6, [] {
+    };
+    then(2.5, [=] { pressStartMenuShortcut("to open the menu"); });
+    then(3.5, [this] { screenshot(QStringLiteral("02-start-menu.png")); });
+    then(3.6, [] {
         // A person types into the menu's search field, which has the keyboard.
         QWidget* field = QApplication::focusWidget();
         platform::log(QStringLiteral("tour: typing \"a\" into %1")
@@ -47,22 +64,19 @@ void DemoTour::start() {
         QApplication::sendEvent(field, &press);
         QApplication::sendEvent(field, &release);
     });
-    at(3.8, [this] { screenshot(QStringLiteral("02b-start-menu-search.png")); });
-    at(4.0, [this] {
-        auto combo = services::HotKeyCombo::fromRawValue(
-                         platform::prefs::userDefaults().stringValue(settings::keys::startMenuHotKeyCombo).value_or(
-                             QString()))
-                         .value_or(services::HotKeyCombo::defaultStartMenu());
-        desktop_->pressHotKey(combo.keyCode, combo.modifiers.rawValue);
-        clickFirstTaskButton();
-    });
-    at(5.0, [this] { screenshot(QStringLiteral("03-task-button-clicked.png")); });
-    at(5.5, [this] { maximiseFrontWindow(); });
-    at(7.5, [this] { screenshot(QStringLiteral("04-window-fitted-above-bar.png")); });
-    at(8.0, [this] {
+    then(3.8, [this] { screenshot(QStringLiteral("02b-start-menu-search.png")); });
+    then(4.0, [=] { pressStartMenuShortcut("to close it"); });
+    // The shortcut reaches the menu on a later turn; a click before that
+    // would close the menu first and the late shortcut open it again.
+    then(4.4, [this] { clickFirstTaskButton(); });
+    then(5.0, [this] { screenshot(QStringLiteral("03-task-button-clicked.png")); });
+    then(5.5, [this] { maximiseFrontWindow(); });
+    then(7.5, [this] { screenshot(QStringLiteral("04-window-fitted-above-bar.png")); });
+    then(8.0, [this] {
         platform::log(QStringLiteral("tour: quitting"));
         app_.terminate();
     });
+    runFrom(0);
 }
 
 void DemoTour::screenshot(const QString& name) {
@@ -79,16 +93,21 @@ void DemoTour::clickFirstTaskButton() {
     for (QWidget* top : QApplication::topLevelWidgets()) {
         if (!top->isVisible()) continue;
         for (QWidget* w : top->findChildren<QWidget*>()) {
-            if (!QString::fromLatin1(w->metaObject()->className()).contains(QStringLiteral("TaskButton"))) continue;
-            if (!w->isVisible()) continue;
-            QPointF centre(w->width() / 2.0, w->height() / 2.0);
-            QPointF global = w->mapToGlobal(centre);
-            QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-            QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton,
+            auto* button = qobject_cast<TaskButtonView*>(w);
+            // A click on the active button would change nothing to see.
+            if (!button || !button->isVisible() || !button->item().isRunning || button->item().isActive) continue;
+            // The press goes where a person's would: to the widget under the
+            // button's centre (its mouse catcher lies over it).
+            const QPoint middle(w->width() / 2, w->height() / 2);
+            QWidget* target = w->childAt(middle) ? w->childAt(middle) : w;
+            const QPointF global = w->mapToGlobal(QPointF(middle));
+            const QPointF local = target->mapFromGlobal(global);
+            QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
                                 Qt::NoModifier);
-            QApplication::sendEvent(w, &press);
-            QApplication::sendEvent(w, &release);
-            platform::log(QStringLiteral("tour: clicked a task button"));
+            QApplication::sendEvent(target, &press);
+            QApplication::sendEvent(target, &release);
+            platform::log(QStringLiteral("tour: clicked the task button of \"%1\"").arg(button->item().label));
             return;
         }
     }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QuorvelApp;
 namespace platform::sim {
@@ -19,6 +20,9 @@ public:
 
 private:
     void at(double seconds, std::function<void()> step);
+    // Adds a step at `seconds` into the tour; steps run in the order added.
+    void then(double seconds, std::function<void()> step);
+    void runFrom(std::size_t index);
     void screenshot(const QString& name);
     void clickFirstTaskButton();
     void maximiseFrontWindow();
@@ -26,4 +30,9 @@ private:
     QuorvelApp& app_;
     std::shared_ptr<platform::sim::SimulatedDesktop> desktop_;
     QString output_;
+    struct Step {
+        double seconds;
+        std::function<void()> run;
+    };
+    std::vector<Step> steps_;
 };

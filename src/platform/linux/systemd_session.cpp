@@ -69,12 +69,19 @@ QStringList SystemdSession::commandFor(Request request) const {
 
 SessionReply SystemdSession::start(Request request, SessionFinished finished) {
     QStringList command = commandFor(request);
-    if (command.isEmpty()) return SessionReply::failed(QStringLiteral("session requests are turned off"));
+    if (command.isEmpty()) {
+        SessionReply reply = SessionReply::failed(QStringLiteral("session requests are turned off"));
+        reply.ran = QStringLiteral("session request");
+        return reply;
+    }
     const QString executable = command.takeFirst();
     const QStringList arguments = command;
-    ProcessExited exited = [executable, arguments, finished = std::move(finished)](const ProcessResult& ended) {
+    // The log names the command that ran, not the folder it was found in.
+    const QString ran = QStringList(QStringList{executable.section(u'/', -1)} + arguments).join(u' ');
+    ProcessExited exited = [executable, arguments, ran, finished = std::move(finished)](const ProcessResult& ended) {
         if (!finished) return;
         SessionOutcome outcome;
+        outcome.ran = ran;
         outcome.succeeded = ended.succeeded();
         if (!outcome.succeeded) {
             // The command's own words say what stood in the way (a refusal
@@ -86,16 +93,21 @@ SessionReply SystemdSession::start(Request request, SessionFinished finished) {
         finished(outcome);
     };
     const ProcessResult started = processes().launch(executable, arguments, std::move(exited));
-    if (!started.launched) return SessionReply::failed(describeProcessFailure(executable, arguments, started));
-    return SessionReply::ok();
+    SessionReply reply =
+        started.launched ? SessionReply::ok() : SessionReply::failed(describeProcessFailure(executable, arguments, started));
+    reply.ran = ran;
+    return reply;
 }
 
 SessionReply SystemdSession::lockScreen(SessionFinished finished) {
     // logind passes a lock request on to whoever listens, and answers
     // success also when nobody does.
-    if (!folder_.isEmpty() && !lockerRunning_())
-        return SessionReply::missing(QStringLiteral("no screen locker is running"),
-                                     QStringLiteral("No screen locker is running."));
+    if (!folder_.isEmpty() && !lockerRunning_()) {
+        SessionReply reply = SessionReply::missing(QStringLiteral("no screen locker is running"),
+                                                   QStringLiteral("No screen locker is running."));
+        reply.ran = QStringLiteral("screen locker");
+        return reply;
+    }
     SessionReply reply = start(Request::lock, std::move(finished));
     // A lock command that cannot start leaves no way to lock the screen.
     if (!reply.taken) reply.unavailable = true;
@@ -108,7 +120,9 @@ SessionReply SystemdSession::sendLoginWindowEvent(std::uint32_t eventID, Session
     if (eventID == apple_events::reallyLogOut) return start(Request::logOut, std::move(finished));
     if (eventID == apple_events::restart) return start(Request::restart, std::move(finished));
     if (eventID == apple_events::shutDown) return start(Request::shutDown, std::move(finished));
-    return SessionReply::failed(QStringLiteral("no request for event ") + QString::number(eventID));
+    SessionReply reply = SessionReply::failed(QStringLiteral("no request for event ") + QString::number(eventID));
+    reply.ran = QStringLiteral("session request");
+    return reply;
 }
 
 }  // namespace platform::linux_backend

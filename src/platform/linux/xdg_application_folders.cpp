@@ -240,10 +240,13 @@ std::optional<QStringList> XdgApplicationFolders::everydayApplications() {
         }
         if (chosen.isEmpty() && !role.alternative.isEmpty()) {
             const QString program = alternativeProgram(role.alternative);
+            // The entry named after the program is the program itself; others
+            // that run it ("qterminal-drop") are variants of it.
             if (!program.isEmpty())
-                chosen = firstEntry([&](const QString& id, const Entry& e) {
-                    return !out.contains(id) && (e.program == program || id == program);
-                });
+                chosen = firstEntry([&](const QString& id, const Entry&) { return !out.contains(id) && id == program; });
+            if (chosen.isEmpty() && !program.isEmpty())
+                chosen = firstEntry(
+                    [&](const QString& id, const Entry& e) { return !out.contains(id) && e.program == program; });
         }
         if (chosen.isEmpty())
             chosen = firstEntry(
