@@ -113,6 +113,8 @@ TEST_F(X11IconsTest, AMissingIconIsAskedForAgain) {
     ASSERT_TRUE(workspace().urlForApplication(QStringLiteral("quorvel-late")));
     EXPECT_FALSE(provider.iconForBundleID(QStringLiteral("quorvel-late"))) << "nothing yet: the placeholder is drawn";
     EXPECT_EQ(provider.cachedBundleIcons(), 0) << "a stand-in is not kept";
+    EXPECT_EQ(workspace().iconForFile(late).cacheKey(), workspace().iconForFile(dir.path()).cacheKey())
+        << "every file without an icon shares the one stand-in";
     ASSERT_TRUE(writeFile(late, "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
                                 "<rect width='16' height='16' fill='#00ff00'/></svg>"));
     std::optional<QImage> found;
