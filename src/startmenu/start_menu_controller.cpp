@@ -4,6 +4,7 @@
 #include <QBackingStore>
 #include <QStringList>
 #include <algorithm>
+#include <numeric>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,6 +13,7 @@
 #include "core/clock_animation.h"
 #include "core/settings_model.h"
 #include "platform/platform.h"
+#include "startmenu/launcher_search.h"
 #include "startmenu/start_menu_view.h"
 #include "taskbar/app_icon_provider.h"
 #include "taskbar/pet/start_icon_store.h"
@@ -180,9 +182,20 @@ void StartMenuController::applyScannedApps(std::vector<InstalledApp> result) {
 
 void StartMenuController::warmIcons() {
     const std::uint64_t generation = ++iconWarmGeneration_;
-    // The rows a first opening shows come first: the pins, then the list in name order.
+    // Only the rows a first opening shows: the pins, then the head of the
+    // list in name order. The rows further down get their icons as they are
+    // drawn; warming every one of a long list would cost seconds and keep
+    // more icons than the cache holds. Only that head is put in order (ties
+    // keep the scan's order, as in the list), not the whole list.
+    std::vector<std::size_t> order(apps_.size());
+    std::iota(order.begin(), order.end(), std::size_t(0));
+    const auto head = order.begin() + std::ptrdiff_t(std::min(order.size(), std::size_t(iconWarmRows)));
+    std::partial_sort(order.begin(), head, order.end(), [this](std::size_t a, std::size_t b) {
+        const int byName = LauncherSearch::compareNames(apps_[a].name, apps_[b].name);
+        return byName != 0 ? byName < 0 : a < b;
+    });
     QStringList paths = launcherPins_->pinnedPaths();
-    for (const auto& a : InstalledApp::sortByName(apps_)) paths.append(a.path);
+    for (auto it = order.begin(); it != head; ++it) paths.append(apps_[*it].path);
     // Decoded off the main thread where the icon's file can be told there;
     // the rest through the icon theme here, a few a turn.
     std::weak_ptr<bool> weak = alive_;

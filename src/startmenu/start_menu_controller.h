@@ -126,8 +126,10 @@ private:
     std::shared_ptr<const std::vector<InstalledApp>> knownForScan_;
     bool didLoadApps_ = false;
     bool scanning_ = false;
-    // Decoding the rows' icons ahead of the first opening, a chunk a turn.
+    // Decoding the rows' icons ahead of the first opening, a chunk a turn,
+    // for the first rows of the list only: a few screenfuls.
     static constexpr qsizetype iconWarmChunk = 8;
+    static constexpr int iconWarmRows = 64;
     static constexpr double iconWarmPause = 0.005;
     std::uint64_t iconWarmGeneration_ = 0;
     void warmIcons();

@@ -103,18 +103,18 @@ std::optional<QImage> AppIconProvider::iconForBundleID(const QString& bundleID) 
 
 std::optional<QImage> AppIconProvider::iconForPath(const QString& path) {
     if (path.isEmpty()) return std::nullopt;
-    if (auto it = iconByPath_.constFind(path); it != iconByPath_.constEnd()) return it.value();
-    if (auto it = missingByPath_.constFind(path); it != missingByPath_.constEnd())
-        return it->isNull() ? std::nullopt : std::optional<QImage>(*it);
+    if (const QImage* found = iconByPath_.object(path)) return *found;
+    if (const QImage* missing = missingByPath_.object(path))
+        return missing->isNull() ? std::nullopt : std::optional<QImage>(*missing);
     QImage image = platform::workspace().iconForFile(path);
     // A missing icon (or the stand-in) is kept too, apart, so that a row
     // without one is not looked up on every paint; the start menu forgets
     // these when its list of applications changes.
     if (image.isNull() || platform::isGenericIcon(image)) {
-        missingByPath_.insert(path, image);
+        missingByPath_.insert(path, new QImage(image));
         return image.isNull() ? std::nullopt : std::optional<QImage>(image);
     }
-    iconByPath_.insert(path, image);
+    iconByPath_.insert(path, new QImage(image));
     return image;
 }
 
@@ -147,7 +147,7 @@ void AppIconProvider::preloadPathIcons(const QStringList& paths, std::function<v
     auto deliver = [this, weak, generation](QHash<QString, QImage> found) {
         if (weak.expired() || generation != preloadGeneration_) return false;
         for (auto it = found.cbegin(); it != found.cend(); ++it)
-            if (!iconByPath_.contains(it.key())) iconByPath_.insert(it.key(), it.value());
+            if (!iconByPath_.contains(it.key())) iconByPath_.insert(it.key(), new QImage(it.value()));
         return true;
     };
     preloadQueue_->async([workspace, wanted, deliver, rest] {

@@ -7,7 +7,11 @@
 // known process ends. Only real icons are cached: a lookup that found none (or only
 // the platform's stand-in) is made again when the icon is next asked for, so
 // an icon that arrives later (a window that sets its icon after mapping, a
-// theme installed meanwhile) replaces the placeholder.
+// theme installed meanwhile) replaces the placeholder. The path icons (and
+// the paths known to have none) are kept for the most recently asked paths
+// only: a desktop may list tens of thousands of entries, of which the menu
+// shows a few dozen at a time.
+#include <QCache>
 #include <QHash>
 #include <QImage>
 #include <QString>
@@ -54,6 +58,10 @@ public:
     int cachedPidIcons() const { return int(iconByPid_.size()); }
     int cachedBundleIcons() const { return int(iconByBundle_.size()); }
     int cachedPathIcons() const { return int(iconByPath_.size()); }
+    int cachedMissingPathIcons() const { return int(missingByPath_.size()); }
+    // How many paths each of the two path caches keeps, well above the rows
+    // a menu shows and scrolls through at once.
+    static constexpr int pathCacheLimit = 1024;
 
 private:
     void applicationTerminated(std::int32_t pid);
@@ -64,8 +72,9 @@ private:
     QHash<std::int32_t, QString> appOfPid_;
     QHash<QString, int> processesOfApp_;
     QHash<QString, QImage> iconByBundle_;
-    QHash<QString, QImage> iconByPath_;
-    QHash<QString, QImage> missingByPath_;  // the stand-in, or null for none
+    // Least recently asked paths go first.
+    QCache<QString, QImage> iconByPath_{pathCacheLimit};
+    QCache<QString, QImage> missingByPath_{pathCacheLimit};  // the stand-in, or null for none
     QHash<QString, QString> nameByBundle_;
     int observerToken_ = 0;
     std::uint64_t preloadGeneration_ = 0;

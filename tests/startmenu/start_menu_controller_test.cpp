@@ -318,6 +318,18 @@ TEST_F(StartMenuControllerTest, RescanResults) {
     EXPECT_EQ(rows().size(), 4);
 }
 
+TEST_F(StartMenuControllerTest, IconsAreWarmedForTheFirstRowsOnly) {
+    // Scanned in reverse name order: the head of the list comes last.
+    for (int i = 999; i >= 0; --i) scanResult.push_back(app(QStringLiteral("App %1").arg(i, 3, 10, QChar(u'0'))));
+    menu().loadAppsIfNeeded();
+    sim->advance(5);
+    auto& icons = AppIconProvider::shared();
+    const int warmed = icons.cachedPathIcons();
+    EXPECT_LT(warmed, 200) << "not all 1,000 rows";
+    for (const char* name : {"App 000", "App 999"}) icons.iconForPath(app(name).path);
+    EXPECT_EQ(icons.cachedPathIcons(), warmed + 1) << "the first row was warmed, the last comes when drawn";
+}
+
 TEST_F(StartMenuControllerTest, EmptyFirstScanEndsTheLoadingStateAndTheNextOpeningScansAgain) {
     menu().open();
     sim->pump();

@@ -169,6 +169,18 @@ TEST_F(AppIconProviderTest, BundleAndPathIconsAndNames) {
     EXPECT_EQ(provider->cachedPathIcons(), 1);
 }
 
+TEST_F(AppIconProviderTest, PathCachesKeepOnlyTheMostRecentlyAskedPaths) {
+    const int limit = AppIconProvider::pathCacheLimit;
+    for (int i = 0; i < limit + 100; ++i) {
+        workspace->pathsWithoutIcon.insert(QStringLiteral("/none/%1").arg(i));
+        for (const char* folder : {"/none/%1", "/apps/%1"}) provider->iconForPath(QString::fromLatin1(folder).arg(i));
+    }
+    EXPECT_EQ(std::pair(provider->cachedPathIcons(), provider->cachedMissingPathIcons()), std::pair(limit, limit));
+    const int queries = workspace->fileIconQueries;
+    for (int i : {limit + 99, 0}) provider->iconForPath(QStringLiteral("/apps/%1").arg(i));
+    EXPECT_EQ(workspace->fileIconQueries, queries + 1) << "the latest is kept, the oldest let go";
+}
+
 TEST_F(AppIconProviderTest, PreloadDecodesTheNamedFilesAndHandsBackTheRest) {
     QTemporaryDir dir;
     QImage big(128, 96, QImage::Format_ARGB32);

@@ -113,6 +113,8 @@ TEST_F(X11IconsTest, AMissingIconIsAskedForAgain) {
     ASSERT_TRUE(workspace().urlForApplication(QStringLiteral("quorvel-late")));
     EXPECT_FALSE(provider.iconForBundleID(QStringLiteral("quorvel-late"))) << "nothing yet: the placeholder is drawn";
     EXPECT_EQ(provider.cachedBundleIcons(), 0) << "a stand-in is not kept";
+    EXPECT_EQ(workspace().iconForFile(late).cacheKey(), workspace().iconForFile(dir.path()).cacheKey())
+        << "every file without an icon shares the one stand-in";
     ASSERT_TRUE(writeFile(late, "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>"
                                 "<rect width='16' height='16' fill='#00ff00'/></svg>"));
     std::optional<QImage> found;
@@ -185,6 +187,23 @@ TEST(X11IconThemeTest, ThemeWithoutASettingsDaemon) {
     }
     QIcon::setThemeSearchPaths(searchPaths);
     QIcon::setThemeName(themeBefore);
+}
+
+// A folder's size is what the theme's index says, not what its name suggests.
+TEST(X11IconThemeTest, FolderSizesComeFromTheIndex) {
+    QTemporaryDir dir;
+    const QString theme = dir.filePath(QStringLiteral("QuorvelSizes"));
+    ASSERT_TRUE(writeFile(theme + "/index.theme",
+                          "[Icon Theme]\nDirectories=large,64x64,32x32@2,48x48,scalable\n[large]\nSize=16\n[64x64]\n"
+                          "Size=64\n[32x32@2]\nSize=32\nScale=2\n[48x48]\nSize=48\n[scalable]\nSize=16\n"
+                          "MaxSize=512\nType=Scalable\n"));
+    const struct { const char *icon, *in, *orIn; int size; } cases[] = {
+        {"a", "large", "64x64", 16}, {"b", "32x32@2", "48x48", 64}, {"c", "scalable", "48x48", 64}};
+    for (const auto& c : cases) {
+        for (const char* folder : {c.in, c.orIn}) ASSERT_TRUE(writeFile(theme + '/' + folder + '/' + c.icon + ".png", "x"));
+        EXPECT_EQ(x11::themeIconFile("QuorvelSizes", c.icon, c.size, {dir.path()}),
+                  theme + '/' + c.in + '/' + c.icon + ".png");
+    }
 }
 
 TEST(X11IconPixelsTest, RejectsShortData) {

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHash>
 #include <QIcon>
 #include <QPixmap>
 #include <QThread>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace platform::x11 {
 namespace {
@@ -37,7 +39,8 @@ std::optional<QImage> fromIconFolders(const QString& name) {
     return std::nullopt;
 }
 
-// The size a theme folder holds ("48x48/apps", "scalable/legacy"), from its name.
+// The size a theme folder holds ("48x48/apps", "scalable/legacy"), guessed
+// from its name where the theme's index does not give it.
 int folderSize(const QString& folder) {
     if (folder.startsWith(QLatin1String("scalable"))) return 4096;
     int n = 0;
@@ -55,31 +58,62 @@ QList<QByteArray> fileLines(QFile& f) {
     return f.read(maxFileBytes).split('\n');
 }
 
-QStringList readThemeFolders(const QString& themeDir) {
+// One folder of a theme and the pixel size of the icons in it.
+struct ThemeFolder {
+    QString name;
+    int size = 0;
+};
+
+// A theme's folders with their sizes as the index's group of each folder
+// gives them: Size times Scale (a folder of 32 px icons at scale 2 holds
+// 64 px pictures), and for a scalable folder the largest size it may be
+// drawn at (MaxSize, which defaults to Size). Folder names are only a
+// convention, so the name is read for a size only when the group gives none.
+std::vector<ThemeFolder> readThemeFolders(const QString& themeDir) {
     QFile f(themeDir + QStringLiteral("/index.theme"));
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    struct Group {
+        int size = 0, scale = 1, maxSize = 0;
+        bool scalable = false;
+    };
     QStringList folders;
-    bool inTheme = false;
+    QHash<QString, Group> groups;
+    QString group;
     for (const QByteArray& raw : fileLines(f)) {
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(u'[')) {
-            inTheme = line == QStringLiteral("[Icon Theme]");
+            group = line.endsWith(u']') ? line.mid(1, line.size() - 2) : QString();
             continue;
         }
         const int eq = line.indexOf(u'=');
-        if (!inTheme || eq < 0) continue;
+        if (group.isEmpty() || eq < 0) continue;
         const QString key = line.left(eq).trimmed();
-        if (key == QStringLiteral("Directories") || key == QStringLiteral("ScaledDirectories"))
-            for (const QString& d : line.mid(eq + 1).split(u',', Qt::SkipEmptyParts))
-                if (!folders.contains(d.trimmed())) folders << d.trimmed();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (group == QStringLiteral("Icon Theme")) {
+            if (key == QStringLiteral("Directories") || key == QStringLiteral("ScaledDirectories"))
+                for (const QString& d : value.split(u',', Qt::SkipEmptyParts))
+                    if (!folders.contains(d.trimmed())) folders << d.trimmed();
+            continue;
+        }
+        if (key == QStringLiteral("Size")) groups[group].size = value.toInt();
+        else if (key == QStringLiteral("Scale")) groups[group].scale = std::max(1, value.toInt());
+        else if (key == QStringLiteral("MaxSize")) groups[group].maxSize = value.toInt();
+        else if (key == QStringLiteral("Type")) groups[group].scalable = value == QStringLiteral("Scalable");
     }
-    return folders;
+    std::vector<ThemeFolder> out;
+    out.reserve(std::size_t(folders.size()));
+    for (const QString& folder : folders) {
+        const Group g = groups.value(folder);
+        const int size = g.scalable && g.maxSize > 0 ? g.maxSize : g.size;
+        out.push_back({folder, size > 0 ? size * g.scale : folderSize(folder)});
+    }
+    return out;
 }
 
 // A theme's folders are read once: misses are asked about again and again.
-QStringList themeFolders(const QString& themeDir) {
+std::vector<ThemeFolder> themeFolders(const QString& themeDir) {
     static std::mutex mutex;
-    static std::map<QString, QStringList> known;
+    static std::map<QString, std::vector<ThemeFolder>> known;
     std::lock_guard lock(mutex);
     auto it = known.find(themeDir);
     if (it == known.end()) it = known.emplace(themeDir, readThemeFolders(themeDir)).first;
@@ -183,8 +217,7 @@ QString themeIconFile(const QString& theme, const QString& name, int size, const
     int bestSize = 0;
     for (const QString& p : searchPaths) {
         const QString dir = p + u'/' + theme;
-        for (const QString& folder : themeFolders(dir)) {
-            const int s = folderSize(folder);
+        for (const auto& [folder, s] : themeFolders(dir)) {
             // The smallest at least as large as asked for, else the largest.
             const bool better = best.isEmpty() || (bestSize < size ? s > bestSize : (s >= size && s < bestSize));
             if (!better) continue;

@@ -29,19 +29,24 @@ QString executableOf(std::int32_t pid) {
     return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).symLinkTarget();
 }
 
+// Drawn once: every file without an icon of its own (thousands of desktop
+// entries may name none that exists) shares these pixels.
 QImage genericIcon() {
-    QImage img(64, 64, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(90, 90, 100), 2));
-    p.setBrush(QColor(200, 205, 215));
-    p.drawRoundedRect(QRectF(6, 6, 52, 52), 12, 12);
-    p.setBrush(QColor(120, 130, 150));
-    p.drawRect(QRectF(16, 18, 32, 6));
-    p.end();
-    img.setText(genericIconKey, QStringLiteral("1"));
-    return img;
+    static const QImage shared = [] {
+        QImage img(64, 64, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(90, 90, 100), 2));
+        p.setBrush(QColor(200, 205, 215));
+        p.drawRoundedRect(QRectF(6, 6, 52, 52), 12, 12);
+        p.setBrush(QColor(120, 130, 150));
+        p.drawRect(QRectF(16, 18, 32, 6));
+        p.end();
+        img.setText(genericIconKey, QStringLiteral("1"));
+        return img;
+    }();
+    return shared;
 }
 
 }  // namespace
