@@ -536,18 +536,25 @@ void X11Workspace::openApplication(const QString& path, std::function<void(OpenR
         // look first, so that such a launch fails as any other would.
         QStringList command =
             desktop_entry::programExists(program) ? desktop_entry::inTerminal(QStringList{program} + args) : QStringList();
-        if (command.isEmpty() && desktop_entry::programExists(program))
-            result.errorDescription = QStringLiteral("No terminal was found to run “%1”.").arg(name);
+        if (command.isEmpty())
+            result.errorDescription = desktop_entry::programExists(program)
+                                          ? QStringLiteral("No terminal was found to run “%1”.").arg(name)
+                                          : QString::fromLocal8Bit(std::strerror(ENOENT));
         program = command.isEmpty() ? QString() : command.takeFirst();
         args = command;
     }
     if (program.isEmpty()) {
         if (result.errorDescription.isEmpty())
             result.errorDescription = QStringLiteral("The application “%1” can’t be opened.").arg(name);
-    } else if (!QProcess::startDetached(program, args)) {
-        result.errorDescription = QStringLiteral("The application “%1” could not be launched.").arg(name);
     } else {
-        result.ok = true;
+        QProcess process;
+        process.setProgram(program);
+        process.setArguments(args);
+        result.ok = process.startDetached();
+        // The system's reason, without the call Qt names before it
+        // ("execv: No such file or directory").
+        const QString error = process.errorString();
+        if (!result.ok) result.errorDescription = error.mid(error.lastIndexOf(QStringLiteral(": ")) + 1).trimmed();
     }
     if (completion) conn_->postToMain([completion, result] { completion(result); });
 }
