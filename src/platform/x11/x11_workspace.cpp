@@ -742,20 +742,21 @@ void X11Workspace::xEvent(const xcb_generic_event_t* event) {
         if (const WindowInfo state = conn_->windowInfo(p->window); state.exists && noteFullScreen(state))
             post(wn::activeSpaceDidChange, 0);
     std::int32_t pid = 0;
-    bool wasHidden = false;
     {
         std::lock_guard lock(mutex_);
         auto it = windowPids_.find(p->window);
         if (it == windowPids_.end()) return;
         pid = it->second;
-        wasHidden = windowHidden_[p->window];
     }
     WindowInfo info = conn_->windowInfo(p->window);
     if (!info.exists) return;
     const bool hidden = info.hasState(e->_NET_WM_STATE_HIDDEN);
-    bool appHidden, actedOn = false;
+    bool wasHidden, appHidden, actedOn = false;
     {
         std::lock_guard lock(mutex_);
+        // What the window was seen as is read only now: a hide made while
+        // the window was being read resets it, and is the newer word.
+        wasHidden = windowHidden_[p->window];
         windowHidden_[p->window] = hidden;
         if (!hidden) restoring_.erase(p->window);
         appHidden = hiddenApps_.count(pid) > 0;
