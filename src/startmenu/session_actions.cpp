@@ -108,15 +108,21 @@ bool confirm(SessionAction action) {
 }
 
 void showFailure(SessionAction action, const QString& reason) {
-    platform::Alert alert;
-    alert.style = platform::AlertStyle::warning;
-    alert.messageText = tr_(textsOf(action).failureMessage);
+    QString informative;
     if (platform::desktopTraits().isMac) {
-        if (endsSession(action)) alert.informativeText = tr_(automationHint);
+        if (endsSession(action)) informative = tr_(automationHint);
     } else if (!reason.isEmpty()) {
         // The system's own reason; our own fixed ones have translations.
-        alert.informativeText = tr_(reason.toUtf8().constData());
+        informative = tr_(reason.toUtf8().constData());
     }
+    showFailureAlert(tr_(textsOf(action).failureMessage), informative);
+}
+
+void showFailureAlert(const QString& messageText, const QString& informativeText) {
+    platform::Alert alert;
+    alert.style = platform::AlertStyle::warning;
+    alert.messageText = messageText;
+    alert.informativeText = informativeText;
     alert.buttons = {tr_(QT_TRANSLATE_NOOP("Quorvel", "OK"))};
     platform::application().activateIgnoringOtherApps();
     platform::alerts().runModal(alert);

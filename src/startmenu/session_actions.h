@@ -33,6 +33,9 @@ bool confirm(SessionAction action);
 // the machine is not a Mac the alert says why, in `reason` (the system's own
 // words).
 void showFailure(SessionAction action, const QString& reason = {});
+// The start menu's failure alert: what failed, the reason beneath it as
+// given, and OK; shown in front and returns when it was dismissed.
+void showFailureAlert(const QString& messageText, const QString& informativeText);
 
 }  // namespace session_action
 

@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 
 #include "core/clock_animation.h"
+#include "core/localization.h"
 #include "core/settings_model.h"
 #include "platform/platform.h"
 #include "startmenu/launcher_search.h"
@@ -527,8 +528,14 @@ void StartMenuController::close() {
 
 void StartMenuController::launchApp(const QString& path) {
     launcherRecents_->record(path);
-    platform::workspace().openApplication(path, [](platform::OpenResult result) {
-        if (!result.ok) platform::alerts().beep();
+    const auto known = std::find_if(apps_.begin(), apps_.end(), [&](const InstalledApp& a) { return a.path == path; });
+    const QString name = known != apps_.end() ? known->name : platform::workspace().displayName(path);
+    // A launch that fails says why, as the power row's failures do: the
+    // reason is the system's own (a missing program, say), shown as it is.
+    platform::workspace().openApplication(path, [name](platform::OpenResult result) {
+        if (!result.ok)
+            session_action::showFailureAlert(tr_(QT_TRANSLATE_NOOP("Quorvel", "Couldn't open %1")).arg(name),
+                                             result.errorDescription);
     });
 }
 

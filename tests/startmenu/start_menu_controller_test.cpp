@@ -363,10 +363,11 @@ TEST_F(StartMenuControllerTest, PinsAreSeededOnceInTheListedOrder) {
     EXPECT_TRUE(menu().launcherPins().pinnedPaths().isEmpty());
 }
 
-TEST_F(StartMenuControllerTest, LaunchClosesRecordsAndBeepsOnFailure) {
+TEST_F(StartMenuControllerTest, LaunchClosesRecordsAndSaysWhyAFailureFailed) {
     scanResult = {app("Notes"), app("Broken")};
     openLoaded();
-    sim->setOpenApplicationResult(app("Broken").path, platform::OpenResult{false, QStringLiteral("gone")});
+    sim->setOpenApplicationResult(app("Broken").path,
+                                  platform::OpenResult{false, QStringLiteral("No such file or directory")});
     // Return on the first row (Broken, by name) launches it.
     QTest::keyClick(view()->searchField(), Qt::Key_Return);
     EXPECT_FALSE(menu().isOpen());
@@ -374,14 +375,17 @@ TEST_F(StartMenuControllerTest, LaunchClosesRecordsAndBeepsOnFailure) {
     EXPECT_EQ(sim->logLines("workspace.openApplication"),
               std::vector<QString>({QStringLiteral("workspace.openApplication ") + app("Broken").path}));
     sim->pump();
-    EXPECT_EQ(sim->beepCount(), 1);
+    ASSERT_EQ(sim->alertsShown().size(), 1u) << "the failure is shown with its reason";
+    EXPECT_EQ(sim->alertsShown()[0].alert.messageText, QStringLiteral("Couldn't open Broken"));
+    EXPECT_EQ(sim->alertsShown()[0].alert.informativeText, QStringLiteral("No such file or directory"));
+    EXPECT_EQ(sim->beepCount(), 0);
 
     menu().open();
     sim->pump();
     sim->addBundle(app("Notes").path, QStringLiteral("com.example.notes"));
     menu().launchApp(app("Notes").path);
     sim->pump();
-    EXPECT_EQ(sim->beepCount(), 1);  // a launch that works makes no sound
+    EXPECT_EQ(sim->alertsShown().size(), 1u);  // a launch that works shows nothing
     EXPECT_EQ(menu().launcherRecents().paths(), QStringList({app("Notes").path, app("Broken").path}));
 }
 

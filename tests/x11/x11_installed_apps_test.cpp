@@ -89,6 +89,7 @@ TEST(X11InstalledAppsTest, TerminalEntriesRunInTheUsersTerminalAndUnstartableOne
         QString entry;
         bool ok;
         QString called;  // how the terminal was called; empty: not at all
+        QString reason = {};  // the failure's reason; empty: any
     };
     const QString emptyBin = dir.path() + "/bin-empty";
     QDir().mkpath(emptyBin);
@@ -98,8 +99,8 @@ TEST(X11InstalledAppsTest, TerminalEntriesRunInTheUsersTerminalAndUnstartableOne
         {"a usual terminal when the system names none", terminal("xterm"), "top", true,
          dir.path() + "/bin-xterm/xterm -e /usr/bin/touch " + ran},
         {"no terminal at all", emptyBin, "top", false, {}},
-        {"a terminal entry whose program is missing", terminal("xterm"), "gone", false, {}},
-        {"a plain entry whose program is missing", emptyBin, "plain-gone", false, {}},
+        {"a terminal entry whose program is missing", terminal("xterm"), "gone", false, {}, "No such file or directory"},
+        {"a plain entry whose program is missing", emptyBin, "plain-gone", false, {}, "No such file or directory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -112,6 +113,9 @@ TEST(X11InstalledAppsTest, TerminalEntriesRunInTheUsersTerminalAndUnstartableOne
         x11test::pumpUntil([&] { return result && (!c.ok || QFileInfo::exists(ran)); });
         ASSERT_TRUE(result);
         EXPECT_EQ(result->ok, c.ok) << result->errorDescription.toStdString();
+        if (!c.reason.isEmpty()) {
+            EXPECT_EQ(result->errorDescription, c.reason);
+        }
         EXPECT_EQ(QString::fromUtf8(readFile(dir.path() + "/called")).trimmed(), c.called);
         EXPECT_EQ(QFileInfo::exists(ran), c.ok);
     }

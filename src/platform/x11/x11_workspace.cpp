@@ -541,18 +541,25 @@ void X11Workspace::openApplication(const QString& path, std::function<void(OpenR
         // look first, so that such a launch fails as any other would.
         QStringList command =
             desktop_entry::programExists(program) ? desktop_entry::inTerminal(QStringList{program} + args) : QStringList();
-        if (command.isEmpty() && desktop_entry::programExists(program))
-            result.errorDescription = QStringLiteral("No terminal was found to run “%1”.").arg(name);
+        if (command.isEmpty())
+            result.errorDescription = desktop_entry::programExists(program)
+                                          ? QStringLiteral("No terminal was found to run “%1”.").arg(name)
+                                          : QString::fromLocal8Bit(std::strerror(ENOENT));
         program = command.isEmpty() ? QString() : command.takeFirst();
         args = command;
     }
     if (program.isEmpty()) {
         if (result.errorDescription.isEmpty())
             result.errorDescription = QStringLiteral("The application “%1” can’t be opened.").arg(name);
-    } else if (!QProcess::startDetached(program, args)) {
-        result.errorDescription = QStringLiteral("The application “%1” could not be launched.").arg(name);
     } else {
-        result.ok = true;
+        QProcess process;
+        process.setProgram(program);
+        process.setArguments(args);
+        result.ok = process.startDetached();
+        // The system's reason, without the call Qt names before it
+        // ("execv: No such file or directory").
+        const QString error = process.errorString();
+        if (!result.ok) result.errorDescription = error.mid(error.lastIndexOf(QStringLiteral(": ")) + 1).trimmed();
     }
     if (completion) conn_->postToMain([completion, result] { completion(result); });
 }
@@ -740,20 +747,21 @@ void X11Workspace::xEvent(const xcb_generic_event_t* event) {
         if (const WindowInfo state = conn_->windowInfo(p->window); state.exists && noteFullScreen(state))
             post(wn::activeSpaceDidChange, 0);
     std::int32_t pid = 0;
-    bool wasHidden = false;
     {
         std::lock_guard lock(mutex_);
         auto it = windowPids_.find(p->window);
         if (it == windowPids_.end()) return;
         pid = it->second;
-        wasHidden = windowHidden_[p->window];
     }
     WindowInfo info = conn_->windowInfo(p->window);
     if (!info.exists) return;
     const bool hidden = info.hasState(e->_NET_WM_STATE_HIDDEN);
-    bool appHidden, actedOn = false;
+    bool wasHidden, appHidden, actedOn = false;
     {
         std::lock_guard lock(mutex_);
+        // What the window was seen as is read only now: a hide made while
+        // the window was being read resets it, and is the newer word.
+        wasHidden = windowHidden_[p->window];
         windowHidden_[p->window] = hidden;
         if (!hidden) restoring_.erase(p->window);
         appHidden = hiddenApps_.count(pid) > 0;
