@@ -221,6 +221,12 @@ int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
     QApplication qtApp(argc, argv);
+    // The shared instances (start menu, icon provider, stores ...) own
+    // widgets and timers: they go while the Qt application still stands, after
+    // everything made below, instead of among the statics after main.
+    struct SharedInstancesGoFirst {
+        ~SharedInstancesGoFirst() { platform::resetSharedInstances(); }
+    } sharedInstancesGoFirst;
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
 

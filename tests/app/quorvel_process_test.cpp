@@ -246,6 +246,22 @@ TEST_F(QuorvelProcess, KilledAtAnyMomentOfTakeoverOrRestoreTheDockComesBack) {
     EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral(".*.plist.*")}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
+// The ordinary quit (the tour ends with the menu's Quit): the Dock comes
+// back, status 0, and nothing Qt-owned is torn down after the application.
+TEST_F(QuorvelProcess, AnOrdinaryQuitGivesTheDockBackWithoutTeardownWarnings) {
+    auto p = start({QStringLiteral("--demo"), QStringLiteral("--tour"), home.filePath(QStringLiteral("tour"))});
+    ASSERT_TRUE(p->waitForFinished(60000));
+    const QString out = QString::fromUtf8(p->readAll());
+    const qsizetype quitting = out.indexOf(QStringLiteral("tour: quitting"));
+    ASSERT_GE(quitting, 0) << out.toStdString();
+    const QString afterQuit = out.mid(quitting);
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0);
+    for (const char* warning : {"QBasicTimer", "QObject", "QWidget", "QSocketNotifier"})
+        EXPECT_FALSE(afterQuit.contains(QLatin1String(warning))) << afterQuit.toStdString();
+    expectSeededDock();
+}
+
 TEST_F(QuorvelProcess, HelpNeedsNoDisplay) {
     QProcess p;
     auto env = QProcessEnvironment::systemEnvironment();
