@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <atomic>
+#include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
@@ -94,6 +96,28 @@ TEST(SimThreaded, TimeoutsReallyStallTheCallingQueue) {
     EXPECT_GE(t.elapsed(), 45);
     EXPECT_DOUBLE_EQ(sim->blockedSeconds("app.quorvel.ax"), 0.05);
     uninstall();
+}
+
+// Shared instances first used on many threads at once all register their
+// reset: the next replacement of the backend drops every one of them.
+struct Counted {
+    static inline std::atomic<int> destroyed{0};
+    ~Counted() { ++destroyed; }
+};
+
+TEST(SimThreaded, SharedInstancesFirstUsedOnManyThreadsAreAllReset) {
+    auto sim = sim::SimulatedDesktop::create();
+    sim->install();
+    constexpr int threads = 8, perThread = 64;
+    static SharedInstance<Counted> instances[threads * perThread];
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([t] {
+            for (int i = 0; i < perThread; ++i) instances[t * perThread + i].get([] { return std::make_shared<Counted>(); });
+        });
+    for (auto& w : workers) w.join();
+    uninstall();
+    EXPECT_EQ(Counted::destroyed.load(), threads * perThread);
 }
 
 }  // namespace
