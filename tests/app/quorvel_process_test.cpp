@@ -10,12 +10,43 @@
 #include <gtest/gtest.h>
 #include <csignal>
 #include <functional>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/linux/plist_backend.h"
 #include "support/test_files.h"
 
 namespace {
+
+// A display that no X server answers: a listening socket that tells whether
+// a copy tried it.
+class UntriedDisplay {
+public:
+    UntriedDisplay() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)) {
+        for (int n = 90; n < 190 && name_.isEmpty(); ++n) {
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(std::uint16_t(6000 + n));
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 8) == 0)
+                name_ = QStringLiteral("127.0.0.1:%1").arg(n);
+        }
+    }
+    ~UntriedDisplay() { ::close(fd_); }
+    const QString& name() const { return name_; }
+    bool wasTried() const {
+        const int c = ::accept(fd_, nullptr, nullptr);
+        if (c >= 0) ::close(c);
+        return c >= 0;
+    }
+
+private:
+    int fd_;
+    QString name_;
+};
 
 class QuorvelProcess : public ::testing::Test {
 protected:
@@ -30,6 +61,7 @@ protected:
                                  {QStringLiteral("orientation"), QStringLiteral("bottom")},
                                  {QStringLiteral("autohide-delay"), 0.5}};
     QString settings;  // the folder the copies keep their settings in
+    QString display;   // DISPLAY of the copies; none when empty
     // `runtime`: instead of QUORVEL_HOME, the settings under
     // $XDG_CONFIG_HOME/quorvel and this session's own runtime folder.
     std::unique_ptr<QProcess> start(const QStringList& arguments = {QStringLiteral("--demo")},
@@ -44,7 +76,10 @@ protected:
             env.remove(QStringLiteral("QUORVEL_HOME"));
             env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         }
-        env.remove(QStringLiteral("DISPLAY"));
+        if (display.isEmpty())
+            env.remove(QStringLiteral("DISPLAY"));
+        else
+            env.insert(QStringLiteral("DISPLAY"), display);
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::MergedChannels);
         p->start(QStringLiteral(QUORVEL_EXECUTABLE), arguments);
@@ -149,8 +184,12 @@ TEST_F(QuorvelProcess, TwoCopiesStartedAtTheSameInstantLeaveOneRunningAndTheDock
 // stands: a second copy shows its alert and exits with status 0, also while
 // the lock file holds a stale id or nothing; what stands at the lock's place
 // and cannot be a lock is an error (no copy is running, and the person is
-// not told one is), and so is a scenario that cannot be used.
+// not told one is), and so is a scenario that cannot be used. A wrong
+// command line ends it before it even tries the X11 desktop of DISPLAY.
 TEST_F(QuorvelProcess, ACopyThatCannotRunEndsAtOnceSayingWhyWithTheDockLeftAlone) {
+    UntriedDisplay x11;
+    ASSERT_FALSE(x11.name().isEmpty());
+    display = x11.name();
     const QString lockFile = home.filePath(QStringLiteral("quorvel.lock"));
     QTemporaryDir dir;
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
@@ -184,6 +223,11 @@ TEST_F(QuorvelProcess, ACopyThatCannotRunEndsAtOnceSayingWhyWithTheDockLeftAlone
         {"scenario too large", false, nothing, scenario(huge),
          QStringLiteral("displays[0].bounds: width and height must be at most 32768 points")},
         {"scenario not JSON", false, nothing, scenario(broken), QStringLiteral("scenario: line 3, column 1: not valid JSON")},
+        {"an unknown option after one of Qt's", false, nothing,
+         {QStringLiteral("-style"), QStringLiteral("fusion"), QStringLiteral("--bogus")},
+         QStringLiteral("quorvel: Unknown option 'bogus'.")},
+        {"an option without its value", false, nothing, {QStringLiteral("--tour")},
+         QStringLiteral("quorvel: Missing value after '--tour'.")},
         {"second copy, lock as the first wrote it", true, nothing, demo, already},
         {"second copy, empty lock", true, lockHolds(""), demo, already},
         {"second copy, stale id", true, lockHolds("999999999\n"), demo, already},
@@ -209,6 +253,7 @@ TEST_F(QuorvelProcess, ACopyThatCannotRunEndsAtOnceSayingWhyWithTheDockLeftAlone
         EXPECT_TRUE(out.contains(c.says)) << out.toStdString();
         EXPECT_FALSE(!c.whileAnotherRuns && out.contains(already)) << out.toStdString();
         EXPECT_FALSE(out.contains(QStringLiteral("bars shown"))) << out.toStdString();
+        EXPECT_FALSE(x11.wasTried());
         // Still as seeded, or still the first copy's.
         EXPECT_EQ(dockFile().value(QStringLiteral("autohide")), QVariant(c.whileAnotherRuns));
         if (!c.whileAnotherRuns) {
