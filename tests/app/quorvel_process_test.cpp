@@ -21,31 +21,19 @@
 
 namespace {
 
-// A display that no X server answers: a listening socket that tells whether
-// a copy tried it.
-class UntriedDisplay {
-public:
-    UntriedDisplay() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)) {
-        for (int n = 90; n < 190 && name_.isEmpty(); ++n) {
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(std::uint16_t(6000 + n));
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 8) == 0)
-                name_ = QStringLiteral("127.0.0.1:%1").arg(n);
+// A display no X server answers: a listening socket that tells whether a copy tried it.
+struct UntriedDisplay {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    QString name;
+    UntriedDisplay() {
+        for (int n = 90; n < 190 && name.isEmpty(); ++n) {
+            sockaddr_in a{AF_INET, htons(std::uint16_t(6000 + n)), {htonl(INADDR_LOOPBACK)}, {}};
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 8) == 0)
+                name = QStringLiteral("127.0.0.1:%1").arg(n);
         }
     }
-    ~UntriedDisplay() { ::close(fd_); }
-    const QString& name() const { return name_; }
-    bool wasTried() const {
-        const int c = ::accept(fd_, nullptr, nullptr);
-        if (c >= 0) ::close(c);
-        return c >= 0;
-    }
-
-private:
-    int fd_;
-    QString name_;
+    ~UntriedDisplay() { ::close(fd); }
+    bool wasTried() const { return ::accept(fd, nullptr, nullptr) >= 0; }
 };
 
 class QuorvelProcess : public ::testing::Test {
@@ -188,8 +176,7 @@ TEST_F(QuorvelProcess, TwoCopiesStartedAtTheSameInstantLeaveOneRunningAndTheDock
 // command line ends it before it even tries the X11 desktop of DISPLAY.
 TEST_F(QuorvelProcess, ACopyThatCannotRunEndsAtOnceSayingWhyWithTheDockLeftAlone) {
     UntriedDisplay x11;
-    ASSERT_FALSE(x11.name().isEmpty());
-    display = x11.name();
+    ASSERT_FALSE((display = x11.name).isEmpty());
     const QString lockFile = home.filePath(QStringLiteral("quorvel.lock"));
     QTemporaryDir dir;
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
@@ -297,10 +284,8 @@ TEST_F(QuorvelProcess, AnOrdinaryQuitGivesTheDockBackWithoutTeardownWarnings) {
     auto p = start({QStringLiteral("--demo"), QStringLiteral("--tour"), home.filePath(QStringLiteral("tour"))});
     ASSERT_TRUE(p->waitForFinished(60000));
     const QString out = QString::fromUtf8(p->readAll());
-    const qsizetype quitting = out.indexOf(QStringLiteral("tour: quitting"));
-    ASSERT_GE(quitting, 0) << out.toStdString();
-    const QString afterQuit = out.mid(quitting);
-    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    const QString afterQuit = out.mid(out.indexOf(QStringLiteral("tour: quitting")));
+    EXPECT_TRUE(afterQuit.startsWith(QStringLiteral("tour: quitting"))) << out.toStdString();
     EXPECT_EQ(p->exitCode(), 0);
     for (const char* warning : {"QBasicTimer", "QObject", "QWidget", "QSocketNotifier"})
         EXPECT_FALSE(afterQuit.contains(QLatin1String(warning))) << afterQuit.toStdString();

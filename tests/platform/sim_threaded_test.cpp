@@ -104,20 +104,15 @@ struct Counted {
     static inline std::atomic<int> destroyed{0};
     ~Counted() { ++destroyed; }
 };
-
 TEST(SimThreaded, SharedInstancesFirstUsedOnManyThreadsAreAllReset) {
-    auto sim = sim::SimulatedDesktop::create();
-    sim->install();
-    constexpr int threads = 8, perThread = 64;
-    static SharedInstance<Counted> instances[threads * perThread];
+    sim::SimulatedDesktop::create()->install();
+    static SharedInstance<Counted> instances[8][64];
     std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t)
-        workers.emplace_back([t] {
-            for (int i = 0; i < perThread; ++i) instances[t * perThread + i].get([] { return std::make_shared<Counted>(); });
-        });
+    for (auto& row : instances)
+        workers.emplace_back([&row] { for (auto& i : row) i.get([] { return std::make_shared<Counted>(); }); });
     for (auto& w : workers) w.join();
     uninstall();
-    EXPECT_EQ(Counted::destroyed.load(), threads * perThread);
+    EXPECT_EQ(Counted::destroyed.load(), 8 * 64);
 }
 
 }  // namespace
