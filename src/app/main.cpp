@@ -90,36 +90,60 @@ struct Options {
                              QStringLiteral("Keep the simulated applications' windows changing (for long-run measurements).")};
     Options() : help(parser.addHelpOption()) {
         parser.setApplicationDescription(QStringLiteral("Quorvel, a taskbar"));
+        // Qt's own options are single-dash words ("-platform offscreen").
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOption(simulated);
         parser.addOption(builtInDemo);
         parser.addOption(live);
         parser.addOption(tour);
         parser.addOption(churn);
+        // Qt's documented options (and the X11 plugin's), known here so the
+        // whole command line is checked before Qt starts; Qt takes them itself.
+        for (const char* name : {"style", "stylesheet", "qmljsdebugger", "platform", "platformpluginpath",
+                                 "platformtheme", "plugin", "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                 "display", "geometry", "title", "icon", "name", "visual", "dialogs", "fontengine"})
+            addQtOption(name, QStringLiteral("value"));
+        for (const char* name : {"widgetcount", "reverse", "sync", "dograb", "nograb", "testability"})
+            addQtOption(name, QString());
+    }
+
+private:
+    void addQtOption(const char* name, const QString& valueName) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), valueName);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
     }
 };
 
-// The command line as read before Qt starts: Qt's own options are not known
-// yet, so errors are reported later, when Qt has taken its own.
+// The command line as read before Qt starts (and before the X11 desktop is
+// tried on a thread of its own): an error ends the process here.
 struct EarlyArguments {
-    bool help = false;
-    bool liveDesktop = false;  // the X11 desktop is to be tried
-    bool liveAsked = false;    // --x11: only the X11 desktop will do
+    std::optional<int> exitStatus;  // end now: help shown, or the command line is wrong
+    bool liveDesktop = false;       // the X11 desktop is to be tried
+    bool liveAsked = false;         // --x11: only the X11 desktop will do
 };
 
 EarlyArguments readEarly(int argc, char** argv) {
     Options options;
     QStringList args;
     for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    options.parser.parse(args);
     EarlyArguments early;
-    early.help = options.parser.isSet(options.help);
-    if (early.help) {
+    if (!options.parser.parse(args)) {
+        std::fprintf(stderr, "quorvel: %s\n", qPrintable(options.parser.errorText()));
+        early.exitStatus = 1;
+        return early;
+    }
+    if (options.parser.isSet(options.help)) {
         QString text = options.parser.helpText();
         text.replace(QStringLiteral("<executable_name>"), QStringLiteral("quorvel"));
         std::fputs(qPrintable(text), stdout);
+        early.exitStatus = 0;
+        return early;
     }
+    // Qt answers --help-all itself once it has started; no desktop is tried first.
     const bool wantSimulated = options.parser.isSet(options.simulated) || options.parser.isSet(options.builtInDemo) ||
-                               options.parser.isSet(options.tour);
+                               options.parser.isSet(options.tour) ||
+                               options.parser.isSet(QStringLiteral("help-all"));
     early.liveAsked = options.parser.isSet(options.live);
     early.liveDesktop = !wantSimulated && (early.liveAsked || !qEnvironmentVariableIsEmpty("DISPLAY"));
     return early;
@@ -191,7 +215,7 @@ std::shared_ptr<platform::sim::SimulatedDesktop> installSimulatedDesktop(
 int main(int argc, char** argv) {
     handleSignalsFromNowOn();
     const EarlyArguments early = readEarly(argc, argv);
-    if (early.help) return 0;
+    if (early.exitStatus) return *early.exitStatus;
     // Before anything else: the lock decides whether this is the running copy.
     auto lock = std::make_shared<SingleInstanceLock>(SingleInstanceLock::defaultPath());
     if (!lock->isHeld() && !lock->problem().isEmpty()) {
@@ -221,6 +245,12 @@ int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
     QApplication qtApp(argc, argv);
+    // The shared instances (start menu, icon provider, stores ...) own
+    // widgets and timers: they go while the Qt application still stands, after
+    // everything made below, instead of among the statics after main.
+    struct SharedInstancesGoFirst {
+        ~SharedInstancesGoFirst() { platform::resetSharedInstances(); }
+    } sharedInstancesGoFirst;
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setQuitOnLastWindowClosed(false);
 

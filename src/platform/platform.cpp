@@ -47,13 +47,28 @@ std::vector<std::function<void()>>& sharedResets() {
     return resets;
 }
 
+// Shared instances register from any thread on their first use.
+std::mutex& sharedResetsMutex() {
+    static std::mutex m;
+    return m;
+}
+
 // Runs outside the registry lock: a reset may still use the old backend.
+// The list is copied under its own lock and the resets run without it, so a
+// reset whose destructor asks for a shared instance may register again.
 void resetSharedInstances() {
-    auto resets = sharedResets();
+    std::vector<std::function<void()>> resets;
+    {
+        std::lock_guard lock(sharedResetsMutex());
+        resets = sharedResets();
+    }
     for (auto it = resets.rbegin(); it != resets.rend(); ++it) (*it)();
 }
 
-void registerSharedInstanceReset(std::function<void()> reset) { sharedResets().push_back(std::move(reset)); }
+void registerSharedInstanceReset(std::function<void()> reset) {
+    std::lock_guard lock(sharedResetsMutex());
+    sharedResets().push_back(std::move(reset));
+}
 
 void install(Services services) {
     resetSharedInstances();

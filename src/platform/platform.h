@@ -71,6 +71,9 @@ std::uint64_t installationGeneration();
 // the backend runs the resets (newest first) while the old backend is still
 // installed, so the next use creates a fresh instance on the new one.
 void registerSharedInstanceReset(std::function<void()> reset);
+// Runs every registered reset now (newest first). The program calls it before
+// its Qt application goes: shared instances own widgets and timers.
+void resetSharedInstances();
 
 // Holds the one shared instance of T for the current installation, for use
 // from any thread. An instance belongs to the installation it was made

@@ -223,7 +223,10 @@ std::optional<DockState> DockController::captureOriginal() {
             values.insert(kIsManaging, QVariant(true));
         }))
         return std::nullopt;
-    if (refused) return std::nullopt;
+    if (refused) {
+        platform::log(QStringLiteral("[Quorvel] Dock 仍标记为接管中但没有可读的存档：当前状态可能是接管后的，不作为原始状态保存。"));
+        return std::nullopt;
+    }
     if (kept) {
         if (!ownSave_) ownSave_ = keptData;
         return kept;
@@ -285,6 +288,13 @@ void DockController::restore() {
                 platform::log(QStringLiteral("[Quorvel] Dock 还原 → ") + saved->describe());
             }
             restored = data;
+        } else if (d.contains(kSavedOriginal)) {
+            // A copy is there but cannot be read: the Dock may still be taken
+            // over, and only that copy knew the user's own settings. Without
+            // the flag the next takeover would save the taken-over Dock as
+            // theirs, so the copy and the flag stay until a restore happens.
+            platform::log(QStringLiteral("[Quorvel] Dock 存档无法读取，未还原；保留存档与接管标记。"));
+            return;
         }
     }
     ownSave_.reset();

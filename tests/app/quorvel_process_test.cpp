@@ -10,12 +10,31 @@
 #include <gtest/gtest.h>
 #include <csignal>
 #include <functional>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/linux/plist_backend.h"
 #include "support/test_files.h"
 
 namespace {
+
+// A display no X server answers: a listening socket that tells whether a copy tried it.
+struct UntriedDisplay {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    QString name;
+    UntriedDisplay() {
+        for (int n = 90; n < 190 && name.isEmpty(); ++n) {
+            sockaddr_in a{AF_INET, htons(std::uint16_t(6000 + n)), {htonl(INADDR_LOOPBACK)}, {}};
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd, 8) == 0)
+                name = QStringLiteral("127.0.0.1:%1").arg(n);
+        }
+    }
+    ~UntriedDisplay() { ::close(fd); }
+    bool wasTried() const { return ::accept(fd, nullptr, nullptr) >= 0; }
+};
 
 class QuorvelProcess : public ::testing::Test {
 protected:
@@ -30,6 +49,7 @@ protected:
                                  {QStringLiteral("orientation"), QStringLiteral("bottom")},
                                  {QStringLiteral("autohide-delay"), 0.5}};
     QString settings;  // the folder the copies keep their settings in
+    QString display;   // DISPLAY of the copies; none when empty
     // `runtime`: instead of QUORVEL_HOME, the settings under
     // $XDG_CONFIG_HOME/quorvel and this session's own runtime folder.
     std::unique_ptr<QProcess> start(const QStringList& arguments = {QStringLiteral("--demo")},
@@ -44,7 +64,10 @@ protected:
             env.remove(QStringLiteral("QUORVEL_HOME"));
             env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
         }
-        env.remove(QStringLiteral("DISPLAY"));
+        if (display.isEmpty())
+            env.remove(QStringLiteral("DISPLAY"));
+        else
+            env.insert(QStringLiteral("DISPLAY"), display);
         p->setProcessEnvironment(env);
         p->setProcessChannelMode(QProcess::MergedChannels);
         p->start(QStringLiteral(QUORVEL_EXECUTABLE), arguments);
@@ -149,8 +172,11 @@ TEST_F(QuorvelProcess, TwoCopiesStartedAtTheSameInstantLeaveOneRunningAndTheDock
 // stands: a second copy shows its alert and exits with status 0, also while
 // the lock file holds a stale id or nothing; what stands at the lock's place
 // and cannot be a lock is an error (no copy is running, and the person is
-// not told one is), and so is a scenario that cannot be used.
+// not told one is), and so is a scenario that cannot be used. A wrong
+// command line ends it before it even tries the X11 desktop of DISPLAY.
 TEST_F(QuorvelProcess, ACopyThatCannotRunEndsAtOnceSayingWhyWithTheDockLeftAlone) {
+    UntriedDisplay x11;
+    ASSERT_FALSE((display = x11.name).isEmpty());
     const QString lockFile = home.filePath(QStringLiteral("quorvel.lock"));
     QTemporaryDir dir;
     const QString fifo = dir.filePath(QStringLiteral("fifo"));
@@ -184,6 +210,11 @@ TEST_F(QuorvelProcess, ACopyThatCannotRunEndsAtOnceSayingWhyWithTheDockLeftAlone
         {"scenario too large", false, nothing, scenario(huge),
          QStringLiteral("displays[0].bounds: width and height must be at most 32768 points")},
         {"scenario not JSON", false, nothing, scenario(broken), QStringLiteral("scenario: line 3, column 1: not valid JSON")},
+        {"an unknown option after one of Qt's", false, nothing,
+         {QStringLiteral("-style"), QStringLiteral("fusion"), QStringLiteral("--bogus")},
+         QStringLiteral("quorvel: Unknown option 'bogus'.")},
+        {"an option without its value", false, nothing, {QStringLiteral("--tour")},
+         QStringLiteral("quorvel: Missing value after '--tour'.")},
         {"second copy, lock as the first wrote it", true, nothing, demo, already},
         {"second copy, empty lock", true, lockHolds(""), demo, already},
         {"second copy, stale id", true, lockHolds("999999999\n"), demo, already},
@@ -209,6 +240,7 @@ TEST_F(QuorvelProcess, ACopyThatCannotRunEndsAtOnceSayingWhyWithTheDockLeftAlone
         EXPECT_TRUE(out.contains(c.says)) << out.toStdString();
         EXPECT_FALSE(!c.whileAnotherRuns && out.contains(already)) << out.toStdString();
         EXPECT_FALSE(out.contains(QStringLiteral("bars shown"))) << out.toStdString();
+        EXPECT_FALSE(x11.wasTried());
         // Still as seeded, or still the first copy's.
         EXPECT_EQ(dockFile().value(QStringLiteral("autohide")), QVariant(c.whileAnotherRuns));
         if (!c.whileAnotherRuns) {
@@ -244,6 +276,20 @@ TEST_F(QuorvelProcess, KilledAtAnyMomentOfTakeoverOrRestoreTheDockComesBack) {
     EXPECT_EQ(last->exitCode(), 0);
     expectSeededDock();
     EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral(".*.plist.*")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// The ordinary quit (the tour ends with the menu's Quit): the Dock comes
+// back, status 0, and nothing Qt-owned is torn down after the application.
+TEST_F(QuorvelProcess, AnOrdinaryQuitGivesTheDockBackWithoutTeardownWarnings) {
+    auto p = start({QStringLiteral("--demo"), QStringLiteral("--tour"), home.filePath(QStringLiteral("tour"))});
+    ASSERT_TRUE(p->waitForFinished(60000));
+    const QString out = QString::fromUtf8(p->readAll());
+    const QString afterQuit = out.mid(out.indexOf(QStringLiteral("tour: quitting")));
+    EXPECT_TRUE(afterQuit.startsWith(QStringLiteral("tour: quitting"))) << out.toStdString();
+    EXPECT_EQ(p->exitCode(), 0);
+    for (const char* warning : {"QBasicTimer", "QObject", "QWidget", "QSocketNotifier"})
+        EXPECT_FALSE(afterQuit.contains(QLatin1String(warning))) << afterQuit.toStdString();
+    expectSeededDock();
 }
 
 TEST_F(QuorvelProcess, HelpNeedsNoDisplay) {

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <atomic>
+#include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/sim/simulated_desktop.h"
@@ -94,6 +96,23 @@ TEST(SimThreaded, TimeoutsReallyStallTheCallingQueue) {
     EXPECT_GE(t.elapsed(), 45);
     EXPECT_DOUBLE_EQ(sim->blockedSeconds("app.quorvel.ax"), 0.05);
     uninstall();
+}
+
+// Shared instances first used on many threads at once all register their
+// reset: the next replacement of the backend drops every one of them.
+struct Counted {
+    static inline std::atomic<int> destroyed{0};
+    ~Counted() { ++destroyed; }
+};
+TEST(SimThreaded, SharedInstancesFirstUsedOnManyThreadsAreAllReset) {
+    sim::SimulatedDesktop::create()->install();
+    static SharedInstance<Counted> instances[8][64];
+    std::vector<std::thread> workers;
+    for (auto& row : instances)
+        workers.emplace_back([&row] { for (auto& i : row) i.get([] { return std::make_shared<Counted>(); }); });
+    for (auto& w : workers) w.join();
+    uninstall();
+    EXPECT_EQ(Counted::destroyed.load(), 8 * 64);
 }
 
 }  // namespace

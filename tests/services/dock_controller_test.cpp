@@ -120,20 +120,31 @@ TEST_F(DockControllerTest, ApplyOffRestoresOrOnlyClearsTheFlag) {
     EXPECT_FALSE(defaults().contains(kSaved));
 }
 
-// Row 3: flag set but no usable save.
+// Row 3: flag set but no usable save. Without a copy the restore only
+// clears the flag. A copy that is there but unreadable keeps copy and flag:
+// the next run's takeover must not save the taken-over Dock as the user's.
 TEST_F(DockControllerTest, FlagWithoutUsableSaveRestoresNothing) {
-    for (bool garbage : {false, true}) {
-        SCOPED_TRACE(garbage);
+    const std::optional<QVariant> cases[] = {std::nullopt, QVariant(QByteArray("{not json")), QVariant(QStringLiteral("x"))};
+    for (const auto& stored : cases) {
+        SCOPED_TRACE(stored.has_value() ? stored->typeName() : "no copy");
         setDock(true, QStringLiteral("right"), std::nullopt);
         defaults().setBool(kFlag, true);
-        if (garbage) defaults().set(kSaved, QVariant(QByteArray("{not json")));
+        if (stored) defaults().set(kSaved, *stored);
         controller->restoreSynchronously();
         EXPECT_TRUE(processes->runs.isEmpty());
-        EXPECT_EQ(flag(), false);
+        EXPECT_EQ(flag(), stored.has_value());
         expectDock(true, "right", std::nullopt);
-        // An undecodable save is left where it is.
-        EXPECT_EQ(defaults().contains(kSaved), garbage);
+        EXPECT_EQ(defaults().value(kSaved), stored);
+        controller = DockController::create();  // the next run
+        log->take();
+        apply(DockCoexistMode::moveRight);
+        if (stored) {
+            EXPECT_EQ(defaults().value(kSaved), stored);
+        }
+        EXPECT_EQ(log->take().join(u'\n').contains(QStringLiteral("不作为原始状态保存")), stored.has_value());
+        controller->restoreSynchronously();
         defaults().remove(kSaved);
+        defaults().setBool(kFlag, false);
     }
 }
 
