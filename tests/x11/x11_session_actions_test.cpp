@@ -116,13 +116,13 @@ TEST(X11SessionActionsTest, OnlyTheUsersAnswerRunsASessionCommand) {
         {"shutDown", 1, {"Return", "Return"}, {"systemctl poweroff"},
          {"Shut down your computer?", "Apps will quit. Unsaved work may be lost.", "Couldn't shut down your computer",
           "Call to PowerOff failed: Access denied",
-          "Quorvel: loginwindow AE 1936225652 failed: %1/systemctl poweroff exited with status 1: "
+          "Quorvel: systemctl poweroff failed: %1/systemctl poweroff exited with status 1: "
           "Call to PowerOff failed: Access denied"},
          "c9", "Call to PowerOff failed: Access denied\n"},
         // The lock asks nothing; with no screen locker running it cannot lock
         // and says so, without running anything.
         {"lock", 0, {"Return"}, {},
-         {"Couldn't lock the screen", "No screen locker is running.", "Quorvel: SACLockScreenImmediate unavailable"}},
+         {"Couldn't lock the screen", "No screen locker is running.", "Quorvel: screen locker unavailable"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.action) + " " + std::to_string(c.keys.size()) + " answer(s), status " +

@@ -95,7 +95,7 @@ TEST_F(X11Lifecycle, TwoCopiesStartedTogetherLeaveOneBarAndTheDockAsSeeded) {
         EXPECT_FALSE(secondOut.contains(QStringLiteral("Dock")));
 
         QString out;
-        ASSERT_TRUE(waitFor(running, out, QStringLiteral("任务栏窗口枚举启动"))) << out.toStdString();
+        ASSERT_TRUE(waitFor(running, out, QStringLiteral("window enumeration started"))) << out.toStdString();
         EXPECT_TRUE(conn->waitUntil([&] { return bars(*conn, running.processId()) == 1; }, x11test::patience));
         running.terminate();
         ASSERT_TRUE(running.waitForFinished(int(x11test::patience * 1000)));
@@ -120,7 +120,7 @@ TEST_F(X11Lifecycle, TheEndOfTheXServerGivesTheDockBackWithOrWithoutASignal) {
         ASSERT_TRUE(own.start(1024, 600, error)) << error;
         auto p = start(own.display);
         QString out;
-        ASSERT_TRUE(waitFor(*p, out, QStringLiteral("任务栏窗口枚举启动"))) << out.toStdString();
+        ASSERT_TRUE(waitFor(*p, out, QStringLiteral("window enumeration started"))) << out.toStdString();
         if (c.sigterm) ::kill(pid_t(p->processId()), SIGTERM);
         own.killServer();
         ASSERT_TRUE(p->waitForFinished(int(x11test::patience * 1000))) << out.toStdString();
