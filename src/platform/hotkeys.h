@@ -32,6 +32,9 @@ public:
     // shift 0x200, option 0x800, control 0x1000).
     virtual OSStatus registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyID id, int& hotKeyRef) = 0;
     virtual OSStatus unregisterHotKey(int hotKeyRef) = 0;
+    // The name of the call registerHotKey makes, for the log line of a
+    // refused registration.
+    virtual const char* registrationCallName() const { return "RegisterEventHotKey"; }
     // The virtual key code of a physical key as the windowing system numbers
     // it (the native scan code of a key event), read through the keyboard
     // mapping the registrations use; absent when the backend has no such

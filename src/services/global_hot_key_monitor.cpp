@@ -62,7 +62,8 @@ bool GlobalHotKeyMonitor::registerCombo(const HotKeyCombo& combo, bool enabled, 
         registeredCombos_[id] = combo;
         return true;
     }
-    platform::log(QStringLiteral("Quorvel: RegisterEventHotKey 失败 (") + QString::number(status) +
+    platform::log(QStringLiteral("Quorvel: ") + QLatin1String(platform::hotKeys().registrationCallName()) +
+                  QStringLiteral(" 失败 (") + QString::number(status) +
                   QStringLiteral(") for ") + combo.displayString());
     return false;
 }

@@ -17,6 +17,7 @@
 #include "startmenu/launcher_search.h"
 #include "startmenu/start_menu_view.h"
 #include "taskbar/app_icon_provider.h"
+#include "taskbar/bar_panel.h"
 #include "taskbar/pet/start_icon_store.h"
 #include "taskbar/screen_geometry.h"
 #include "windows/bar_metrics.h"
@@ -108,6 +109,22 @@ QRect StartMenuController::panelGeometry(const platform::Rect& screenFrame, doub
     const platform::Rect frame = screenFrame.standardized();
     const platform::Rect content(frame.minX() + 8, frame.minY() + barThickness + 6, panelWidth, panelHeight);
     return screen_geometry::toQRect(screen_geometry::flipped(content, primaryHeight));
+}
+
+QRect StartMenuController::panelGeometryNextTo(const QRect& barFrame, const QRect& screenRect) {
+    const int x = barFrame.x() + 8;
+    // y + height: QRect's bottom() is one pixel short of the edge.
+    if (barFrame.y() + barFrame.height() / 2 >= screenRect.y() + screenRect.height() / 2)
+        return QRect(x, barFrame.y() - 6 - int(panelHeight), int(panelWidth), int(panelHeight));
+    return QRect(x, barFrame.y() + barFrame.height() + 6, int(panelWidth), int(panelHeight));
+}
+
+std::optional<QRect> StartMenuController::barFrameOn(platform::DisplayID display) {
+    if (display == 0) return std::nullopt;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* bar = qobject_cast<BarPanel*>(w); bar && bar->isVisible() && bar->displayID() == display)
+            return bar->frameGeometry();
+    return std::nullopt;
 }
 
 bool StartMenuController::fadeApplies() {
@@ -362,8 +379,14 @@ void StartMenuController::open() {
         panel = new StartMenuPanel();
         panel->setView(viewFor(*model));
     }
-    panel->setGeometry(
-        panelGeometry(screen->frame, screen_geometry::primaryHeight(screens), BarMetrics::barThickness()));
+    // Next to the display's bar where its window manager put it (awesome
+    // moves a dock below its own panel at the top); where it should be when
+    // that display shows no bar.
+    const double primaryHeight = screen_geometry::primaryHeight(screens);
+    QRect place = panelGeometry(screen->frame, primaryHeight, BarMetrics::barThickness());
+    if (auto bar = barFrameOn(screen->id))
+        place = panelGeometryNextTo(*bar, screen_geometry::toQRect(screen_geometry::flipped(screen->frame, primaryHeight)));
+    panel->setGeometry(place);
     std::weak_ptr<bool> weak = alive_;
 
     panel_ = panel;

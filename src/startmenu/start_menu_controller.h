@@ -70,6 +70,12 @@ public:
     // in the platform's bottom-left screen coordinates; the result is in Qt's
     // top-left global coordinates.
     static QRect panelGeometry(const platform::Rect& screenFrame, double primaryHeight, double barThickness);
+    // The same place beside a bar's frame as the window manager placed it
+    // (Qt's global coordinates): above a bar in the lower half of its
+    // display, below one in the upper half.
+    static QRect panelGeometryNextTo(const QRect& barFrame, const QRect& screenRect);
+    // The frame of the shown bar of a display, if there is one.
+    static std::optional<QRect> barFrameOn(platform::DisplayID display);
 
     bool isOpen() const override { return panel_ != nullptr; }
     StartMenuPanel* panel() const { return panel_; }

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "start_menu_test_support.h"
+#include "taskbar/bar_panel.h"
 
 namespace {
 
@@ -52,6 +53,26 @@ TEST_F(StartMenuControllerTest, OpensAboveTheBarOfTheDisplayUnderThePointer) {
     EXPECT_EQ(menu().presentedScreenID(), std::nullopt);
     EXPECT_EQ(menu().menuModel(), nullptr);
     EXPECT_DOUBLE_EQ(menu().lastClosedAt(), platform::uptime());
+}
+
+// Beside the bar where the window manager put it, not where a bar belongs:
+// awesome moves a dock below its own panel at the top.
+TEST_F(StartMenuControllerTest, OpensNextToTheBarWhereTheManagerPutIt) {
+    // The main display is 1440 by 900.
+    const std::pair<QRect, QRect> cases[] = {
+        {QRect(0, 22, 1440, 44), QRect(8, 22 + 44 + 6, 360, 420)},
+        {QRect(100, 900 - 44 - 30, 1340, 44), QRect(108, 900 - 44 - 30 - 6 - 420, 360, 420)},
+    };
+    sim->setPointer({300, 300});
+    for (const auto& [frame, expected] : cases) {
+        BarPanel bar(main);
+        bar.setGeometry(frame);
+        bar.show();
+        menu().open();
+        ASSERT_TRUE(menu().isOpen());
+        EXPECT_EQ(menu().panel()->geometry(), expected) << "bar at " << frame.y();
+        menu().close();
+    }
 }
 
 TEST_F(StartMenuControllerTest, DisplayChoiceFollowsTheDisplayMode) {

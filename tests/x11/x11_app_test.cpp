@@ -173,7 +173,8 @@ TEST_F(X11AppTest, FreshHomeStartAsksNothingPinsTheEverydayAppsAndTheBarAnswersA
                                  apps + "/b-editor.desktop"}));
 
     xdotool({"mousemove", "700", std::to_string(barTop + barHeight / 2)});
-    EXPECT_TRUE(repeatUntil([] { xdotool({"click", "3"}); }, [&] { return !popups().empty(); })) << "no bar menu";
+    xdotool({"click", "3"});
+    EXPECT_TRUE(conn->waitUntil([&] { return !popups().empty(); }, patience)) << "no bar menu";
     xdotool({"key", "Escape"});
     conn->waitUntil([&] { return popups().empty(); }, patience);
 

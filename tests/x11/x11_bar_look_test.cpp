@@ -138,8 +138,8 @@ TEST_F(X11BarLookTest, BarMenusAndStartMenuOpaqueWithoutCompositorAndFollowOneTh
         SCOPED_TRACE(c.what);
         xdotool({"mousemove", std::to_string(c.x), std::to_string(barTop + barHeight / 2)});
         std::vector<QRect> menus;
-        ASSERT_TRUE(repeatUntil([] { xdotool({"click", "3"}); }, [&] { return !(menus = popups()).empty(); }))
-            << "no menu opened";
+        xdotool({"click", "3"});
+        ASSERT_TRUE(conn->waitUntil([&] { return !(menus = popups()).empty(); }, patience)) << "no menu opened";
         EXPECT_LE(menus.front().bottom() + 1, barTop) << "the menu covers the bar";
         EXPECT_GT(menus.front().bottom() + 1, barTop - 4) << "the menu does not sit on the bar";
         const QImage img = screenImage(conn->xcb(), conn->root(), menus.front());

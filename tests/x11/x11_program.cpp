@@ -143,16 +143,13 @@ WindowInfo ProgramTest::openSettingsFromBar(bool active) {
         const auto settings = settingsWindow();
         return settings.exists && (!active || conn->activeWindow() == settings.window);
     };
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        pointAtBar(700);
-        if (!repeatUntil([] { xdotool({"click", "3"}); }, [&] { return !popups().empty(); })) continue;
-        const QRect menu = popups().front();
-        xdotool({"mousemove", std::to_string(menu.x() + 40), std::to_string(menu.y() + 14)});
-        xdotool({"click", "1"});
-        if (conn->waitUntil([&] { return popups().empty() && opened(); }, patience / 3)) break;
-        xdotool({"key", "Escape"});
-    }
-    return opened() ? settingsWindow() : WindowInfo{};
+    pointAtBar(700);
+    xdotool({"click", "3"});
+    if (!conn->waitUntil([&] { return !popups().empty(); }, patience)) return {};
+    const QRect menu = popups().front();
+    xdotool({"mousemove", std::to_string(menu.x() + 40), std::to_string(menu.y() + 14)});
+    xdotool({"click", "1"});
+    return conn->waitUntil([&] { return popups().empty() && opened(); }, patience) ? settingsWindow() : WindowInfo{};
 }
 
 std::vector<QRect> ProgramTest::popups() {
@@ -165,9 +162,14 @@ std::vector<QRect> ProgramTest::popups() {
         Reply<xcb_get_window_attributes_reply_t> attrs(
             xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr), &std::free);
         if (!attrs || !attrs->override_redirect || attrs->map_state != XCB_MAP_STATE_VIEWABLE) continue;
-        // Qt marks every window of its process with the pid, and its tool tips as such.
+        // Qt marks every window of its process with the pid, its tool tips
+        // as such, and its pop-ups as belonging to another of its windows;
+        // the tray icon's window, mapped before a host embeds it, belongs to
+        // none.
         const WindowInfo info = conn->windowInfo(children[i]);
-        if (info.processID != app->pid() || info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_TOOLTIP)) continue;
+        if (info.processID != app->pid() || info.hasType(conn->ewmh()->_NET_WM_WINDOW_TYPE_TOOLTIP) ||
+            cardinals(children[i], XCB_ATOM_WM_TRANSIENT_FOR, XCB_ATOM_WINDOW).empty())
+            continue;
         Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr),
                                           &std::free);
         if (!g) continue;

@@ -55,8 +55,8 @@ protected:
     bool isBar(const platform::x11::WindowInfo& info);
     // The bar among the clients (a fixture may look further).
     virtual platform::x11::WindowInfo bar();
-    // The program's mapped popups (override-redirect windows: menus), in
-    // root coordinates; tool tips left out.
+    // The program's open menus (override-redirect windows that belong to
+    // another of its windows), in root coordinates; tool tips left out.
     std::vector<QRect> popups();
     // Waits until the bar's strip draws something in the slot around x (a
     // task button), where it first showed the empty bar.
@@ -78,9 +78,7 @@ protected:
     void pointAtBar(int x);
     // Opens the settings from the bar's context menu, clicking its first
     // entry ("Settings…"): not every manager lets the menu have the
-    // keyboard. The window once shown and, with `active`, the active window;
-    // a press on a freshly shown bar may not reach it, so the whole is tried
-    // three times.
+    // keyboard. The window once shown and, with `active`, the active window.
     platform::x11::WindowInfo openSettingsFromBar(bool active = true);
     // A CARDINAL (or other 32-bit typed) property of the window, at most 16
     // values; empty when unset.

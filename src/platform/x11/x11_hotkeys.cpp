@@ -1,6 +1,9 @@
 #include "platform/x11/x11_hotkeys.h"
 
+#include <xcb/xinput.h>
+
 #include <cstdlib>
+#include <utility>
 
 #include "platform/dispatch.h"
 #include "platform/virtual_keys.h"
@@ -11,6 +14,37 @@ namespace {
 constexpr std::uint16_t relevantModifiers =
     XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 | XCB_MOD_MASK_4;
 constexpr std::uint32_t numLockKeysym = 0xff7f;
+// The server's virtual core keyboard, where window managers place their
+// XInput 2 grabs.
+constexpr xcb_input_device_id_t coreKeyboard = 3;
+
+// Whether another client holds a passive grab of the key with these
+// modifiers on the root, as a core grab or an XInput 2 one (the two kinds
+// never refuse each other, so a core grab of our own says nothing about the
+// other kind). Each probe's grab is let go by the very next request, with no
+// round trip between, so a person's key press can hardly meet it.
+bool grabbedByAnother(xcb_connection_t* c, xcb_window_t root, xcb_keycode_t keycode, std::uint16_t modifiers,
+                      bool core, bool xinput2) {
+    if (core) {
+        auto cookie = xcb_grab_key_checked(c, 1, root, modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC);
+        xcb_ungrab_key(c, keycode, root, modifiers);
+        xcb_generic_error_t* err = xcb_request_check(c, cookie);
+        const bool taken = err && err->error_code == XCB_ACCESS;
+        std::free(err);
+        if (taken) return true;
+    }
+    if (!xinput2) return false;
+    const std::uint32_t mask = XCB_INPUT_XI_EVENT_MASK_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_KEY_RELEASE;
+    const std::uint32_t mods = modifiers;
+    auto cookie = xcb_input_xi_passive_grab_device(c, XCB_CURRENT_TIME, root, XCB_CURSOR_NONE, keycode, coreKeyboard, 1,
+                                                   1, XCB_INPUT_GRAB_TYPE_KEYCODE, XCB_INPUT_GRAB_MODE_22_ASYNC,
+                                                   XCB_INPUT_GRAB_MODE_22_ASYNC, 1, &mask, &mods);
+    xcb_input_xi_passive_ungrab_device(c, root, keycode, coreKeyboard, 1, XCB_INPUT_GRAB_TYPE_KEYCODE, &mods);
+    std::unique_ptr<xcb_input_xi_passive_grab_device_reply_t, decltype(&std::free)> reply(
+        xcb_input_xi_passive_grab_device_reply(c, cookie, nullptr), &std::free);
+    // The modifiers the server could not grab come back; none when it did.
+    return reply && reply->num_modifiers > 0;
+}
 
 }  // namespace
 
@@ -107,6 +141,38 @@ std::uint16_t X11HotKeys::numLockMask() {
     return XCB_MOD_MASK_2;
 }
 
+bool X11HotKeys::hasXInput2() {
+    if (!xinput2_) {
+        auto* c = conn_->xcb();
+        const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_input_id);
+        std::unique_ptr<xcb_input_xi_query_version_reply_t, decltype(&std::free)> version(
+            ext && ext->present ? xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 0), nullptr)
+                                : nullptr,
+            &std::free);
+        xinput2_ = version && version->major_version >= 2;
+    }
+    return *xinput2_;
+}
+
+bool X11HotKeys::takenBeforeUs(xcb_keycode_t keycode, std::uint16_t modifiers) {
+    auto* c = conn_->xcb();
+    const bool xinput2 = hasXInput2();
+    // The combination itself, as the other kind of grab.
+    if (grabbedByAnother(c, conn_->root(), keycode, modifiers, false, xinput2)) return true;
+    // A modifier key grabbed on its own (a manager's Super key that opens its
+    // overview or its menu) turns into a grab of the whole keyboard while it
+    // is held: the rest of the combination never reaches our grab. Only the
+    // left-hand keys count, the ones every keyboard has: fvwm's menu on the
+    // right Super key leaves the combination working from the left one.
+    constexpr std::pair<std::uint16_t, std::uint32_t> leftKeys[] = {
+        {XCB_MOD_MASK_SHIFT, 0xffe1}, {XCB_MOD_MASK_CONTROL, 0xffe3}, {XCB_MOD_MASK_1, 0xffe9}, {XCB_MOD_MASK_4, 0xffeb}};
+    for (const auto& [bit, keysym] : leftKeys) {
+        if (!(modifiers & bit)) continue;
+        if (auto key = keycodeFor(keysym); key && grabbedByAnother(c, conn_->root(), *key, 0, true, xinput2)) return true;
+    }
+    return false;
+}
+
 std::vector<std::uint16_t> X11HotKeys::lockVariants() {
     const std::uint16_t num = numLockMask();
     return {0, XCB_MOD_MASK_LOCK, num, std::uint16_t(XCB_MOD_MASK_LOCK | num)};
@@ -141,6 +207,8 @@ OSStatus X11HotKeys::registerHotKey(std::uint32_t keyCode, std::uint32_t modifie
         }
         done.push_back(m);
     }
+    // Granted, yet another client may get every press first.
+    if (!taken && !failed) taken = takenBeforeUs(*keycode, *mods);
     if (taken || failed) {
         for (auto m : done) xcb_ungrab_key(conn_->xcb(), *keycode, conn_->root(), m);
         conn_->flush();

@@ -3,7 +3,9 @@
 // The stored key codes are the system's virtual key codes (the ANSI layout)
 // and its modifier mask; both are mapped to X key symbols and modifiers, and
 // each combination is grabbed with every lock-key variant (Caps Lock, Num
-// Lock) so it fires whatever locks are on.
+// Lock) so it fires whatever locks are on. A grab the server grants is
+// still refused when another client's grab gets the presses first (a window
+// manager's Super key), as a taken combination is.
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,6 +32,7 @@ public:
     void removeHandler(int handlerRef) override;
     OSStatus registerHotKey(std::uint32_t keyCode, std::uint32_t modifiers, HotKeyID id, int& hotKeyRef) override;
     OSStatus unregisterHotKey(int hotKeyRef) override;
+    const char* registrationCallName() const override { return "xcb_grab_key"; }
     // The key's unshifted symbol in the server's keyboard mapping, through
     // the same table registerHotKey maps with.
     std::optional<std::uint32_t> virtualKeyForNativeKey(std::uint32_t nativeScanCode) override;
@@ -46,6 +49,11 @@ private:
     std::optional<xcb_keycode_t> keycodeFor(std::uint32_t keysym);
     std::uint16_t numLockMask();
     std::vector<std::uint16_t> lockVariants();
+    // Whether another client's grab takes the combination's presses before
+    // ours: an XInput 2 grab of it (which a core grab is not refused by), or
+    // a grab of the left-hand key of one of its modifiers alone.
+    bool takenBeforeUs(xcb_keycode_t keycode, std::uint16_t modifiers);
+    bool hasXInput2();
     void ungrab(const Grab& grab);
 
     std::shared_ptr<Connection> conn_;
@@ -53,6 +61,7 @@ private:
     std::mutex mutex_;
     std::map<int, Grab> grabs_;
     int nextRef_ = 1;
+    std::optional<bool> xinput2_;
 };
 
 }  // namespace platform::x11
