@@ -13,6 +13,7 @@
 #include "services/global_hot_key_monitor.h"
 #include "settings/general_pane.h"
 #include "support/recording_log.h"
+#include "support/test_files.h"
 #include "x11_program.h"
 #include "x11_top_levels.h"
 
@@ -39,6 +40,8 @@ protected:
         if (!session_->skipReason.empty()) GTEST_SKIP() << session_->skipReason;
         ASSERT_TRUE(session_->error.empty()) << session_->error;
         ProgramTest::SetUp();
+        ASSERT_TRUE(writeFile(home.filePath("data/applications/quorvel-fixture.desktop"),
+                              "[Desktop Entry]\nType=Application\nName=Quorvel Fixture\nExec=xterm\n"));
     }
     void TearDown() override {
         ProgramTest::TearDown();
@@ -87,6 +90,9 @@ public:
     void startMenu();
     void dock();
     void shortcut();
+    void launchRunning(bool minimised);
+    void launchShown() { launchRunning(false); }
+    void launchMinimised() { launchRunning(true); }
 
 private:
     std::unique_ptr<ManagerSession> session_;
@@ -254,6 +260,28 @@ void ManagerTest::shortcut() {
     monitor.stop();
 }
 
+// Choosing in the start menu an application that runs already brings its
+// window forward, a minimised one too: the menu the person just typed into
+// has the focus, and openbox keeps that from a request older than the
+// typing; the focus the closing menu gave back won over the activation.
+void ManagerTest::launchRunning(bool minimised) {
+    Terminal& t = terminal("80x24+300+100");
+    OwnWindow other(500, 300, 200, 150);
+    ASSERT_TRUE(waitForClient(*conn, other.window()));
+    if (minimised) conn->askToMinimize(t.window);
+    activateWindow(*conn, other.window());
+    ASSERT_TRUE(conn->waitUntil(
+        [&] { return conn->activeWindow() == other.window() && shown(t.window) != minimised; }, patience));
+    auto menu = [&] { return startMenuOf(*conn, app->pid()); };
+    pointAtBar(20);
+    ASSERT_TRUE(repeatUntil([] { xdotool({"click", "1"}); },
+                            [&] { return menu().exists && keyboardFocus(*conn) == menu().window; }));
+    xdotool({"type", "--delay", "30", "quorvel fixture"});
+    xdotool({"key", "Return"});
+    EXPECT_TRUE(conn->waitUntil([&] { return conn->activeWindow() == t.window && shown(t.window); }, patience))
+        << "active window " << conn->activeWindow() << ", the application's " << t.window;
+}
+
 TEST_P(ManagerTest, Behaves) {
     // Restoring and the shortcut are checked through this process's backend
     // alone. The others start from a bar that reserves its strip, which is
@@ -276,6 +304,8 @@ std::vector<ManagerCase> managerCases() {
     add("StartMenu", &ManagerTest::startMenu, {"i3", "herbstluftwm", "jwm", "awesome"});
     add("Dock", &ManagerTest::dock, {"awesome", "fvwm"});
     add("Shortcut", &ManagerTest::shortcut, {"mutter", "icewm", "awesome", "openbox", "fvwm"});
+    add("LaunchRunning", &ManagerTest::launchShown, {"openbox", "mutter"});
+    add("LaunchMinimised", &ManagerTest::launchMinimised, {"openbox"});
     return cases;
 }
 INSTANTIATE_TEST_SUITE_P(Managers, ManagerTest, ::testing::ValuesIn(managerCases()),

@@ -538,7 +538,7 @@ bool X11Accessibility::restoreMinimized(xcb_window_t window, double wait) {
         },
         std::min(wait, 0.5));
     if (restored()) return true;
-    conn_->askToRestore(conn_->windowInfo(window));
+    conn_->askToRestore(conn_->windowInfo(window), conn_->serverTime());
     conn_->flush();
     return conn_->waitUntil(restored, wait);
 }

@@ -143,10 +143,12 @@ bool Connection::setUp(const QString& displayName, QString* error) {
     char host[256] = {};
     if (gethostname(host, sizeof host - 1) == 0) hostName_ = QString::fromLocal8Bit(host);
 
-    // A private window that only carries the wake-up message to our own thread.
+    // A private window that only carries the wake-up message to our own
+    // thread, and the server's time when a property of it changes.
     wakeWindow_ = xcb_generate_id(conn_);
+    const std::uint32_t wakeMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(conn_, XCB_COPY_FROM_PARENT, wakeWindow_, root_, -10, -10, 1, 1, 0,
-                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &wakeMask);
     const std::uint32_t rootMask = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(conn_, root_, XCB_CW_EVENT_MASK, &rootMask);
     xcb_flush(conn_);
@@ -286,6 +288,14 @@ void Connection::handle(const xcb_generic_event_t* event) {
         if (type == XCB_PROPERTY_NOTIFY) {
             auto* e = reinterpret_cast<const xcb_property_notify_event_t*>(event);
             clientListChanged = e->window == root_ && e->atom == ewmh_._NET_CLIENT_LIST;
+            // Only the time asked for: nothing of the desktop changed.
+            if (e->window == wakeWindow_) {
+                ++stampsSeen_;
+                stamp_ = e->time;
+                ++eventSerial_;
+                eventCv_.notify_all();
+                return;
+            }
         }
     }
     std::vector<xcb_window_t> added, removed;
@@ -718,8 +728,31 @@ std::vector<std::uint32_t> Connection::iconPixels(xcb_window_t window, int prefe
     return std::vector<std::uint32_t>(v.begin() + long(best) + 2, v.begin() + long(best) + 2 + long(bestW) * bestH);
 }
 
-void Connection::askToActivate(xcb_window_t window) {
-    sendRootMessage(window, ewmh_._NET_ACTIVE_WINDOW, sourcePager, XCB_CURRENT_TIME, 0);
+xcb_timestamp_t Connection::serverTime() {
+    if (isEventThread() || isBroken()) return XCB_CURRENT_TIME;
+    std::uint64_t asked;
+    {
+        std::lock_guard lock(mutex_);
+        asked = ++stampsAsked_;
+    }
+    // Appending nothing changes nothing, yet the server tells the change.
+    xcb_change_property(conn_, XCB_PROP_MODE_APPEND, wakeWindow_, atoms_.wakeUp, XCB_ATOM_CARDINAL, 32, 0, nullptr);
+    flush();
+    xcb_timestamp_t time = XCB_CURRENT_TIME;
+    waitUntil(
+        [&] {
+            std::lock_guard lock(mutex_);
+            if (stampsSeen_ < asked) return false;
+            time = stamp_;
+            return true;
+        },
+        1.0);
+    return time;
+}
+
+void Connection::askToActivate(xcb_window_t window, xcb_timestamp_t time) {
+    activationsAsked_.fetch_add(1, std::memory_order_relaxed);
+    sendRootMessage(window, ewmh_._NET_ACTIVE_WINDOW, sourcePager, time, 0);
 }
 
 void Connection::askToMinimize(xcb_window_t window) {
@@ -727,11 +760,11 @@ void Connection::askToMinimize(xcb_window_t window) {
     sendRootMessage(window, atoms_.wmChangeState, iconicState);
 }
 
-bool Connection::askToRestore(const WindowInfo& info) {
+bool Connection::askToRestore(const WindowInfo& info, xcb_timestamp_t time) {
     // A map request for a window that is still mapped is no request at
     // all, and one after an activation can spoil the activation (fvwm).
     if (info.viewable || restoresByActivation()) {
-        askToActivate(info.window);
+        askToActivate(info.window, time);
         return false;
     }
     xcb_map_window(conn_, info.window);

@@ -173,14 +173,26 @@ public:
     bool restoresByActivation() const { return restoresByActivation_.load(std::memory_order_relaxed); }
     void noteRestoredByActivation() { restoresByActivation_.store(true, std::memory_order_relaxed); }
     // Asks the manager, as a pager, to activate the window (EWMH), or to
-    // minimise it (ICCCM's change to the iconic state). Not flushed.
-    void askToActivate(xcb_window_t window);
+    // minimise it (ICCCM's change to the iconic state). Not flushed. The
+    // activation carries a server time, by default the time of now: a
+    // manager that prevents focus stealing (openbox) takes one without a
+    // time for older than the person's last key press in the focused window
+    // (our start menu, just typed into), and only marks the window as wanting
+    // attention. A burst of activations takes one `serverTime` for all.
+    void askToActivate(xcb_window_t window, xcb_timestamp_t time);
+    void askToActivate(xcb_window_t window) { askToActivate(window, serverTime()); }
+    // How many activations were asked for in this run.
+    std::uint64_t activationsAsked() const { return activationsAsked_.load(std::memory_order_relaxed); }
     void askToMinimize(xcb_window_t window);
+    // The server's time of now, from a property change made for it (one
+    // round trip, at most a second); no time (XCB_CURRENT_TIME) on the event
+    // thread, which would wait for itself.
+    xcb_timestamp_t serverTime();
     // Asks the manager once more to restore a minimised window: by
     // activation, or by a map request where only that can work (a manager
     // not seen to restore on activation, and a window already unmapped).
     // True when it was a map request. Not flushed.
-    bool askToRestore(const WindowInfo& info);
+    bool askToRestore(const WindowInfo& info, xcb_timestamp_t time);
     // The host name, to tell local clients from remote ones.
     const QString& hostName() const { return hostName_; }
     // What names a window's application (the window's desktop entry, say);
@@ -318,6 +330,10 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable eventCv_;
     std::uint64_t eventSerial_ = 0;
+    // The server's time, as the last change to the wake window's property
+    // told it, and how many such changes were asked for and seen.
+    std::uint64_t stampsAsked_ = 0, stampsSeen_ = 0;
+    xcb_timestamp_t stamp_ = XCB_CURRENT_TIME;
     std::map<xcb_window_t, std::uint64_t> configureCounts_;
     std::set<xcb_window_t> clients_;
     std::vector<xcb_window_t> clientOrder_;  // clients_ in mapping order
@@ -331,6 +347,7 @@ private:
     std::mutex dispatchMutex_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> restoresByActivation_{false};
+    std::atomic<std::uint64_t> activationsAsked_{0};
     std::atomic<std::uint64_t> changes_{0};
     std::thread thread_;
 };

@@ -37,6 +37,7 @@ const char* const reframeProperty = "_quorvel_panel_reframe";
 const char* const strutProperty = "_quorvel_panel_strut";
 const char* const placedProperty = "_quorvel_popup_placed";
 const char* const focusBeforeProperty = "_quorvel_popup_focus_before";
+const char* const activationsBeforeProperty = "_quorvel_popup_activations_before";
 
 // Every strip a panel of ours reserved in this run. Kept after the panel is
 // hidden or rebuilt: a usable area is given back only where it stops exactly
@@ -329,6 +330,7 @@ void X11Application::placePopup(QWindow* window) {
     auto* before = xcb_get_input_focus_reply(conn_->xcb(), xcb_get_input_focus(conn_->xcb()), nullptr);
     if (before && before->focus != w) window->setProperty(focusBeforeProperty, quint32(before->focus));
     std::free(before);
+    window->setProperty(activationsBeforeProperty, quint64(conn_->activationsAsked()));
     xcb_set_input_focus(conn_->xcb(), XCB_INPUT_FOCUS_PARENT, w, XCB_CURRENT_TIME);
     conn_->flush();
 }
@@ -337,9 +339,13 @@ void X11Application::releasePopup(QWindow* window) {
     window->setProperty(placedProperty, false);
     const QVariant before = window->property(focusBeforeProperty);
     window->setProperty(focusBeforeProperty, QVariant());
-    if (!before.isValid() || QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    const bool activatedMeanwhile =
+        window->property(activationsBeforeProperty).toULongLong() != conn_->activationsAsked();
+    if (!before.isValid() || activatedMeanwhile || QGuiApplication::platformName() != QStringLiteral("xcb")) return;
     // The keyboard goes back where it was, unless the person already chose
-    // another window (the press that closed the popup).
+    // another window: by the press that closed the popup, or in it (an
+    // application opened from the menu, whose activation the manager may not
+    // have carried out yet; the focus given back would be newer and win).
     const xcb_window_t w = xcb_window_t(window->winId());
     auto* now = xcb_get_input_focus_reply(conn_->xcb(), xcb_get_input_focus(conn_->xcb()), nullptr);
     const bool stillOurs = now && (now->focus == w || now->focus == XCB_WINDOW_NONE ||

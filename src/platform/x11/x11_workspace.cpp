@@ -281,10 +281,11 @@ bool X11Workspace::activate(std::int32_t pid, bool allWindows) {
     if (visible.empty()) return true;
     // The requests are sent and that is all: the manager's answer arrives as
     // property changes, which update what is read and tell the observers.
+    const xcb_timestamp_t time = conn_->serverTime();
     if (allWindows)
         for (std::size_t i = visible.size(); i-- > 1;)
-            conn_->askToActivate(visible[i]);
-    conn_->askToActivate(visible.front());
+            conn_->askToActivate(visible[i], time);
+    conn_->askToActivate(visible.front(), time);
     conn_->flush();
     return true;
 }
@@ -363,9 +364,10 @@ bool X11Workspace::unhide(std::int32_t pid) {
     // Windows the user minimised on their own stay minimised. The others are
     // restored as a pager restores them, by activation; a manager that
     // ignores that for a minimised window gets a map request a moment later.
-    for (auto w : restore) conn_->askToActivate(w);
-    conn_->flush();
     if (restore.empty()) return true;
+    const xcb_timestamp_t time = conn_->serverTime();
+    for (auto w : restore) conn_->askToActivate(w, time);
+    conn_->flush();
     followRestore(conn_, std::move(restore), restoreFollowUps, false);
     return true;
 }
@@ -381,20 +383,24 @@ void X11Workspace::followRestore(const std::weak_ptr<Connection>& weak, std::set
             auto conn = weak.lock();
             if (!conn || conn->isBroken()) return;
             const xcb_atom_t hidden = conn->ewmh()->_NET_WM_STATE_HIDDEN;
-            std::set<xcb_window_t> still;
-            bool map = false;
+            std::vector<WindowInfo> still;
+            std::set<xcb_window_t> stillWindows;
             for (const auto& info : conn->windowInfos({pending.begin(), pending.end()})) {
                 if (!info.exists) continue;
                 if (!info.hasState(hidden)) {
                     if (!mapped) conn->noteRestoredByActivation();
                     continue;
                 }
-                still.insert(info.window);
-                if (conn->askToRestore(info)) map = true;
+                still.push_back(info);
+                stillWindows.insert(info.window);
             }
             if (still.empty()) return;
+            bool map = false;
+            const xcb_timestamp_t time = conn->serverTime();
+            for (const auto& info : still)
+                if (conn->askToRestore(info, time)) map = true;
             conn->flush();
-            if (left > 1) followRestore(weak, std::move(still), left - 1, mapped || map);
+            if (left > 1) followRestore(weak, std::move(stillWindows), left - 1, mapped || map);
         });
 }
 
