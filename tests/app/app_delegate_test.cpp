@@ -129,17 +129,6 @@ TEST_F(AppDelegateTest, PermissionGrantedAtTickFiveStartsTheEngine) {
     sim->advance(10.0);
     EXPECT_EQ(countSystemLog(QStringLiteral("Accessibility 已授权")), 1);
     delegate.stopWorkspace();
-
-    // Off a Mac the line names what gives the windows there.
-    auto services = sim->services();
-    services.desktop.isMac = false;
-    platform::install(services);
-    AppDelegate other;
-    other.startWorkspace();
-    sim->advance(1.0);
-    EXPECT_EQ(countSystemLog(QStringLiteral("EWMH window access ready")), 1);
-    EXPECT_EQ(countSystemLog(QStringLiteral("Accessibility 已授权")), 1);
-    other.stopWorkspace();
 }
 
 TEST_F(AppDelegateTest, PermissionAfterARestartIsDecidedByTheNewRun) {

@@ -280,8 +280,7 @@ TEST_F(QuorvelProcess, KilledAtAnyMomentOfTakeoverOrRestoreTheDockComesBack) {
 
 // The ordinary quit (the tour ends with the menu's Quit): the Dock comes
 // back, status 0, and nothing Qt-owned is torn down after the application.
-// The demo's tour ends with an ordinary quit; each of its pictures shows its
-// own step (the clicked task button with the menu closed after the menu).
+// Each of the tour's pictures shows its own step.
 TEST_F(QuorvelProcess, AnOrdinaryQuitGivesTheDockBackWithoutTeardownWarnings) {
     const QDir pictures(home.filePath(QStringLiteral("tour")));
     auto p = start({QStringLiteral("--demo"), QStringLiteral("--tour"), pictures.path()});

@@ -245,11 +245,9 @@ TEST_F(StartMenuViewTest, ActivationChangesRepaintNothing) {
 TEST_F(StartMenuViewTest, TheIdleCaretStopsBlinkingInTheSearchFieldOnly) {
     openLoaded();
     auto* field = view()->searchField();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return field->hasFocus(); }));
-    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
-    ASSERT_GT(flash, 0);
     auto* idle = field->findChild<QTimer*>();
-    ASSERT_NE(idle, nullptr);
+    ASSERT_TRUE(idle && QTest::qWaitFor([&] { return field->hasFocus(); }));
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
     idle->start(1);  // the idle time, shortened
     ASSERT_TRUE(QTest::qWaitFor([&] { return !field->isCaretBlinking(); }));
     EXPECT_EQ(QGuiApplication::styleHints()->cursorFlashTime(), flash);
@@ -260,7 +258,6 @@ TEST_F(StartMenuViewTest, TheIdleCaretStopsBlinkingInTheSearchFieldOnly) {
     EXPECT_EQ(counter.paints, 0) << "the caret still blinks";
     type("a");
     EXPECT_TRUE(field->isCaretBlinking());
-    EXPECT_EQ(field->text(), QStringLiteral("a"));
 }
 
 }  // namespace

@@ -108,10 +108,10 @@ TEST_F(XdgCatalogueTest, TheSystemsTerminalIsTheEntryNamedAfterItsProgram) {
     write(system() + "/qterm-drop.desktop", "[Desktop Entry]\nType=Application\nName=Drop\nExec=qterm --drop\n");
     write(system() + "/qterm.desktop", "[Desktop Entry]\nType=Application\nName=QTerm\nExec=qterm\n");
     EnvironmentOverride path("PATH", QFile::encodeName(bin));
-    EnvironmentOverride config("XDG_CONFIG_HOME", QFile::encodeName(dir.path() + "/none"));
-    EnvironmentOverride configDirs("XDG_CONFIG_DIRS", QFile::encodeName(dir.path() + "/none"));
-    EnvironmentOverride data("XDG_DATA_HOME", QFile::encodeName(dir.path() + "/none"));
-    EnvironmentOverride dataDirs("XDG_DATA_DIRS", QFile::encodeName(dir.path() + "/none"));
+    // No mimeapps.list of this machine's names a terminal.
+    const QByteArray none = QFile::encodeName(dir.path() + "/none");
+    EnvironmentOverride c1("XDG_CONFIG_HOME", none), c2("XDG_CONFIG_DIRS", none), d1("XDG_DATA_HOME", none),
+        d2("XDG_DATA_DIRS", none);
     XdgApplicationFolders folders({system()}, "C", {});
     EXPECT_EQ(folders.everydayApplications(), (QStringList{"qterm"}));
 }
